@@ -1,0 +1,96 @@
+#include "compress/ZorbComprFile.h"
+
+#include "compress/zorbzlib.h"
+#include "platform/platform.h"
+
+namespace kalmira {
+
+namespace {
+
+std::int16_t g_progress = 0;
+ProgressHook g_hook;
+std::string g_pathOverride;
+
+int32_t progressCallback(int32_t percent) {
+    g_progress = static_cast<std::int16_t>(percent);
+    if (g_hook) g_hook(percent);
+    return 0;
+}
+
+std::string trimBlanks(const std::string &s) {
+    auto b = s.find_first_not_of(' ');
+    if (b == std::string::npos) return "";
+    auto e = s.find_last_not_of(' ');
+    return s.substr(b, e - b + 1);
+}
+
+struct Library {
+    platform::SharedLibrary lib;
+    CompFileFn comp = nullptr;
+    DecompFileFn decomp = nullptr;
+    std::string loadedFrom;
+
+    bool ensure() {
+        std::string path = ZorbLibraryPath();
+        if (lib.isOpen() && loadedFrom == path) return comp && decomp;
+        comp = nullptr;
+        decomp = nullptr;
+        if (!lib.open(path)) return false;
+        loadedFrom = path;
+        comp = reinterpret_cast<CompFileFn>(lib.symbol("CompFile"));
+        decomp = reinterpret_cast<DecompFileFn>(lib.symbol("DecompFile"));
+        return comp && decomp;
+    }
+};
+
+Library &library() {
+    static Library l;
+    return l;
+}
+
+// Results are 16-bit values widened to 32 bits.
+int32_t widen(int32_t r) { return static_cast<int16_t>(r); }
+
+} // namespace
+
+std::int16_t CompressionProgress() { return g_progress; }
+void ResetCompressionProgress() { g_progress = 0; }
+void SetCompressionProgressHook(ProgressHook hook) { g_hook = std::move(hook); }
+
+std::string ZorbLibraryFileName() { return platform::SharedLibraryFileName("ZorbZlib"); }
+
+std::string ZorbLibraryPath() {
+    return g_pathOverride.empty() ? platform::ProgramFolder() + ZorbLibraryFileName()
+                                  : g_pathOverride;
+}
+
+bool ZorbLibraryPresent() { return platform::IsRegularFile(ZorbLibraryPath()); }
+
+std::string ZorbMissingMessage() {
+    return "Die Datei " + ZorbLibraryFileName() + " wurde nicht gefunden! ";
+}
+
+void ZorbComprFile::SetLibraryPathOverride(const std::string &path) { g_pathOverride = path; }
+
+bool ZorbComprFile::checkPaths() {
+    if (trimBlanks(OutputFile).empty()) { status_ = kEmptyOutput; return false; }
+    if (trimBlanks(InputFile).empty()) { status_ = kEmptyInput; return false; }
+    if (!library().ensure()) { status_ = kLibraryMissing; return false; }
+    return true;
+}
+
+void ZorbComprFile::Compress() {
+    if (!checkPaths()) return;
+    status_ = widen(library().comp(platform::NativeFilePath(OutputFile).c_str(),
+                                   platform::NativeFilePath(InputFile).c_str(), Level,
+                                   &progressCallback));
+}
+
+void ZorbComprFile::Decompress() {
+    if (!checkPaths()) return;
+    status_ = widen(library().decomp(platform::NativeFilePath(OutputFile).c_str(),
+                                     platform::NativeFilePath(InputFile).c_str(),
+                                     &progressCallback));
+}
+
+} // namespace kalmira

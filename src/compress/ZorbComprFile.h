@@ -1,0 +1,49 @@
+// The compression component: file-to-file compression through the
+// runtime-loaded library ZorbZlib found in the program's folder.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kalmira {
+
+// Module-wide progress value written by the library's callback.
+std::int16_t CompressionProgress();
+void ResetCompressionProgress();
+
+// Called on every progress report (the windows repaint their caption there).
+using ProgressHook = std::function<void(int percent)>;
+void SetCompressionProgressHook(ProgressHook hook);
+
+// File name of the library on this platform and its expected full path.
+std::string ZorbLibraryFileName();
+std::string ZorbLibraryPath();
+bool ZorbLibraryPresent();
+// "Die Datei <name> wurde nicht gefunden! "
+std::string ZorbMissingMessage();
+
+class ZorbComprFile {
+public:
+    static constexpr int32_t kEmptyOutput = -1501;
+    static constexpr int32_t kEmptyInput = -1500;
+    static constexpr int32_t kLibraryMissing = -1502;
+
+    std::string InputFile;
+    std::string OutputFile;
+    int32_t Level = 6;
+
+    int32_t ResultStatus() const { return status_; }
+
+    void Compress();
+    void Decompress();
+
+    // Overrides where the library is loaded from (tests, installed layouts).
+    static void SetLibraryPathOverride(const std::string &path);
+
+private:
+    bool checkPaths();
+    int32_t status_ = 0;
+};
+
+} // namespace kalmira

@@ -1,0 +1,2 @@
+// Engine code of this subsystem.
+namespace kalmira::crypto {}

@@ -1,0 +1,95 @@
+// Where and how a payload sits in a carrier: lead byte, 55-byte header and
+// data, one bit per carrier byte from offset 91 on. Both programs share it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kalmira::payload {
+
+constexpr std::int64_t kLeadOffset = 91;
+constexpr std::int64_t kHeaderOffset = 99;
+constexpr std::int64_t kDataOffset = 539;
+constexpr std::int64_t kHeaderRegionSize = 448; // 91..538
+constexpr std::size_t kHeaderSize = 55;
+constexpr std::size_t kNameFieldSize = 25;
+constexpr std::size_t kDigestSize = 16;
+constexpr std::int64_t kMaxDataLength = 10'000'000; // 7 digits hold N - 1
+
+enum class Mode { Plain, Rc4, Aes };
+
+// "yesn", "yesp", "yesa".
+const char *ModeTag(Mode mode);
+// Case-sensitive; nullopt for anything else.
+std::optional<Mode> ModeFromTag(std::string_view tag);
+
+// The 25-byte name field (ANSI bytes) for a file name given in UTF-8: padded
+// with blanks, or shortened to base~1.ext; nullopt when it cannot be shortened.
+std::optional<std::string> NameField(const std::string &fileNameUtf8);
+
+// Name stored for a message typed in KalmiraA.
+inline const char *kTypedMessageName = "Botschaft.txt            ";
+
+// 55 header bytes. `digest` holds the 16 raw digest bytes (ignored for Plain,
+// which stores sixteen '0'); `dataLength` is N >= 1.
+std::string ComposeHeader(Mode mode, std::string_view digest, std::int64_t dataLength,
+                          std::string_view nameField);
+
+struct ParsedHeader {
+    std::string tag;                 // 4 bytes as stored
+    std::optional<Mode> mode;        // from the tag
+    std::string digest;              // 16 bytes as stored
+    std::string lengthField;         // 7 bytes as stored
+    std::optional<std::int64_t> dataLength; // N, when the field is 7 digits
+    std::string nameField;           // 25 bytes as stored (ANSI)
+    std::string endTag;              // 3 bytes as stored
+};
+ParsedHeader ParseHeader(std::string_view header55);
+
+// The stored name without its padding blanks, in UTF-8.
+std::string StoredFileName(const ParsedHeader &header);
+
+// Bits: payload byte MSB first into 8 carrier bytes, each carrier byte's
+// lowest bit replaced (so it moves by at most 1 and never wraps).
+inline void EmbedByte(std::uint8_t value, std::uint8_t *carrier8) {
+    for (int k = 7; k >= 0; --k, ++carrier8)
+        *carrier8 = static_cast<std::uint8_t>((*carrier8 & 0xFE) | ((value >> k) & 1));
+}
+inline std::uint8_t ReadByte(const std::uint8_t *carrier8) {
+    std::uint8_t v = 0;
+    for (int k = 0; k < 8; ++k) v = static_cast<std::uint8_t>((v << 1) | (carrier8[k] & 1));
+    return v;
+}
+void EmbedBytes(const std::uint8_t *data, std::size_t count, std::uint8_t *carrier);
+void ReadBytes(const std::uint8_t *carrier, std::size_t count, std::uint8_t *out);
+
+// The hide window's bit table: entry (k, v) is bit k of v.
+class BitTable {
+public:
+    BitTable(); // `dual`
+    std::uint8_t operator()(int k, int v) const { return bits_[k][v]; }
+
+private:
+    std::array<std::array<std::uint8_t, 256>, 8> bits_{};
+};
+
+// Capacity. The run's bound: P = n rounded up to 16 plus a block when n is a
+// multiple of 16. The display bound: P = n rounded up to 16.
+std::int64_t RoundedForRun(std::int64_t compressedLength);
+std::int64_t RoundedForDisplay(std::int64_t compressedLength);
+inline std::int64_t MinCarrierForRun(std::int64_t n) { return 8 * RoundedForRun(n) + 562; }
+inline std::int64_t MinCarrierForDisplay(std::int64_t n) { return 8 * RoundedForDisplay(n) + 562; }
+
+// Data bytes actually stored for a mode (AES pads to whole blocks).
+std::int64_t StoredDataLength(Mode mode, std::int64_t compressedLength);
+
+// Carrier length a payload of N data bytes needs to be read back.
+inline std::int64_t CarrierBytesFor(std::int64_t dataLength) {
+    return kDataOffset + 8 * dataLength;
+}
+
+} // namespace kalmira::payload

@@ -1,0 +1,158 @@
+#include "platform/platform.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+namespace kalmira::platform {
+
+char PathSeparator() { return '/'; }
+
+std::string TempFolder() {
+    const char *candidates[] = {std::getenv("TMPDIR"), std::getenv("TMP"), std::getenv("TEMP")};
+    for (const char *c : candidates) {
+        if (c && *c) {
+            struct stat st{};
+            if (::stat(c, &st) == 0 && S_ISDIR(st.st_mode)) {
+                std::string dir = c;
+                if (dir.size() > 511) continue;
+                if (dir.back() != '/') dir += '/';
+                return dir;
+            }
+        }
+    }
+    return "/tmp/";
+}
+
+std::string MakeTempFile(const std::string &prefix) {
+    std::string dir = TempFolder();
+    if (dir.empty()) return "";
+    std::string pre = prefix.substr(0, 3);
+    static std::mt19937 gen{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(gen() & 0xFFFF));
+        std::string path = dir + pre + hex + ".tmp";
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        if (errno != EEXIST) return "";
+    }
+    return "";
+}
+
+static std::string lastComponent(const std::string &path) {
+    auto pos = path.find_last_of('/');
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+int GetFileAttributes(const std::string &path) {
+    struct stat st{};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return -1;
+    int attrs = AttrNormal;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attrs |= AttrReadOnly;
+    std::string name = lastComponent(path);
+    if (!name.empty() && name[0] == '.' && name != "." && name != "..") attrs |= AttrHidden;
+    return attrs;
+}
+
+bool SetFileAttributes(const std::string &path, int attrs) {
+    struct stat st{};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+    mode_t mode = st.st_mode & 07777;
+    if (attrs & AttrReadOnly) {
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    } else if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        // Give back write permission the way a new file would get it.
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode |= static_cast<mode_t>((S_IWUSR | S_IWGRP | S_IWOTH) & ~mask) | S_IWUSR;
+    }
+    return ::chmod(path.c_str(), mode) == 0;
+}
+
+bool FileExists(const std::string &path) {
+    struct stat st{};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsRegularFile(const std::string &path) {
+    struct stat st{};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::int64_t FileSize(const std::string &path) {
+    struct stat st{};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+bool FlushDescriptor(int fd) { return fd >= 0 && ::fsync(fd) == 0; }
+
+bool FlushPath(const std::string &path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+static std::string executablePath() {
+    char buf[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return "";
+    return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string ProgramFolder() {
+    std::string exe = executablePath();
+    auto pos = exe.find_last_of('/');
+    return pos == std::string::npos ? std::string("./") : exe.substr(0, pos + 1);
+}
+
+std::string ExecutableName() { return lastComponent(executablePath()); }
+
+std::string NativeFilePath(const std::string &utf8Path) { return utf8Path; }
+
+std::string WindowsPlatform() { return "NT"; }
+
+std::string SharedLibraryFileName(const std::string &baseName) { return "lib" + baseName + ".so"; }
+
+double MonotonicSeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+SharedLibrary::~SharedLibrary() { close(); }
+
+bool SharedLibrary::open(const std::string &path) {
+    close();
+    handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle_) {
+        const char *e = ::dlerror();
+        error_ = e ? e : "dlopen failed";
+        return false;
+    }
+    error_.clear();
+    return true;
+}
+
+void SharedLibrary::close() {
+    if (handle_) ::dlclose(handle_);
+    handle_ = nullptr;
+}
+
+void *SharedLibrary::symbol(const char *name) const {
+    return handle_ ? ::dlsym(handle_, name) : nullptr;
+}
+
+} // namespace kalmira::platform

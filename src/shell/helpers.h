@@ -1,0 +1,38 @@
+// Path, carrier-probe and temporary-file helpers shared by all windows.
+#pragma once
+
+#include "shell/ui.h"
+
+#include <string>
+
+namespace kalmira {
+
+// Both '\' and '/' separate folders, so Windows-style paths split as on Windows.
+std::string ExtensionOf(const std::string &name);
+std::string FolderOf(const std::string &path);
+std::string FileNameOf(const std::string &path);
+std::string BaseNameOf(const std::string &path);
+
+bool IsBmpFile(const std::string &path);
+// Shows "ist keine gültige WAV-Datei." when the file is readable but no WAV.
+bool IsWavFile(const std::string &path, Messages &messages);
+
+// Keeps the interface alive for the given time (elapsed time decides).
+void Pause(double seconds, EventPump &pump);
+
+// Overwrites a temporary file with 0x00, 0xFF, 0xAA and deletes it.
+bool WipeTempFile(const std::string &path, EventPump &pump);
+
+std::string MakeTempFile(const std::string &prefix);
+
+// The two flags the windows share.
+struct SharedFlags {
+    bool carrierUsable = false;
+    bool hideRunDone = false;
+};
+SharedFlags &Flags();
+
+// "#,###,###" with '.' as the German thousands separator.
+std::string FormatThousands(long long value);
+
+} // namespace kalmira

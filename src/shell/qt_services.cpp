@@ -1,0 +1,128 @@
+#include "shell/qt_services.h"
+
+#include "shell/registry.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStringList>
+#include <QUrl>
+
+namespace kalmira {
+
+Answer QtMessages::show(Icon icon, const std::string &title, const std::string &text,
+                        Buttons buttons) {
+    QMessageBox box;
+    box.setWindowTitle(Q(title));
+    box.setText(Q(text));
+    switch (icon) {
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::None: break;
+    }
+    switch (buttons) {
+    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case Buttons::RetryCancel:
+        box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok: return Answer::Ok;
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Retry: return Answer::Retry;
+    default: return Answer::Cancel;
+    }
+}
+
+QString QtFilterFromPairs(const QString &pairs) {
+    const QStringList parts = pairs.split('|');
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString desc = parts[i];
+        int paren = desc.indexOf('(');
+        if (paren >= 0) desc = desc.left(paren);
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        filters << desc.trimmed() + " (" + patterns.trimmed() + ")";
+    }
+    return filters.join(";;");
+}
+
+static DialogResult splitChosen(const QString &chosen) {
+    if (chosen.isEmpty()) return {};
+    QFileInfo fi(chosen);
+    QString folder = QDir::toNativeSeparators(fi.absolutePath());
+    if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
+    return {folder, fi.fileName()};
+}
+
+static QString startPath(const DialogRequest &r) {
+    if (r.folder.isEmpty()) return r.fileName;
+    return QDir(r.folder).filePath(r.fileName);
+}
+
+DialogResult QtFileDialogs::open(const DialogRequest &r) {
+    return splitChosen(QFileDialog::getOpenFileName(r.owner, r.title, startPath(r),
+                                                    QtFilterFromPairs(r.filter)));
+}
+
+DialogResult QtFileDialogs::save(const DialogRequest &r) {
+    QFileDialog dlg(r.owner, r.title, startPath(r), QtFilterFromPairs(r.filter));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    if (!r.defaultExt.isEmpty()) dlg.setDefaultSuffix(r.defaultExt);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+    return splitChosen(dlg.selectedFiles().first());
+}
+
+QString QtClipboard::text() const { return QApplication::clipboard()->text(); }
+void QtClipboard::setText(const QString &text) { QApplication::clipboard()->setText(text); }
+void QtClipboard::clear() { QApplication::clipboard()->clear(); }
+
+int QtDesktop::open(const QString &path) {
+    if (!QFileInfo::exists(path)) return 2;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path)) ? 0 : 31;
+}
+
+bool QtDesktop::chooseApplication(const QString &path) {
+    // The nearest to the system's "open with" dialog that desktops offer.
+    return QProcess::startDetached("xdg-open", {path});
+}
+
+void QtEventPump::processEvents() { QCoreApplication::processEvents(); }
+
+Services &DefaultServices(Program program) {
+    static QtMessages messages;
+    static QtFileDialogs dialogs;
+    static QtClipboard clipboard;
+    static QtDesktop desktop;
+    static SilentSoundPlayer sound;
+    static QtEventPump pump;
+    static WindowRegistry registry;
+    static Services services;
+    services.program = program;
+    services.messages = &messages;
+    services.dialogs = &dialogs;
+    services.clipboard = &clipboard;
+    services.desktop = &desktop;
+    services.sound = &sound;
+    services.pump = &pump;
+    services.registry = &registry;
+    services.exitProgram = [](int code) { QCoreApplication::exit(code); };
+    return services;
+}
+
+} // namespace kalmira

@@ -1,0 +1,95 @@
+#include "shell/window_helpers.h"
+
+#include "shell/helpers.h"
+#include "shell/qt_services.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QLabel>
+#include <QPixmap>
+#include <QWidget>
+
+namespace kalmira {
+
+static QString runDialog(Services &s, bool save, QWidget *owner, const QString &title,
+                         QString &folder, const QString &fileName, const QString &filter,
+                         const QString &defaultExt) {
+    DialogRequest r{owner, title, folder, fileName, filter, defaultExt};
+    DialogResult res = save ? s.dialogs->save(r) : s.dialogs->open(r);
+    if (res.cancelled()) return {};
+    folder = res.folder;
+    return res.fileName;
+}
+
+QString ShowOpenDialog(Services &s, QWidget *owner, const QString &title, QString &folder,
+                       const QString &fileName, const QString &filter,
+                       const QString &defaultExt) {
+    return runDialog(s, false, owner, title, folder, fileName, filter, defaultExt);
+}
+
+QString ShowSaveDialog(Services &s, QWidget *owner, const QString &title, QString &folder,
+                       const QString &fileName, const QString &filter,
+                       const QString &defaultExt) {
+    return runDialog(s, true, owner, title, folder, fileName, filter, defaultExt);
+}
+
+void OpenWithApplication(Services &s, const QString &path) {
+    int rc = s.desktop->open(path);
+    if (rc == 2) {
+        s.messages->show(Icon::Critical, "Fehler",
+                         S("Die Datei ''" + path + "'' wurde nicht geunden."));
+    } else if (rc == 31) {
+        s.desktop->chooseApplication(path);
+    }
+}
+
+void ShowBmpThumbnail(Services &s, QWidget *window, const QString &path) {
+    Flags().carrierUsable = true;
+    auto *view = window ? window->findChild<QLabel *>("Anzeige1") : nullptr;
+    auto *frame = window ? window->findChild<QWidget *>("Picture2") : nullptr;
+    if (!view || !frame) return;
+    const int box = TwipsToPixels(2355);
+    view->hide();
+    view->setScaledContents(false);
+
+    QImageReader reader(path);
+    QImage img = reader.read();
+    if (img.isNull()) {
+        // A readable header with a failed decode means the pixels did not fit.
+        bool shortOfMemory = reader.size().isValid() && reader.error() != QImageReader::InvalidDataError
+                             && reader.error() != QImageReader::UnsupportedFormatError;
+        if (shortOfMemory) {
+            s.messages->show(Icon::Information, "KalmiraB - Info",
+                             "Zu wenig Speicher! Die Bilddatei kann nicht angezeigt werden. Sie "
+                             "kann aber als Container benutzt werden!");
+        } else {
+            s.messages->show(Icon::Critical, "KalmiraB - Info",
+                             "Containerdatei ist zu gross oder defekt! Bilddatei kann nicht "
+                             "verwendet werden werden!");
+            Flags().carrierUsable = false;
+        }
+        return;
+    }
+    int w = img.width(), h = img.height();
+    double r = static_cast<double>(h) / w;
+    if (w > h) {
+        w = box;
+        h = static_cast<int>(box * r);
+    } else if (h > w) {
+        h = box;
+        w = static_cast<int>(box / r);
+    } else if (w > TwipsToPixels(20 * 15)) {
+        w = h = box;
+    }
+    w = std::max(w, 1);
+    h = std::max(h, 1);
+    view->setScaledContents(true);
+    view->setPixmap(QPixmap::fromImage(img.scaled(w, h, Qt::IgnoreAspectRatio,
+                                                  Qt::SmoothTransformation)));
+    view->resize(w, h);
+    view->move((frame->width() - w) / 2 - TwipsToPixels(20),
+               (frame->height() - h) / 2 - TwipsToPixels(20));
+    view->show();
+}
+
+} // namespace kalmira

@@ -1,0 +1,29 @@
+// Dialog, thumbnail and open-with helpers of the windows.
+#pragma once
+
+#include "shell/services.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace kalmira {
+
+// Both return the chosen file name without folder, "" when cancelled; on
+// success `folder` receives the chosen folder with its trailing separator.
+QString ShowOpenDialog(Services &s, QWidget *owner, const QString &title, QString &folder,
+                       const QString &fileName, const QString &filter,
+                       const QString &defaultExt);
+QString ShowSaveDialog(Services &s, QWidget *owner, const QString &title, QString &folder,
+                       const QString &fileName, const QString &filter,
+                       const QString &defaultExt);
+
+void OpenWithApplication(Services &s, const QString &path);
+
+// Thumbnail into the window's "Anzeige1" label inside its "Picture2" frame;
+// sets the carrier usable flag. Sizes follow 15 twips per pixel.
+void ShowBmpThumbnail(Services &s, QWidget *window, const QString &path);
+
+constexpr int TwipsToPixels(int twips) { return twips / 15; }
+
+} // namespace kalmira

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test.
+#   ./test.sh             normal build in build/
+#   ./test.sh --sanitize  AddressSanitizer + UBSan build in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")"
+source tools/deps.sh
+kalmira_install_missing
+
+dir=build
+flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [ "${1:-}" = "--sanitize" ]; then
+  dir=build-asan
+  flags=(-DCMAKE_BUILD_TYPE=Debug -DKALMIRA_SANITIZE=ON -DKALMIRA_BUILD_BENCH=OFF)
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  shift
+fi
+
+cmake -S . -B "$dir" -G Ninja "${flags[@]}"
+cmake --build "$dir" -j "$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" "$@"

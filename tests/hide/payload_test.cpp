@@ -1,0 +1,100 @@
+#include "hide/payload.h"
+
+#include "fakes.h"
+
+#include <gtest/gtest.h>
+
+using namespace kalmira::payload;
+
+TEST(Header, ComposesTheWorkedLayoutAndParsesItBack) {
+    auto name = NameField("Bericht.pdf");
+    ASSERT_TRUE(name);
+    std::string h = ComposeHeader(Mode::Plain, "", 1000, *name);
+    ASSERT_EQ(h.size(), kHeaderSize);
+    EXPECT_EQ(h, "yesn0000000000000000" "0000999" "Bericht.pdf              " "res");
+    ParsedHeader p = ParseHeader(h);
+    EXPECT_EQ(p.mode, Mode::Plain);
+    EXPECT_EQ(p.dataLength, 1000);
+    EXPECT_EQ(StoredFileName(p), "Bericht.pdf");
+    EXPECT_EQ(p.endTag, "res");
+
+    std::string digest;
+    for (int i = 0; i < 16; ++i) digest += static_cast<char>(i * 17);   // 0x00 .. 0xFF
+    std::string a = ComposeHeader(Mode::Aes, digest, 1008, *name);
+    EXPECT_EQ(a.substr(0, 4), "yesa");
+    EXPECT_EQ(a.substr(4, 16), digest);
+    EXPECT_EQ(a.substr(20, 7), "0001007");
+    EXPECT_EQ(ParseHeader(a).digest, digest);
+    EXPECT_EQ(ParseHeader(ComposeHeader(Mode::Rc4, digest, 1, *name)).lengthField, "0000000");
+    EXPECT_EQ(ParseHeader(ComposeHeader(Mode::Rc4, digest, 1, *name)).dataLength, 1);
+}
+
+TEST(Header, TagsAreCaseSensitiveAndLengthMustBeDigits) {
+    EXPECT_FALSE(ModeFromTag("YESN"));
+    EXPECT_FALSE(ModeFromTag("yesx"));
+    EXPECT_EQ(ModeFromTag("yesp"), Mode::Rc4);
+    std::string h = ComposeHeader(Mode::Plain, "", 10, "x");
+    h[22] = ' ';
+    EXPECT_FALSE(ParseHeader(h).dataLength);
+    h[22] = '-';
+    EXPECT_FALSE(ParseHeader(h).dataLength);
+    EXPECT_FALSE(ParseHeader("short").mode);
+}
+
+TEST(NameField, PadsShortensOrRefuses) {
+    EXPECT_EQ(*NameField("Jahresabschluss-Entwurf-2004.xls"), "Jahresabschluss-Ent~1.xls");
+    std::string exact25(21, 'a');
+    exact25 += ".txt";
+    EXPECT_EQ(*NameField(exact25), exact25);
+    std::string n26 = "b" + exact25;
+    auto s = NameField(n26);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->size(), 25u);
+    EXPECT_EQ(*s, std::string(19, 'b').replace(1, 18, std::string(18, 'a')) + "~1.txt");
+    EXPECT_FALSE(NameField(std::string(26, 'x')));                       // no dot
+    EXPECT_FALSE(NameField("ab." + std::string(23, 'e')));                // extension too long
+    EXPECT_EQ(*NameField("abc." + std::string(22, 'e')), "~1." + std::string(22, 'e'));  // 23 fits
+    EXPECT_EQ(*NameField("Übersicht.doc"), "\xDC" "bersicht.doc            ");   // ANSI bytes
+    EXPECT_EQ(std::string(kTypedMessageName).size(), 25u);
+}
+
+TEST(Bits, ChangeOnlyTheLowestBitAndNeverWrap) {
+    auto carrier = kalmira::test::RandomBytes(8 * 256);
+    carrier[0] = 0;     // must hold 0 (bit 7 of 0x00): stays
+    carrier[8] = 255;   // must hold 0 (bit 7 of 0x01): decreases
+    auto original = carrier;
+    std::vector<uint8_t> data(256);
+    for (int i = 0; i < 256; ++i) data[i] = static_cast<uint8_t>(i);
+    EmbedBytes(data.data(), data.size(), carrier.data());
+    for (size_t i = 0; i < carrier.size(); ++i)
+        ASSERT_LE(std::abs(int(carrier[i]) - int(original[i])), 1) << i;
+    EXPECT_EQ(carrier[0], 0);
+    EXPECT_EQ(carrier[8], 254);
+    std::vector<uint8_t> back(256);
+    ReadBytes(carrier.data(), back.size(), back.data());
+    EXPECT_EQ(back, data);
+
+    uint8_t c[8] = {0xB4, 0, 0, 0, 0, 0, 0, 0};
+    EmbedByte(0x80, c);
+    EXPECT_EQ(c[0], 0xB5);
+    uint8_t ones[8] = {255, 255, 255, 255, 255, 255, 255, 255};
+    EmbedByte(0xFF, ones);
+    EXPECT_EQ(ones[7], 255);
+    BitTable dual;
+    EXPECT_EQ(dual(7, 0x80), 1);
+    EXPECT_EQ(dual(0, 0x80), 0);
+}
+
+TEST(Capacity, BothFormulasAndTheirBoundaries) {
+    EXPECT_EQ(MinCarrierForRun(1000), 8 * 1008 + 562);
+    EXPECT_EQ(MinCarrierForDisplay(1000), 8626);
+    EXPECT_EQ(MinCarrierForRun(1024), 8 * 1040 + 562);
+    EXPECT_EQ(MinCarrierForDisplay(1024), 8 * 1024 + 562);
+    EXPECT_EQ(MinCarrierForRun(1024) - MinCarrierForDisplay(1024), 128);
+    EXPECT_EQ(StoredDataLength(Mode::Aes, 32), 32);
+    EXPECT_EQ(StoredDataLength(Mode::Aes, 33), 48);
+    EXPECT_EQ(StoredDataLength(Mode::Rc4, 33), 33);
+    // The run's bound leaves room for the AES padding and 23 more bytes.
+    for (int64_t n = 1; n < 100; ++n)
+        EXPECT_GE(MinCarrierForRun(n) - CarrierBytesFor(StoredDataLength(Mode::Aes, n)), 23);
+}
