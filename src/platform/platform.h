@@ -24,6 +24,13 @@ std::string TempFolder();
 // three characters, a hexadecimal number, ".tmp". "" on failure.
 std::string MakeTempFile(const std::string &prefix);
 
+// The same in a given folder (with or without trailing separator).
+std::string MakeTempFileIn(const std::string &folder, const std::string &prefix);
+
+// Replaces `to` by `from` in one step where the system allows it; the result
+// gets the permissions of a newly created file.
+bool ReplaceFile(const std::string &from, const std::string &to);
+
 // -1 when the file cannot be queried. On POSIX read-only means no write
 // permission bit set, hidden means the name starts with a dot.
 int GetFileAttributes(const std::string &path);

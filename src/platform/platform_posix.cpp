@@ -31,10 +31,30 @@ std::string TempFolder() {
     return "/tmp/";
 }
 
-std::string MakeTempFile(const std::string &prefix) {
-    std::string dir = TempFolder();
-    if (dir.empty()) return "";
-    std::string pre = prefix.substr(0, 3);
+std::string MakeTempFile(const std::string &prefix) { return MakeTempFileIn(TempFolder(), prefix); }
+
+bool ReplaceFile(const std::string &from, const std::string &to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) return false;
+    // Temporary files are private; the result gets a new file's permissions.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(to.c_str(), 0666 & ~mask);
+    return true;
+}
+
+std::string MakeTempFileIn(const std::string &folder, const std::string &prefix) {
+    if (folder.empty()) return "";
+    std::string dir = folder.back() == '/' ? folder : folder + "/";
+    // Three characters, not bytes: never cut a UTF-8 sequence.
+    std::string pre;
+    for (size_t i = 0, chars = 0; i < prefix.size() && chars < 3; ++chars) {
+        size_t len = 1;
+        while (i + len < prefix.size() && (static_cast<unsigned char>(prefix[i + len]) & 0xC0) == 0x80) ++len;
+        pre += prefix.substr(i, len);
+        i += len;
+    }
+    for (char &c : pre)
+        if (c == '/') c = '_';
     static std::mt19937 gen{std::random_device{}()};
     for (int attempt = 0; attempt < 100; ++attempt) {
         char hex[8];

@@ -110,6 +110,7 @@ SharedFlags &Flags() {
 }
 
 std::string FormatThousands(long long value) {
+    if (value == 0) return "";
     bool neg = value < 0;
     unsigned long long v = neg ? 0ULL - static_cast<unsigned long long>(value)
                                : static_cast<unsigned long long>(value);

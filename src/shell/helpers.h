@@ -32,7 +32,8 @@ struct SharedFlags {
 };
 SharedFlags &Flags();
 
-// "#,###,###" with '.' as the German thousands separator.
+// "#,###,###" with '.' as the German thousands separator; 0 gives "" as that
+// pattern does.
 std::string FormatThousands(long long value);
 
 } // namespace kalmira

@@ -19,7 +19,11 @@ Answer QtMessages::show(Icon icon, const std::string &title, const std::string &
                         Buttons buttons) {
     QMessageBox box;
     box.setWindowTitle(Q(title));
-    box.setText(Q(text));
+    // Texts use Windows line ends, some with a lone CR.
+    QString body = Q(text);
+    body.replace("\r\n", "\n");
+    body.replace('\r', '\n');
+    box.setText(body);
     switch (icon) {
     case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
     case Icon::Question: box.setIcon(QMessageBox::Question); break;
@@ -31,6 +35,10 @@ Answer QtMessages::show(Icon icon, const std::string &title, const std::string &
     case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
     case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::YesNoDefaultNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        break;
     case Buttons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;

@@ -7,7 +7,7 @@
 namespace kalmira {
 
 enum class Icon { None, Critical, Question, Exclamation, Information };
-enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoDefaultNo, YesNoCancel, RetryCancel };
 enum class Answer { Ok, Cancel, Yes, No, Retry };
 
 class Messages {

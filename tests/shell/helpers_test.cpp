@@ -68,4 +68,5 @@ TEST(FormatThousands, UsesGermanSeparator) {
     EXPECT_EQ(FormatThousands(9999999), "9.999.999");
     EXPECT_EQ(FormatThousands(562), "562");
     EXPECT_EQ(FormatThousands(1000), "1.000");
+    EXPECT_EQ(FormatThousands(0), "");
 }

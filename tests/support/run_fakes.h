@@ -1,0 +1,80 @@
+// Recording views and scripted passwords for the hide and extract runs.
+#pragma once
+
+#include "extract/extract_engine.h"
+#include "hide/hide_engine.h"
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kalmira::test {
+
+template <class Base> class RecordingView : public Base {
+public:
+    void setCaption(const std::string &c) override { captions.push_back(c); }
+    void setBusy(bool b) override { busy = b; }
+    void pause(double s) override { pauses.push_back(s); }
+    void processEvents() override { ++events; }
+
+    bool sawCaption(const std::string &part) const {
+        for (const auto &c : captions)
+            if (c.find(part) != std::string::npos) return true;
+        return false;
+    }
+    std::vector<std::string> captions;
+    std::vector<double> pauses;
+    bool busy = false;
+    int events = 0;
+};
+
+struct FakeRunView : RecordingView<RunView> {};
+
+struct FakeMessageHideView : RecordingView<hide::MessageHideView> {
+    void setSizeLine(const std::string &t) override { sizeLine = t; }
+    void focusMessage() override { ++focused; }
+    std::string sizeLine;
+    int focused = 0;
+};
+
+struct FakeExtractView : RecordingView<extract::ExtractView> {
+    std::string chooseDestination(const std::string &name) override {
+        offeredName = name;
+        return destination;
+    }
+    void exitProgram() override { ++exits; }
+    std::string destination, offeredName;
+    int exits = 0;
+};
+
+struct FakeMessageExtractView : RecordingView<extract::MessageExtractView> {
+    void showMessage(const std::string &t) override { shown = t; }
+    void setResultLine(const std::string &t) override { resultLine = t; }
+    void exitProgram() override { ++exits; }
+    std::string shown, resultLine;
+    int exits = 0;
+};
+
+// Padded passwords in order; an exhausted queue cancels (hide) or answers "".
+struct FakePasswords : PasswordSource {
+    std::optional<std::string> hidePassword() override {
+        ++asked;
+        if (hide.empty()) return std::nullopt;
+        auto p = hide.front();
+        hide.pop_front();
+        return p;
+    }
+    std::string extractPassword() override {
+        ++asked;
+        if (extract.empty()) return "";
+        auto p = extract.front();
+        extract.pop_front();
+        return p;
+    }
+    std::deque<std::optional<std::string>> hide;
+    std::deque<std::string> extract;
+    int asked = 0;
+};
+
+} // namespace kalmira::test
