@@ -88,6 +88,7 @@ TEST_F(HideFixture, CapacityBoundaryIsExact) {
     c[0] = 'B';
     c[1] = 'M';
     c[14] = 40;   // a 40-byte info header
+    c[15] = c[16] = c[17] = 0;
     prepare(1000, c);
     EXPECT_EQ(engine.hideFile(view, in, data), HideOutcome::Stopped);
     EXPECT_EQ(messages.last(),
@@ -196,8 +197,9 @@ TEST_F(HideFixture, ExistingBackupIsKeptOnNoAndReplacedOnYes) {
     const auto &q = messages.shown.front();
     EXPECT_EQ(q.title, "Kalmira - Anfrage");
     EXPECT_EQ(q.buttons, Buttons::YesNoDefaultNo);
-    EXPECT_EQ(q.text.substr(0, 90),
-              "Es existiert bereits eine Sicherheitskopie (carrier-Kopie.bmp) der ContainerDatei.\r\nSoll ");
+    EXPECT_EQ(q.text.rfind("Es existiert bereits eine Sicherheitskopie (carrier-Kopie.bmp) der "
+                           "ContainerDatei.\r\nSoll eine neue Kopie erzeugt werden?\r\n\r\n\"Ja\"   -> ", 0),
+              0u);
     EXPECT_NE(q.text.find("\r\r\nSicherheits-Hinweis:\rEs sollten"), std::string::npos);
 
     const auto written = carrier();
