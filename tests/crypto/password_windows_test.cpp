@@ -141,6 +141,7 @@ private slots:
         QTest::keyClick(f, Qt::Key_Tab);
         QCOMPARE(f->buffer(), QString("f"));
         QCOMPARE(d.Label9->text(), QString("1"));
+        QTest::keyClick(f, Qt::Key_End);
         QTest::keyClick(f, Qt::Key_Backspace);
         QCOMPARE(d.Label9->text(), QString());
     }
