@@ -1,10 +1,48 @@
 #include "crypto/register.h"
 
+#include "crypto/frmPas.h"
+#include "crypto/frmPasV.h"
+#include "crypto/password_common.h"
 #include "shell/registry.h"
 #include "shell/services.h"
 
+#include <memory>
+
 namespace kalmira::crypto {
 
-void RegisterWindows(Services &) {}
+void RegisterWindows(Services &services) {
+    services.registry->registerFactory("frmPasV", [&services] { return new FrmPasV(services); });
+    services.registry->registerFactory("frmPas", [&services] { return new FrmPas(services); });
+}
+
+namespace {
+// A new dialog for every request, reachable by its name while it is open.
+template <class Dialog>
+std::optional<QString> Ask(Services &services, const QString &name, QWidget *owner) {
+    std::unique_ptr<Dialog> own;
+    Dialog *dialog = nullptr;
+    if (services.registry) {
+        services.registry->unload(name);
+        dialog = qobject_cast<Dialog *>(services.registry->window(name));
+    }
+    if (!dialog) {
+        own = std::make_unique<Dialog>(services);
+        dialog = own.get();
+    }
+    if (owner) dialog->setParent(owner, dialog->windowFlags());
+    dialog->exec();
+    std::optional<QString> result = dialog->password();
+    if (!own) services.registry->unload(name);
+    return result;
+}
+} // namespace
+
+std::optional<QString> AskHidePassword(Services &services, QWidget *owner) {
+    return Ask<FrmPasV>(services, "frmPasV", owner);
+}
+
+std::optional<QString> AskExtractPassword(Services &services, QWidget *owner) {
+    return Ask<FrmPas>(services, "frmPas", owner);
+}
 
 } // namespace kalmira::crypto
