@@ -47,6 +47,9 @@ std::int64_t FileSize(const std::string &path);
 bool FlushPath(const std::string &path);
 bool FlushDescriptor(int fd);
 
+// Moves a file to a new name; fails rather than replace an existing file.
+bool RenameNoReplace(const std::string &from, const std::string &to);
+
 // Folder of the running executable, with a trailing separator.
 std::string ProgramFolder();
 std::string ExecutableName();

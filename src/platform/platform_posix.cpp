@@ -126,6 +126,16 @@ bool FlushPath(const std::string &path) {
     return ok;
 }
 
+bool RenameNoReplace(const std::string &from, const std::string &to) {
+    if (from.empty() || to.empty()) return false;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without the flag: check first, accepting the small race.
+    struct stat st{};
+    if (::lstat(to.c_str(), &st) == 0 || errno != ENOENT) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 static std::string executablePath() {
     char buf[4096];
     ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
