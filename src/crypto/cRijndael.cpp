@@ -260,7 +260,8 @@ int cRijndael::SetCipherKey(const std::uint8_t *key, std::size_t keyLen, int key
 
 int cRijndael::SetCipherKeyString(std::string_view ansiPassPhrase, int keyBits) {
     std::uint8_t key[32] = {};
-    std::memcpy(key, ansiPassPhrase.data(), std::min<std::size_t>(ansiPassPhrase.size(), 32));
+    if (!ansiPassPhrase.empty())
+        std::memcpy(key, ansiPassPhrase.data(), std::min<std::size_t>(ansiPassPhrase.size(), 32));
     return SetCipherKey(key, sizeof key, keyBits);
 }
 
@@ -320,7 +321,7 @@ int cRijndael::ArrayEncrypt(std::span<const std::uint8_t> plaintext,
     if (appendSize != 0) out[m - 1] = static_cast<std::uint8_t>(n % 16);
     EncryptBlocks(plaintext.data(), out.data(), whole / 16);
     if (whole < m) {
-        std::memcpy(out.data() + whole, plaintext.data() + whole, n - whole);
+        if (n > whole) std::memcpy(out.data() + whole, plaintext.data() + whole, n - whole);
         EncryptBlocks(out.data() + whole, out.data() + whole, 1);
     }
     ciphertext = std::move(out);

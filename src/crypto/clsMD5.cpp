@@ -133,6 +133,7 @@ void clsMD5::Transform(const std::uint8_t *p, std::size_t blocks) {
 #undef MD5_STEP
 
 void clsMD5::MD5Update(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return;
     const std::uint8_t *p = bytes.data();
     std::size_t n = bytes.size();
     std::size_t pending = byteCount_ % 64;
