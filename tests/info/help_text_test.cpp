@@ -164,28 +164,6 @@ TEST_P(HelpLayout, TopicsScrollToTheEmptyEntryAboveTheirHeading) {
 INSTANTIATE_TEST_SUITE_P(BothPrograms, HelpLayout, ::testing::Values(kB, kA),
                          [](const auto &info) { return std::string(ProgramName(info.param.program)); });
 
-TEST(HelpText, TopicCaptionsAndHelpButtonEntries) {
-    const auto &b = Topics(Program::B);
-    EXPECT_STREQ(b[0].caption, "Was ist Steganographie?");
-    EXPECT_STREQ(b[1].caption, "Eine Datei verstecken");
-    EXPECT_STREQ(b[2].caption, "Eine Datei extrahieren");
-    EXPECT_STREQ(b[3].caption, "Verschlüsselungsverfahren");
-    EXPECT_STREQ(b[4].caption, "Eine Datei vernichten");
-    EXPECT_EQ((std::vector<int>{b[0].entry, b[1].entry, b[2].entry, b[3].entry, b[4].entry}),
-              (std::vector<int>{0, 37, 100, 124, 138}));
-    const auto &a = Topics(Program::A);
-    EXPECT_STREQ(a[1].caption, "Eine Botschaft (Txt-Datei) verstecken");
-    EXPECT_STREQ(a[2].caption, "Eine Botschaft (Txt-Datei) extrahieren");
-    EXPECT_STREQ(a[3].caption, "Verwendete Verschlüsselungsverfahren");
-    EXPECT_STREQ(a[4].caption, "Eine Datei vernichten");
-    EXPECT_EQ((std::vector<int>{a[0].entry, a[1].entry, a[2].entry, a[3].entry, a[4].entry}),
-              (std::vector<int>{0, 35, 88, 107, 121}));
-    EXPECT_EQ(HideHelpEntry(Program::B), 37);
-    EXPECT_EQ(ExtractHelpEntry(Program::B), 100);
-    EXPECT_EQ(HideHelpEntry(Program::A), 35);
-    EXPECT_EQ(ExtractHelpEntry(Program::A), 88);
-}
-
 TEST(HelpText, BindingFactsOfKalmiraB) {
     ExpectInSection(kB, 1, {"\"Least Significant Bit\"", "8-mal", "24 Bit", "8 Bit", "JPG", "GIF",
                             "\"CONVERT\"", "Programme", "Archive", "KalmiraA"});
