@@ -1,0 +1,161 @@
+#include "info/frmInfo.h"
+#include "info/register.h"
+
+#include "fakes_ui.h"
+#include "platform/platform.h"
+#include "shell/qt_services.h"
+
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace kalmira;
+using namespace kalmira::info;
+
+namespace {
+const QColor kBlue(0x00, 0x00, 0xC0);
+const QColor kGrey(0x80, 0x80, 0x80);
+
+QColor TextColor(const QWidget *w) { return w->palette().color(QPalette::WindowText); }
+
+void MoveOver(QWidget *w) {
+    const QPointF p(2, 2);
+    QMouseEvent move(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &move);
+}
+
+QLabel *TopicLabel(FrmInfo &w, const QString &caption) {
+    for (QLabel *l : w.Label2)
+        if (l->text() == caption) return l;
+    return nullptr;
+}
+
+void ShowAndWait(QWidget &w) {
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+}
+} // namespace
+
+class FrmInfoTest : public QObject {
+    Q_OBJECT
+private slots:
+    void controlsOfBothPrograms() {
+        for (Program p : {Program::B, Program::A}) {
+            test::TestServices t(p);
+            FrmInfo w(t.services);
+            QCOMPARE(w.objectName(), QString("frmInfo"));
+            QCOMPARE(w.windowTitle(), p == Program::B ? QString("KalmiraB-Info") : QString("KalmiraA-Info"));
+            QCOMPARE(w.Frame1->title(), QString("Hilfethemen"));
+            QCOMPARE(TextColor(w.Frame1), kGrey);
+            QCOMPARE(w.Command1->text(), QString("OK"));
+            QCOMPARE(w.List1->font().family(), QString("Verdana"));
+            const auto &text = HelpText(p);
+            QCOMPARE(w.List1->count(), int(text.size()));
+            QCOMPARE(w.List1->item(1)->text(), Q(text[1]));
+            QCOMPARE(w.List1->item(w.List1->count() - 1)->text(), QString());
+
+            // Topic links from the top of the frame down, blue and underlined.
+            const auto &topics = Topics(p);
+            int lastY = -1;
+            for (const Topic &topic : topics) {
+                QLabel *label = w.Label2[topic.index];
+                QCOMPARE(label->objectName(), QString("Label2"));
+                QCOMPARE(label->property("Index").toInt(), topic.index);
+                QCOMPARE(label->text(), Q(topic.caption));
+                QVERIFY(label->font().underline());
+                QCOMPARE(TextColor(label), kBlue);
+                QVERIFY(label->y() > lastY);
+                lastY = label->y();
+            }
+        }
+    }
+
+    void versionLineHasThreeNumbers() {
+        test::TestServices t;
+        FrmInfo w(t.services);
+        QCOMPARE(w.Label1->objectName(), QString("Label1"));
+        QCOMPARE(w.Label1->property("Index").toInt(), 1);
+        const QString exe = Q(platform::ExecutableName());
+        QVERIFY(!exe.isEmpty());
+        QCOMPARE(w.Label1->text(), exe + " - Version: " + QString::number(KALMIRA_VERSION_MAJOR) + "." +
+                                       QString::number(KALMIRA_VERSION_MINOR) + "." +
+                                       QString::number(KALMIRA_VERSION_PATCH));
+        QVERIFY(QRegularExpression("^.+ - Version: \\d+\\.\\d+\\.\\d+$").match(w.Label1->text()).hasMatch());
+    }
+
+    void topicClicksScrollTheirSectionToTheTop() {
+        for (Program p : {Program::B, Program::A}) {
+            test::TestServices t(p);
+            FrmInfo w(t.services);
+            ShowAndWait(w);
+            const QString shredderHeading = "            *** EINE DATEI NACH DEM VERSTECKEN VERNICHTEN ***";
+            QTest::mouseClick(TopicLabel(w, "Eine Datei vernichten"), Qt::LeftButton);
+            QCOMPARE(w.topEntry(), p == Program::B ? 138 : 121);
+            QCOMPARE(w.List1->item(w.topEntry() + 1)->text(), shredderHeading);
+
+            for (const Topic &topic : Topics(p)) {
+                QTest::mouseClick(w.Label2[topic.index], Qt::LeftButton);
+                QCOMPARE(w.topEntry(), topic.entry);
+            }
+            QTest::mouseClick(TopicLabel(w, "Was ist Steganographie?"), Qt::LeftButton);
+            QCOMPARE(w.topEntry(), 0);
+        }
+    }
+
+    void helpButtonsOpenTheWindowAtTheirSection() {
+        test::TestServices b(Program::B);
+        RegisterWindows(b.services);
+        ShowHideHelp(b.services);
+        auto *info = qobject_cast<FrmInfo *>(b.registry.existing("frmInfo"));
+        QVERIFY(info);
+        QVERIFY(QTest::qWaitForWindowExposed(info));
+        QCOMPARE(info->topEntry(), kHideHelpEntryB);
+        QVERIFY(info->List1->item(kHideHelpEntryB + 1)->text().contains("VERSTECKEN EINER DATEI"));
+        ShowExtractHelp(b.services); // already open: scrolls in place
+        QCOMPARE(b.registry.existing("frmInfo"), info);
+        QCOMPARE(info->topEntry(), kExtractHelpEntryB);
+
+        // OK unloads the window; the next opening is a fresh one.
+        QPointer<QWidget> old = info;
+        info->Command1->click();
+        QVERIFY(!b.registry.existing("frmInfo"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(old.isNull());
+
+        test::TestServices a(Program::A);
+        RegisterWindows(a.services);
+        ShowExtractHelp(a.services);
+        info = qobject_cast<FrmInfo *>(a.registry.existing("frmInfo"));
+        QVERIFY(info);
+        QVERIFY(QTest::qWaitForWindowExposed(info));
+        QCOMPARE(info->topEntry(), kExtractHelpEntryA);
+        QVERIFY(info->List1->item(kExtractHelpEntryA + 1)->text().contains("EXTRAHIEREN EINER BOTSCHAFT"));
+        ShowHelp(a.services, kHideHelpEntryA);
+        QCOMPARE(info->topEntry(), kHideHelpEntryA);
+        a.registry.unloadAll();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void hoverGreysOnlyTheLinkUnderTheMouse() {
+        test::TestServices t;
+        FrmInfo w(t.services);
+        ShowAndWait(w);
+        MoveOver(w.Label2[1]);
+        for (int i = 0; i < 5; ++i) QCOMPARE(TextColor(w.Label2[i]), i == 1 ? kGrey : kBlue);
+        MoveOver(w.Label2[4]); // the shredder link takes no part
+        QCOMPARE(TextColor(w.Label2[1]), kGrey);
+        QCOMPARE(TextColor(w.Label2[4]), kBlue);
+        MoveOver(w.Label2[3]);
+        QCOMPARE(TextColor(w.Label2[1]), kBlue);
+        QCOMPARE(TextColor(w.Label2[3]), kGrey);
+        MoveOver(w.Frame1);
+        for (int i = 0; i < 5; ++i) QCOMPARE(TextColor(w.Label2[i]), kBlue);
+        MoveOver(w.Label2[0]);
+        MoveOver(&w);
+        QCOMPARE(TextColor(w.Label2[0]), kBlue);
+    }
+};
+
+QTEST_MAIN(FrmInfoTest)
+#include "frmInfo_test.moc"
