@@ -33,6 +33,10 @@ FrmMain::FrmMain(Services &services, QWidget *parent) : QWidget(parent), s_(serv
     setAttribute(Qt::WA_QuitOnClose, false);
 
     auto *grid = new QGridLayout(this);
+    auto *Shape1 = new QFrame(this);
+    Shape1->setObjectName("Shape1");
+    Shape1->setFrameShape(QFrame::Box);
+    auto *facts = new QGridLayout(Shape1);
     auto label = [this](const char *name, const QString &text) {
         auto *l = new QLabel(text, this);
         l->setObjectName(name);
@@ -43,9 +47,6 @@ FrmMain::FrmMain(Services &services, QWidget *parent) : QWidget(parent), s_(serv
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
         return l;
     };
-    auto *Shape1 = new QFrame(this);
-    Shape1->setObjectName("Shape1");
-    Shape1->setFrameShape(QFrame::Box);
     auto *Shape2 = new QFrame(this);
     Shape2->setObjectName("Shape2");
     Shape2->setFrameShape(QFrame::HLine);
@@ -72,12 +73,13 @@ FrmMain::FrmMain(Services &services, QWidget *parent) : QWidget(parent), s_(serv
     };
     int row = 0;
     for (auto [caption, field] : rows) {
-        grid->addWidget(caption, row, 0);
-        grid->addWidget(field, row, 1);
+        facts->addWidget(caption, row, 0);
+        facts->addWidget(field, row, 1);
         ++row;
     }
-    grid->addWidget(Shape1, 0, 0, row, 2);
-    Shape1->lower();
+    facts->setColumnMinimumWidth(1, 220);
+    row = 0;
+    grid->addWidget(Shape1, row++, 0, 1, 2);
     grid->addWidget(Shape2, row++, 0, 1, 2);
     grid->addWidget(label("Label2", "Chunks:"), row++, 0, 1, 2);
     lstChunks = new QListWidget(this);
@@ -93,7 +95,6 @@ FrmMain::FrmMain(Services &services, QWidget *parent) : QWidget(parent), s_(serv
     grid->addWidget(Command2, row, 0);
     grid->addWidget(Command3, row, 1);
     grid->addWidget(Label6, row, 1);
-    grid->setColumnMinimumWidth(1, 220);
     resize(460, 400);
     CentreOnScreen(this);
 
