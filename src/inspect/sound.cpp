@@ -80,8 +80,8 @@ private:
             message(kNoAudioText);
             return;
         }
-        if (active_ && active_ != this) active_->reset();
         if (!s_.sound->play(path)) return;
+        if (active_ && active_ != this) active_->reset();
         active_ = this;
         button_->setText(kStopCaption);
         // The wait is a timer, so the window stays usable and a second click
