@@ -1,10 +1,58 @@
 #include "inspect/register.h"
 
+#include "inspect/Form1.h"
+#include "inspect/frmAnzeige.h"
+#include "inspect/frmMain.h"
+#include "inspect/sound.h"
+#include "shell/qt_services.h"
 #include "shell/registry.h"
 #include "shell/services.h"
 
 namespace kalmira::inspect {
 
-void RegisterWindows(Services &) {}
+void RegisterWindows(Services &services) {
+    static QtSoundPlayer player;
+    if (!services.sound || dynamic_cast<SilentSoundPlayer *>(services.sound))
+        services.sound = &player;
+    WindowRegistry &r = *services.registry;
+    r.registerFactory("frmMain", [&services] { return new FrmMain(services); });
+    r.registerFactory("frmAnzeige", [&services] { return new FrmAnzeige(services); });
+    r.registerFactory("Form1", [&services] { return new Form1(services); });
+}
+
+void ShowWavInfo(Services &services, const QString &wavPath) {
+    auto *w = services.registry->get<FrmMain>("frmMain");
+    if (!w) return;
+    WavInfoFile() = wavPath;
+    w->Command1->click();
+    services.registry->show("frmMain");
+}
+
+void ShowImageInfo(Services &services, const QString &bmpPath) {
+    auto *w = services.registry->get<Form1>("Form1");
+    if (!w) return;
+    w->setPath(bmpPath);
+    w->Command1->click();
+    services.registry->show("Form1");
+}
+
+QString ViewerCaption(ViewerCaller caller, const QString &bmpPath) {
+    const char *prefix =
+        caller == ViewerCaller::Hide ? "Container-Bilddatei ->  " : "Container-Bilddatei  ->  ";
+    return prefix + bmpPath + "    , in Originalgrösse";
+}
+
+bool ShowViewer(Services &services, const QString &bmpPath, const QString &caption) {
+    const bool wasOpen = services.registry->existing("frmAnzeige");
+    auto *w = services.registry->get<FrmAnzeige>("frmAnzeige");
+    if (!w) return false;
+    if (!w->loadPicture(bmpPath)) {
+        if (!wasOpen) services.registry->unload("frmAnzeige");
+        return false;
+    }
+    w->setWindowTitle(caption);
+    services.registry->show("frmAnzeige");
+    return true;
+}
 
 } // namespace kalmira::inspect

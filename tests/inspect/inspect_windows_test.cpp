@@ -1,0 +1,274 @@
+#include "inspect/Form1.h"
+#include "inspect/frmAnzeige.h"
+#include "inspect/frmMain.h"
+#include "inspect/register.h"
+#include "inspect/sound.h"
+#include "shell/qt_services.h"
+
+#include "fakes_ui.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QtTest>
+
+using namespace kalmira;
+using namespace kalmira::inspect;
+using test::MakeBmp;
+using test::MakeWav;
+using test::TempDir;
+using test::WriteAll;
+
+namespace {
+
+struct Env {
+    test::TestServices t;
+    TempDir dir;
+    Env() { RegisterWindows(t.services); }
+    ~Env() { t.registry.unloadAll(); }
+    QString file(const char *name, const std::vector<std::uint8_t> &bytes) {
+        WriteAll(dir.file(name), bytes);
+        return QString::fromStdString(dir.file(name));
+    }
+    template <class W> W *window(const char *name) { return qobject_cast<W *>(t.registry.existing(name)); }
+};
+
+QImage Picture(int w, int h) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(Qt::darkGreen);
+    return img;
+}
+
+} // namespace
+
+class InspectWindowsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void wavInfoShowsChunksAndFormat() {
+        Env e;
+        const QString path = e.file("klang.wav", MakeWav(400));
+        ShowWavInfo(e.t.services, path);
+        auto *w = e.window<FrmMain>("frmMain");
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(w->windowTitle(), QString("WavInfo"));
+        QCOMPARE(WavInfoFile(), path);
+        QCOMPARE(w->lstChunks->count(), 2);
+        QCOMPARE(w->lblFileName->text(), QString("klang.wav"));
+        QCOMPARE(w->lblFileSize->text(), QString("436 Byte"));
+        QCOMPARE(w->lblCompression->text(), QString("Unkomprimiert (PCM)"));
+        QCOMPARE(w->lblChannels->text(), QString("Stereo"));
+        QCOMPARE(w->lblSampleRate->text(), QString("44100 Hz"));
+        QCOMPARE(w->lblBytesPerSec->text(), QString("176400 Byte/s"));
+        QCOMPARE(w->lblBlockAlign->text(), QString("4 Byte"));
+        QCOMPARE(w->lblBitsPerSample->text(), QString("16"));
+        QVERIFY(e.t.messages.shown.empty());
+
+        // An invalid file keeps the values; a missing one reads nothing.
+        auto bad = MakeWav(10);
+        bad[0] = 'X';
+        const QString badPath = e.file("bad.wav", bad);
+        ShowWavInfo(e.t.services, badPath);
+        QCOMPARE(e.t.messages.last(), "Die Datei '" + S(badPath) + "' ist keine gültige Wave-Datei.");
+        QCOMPARE(e.t.messages.shown.back().title, std::string("Kalmira - Info"));
+        QCOMPARE(w->lblCompression->text(), QString("Unkomprimiert (PCM)"));
+        QCOMPARE(w->lstChunks->count(), 2);
+        ShowWavInfo(e.t.services, e.dir.path().c_str() + QString("/fehlt.wav"));
+        QCOMPARE(e.t.messages.last(), std::string("WAV-Datei nicht vorhanden!"));
+        QCOMPARE(e.t.messages.shown.back().title, std::string("Kalmira-WAV-Info"));
+
+        // A file without a format chunk shows no values of the earlier one.
+        auto noFmt = MakeWav(0);
+        noFmt.resize(12);
+        const QString noFmtPath = e.file("leer.wav", noFmt);
+        ShowWavInfo(e.t.services, noFmtPath);
+        QCOMPARE(w->lstChunks->count(), 0);
+        QCOMPARE(w->lblFileName->text(), QString("leer.wav"));
+        QCOMPARE(w->lblCompression->text(), QString());
+
+        WavInfoFile() = path;
+        w->Command3->click();
+        QCOMPARE(e.t.desktop.opened, QStringList{path});
+        w->Command2->click();
+        QVERIFY(!e.window<FrmMain>("frmMain"));
+    }
+
+    void imageInfoLinesAndErrorBranch() {
+        Env e;
+        const QString path = e.file("bild.bmp", MakeBmp(100, 50));
+        ShowImageInfo(e.t.services, path);
+        auto *w = e.window<Form1>("Form1");
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(w->windowTitle(), QString("Informationen zur ausgewählten Bilddatei"));
+        QCOMPARE(w->lblFileName->text(), path);
+        QCOMPARE(w->lblInfo[0]->text(), QString("Breite : 100 pixels"));
+        QCOMPARE(w->lblInfo[4]->text(), QString("24 Bit  (16777216 Farben)"));
+        QCOMPARE(w->lblInfo[7]->text(), QString("Alle 16777216 Farben werden zur Anzeige benötigt."));
+
+        ShowImageInfo(e.t.services, path + ".weg");
+        QCOMPARE(e.t.messages.shown.size(), size_t(1));
+        QCOMPARE(e.t.messages.last(), std::string("Fehler"));
+        QCOMPARE(e.t.messages.shown.back().title, std::string("Image Info"));
+        QCOMPARE(e.t.messages.shown.back().icon, Icon::Exclamation);
+        QCOMPARE(w->lblFileName->text(), QString("Error: Keine Datei ausgewählt! Oder Datei nicht vorhanden!"));
+        QCOMPARE(w->lblInfo[0]->text(), QString("Breite : 100 pixels"));
+
+        auto deep = MakeBmp(2, 2);
+        deep[28] = 0x00;
+        deep[29] = 0x04; // 1024 bits per pixel
+        ShowImageInfo(e.t.services, e.file("tief.bmp", deep));
+        QCOMPARE(e.t.messages.last(), std::string("ÜberlaufFehler"));
+        w->Command2->click();
+        QVERIFY(!e.window<Form1>("Form1"));
+    }
+
+    void viewerLayout() {
+        Env e;
+        FrmAnzeige v(e.t.services);
+        v.resize(400, 300);
+        v.setPicture(Picture(100, 60));
+        v.show();
+        QVERIFY(!v.HScroll1->isVisible() && !v.VScroll1->isVisible());
+        QCOMPARE(v.PBox_Back->size(), QSize(400, 300));
+        QCOMPARE(v.PBox_Fore->geometry(), QRect(150, 120, 100, 60));
+
+        // Wider only: the horizontal bar, scrolled to the end shows the right edge.
+        v.setPicture(Picture(1000, 100));
+        QVERIFY(v.HScroll1->isVisible());
+        QVERIFY(!v.VScroll1->isVisible());
+        const int bar = v.HScroll1->height();
+        QCOMPARE(v.PBox_Back->size(), QSize(400, 300 - bar));
+        QCOMPARE(v.HScroll1->maximum(), 600);
+        QCOMPARE(v.HScroll1->pageStep(), 60);
+        QCOMPARE(v.PBox_Fore->pos(), QPoint(0, 0));
+        v.HScroll1->setValue(v.HScroll1->maximum());
+        QCOMPARE(v.PBox_Fore->geometry().right(), v.PBox_Back->width() - 1);
+
+        // Both directions: the bars leave each other room.
+        v.setPicture(Picture(1000, 1000));
+        QVERIFY(v.HScroll1->isVisible() && v.VScroll1->isVisible());
+        QCOMPARE(v.VScroll1->maximum(), 1000 - (300 - bar));
+        v.VScroll1->setValue(50);
+        QCOMPARE(v.PBox_Fore->y(), -50);
+
+        // Enlarging until it fits: bars gone, nothing left scrolled away.
+        v.setPicture(Picture(1000, 100));
+        v.HScroll1->setValue(300);
+        v.resize(1200, 150);
+        QVERIFY(!v.HScroll1->isVisible() && !v.VScroll1->isVisible());
+        QCOMPARE(v.PBox_Fore->pos(), QPoint(100, 25));
+        v.resize(1000, 400);
+        QCOMPARE(v.PBox_Fore->pos(), QPoint(0, 0)); // fits exactly: stays left
+    }
+
+    void viewerIsLoadedByItsCallers() {
+        Env e;
+        const QString path = e.file("bild.bmp", MakeBmp(30, 20));
+        const QString caption = ViewerCaption(ViewerCaller::Extract, path);
+        QCOMPARE(caption, "Container-Bilddatei  ->  " + path + "    , in Originalgrösse");
+        QCOMPARE(ViewerCaption(ViewerCaller::Hide, "x"), QString("Container-Bilddatei ->  x    , in Originalgrösse"));
+        QVERIFY(ShowViewer(e.t.services, path, caption));
+        auto *v = e.window<FrmAnzeige>("frmAnzeige");
+        QVERIFY(v && v->isVisible());
+        QCOMPARE(v->windowTitle(), caption);
+        QCOMPARE(v->PBox_Fore->size(), QSize(30, 20));
+
+        // Closing releases the window; an unreadable picture opens none.
+        v->close();
+        QVERIFY(!e.window<FrmAnzeige>("frmAnzeige"));
+        QVERIFY(!ShowViewer(e.t.services, e.file("kaputt.bmp", {'B', 'M', 0}), caption));
+        QVERIFY(!e.window<FrmAnzeige>("frmAnzeige"));
+    }
+
+    void playButtonSwitchesCaptions() {
+        Env e;
+        QString path;
+        QPushButton button("Play wav");
+        AttachPlayButton(e.t.services, &button, [&] { return path; }, "Play wav");
+        button.click();
+        QCOMPARE(e.t.messages.last(), std::string("Es ist keine WAV-Datei geladen."));
+        QCOMPARE(e.t.messages.shown.back().title, std::string("KalmiraB-Nachricht"));
+        QCOMPARE(e.t.messages.shown.back().icon, Icon::Information);
+        path = e.file("bild.bmp", MakeBmp(2, 2));
+        button.click();
+        QCOMPARE(e.t.messages.shown.size(), size_t(2));
+        QVERIFY(e.t.sound.played.isEmpty());
+
+        // Play, then stop at once.
+        path = e.file("lang.WAV", MakeWav(176400 * 60));
+        button.click();
+        QCOMPARE(e.t.sound.played, QStringList{path});
+        QCOMPARE(button.text(), QString("Stop"));
+        button.click();
+        QCOMPARE(button.text(), QString("Play wav"));
+        QVERIFY(!e.t.sound.playing);
+
+        // A short file gives the caption back after its playing time.
+        path = e.file("kurz.wav", MakeWav(176400 / 20));
+        button.click();
+        QCOMPARE(button.text(), QString("Stop"));
+        QTRY_COMPARE_WITH_TIMEOUT(button.text(), QString("Play wav"), 3000);
+        QVERIFY(!e.t.sound.playing);
+
+        // A file without a readable length does not keep the stop caption.
+        auto noRate = MakeWav(100);
+        noRate[28] = noRate[29] = noRate[30] = noRate[31] = 0;
+        path = e.file("ohne.wav", noRate);
+        button.click();
+        QCOMPARE(button.text(), QString("Play wav"));
+        QCOMPARE(e.t.sound.played.size(), 3);
+    }
+
+    void secondButtonTakesOverAndNoOutputIsSaid() {
+        test::TestServices t(Program::A);
+        TempDir dir;
+        WriteAll(dir.file("a.wav"), MakeWav(176400 * 30));
+        const QString path = QString::fromStdString(dir.file("a.wav"));
+        QPushButton one("Play"), two("Play");
+        AttachPlayButton(t.services, &one, [&] { return path; }, "Play");
+        AttachPlayButton(t.services, &two, [&] { return path; }, "Play");
+        one.click();
+        two.click();
+        QCOMPARE(one.text(), QString("Play"));
+        QCOMPARE(two.text(), QString("Stop"));
+        two.click();
+
+        t.sound.hasOutput = false;
+        one.click();
+        QCOMPARE(one.text(), QString("Play"));
+        QCOMPARE(t.messages.last(), std::string(kNoAudioText));
+        QCOMPARE(t.messages.shown.back().title, std::string("KalmiraA-Nachricht"));
+        QCOMPARE(t.messages.shown.size(), size_t(1));
+    }
+
+    void realPlayerNeverHangs() {
+        TempDir dir;
+        WriteAll(dir.file("s.wav"), MakeWav(17640));
+        QtSoundPlayer player;
+        QElapsedTimer clock;
+        clock.start();
+        const bool started = player.play(QString::fromStdString(dir.file("s.wav")));
+        if (!player.available()) {
+            QVERIFY(!started);
+            QVERIFY(!player.isPlaying());
+            player.stop();
+            QVERIFY(clock.elapsed() < 10000);
+            QSKIP("no audio output on this machine");
+        }
+        QVERIFY(started);
+        player.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 2000);
+    }
+
+    void registrationKeepsInjectedPlayers() {
+        test::TestServices t;
+        RegisterWindows(t.services);
+        QCOMPARE(t.services.sound, static_cast<SoundPlayer *>(&t.sound));
+        SilentSoundPlayer silent;
+        t.services.sound = &silent;
+        RegisterWindows(t.services);
+        QVERIFY(dynamic_cast<QtSoundPlayer *>(t.services.sound));
+        QVERIFY(t.registry.knows("frmMain") && t.registry.knows("frmAnzeige") && t.registry.knows("Form1"));
+    }
+};
+
+QTEST_MAIN(InspectWindowsTest)
+#include "inspect_windows_test.moc"

@@ -1,0 +1,145 @@
+#include "inspect/modWAV.h"
+
+#include "fakes.h"
+
+#include <gtest/gtest.h>
+
+using namespace kalmira::inspect;
+using kalmira::test::MakeWav;
+using kalmira::test::TempDir;
+using kalmira::test::WriteAll;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void Put32(Bytes &v, std::size_t at, std::uint32_t x) {
+    for (int i = 0; i < 4; ++i) v[at + i] = static_cast<std::uint8_t>(x >> (8 * i));
+}
+
+// Inserts a chunk right after the canonical "fmt " chunk (offset 36).
+Bytes WithChunkAfterFmt(Bytes wav, const std::string &id, const Bytes &body) {
+    Bytes chunk(id.begin(), id.end());
+    chunk.resize(8);
+    Put32(chunk, 4, static_cast<std::uint32_t>(body.size()));
+    chunk.insert(chunk.end(), body.begin(), body.end());
+    wav.insert(wav.begin() + 36, chunk.begin(), chunk.end());
+    return wav;
+}
+
+struct WavFile {
+    TempDir dir;
+    std::string path = dir.file("t.wav");
+    explicit WavFile(const Bytes &b) { WriteAll(path, b); }
+    WavChunks read(WavRead expect = WavRead::Ok) {
+        WavChunks c;
+        EXPECT_EQ(ReadWavChunks(path, c), expect);
+        return c;
+    }
+};
+
+} // namespace
+
+TEST(WavChunks, CanonicalStereoPcm) {
+    WavFile f(MakeWav(1000));
+    WavChunks c = f.read();
+    EXPECT_EQ(c.ids, (std::vector<std::string>{"fmt ", "data"}));
+    EXPECT_EQ(c.riffSize, 1036);
+    ASSERT_TRUE(c.hasFormat);
+    EXPECT_EQ(FormatTagName(c.format.formatTag), "Unkomprimiert (PCM)");
+    EXPECT_EQ(ChannelText(c.format.channels), "Stereo");
+    EXPECT_EQ(c.format.sampleRate, 44100);
+    EXPECT_EQ(c.format.bytesPerSec, 176400);
+    EXPECT_EQ(c.format.blockAlign, 4);
+    EXPECT_EQ(BitsPerSampleText(c.format.bitsPerSample), "16");
+}
+
+TEST(WavChunks, ListChunkBetweenFmtAndDataInFileOrder) {
+    WavFile f(WithChunkAfterFmt(MakeWav(100), "LIST", Bytes(26, 'x')));
+    EXPECT_EQ(f.read().ids, (std::vector<std::string>{"fmt ", "LIST", "data"}));
+}
+
+TEST(WavChunks, OddChunkIsFollowedWithoutPadByte) {
+    // A pad byte after the 3-byte chunk would be taken as the next id's start.
+    Bytes wav = WithChunkAfterFmt(MakeWav(8), "odd ", {1, 2, 3});
+    wav.insert(wav.begin() + 36 + 8 + 3, 0);
+    EXPECT_EQ(WavFile(wav).read().ids, (std::vector<std::string>{"fmt ", "odd ", " dat"}));
+}
+
+TEST(WavChunks, ControlCharactersInIdsBecomeSpaces) {
+    WavFile f(WithChunkAfterFmt(MakeWav(4), std::string("a\x01\x1f\x7f", 4), {}));
+    EXPECT_EQ(f.read().ids.at(1), "a  \x7f");
+}
+
+TEST(WavChunks, NotRiffWaveAndMissingFiles) {
+    Bytes wav = MakeWav(10);
+    wav[8] = 'X';
+    WavFile(wav).read(WavRead::NotRiffWave);
+    WavFile(Bytes{'R', 'I', 'F', 'F'}).read(WavRead::NotRiffWave);
+    WavChunks c;
+    EXPECT_EQ(ReadWavChunks("/nonexistent/x.wav", c), WavRead::CannotOpen);
+}
+
+TEST(WavChunks, HostileSizesEndTheWalk) {
+    // Sizes that would stand still or run backwards end after their line.
+    for (std::uint32_t size : {0xFFFFFFF8u, 0xFFFFFFFFu, 0x80000000u}) {
+        Bytes wav = MakeWav(16);
+        Put32(wav, 16, size);
+        EXPECT_EQ(WavFile(wav).read().ids, std::vector<std::string>{"fmt "}) << size;
+    }
+    // A huge positive size jumps past the end.
+    Bytes wav = MakeWav(16);
+    Put32(wav, 40, 0x7FFFFFFF);
+    EXPECT_EQ(WavFile(wav).read().ids, (std::vector<std::string>{"fmt ", "data"}));
+}
+
+TEST(WavChunks, TruncatedFileReadsZerosPastTheEnd) {
+    Bytes wav = MakeWav(0);
+    wav.resize(24); // cut inside the format record
+    WavChunks c = WavFile(wav).read();
+    EXPECT_EQ(c.ids, std::vector<std::string>{"fmt "});
+    EXPECT_EQ(c.format.channels, 2);
+    EXPECT_EQ(c.format.sampleRate, 0);
+    EXPECT_EQ(BitsPerSampleText(c.format.bitsPerSample), "Unbekannt");
+    // Trailing bytes too short for a chunk header still make a line.
+    Bytes tail = MakeWav(4);
+    tail.push_back('Z');
+    EXPECT_EQ(WavFile(tail).read().ids, (std::vector<std::string>{"fmt ", "data", "Z   "}));
+}
+
+TEST(WavTexts, TagNamesChannelsAndFileNames) {
+    EXPECT_EQ(FormatTagName(2), "Microsoft ADPCM");
+    EXPECT_EQ(FormatTagName(274), "VivoActive Siren");
+    EXPECT_EQ(FormatTagName(3), "Unbekannt (3h)");
+    EXPECT_EQ(FormatTagName(static_cast<std::int16_t>(0xFFFE)), "Unbekannt (FFFEh)");
+    EXPECT_EQ(ChannelText(1), "Mono");
+    EXPECT_EQ(ChannelText(6), "6-Kanal-Sound");
+    EXPECT_EQ(Nurdatei("C:\\daten\\klang.wav"), "klang.wav");
+    EXPECT_EQ(Nurdatei("/tmp/a b/klang.wav"), "klang.wav");
+    EXPECT_EQ(Nurdatei(""), "");
+}
+
+TEST(WavSeconds, DataBytesOverBytesPerSecond) {
+    EXPECT_DOUBLE_EQ(WavSeconds(WavFile(MakeWav(176400 / 2)).path), 0.5);
+    EXPECT_DOUBLE_EQ(WavSeconds(WavFile(MakeWav(8000, 1, 8000, 8)).path), 1.0);
+    // A data size beyond the file's end counts only the bytes present.
+    Bytes cut = MakeWav(4000, 1, 8000, 8);
+    Put32(cut, 40, 1000000);
+    EXPECT_DOUBLE_EQ(WavSeconds(WavFile(cut).path), 0.5);
+    Bytes noRate = MakeWav(100);
+    Put32(noRate, 28, 0);
+    EXPECT_EQ(WavSeconds(WavFile(noRate).path), -1);
+    EXPECT_EQ(WavSeconds("/nonexistent.wav"), -1);
+}
+
+TEST(ExternalPlayer, OnlyForBigFilesWhenThePlayerExists) {
+    TempDir windir;
+    TempDir media;
+    const std::string small = media.file("small.wav"), big = media.file("big.wav");
+    WriteAll(small, Bytes(2000000));
+    WriteAll(big, Bytes(2000001));
+    EXPECT_EQ(ExternalPlayerFor(windir.path(), big), "");
+    WriteAll(windir.file("mplayer.exe"), "MZ");
+    EXPECT_EQ(ExternalPlayerFor(windir.path(), small), "");
+    EXPECT_EQ(ExternalPlayerFor(windir.path(), big), windir.file("mplayer.exe"));
+}
