@@ -1,2 +1,0 @@
-// Engine code of this subsystem.
-namespace kalmira::convert {}

@@ -1,0 +1,159 @@
+#include "convert/wmf_render.h"
+
+#include <libwmf/api.h>
+#include <libwmf/gd.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <sys/stat.h>
+
+namespace kalmira::convert {
+
+namespace {
+std::uint32_t le32(const std::vector<std::uint8_t> &b, std::size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+std::uint16_t le16(const std::vector<std::uint8_t> &b, std::size_t at) {
+    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+}
+
+// Releases the API on every path out of RenderWmf.
+struct ApiGuard {
+    wmfAPI *api = nullptr;
+    bool memOpen = false;
+    ~ApiGuard() {
+        if (!api) return;
+        if (memOpen) wmf_mem_close(api);
+        wmf_api_destroy(api);
+    }
+};
+
+// libwmf needs a font for every metafile (its default font is chosen before
+// the first record), and looks for the URW Type 1 fonts by default. Where
+// those are missing, the 13 standard PostScript names are mapped to the
+// DejaVu TrueType faces when they exist.
+struct FontSetup {
+    std::string dir;
+    std::array<wmfMapping, 14> ps{};
+    std::array<std::string, 13> names, files;
+    char *dirs[2] = {nullptr, nullptr};
+    bool use = false;
+
+    FontSetup() {
+        auto exists = [](const std::string &p) {
+            struct stat st;
+            return ::stat(p.c_str(), &st) == 0;
+        };
+        if (exists("/usr/share/fonts/type1/urw-base35/NimbusRoman-Regular.t1") ||
+            exists("/usr/share/fonts/type1/gsfonts/n021003l.pfb"))
+            return;
+        for (const char *d : {"/usr/share/fonts/truetype/dejavu", "/usr/share/fonts/dejavu",
+                              "/usr/share/fonts/TTF"}) {
+            if (exists(std::string(d) + "/DejaVuSans.ttf")) {
+                dir = d;
+                break;
+            }
+        }
+        if (dir.empty()) return;
+        const char *map[13][2] = {
+            {"Courier", "DejaVuSansMono"},          {"Courier-Oblique", "DejaVuSansMono-Oblique"},
+            {"Courier-Bold", "DejaVuSansMono-Bold"}, {"Courier-BoldOblique", "DejaVuSansMono-BoldOblique"},
+            {"Helvetica", "DejaVuSans"},            {"Helvetica-Oblique", "DejaVuSans-Oblique"},
+            {"Helvetica-Bold", "DejaVuSans-Bold"},  {"Helvetica-BoldOblique", "DejaVuSans-BoldOblique"},
+            {"Times-Roman", "DejaVuSerif"},         {"Times-Italic", "DejaVuSerif-Italic"},
+            {"Times-Bold", "DejaVuSerif-Bold"},     {"Times-BoldItalic", "DejaVuSerif-BoldItalic"},
+            {"Symbol", "DejaVuSans"}};
+        for (std::size_t i = 0; i < 13; ++i) {
+            names[i] = map[i][0];
+            files[i] = std::string(map[i][1]) + ".ttf";
+            if (!exists(dir + "/" + files[i])) files[i] = "DejaVuSans.ttf";
+            ps[i].name = names[i].data();
+            ps[i].mapping = files[i].data();
+            ps[i].encoding = FT_ENCODING_NONE;
+        }
+        dirs[0] = dir.data();
+        use = true;
+    }
+};
+
+const FontSetup &Fonts() {
+    static const FontSetup setup;
+    return setup;
+}
+
+// A picture larger than this is refused rather than allocated.
+constexpr double kMaxPixels = 64.0 * 1024 * 1024;
+} // namespace
+
+bool LooksLikeWmf(const std::vector<std::uint8_t> &bytes) {
+    if (bytes.size() >= 22 && le32(bytes, 0) == 0x9AC6CDD7u) return true;
+    // Plain header: type 1 (memory) or 2 (disk), header size 9 words, version 0x100/0x300.
+    if (bytes.size() < 18) return false;
+    const auto type = le16(bytes, 0), words = le16(bytes, 2), version = le16(bytes, 4);
+    return (type == 1 || type == 2) && words == 9 && (version == 0x0100 || version == 0x0300);
+}
+
+WmfRaster RenderWmf(const std::vector<std::uint8_t> &bytes, int width, int height) {
+    WmfRaster out;
+    if (!LooksLikeWmf(bytes) || bytes.size() > static_cast<std::size_t>(std::numeric_limits<long>::max()))
+        return out;
+    std::vector<std::uint8_t> data(bytes); // libwmf reads through a non-const pointer
+
+    ApiGuard g;
+    wmfAPI_Options options{};
+    options.function = wmf_gd_function;
+    unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR |
+                          WMF_OPT_NO_DEBUG;
+    const FontSetup &fonts = Fonts();
+    if (fonts.use) {
+        flags |= WMF_OPT_FONTDIRS | WMF_OPT_FONTMAP;
+        options.fontdirs = const_cast<char **>(fonts.dirs);
+        options.font.ps = const_cast<wmfMapping *>(fonts.ps.data());
+    }
+    if (wmf_api_create(&g.api, flags, &options) != wmf_E_None) {
+        g.api = nullptr; // a failed create has already cleaned up after itself
+        return out;
+    }
+    wmf_gd_t *dev = WMF_GD_GetData(g.api);
+    dev->type = wmf_gd_image;
+
+    if (wmf_mem_open(g.api, data.data(), static_cast<long>(data.size())) != wmf_E_None) return out;
+    g.memOpen = true;
+    wmfD_Rect box{};
+    if (wmf_scan(g.api, 0, &box) != wmf_E_None) return out;
+    unsigned int w = 0, h = 0;
+    if (width > 0 && height > 0) {
+        w = static_cast<unsigned>(width);
+        h = static_cast<unsigned>(height);
+    } else if (wmf_display_size(g.api, &w, &h, 96.0, 96.0) != wmf_E_None) {
+        return out;
+    }
+    if (w == 0 || h == 0 || static_cast<double>(w) * h > kMaxPixels) return out;
+
+    dev->bbox = box;
+    dev->width = w;
+    dev->height = h;
+    if (wmf_play(g.api, 0, &box) != wmf_E_None || !dev->gd_image) return out;
+    const int *px = wmf_gd_image_pixels(dev->gd_image);
+    if (!px) return out;
+
+    out.width = static_cast<int>(w);
+    out.height = static_cast<int>(h);
+    out.pixels.resize(static_cast<std::size_t>(w) * h);
+    for (std::size_t i = 0; i < out.pixels.size(); ++i) {
+        // gd true colour: 7-bit alpha (0 opaque .. 127 transparent) above RGB.
+        const auto p = static_cast<std::uint32_t>(px[i]);
+        const std::uint32_t a = 127 - ((p >> 24) & 0x7F);
+        std::uint32_t rgb = 0;
+        for (int shift = 0; shift <= 16; shift += 8) {
+            const std::uint32_t c = (p >> shift) & 0xFF;
+            rgb |= ((c * a + 255 * (127 - a) + 63) / 127) << shift;
+        }
+        out.pixels[i] = rgb;
+    }
+    return out;
+}
+
+} // namespace kalmira::convert
