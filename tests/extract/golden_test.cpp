@@ -1,0 +1,73 @@
+// Carriers made once by the hide engine and checked in. Later versions must
+// still read them: they pin the key suffix, the password padding, the header
+// layout and the compressed format.
+#include "carriers.h"
+#include "extract/extract_engine.h"
+#include "hide/hide_engine.h"
+#include "run_fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace kalmira;
+using namespace kalmira::test;
+
+namespace {
+
+const std::string kGoldenDir = std::string(KALMIRA_TEST_DATA) + "/golden/";
+const char *kPassword = "Golden1";
+
+std::vector<std::uint8_t> GoldenPlain() {
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "Zeile " + std::to_string(i) + ": Kalmira Golden-Träger\r\n";
+    std::vector<std::uint8_t> v(text.begin(), text.end());
+    auto noise = RandomBytes(300, 2024);   // an incompressible tail
+    v.insert(v.end(), noise.begin(), noise.end());
+    return v;
+}
+
+struct Case {
+    payload::Mode mode;
+    const char *file;
+};
+const Case kCases[] = {{payload::Mode::Plain, "golden-yesn.bmp"},
+                       {payload::Mode::Rc4, "golden-yesp.bmp"},
+                       {payload::Mode::Aes, "golden-yesa.bmp"}};
+
+} // namespace
+
+// KALMIRA_WRITE_GOLDEN=1 writes the carriers anew (only on purpose: a format change).
+TEST(Golden, CarriersStillExtract) {
+    FakeMessages messages;
+    FakePasswords passwords;
+    if (std::getenv("KALMIRA_WRITE_GOLDEN")) {
+        TempDir dir;
+        hide::HideEngine hider(messages, passwords);
+        hider.setLeadByteForTesting(0x79);
+        FakeRunView v;
+        for (const Case &c : kCases) {
+            WriteAll(kGoldenDir + c.file, MakeBmp(64, 64, 11));
+            auto data = Compressed(dir, GoldenPlain());
+            hide::FileHideInput in;
+            in.carrierPath = kGoldenDir + c.file;
+            in.sourcePath = "Golden.txt";
+            in.nameField = *payload::NameField("Golden.txt");
+            in.encrypt = c.mode != payload::Mode::Plain;
+            in.cipher = c.mode;
+            passwords.hide = {Padded(kPassword)};
+            ASSERT_EQ(hider.hideFile(v, in, data), hide::HideOutcome::Written);
+        }
+    }
+    for (const Case &c : kCases) {
+        TempDir dir;
+        extract::ExtractEngine extractor(messages, passwords);
+        FakeExtractView view;
+        view.destination = dir.file("out.txt");
+        passwords.extract = {Padded(kPassword)};
+        auto report = extractor.extractFile(view, kGoldenDir + c.file);
+        ASSERT_EQ(report.outcome, extract::ExtractOutcome::Extracted) << c.file << ": " << messages.last();
+        EXPECT_EQ(view.offeredName, "Golden.txt");
+        EXPECT_EQ(ReadAll(view.destination), GoldenPlain()) << c.file;
+    }
+}
