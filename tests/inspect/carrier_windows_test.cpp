@@ -271,4 +271,4 @@ private slots:
 };
 
 QTEST_MAIN(InspectWindowsTest)
-#include "inspect_windows_test.moc"
+#include "carrier_windows_test.moc"
