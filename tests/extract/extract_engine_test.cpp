@@ -179,6 +179,9 @@ TEST_F(Fixture, DamagedPayloadsWriteNothingAndKeepTheDestination) {
     PatchHeader(c, 20, "9999999");   // hostile length
     expectDamaged(c, "length beyond the file");
     c = fresh();
+    PatchHeader(c, 20, "0000000");   // one data byte: read, but no deflate stream
+    expectDamaged(c, "single byte");
+    c = fresh();
     PatchHeader(c, 20, "00x1234");
     expectDamaged(c, "length not digits");
     c = fresh();
