@@ -1,4 +1,6 @@
 #include "shell/frmStart.h"
+#include "shell/helpers.h"
+#include "shell/window_helpers.h"
 
 #include "fakes_ui.h"
 
@@ -100,6 +102,31 @@ private slots:
         QCOMPARE(t.exits, std::vector<int>{0});
         QVERIFY(!t.registry.existing("frmInfo"));
         t.registry.unloadAll();
+    }
+
+    void thumbnailScalesIntoItsFrame() {
+        test::TestServices t;
+        test::TempDir dir;
+        QWidget w;
+        auto *frame = new QWidget(&w);
+        frame->setObjectName("Picture2");
+        frame->resize(200, 200);
+        auto *view = new QLabel(frame);
+        view->setObjectName("Anzeige1");
+        struct Case { int w, h, expectW, expectH; };
+        for (Case c : {Case{400, 300, 157, 117}, Case{300, 400, 117, 157}, Case{10, 10, 10, 10}}) {
+            const std::string path = dir.file("t.bmp");
+            test::WriteAll(path, test::MakeBmp(c.w, c.h));
+            ShowBmpThumbnail(t.services, &w, QString::fromStdString(path));
+            QVERIFY(Flags().carrierUsable);
+            QCOMPARE(view->size(), QSize(c.expectW, c.expectH));
+            QCOMPARE(view->pos(), QPoint((200 - c.expectW) / 2 - 1, (200 - c.expectH) / 2 - 1));
+        }
+        test::WriteAll(dir.file("bad.bmp"), std::string("BMkaputt"));
+        ShowBmpThumbnail(t.services, &w, QString::fromStdString(dir.file("bad.bmp")));
+        QVERIFY(!Flags().carrierUsable);
+        QCOMPARE(t.messages.shown.back().title, std::string("KalmiraB - Info"));
+        QCOMPARE(t.messages.shown.back().icon, Icon::Critical);
     }
 };
 
