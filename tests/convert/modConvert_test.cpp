@@ -2,7 +2,6 @@
 #include "hide/payload.h"
 
 #include "fakes.h"
-#include "test_images.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -15,140 +14,204 @@ using kalmira::test::ReadAll;
 using kalmira::test::TempDir;
 using kalmira::test::WriteAll;
 
+// Small picture files built byte by byte.
+namespace kalmira::test {
 namespace {
+using Bytes = std::vector<std::uint8_t>;
 
-std::uint32_t u32(const std::vector<std::uint8_t> &v, std::size_t at) {
-    return v[at] | (v[at + 1] << 8) | (v[at + 2] << 16) | (static_cast<std::uint32_t>(v[at + 3]) << 24);
-}
-std::uint16_t u16(const std::vector<std::uint8_t> &v, std::size_t at) {
-    return static_cast<std::uint16_t>(v[at] | (v[at + 1] << 8));
+// Appends each value as an n-byte little-endian field.
+template <class... T> void le(Bytes &v, int n, T... values) {
+    auto put = [&](std::uint32_t x) {
+        for (int i = 0; i < n; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
+    };
+    (put(static_cast<std::uint32_t>(values)), ...);
 }
 
-// Picture with a pattern that differs in every pixel.
-Picture Pattern(int w, int h) {
-    Picture p{w, h, {}};
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            p.pixels.push_back(static_cast<std::uint32_t>((x * 7) << 16 | (y * 5) << 8 | ((x + y) & 0xFF)));
-    return p;
+// Palette BMP, plain or RLE; `data` as stored (bottom-up rows), colours 0x00RRGGBB.
+Bytes PaletteBmp(int width, int height, int bits, int compression, const std::vector<std::uint32_t> &palette,
+                 const Bytes &data) {
+    Bytes v = {'B', 'M'};
+    const std::size_t offset = 54 + 4 * palette.size();
+    le(v, 4, offset + data.size(), 0, offset, 40, width, height);
+    le(v, 2, 1, bits);
+    le(v, 4, compression, data.size(), 2835, 2835, palette.size(), 0);
+    for (std::uint32_t c : palette) le(v, 4, c);
+    v.insert(v.end(), data.begin(), data.end());
+    return v;
+}
+
+// GIF of palette indices, row-major and top-down.
+Bytes MakeGif(int width, int height, const std::vector<std::uint32_t> &palette, const Bytes &indices) {
+    Bytes v = {'G', 'I', 'F', '8', '9', 'a'};
+    le(v, 2, width, height);
+    le(v, 1, 0xF7, 0, 0); // global table of 256 entries
+    for (std::size_t i = 0; i < 256; ++i) {
+        const std::uint32_t c = i < palette.size() ? palette[i] : 0;
+        le(v, 1, c >> 16, c >> 8, c);
+    }
+    le(v, 1, 0x2C);
+    le(v, 2, 0, 0, width, height);
+    le(v, 1, 0, 8); // minimum code size
+
+    // 9-bit codes only: a clear code before the table could outgrow 9 bits.
+    Bytes bits;
+    std::uint32_t acc = 0;
+    int n = 0;
+    auto put9 = [&](std::uint32_t code) {
+        for (acc |= code << n, n += 9; n >= 8; acc >>= 8, n -= 8) bits.push_back(static_cast<std::uint8_t>(acc));
+    };
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        if (i % 200 == 0) put9(256);
+        put9(indices[i]);
+    }
+    put9(257);
+    if (n > 0) bits.push_back(static_cast<std::uint8_t>(acc));
+    for (std::size_t at = 0; at < bits.size(); at += 255) {
+        const std::size_t len = std::min<std::size_t>(255, bits.size() - at);
+        v.push_back(static_cast<std::uint8_t>(len));
+        v.insert(v.end(), bits.begin() + static_cast<long>(at), bits.begin() + static_cast<long>(at + len));
+    }
+    le(v, 1, 0, 0x3B);
+    return v;
+}
+
+// Placeable metafile at 96 units per inch: white, with [left, right) x [top, bottom)
+// filled in `colour` (0x00RRGGBB) without outline.
+Bytes MakeWmf(int width, int height, int left, int top, int right, int bottom, std::uint32_t colour) {
+    Bytes records;
+    auto record = [&](std::uint16_t function, std::vector<int> params) {
+        le(records, 4, 3 + params.size());
+        le(records, 2, function);
+        for (int p : params) le(records, 2, p);
+    };
+    auto brush = [&](std::uint32_t rgb) { // CreateBrushIndirect, solid, COLORREF 0x00BBGGRR
+        const std::uint32_t c = ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
+        record(0x02FC, {0, static_cast<int>(c & 0xFFFF), static_cast<int>(c >> 16), 0});
+        record(0x012D, {1}); // SelectObject
+    };
+    record(0x020B, {0, 0});                          // SetWindowOrg
+    record(0x020C, {height, width});                 // SetWindowExt
+    record(0x02FA, {5, 0, 0, 0, 0});                 // CreatePenIndirect, null pen -> 0
+    record(0x012D, {0});                             // SelectObject
+    brush(0xFFFFFF);                                 // -> 1
+    record(0x041B, {height, width, 0, 0});           // Rectangle (bottom, right, top, left)
+    record(0x01F0, {1});                             // DeleteObject
+    brush(colour);                                   // -> 1 again
+    record(0x041B, {bottom, right, top, left});
+    record(0x0000, {});                              // EOF
+
+    Bytes v;
+    le(v, 4, 0x9AC6CDD7u);
+    le(v, 2, 0, 0, 0, width, height, 96, 0, 0);
+    std::uint16_t sum = 0;
+    for (int i = 0; i < 20; i += 2) sum ^= static_cast<std::uint16_t>(v[i] | (v[i + 1] << 8));
+    le(v, 2, sum, 1, 9, 0x0300);
+    le(v, 4, 9 + records.size() / 2);
+    le(v, 2, 2);
+    le(v, 4, 8); // largest record in words
+    le(v, 2, 0);
+    v.insert(v.end(), records.begin(), records.end());
+    return v;
+}
+} // namespace
+} // namespace kalmira::test
+
+namespace {
+std::uint32_t Le(const std::vector<std::uint8_t> &v, std::size_t at, int n = 4) {
+    std::uint32_t x = 0;
+    for (int i = n - 1; i >= 0; --i) x = x << 8 | v[at + i];
+    return x;
 }
 
 std::string SavePng(const TempDir &dir, const std::string &name, int w, int h) {
     QImage img(w, h, QImage::Format_RGB32);
     img.fill(QColor(10, 200, 30));
-    const std::string path = dir.file(name);
-    EXPECT_TRUE(img.save(QString::fromStdString(path), "PNG"));
-    return path;
+    EXPECT_TRUE(img.save(QString::fromStdString(dir.file(name)), "PNG"));
+    return dir.file(name);
 }
 
+std::optional<Picture> Load(const TempDir &dir, const std::string &name, const std::vector<std::uint8_t> &file) {
+    WriteAll(dir.file(name), file);
+    return LoadPicture(dir.file(name));
+}
+std::uint32_t Rgb(const QImage &img, int x, int y) { return img.pixel(x, y) & 0xFFFFFF; }
 } // namespace
-
-TEST(OptimisedSize, WidthBecomesMultipleOfFourAndHeightFollows) {
-    EXPECT_EQ(OptimisedSize(101, 80), (PixelSize{100, 79}));
-    EXPECT_EQ(OptimisedSize(102, 80), (PixelSize{100, 78}));
-    EXPECT_EQ(OptimisedSize(103, 80), (PixelSize{104, 81}));
-    EXPECT_EQ(OptimisedSize(100, 80), (PixelSize{100, 80}));
-    EXPECT_EQ(OptimisedSize(2, 2), (PixelSize{4, 4}));
-    EXPECT_EQ(OptimisedSize(7, 1), (PixelSize{8, 5}));
-}
 
 TEST(ElimPadbytes, RedrawsThePictureAtTheOptimisedSize) {
     TempDir dir;
-    for (auto [w, h, ew, eh] : {std::array{101, 80, 100, 79}, std::array{103, 80, 104, 81},
-                                std::array{2, 2, 4, 4}}) {
+    const std::array<int, 4> sizes[] = {{101, 80, 100, 79}, {102, 80, 100, 78}, {103, 80, 104, 81},
+                                        {100, 80, 100, 80}, {2, 2, 4, 4},       {7, 1, 8, 5}};
+    for (auto [w, h, ew, eh] : sizes) {
+        EXPECT_EQ(OptimisedSize(w, h), (PixelSize{ew, eh})) << w << "x" << h;
         const std::string path = SavePng(dir, "p.png", w, h);
         auto pic = LoadPicture(path);
-        ASSERT_TRUE(pic);
-        ASSERT_TRUE(elim_padbytes(*pic, path));
-        EXPECT_EQ(pic->width, ew);
-        EXPECT_EQ(pic->height, eh);
+        ASSERT_TRUE(pic && elim_padbytes(*pic, path));
+        EXPECT_EQ((PixelSize{pic->width, pic->height}), (PixelSize{ew, eh}));
         ASSERT_EQ(pic->pixels.size(), static_cast<std::size_t>(ew * eh));
-        // A uniform picture stays uniform through the smooth stretch.
-        for (auto c : pic->pixels) ASSERT_EQ(c, 0x0AC81Eu);
+        for (auto c : pic->pixels) ASSERT_EQ(c, 0x0AC81Eu); // uniform through the smooth stretch
     }
-    Picture keep = Pattern(5, 5);
+    Picture keep{5, 5, std::vector<std::uint32_t>(25, 1)};
     EXPECT_FALSE(elim_padbytes(keep, dir.file("fehlt.png")));
     EXPECT_EQ(keep.width, 5);
 }
 
 TEST(SaveBitmap, TwentyFourBitHeaderAndPaddedRows) {
     TempDir dir;
-    const std::string path = dir.file("out.bmp");
-    const Picture pic = Pattern(101, 3);
-    const std::int32_t r = save_bitmap(pic, 24, path, nullptr, "");
-    const auto v = ReadAll(path);
+    Picture pic{101, 3, {}};
+    for (int i = 0; i < 303; ++i) pic.pixels.push_back(static_cast<std::uint32_t>(i * 0x010307) & 0xFFFFFF);
+    const std::int32_t r = save_bitmap(pic, 24, dir.file("out.bmp"), nullptr, "");
+    const auto v = ReadAll(dir.file("out.bmp"));
     ASSERT_EQ(r, static_cast<std::int32_t>(v.size()));
-    EXPECT_EQ(u16(v, 0), 0x4D42);
-    // file size, reserved, offset, header size, width, height
-    const std::vector<std::uint32_t> head = {54 + 304 * 3, 0, 54, 40, 101, 3};
-    for (std::size_t i = 0; i < head.size(); ++i) EXPECT_EQ(u32(v, 2 + 4 * i), head[i]) << i;
-    EXPECT_EQ(u16(v, 26), 1);
-    EXPECT_EQ(u16(v, 28), 24);
-    // compression, image size, resolutions, colours used and important
-    const std::vector<std::uint32_t> info = {0, 304 * 3, 0, 0, 0, 0};
-    for (std::size_t i = 0; i < info.size(); ++i) EXPECT_EQ(u32(v, 30 + 4 * i), info[i]) << i;
-    // Bottom-up BGR rows, one zero pad byte each.
-    for (int y = 0; y < 3; ++y) {
+    EXPECT_EQ(Le(v, 0, 2), 0x4D42u);
+    // size, reserved, offset, header, width, height, planes+bits, compression, image size, resolutions, colours
+    const std::uint32_t head[] = {54 + 304 * 3, 0, 54, 40, 101, 3, 1 | 24 << 16, 0, 304 * 3, 0, 0, 0, 0};
+    for (std::size_t i = 0; i < std::size(head); ++i) EXPECT_EQ(Le(v, 2 + 4 * i), head[i]) << i;
+    for (int y = 0; y < 3; ++y) { // bottom-up BGR rows, one zero pad byte each
         const std::size_t row = 54 + 304 * static_cast<std::size_t>(2 - y);
-        for (int x = 0; x < 101; x += 25) {
-            const std::uint32_t c = pic.at(x, y);
-            ASSERT_EQ(v[row + 3 * x], c & 0xFF);
-            ASSERT_EQ(v[row + 3 * x + 1], (c >> 8) & 0xFF);
-            ASSERT_EQ(v[row + 3 * x + 2], (c >> 16) & 0xFF);
-        }
+        for (int x = 0; x < 101; x += 25) ASSERT_EQ(Le(v, row + 3 * x, 3), pic.at(x, y)) << x << "," << y;
         EXPECT_EQ(v[row + 303], 0);
     }
 }
 
 TEST(SaveBitmap, PaletteDepthsWriteTheirTable) {
     TempDir dir;
-    Picture pic{3, 2, {0xFF0000, 0x000000, 0xFFFFFF, 0x0000FF, 0xFE0101, 0x000000}};
+    const Picture pic{3, 2, {0xFF0000, 0x000000, 0xFFFFFF, 0x0000FF, 0xFE0101, 0x000000}};
     // 16-entry palette given as 0x00BBGGRR: red, black, white, blue, the rest grey.
     std::vector<std::uint32_t> palette(16, 0x808080);
     palette[0] = 0x0000FF, palette[1] = 0x000000, palette[2] = 0xFFFFFF, palette[3] = 0xFF0000;
-    const std::string path = dir.file("p4.bmp");
+    const std::string path = dir.file("p.bmp");
     ASSERT_GT(save_bitmap(pic, 4, path, nullptr, "", &palette), 0);
     auto v = ReadAll(path);
-    EXPECT_EQ(u32(v, 10), 54u + 64);
-    EXPECT_EQ(u32(v, 46), 16u);
-    EXPECT_EQ(u32(v, 54), 0x00FF0000u); // red as blue, green, red, 0
-    EXPECT_EQ(u32(v, 2), v.size());
-    // Pixel indices refer to the written table: reading back gives the colours.
+    EXPECT_EQ(Le(v, 2), v.size());
+    EXPECT_EQ(Le(v, 10), 54u + 64);
+    EXPECT_EQ(Le(v, 46), 16u);
+    EXPECT_EQ(Le(v, 54), 0x00FF0000u); // red as blue, green, red, 0
     QImage back(QString::fromStdString(path));
-    ASSERT_FALSE(back.isNull());
-    EXPECT_EQ(back.pixel(0, 0) & 0xFFFFFF, 0xFF0000u);
-    EXPECT_EQ(back.pixel(1, 1) & 0xFFFFFF, 0xFF0000u); // nearest table colour
+    EXPECT_EQ(Rgb(back, 0, 0), 0xFF0000u); // indices refer to the written table
+    EXPECT_EQ(Rgb(back, 1, 1), 0xFF0000u); // nearest table colour
 
-    for (int depth : {1, 8}) {
-        const std::string p = dir.file("d.bmp");
-        ASSERT_GT(save_bitmap(pic, depth, p, nullptr, ""), 0) << depth;
-        v = ReadAll(p);
-        EXPECT_EQ(u32(v, 46), depth == 1 ? 2u : 256u);
-        QImage img(QString::fromStdString(p));
-        ASSERT_FALSE(img.isNull());
-        EXPECT_EQ(img.pixel(2, 0) & 0xFFFFFF, 0xFFFFFFu) << depth;
-        EXPECT_EQ(img.pixel(1, 0) & 0xFFFFFF, 0u) << depth;
-    }
-    for (int depth : {16, 32}) {
-        const std::string p = dir.file("t.bmp");
-        ASSERT_EQ(save_bitmap(pic, depth, p, nullptr, ""), static_cast<std::int32_t>(54 + DibRowSize(3, depth) * 2));
-        QImage img(QString::fromStdString(p));
-        ASSERT_FALSE(img.isNull());
-        EXPECT_EQ(img.pixel(0, 1) & 0xFFFFFF, depth == 16 ? 0xF8u : 0xFFu) << depth; // 5 bits in 16
+    for (int depth : {1, 8, 16, 32}) {
+        ASSERT_GT(save_bitmap(pic, depth, path, nullptr, ""), 0) << depth;
+        v = ReadAll(path);
+        EXPECT_EQ(Le(v, 46), depth == 1 ? 2u : depth == 8 ? 256u : 0u) << depth;
+        EXPECT_EQ(v.size(), static_cast<std::size_t>(Le(v, 10) + DibRowSize(3, depth) * 2)) << depth;
+        QImage img(QString::fromStdString(path));
+        ASSERT_FALSE(img.isNull()) << depth;
+        EXPECT_EQ(Rgb(img, 1, 0), 0u) << depth;
+        if (depth <= 8) EXPECT_EQ(Rgb(img, 2, 0), 0xFFFFFFu) << depth;
+        else EXPECT_EQ(Rgb(img, 0, 1), depth == 16 ? 0xF8u : 0xFFu) << depth; // 5 bits in 16
     }
 }
 
 TEST(SaveBitmap, RefusesAndReportsFailures) {
     TempDir dir;
     test::FakeMessages messages;
-    const Picture pic = Pattern(4, 4);
+    const Picture pic{4, 4, std::vector<std::uint32_t>(16, 7)};
     for (int depth : {2, 12}) {
         EXPECT_EQ(save_bitmap(pic, depth, dir.file("x.bmp"), &messages, "KalmiraB"), -1);
         EXPECT_EQ(messages.last(), "Fehler!\r\nDieses Bildformat wird nicht unterstützt!");
     }
     EXPECT_EQ(messages.shown[0].icon, Icon::None);
-    EXPECT_FALSE(std::filesystem::exists(dir.file("x.bmp")));
-
     EXPECT_EQ(save_bitmap(Picture{}, 24, dir.file("x.bmp"), &messages, ""), -2);
     EXPECT_EQ(save_bitmap(Picture{4, 4, {1, 2}}, 24, dir.file("x.bmp"), &messages, ""), -3);
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.bmp")));
@@ -163,52 +226,38 @@ TEST(SaveBitmap, RefusesAndReportsFailures) {
 
 TEST(Decoding, PaletteAndRleBitmaps) {
     TempDir dir;
-    const std::vector<std::uint32_t> pal = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
-                                            0xFFFF00, 0x00FFFF, 0xFF00FF, 0x808080, 0xFFFFFF};
-    // 5 x 2: top row 0 1 2 3 3, bottom row 1 1 1 2 2.
-    const std::vector<std::vector<int>> expected = {{0, 1, 2, 3, 3}, {1, 1, 1, 2, 2}};
-    auto check = [&](const std::string &name, const std::vector<std::uint8_t> &file,
-                     const std::vector<std::vector<int>> &want) {
-        WriteAll(dir.file(name), file);
-        auto pic = LoadPicture(dir.file(name));
-        ASSERT_TRUE(pic) << name;
-        ASSERT_EQ(pic->width, 5) << name;
-        ASSERT_EQ(pic->height, 2) << name;
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 5; ++x) EXPECT_EQ(pic->at(x, y), pal[want[y][x]]) << name << x << y;
+    const std::vector<std::uint32_t> pal = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00,
+                                            0x00FFFF, 0xFF00FF, 0x808080, 0xFFFFFF};
+    const struct { const char *name; int bits, compression; std::vector<std::uint8_t> data; int want[2][5]; } cases[] = {
+        {"rle8.bmp", 8, 1, {3, 1, 2, 2, 0, 0, 0, 3, 0, 1, 2, 0, 2, 3, 0, 1}, // runs; absolute run, run, end
+         {{0, 1, 2, 3, 3}, {1, 1, 1, 2, 2}}},
+        {"rle4.rle", 4, 2, {5, 0x12, 0, 0, 0, 5, 0x45, 0x67, 0x80, 0, 0, 1}, // 1 2 1 2 1; absolute 4..8
+         {{4, 5, 6, 7, 8}, {1, 2, 1, 2, 1}}},
+        {"pal8.bmp", 8, 0, {1, 1, 1, 2, 2, 0, 0, 0, 0, 1, 2, 3, 3, 0, 0, 0}, {{0, 1, 2, 3, 3}, {1, 1, 1, 2, 2}}},
     };
-    check("rle8.bmp",
-          test::PaletteBmp(5, 2, 8, 1, pal,
-                           {3, 1, 2, 2, 0, 0,                  // bottom row, encoded runs
-                            0, 3, 0, 1, 2, 0, 2, 3, 0, 1}),    // absolute run, a run, end
-          expected);
-    check("rle4.rle",
-          test::PaletteBmp(5, 2, 4, 2, pal,
-                           {5, 0x12, 0, 0,                     // 1 2 1 2 1
-                            0, 5, 0x45, 0x67, 0x80, 0, 0, 1}), // absolute 4 5 6 7 8
-          {{4, 5, 6, 7, 8}, {1, 2, 1, 2, 1}});
-    check("pal8.bmp",
-          test::PaletteBmp(5, 2, 8, 0, pal, {1, 1, 1, 2, 2, 0, 0, 0, 0, 1, 2, 3, 3, 0, 0, 0}),
-          expected);
+    for (const auto &c : cases) {
+        auto pic = Load(dir, c.name, test::PaletteBmp(5, 2, c.bits, c.compression, pal, c.data));
+        ASSERT_TRUE(pic) << c.name;
+        ASSERT_EQ((PixelSize{pic->width, pic->height}), (PixelSize{5, 2})) << c.name;
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 5; ++x) EXPECT_EQ(pic->at(x, y), pal[c.want[y][x]]) << c.name << x << y;
+    }
 }
 
-TEST(Decoding, GifJpegAndUnreadableFiles) {
+TEST(Decoding, GifJpegMetafileAndUnreadableFiles) {
     TempDir dir;
-    std::vector<std::uint8_t> idx;
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 50; ++x) idx.push_back(static_cast<std::uint8_t>(x < 25 ? 1 : 2));
-    WriteAll(dir.file("b.gif"), test::MakeGif(50, 30, {0, 0x123456, 0xFEDCBA}, idx));
-    auto gif = LoadPicture(dir.file("b.gif"));
+    std::vector<std::uint8_t> idx(50 * 30);
+    for (std::size_t i = 0; i < idx.size(); ++i) idx[i] = i % 50 < 25 ? 1 : 2;
+    auto gif = Load(dir, "b.gif", test::MakeGif(50, 30, {0, 0x123456, 0xFEDCBA}, idx));
     ASSERT_TRUE(gif);
-    EXPECT_EQ(gif->width, 50);
-    EXPECT_EQ(gif->height, 30);
+    EXPECT_EQ((PixelSize{gif->width, gif->height}), (PixelSize{50, 30}));
     EXPECT_EQ(gif->at(3, 29), 0x123456u);
     EXPECT_EQ(gif->at(49, 0), 0xFEDCBAu);
 
     QImage img(40, 20, QImage::Format_RGB32);
     img.fill(QColor(200, 40, 90));
     ASSERT_TRUE(img.save(QString::fromStdString(dir.file("f.jpg")), "JPG", 100));
-    auto jpg = LoadPicture(dir.file("f.jpg"));
+    auto jpg = Load(dir, "jpeg.gif", ReadAll(dir.file("f.jpg"))); // named like a GIF, decoded by content
     ASSERT_TRUE(jpg);
     EXPECT_EQ(jpg->width, 40);
     const std::uint32_t c = jpg->at(20, 10);
@@ -216,49 +265,37 @@ TEST(Decoding, GifJpegAndUnreadableFiles) {
     EXPECT_NEAR(static_cast<int>((c >> 8) & 0xFF), 40, 6);
     EXPECT_NEAR(static_cast<int>(c & 0xFF), 90, 6);
 
-    // Named like a GIF, decoded by content.
-    WriteAll(dir.file("jpeg.gif"), ReadAll(dir.file("f.jpg")));
-    EXPECT_TRUE(LoadPicture(dir.file("jpeg.gif")));
-
-    WriteAll(dir.file("text.bmp"), std::string("kein Bild, nur Text"));
-    WriteAll(dir.file("leer.jpg"), std::string());
-    for (const char *name : {"text.bmp", "leer.jpg", "fehlt.bmp"})
-        EXPECT_FALSE(LoadPicture(dir.file(name))) << name;
-}
-
-TEST(Decoding, MetafileWithFilledRectangle) {
-    TempDir dir;
-    WriteAll(dir.file("r.wmf"), test::MakeWmf(100, 50, 20, 10, 60, 40, 0xCC2211));
-    auto pic = LoadPicture(dir.file("r.wmf"));
+    auto wmf = test::MakeWmf(100, 50, 20, 10, 60, 40, 0xCC2211);
+    auto pic = Load(dir, "r.wmf", wmf);
     ASSERT_TRUE(pic);
-    EXPECT_EQ(pic->width, 100);
-    EXPECT_EQ(pic->height, 50);
-    EXPECT_EQ(pic->at(40, 25), 0xCC2211u);
-    EXPECT_EQ(pic->at(21, 11), 0xCC2211u);
-    EXPECT_EQ(pic->at(80, 25), 0xFFFFFFu);
-    EXPECT_EQ(pic->at(40, 45), 0xFFFFFFu);
-
-    // Stretched, the metafile is drawn again at the new size.
-    auto big = LoadPictureStretched(dir.file("r.wmf"), 200, 100);
+    EXPECT_EQ((PixelSize{pic->width, pic->height}), (PixelSize{100, 50}));
+    const std::array<int, 3> points[] = {{40, 25, 0xCC2211}, {21, 11, 0xCC2211}, {80, 25, 0xFFFFFF}, {40, 45, 0xFFFFFF}};
+    for (auto [x, y, want] : points)
+        EXPECT_EQ(pic->at(x, y), static_cast<std::uint32_t>(want)) << x << "," << y;
+    auto big = LoadPictureStretched(dir.file("r.wmf"), 200, 100); // drawn again at the new size
     ASSERT_TRUE(big);
     EXPECT_EQ(big->width, 200);
     EXPECT_EQ(big->at(80, 50), 0xCC2211u);
     EXPECT_EQ(big->at(150, 50), 0xFFFFFFu);
 
-    auto broken = test::MakeWmf(100, 50, 20, 10, 60, 40, 0);
-    broken.resize(30);
-    WriteAll(dir.file("kaputt.wmf"), broken);
-    EXPECT_FALSE(LoadPicture(dir.file("kaputt.wmf")));
+    wmf.resize(30);
+    WriteAll(dir.file("kaputt.wmf"), wmf);
+    WriteAll(dir.file("text.bmp"), std::string("kein Bild, nur Text"));
+    WriteAll(dir.file("leer.jpg"), std::string());
+    for (const char *name : {"kaputt.wmf", "text.bmp", "leer.jpg", "fehlt.bmp"})
+        EXPECT_FALSE(LoadPicture(dir.file(name))) << name;
 }
 
-TEST(ConvertImageToBmp, OptimisedAndPlainResults) {
+TEST(ConvertImageToBmp, OptimisedAndPlainResultsServeAsCarriers) {
     TempDir dir;
     const std::string src = SavePng(dir, "q.png", 101, 80);
     PixelSize size;
     ASSERT_EQ(ConvertImageToBmp(src, dir.file("opt.bmp"), true, &size), ConvertStatus::Ok);
     EXPECT_EQ(size, (PixelSize{100, 79}));
-    EXPECT_EQ(ReadAll(dir.file("opt.bmp")).size(), 54u + 300 * 79);
-
+    const auto carrier = ReadAll(dir.file("opt.bmp"));
+    EXPECT_EQ(carrier.size(), 54u + 300 * 79);
+    // Headers end before the payload starts.
+    EXPECT_LT(Le(carrier, 10), static_cast<std::uint32_t>(payload::kLeadOffset));
     ASSERT_EQ(ConvertImageToBmp(src, dir.file("plain.bmp"), false, &size), ConvertStatus::Ok);
     EXPECT_EQ(size, (PixelSize{101, 80}));
     EXPECT_EQ(ReadAll(dir.file("plain.bmp")).size(), 54u + 304 * 80);
@@ -267,30 +304,4 @@ TEST(ConvertImageToBmp, OptimisedAndPlainResults) {
     EXPECT_EQ(ConvertImageToBmp(dir.file("x.jpg"), dir.file("x.bmp"), true), ConvertStatus::CannotDecode);
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.bmp")));
     EXPECT_EQ(ConvertImageToBmp(src, dir.file("kein/x.bmp"), false), ConvertStatus::SaveFailed);
-}
-
-// The converted file serves as a carrier: its headers end before the payload
-// offset, and bits embedded from there read back unchanged.
-TEST(ConvertImageToBmp, ResultCarriesAPayload) {
-    TempDir dir;
-    std::vector<std::uint8_t> idx(64 * 48);
-    for (std::size_t i = 0; i < idx.size(); ++i) idx[i] = static_cast<std::uint8_t>(i % 3);
-    WriteAll(dir.file("c.gif"), test::MakeGif(64, 48, {0x102030, 0xA0B0C0, 0x405060}, idx));
-    ASSERT_EQ(ConvertImageToBmp(dir.file("c.gif"), dir.file("c.bmp"), true), ConvertStatus::Ok);
-    auto carrier = ReadAll(dir.file("c.bmp"));
-    ASSERT_LT(u32(carrier, 10), static_cast<std::uint32_t>(payload::kLeadOffset));
-
-    const auto data = test::RandomBytes(1000, 3);
-    ASSERT_LE(static_cast<std::size_t>(payload::kLeadOffset) + 8 * data.size(), carrier.size());
-    payload::EmbedBytes(data.data(), data.size(), carrier.data() + payload::kLeadOffset);
-    WriteAll(dir.file("c.bmp"), carrier);
-
-    const auto stored = ReadAll(dir.file("c.bmp"));
-    std::vector<std::uint8_t> back(data.size());
-    payload::ReadBytes(stored.data() + payload::kLeadOffset, back.size(), back.data());
-    EXPECT_EQ(back, data);
-    auto pic = LoadPicture(dir.file("c.bmp"));
-    ASSERT_TRUE(pic);
-    EXPECT_EQ(pic->width, 64);
-    EXPECT_EQ(pic->height, 48);
 }

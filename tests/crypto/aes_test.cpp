@@ -9,20 +9,17 @@
 
 using namespace kalmira::crypto;
 using namespace kalmira::test;
-using Bytes_ = std::vector<std::uint8_t>;
+using Data = std::vector<std::uint8_t>;
 
 namespace {
+const Data kPlain = Bytes("00112233445566778899aabbccddeeff");
 
-Bytes_ Iota(std::size_t n) {
-    Bytes_ v(n);
+Data Iota(std::size_t n) {
+    Data v(n);
     for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<std::uint8_t>(i);
     return v;
 }
-
-Bytes_ Key256() {
-    const std::string k = CipherKeyText(PadPassword("geheim"));
-    return Bytes_(k.begin(), k.end());
-}
+Data Slice(const Data &v, std::size_t from, std::size_t n) { return Data(v.begin() + from, v.begin() + from + n); }
 
 // Both implementations: the table code and, where the processor has it, AES-NI.
 class AesPaths : public ::testing::TestWithParam<bool> {
@@ -30,50 +27,40 @@ protected:
     void SetUp() override {
         aes.SetHardwareAcceleration(GetParam());
         if (GetParam() && !aes.HardwareAccelerated()) GTEST_SKIP() << "no AES-NI";
+        const std::string k = CipherKeyText(PadPassword("geheim"));
+        aes.SetCipherKey(Data(k.begin(), k.end()), 256);
     }
     FakeMessages messages;
     cRijndael aes{&messages};
 };
-
 } // namespace
 
-TEST(Aes, Fips197AppendixCBothDirections) {
-    const Bytes_ plain = Bytes("00112233445566778899aabbccddeeff");
-    const struct {
-        int bits;
-        const char *cipher;
-    } vectors[] = {{128, "69c4e0d86a7b0430d8cdb78070b4c55a"},
-                   {192, "dda97ca4864cdfe06eaf70a0ec0d7191"},
-                   {256, "8ea2b7ca516745bfeafc49904b496089"}};
+TEST(Aes, Fips197AppendixCBlocksAndOffsets) {
+    const std::pair<int, const char *> vectors[] = {{128, "69C4E0D86A7B0430D8CDB78070B4C55A"},
+                                                    {192, "DDA97CA4864CDFE06EAF70A0EC0D7191"},
+                                                    {256, "8EA2B7CA516745BFEAFC49904B496089"}};
     cRijndael aes;
-    for (const auto &v : vectors) {
-        const Bytes_ key = Iota(static_cast<std::size_t>(v.bits / 8));
-        EXPECT_EQ(aes.SetCipherKey(key.data(), key.size(), v.bits), 0);
-        Bytes_ block(plain.size());
-        aes.BlockEncrypt(plain.data(), block.data());
-        EXPECT_EQ(Hex(block), Hex(Bytes(v.cipher))) << v.bits;
+    for (const auto &[bits, cipher] : vectors) {
+        const Data key = Iota(static_cast<std::size_t>(bits / 8));
+        EXPECT_EQ(aes.SetCipherKey(key.data(), key.size(), bits), 0);
+        Data block(16);
+        aes.BlockEncrypt(kPlain.data(), block.data());
+        EXPECT_EQ(Hex(block), cipher) << bits;
         aes.BlockDecrypt(block.data(), block.data()); // in place
-        EXPECT_EQ(block, plain) << v.bits;
+        EXPECT_EQ(block, kPlain) << bits;
     }
-}
-
-TEST(Aes, BlockOperationsWithOffsetsInOneArray) {
-    cRijndael aes;
-    const Bytes_ key = Iota(32);
-    aes.SetCipherKey(key, 256);
-    Bytes_ buf(40, 0);
-    const Bytes_ plain = Bytes("00112233445566778899aabbccddeeff");
-    std::copy(plain.begin(), plain.end(), buf.begin() + 3);
+    Data buf(40, 0);
+    std::copy(kPlain.begin(), kPlain.end(), buf.begin() + 3);
     aes.BlockEncrypt(buf, buf, 3, 3);
-    EXPECT_EQ(Hex(Bytes_(buf.begin() + 3, buf.begin() + 19)), "8EA2B7CA516745BFEAFC49904B496089");
+    EXPECT_EQ(Hex(Slice(buf, 3, 16)), vectors[2].second);
     aes.BlockDecrypt(buf, buf, 3, 20);
-    EXPECT_EQ(Bytes_(buf.begin() + 20, buf.begin() + 36), plain);
+    EXPECT_EQ(Slice(buf, 20, 16), kPlain);
     EXPECT_THROW(aes.BlockEncrypt(buf, buf, 25, 0), std::out_of_range);
 }
 
 TEST(Aes, KeySizesAndKeyStrings) {
     cRijndael aes;
-    const Bytes_ key = Iota(32);
+    const Data key = Iota(32);
     try {
         aes.SetCipherKey(key.data(), key.size(), 100);
         FAIL() << "no error";
@@ -82,125 +69,88 @@ TEST(Aes, KeySizesAndKeyStrings) {
         EXPECT_EQ(e.description(), "cRijndael.SetCipherKey - Illegal KeyBits Value");
     }
     EXPECT_THROW(aes.SetCipherKey(key.data(), 16, 256), std::invalid_argument);
+    Data out;
+    EXPECT_THROW(cRijndael().ArrayEncrypt(key, out, 0), std::logic_error); // no key yet
 
-    Bytes_ a, b;
-    const Bytes_ plain = RandomBytes(64);
-    Bytes_ padded(32, 0);
-    padded[0] = 'a', padded[1] = 'b', padded[2] = 'c';
-    aes.SetCipherKeyString("abc", 256);
-    aes.ArrayEncrypt(plain, a, 0);
+    // Key strings are cut or zero-filled to the key size.
+    const Data plain = RandomBytes(64);
+    auto with = [&](const std::string &text) {
+        Data c;
+        aes.SetCipherKeyString(text, 256);
+        aes.ArrayEncrypt(plain, c, 0);
+        return c;
+    };
+    Data padded(32, 0), c;
+    std::copy_n("abc", 3, padded.begin());
     aes.SetCipherKey(padded, 256);
-    aes.ArrayEncrypt(plain, b, 0);
-    EXPECT_EQ(a, b);
-    const std::string longer = std::string(32, 'x') + "tail";
-    aes.SetCipherKeyString(longer, 256);
-    aes.ArrayEncrypt(plain, a, 0);
-    aes.SetCipherKeyString(std::string(32, 'x'), 256);
-    aes.ArrayEncrypt(plain, b, 0);
-    EXPECT_EQ(a, b);
-
-    cRijndael fresh;
-    EXPECT_THROW(fresh.ArrayEncrypt(plain, a, 0), std::logic_error);
-}
-
-TEST_P(AesPaths, ArrayEncryptWithoutSizeFillsTheLastBlockWithZeros) {
-    aes.SetCipherKey(Key256(), 256);
-    Bytes_ c;
-    aes.ArrayEncrypt(RandomBytes(16), c, 0);
-    EXPECT_EQ(c.size(), 16u);
-
-    const Bytes_ plain = RandomBytes(17);
-    EXPECT_EQ(aes.ArrayEncrypt(plain, c, 0), 0);
-    ASSERT_EQ(c.size(), 32u);
-    Bytes_ tail(16, 0), expected(16);
-    tail[0] = plain[16];
-    aes.BlockEncrypt(tail.data(), expected.data());
-    EXPECT_EQ(Bytes_(c.begin() + 16, c.end()), expected);
-
-    Bytes_ same(48);
-    for (std::size_t i = 0; i < 48; ++i) same[i] = static_cast<std::uint8_t>(i % 16);
-    aes.ArrayEncrypt(same, c, 0);
-    EXPECT_EQ(Bytes_(c.begin(), c.begin() + 16), Bytes_(c.begin() + 16, c.begin() + 32));
-    EXPECT_EQ(Bytes_(c.begin(), c.begin() + 16), Bytes_(c.begin() + 32, c.end()));
-
-    aes.ArrayEncrypt(Bytes_{}, c, 0);
-    EXPECT_TRUE(c.empty());
-
-    Bytes_ p;
     aes.ArrayEncrypt(plain, c, 0);
-    EXPECT_EQ(aes.ArrayDecrypt(p, c, 0), 0);
-    Bytes_ zeroFilled = plain;
-    zeroFilled.resize(32, 0);
-    EXPECT_EQ(p, zeroFilled);
+    EXPECT_EQ(with("abc"), c);
+    EXPECT_EQ(with(std::string(32, 'x') + "tail"), with(std::string(32, 'x')));
 }
 
-TEST_P(AesPaths, AppendedSizeRoundTrips) {
-    aes.SetCipherKey(Key256(), 256);
+// With the size appended the length comes back exactly; without it the last
+// block is zero-filled.
+TEST_P(AesPaths, ArraysRoundTripWithAndWithoutSize) {
     for (std::size_t n = 0; n <= 70; ++n) {
-        const Bytes_ plain = RandomBytes(n, static_cast<std::uint32_t>(n));
-        Bytes_ c, p;
+        const Data plain = RandomBytes(n, static_cast<std::uint32_t>(n));
+        Data c, p;
         aes.ArrayEncrypt(plain, c, 1);
         ASSERT_EQ(c.size(), n / 16 * 16 + 16) << n;
         ASSERT_EQ(aes.ArrayDecrypt(p, c, 1), 0) << n;
         EXPECT_EQ(p, plain) << n;
+        EXPECT_EQ(aes.ArrayEncrypt(plain, c, 0), 0);
+        ASSERT_EQ(c.size(), (n + 15) / 16 * 16) << n;
+        ASSERT_EQ(aes.ArrayDecrypt(p, c, 0), 0) << n;
+        Data zeroFilled = plain;
+        zeroFilled.resize(c.size(), 0);
+        EXPECT_EQ(p, zeroFilled) << n;
     }
     EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_P(AesPaths, ArrayDecryptFailures) {
-    aes.SetCipherKey(Key256(), 256);
-    Bytes_ p = {7, 7};
+    Data p = {7, 7};
     EXPECT_EQ(aes.ArrayDecrypt(p, RandomBytes(20), 0), -1);
-    EXPECT_EQ(p, (Bytes_{7, 7}));
+    EXPECT_EQ(p, (Data{7, 7}));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.last(), "ciphertext size not a multiple of block size");
     EXPECT_EQ(messages.shown[0].icon, kalmira::Icon::None);
 
     // A last byte of 16 or more cannot be a length: all bytes are kept.
-    Bytes_ plain = RandomBytes(32);
+    Data plain = RandomBytes(32), c;
     plain[31] = 0xF0;
-    Bytes_ c;
     aes.ArrayEncrypt(plain, c, 0);
     EXPECT_EQ(aes.ArrayDecrypt(p, c, 1), 1);
     EXPECT_EQ(p, plain);
     EXPECT_EQ(messages.last(), "warning - incorrect length field");
-
-    EXPECT_EQ(aes.ArrayDecrypt(p, Bytes_{}, 1), 1); // no length byte at all
+    EXPECT_EQ(aes.ArrayDecrypt(p, Data{}, 1), 1); // no length byte at all
     EXPECT_TRUE(p.empty());
 }
 
-TEST_P(AesPaths, Aes256EcbMatchesOpenssl) {
-    const Bytes_ key = Key256();
-    aes.SetCipherKey(key, 256);
-    std::vector<std::size_t> sizes;
-    for (std::size_t n = 0; n <= 4096; n += 16) sizes.push_back(n);
-    sizes.push_back(3 * 1024 * 1024);
-    for (std::size_t n : sizes) {
-        const Bytes_ plain = RandomBytes(n, static_cast<std::uint32_t>(n) + 9);
-        Bytes_ c, p;
-        aes.ArrayEncrypt(plain, c, 0);
-        ASSERT_EQ(c, *OpensslCipher("AES-256-ECB", key, plain, true)) << n;
-        ASSERT_EQ(aes.ArrayDecrypt(p, c, 0), 0);
-        ASSERT_EQ(p, plain) << n;
-    }
-    for (int bits : {128, 192}) {
-        const Bytes_ k = RandomBytes(static_cast<std::size_t>(bits / 8), static_cast<std::uint32_t>(bits));
-        aes.SetCipherKey(k, bits);
-        const Bytes_ plain = RandomBytes(1600, 4);
-        Bytes_ c;
-        aes.ArrayEncrypt(plain, c, 0);
-        EXPECT_EQ(c, *OpensslCipher(bits == 128 ? "AES-128-ECB" : "AES-192-ECB", k, plain, true));
+TEST_P(AesPaths, EcbMatchesOpenssl) {
+    const struct { int bits; const char *name; std::size_t size; } cases[] = {
+        {128, "AES-128-ECB", 1600}, {192, "AES-192-ECB", 1600}, {256, "AES-256-ECB", 3 * 1024 * 1024}};
+    for (const auto &k : cases) {
+        const Data key = RandomBytes(static_cast<std::size_t>(k.bits / 8), static_cast<std::uint32_t>(k.bits));
+        aes.SetCipherKey(key, k.bits);
+        for (std::size_t n = 0; n <= k.size; n += (n < 4096 ? 16 : k.size - 4096)) {
+            const Data plain = RandomBytes(n, static_cast<std::uint32_t>(n) + 9);
+            Data c, p;
+            aes.ArrayEncrypt(plain, c, 0);
+            ASSERT_EQ(c, *OpensslEncrypt(k.name, key, plain)) << k.bits << " " << n;
+            ASSERT_EQ(aes.ArrayDecrypt(p, c, 0), 0);
+            ASSERT_EQ(p, plain) << k.bits << " " << n;
+        }
     }
 }
 
 TEST_P(AesPaths, FilesMatchArraysWithAppendedSize) {
     TempDir dir;
-    aes.SetCipherKey(Key256(), 256);
     for (std::size_t n : {0u, 1u, 16u, 4000u, 3999999u, 4000000u, 8000017u}) {
-        const Bytes_ plain = RandomBytes(n, static_cast<std::uint32_t>(n));
+        const Data plain = RandomBytes(n, static_cast<std::uint32_t>(n));
         WriteAll(dir.file("plain"), plain);
         ASSERT_EQ(aes.FileEncrypt(dir.file("plain"), dir.file("cipher")), 0);
-        Bytes_ c;
+        Data c;
         aes.ArrayEncrypt(plain, c, 1);
         ASSERT_EQ(ReadAll(dir.file("cipher")), c) << n;
         ASSERT_EQ(aes.FileDecrypt(dir.file("back"), dir.file("cipher")), 0);
@@ -211,16 +161,14 @@ TEST_P(AesPaths, FilesMatchArraysWithAppendedSize) {
 
 TEST_P(AesPaths, FileDecryptFailures) {
     TempDir dir;
-    aes.SetCipherKey(Key256(), 256);
     for (std::size_t n : {0u, 20u}) {
         WriteAll(dir.file("cipher"), RandomBytes(n));
         EXPECT_EQ(aes.FileDecrypt(dir.file("out"), dir.file("cipher")), 1);
         EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
         EXPECT_EQ(messages.last(), "File Size Error - ciphertext file not a multiple of block size");
     }
-    Bytes_ plain = RandomBytes(48);
+    Data plain = RandomBytes(48), c;
     plain[47] = 0x20;
-    Bytes_ c;
     aes.ArrayEncrypt(plain, c, 0);
     WriteAll(dir.file("cipher"), c);
     EXPECT_EQ(aes.FileDecrypt(dir.file("out"), dir.file("cipher")), 0);

@@ -52,14 +52,11 @@ private slots:
         QCOMPARE(w->windowTitle(), QString("WavInfo"));
         QCOMPARE(WavInfoFile(), path);
         QCOMPARE(w->lstChunks->count(), 2);
-        QCOMPARE(w->lblFileName->text(), QString("klang.wav"));
-        QCOMPARE(w->lblFileSize->text(), QString("436 Byte"));
-        QCOMPARE(w->lblCompression->text(), QString("Unkomprimiert (PCM)"));
-        QCOMPARE(w->lblChannels->text(), QString("Stereo"));
-        QCOMPARE(w->lblSampleRate->text(), QString("44100 Hz"));
-        QCOMPARE(w->lblBytesPerSec->text(), QString("176400 Byte/s"));
-        QCOMPARE(w->lblBlockAlign->text(), QString("4 Byte"));
-        QCOMPARE(w->lblBitsPerSample->text(), QString("16"));
+        const std::pair<QLabel *, const char *> facts[] = {
+            {w->lblFileName, "klang.wav"},       {w->lblFileSize, "436 Byte"},          {w->lblCompression, "Unkomprimiert (PCM)"},
+            {w->lblChannels, "Stereo"},          {w->lblSampleRate, "44100 Hz"},        {w->lblBytesPerSec, "176400 Byte/s"},
+            {w->lblBlockAlign, "4 Byte"},        {w->lblBitsPerSample, "16"}};
+        for (auto [label, text] : facts) QCOMPARE(label->text(), QString(text));
         QVERIFY(e.t.messages.shown.empty());
 
         // An invalid file keeps the values; a missing one reads nothing.

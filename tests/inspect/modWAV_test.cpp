@@ -54,43 +54,31 @@ TEST(WavChunks, CanonicalStereoPcm) {
     EXPECT_EQ(BitsPerSampleText(c.format.bitsPerSample), "16");
 }
 
-TEST(WavChunks, ListChunkBetweenFmtAndDataInFileOrder) {
-    WavFile f(WithChunkAfterFmt(MakeWav(100), "LIST", Bytes(26, 'x')));
-    EXPECT_EQ(f.read().ids, (std::vector<std::string>{"fmt ", "LIST", "data"}));
-}
-
-TEST(WavChunks, OddChunkIsFollowedWithoutPadByte) {
-    // A pad byte after the 3-byte chunk would be taken as the next id's start.
-    Bytes wav = WithChunkAfterFmt(MakeWav(8), "odd ", {1, 2, 3});
-    wav.insert(wav.begin() + 36 + 8 + 3, 0);
-    EXPECT_EQ(WavFile(wav).read().ids, (std::vector<std::string>{"fmt ", "odd ", " dat"}));
-}
-
-TEST(WavChunks, ControlCharactersInIdsBecomeSpaces) {
-    WavFile f(WithChunkAfterFmt(MakeWav(4), std::string("a\x01\x1f\x7f", 4), {}));
-    EXPECT_EQ(f.read().ids.at(1), "a  \x7f");
-}
-
-TEST(WavChunks, NotRiffWaveAndMissingFiles) {
+TEST(WavChunks, ChunkWalkInFileOrder) {
+    using Ids = std::vector<std::string>;
+    Bytes odd = WithChunkAfterFmt(MakeWav(8), "odd ", {1, 2, 3});
+    odd.insert(odd.begin() + 36 + 8 + 3, 0); // a pad byte would be taken as the next id's start
+    Bytes huge = MakeWav(16);
+    Put32(huge, 40, 0x7FFFFFFF); // jumps past the end
+    const std::pair<Bytes, Ids> cases[] = {
+        {WithChunkAfterFmt(MakeWav(100), "LIST", Bytes(26, 'x')), {"fmt ", "LIST", "data"}},
+        {odd, {"fmt ", "odd ", " dat"}},
+        {WithChunkAfterFmt(MakeWav(4), std::string("a\x01\x1f\x7f", 4), {}), {"fmt ", "a  \x7f", "data"}},
+        {huge, {"fmt ", "data"}},
+    };
+    for (const auto &[wav, ids] : cases) EXPECT_EQ(WavFile(wav).read().ids, ids);
+    // Sizes that would stand still or run backwards end after their line.
+    for (std::uint32_t size : {0xFFFFFFF8u, 0xFFFFFFFFu, 0x80000000u}) {
+        Bytes wav = MakeWav(16);
+        Put32(wav, 16, size);
+        EXPECT_EQ(WavFile(wav).read().ids, Ids{"fmt "}) << size;
+    }
     Bytes wav = MakeWav(10);
     wav[8] = 'X';
     WavFile(wav).read(WavRead::NotRiffWave);
     WavFile(Bytes{'R', 'I', 'F', 'F'}).read(WavRead::NotRiffWave);
     WavChunks c;
     EXPECT_EQ(ReadWavChunks("/nonexistent/x.wav", c), WavRead::CannotOpen);
-}
-
-TEST(WavChunks, HostileSizesEndTheWalk) {
-    // Sizes that would stand still or run backwards end after their line.
-    for (std::uint32_t size : {0xFFFFFFF8u, 0xFFFFFFFFu, 0x80000000u}) {
-        Bytes wav = MakeWav(16);
-        Put32(wav, 16, size);
-        EXPECT_EQ(WavFile(wav).read().ids, std::vector<std::string>{"fmt "}) << size;
-    }
-    // A huge positive size jumps past the end.
-    Bytes wav = MakeWav(16);
-    Put32(wav, 40, 0x7FFFFFFF);
-    EXPECT_EQ(WavFile(wav).read().ids, (std::vector<std::string>{"fmt ", "data"}));
 }
 
 TEST(WavChunks, TruncatedFileReadsZerosPastTheEnd) {

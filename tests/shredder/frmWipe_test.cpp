@@ -15,45 +15,55 @@ using namespace kalmira;
 using namespace kalmira::shredder;
 
 namespace {
-
-struct Env {
-    explicit Env(Program p = Program::B) : t(p) { RegisterWindows(t.services); }
-    ~Env() { t.registry.unloadAll(); }
-    FrmWipe *open(const QString &path) {
-        ShowShredder(t.services, path);
-        return qobject_cast<FrmWipe *>(t.registry.existing("frmWipe"));
-    }
-    test::TestServices t;
-    test::TempDir dir;
-};
-
 QString Q8(const std::string &s) { return QString::fromStdString(s); }
 
 // Records the percent label at every step and can meddle after a pass.
 struct Hook : WipeObserver {
     FrmWipe *w = nullptr;
     QStringList labels;
-    std::function<void(int, const std::string &)> afterPass;
+    std::function<void(const std::string &)> afterPass;
     void progress(int) override { labels << w->Label1->text(); }
-    void passWritten(int pass, const std::string &path) override {
-        if (afterPass) afterPass(pass, path);
+    void passWritten(int, const std::string &path) override {
+        if (afterPass) afterPass(path);
     }
 };
 
+struct Env {
+    explicit Env(Program p = Program::B) : t(p) { RegisterWindows(t.services); }
+    ~Env() { t.registry.unloadAll(); }
+    // Opens the window on a new file of `size` bytes (none for -1), watched by `hook`.
+    FrmWipe *open(const std::string &name, int size, bool intensiv = false) {
+        path = name.empty() ? "" : dir.file(name);
+        if (size >= 0) test::WriteAll(path, test::RandomBytes(static_cast<std::size_t>(size)));
+        ShowShredder(t.services, Q8(path));
+        auto *w = qobject_cast<FrmWipe *>(t.registry.existing("frmWipe"));
+        w->Option1[intensiv ? 1 : 0]->setChecked(true);
+        hook.w = w;
+        w->testObserver = &hook;
+        return w;
+    }
+    void expectIdle(FrmWipe *w, const QColor &bar) {
+        QCOMPARE(w->Picture1->background(), bar);
+        QCOMPARE(w->Label1->text(), QString("0 %"));
+        QVERIFY(w->Label3->isHidden() && w->isEnabled());
+    }
+    test::TestServices t;
+    test::TempDir dir;
+    Hook hook;
+    std::string path;
+};
 } // namespace
 
 class FrmWipeTest : public QObject {
     Q_OBJECT
 private slots:
-    void designedState() {
+    void designedStateInfoAndRelease() {
         Env e;
-        FrmWipe *w = e.open("");
-        QVERIFY(w && w->isVisible());
-        QVERIFY(w->Option1[0]->isChecked());
+        FrmWipe *w = e.open("", -1, true);
+        QVERIFY(w->isVisible());
         QVERIFY(!w->Command2->isEnabled()); // empty box from the hide window
         QVERIFY(w->Label3->isHidden());
         QCOMPARE(w->Picture1->background(), QColor(0x03, 0x17, 0x00));
-
         w->Command3->click();
         auto *info = qobject_cast<FrmShredderInfo *>(e.t.registry.existing("frmShredderInfo"));
         QVERIFY(info && info->isVisible());
@@ -65,150 +75,111 @@ private slots:
         QVERIFY(!e.t.registry.existing("frmShredderInfo"));
 
         // Closing releases the instance: the next opening starts afresh.
-        w->Option1[1]->setChecked(true);
         w->Command4->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!e.t.registry.existing("frmWipe"));
-        QVERIFY(e.open("")->Option1[0]->isChecked());
+        QWidget hideWindow;
+        ShowShredder(e.t.services, "/x/y.txt", &hideWindow);
+        w = qobject_cast<FrmWipe *>(e.t.registry.existing("frmWipe"));
+        QVERIFY(w->Option1[0]->isChecked() && w->isWindow() && w->Command2->isEnabled());
+        QCOMPARE(w->parentWidget(), &hideWindow);
+        QCOMPARE(w->Fname->text(), QString("/x/y.txt"));
+        e.t.registry.unloadAll();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     void chooseAndDestroy() {
         Env e;
+        FrmWipe *w = e.open("", -1);
         const std::string path = e.dir.file("brief.doc");
         test::WriteAll(path, test::RandomBytes(20000));
-        FrmWipe *w = e.open("");
         e.t.dialogs.openAnswers = {Q8(path), ""};
         w->Command1->click();
         QCOMPARE(w->Fname->text(), Q8(path));
-        QVERIFY(w->Command2->isEnabled());
-
-        Hook hook;
-        hook.w = w;
-        w->testObserver = &hook;
         e.t.messages.answers = {Answer::Yes};
         w->Command2->click();
         QCOMPARE(e.t.messages.shown.size(), size_t(1));
         QCOMPARE(e.t.messages.shown[0].title, std::string("DateiShredder - Kontrollabfrage"));
-        QCOMPARE(e.t.messages.shown[0].text,
-                 "Soll die  Datei " + path + " jetzt unwiderruflich zerstört werden?");
-        QVERIFY(!platform::FileExists(path));
+        QCOMPARE(e.t.messages.shown[0].text, "Soll die  Datei " + path + " jetzt unwiderruflich zerstört werden?");
         QVERIFY(std::filesystem::is_empty(e.dir.path()));
-        QCOMPARE(hook.labels.size(), 5); // 5 blocks, step 1
-        QCOMPARE(hook.labels.last(), QString("5 %"));
+        QCOMPARE(e.hook.labels, QStringList({"1 %", "2 %", "3 %", "4 %", "5 %"})); // 5 blocks, step 1
         QCOMPARE(w->Label1->text(), QString("100 %"));
-        QVERIFY(!w->Label3->isHidden());
+        QVERIFY(!w->Label3->isHidden() && w->isEnabled());
         QCOMPARE(w->Picture1->background(), FrmWipe::BarColour());
-        QVERIFY(w->isEnabled());
         QVERIFY(e.t.pump.calls >= 5);
 
-        // Cancelled dialog: empty path, destroy disabled, display reset.
-        w->Command1->click();
-        QVERIFY(w->Fname->text().isEmpty());
-        QVERIFY(!w->Command2->isEnabled());
-        QVERIFY(w->Label3->isHidden());
-        w->testObserver = nullptr;
+        w->Command1->click(); // cancelled dialog: empty path, destroy disabled, display reset
+        QVERIFY(w->Fname->text().isEmpty() && !w->Command2->isEnabled() && w->Label3->isHidden());
     }
 
-    void hiddenFileIsReportedNotFound() {
+    void refusalsLeaveTheFile() {
         Env e;
-        const std::string path = e.dir.file(".versteckt");
-        test::WriteAll(path, std::string("geheim"));
-        FrmWipe *w = e.open(Q8(path));
-        QVERIFY(w->Command2->isEnabled());
+        FrmWipe *w = e.open(".versteckt", 6); // hidden files are reported not found
         w->Command2->click();
         QCOMPARE(e.t.messages.shown.size(), size_t(1));
         QVERIFY(e.t.messages.contains("Die Datei wurde nicht gefunden."));
-        QCOMPARE(test::ReadAll(path).size(), size_t(6));
+        QCOMPARE(test::ReadAll(e.path).size(), size_t(6));
+
+        // A typed path is not taken: destroying needs a chosen file.
+        w->Command4->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        w = e.open("", -1);
+        QTest::keyClicks(w->Fname, Q8(e.dir.file(".versteckt")));
+        QVERIFY(!w->Command2->isEnabled());
+        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        w->Command2->click();
+        QCOMPARE(e.t.messages.shown.size(), size_t(1));
     }
 
     void readOnlyQuestion() {
         Env e;
-        const std::string path = e.dir.file("schutz.txt");
-        test::WriteAll(path, std::string("geheim"));
-        platform::SetFileAttributes(path, platform::AttrReadOnly);
-        FrmWipe *w = e.open(Q8(path));
+        FrmWipe *w = e.open("schutz.txt", 6);
+        platform::SetFileAttributes(e.path, platform::AttrReadOnly);
         e.t.messages.answers = {Answer::No};
         w->Command2->click();
         QCOMPARE(e.t.messages.shown.size(), size_t(1));
         QCOMPARE(e.t.messages.shown[0].title, std::string("DateiShredder - Nachricht"));
         QCOMPARE(e.t.messages.shown[0].text,
-                 "Die Datei " + path + " ist schreibgeschützt. Soll der Schreibschutz entfernt werden?");
-        QCOMPARE(platform::GetFileAttributes(path), int(platform::AttrReadOnly));
-        QCOMPARE(test::ReadAll(path).size(), size_t(6));
-
-        // Yes to both questions: unprotected and destroyed.
-        e.t.messages.answers = {Answer::Yes, Answer::Yes};
+                 "Die Datei " + e.path + " ist schreibgeschützt. Soll der Schreibschutz entfernt werden?");
+        QCOMPARE(platform::GetFileAttributes(e.path), int(platform::AttrReadOnly));
+        QCOMPARE(test::ReadAll(e.path).size(), size_t(6));
+        e.t.messages.answers = {Answer::Yes, Answer::Yes}; // unprotected and destroyed
         w->Command2->click();
-        QVERIFY(!platform::FileExists(path));
-        QVERIFY(!w->Label3->isHidden());
-    }
-
-    void typedPathNeedsAChosenFile() {
-        Env e;
-        const std::string path = e.dir.file("getippt.txt");
-        test::WriteAll(path, std::string("geheim"));
-        FrmWipe *w = e.open("");
-        QTest::keyClicks(w->Fname, Q8(path));
-        QCOMPARE(w->Fname->text(), Q8(path));
-        QVERIFY(!w->Command2->isEnabled());
-        QTest::mouseClick(w->Command2, Qt::LeftButton);
-        w->Command2->click();
-        QVERIFY(e.t.messages.shown.empty());
-        QCOMPARE(test::ReadAll(path).size(), size_t(6));
+        QVERIFY(!platform::FileExists(e.path));
     }
 
     void fileThatCannotBeRenamedIsReported() {
         Env e(Program::A);
-        const std::string path = e.dir.file("bleibt.txt");
-        test::WriteAll(path, test::RandomBytes(10000));
         // Every ".del" name of this minute and the next is taken.
         const std::time_t now = std::time(nullptr);
         for (std::time_t t : {now, now + 60}) {
             std::tm when = *std::localtime(&t);
-            for (int s = 0; s < 60; ++s) {
-                when.tm_sec = s;
+            for (when.tm_sec = 0; when.tm_sec < 60; ++when.tm_sec)
                 test::WriteAll(e.dir.file(DelFileName(when)), std::string("x"));
-            }
         }
-        FrmWipe *w = e.open(Q8(path));
-        w->Option1[1]->setChecked(true);
-        Hook hook;
-        hook.w = w;
-        w->testObserver = &hook;
+        FrmWipe *w = e.open("bleibt.txt", 10000, true);
         e.t.messages.answers = {Answer::Yes};
         w->Command2->click();
-        QCOMPARE(hook.labels.size(), 42);
-        for (const QString &l : hook.labels) QVERIFY(l.section(' ', 0, 0).toInt() <= 99);
+        QCOMPARE(e.hook.labels.size(), 42);
+        for (const QString &l : e.hook.labels) QVERIFY(l.section(' ', 0, 0).toInt() <= 99);
         QCOMPARE(e.t.messages.shown.size(), size_t(2));
         QCOMPARE(e.t.messages.shown[1].icon, Icon::Critical);
         QCOMPARE(e.t.messages.shown[1].title, std::string("KalmiraA"));
         QCOMPARE(e.t.messages.shown[1].text,
-                 "Die Datei " + path +
-                     " konnte nicht gelöscht werden! Starten sie das Programm als Administrator.");
-        QCOMPARE(w->Picture1->background(), FrmWipe::FailedColour());
-        QCOMPARE(w->Label1->text(), QString("0 %"));
-        QVERIFY(w->Label3->isHidden());
-        QVERIFY(w->isEnabled());
-        QCOMPARE(platform::FileSize(path), std::int64_t(0));
-        w->testObserver = nullptr;
+                 "Die Datei " + e.path + " konnte nicht gelöscht werden! Starten sie das Programm als Administrator.");
+        e.expectIdle(w, FrmWipe::FailedColour());
+        QCOMPARE(platform::FileSize(e.path), std::int64_t(0));
     }
 
     void failedPassStopsTheRun() {
         Env e;
-        const std::string path = e.dir.file("weg.txt");
-        test::WriteAll(path, test::RandomBytes(100));
-        FrmWipe *w = e.open(Q8(path));
-        w->Option1[1]->setChecked(true);
-        Hook hook;
-        hook.w = w;
+        FrmWipe *w = e.open("weg.txt", 100, true);
         int passes = 0;
-        // After the first pass the name holds a folder, which cannot be opened.
-        hook.afterPass = [&](int, const std::string &p) {
+        e.hook.afterPass = [&](const std::string &p) { // the name then holds a folder, which cannot be opened
             ++passes;
             std::filesystem::remove(p);
             std::filesystem::create_directory(p);
         };
-        w->testObserver = &hook;
         e.t.messages.answers = {Answer::Yes};
         w->Command2->click();
         QCOMPARE(passes, 1);
@@ -216,25 +187,8 @@ private slots:
         QCOMPARE(e.t.messages.shown[1].icon, Icon::Exclamation);
         QCOMPARE(e.t.messages.shown[1].title, std::string("DateiShredder - Nachricht"));
         QVERIFY(e.t.messages.contains("Die Datei kann nicht geöffnet werden."));
-        QCOMPARE(w->Picture1->background(), FrmWipe::IdleColour());
-        QCOMPARE(w->Label1->text(), QString("0 %"));
-        QVERIFY(w->Label3->isHidden());
-        QVERIFY(w->isEnabled());
-        QVERIFY(std::filesystem::is_directory(path));
-        w->testObserver = nullptr;
-    }
-
-    void openedOwnedByTheHideWindow() {
-        Env e;
-        QWidget hideWindow;
-        ShowShredder(e.t.services, "/x/y.txt", &hideWindow);
-        auto *w = qobject_cast<FrmWipe *>(e.t.registry.existing("frmWipe"));
-        QVERIFY(w && w->isVisible() && w->isWindow());
-        QCOMPARE(w->parentWidget(), &hideWindow);
-        QCOMPARE(w->Fname->text(), QString("/x/y.txt"));
-        QVERIFY(w->Command2->isEnabled());
-        e.t.registry.unloadAll();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        e.expectIdle(w, FrmWipe::IdleColour());
+        QVERIFY(std::filesystem::is_directory(e.path));
     }
 };
 

@@ -17,24 +17,17 @@ using namespace kalmira::shredder;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Pass {
-    std::int64_t size;
-    std::vector<std::uint8_t> bytes;
-};
-
 // Reads the file back after every pass and records what the run reports.
 struct Recorder : WipeObserver {
     std::vector<int> percents;
-    std::vector<Pass> passes;
-    int truncations = 0, notFound = 0;
-    int attrsAtTruncate = -2;
+    std::vector<std::vector<std::uint8_t>> passes;
+    int truncations = 0, notFound = 0, attrsAtTruncate = -2;
     std::int64_t sizeAtTruncate = -2;
 
     void progress(int percent) override { percents.push_back(percent); }
     void passWritten(int pass, const std::string &path) override {
         EXPECT_EQ(pass, static_cast<int>(passes.size()) + 1);
-        passes.push_back({platform::FileSize(path), test::ReadAll(path)});
+        passes.push_back(test::ReadAll(path));
     }
     void beforeTruncate(const std::string &path) override {
         ++truncations;
@@ -43,78 +36,44 @@ struct Recorder : WipeObserver {
     }
     void fileNotFound() override { ++notFound; }
 };
-
-bool AllBytes(const std::vector<std::uint8_t> &v, std::uint8_t b) {
-    return std::all_of(v.begin(), v.end(), [b](std::uint8_t x) { return x == b; });
-}
-
-bool FolderEmpty(const std::string &dir) { return fs::is_empty(dir); }
-
 } // namespace
 
-TEST(WipeArithmetic, BlockCountAndProgressStep) {
-    EXPECT_EQ(BlockCount(0), 1);
-    EXPECT_EQ(BlockCount(4095), 1);
-    EXPECT_EQ(BlockCount(4096), 2);
-    EXPECT_EQ(BlockCount(8192), 3);
+TEST(WipeArithmetic, BlockCountStepAndBarWidth) {
+    const std::int64_t blocks[][2] = {{0, 1}, {4095, 1}, {4096, 2}, {8192, 3}};
+    for (auto [length, want] : blocks) EXPECT_EQ(BlockCount(length), want) << length;
     EXPECT_EQ(ProgressStep(Method::Normal, 250), 2);
     EXPECT_EQ(ProgressStep(Method::Intensiv, 14), 1);   // 15 * 7 / 100
     EXPECT_EQ(ProgressStep(Method::Intensiv, 299), 21); // 300 * 7 / 100
+    // percent, width: 100 px less 50 twips, wrapping modulo full, nothing below the margin
+    const int bars[][2] = {{0, 0}, {-5, 0}, {50, 97}, {150, 97}, {1, 0}};
+    for (auto [percent, want] : bars) EXPECT_EQ(ProgressBarWidth(200, percent), want) << percent;
+    EXPECT_EQ(ProgressBarWidth(200, 25, 0), 47); // full 0 means 100
 }
 
-TEST(WipeArithmetic, ProgressBarWidth) {
-    EXPECT_EQ(ProgressBarWidth(200, 0), 0);
-    EXPECT_EQ(ProgressBarWidth(200, -5), 0);
-    EXPECT_EQ(ProgressBarWidth(200, 50), 97);      // 100 px less 50 twips
-    EXPECT_EQ(ProgressBarWidth(200, 150), 97);     // wraps modulo full
-    EXPECT_EQ(ProgressBarWidth(200, 1), 0);        // shorter than the margin
-    EXPECT_EQ(ProgressBarWidth(200, 25, 0), 47);   // full 0 means 100
-}
-
-TEST(Wipe, EmptyFileIsWrittenWithOneBlockThenDeleted) {
-    test::TempDir dir;
-    const std::string path = dir.file("leer.txt");
-    test::WriteAll(path, std::string());
-    Recorder r;
-    EXPECT_EQ(wipe(path, Method::Normal, r), WipeResult::Destroyed);
-    ASSERT_EQ(r.passes.size(), 1u);
-    EXPECT_EQ(r.passes[0].size, 4096);
-    EXPECT_TRUE(AllBytes(r.passes[0].bytes, 0x00));
-    EXPECT_EQ(r.percents, std::vector<int>{1});
-    EXPECT_EQ(r.sizeAtTruncate, 4096);
-    EXPECT_FALSE(platform::FileExists(path));
-    EXPECT_TRUE(FolderEmpty(dir.path())); // no ".del" left behind
-}
-
-TEST(Wipe, NormalWritesExactMultipleWithOneBlockMore) {
-    test::TempDir dir;
-    const std::string path = dir.file("geheim.doc");
-    test::WriteAll(path, test::RandomBytes(8192));
-    Recorder r;
-    EXPECT_EQ(wipe(path, Method::Normal, r), WipeResult::Destroyed);
-    ASSERT_EQ(r.passes.size(), 1u);
-    EXPECT_EQ(r.passes[0].size, 3 * 4096);
-    EXPECT_TRUE(AllBytes(r.passes[0].bytes, 0x00));
-    EXPECT_TRUE(FolderEmpty(dir.path()));
-}
-
-TEST(Wipe, IntensivGrowsByABlockPerPassAndEndsWithF6) {
-    test::TempDir dir;
-    const std::string path = dir.file("geheim.zip");
-    test::WriteAll(path, test::RandomBytes(10000));
-    Recorder r;
-    EXPECT_EQ(wipe(path, Method::Intensiv, r), WipeResult::Destroyed);
-    ASSERT_EQ(r.passes.size(), 7u);
-    for (int p = 0; p < 7; ++p) {
-        SCOPED_TRACE(p + 1);
-        EXPECT_EQ(r.passes[p].size, (3 + p) * 4096);
-        EXPECT_TRUE(AllBytes(r.passes[p].bytes, kIntensivPatterns[p]));
+// Each pass covers the file and one block more, grows by a block, and uses
+// its pattern; nothing (no ".del") is left behind.
+TEST(Wipe, PassesSizesAndPatterns) {
+    // Progress steps: the running block number over all passes, step 1 (3+4+...+9 = 42).
+    const struct { std::size_t size; Method method; int firstBlocks; std::size_t steps; } cases[] = {
+        {0, Method::Normal, 1, 1}, {8192, Method::Normal, 3, 3}, {10000, Method::Intensiv, 3, 42}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.size);
+        test::TempDir dir;
+        const std::string path = dir.file("geheim.doc");
+        test::WriteAll(path, test::RandomBytes(c.size));
+        Recorder r;
+        EXPECT_EQ(wipe(path, c.method, r), WipeResult::Destroyed);
+        const std::size_t n = c.method == Method::Normal ? 1 : 7;
+        ASSERT_EQ(r.passes.size(), n);
+        for (std::size_t p = 0; p < n; ++p) {
+            EXPECT_EQ(r.passes[p].size(), static_cast<std::size_t>((c.firstBlocks + p) * 4096)) << p;
+            const std::uint8_t fill = n == 1 ? 0x00 : kIntensivPatterns[p];
+            EXPECT_TRUE(std::all_of(r.passes[p].begin(), r.passes[p].end(), [&](auto b) { return b == fill; }));
+        }
+        EXPECT_EQ(r.sizeAtTruncate, static_cast<std::int64_t>(r.passes.back().size()));
+        EXPECT_EQ(r.percents.size(), c.steps);
+        EXPECT_TRUE(fs::is_empty(dir.path()));
     }
-    EXPECT_EQ(r.sizeAtTruncate, 9 * 4096);
-    // Running block number over all passes: 3+4+...+9 = 42 blocks, step 1 in
-    // every pass (at most (10 * 7) \ 100 = 0 -> 1).
-    EXPECT_EQ(r.percents.size(), 42u);
-    EXPECT_TRUE(FolderEmpty(dir.path()));
 }
 
 TEST(Wipe, PercentRisesByOneAndStopsAt99) {
@@ -125,50 +84,35 @@ TEST(Wipe, PercentRisesByOneAndStopsAt99) {
     Recorder r;
     EXPECT_EQ(wipe(path, Method::Normal, r), WipeResult::Destroyed);
     ASSERT_EQ(r.percents.size(), 100u);
-    for (int i = 0; i < 99; ++i) EXPECT_EQ(r.percents[i], i + 1);
-    EXPECT_EQ(r.percents.back(), 99);
-
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(r.percents[i], std::min(i + 1, 99));
 }
 
-TEST(WipeTotal, ReadOnlyFileReachesTruncationWritable) {
+TEST(WipeTotal, ReadOnlyHiddenAndMissingFiles) {
     test::TempDir dir;
-    const std::string path = dir.file("nurlesen.txt");
+    const std::string path = dir.file("nurlesen.txt"), hidden = dir.file(".versteckt");
     test::WriteAll(path, std::string("abc"));
+    test::WriteAll(hidden, std::string("abc"));
     ASSERT_TRUE(platform::SetFileAttributes(path, platform::AttrReadOnly));
     ASSERT_FALSE(is_plain_file(path));
     Recorder r;
-    wipe_total(path, r);
+    wipe_total(path, r); // reaches truncation writable
     EXPECT_EQ(r.truncations, 1);
     EXPECT_EQ(r.attrsAtTruncate, platform::AttrNormal);
     EXPECT_EQ(r.sizeAtTruncate, 3);
-    EXPECT_FALSE(platform::FileExists(path));
-    EXPECT_TRUE(FolderEmpty(dir.path()));
-}
+    EXPECT_EQ(wipe(hidden, Method::Normal, r), WipeResult::Destroyed);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
 
-TEST(WipeTotal, HiddenFileIsDestroyedToo) {
-    test::TempDir dir;
-    const std::string path = dir.file(".versteckt");
-    test::WriteAll(path, std::string("abc"));
-    Recorder r;
-    EXPECT_EQ(wipe(path, Method::Normal, r), WipeResult::Destroyed);
-    EXPECT_TRUE(FolderEmpty(dir.path()));
-}
-
-TEST(WipeTotal, MissingFileOrFolderIsLeftAlone) {
-    test::TempDir dir;
-    Recorder r;
-    wipe_total(dir.file("fehlt.txt"), r);
-    EXPECT_EQ(r.notFound, 1);
-    EXPECT_EQ(r.truncations, 0);
-
+    Recorder missing;
+    wipe_total(dir.file("fehlt.txt"), missing);
+    EXPECT_EQ(missing.notFound, 1);
+    EXPECT_EQ(missing.truncations, 0);
     // wipe cannot open either: a folder is not overwritten, and nothing is created.
     const std::string folder = dir.file("ordner");
     fs::create_directory(folder);
     test::WriteAll(folder + "/inhalt", std::string("x"));
-    Recorder r2;
-    EXPECT_EQ(wipe(folder, Method::Intensiv, r2), WipeResult::OpenFailed);
-    EXPECT_EQ(wipe(dir.file("fehlt.txt"), Method::Normal, r2), WipeResult::OpenFailed);
-    EXPECT_TRUE(r2.passes.empty());
+    EXPECT_EQ(wipe(folder, Method::Intensiv, missing), WipeResult::OpenFailed);
+    EXPECT_EQ(wipe(dir.file("fehlt.txt"), Method::Normal, missing), WipeResult::OpenFailed);
+    EXPECT_TRUE(missing.passes.empty());
     EXPECT_EQ(test::ReadAll(folder + "/inhalt").size(), 1u);
     EXPECT_FALSE(platform::FileExists(dir.file("fehlt.txt")));
 }
@@ -178,11 +122,7 @@ TEST(RenameAndKill, NeverOverwritesAnExistingDelFile) {
     const std::string path = dir.file("a.txt");
     test::WriteAll(path, std::string());
     std::tm t{};
-    t.tm_mday = 31;
-    t.tm_mon = 11;
-    t.tm_hour = 23;
-    t.tm_min = 59;
-    t.tm_sec = 58;
+    t.tm_mday = 31, t.tm_mon = 11, t.tm_hour = 23, t.tm_min = 59, t.tm_sec = 58;
     EXPECT_EQ(DelFileName(t), "31125958.del"); // day, month, minute, second
     const std::string taken = dir.file(DelFileName(t));
     test::WriteAll(taken, std::string("fremd"));
@@ -193,10 +133,7 @@ TEST(RenameAndKill, NeverOverwritesAnExistingDelFile) {
 
     // All sixty seconds taken: the rename fails and the file stays.
     test::WriteAll(path, std::string());
-    for (int s = 0; s < 60; ++s) {
-        t.tm_sec = s;
-        test::WriteAll(dir.file(DelFileName(t)), std::string("fremd"));
-    }
+    for (t.tm_sec = 0; t.tm_sec < 60; ++t.tm_sec) test::WriteAll(dir.file(DelFileName(t)), std::string("fremd"));
     EXPECT_EQ(FreeDelPath(path, t), "");
     EXPECT_FALSE(rename_and_kill(path, t));
     EXPECT_TRUE(platform::FileExists(path));
@@ -213,8 +150,7 @@ TEST(Wipe, FileInReadOnlyFolderIsReportedNotDeleted) {
         if (::chmod(folder.c_str(), 0555) != 0) return 3;
         Recorder r;
         if (wipe(path, Method::Normal, r) != WipeResult::NotDeleted) return 4;
-        // Truncated, but under its own name.
-        if (platform::FileSize(path) != 0) return 5;
+        if (platform::FileSize(path) != 0) return 5; // truncated, but under its own name
         if (std::distance(fs::directory_iterator(folder), fs::directory_iterator()) != 1) return 6;
         return 0;
     };
@@ -223,8 +159,7 @@ TEST(Wipe, FileInReadOnlyFolderIsReportedNotDeleted) {
         return;
     }
     const uid_t nobody = 65534;
-    for (const std::string &p : {dir.path(), folder, path})
-        ASSERT_EQ(::chown(p.c_str(), nobody, nobody), 0);
+    for (const std::string &p : {dir.path(), folder, path}) ASSERT_EQ(::chown(p.c_str(), nobody, nobody), 0);
     EXPECT_EXIT(
         {
             if (::setgid(nobody) != 0 || ::setuid(nobody) != 0) std::_Exit(2);
