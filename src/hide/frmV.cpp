@@ -242,7 +242,7 @@ void FrmV::buildCommon() {
         if (!checkBmpShow->isChecked()) {
             clearThumbnail();
             Image1->show();
-        } else if (Text1->text().right(3).toLower() == "bmp") {
+        } else if (carrierChecked_ && Text1->text().right(3).toLower() == "bmp") {
             if (a_) {
                 Command4->click();
             } else {
@@ -318,6 +318,7 @@ void FrmV::buildFilePartB() {
 // beside the picture frame, the hide button, the tool row, the help line.
 namespace {
 constexpr int kMargin = 16, kWidth = 672, kFieldX = 248, kRowH = 30;
+constexpr int kFieldW = kWidth - kMargin - 5 - kFieldX; // its frame ends at the margin
 constexpr int kInner = kWidth - 2 * kMargin;
 constexpr int kPicture = 176;
 
@@ -328,15 +329,15 @@ void FrmV::layoutB() {
     Label1->setGeometry(kMargin, y, kInner, 26);
     y += 40;
     Command3->setGeometry(kMargin, y, 218, kRowH);
-    Text5->setGeometry(kFieldX, y + 3, kWidth - kMargin - kFieldX, 24);
-    Label4->setGeometry(kFieldX, y + 34, kWidth - kMargin - kFieldX, 34);
-    Label5->setGeometry(kFieldX, y + 70, kWidth - kMargin - kFieldX, 34);
+    Text5->setGeometry(kFieldX, y + 3, kFieldW, 24);
+    Label4->setGeometry(kFieldX, y + 34, kFieldW, 34);
+    Label5->setGeometry(kFieldX, y + 70, kFieldW, 34);
     y += 116;
     Befehl2->setGeometry(kMargin, y, 218, kRowH);
-    Text1->setGeometry(kFieldX, y + 3, kWidth - kMargin - kFieldX, 24);
-    Label3->setGeometry(kFieldX, y + 34, kWidth - kMargin - kFieldX, 20);
+    Text1->setGeometry(kFieldX, y + 3, kFieldW, 24);
+    Label3->setGeometry(kFieldX, y + 34, kFieldW, 20);
     y += 72;
-    const int picX = kWidth - kMargin - kPicture - 4;
+    const int picX = kWidth - kMargin - kPicture - 5;
     Picture2->setGeometry(picX, y, kPicture, kPicture);
     Check1->setGeometry(kMargin, y, picX - kMargin - 16, 24);
     Label7->setGeometry(kMargin + 22, y + 28, 180, 22);

@@ -76,22 +76,22 @@ void FrmV::layoutA() {
     int y = 12;
     Label1->setGeometry(margin, y, inner, 26);
     y += 36;
-    Text2->setGeometry(margin, y, inner - 34, 200);
+    Text2->setGeometry(margin, y, inner - 36, 200);
     Text4->setGeometry(Text2->geometry());
-    Check2->setGeometry(width - margin - 28, y + 2, 30, 22);
+    Check2->setGeometry(width - margin - 28, y, 28, 22);
     y += 206;
     lblSize->setGeometry(margin, y, inner, 36);
     y += 44;
     const int fieldX = 248;
     Command3->setGeometry(margin, y, 218, rowH);
-    Text5->setGeometry(fieldX, y + 3, width - margin - fieldX, 24);
+    Text5->setGeometry(fieldX, y + 3, width - margin - 5 - fieldX, 24);
     y += 44;
     Befehl2->setGeometry(margin, y, 218, rowH);
-    Text1->setGeometry(fieldX, y + 3, width - margin - fieldX, 24);
-    Label3->setGeometry(fieldX, y + 34, width - margin - fieldX, 20);
+    Text1->setGeometry(fieldX, y + 3, width - margin - 5 - fieldX, 24);
+    Label3->setGeometry(fieldX, y + 34, width - margin - 5 - fieldX, 20);
     y += 70;
     // The picture sits on the left here ("im linken Bildfeld").
-    Picture2->setGeometry(margin + 4, y, picture, picture);
+    Picture2->setGeometry(margin + 5, y, picture, picture);
     const int optX = margin + picture + 32, optW = width - margin - optX;
     Check1->setGeometry(optX, y, optW, 24);
     Label7->setGeometry(optX + 22, y + 28, 180, 22);

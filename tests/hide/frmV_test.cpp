@@ -1,4 +1,5 @@
 #include "hide/frmV.h"
+#include "hide/register.h"
 
 #include "fakes_ui.h"
 #include "platform/platform.h"
@@ -134,6 +135,13 @@ private slots:
         w.close();
         QCOMPARE(h.t.exits, std::vector<int>{0});
         QVERIFY(!h.t.registry.existing("frmStart") && !h.t.registry.existing("frmEx"));
+
+        // Registered under its name, in the variant of the running program.
+        test::TestServices a(Program::A);
+        hide::RegisterWindows(a.services);
+        auto *frmV = a.registry.get<hide::FrmV>("frmV");
+        QVERIFY(frmV && frmV->isA() && frmV->Text2);
+        a.registry.unloadAll();
     }
 
     void hideButtonWaitsForFileAndLargeEnoughCarrier() {
