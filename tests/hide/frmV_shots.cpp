@@ -1,0 +1,74 @@
+// Saves pictures of both hide windows in typical states for layout review:
+//   frmV_shots <output folder>
+#include "hide/frmV.h"
+
+#include "fakes_ui.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+using namespace kalmira;
+
+namespace {
+// A carrier that looks like a picture in the thumbnail.
+QString SceneBmp(const test::TempDir &dir) {
+    QImage img(480, 320, QImage::Format_RGB888);
+    QPainter p(&img);
+    QLinearGradient g(0, 0, 0, 320);
+    g.setColorAt(0, QColor(40, 90, 160));
+    g.setColorAt(1, QColor(230, 190, 120));
+    p.fillRect(img.rect(), g);
+    p.setBrush(QColor(50, 110, 60));
+    p.drawEllipse(QPoint(140, 360), 260, 140);
+    p.end();
+    const QString path = QString::fromStdString(dir.file("Urlaub am See.bmp"));
+    img.save(path, "BMP");
+    return path;
+}
+
+void Save(QWidget &w, const QString &file) {
+    w.show();
+    QTest::qWait(50);
+    w.grab().save(file);
+}
+} // namespace
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? argv[1] : ".";
+    QDir().mkpath(out);
+    test::TempDir dir;
+    const QString bmp = SceneBmp(dir);
+    test::WriteAll(dir.file("Jahresbericht 2004.pdf"), test::RandomBytes(40000));
+
+    {
+        test::TestServices t(Program::B);
+        hide::FrmV w(t.services);
+        Save(w, out + "/frmV_B_start.png");
+        t.dialogs.openAnswers = {QString::fromStdString(dir.file("Jahresbericht 2004.pdf")), bmp};
+        w.Command3->click();
+        w.Befehl2->click();
+        QEvent enter(QEvent::Enter);
+        QApplication::sendEvent(w.checkBmpShow, &enter);
+        Save(w, out + "/frmV_B_ready.png");
+    }
+    {
+        test::TestServices t(Program::A);
+        hide::FrmV w(t.services);
+        Save(w, out + "/frmV_A_start.png");
+        w.Text2->setPlainText("Treffen am Donnerstag um 20 Uhr, am üblichen Ort.\n"
+                              "Bitte die Unterlagen mitbringen – Grüße, K.");
+        t.dialogs.openAnswers = {bmp};
+        w.Befehl2->click();
+        QEvent enter(QEvent::Enter);
+        QApplication::sendEvent(w.Text2->viewport(), &enter);
+        Save(w, out + "/frmV_A_ready.png");
+        w.Check2->click();
+        w.Text4->setPlainText(QString("Eine lange Zeile, die im umbrechenden Textfeld umbricht. ").repeated(8));
+        Save(w, out + "/frmV_A_wrapped.png");
+    }
+    return 0;
+}

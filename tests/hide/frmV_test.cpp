@@ -1,0 +1,401 @@
+#include "hide/frmV.h"
+#include "hide/register.h"
+
+#include "fakes_ui.h"
+#include "platform/platform.h"
+#include "carriers.h"
+#include "run_fakes.h"
+#include "shell/qt_services.h"
+#include "shell/helpers.h"
+
+#include <QDir>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+
+using namespace kalmira;
+
+namespace {
+
+QString QS(const std::string &s) { return QString::fromStdString(s); }
+
+// A window with fake services, instant pauses and scripted passwords.
+struct Hide {
+    explicit Hide(Program p) : t(p), w(t.services) {
+        w.pauseFor = [this](double s) { pauses.push_back(s); };
+        w.askPassword = [this]() -> std::optional<QString> {
+            ++asked;
+            if (passwords.empty()) return std::nullopt;
+            QString p = passwords.front();
+            passwords.pop_front();
+            return p;
+        };
+    }
+    QString make(const std::string &name, const std::vector<std::uint8_t> &bytes) {
+        test::WriteAll(dir.file(name), bytes);
+        return QS(dir.file(name));
+    }
+    QString make(const std::string &name, const std::string &bytes) {
+        test::WriteAll(dir.file(name), bytes);
+        return QS(dir.file(name));
+    }
+    void open(const QString &path) { t.dialogs.openAnswers.push_back(path); }
+
+    test::TestServices t;
+    test::TempDir dir;
+    hide::FrmV w;
+    std::vector<double> pauses;
+    std::deque<QString> passwords;
+    int asked = 0;
+};
+
+void Drop(QWidget *target, const QString &path) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    // Qt delivers a drop only where the drag's entry was accepted.
+    QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+}
+
+void MoveTo(QWidget *window, QPoint pos) {
+    QMouseEvent move(QEvent::MouseMove, pos, window->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(window, &move);
+}
+
+void Enter(QWidget *w) {
+    QEvent e(QEvent::Enter);
+    QApplication::sendEvent(w, &e);
+}
+
+// Key presses with the text they carry (QTest::keyClicks takes ASCII only).
+void Type(QWidget *w, const QString &text) {
+    for (QChar c : text) QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+std::vector<std::uint8_t> TextBytes(std::size_t n) {
+    std::string s;
+    while (s.size() < n) s += "Der Bericht wird morgen verschickt. ";
+    s.resize(n);
+    return {s.begin(), s.end()};
+}
+
+// A padded password as the dialog hands it over (each character one ANSI byte).
+QString PaddedQ(const std::string &ansi) { return QS(platform::Utf8FromAnsi(test::Padded(ansi))); }
+
+} // namespace
+
+class FrmVTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startStateHelpLineAndClosing() {
+        Hide h(Program::B);
+        hide::FrmV &w = h.w;
+        QCOMPARE(w.objectName(), QString("frmV"));
+        QCOMPARE(w.windowTitle(), QString("KalmiraB - Verstecken"));
+        for (QPushButton *b : {w.Befehl1, w.Befehl2, w.Command5, w.Command6, w.Command9})
+            QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+        QVERIFY(w.Command4->isEnabled() && w.Command10->isEnabled());
+        QVERIFY(w.Check1->isChecked() && w.optCrypt[0]->isChecked() && !w.checkKopie->isChecked());
+
+        w.Check1->click();
+        QVERIFY(w.optCrypt[0]->isHidden() && w.optCrypt[1]->isHidden() && w.Label7->isHidden());
+        w.Check1->click();
+        QVERIFY(!w.optCrypt[1]->isHidden() && !w.Label7->isHidden());
+
+        Enter(w.Befehl1);
+        QCOMPARE(w.Label2->text(), QString("Datei in Bild oder Sounddatei verstecken."));
+        MoveTo(&w, QPoint(4, w.height() / 2)); // bare margin
+        QCOMPARE(w.Label2->text(), QString());
+        MoveTo(&w, w.Command2->geometry().center());
+        QCOMPARE(w.Label2->text(), QString("-> Zum Programmteil \"Datei extrahieren\"."));
+        QTest::mouseClick(w.Label2, Qt::LeftButton);
+        QVERIFY(!w.Label6->isHidden());
+        QTest::mouseDClick(w.Label2, Qt::LeftButton);
+        QVERIFY(w.Label6->isHidden());
+
+        // No extract window in this program: the switch does nothing.
+        w.show();
+        w.Command2->click();
+        QVERIFY(w.isVisible());
+        QWidget *ex = nullptr;
+        h.t.registry.registerFactory("frmEx", [&] { return ex = new QWidget; });
+        w.move(40, 30);
+        w.Command2->click();
+        QVERIFY(ex && ex->isVisible() && !w.isVisible());
+        QCOMPARE(ex->pos(), w.pos());
+
+        h.t.registry.registerFactory("frmStart", [] { return new QWidget; });
+        h.t.registry.window("frmStart");
+        w.close();
+        QCOMPARE(h.t.exits, std::vector<int>{0});
+        QVERIFY(!h.t.registry.existing("frmStart") && !h.t.registry.existing("frmEx"));
+
+        // Registered under its name, in the variant of the running program.
+        test::TestServices a(Program::A);
+        hide::RegisterWindows(a.services);
+        auto *frmV = a.registry.get<hide::FrmV>("frmV");
+        QVERIFY(frmV && frmV->isA() && frmV->Text2);
+        a.registry.unloadAll();
+    }
+
+    void hideButtonWaitsForFileAndLargeEnoughCarrier() {
+        Hide h(Program::B);
+        hide::FrmV &w = h.w;
+        const QString big = h.make("BILD.BMP", test::MakeBmp(200, 100));
+        Drop(w.Text1, big);
+        QCOMPARE(h.t.messages.last(), std::string("Bitte erst die zu versteckende Datei auswählen."));
+        QCOMPARE(h.t.messages.shown.back().title, std::string("KalmiraB"));
+        QVERIFY(w.Text1->text().isEmpty());
+
+        const QString doc = h.make("Bericht.txt", TextBytes(20000));
+        h.open(doc);
+        w.Command3->click();
+        const auto n = static_cast<std::int64_t>(w.data().size());
+        QVERIFY(n > 0 && n < 20000);
+        QCOMPARE(w.Text5->text(), doc);
+        QVERIFY(w.Label4->text().startsWith("Grösse der zu versteckenden Datei: 20.000 Bytes , wurde komprimiert zu: "));
+        QCOMPARE(w.Label5->text(), "Notwendige Dateigrösse für die Containerdatei (BMP, WAV) mindestens: " +
+                                       QS(FormatThousands(payload::MinCarrierForDisplay(n))) + " Byte");
+        QCOMPARE(w.nameField(), std::string("Bericht.txt              "));
+        QCOMPARE(w.windowTitle(), QString("KalmiraB - Verstecken"));
+        QVERIFY(w.Befehl2->isEnabled() && !w.Befehl1->isEnabled());
+
+        // Too small: the message, and the hide button stays off.
+        const QString small = h.make("klein.bmp", test::MakeBmp(8, 8));
+        h.open(small);
+        w.Befehl2->click();
+        QVERIFY(h.t.messages.last().find("ist zu klein") != std::string::npos);
+        QCOMPARE(h.t.messages.shown.back().title, std::string("Kalmira-Nachricht"));
+        QVERIFY(!w.Befehl1->isEnabled());
+
+        // Upper-case extension, dropped: accepted, with thumbnail.
+        Drop(w.Text1, big);
+        QCOMPARE(w.Text1->text(), big);
+        QCOMPARE(w.lblKopie->text(), QS(h.dir.file("BILD-Kopie.BMP")));
+        QCOMPARE(w.Label3->text(), QString("Dateigrösse der ausgewählten Containerdatei: 60.054 Byte"));
+        QVERIFY(w.Befehl1->isEnabled() && w.Command6->isEnabled() && w.Command9->isEnabled());
+        QVERIFY(!w.Command5->isEnabled());
+        QVERIFY(!w.Anzeige1->isHidden() && w.Image1->isHidden() && Flags().carrierUsable);
+
+        // A new file is checked against the carrier still shown.
+        const QString noise = h.make("Rauschen.bin", test::RandomBytes(9000));
+        h.open(noise);
+        w.Command3->click();
+        QVERIFY(w.Befehl2->isEnabled() && !w.Befehl1->isEnabled());
+        h.open(doc);
+        w.Command3->click();
+        QVERIFY(w.Befehl1->isEnabled());
+        h.open("");
+        w.Command3->click();
+        QVERIFY(!w.Befehl1->isEnabled() && !w.Befehl2->isEnabled() && w.data().empty());
+
+        // A picture of another kind under a BMP name is no carrier.
+        h.open(doc);
+        w.Command3->click();
+        const QString png = h.make("foto.bmp", std::string("\x89PNG\r\n\x1a\n") + std::string(70000, 'x'));
+        h.open(png);
+        w.Befehl2->click();
+        QCOMPARE(h.t.messages.last(), std::string("Die ausgewählte Datei ist keine gültige BMP-Datei, oder sie ist fehlerhaft!"));
+        QVERIFY(!w.Befehl1->isEnabled() && !w.Command6->isEnabled());
+        QVERIFY(w.Anzeige1->isHidden() && !w.Image1->isHidden());
+
+        const QString wav = h.make("ton.wav", test::MakeWav(80000));
+        h.open(wav);
+        w.Befehl2->click();
+        QVERIFY(w.Befehl1->isEnabled() && w.Command5->isEnabled() && w.Command9->isEnabled());
+        QVERIFY(!w.Command6->isEnabled());
+        Drop(w.Text1, h.make("liste.txt", std::string("x")));
+        QCOMPARE(h.t.messages.last(), std::string("Es können nur BMP oder. WAV-Datei als Container verwendet werden"));
+        QVERIFY(!w.Befehl1->isEnabled());
+    }
+
+    void hidesFileInEveryModeIntoBmpAndWav() {
+        Hide h(Program::B);
+        hide::FrmV &w = h.w;
+        const auto plain = TextBytes(30000);
+        Drop(w.Text5, h.make("Protokoll vom Montag.txt", plain));
+        const std::vector<std::uint8_t> compressed = w.data();
+        QVERIFY(!compressed.empty());
+
+        struct Case { const char *carrier; bool encrypt; int cipher; };
+        const Case cases[] = {{"a.bmp", false, 0}, {"b.wav", true, 0}, {"c.bmp", true, 1}, {"d.wav", true, 1}};
+        int round = 0;
+        for (const Case &c : cases) {
+            const std::string name = c.carrier;
+            const QString carrier = h.make(name, name.back() == 'p' ? test::MakeBmp(300, 200) : test::MakeWav(600000));
+            h.open(carrier);
+            w.Befehl2->click();
+            QVERIFY(w.Befehl1->isEnabled());
+            if (w.Check1->isChecked() != c.encrypt) w.Check1->click();
+            w.optCrypt[c.cipher]->click();
+            h.passwords = {PaddedQ("Geheim!")};
+            h.pauses.clear();
+            w.Befehl1->click();
+            QCOMPARE(w.windowTitle(), QString("KalmiraB - Verstecken"));
+            QVERIFY(w.Text3->text().isEmpty());
+            QVERIFY(w.Befehl1->isEnabled() && w.Befehl2->isEnabled() && w.Command3->isEnabled());
+            QCOMPARE(h.pauses, (std::vector<double>{1, 4}));
+            QCOMPARE(h.asked, c.encrypt ? ++round : round);
+            QCOMPARE(w.data(), compressed); // RC4 is undone for the next run
+
+            test::FakeMessages messages;
+            test::FakePasswords pw;
+            pw.extract = {test::Padded("Geheim!")};
+            extract::ExtractEngine ex(messages, pw);
+            test::FakeExtractView view;
+            view.destination = h.dir.file(name + ".out");
+            extract::FileReport r = ex.extractFile(view, S(carrier));
+            QCOMPARE(int(r.outcome), int(extract::ExtractOutcome::Extracted));
+            QCOMPARE(view.offeredName, std::string("Protokoll vom Montag.txt"));
+            QCOMPARE(test::ReadAll(view.destination), plain);
+        }
+
+        // A cancelled password leaves the carrier as it was.
+        const QString carrier = h.make("e.bmp", test::MakeBmp(300, 200));
+        h.open(carrier);
+        w.Befehl2->click();
+        const auto before = test::ReadAll(S(carrier));
+        h.passwords.clear();
+        h.pauses.clear();
+        w.Befehl1->click();
+        QCOMPARE(test::ReadAll(S(carrier)), before);
+        QVERIFY(h.pauses.empty() && w.Befehl1->isEnabled());
+    }
+
+    void typedMessageWithUmlautsInEveryMode() {
+        QTemporaryDir temp;
+        struct TmpDirScope {
+            QByteArray old = qgetenv("TMPDIR");
+            explicit TmpDirScope(const QString &dir) { qputenv("TMPDIR", dir.toLocal8Bit()); }
+            ~TmpDirScope() { old.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", old); }
+        } tmpDir(temp.path());
+        Hide h(Program::A);
+        hide::FrmV &w = h.w;
+        QCOMPARE(w.windowTitle(), QString("KalmiraA - Verstecken"));
+        QVERIFY(w.Befehl2->isEnabled() && !w.Befehl1->isEnabled() && !w.Command10->isEnabled());
+        QCOMPARE(w.Text2->toPlainText(), QS(hide::FrmV::HintText()).remove('\r'));
+        QCOMPARE(w.Text4->toPlainText(), w.Text2->toPlainText());
+        QVERIFY(w.lblSize->text().isEmpty());
+
+        Enter(w.Text2->viewport());
+        QVERIFY(w.Text2->toPlainText().isEmpty() && w.Text4->toPlainText().isEmpty());
+        QCOMPARE(w.lblSize->text(), QString("Botschaft: 0 Byte"));
+        QVERIFY(w.Label2->text().startsWith("Text direkt eingeben"));
+        Type(w.Text2, "Grüße aus Köln");
+        QTest::keyClick(w.Text2, Qt::Key_Return);
+        Type(w.Text2, "Öl & Maß");
+        const std::string expected = platform::AnsiFromUtf8("Grüße aus Köln\r\nÖl & Maß");
+        QCOMPARE(w.messageAnsi(), expected);
+        QCOMPARE(w.Text4->toPlainText(), w.Text2->toPlainText());
+        QCOMPARE(w.lblSize->text(), QString("Botschaft: 24 Byte"));
+
+        const QString carrier = h.make("Lied.WAV", test::MakeWav(200000));
+        h.open(carrier);
+        w.Befehl2->click();
+        QVERIFY(w.Befehl1->isEnabled() && w.Command5->isEnabled() && w.Command10->isEnabled());
+        QVERIFY(!w.Command6->isEnabled() && !w.Command9->isEnabled());
+
+        for (int mode = 0; mode < 3; ++mode) {
+            if (w.Check1->isChecked() != (mode > 0)) w.Check1->click();
+            if (mode > 0) w.optCrypt[mode - 1]->click();
+            h.passwords = {PaddedQ(platform::AnsiFromUtf8("Köln"))};
+            h.pauses.clear();
+            w.Befehl1->click();
+            QCOMPARE(h.pauses, std::vector<double>{3});
+            QVERIFY(w.Befehl1->isEnabled());
+            QVERIFY(w.lblSize->text().contains("ContainerMinSize"));
+
+            test::FakeMessages messages;
+            test::FakePasswords pw;
+            pw.extract = {test::Padded(platform::AnsiFromUtf8("Köln"))};
+            extract::ExtractEngine ex(messages, pw);
+            test::FakeMessageExtractView view;
+            extract::MessageReport r = ex.extractMessage(view, S(carrier), 65535);
+            QCOMPARE(int(r.outcome), int(extract::ExtractOutcome::Extracted));
+            QCOMPARE(r.messageAnsi, expected);
+            QCOMPARE(r.hiddenName, std::string("Botschaft.txt"));
+        }
+        const QStringList left = QDir(temp.path()).entryList({"Tex*", "Mes*"}, QDir::Files);
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(' ')));
+
+        // An empty box is refused by the run; the carrier stays as it was.
+        w.Text2->clear();
+        const auto before = test::ReadAll(S(carrier));
+        h.pauses.clear();
+        w.Befehl1->click();
+        QVERIFY(h.t.messages.last().rfind("Das Textfeld enthält keine zu versteckende Botschaft.", 0) == 0);
+        QVERIFY(h.pauses.empty() && w.Befehl1->isEnabled());
+        QCOMPARE(test::ReadAll(S(carrier)), before);
+    }
+
+    void textFilesUpToTheMessageLimit() {
+        Hide h(Program::A);
+        hide::FrmV &w = h.w;
+        h.t.services.maxMessageSize = 200;
+        std::string text = "Erste Zeile\r\n";
+        text += std::string(200 - text.size(), 'x');
+        const QString exact = h.make("notiz.txt", text);
+        h.open(exact);
+        w.Command3->click();
+        QCOMPARE(w.Text5->text(), exact);
+        QCOMPARE(w.messageAnsi(), text);
+        QCOMPARE(w.nameField(), std::string("notiz.txt                "));
+        QCOMPARE(w.lblSize->text(), QString("Botschaft: 200 Byte"));
+        QCOMPARE(w.windowTitle(), QString("KalmiraA - Verstecken"));
+
+        Drop(w.Text4->viewport(), h.make("gross.txt", text + "y"));
+        QCOMPARE(h.t.messages.last(), std::string("Die Datei ist 201 Byte gross. Die zu versteckende Datei darf "
+                                                  "für KalmiraA nicht grösser 200 Byte sein. Bitte KalmiraB verwenden."));
+        QVERIFY(w.Text2->toPlainText().isEmpty() && w.Text5->text().isEmpty() && w.nameField().empty());
+        // Line feeds alone become CR LF in the message and must fit as well.
+        Drop(w.Text2->viewport(), h.make("unix.txt", "a\n" + std::string(198, 'b')));
+        QVERIFY(h.t.messages.last().rfind("Die Datei ist 201 Byte gross.", 0) == 0);
+
+        h.open(h.make("binaer.txt", std::string("Text\x1a mehr")));
+        w.Command3->click();
+        QVERIFY(h.t.messages.last().rfind("Die ausgewählte Datei ist keine ASCII Textdatei!", 0) == 0);
+        QCOMPARE(h.t.messages.shown.back().title, std::string("KalmiraA"));
+        QVERIFY(w.Text2->toPlainText().isEmpty() && w.Text5->text().isEmpty());
+        Drop(w.Text5, h.make("brief.doc", std::string("x")));
+        QCOMPARE(h.t.messages.last(), std::string("Es können nur TXT Dateien ausgewählt werden."));
+
+        // Typed or pasted text is cut at the limit.
+        w.Text2->setPlainText(QString(250, 'z'));
+        QCOMPARE(w.messageAnsi().size(), std::size_t(200));
+        QCOMPARE(w.Text4->toPlainText().size(), 200);
+    }
+
+    void check2SwitchesBetweenTheBoxes() {
+        Hide h(Program::A);
+        hide::FrmV &w = h.w;
+        w.Check2->click();
+        QVERIFY(w.Text2->isHidden() && !w.Text4->isHidden() && w.Check2->isChecked());
+        w.Text4->setPlainText("umbrochen");
+        QCOMPARE(w.Text2->toPlainText(), QString("umbrochen"));
+        QCOMPARE(w.messageAnsi(), std::string("umbrochen"));
+        w.Check2->click();
+        QVERIFY(!w.Text2->isHidden() && w.Text4->isHidden() && !w.Check2->isChecked());
+        QCOMPARE(w.Text2->lineWrapMode(), QPlainTextEdit::NoWrap);
+
+        // A BMP carrier with an upper-case name; KalmiraA keeps its own flag.
+        Flags().carrierUsable = false;
+        h.open(h.make("FOTO.BMP", test::MakeBmp(64, 48)));
+        w.Befehl2->click();
+        QVERIFY(w.thumbnailUsable() && !Flags().carrierUsable);
+        QVERIFY(w.Befehl1->isEnabled() && w.Command6->isEnabled() && w.Command9->isEnabled());
+        QVERIFY(!w.Command5->isEnabled() && !w.Command10->isEnabled() && !w.Anzeige1->isHidden());
+        w.checkBmpShow->click();
+        QVERIFY(w.Anzeige1->isHidden() && !w.Image1->isHidden());
+        w.checkBmpShow->click();
+        QVERIFY(!w.Anzeige1->isHidden() && w.Image1->isHidden());
+    }
+};
+
+QTEST_MAIN(FrmVTest)
+#include "frmV_test.moc"
