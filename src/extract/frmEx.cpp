@@ -574,7 +574,11 @@ void FrmEx::closeEvent(QCloseEvent *event) {
     r.unload("frmInfo");
     r.unload("frmAnzeige");
     QPointer<QWidget> start = r.existing("frmStart");
-    if (r.existing("frmEx") == this) r.unload("frmEx");
+    // A run still on the stack keeps its window until it has returned.
+    if (r.existing("frmEx") == this) {
+        if (running()) unloadAfterRun_ = true;
+        else r.unload("frmEx");
+    }
     if (start) start->close();
     else if (s_.exitProgram) s_.exitProgram(0);
 }
@@ -742,6 +746,7 @@ void FrmEx::extract() {
     if (engine_->running()) return; // the run yields; a second click must not start another
     if (a_) extractMessageRun();
     else extractFileRun();
+    if (unloadAfterRun_ && s_.registry) s_.registry->unload("frmEx");
 }
 
 void FrmEx::extractFileRun() {

@@ -110,6 +110,7 @@ private:
     QString shownText_;       // ... and as the box gave it back
     bool ownCarrierUsable_ = false; // KalmiraA keeps this flag per window
     bool syncing_ = false;
+    bool unloadAfterRun_ = false;
 };
 
 } // namespace kalmira::extract
