@@ -1,10 +1,13 @@
 #include "extract/register.h"
 
+#include "extract/frmEx.h"
 #include "shell/registry.h"
 #include "shell/services.h"
 
 namespace kalmira::extract {
 
-void RegisterWindows(Services &) {}
+void RegisterWindows(Services &services) {
+    services.registry->registerFactory("frmEx", [&services] { return new FrmEx(services); });
+}
 
 } // namespace kalmira::extract

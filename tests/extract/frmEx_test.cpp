@@ -1,0 +1,443 @@
+#include "extract/frmEx.h"
+
+#include "carriers.h"
+#include "crypto/register.h"
+#include "extract/register.h"
+#include "fakes_ui.h"
+#include "hide/hide_engine.h"
+#include "platform/platform.h"
+#include "run_fakes.h"
+#include "shell/frmStart.h"
+#include "shell/helpers.h"
+
+#include <QMimeData>
+#include <QPointer>
+#include <QUrl>
+#include <QtTest>
+
+#include <deque>
+#include <filesystem>
+
+using namespace kalmira;
+using extract::FrmEx;
+using namespace kalmira::test;
+
+namespace {
+
+const payload::Mode kModes[] = {payload::Mode::Plain, payload::Mode::Rc4, payload::Mode::Aes};
+
+std::size_t FilesIn(const std::string &folder) {
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator{}));
+}
+
+// One program run: the real extract window with fake services, carriers made
+// by the hide engine directly.
+struct Run {
+    explicit Run(Program program) : t(program) {
+        Flags() = SharedFlags{};
+        ::setenv("TMPDIR", tmp.path().c_str(), 1);
+        extract::RegisterWindows(t.services);
+        t.registry.registerFactory("frmStart", [this] { return new FrmStart(t.services); });
+        w = t.registry.get<FrmEx>("frmEx");
+        w->pauseFor = [this](double s) { pauses.push_back(s); };
+        w->askPassword = [this] {
+            ++asked;
+            if (typed.empty()) return; // closed without OK: Text1 stays as it is
+            w->Text1->setText(crypto::PaddedPassword(typed.front()));
+            typed.pop_front();
+        };
+    }
+    ~Run() {
+        t.registry.unloadAll();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ::unsetenv("TMPDIR");
+    }
+
+    std::string hideFile(const std::vector<std::uint8_t> &plain, const std::string &name,
+                         payload::Mode mode, bool wav) {
+        const std::string carrier = dir.file(wav ? "carrier.wav" : "carrier.bmp");
+        WriteAll(carrier, wav ? test::MakeWav(300000) : test::MakeBmp(300, 300));
+        auto data = test::Compressed(dir, plain);
+        std::remove(dir.file("plain.in").c_str());
+        std::remove(dir.file("plain.z").c_str());
+        hide::FileHideInput in;
+        in.carrierPath = carrier;
+        in.sourcePath = dir.file(name);
+        in.nameField = *payload::NameField(name);
+        in.encrypt = mode != payload::Mode::Plain;
+        in.cipher = mode;
+        if (in.encrypt) passwords.hide.push_back(test::Padded("Sesam"));
+        if (hider.hideFile(hideView, in, data) != hide::HideOutcome::Written) return {};
+        return carrier;
+    }
+
+    std::string hideMessage(const std::string &ansi, payload::Mode mode, bool wav) {
+        const std::string carrier = dir.file(wav ? "msg.wav" : "msg.bmp");
+        WriteAll(carrier, wav ? test::MakeWav(200000) : test::MakeBmp(200, 200));
+        hide::MessageHideInput in;
+        in.carrierPath = carrier;
+        in.messageAnsi = ansi;
+        in.encrypt = mode != payload::Mode::Plain;
+        in.cipher = mode;
+        if (in.encrypt) passwords.hide.push_back(test::Padded("Sesam"));
+        test::FakeMessageHideView v;
+        if (hider.hideMessage(v, in) != hide::HideOutcome::Written) return {};
+        return carrier;
+    }
+
+    void open(const std::string &carrier) {
+        t.dialogs.openAnswers.push_back(QString::fromStdString(carrier));
+        w->Command1->click();
+    }
+
+    void drop(const QStringList &paths) {
+        auto *mime = new QMimeData;
+        QList<QUrl> urls;
+        for (const QString &p : paths) urls << QUrl::fromLocalFile(p);
+        mime->setUrls(urls);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w->Text4, &enter);
+        QDropEvent event(QPointF(5, 5), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w->Text4, &event);
+        delete mime;
+    }
+
+    test::TempDir dir, tmp;
+    test::TestServices t;
+    test::FakeMessages engineMessages;
+    test::FakePasswords passwords;
+    test::FakeRunView hideView;
+    hide::HideEngine hider{engineMessages, passwords};
+    FrmEx *w = nullptr;
+    std::deque<QString> typed;
+    std::vector<double> pauses;
+    int asked = 0;
+};
+
+} // namespace
+
+class FrmExTest : public QObject {
+    Q_OBJECT
+private slots:
+    void filesRoundTripThroughBmpAndWavInEveryMode() {
+        Run r(Program::B);
+        QCOMPARE(r.w->windowTitle(), QString("KalmiraB - Extraktion"));
+        QVERIFY(!r.w->Command2->isEnabled());
+        const auto plain = RandomBytes(20000, 3);
+        int n = 0;
+        for (payload::Mode mode : kModes) {
+            for (bool wav : {false, true}) {
+                const std::string carrier = r.hideFile(plain, "Bericht.pdf", mode, wav);
+                QVERIFY(!carrier.empty());
+                r.open(carrier);
+                QCOMPARE(r.w->Text4->text(), QString::fromStdString(carrier));
+                QVERIFY(r.w->Label3->text().startsWith("Dateigrösse der Containerdatei: "));
+                QVERIFY(r.w->Command2->isEnabled());
+                QCOMPARE(r.w->Command8->isEnabled(), !wav);
+                QCOMPARE(r.w->Command7->isEnabled(), wav);
+                QCOMPARE(r.w->Image1->isHidden(), !wav); // the preview replaces the placeholder
+
+                const std::string dest = r.dir.file("out" + std::to_string(++n) + ".pdf");
+                r.t.dialogs.saveAnswers.push_back(QString::fromStdString(dest));
+                if (mode != payload::Mode::Plain) r.typed = {"falsch", "Sesam"};
+                r.w->Command2->click();
+                QCOMPARE(ReadAll(dest), plain);
+                QCOMPARE(r.w->extractedFile(), QString::fromStdString(dest));
+                QVERIFY(r.w->Command5->isEnabled());
+                QVERIFY(r.w->Label4->text().endsWith("(out" + QString::number(n) + ".pdf)"));
+                QVERIFY(r.w->Text1->text().isEmpty());
+                QCOMPARE(r.w->windowTitle(), QString("KalmiraB - Extraktion"));
+            }
+        }
+        QCOMPARE(r.asked, 8); // a wrong and a right password for each encrypted run
+        QVERIFY(r.t.messages.contains("Falsches Passwort! Sie haben noch 2 Versuche!"));
+        QCOMPARE(r.t.dialogs.saveRequests.back().fileName, QString("Bericht.pdf"));
+        QCOMPARE(FilesIn(r.tmp.path()), std::size_t{0});
+
+        // ShowExtrakt opens the last file; the help line shows the elapsed time.
+        r.w->Command5->click();
+        QCOMPARE(r.t.desktop.opened, QStringList{r.w->extractedFile()});
+        QVERIFY(r.w->Label5->isHidden());
+        QTest::mouseClick(r.w->Label1, Qt::LeftButton);
+        QVERIFY(!r.w->Label5->isHidden());
+        QCOMPARE(r.w->Label5->text().size(), 5);
+        // The next carrier disables ShowExtrakt again.
+        r.open(r.dir.file("carrier.bmp"));
+        QVERIFY(!r.w->Command5->isEnabled());
+        QVERIFY(r.w->Label4->text().isEmpty());
+    }
+
+    void carrierChoiceByDropAndDialog() {
+        Run r(Program::B);
+        const std::string carrier = r.hideFile(RandomBytes(300), "a.bin", payload::Mode::Plain, false);
+        std::filesystem::rename(carrier, r.dir.file("BILD.BMP"));
+        const QString upper = QString::fromStdString(r.dir.file("BILD.BMP"));
+        WriteAll(r.dir.file("notiz.txt"), std::string("text"));
+
+        r.drop({upper, QString::fromStdString(r.dir.file("notiz.txt"))}); // only the first counts
+        QCOMPARE(r.w->Text4->text(), upper);
+        QVERIFY(r.w->Command2->isEnabled());
+        r.drop({QString::fromStdString(r.dir.file("notiz.txt"))});
+        QCOMPARE(r.t.messages.last(), std::string("Es können nur BMP oder WAV-Dateien ausgewählt werden."));
+        QCOMPARE(r.t.messages.shown.back().title, std::string("KalmiraB"));
+        QVERIFY(r.w->Text4->text().isEmpty());
+        QVERIFY(r.w->Label3->text().isEmpty());
+        QVERIFY(!r.w->Command2->isEnabled());
+        QVERIFY(r.w->Command1->property("Tag").toString().isEmpty());
+        QVERIFY(r.t.dialogs.openRequests.empty());
+
+        // Without the preview, a ".bmp" without "BM" is refused.
+        WriteAll(r.dir.file("fake.bmp"), std::string("XXXXXXXXXXXXXXXX"));
+        r.w->checkBmpShow->click();
+        QVERIFY(!r.w->checkBmpShow->isChecked());
+        r.open(r.dir.file("fake.bmp"));
+        QCOMPARE(r.t.messages.last(),
+                 std::string("Die ausgewählte Datei ist keine gültige BMP-Datei, oder sie ist fehlerhaft!"));
+        QVERIFY(!r.w->Command2->isEnabled());
+
+        // A cancelled dialog leaves everything cleared.
+        r.t.dialogs.openAnswers.push_back("");
+        r.w->Command1->click();
+        QVERIFY(r.w->Text4->text().isEmpty());
+        QVERIFY(!r.w->Image1->isHidden());
+        QVERIFY(!r.w->Command8->isEnabled() && !r.w->Command7->isEnabled());
+
+        // After a hide run the dialog proposes the hide window's carrier; the
+        // switch button hands the position over and keeps both windows.
+        auto *hideWindow = new QWidget;
+        auto *hideCarrier = new QLineEdit(hideWindow);
+        hideCarrier->setObjectName("Text1");
+        hideCarrier->setText(upper);
+        r.w->Command3->click(); // no hide window in this program run yet
+        r.t.registry.registerFactory("frmV", [hideWindow] { return hideWindow; });
+        r.w->show();
+        r.w->move(40, 30);
+        r.w->Command3->click();
+        QVERIFY(hideWindow->isVisible());
+        QVERIFY(!r.w->isVisible());
+        QCOMPARE(hideWindow->pos(), r.w->pos());
+        Flags().hideRunDone = true;
+        r.t.dialogs.openAnswers.push_back("");
+        r.w->Command1->click();
+        QCOMPARE(r.t.dialogs.openRequests.back().fileName, QString("BILD.BMP"));
+        QCOMPARE(r.t.dialogs.openRequests.back().folder, QString::fromStdString(r.dir.path() + "/"));
+    }
+
+    void cancellingTheSaveDialogWritesNothing() {
+        Run r(Program::B);
+        const std::string carrier = r.hideFile(RandomBytes(5000), "geheim.zip", payload::Mode::Aes, true);
+        r.open(carrier);
+        const std::size_t before = FilesIn(r.dir.path());
+        r.t.dialogs.saveAnswers.push_back("");
+        r.typed = {"Sesam"};
+        r.w->Command2->click();
+        QCOMPARE(r.t.dialogs.saveRequests.size(), std::size_t{1});
+        QCOMPARE(FilesIn(r.dir.path()), before);
+        QCOMPARE(FilesIn(r.tmp.path()), std::size_t{0});
+        QVERIFY(!r.w->Command5->isEnabled());
+        QVERIFY(r.w->extractedFile().isEmpty());
+        QVERIFY(r.w->Text1->text().isEmpty());
+        QCOMPARE(r.pauses, std::vector<double>{1});
+    }
+
+    void thirdWrongPasswordEndsTheProgram() {
+        Run r(Program::B);
+        auto *start = r.t.registry.get<FrmStart>("frmStart");
+        QVERIFY(start);
+        const std::string carrier = r.hideFile(RandomBytes(800), "x.bin", payload::Mode::Rc4, false);
+        r.open(carrier);
+        QPointer<FrmEx> window = r.w;
+        r.typed = {"eins", "zwei"}; // the third dialog is closed without OK
+        r.w->Command2->click();
+        QCOMPARE(r.asked, 3);
+        QCOMPARE(r.t.messages.last(), std::string("Falsches Passwort! Sie haben noch 0 Versuche!"));
+        QCOMPARE(r.t.exits, std::vector<int>{0});
+        QVERIFY(!r.t.registry.existing("frmEx"));
+        QVERIFY(r.t.dialogs.saveRequests.empty());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!window);
+    }
+
+    void carrierOnTheCommandLineExtractsAtOnce() {
+        Run r(Program::B);
+        const auto plain = RandomBytes(1500, 5);
+        const std::string carrier = r.hideFile(plain, "brief.doc", payload::Mode::Aes, false);
+        const std::string dest = r.dir.file("brief.doc");
+        r.t.dialogs.saveAnswers.push_back(QString::fromStdString(dest));
+        r.typed = {"Sesam"};
+        auto *start = r.t.registry.get<FrmStart>("frmStart");
+        QVERIFY(start->handleCommandLine("\"" + QString::fromStdString(carrier) + "\""));
+        QCOMPARE(ReadAll(dest), plain);
+        QVERIFY(r.w->isVisible());
+        QVERIFY(!start->isVisible());
+        QVERIFY(r.t.dialogs.openRequests.empty());
+        QVERIFY(r.w->Command1->property("Tag").toString().isEmpty());
+
+        // Exit ends the program through the start window, even in the middle
+        // of a run; the window outlives the run that is still on the stack.
+        QPointer<FrmEx> window = r.w;
+        bool survived = false;
+        r.w->pauseFor = [&](double) {
+            window->Command4->click();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            survived = !window.isNull();
+        };
+        r.open(carrier);
+        r.t.dialogs.saveAnswers.push_back("");
+        r.typed = {"Sesam"};
+        window->Command2->click();
+        QVERIFY(survived);
+        QCOMPARE(r.t.exits, std::vector<int>{0});
+        QVERIFY(!r.t.registry.existing("frmEx"));
+    }
+
+    void messagesShowInEveryMode() {
+        Run r(Program::A);
+        QCOMPARE(r.w->windowTitle(), QString("KalmiraA - Extraktion"));
+        QVERIFY(!r.w->Label4 && !r.w->Label5 && !r.w->Label6);
+        QVERIFY(r.w->Command5->isHidden());
+        const std::string ansi = platform::AnsiFromUtf8("Grüße aus Köln\r\nÄrger? Nein.\r\n");
+        for (payload::Mode mode : kModes) {
+            for (bool wav : {false, true}) {
+                const std::string carrier = r.hideMessage(ansi, mode, wav);
+                QVERIFY(!carrier.empty());
+                r.open(carrier);
+                QVERIFY(r.w->Command2->isEnabled());
+                if (mode != payload::Mode::Plain) r.typed = {"Sesam"};
+                r.w->Command2->click();
+                QVERIFY(r.w->Text3->toPlainText().startsWith(QString("Grüße aus Köln\nÄrger? Nein.")));
+                QCOMPARE(r.w->Text2->toPlainText(), r.w->Text3->toPlainText());
+                QVERIFY(r.w->Label3->text().startsWith("Extrahierte Botschaft: " +
+                                                       QString::number(ansi.size()) + " Byte,  ContainerSize: "));
+                QVERIFY(r.w->Command6->isEnabled());
+                QVERIFY(r.w->Command2->isEnabled());
+                QCOMPARE(r.w->windowTitle(), QString("KalmiraA - Extraktion"));
+            }
+        }
+
+        // Saving writes the message as it was hidden, nothing added.
+        const std::string saved = r.dir.file("botschaft.txt");
+        WriteAll(saved, std::string("older and longer content"));
+        r.t.dialogs.saveAnswers.push_back(QString::fromStdString(saved));
+        r.w->Command6->click();
+        QCOMPARE(r.t.dialogs.saveRequests.back().fileName, QString("Botschaft.txt"));
+        const auto bytes = ReadAll(saved);
+        QCOMPARE(std::string(bytes.begin(), bytes.end()), ansi);
+        QCOMPARE(FilesIn(r.tmp.path()), std::size_t{0});
+    }
+
+    void binaryFileFromKalmiraBIsTooLarge() {
+        Run r(Program::A);
+        const std::string carrier = r.hideFile(RandomBytes(3000, 8), "prog.exe", payload::Mode::Plain, false);
+        r.open(carrier);
+        r.w->Command2->click();
+        QCOMPARE(r.t.messages.shown.back().title, std::string("KalmiraA - Nachricht"));
+        QCOMPARE(r.t.messages.last(),
+                 std::string("Die eingebettete (versteckte) Datei prog.exe ist grösser 65535 Byte oder ist "
+                             "keine ASCII Textdatei. Zum Einbetten (Verstecken) wurde wahrscheinlich KalmiraB "
+                             "verwendet. Bitte zum Extrahieren der Datei das Programm KalmiraB verwenden."));
+        QVERIFY(!r.w->Command6->isEnabled());
+        QVERIFY(r.w->Command2->isEnabled());
+        QVERIFY(r.pauses.empty());
+
+        // A payload without a message still allows saving what the box holds.
+        WriteAll(r.dir.file("leer.wav"), test::MakeWav(5000));
+        r.open(r.dir.file("leer.wav"));
+        r.w->Command2->click();
+        QCOMPARE(r.t.messages.last(), std::string("Diese Datei enthält keine versteckte Botschaft!"));
+        QVERIFY(r.w->Command6->isEnabled());
+    }
+
+    void savingAnEmptyBoxWritesNothing() {
+        Run r(Program::A);
+        r.w->Command6->setEnabled(true);
+        r.w->Command6->click();
+        QCOMPARE(r.t.messages.last(), std::string("Speichern abgebrochen. Das Textfeld ist leer. Es wurde noch "
+                                                  "keine Botschaft extrahiert."));
+        QCOMPARE(r.t.messages.shown.back().icon, Icon::None);
+        QCOMPARE(r.t.messages.shown.back().title, std::string("KalmiraA-Nachricht"));
+        QVERIFY(r.t.dialogs.saveRequests.empty());
+        QCOMPARE(FilesIn(r.dir.path()), std::size_t{0});
+
+        // An empty carrier box: the run's message, and the buttons stay as they were.
+        r.w->Command6->setEnabled(false);
+        r.w->Command2->setEnabled(true);
+        r.w->Command2->click();
+        QVERIFY(r.t.messages.last().rfind("Bitte eine BMP-Bild oder eine WAV-Datei  auswählen", 0) == 0);
+        QVERIFY(!r.w->Command6->isEnabled());
+        QVERIFY(r.w->Command2->isEnabled());
+    }
+
+    void wrapToggleKeepsBothBoxesEqual() {
+        Run r(Program::A);
+        QVERIFY(!r.w->Text3->isHidden() && r.w->Text2->isHidden());
+        QCOMPARE(r.w->Text3->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(r.w->Text2->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        r.w->Check1->click();
+        QVERIFY(r.w->Text3->isHidden() && !r.w->Text2->isHidden());
+        r.w->Text2->setPlainText("getippt im Umbruchfeld");
+        QCOMPARE(r.w->Text3->toPlainText(), QString("getippt im Umbruchfeld"));
+        r.w->Check1->click();
+        QVERIFY(!r.w->Text3->isHidden() && r.w->Text2->isHidden());
+        r.w->Text3->setPlainText("zurück");
+        QCOMPARE(r.w->Text2->toPlainText(), QString("zurück"));
+
+        // An edited message is saved as the box shows it; exit clears both boxes.
+        const std::string saved = r.dir.file("edit.txt");
+        r.t.dialogs.saveAnswers.push_back(QString::fromStdString(saved));
+        r.w->Command6->setEnabled(true);
+        r.w->Command6->click();
+        const auto bytes = ReadAll(saved);
+        QCOMPARE(std::string(bytes.begin(), bytes.end()), platform::AnsiFromUtf8("zurück"));
+        r.w->Command4->click();
+        QVERIFY(r.w->Text3->toPlainText().isEmpty() && r.w->Text2->toPlainText().isEmpty());
+        QCOMPARE(r.t.exits, std::vector<int>{0});
+    }
+
+    // Pictures of both windows after a run, for a look at the layout; only
+    // when tools/shots_extract.sh asks for them.
+    void screenshots() {
+        const QString out = qEnvironmentVariable("KALMIRA_SHOTS_DIR");
+        if (out.isEmpty()) QSKIP("KALMIRA_SHOTS_DIR not set");
+        {
+            Run r(Program::B);
+            r.w->show();
+            const std::string carrier = r.hideFile(RandomBytes(25000, 2), "Jahresbericht 2023.pdf",
+                                                   payload::Mode::Aes, false);
+            QVERIFY(!carrier.empty());
+            r.open(carrier);
+            r.t.dialogs.saveAnswers.push_back(QString::fromStdString(r.dir.file("Jahresbericht 2023.pdf")));
+            r.typed = {"Sesam"};
+            r.w->Command2->click();
+            QEvent enter(QEvent::Enter);
+            QApplication::sendEvent(r.w->Command5, &enter);
+            r.w->Label5->show();
+            QTest::qWait(100);
+            QVERIFY(r.w->grab().save(out + "/frmEx_KalmiraB.png"));
+        }
+        {
+            Run r(Program::A);
+            r.w->show();
+            std::string text;
+            for (int i = 1; i <= 12; ++i)
+                text += "Zeile " + std::to_string(i) + ": Treffpunkt morgen um 10 Uhr am Brunnen, "
+                        "bitte pünktlich sein und die Unterlagen mitbringen.\r\n";
+            const std::string carrier = r.hideMessage(platform::AnsiFromUtf8(text), payload::Mode::Rc4, false);
+            QVERIFY(!carrier.empty());
+            r.open(carrier);
+            r.typed = {"Sesam"};
+            r.w->Command2->click();
+            QEvent enter(QEvent::Enter);
+            QApplication::sendEvent(r.w->Command8, &enter);
+            QTest::qWait(100);
+            QVERIFY(r.w->grab().save(out + "/frmEx_KalmiraA.png"));
+            r.w->Check1->click();
+            QTest::qWait(50);
+            QVERIFY(r.w->grab().save(out + "/frmEx_KalmiraA_wrapped.png"));
+        }
+    }
+};
+
+QTEST_MAIN(FrmExTest)
+#include "frmEx_test.moc"
