@@ -91,7 +91,10 @@ DialogResult QtFileDialogs::save(const DialogRequest &r) {
     QFileDialog dlg(r.owner, r.title, startPath(r), QtFilterFromPairs(r.filter));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
-    if (!r.defaultExt.isEmpty()) dlg.setDefaultSuffix(r.defaultExt);
+    // Callers pass "*.txt" as the Windows dialogs take it; "*.*" means none.
+    QString suffix = r.defaultExt;
+    while (suffix.startsWith('*') || suffix.startsWith('.')) suffix.remove(0, 1);
+    if (!suffix.isEmpty() && suffix != "*") dlg.setDefaultSuffix(suffix);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
     return splitChosen(dlg.selectedFiles().first());
 }
