@@ -142,6 +142,14 @@ TEST_F(Cli, HiddenByTheEngineExtractedByTheTool) {
     fs::create_directory(dir.file("sub"));
     ASSERT_EQ(run("extract c.wav -o sub", "KALMIRA_PASSWORD=Sesam").rc, 0);
     EXPECT_EQ(ReadAll(dir.file("sub/Bericht.pdf")), secret);
+
+    // A stored name is only ever a name: no way out of the chosen folder.
+    in.nameField = *payload::NameField("../../x.txt");
+    passwords.hide.push_back(Padded("Sesam"));
+    ASSERT_EQ(hide::HideEngine(messages, passwords).hideFile(view, in, data), hide::HideOutcome::Written);
+    fs::create_directory(dir.file("tief"));
+    ASSERT_EQ(run("extract c.wav -o tief", "KALMIRA_PASSWORD=Sesam").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("tief/x.txt")), secret);
 }
 
 TEST_F(Cli, EveryExitCode) {
