@@ -31,13 +31,14 @@ struct Result {
 struct Cli : ::testing::Test {
     TempDir dir;
     TempDir tmp; // the tool's temporary folder: empty again after every run
+    TempDir io;  // the tool's stdout and stderr
 
     // Runs the tool in `dir` without a terminal; `env` like "KALMIRA_PASSWORD=x".
     Result run(const std::string &args, const std::string &env = "") {
         const std::string cmd = "cd " + Quote(dir.path()) + " && env -u KALMIRA_PASSWORD TMPDIR=" +
                                 Quote(tmp.path()) + " " + env + " " + Quote(KALMIRA_CLI) + " " +
-                                args + " >" + Quote(tmp.path() + "/../cli.out") + " 2>" +
-                                Quote(tmp.path() + "/../cli.err") + " </dev/null";
+                                args + " >" + Quote(io.file("out")) + " 2>" +
+                                Quote(io.file("err")) + " </dev/null";
         const int status = std::system(cmd.c_str());
         Result r;
         r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -46,8 +47,8 @@ struct Cli : ::testing::Test {
             std::remove(p.c_str());
             return std::string(b.begin(), b.end());
         };
-        r.out = text(tmp.path() + "/../cli.out");
-        r.err = text(tmp.path() + "/../cli.err");
+        r.out = text(io.file("out"));
+        r.err = text(io.file("err"));
         EXPECT_TRUE(fs::is_empty(tmp.path())) << "temporary files left by: " << args;
         return r;
     }
