@@ -1,0 +1,181 @@
+#include "cli/console.h"
+
+#include "crypto/keys.h"
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <termios.h>
+#include <unistd.h>
+
+namespace kalmira::cli {
+
+namespace {
+
+// Window texts break lines with CR, CR LF or LF; a terminal wants LF.
+std::string Lines(const std::string &text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::size_t Utf8Length(const std::string &s) {
+    std::size_t n = 0;
+    for (unsigned char c : s)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+// Reads one line from the terminal on stdin with echo switched off.
+std::optional<std::string> PromptHidden(const std::string &prompt) {
+    std::fputs(prompt.c_str(), stderr);
+    std::fflush(stderr);
+    termios old{};
+    const bool tty = ::tcgetattr(STDIN_FILENO, &old) == 0;
+    if (tty) {
+        termios quiet = old;
+        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+        quiet.c_lflag |= ECHONL;
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    const bool ok = static_cast<bool>(std::getline(std::cin, line));
+    if (tty) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    if (!ok) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+} // namespace
+
+void Complain(const std::string &text) { std::cerr << "kalmira: " << Lines(text) << std::endl; }
+
+Answer StderrMessages::show(Icon, const std::string &, const std::string &text, Buttons buttons) {
+    switch (buttons) {
+    case Buttons::Ok:
+        Complain(text);
+        return Answer::Ok;
+    case Buttons::YesNo:
+    case Buttons::YesNoDefaultNo:
+        Complain(text + "\n-> Nein");
+        return Answer::No;
+    case Buttons::OkCancel:
+    case Buttons::YesNoCancel:
+    case Buttons::RetryCancel:
+        break;
+    }
+    Complain(text + "\n-> Abbruch");
+    return Answer::Cancel;
+}
+
+ProgressBar::ProgressBar() : enabled_(::isatty(STDERR_FILENO) == 1) {}
+
+void ProgressBar::show(int percent, const std::string &label) {
+    if (!enabled_) return;
+    percent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+    if (percent == last_ && label == label_) return;
+    last_ = percent;
+    label_ = label;
+    constexpr int kWidth = 30;
+    const int filled = percent * kWidth / 100;
+    std::string line = "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
+                       std::string(static_cast<std::size_t>(kWidth - filled), '.') + "] ";
+    char pct[8];
+    std::snprintf(pct, sizeof pct, "%3d %%", percent);
+    line += pct;
+    line += " " + label + "\033[K";
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+    drawn_ = true;
+}
+
+void ProgressBar::caption(const std::string &caption) {
+    std::string label;
+    const int pct = CaptionPercent(caption, label);
+    if (pct >= 0) show(pct, label);
+}
+
+void ProgressBar::finish() {
+    if (!drawn_) return;
+    std::fputs("\n", stderr);
+    std::fflush(stderr);
+    drawn_ = false;
+    last_ = -1;
+    label_.clear();
+}
+
+int CaptionPercent(const std::string &caption, std::string &label) {
+    const auto sign = caption.rfind('%');
+    if (sign == std::string::npos) return -1;
+    std::size_t end = sign;
+    while (end > 0 && caption[end - 1] == ' ') --end;
+    std::size_t begin = end;
+    while (begin > 0 && caption[begin - 1] >= '0' && caption[begin - 1] <= '9') --begin;
+    if (begin == end || end - begin > 3) return -1;
+    const int pct = std::atoi(caption.substr(begin, end - begin).c_str());
+    std::size_t from = caption.find_first_not_of(">* ");
+    std::size_t to = begin;
+    while (to > 0 && caption[to - 1] == ' ') --to;
+    label = from == std::string::npos || from >= to ? "" : caption.substr(from, to - from);
+    return pct;
+}
+
+std::string PasswordProblem(const std::string &utf8, bool allowEmpty) {
+    if (utf8.empty() && !allowEmpty) return "Das Passwort ist leer.";
+    if (Utf8Length(utf8) > 16) return "Das Passwort ist länger als 16 Zeichen.";
+    const std::string ansi = platform::AnsiFromUtf8(utf8);
+    if (platform::Utf8FromAnsi(ansi) != utf8)
+        return "Das Passwort enthält Zeichen, die im Zeichensatz Windows-1252 nicht vorkommen.";
+    return "";
+}
+
+std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool confirm,
+                                          bool allowEmpty) {
+    std::optional<std::string> pw;
+    if (!passwordFile.empty()) {
+        std::ifstream in(platform::NativeFilePath(passwordFile), std::ios::binary);
+        std::string line;
+        if (!in || (!std::getline(in, line) && !in.eof())) {
+            Complain("Die Passwortdatei \"" + passwordFile + "\" kann nicht gelesen werden.");
+            return std::nullopt;
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        pw = line;
+    } else if (const char *env = std::getenv("KALMIRA_PASSWORD")) {
+        pw = std::string(env);
+    } else if (::isatty(STDIN_FILENO) == 1) {
+        pw = PromptHidden("Bitte ein Passwort eingeben - max. 16 Zeichen: ");
+        if (pw && confirm) {
+            std::optional<std::string> again = PromptHidden("Kontrollwiederholung: ");
+            if (!again || *again != *pw) {
+                Complain("Die beiden Eingaben des Passworts stimmen nicht überein.");
+                return std::nullopt;
+            }
+        }
+        if (!pw) {
+            Complain("Keine Passworteingabe.");
+            return std::nullopt;
+        }
+    } else {
+        Complain("Kein Passwort: bitte --password-file DATEI oder die Umgebungsvariable "
+                 "KALMIRA_PASSWORD angeben (oder am Terminal eingeben).");
+        return std::nullopt;
+    }
+    const std::string problem = PasswordProblem(*pw, allowEmpty);
+    if (!problem.empty()) {
+        Complain(problem);
+        return std::nullopt;
+    }
+    return crypto::PadPassword(platform::AnsiFromUtf8(*pw));
+}
+
+} // namespace kalmira::cli

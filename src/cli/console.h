@@ -1,0 +1,108 @@
+// The engines' user interfaces for a terminal: messages on stderr, a progress
+// bar instead of window captions, passwords from a file, the environment or
+// a prompt without echo.
+#pragma once
+
+#include "extract/extract_engine.h"
+#include "hide/hide_engine.h"
+#include "shell/ui.h"
+
+#include <optional>
+#include <string>
+
+namespace kalmira::cli {
+
+// Message boxes become lines on stderr. Questions get their default answer
+// (a tool run from a script cannot be asked), which for the backup question
+// keeps the existing copy.
+class StderrMessages : public Messages {
+public:
+    Answer show(Icon icon, const std::string &title, const std::string &text,
+                Buttons buttons = Buttons::Ok) override;
+};
+
+// Prints one German line on stderr, prefixed with the tool's name.
+void Complain(const std::string &text);
+
+// One line on stderr that redraws itself; silent unless stderr is a terminal.
+class ProgressBar {
+public:
+    ProgressBar();
+    ~ProgressBar() { finish(); }
+    void show(int percent, const std::string &label);
+    // Takes a window caption ("... 37 % bearbeitet") and draws what it says.
+    void caption(const std::string &caption);
+    // Ends the line, if one was drawn.
+    void finish();
+    bool enabled() const { return enabled_; }
+
+private:
+    bool enabled_ = false;
+    bool drawn_ = false;
+    int last_ = -1;
+    std::string label_;
+};
+
+// Splits a caption into its label and percentage (-1 when it has none).
+int CaptionPercent(const std::string &caption, std::string &label);
+
+// Run views: no pauses, no events to pump, captions feed the bar.
+template <class Base> class ConsoleView : public Base {
+public:
+    explicit ConsoleView(ProgressBar &bar) : bar_(bar) {}
+    void setCaption(const std::string &c) override { bar_.caption(c); }
+    void setBusy(bool) override {}
+    void pause(double) override {}
+    void processEvents() override {}
+
+protected:
+    ProgressBar &bar_;
+};
+
+class HideView : public ConsoleView<RunView> {
+public:
+    using ConsoleView::ConsoleView;
+};
+
+class MessageHideView : public ConsoleView<hide::MessageHideView> {
+public:
+    using ConsoleView::ConsoleView;
+    void setSizeLine(const std::string &) override {}
+};
+
+// Extraction writes to `target`, a file the caller has made beside the
+// destination; the caller moves it into place.
+class ExtractView : public ConsoleView<extract::ExtractView> {
+public:
+    ExtractView(ProgressBar &bar, std::string target) : ConsoleView(bar), target_(std::move(target)) {}
+    std::string chooseDestination(const std::string &) override { return target_; }
+    void exitProgram() override { ended = true; }
+    bool ended = false;
+
+private:
+    std::string target_;
+};
+
+// The engines ask for the password that the tool has read before the run.
+class FixedPassword : public PasswordSource {
+public:
+    explicit FixedPassword(std::string padded) : padded_(std::move(padded)) {}
+    std::optional<std::string> hidePassword() override { return padded_; }
+    std::string extractPassword() override { return padded_; }
+
+private:
+    std::string padded_;
+};
+
+// Where a password comes from: `--password-file` first, then the variable
+// KALMIRA_PASSWORD, then a prompt when stdin is a terminal (twice when
+// `confirm`). Gives the padded ANSI password, or nullopt after saying why.
+std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool confirm,
+                                          bool allowEmpty);
+
+// The rules of the password windows for a UTF-8 password: at most 16
+// characters, each one representable in the ANSI code page. "" when valid,
+// otherwise the complaint.
+std::string PasswordProblem(const std::string &utf8, bool allowEmpty);
+
+} // namespace kalmira::cli

@@ -1,0 +1,54 @@
+#include "cli/capacity.h"
+
+#include "carriers.h"
+
+#include <gtest/gtest.h>
+
+using namespace kalmira;
+using namespace kalmira::test;
+
+// The bound is what random data really compresses to, away from the block
+// boundaries, and never below it anywhere.
+TEST(CompressedBound, MatchesZorbZlibOnRandomData) {
+    TempDir dir;
+    const std::int64_t B = cli::kSymbolsPerBlock;
+    for (std::int64_t n : {0L, 1L, 15L, 31L, 100L, 5000L, B - 1, B, B + 1, B + 40, 2 * B,
+                           2 * B + 3, 3 * B - 500, 100000L}) {
+        for (std::uint32_t seed = 1; seed <= 3; ++seed) {
+            const auto real = static_cast<std::int64_t>(
+                Compressed(dir, RandomBytes(static_cast<std::size_t>(n), seed)).size());
+            EXPECT_LE(real, cli::CompressedBound(n)) << n;
+            const std::int64_t tail = n % B;
+            if (n > 0 && tail > 200 && tail < B - 200) {
+                EXPECT_EQ(real, cli::CompressedBound(n)) << n;
+            }
+        }
+    }
+}
+
+TEST(Capacity, FollowsTheCarrierRuleAndStructure) {
+    TempDir dir;
+    const std::string bmp = dir.file("c.bmp");
+    WriteAll(bmp, MakeBmp(100, 30));                      // 9054 bytes
+    const std::int64_t n = cli::Capacity(bmp, payload::Mode::Aes);
+    const std::int64_t len = 9054;
+    EXPECT_LE(payload::MinCarrierForRun(cli::CompressedBound(n)), len);
+    EXPECT_GT(payload::MinCarrierForRun(cli::CompressedBound(n + 1)), len);
+
+    WriteAll(bmp, MakeBmp(10, 5));                        // too small for anything
+    EXPECT_EQ(cli::Capacity(bmp, payload::Mode::Plain), -1);
+
+    // A WAV whose data chunk is followed by another chunk: the data end, not
+    // the file length, limits it; AES needs whole blocks inside the data.
+    auto wav = MakeWav(20000);
+    const std::vector<std::uint8_t> list(4000, 'x');
+    wav.insert(wav.end(), {'L', 'I', 'S', 'T', 0xA0, 0x0F, 0, 0});
+    wav.insert(wav.end(), list.begin(), list.end());
+    const std::string w = dir.file("c.wav");
+    WriteAll(w, wav);
+    const std::int64_t plain = cli::MaxCompressed(w, payload::Mode::Plain);
+    EXPECT_LE(payload::CarrierBytesFor(plain), 44 + 20000);
+    EXPECT_GT(payload::CarrierBytesFor(plain + 1), 44 + 20000);
+    EXPECT_EQ(cli::MaxCompressed(w, payload::Mode::Aes) % 16, 0);
+    EXPECT_LE(cli::Capacity(w, payload::Mode::Aes), cli::Capacity(w, payload::Mode::Plain));
+}

@@ -1,0 +1,276 @@
+// Runs the built `kalmira` and checks its files, outputs and exit codes
+// against the engines the windows use.
+#include "carriers.h"
+#include "extract/extract_engine.h"
+#include "hide/hide_engine.h"
+#include "platform/platform.h"
+#include "run_fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/wait.h>
+
+using namespace kalmira;
+using namespace kalmira::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quote(const std::string &s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+struct Result {
+    int rc = -1;
+    std::string out, err;
+};
+
+struct Cli : ::testing::Test {
+    TempDir dir;
+    TempDir tmp; // the tool's temporary folder: empty again after every run
+    TempDir io;  // the tool's stdout and stderr
+
+    // Runs the tool in `dir` without a terminal; `env` like "KALMIRA_PASSWORD=x".
+    Result run(const std::string &args, const std::string &env = "") {
+        const std::string cmd = "cd " + Quote(dir.path()) + " && env -u KALMIRA_PASSWORD TMPDIR=" +
+                                Quote(tmp.path()) + " " + env + " " + Quote(KALMIRA_CLI) + " " +
+                                args + " >" + Quote(io.file("out")) + " 2>" +
+                                Quote(io.file("err")) + " </dev/null";
+        const int status = std::system(cmd.c_str());
+        Result r;
+        r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        auto text = [](const std::string &p) {
+            auto b = ReadAll(p);
+            std::remove(p.c_str());
+            return std::string(b.begin(), b.end());
+        };
+        r.out = text(io.file("out"));
+        r.err = text(io.file("err"));
+        EXPECT_TRUE(fs::is_empty(tmp.path())) << "temporary files left by: " << args;
+        return r;
+    }
+    std::string put(const std::string &name, const std::vector<std::uint8_t> &bytes) {
+        WriteAll(dir.file(name), bytes);
+        return dir.file(name);
+    }
+    std::vector<std::uint8_t> extractWithEngine(const std::string &carrier, const std::string &pw,
+                                                std::string *storedName = nullptr) {
+        FakeMessages messages;
+        FakePasswords passwords;
+        passwords.extract.push_back(crypto::PadPassword(pw));
+        FakeExtractView view;
+        view.destination = dir.file("engine.out");
+        extract::ExtractEngine engine(messages, passwords);
+        auto report = engine.extractFile(view, carrier);
+        EXPECT_EQ(report.outcome, extract::ExtractOutcome::Extracted) << messages.last();
+        if (storedName) *storedName = view.offeredName;
+        return ReadAll(view.destination);
+    }
+};
+
+TEST_F(Cli, HiddenByTheToolExtractedByTheEngine) {
+    const auto secret = RandomBytes(7000, 3);
+    put("Geheimnis.bin", secret);
+    put("pw.txt", std::vector<std::uint8_t>{'S', 'e', 's', 'a', 'm', '\n'});
+    struct Case { const char *cipher, *carrier; std::vector<std::uint8_t> bytes; const char *how; };
+    const Case cases[] = {
+        {"aes", "a.bmp", MakeBmp(200, 100), "--password-file pw.txt"},
+        {"rc4", "r.wav", MakeWav(70000), ""},
+        {"none", "n.bmp", MakeBmp(120, 160), ""},
+    };
+    for (const Case &c : cases) {
+        const std::string carrier = put(c.carrier, c.bytes);
+        const Result r = run(std::string("hide ") + c.carrier + " Geheimnis.bin --cipher " + c.cipher +
+                                 " " + c.how,
+                             *c.how ? "" : "KALMIRA_PASSWORD=Sesam");
+        ASSERT_EQ(r.rc, 0) << r.err;
+        auto after = ReadAll(carrier);
+        EXPECT_TRUE(std::equal(after.begin(), after.begin() + 91, c.bytes.begin())) << c.cipher;
+        std::string name;
+        EXPECT_EQ(extractWithEngine(carrier, "Sesam", &name), secret) << c.cipher;
+        EXPECT_EQ(name, "Geheimnis.bin");
+        EXPECT_EQ(HeaderOf(after).tag, std::string(c.cipher[0] == 'a' ? "yesa" : c.cipher[0] == 'r' ? "yesp" : "yesn"));
+    }
+
+    // A KalmiraA message, read back by the message extraction of KalmiraA.
+    put("Gruss.txt", std::vector<std::uint8_t>{'G', 'r', 0xC3, 0xBC, 0xC3, 0x9F, 'e', '!'});
+    const std::string carrier = put("m.wav", MakeWav(30000));
+    ASSERT_EQ(run("hide m.wav Gruss.txt --text", "KALMIRA_PASSWORD=Sesam").rc, 0);
+    FakeMessages messages;
+    FakePasswords passwords;
+    passwords.extract.push_back(Padded("Sesam"));
+    FakeMessageExtractView view;
+    auto report = extract::ExtractEngine(messages, passwords).extractMessage(view, carrier, 65535);
+    EXPECT_EQ(report.outcome, extract::ExtractOutcome::Extracted) << messages.last();
+    EXPECT_EQ(report.messageAnsi, "Gr\xFC\xDF" "e!");
+    EXPECT_EQ(report.hiddenName, "Gruss.txt");
+}
+
+TEST_F(Cli, HiddenByTheEngineExtractedByTheTool) {
+    const auto secret = RandomBytes(20000, 5);
+    const std::string carrier = put("c.wav", MakeWav(200000));
+    auto data = Compressed(dir, secret);
+    FakeMessages messages;
+    FakePasswords passwords;
+    passwords.hide.push_back(Padded("Sesam"));
+    FakeRunView view;
+    hide::FileHideInput in;
+    in.carrierPath = carrier;
+    in.sourcePath = "Bericht.pdf";
+    in.nameField = *payload::NameField("Bericht.pdf");
+    in.encrypt = true;
+    in.cipher = payload::Mode::Aes;
+    ASSERT_EQ(hide::HideEngine(messages, passwords).hideFile(view, in, data), hide::HideOutcome::Written);
+
+    Result r = run("extract c.wav", "KALMIRA_PASSWORD=Sesam");
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "Bericht.pdf\n");
+    EXPECT_EQ(ReadAll(dir.file("Bericht.pdf")), secret);
+
+    // Never over an existing file without --force, and the old file stays as it was.
+    put("alt.pdf", {'a', 'l', 't'});
+    r = run("extract c.wav -o alt.pdf", "KALMIRA_PASSWORD=Sesam");
+    EXPECT_EQ(r.rc, 5);
+    EXPECT_NE(r.err.find("existiert bereits"), std::string::npos);
+    EXPECT_EQ(ReadAll(dir.file("alt.pdf")), (std::vector<std::uint8_t>{'a', 'l', 't'}));
+    ASSERT_EQ(run("extract c.wav -o alt.pdf --force", "KALMIRA_PASSWORD=Sesam").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("alt.pdf")), secret);
+
+    // Into a folder, under the stored name.
+    fs::create_directory(dir.file("sub"));
+    ASSERT_EQ(run("extract c.wav -o sub", "KALMIRA_PASSWORD=Sesam").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("sub/Bericht.pdf")), secret);
+
+    // A stored name is only ever a name: no way out of the chosen folder.
+    in.nameField = *payload::NameField("../../x.txt");
+    passwords.hide.push_back(Padded("Sesam"));
+    ASSERT_EQ(hide::HideEngine(messages, passwords).hideFile(view, in, data), hide::HideOutcome::Written);
+    fs::create_directory(dir.file("tief"));
+    ASSERT_EQ(run("extract c.wav -o tief", "KALMIRA_PASSWORD=Sesam").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("tief/x.txt")), secret);
+}
+
+TEST_F(Cli, EveryExitCode) {
+    put("s.bin", RandomBytes(3000, 1));
+    put("c.bmp", MakeBmp(150, 100));
+    put("pw.txt", {'S', 'e', 's', 'a', 'm'});
+
+    // 1: usage and password problems.
+    EXPECT_EQ(run("").rc, 1);
+    EXPECT_EQ(run("verstecken c.bmp s.bin").rc, 1);
+    EXPECT_EQ(run("hide c.bmp").rc, 1);
+    EXPECT_EQ(run("hide c.bmp s.bin --cipher des").rc, 1);
+    EXPECT_EQ(run("hide c.bmp s.bin").rc, 1);        // no password source, no terminal
+    EXPECT_EQ(run("hide c.bmp s.bin", "KALMIRA_PASSWORD=12345678901234567").rc, 1);
+    EXPECT_EQ(ReadAll(dir.file("c.bmp")), MakeBmp(150, 100));
+
+    // 2: nothing hidden.
+    Result r = run("extract c.bmp");
+    EXPECT_EQ(r.rc, 2);
+    EXPECT_NE(r.err.find("enthält keine versteckte Datei!"), std::string::npos);
+
+    // 3: wrong password after one try; nothing written.
+    ASSERT_EQ(run("hide c.bmp s.bin --password-file pw.txt").rc, 0);
+    r = run("extract c.bmp -o x.bin", "KALMIRA_PASSWORD=sesam");
+    EXPECT_EQ(r.rc, 3);
+    EXPECT_NE(r.err.find("Falsches Passwort!"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.file("x.bin")));
+    EXPECT_EQ(run("extract c.bmp -o x.bin --password-file pw.txt").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("x.bin")), RandomBytes(3000, 1));
+
+    // 4: too small, not a carrier, a header the payload would overwrite.
+    put("klein.bmp", MakeBmp(20, 20));
+    r = run("hide klein.bmp s.bin --cipher none");
+    EXPECT_EQ(r.rc, 4);
+    EXPECT_NE(r.err.find("ist zu klein"), std::string::npos);
+    EXPECT_EQ(ReadAll(dir.file("klein.bmp")), MakeBmp(20, 20));
+    put("text.bmp", std::vector<std::uint8_t>(40000, 'x'));
+    EXPECT_EQ(run("hide text.bmp s.bin --cipher none").rc, 4);
+    put("c.png", MakeBmp(150, 100));
+    EXPECT_EQ(run("extract c.png").rc, 4);
+    auto v5 = MakeBmp(150, 100);
+    v5[14] = 124;                                        // BITMAPV5HEADER reaches offset 138
+    put("v5.bmp", v5);
+    EXPECT_EQ(run("hide v5.bmp s.bin --cipher none").rc, 4);
+    put("winzig.bmp", MakeBmp(10, 5));
+    EXPECT_EQ(run("capacity winzig.bmp").rc, 4);
+
+    // 5: missing files.
+    EXPECT_EQ(run("extract fehlt.bmp").rc, 5);
+    EXPECT_EQ(run("hide c.bmp fehlt.bin --cipher none").rc, 5);
+    EXPECT_EQ(run("wipe fehlt.bin").rc, 5);
+
+    // 6: a length field beyond the carrier, and data that do not decompress.
+    const auto good = ReadAll(dir.file("c.bmp"));
+    PatchHeader(dir.file("c.bmp"), 20, "9999999");
+    EXPECT_EQ(run("extract c.bmp -o d.bin --password-file pw.txt").rc, 6);
+    EXPECT_EQ(run("info c.bmp").rc, 6);
+    auto broken = good;
+    for (std::size_t i = payload::kDataOffset + 800; i < payload::kDataOffset + 1600; ++i) broken[i] ^= 1;
+    WriteAll(dir.file("c.bmp"), broken);
+    r = run("extract c.bmp -o d.bin --password-file pw.txt");
+    EXPECT_EQ(r.rc, 6) << r.err;
+    EXPECT_FALSE(fs::exists(dir.file("d.bin")));
+    for (const auto &e : fs::directory_iterator(dir.path()))
+        EXPECT_NE(e.path().extension(), ".tmp") << "a partial output was left";
+}
+
+// The capacity is the largest incompressible file that goes in: that size
+// fits, one byte more does not, in a single-block and a multi-block carrier.
+TEST_F(Cli, CapacityIsExact) {
+    struct Case { const char *name; std::vector<std::uint8_t> bytes; const char *cipher; };
+    const Case cases[] = {
+        {"c.bmp", MakeBmp(120, 90), "none"},        // about 4,000 bytes
+        {"c.wav", MakeWav(320000), "aes"},          // about 40,000 bytes, three blocks
+    };
+    for (const Case &c : cases) {
+        put(c.name, c.bytes);
+        Result r = run(std::string("capacity ") + c.name + " --cipher " + c.cipher);
+        ASSERT_EQ(r.rc, 0) << r.err;
+        const long n = std::stol(r.out);
+        put("over.bin", RandomBytes(static_cast<std::size_t>(n + 1), 11));
+        EXPECT_EQ(run(std::string("hide ") + c.name + " over.bin --cipher " + c.cipher, "KALMIRA_PASSWORD=pw").rc, 4) << n;
+        EXPECT_EQ(ReadAll(dir.file(c.name)), c.bytes);
+        put("fits.bin", RandomBytes(static_cast<std::size_t>(n), 12));
+        EXPECT_EQ(run(std::string("hide ") + c.name + " fits.bin --cipher " + c.cipher, "KALMIRA_PASSWORD=pw").rc, 0) << n;
+        EXPECT_EQ(extractWithEngine(dir.file(c.name), "pw"), RandomBytes(static_cast<std::size_t>(n), 12));
+    }
+}
+
+TEST_F(Cli, InfoWipeConvertAndHelp) {
+    put("c.bmp", MakeBmp(150, 100));
+    Result r = run("info c.bmp");
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_NE(r.out.find("Versteckte Daten: nein"), std::string::npos);
+    EXPECT_NE(r.out.find("Breite : 150 pixels"), std::string::npos);
+    put("s.txt", {'h', 'i'});
+    ASSERT_EQ(run("hide c.bmp s.txt --cipher rc4 --backup", "KALMIRA_PASSWORD=pw").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("c-Kopie.bmp")), MakeBmp(150, 100));
+    r = run("info c.bmp");
+    EXPECT_NE(r.out.find("Verfahren: RC4-256"), std::string::npos);
+    EXPECT_NE(r.out.find("Gespeicherter Name: s.txt"), std::string::npos);
+
+    ASSERT_EQ(run("wipe s.txt --intensiv").rc, 0);
+    EXPECT_FALSE(fs::exists(dir.file("s.txt")));
+
+    put("bild.bmp", MakeBmp(101, 80));
+    ASSERT_EQ(run("convert bild.bmp -o neu.bmp").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("neu.bmp")).size(), 54u + 100 * 3 * 79);
+    EXPECT_EQ(run("convert bild.bmp -o neu.bmp --no-optimise").rc, 5);
+    ASSERT_EQ(run("convert bild.bmp -o neu.bmp --no-optimise --force").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("neu.bmp")).size(), 54u + 304 * 80);
+    EXPECT_EQ(run("convert s.bin -o x.bmp").rc, 5);
+    put("kaputt.jpg", {'n', 'o'});
+    EXPECT_EQ(run("convert kaputt.jpg -o x.bmp").rc, 4);
+    EXPECT_FALSE(fs::exists(dir.file("x.bmp")));
+
+    r = run("extract --help");
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_NE(r.out.find("3  falsches Passwort"), std::string::npos);
+    EXPECT_EQ(run("--version").out.rfind("kalmira ", 0), 0u);
+}
+
+} // namespace
