@@ -65,44 +65,46 @@ ExtractEngine::ExtractEngine(Messages &messages, PasswordSource &passwords)
 
 ExtractEngine::~ExtractEngine() = default;
 
-ExtractEngine::Step ExtractEngine::readHeader(RunView &view, const std::string &carrier,
-                                              const char *title, const char *noPayloadText,
-                                              const std::function<void()> &exitProgram,
-                                              Payload &p) {
-    if (!platform::FileExists(carrier)) return Step::CarrierMissing;
+ExtractOutcome ExtractEngine::readHeader(RunView &view, const std::string &carrier,
+                                         const HeaderTexts &texts,
+                                         const std::function<void()> &exitProgram, Payload &p) {
+    if (!platform::FileExists(carrier)) {
+        messages_.show(Icon::Information, texts.title, texts.carrierMissing);
+        return ExtractOutcome::CarrierMissing;
+    }
     view.repaint();
-    if (!p.file.open(carrier, BinaryFile::Mode::Read)) return Step::Failed;
+    if (!p.file.open(carrier, BinaryFile::Mode::Read)) return ExtractOutcome::Failed;
     p.carrierLength = p.file.size();
     // The header region in one read; a shorter file simply holds no payload.
     std::vector<std::uint8_t> region(static_cast<std::size_t>(payload::kDataOffset + 1), ' ');
     const auto have = static_cast<std::size_t>(
         std::min<std::int64_t>(p.carrierLength, static_cast<std::int64_t>(region.size())));
-    if (have > 0 && !p.file.readAt(0, region.data(), have)) return Step::Failed;
+    if (have > 0 && !p.file.readAt(0, region.data(), have)) return ExtractOutcome::Failed;
     std::string header(payload::kHeaderSize, '\0');
     payload::ReadBytes(region.data() + payload::kHeaderOffset, payload::kHeaderSize,
                        reinterpret_cast<std::uint8_t *>(header.data()));
     if (have < region.size()) header.assign(payload::kHeaderSize, ' ');
     p.header = payload::ParseHeader(header);
     if (!p.header.mode) {
-        messages_.show(Icon::Information, title, noPayloadText);
-        return Step::NoPayload;
+        messages_.show(Icon::Information, texts.title, texts.noPayload);
+        return ExtractOutcome::NoPayload;
     }
     p.mode = *p.header.mode;
-    if (p.mode == payload::Mode::Plain) return Step::Ok;
+    if (p.mode == payload::Mode::Plain) return ExtractOutcome::Extracted;
 
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::string pw = passwords_.extractPassword();
         view.setBusy(true);
         if (crypto::clsMD5().DigestString(pw) == p.header.digest) {
             p.password = pw;
-            return Step::Ok;
+            return ExtractOutcome::Extracted;
         }
-        messages_.show(Icon::Exclamation, title,
+        messages_.show(Icon::Exclamation, texts.title,
                        "Falsches Passwort! Sie haben noch " + std::to_string(2 - attempt) +
                            (attempt == 1 ? " Versuch!" : " Versuche!"));
     }
     exitProgram();
-    return Step::ProgramEnded;
+    return ExtractOutcome::ProgramEnded;
 }
 
 bool ExtractEngine::checkLength(const Payload &p, const char *title) {
@@ -174,25 +176,18 @@ FileReport ExtractEngine::extractFile(ExtractView &view, const std::string &carr
     view.setBusy(true);
     const double start = platform::MonotonicSeconds();
     Payload p;
-    switch (readHeader(view, carrier, title,
-                       "Die ausgewählte Container-Datei enthält keine versteckte Datei!",
-                       [&] { view.exitProgram(); }, p)) {
-    case Step::Ok: break;
-    case Step::CarrierMissing:
-        messages_.show(Icon::Information, title, "ContainerDatei wurde nicht gefunden!");
-        report.outcome = ExtractOutcome::CarrierMissing;
-        skipPause = true;
-        return endCaption();
-    case Step::NoPayload:
-        report.outcome = ExtractOutcome::NoPayload;
-        skipPause = true;
-        return endCaption();
-    case Step::ProgramEnded:
-        report.outcome = ExtractOutcome::ProgramEnded;
-        view.setBusy(false);
-        return report;
-    case Step::Failed:
-        report.outcome = ExtractOutcome::Failed;
+    const ExtractOutcome head = readHeader(
+        view, carrier,
+        {title, "ContainerDatei wurde nicht gefunden!",
+         "Die ausgewählte Container-Datei enthält keine versteckte Datei!"},
+        [&] { view.exitProgram(); }, p);
+    if (head != ExtractOutcome::Extracted) {
+        report.outcome = head;
+        if (head == ExtractOutcome::ProgramEnded) {
+            view.setBusy(false);
+            return report;
+        }
+        skipPause = head == ExtractOutcome::CarrierMissing || head == ExtractOutcome::NoPayload;
         return endCaption();
     }
     if (!checkLength(p, title)) {
@@ -373,24 +368,18 @@ MessageReport ExtractEngine::extractMessage(MessageExtractView &view, const std:
     view.setBusy(true);
     view.showMessage("");
     Payload p;
-    switch (readHeader(view, carrier, title, "Diese Datei enthält keine versteckte Botschaft!",
-                       [&] { view.exitProgram(); }, p)) {
-    case Step::Ok: break;
-    case Step::CarrierMissing:
-        messages_.show(Icon::Information, title, "Die ContainerDatei wurde nicht gefunden!");
-        report.outcome = ExtractOutcome::CarrierMissing;
-        skipPause = true;
-        return regularEnd();
-    case Step::NoPayload:
-        report.outcome = ExtractOutcome::NoPayload;
-        skipPause = true;
-        return regularEnd();
-    case Step::ProgramEnded:
-        report.outcome = ExtractOutcome::ProgramEnded;
-        view.setBusy(false);
-        return report;
-    case Step::Failed:
-        report.outcome = ExtractOutcome::Failed;
+    const ExtractOutcome head = readHeader(
+        view, carrier,
+        {title, "Die ContainerDatei wurde nicht gefunden!",
+         "Diese Datei enthält keine versteckte Botschaft!"},
+        [&] { view.exitProgram(); }, p);
+    if (head != ExtractOutcome::Extracted) {
+        report.outcome = head;
+        if (head == ExtractOutcome::ProgramEnded) {
+            view.setBusy(false);
+            return report;
+        }
+        skipPause = head == ExtractOutcome::CarrierMissing || head == ExtractOutcome::NoPayload;
         return regularEnd();
     }
     view.setCaption(">>>>>>>>>> Extraktion vorbereiten (ByteArray erzeugen) ...");

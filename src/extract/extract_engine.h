@@ -71,10 +71,12 @@ public:
 
 private:
     struct Payload;
-    enum class Step { Ok, CarrierMissing, NoPayload, ProgramEnded, Failed };
-    Step readHeader(RunView &view, const std::string &carrier, const char *title,
-                    const char *noPayloadText, const std::function<void()> &exitProgram,
-                    Payload &out);
+    struct HeaderTexts {
+        const char *title, *carrierMissing, *noPayload;
+    };
+    // Up to and including the password check; Extracted means "go on".
+    ExtractOutcome readHeader(RunView &view, const std::string &carrier, const HeaderTexts &texts,
+                              const std::function<void()> &exitProgram, Payload &out);
     bool checkLength(const Payload &p, const char *title);
     bool decrypt(Payload &p, const char *title);
 
