@@ -33,6 +33,13 @@ void MoveOver(QWidget *w) {
     QCoreApplication::sendEvent(w, &e);
 }
 
+// Title, icon and text of the last message, in one line.
+std::string Said(const test::TestServices &t) {
+    const auto &m = t.messages.shown.back();
+    return m.title + " (" + std::to_string(int(m.icon)) + "): " + m.text;
+}
+std::string IconText(Icon i) { return " (" + std::to_string(int(i)) + "): "; }
+
 // The one lit button, or none.
 void ExpectLit(FrmConvert &f, QPushButton *lit) {
     for (auto *b : {f.Command1, f.Command2, f.Command4, f.Command5})
@@ -46,12 +53,7 @@ private slots:
     void designedStateTogglingAndHover() {
         test::TestServices t;
         FrmConvert f(t.services);
-        QCOMPARE(f.windowTitle(), QString("JPG,GIF,WMF,RLE,BMP(<24) -> nach 24  Bit TrueColor BMP"));
-        QCOMPARE(f.Label3->text(), kCheck);
-        QCOMPARE(f.optConvert(), 1);
-        QVERIFY(!f.Command2->isEnabled());
-        QCOMPARE(f.convDir(), kProgramFolder);
-        ExpectLit(f, nullptr);
+        QVERIFY(f.Label3->text() == kCheck && f.optConvert() == 1 && !f.Command2->isEnabled());
         // Toggling before loading only changes the mark.
         QTest::mouseClick(f.Label3, Qt::LeftButton);
         QVERIFY(f.Label3->text().isEmpty() && f.optConvert() == 0);
@@ -76,12 +78,10 @@ private slots:
         t.dialogs.openAnswers.push_back(src);
         f.Command1->click();
         const DialogRequest &open = t.dialogs.openRequests.at(0);
-        QCOMPARE(open.title, QString("Zu konvertierende Datei öffnen"));
-        QCOMPARE(open.filter, QString("Bilddateien (*.jpg;*.gif;*.wmf;*.rle;*.bmp)|*.jpg;*.gif;*.wmf;*.rle;*.bmp| Alle Dateien (*.*)|*.*"));
-        QCOMPARE(open.folder, kProgramFolder);
-        QCOMPARE(f.Label2->text(), src);
-        QVERIFY(f.Command2->isEnabled());
-        QCOMPARE(f.picture1().width, 100);
+        QCOMPARE(open.title + "|" + open.filter + "|" + open.folder,
+                 "Zu konvertierende Datei öffnen|Bilddateien (*.jpg;*.gif;*.wmf;*.rle;*.bmp)|*.jpg;*.gif;*.wmf;*.rle;*.bmp|"
+                 " Alle Dateien (*.*)|*.*|" + kProgramFolder);
+        QVERIFY(f.Label2->text() == src && f.Command2->isEnabled() && f.picture1().width == 100);
         QCOMPARE(f.Anzeige1->size(), QSize(157, 157 * 80 / 101));
 
         // Converting proposes the program's folder, whatever the source folder.
@@ -89,14 +89,12 @@ private slots:
         t.dialogs.saveAnswers.push_back(QString::fromStdString(out));
         f.Command2->click();
         const DialogRequest &save = t.dialogs.saveRequests.at(0);
-        QCOMPARE(save.title, QString("Konvertierte Bilddatei speichern unter ..."));
-        QCOMPARE(save.fileName, QString("bild.bmp"));
-        QCOMPARE(save.folder, kProgramFolder);
-        QCOMPARE(save.filter, QString("24-Bit TrueColor BMP-Bild (*.bmp)|*.bmp"));
+        QCOMPARE(save.title + "|" + save.fileName + "|" + save.folder + "|" + save.filter,
+                 "Konvertierte Bilddatei speichern unter ...|bild.bmp|" + kProgramFolder +
+                     "|24-Bit TrueColor BMP-Bild (*.bmp)|*.bmp");
         QCOMPARE(BmpWidth(out), 100u);
-        QCOMPARE(t.messages.shown.back().title, std::string("BildConverter-Nachricht"));
-        QCOMPARE(t.messages.shown.back().icon, Icon::Information);
-        QCOMPARE(t.messages.last(), std::string("Die Bilddatei \"bild.png\" wurde in eine 24-Bit Datei konvertiert."));
+        QCOMPARE(Said(t), "BildConverter-Nachricht" + IconText(Icon::Information) +
+                              "Die Bilddatei \"bild.png\" wurde in eine 24-Bit Datei konvertiert.");
 
         // Switching the mode off reloads the picture at its own size; the older file is replaced.
         QTest::mouseClick(f.Label3, Qt::LeftButton);
@@ -107,8 +105,7 @@ private slots:
 
         t.dialogs.openAnswers.push_back(""); // cancelling the next load empties the window
         f.Command1->click();
-        QVERIFY(!f.Command2->isEnabled() && f.Label2->text().isEmpty());
-        QVERIFY(f.picture1().empty() && f.Anzeige1->isHidden());
+        QVERIFY(!f.Command2->isEnabled() && f.Label2->text().isEmpty() && f.picture1().empty() && f.Anzeige1->isHidden());
     }
 
     void proposedNameReplacesTheLastThreeCharacters() {
@@ -147,11 +144,8 @@ private slots:
         test::WriteAll(out, std::string("alte Datei"));
         t.dialogs.saveAnswers.push_back(QString::fromStdString(out));
         f.Command2->click();
-        QCOMPARE(t.messages.shown.size(), std::size_t(1));
-        QCOMPARE(t.messages.last(), std::string("Fehler beim Speichern der Bitmap!"));
-        QCOMPARE(t.messages.shown[0].title, std::string("Bildconverter-Error-Nachricht"));
-        QCOMPARE(t.messages.shown[0].icon, Icon::Critical);
-        QCOMPARE(test::ReadAll(out).size(), std::size_t(10));
+        QCOMPARE(Said(t), "Bildconverter-Error-Nachricht" + IconText(Icon::Critical) + "Fehler beim Speichern der Bitmap!");
+        QVERIFY(t.messages.shown.size() == 1 && test::ReadAll(out).size() == 10);
     }
 
     void infoTextAndEndReleasesTheInstance() {
@@ -160,8 +154,7 @@ private slots:
         QWidget owner;
         ShowConverter(t.services, &owner);
         auto *f = qobject_cast<FrmConvert *>(t.registry.existing("frmConvert"));
-        QVERIFY(f && f->isVisible());
-        QCOMPARE(f->parentWidget(), &owner);
+        QVERIFY(f && f->isVisible() && f->parentWidget() == &owner);
         f->Command4->click();
         const auto &m = t.messages.shown.at(0);
         QCOMPARE(m.title, std::string("BildConverter - Info"));

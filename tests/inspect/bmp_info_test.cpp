@@ -32,16 +32,10 @@ Lines LinesOf(const Bytes &file) {
 } // namespace
 
 TEST(BmpInfo, TrueColourPicture) {
-    Bytes bmp = MakeBmp(100, 50);
-    Lines l = LinesOf(bmp);
-    EXPECT_EQ(l[0], "Breite : 100 pixels");
-    EXPECT_EQ(l[1], "Höhe : 50 pixels");
-    EXPECT_EQ(l[2], "Dateigröße : 15.054 bytes");
-    EXPECT_EQ(l[3], "in 1 Ebene(n)");
-    EXPECT_EQ(l[4], "24 Bit  (16777216 Farben)");
-    EXPECT_EQ(l[5], "Unkomprimierte Bitmap");
-    EXPECT_EQ(l[6], "Verwendet maximale Anzahl an Farben");
-    EXPECT_EQ(l[7], "Alle 16777216 Farben werden zur Anzeige benötigt.");
+    EXPECT_EQ(LinesOf(MakeBmp(100, 50)),
+              (Lines{"Breite : 100 pixels", "Höhe : 50 pixels", "Dateigröße : 15.054 bytes", "in 1 Ebene(n)",
+                     "24 Bit  (16777216 Farben)", "Unkomprimierte Bitmap", "Verwendet maximale Anzahl an Farben",
+                     "Alle 16777216 Farben werden zur Anzeige benötigt."}));
 }
 
 TEST(BmpInfo, PalettePictureTopDownAndCompressions) {
@@ -71,10 +65,7 @@ TEST(BmpInfo, PalettePictureTopDownAndCompressions) {
 
 TEST(BmpInfo, AnyFileIsReadAsZerosPastItsEnd) {
     Lines l = LinesOf(Bytes{'B', 'M', 1, 2});
-    EXPECT_EQ(l[0], "Breite : 0 pixels");
-    EXPECT_EQ(l[2], "Dateigröße : 4 bytes");
-    EXPECT_EQ(l[4], "0 Bit  (1 Farben)");
-    EXPECT_EQ(l[7], "Alle 1 Farben werden zur Anzeige benötigt.");
+    EXPECT_EQ(l[0] + "|" + l[2] + "|" + l[4], "Breite : 0 pixels|Dateigröße : 4 bytes|0 Bit  (1 Farben)");
 }
 
 TEST(BmpInfo, FailuresAndPowers) {
@@ -88,12 +79,10 @@ TEST(BmpInfo, FailuresAndPowers) {
     EXPECT_FALSE(BmpInfoLines(f, lines, error));
     EXPECT_EQ(error, "Überlauf");
 
-    std::string t;
-    ASSERT_TRUE(PowerOfTwoText(32, t));
-    EXPECT_EQ(t, "4294967296");
-    ASSERT_TRUE(PowerOfTwoText(64, t));
-    EXPECT_EQ(t, "18446744073709551616");
-    ASSERT_TRUE(PowerOfTwoText(-1, t));
-    EXPECT_EQ(t, "0,5");
+    for (auto [bits, text] : {std::pair{32, "4294967296"}, {64, "18446744073709551616"}, {-1, "0,5"}}) {
+        std::string t;
+        EXPECT_TRUE(PowerOfTwoText(bits, t));
+        EXPECT_EQ(t, text);
+    }
     EXPECT_EQ(SignedText(0), " 0");
 }

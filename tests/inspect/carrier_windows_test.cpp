@@ -23,7 +23,7 @@ namespace {
 struct Env {
     test::TestServices t;
     TempDir dir;
-    Env() { RegisterWindows(t.services); }
+    explicit Env(Program program = Program::B) : t(program) { RegisterWindows(t.services); }
     ~Env() { t.registry.unloadAll(); }
     QString file(const char *name, const std::vector<std::uint8_t> &bytes) {
         WriteAll(dir.file(name), bytes);
@@ -38,6 +38,8 @@ QImage Picture(int w, int h) {
     return img;
 }
 
+std::string Said(const test::TestServices &t) { return t.messages.shown.back().title + ": " + t.messages.last(); }
+
 } // namespace
 
 class InspectWindowsTest : public QObject {
@@ -48,38 +50,30 @@ private slots:
         const QString path = e.file("klang.wav", MakeWav(400));
         ShowWavInfo(e.t.services, path);
         auto *w = e.window<FrmMain>("frmMain");
-        QVERIFY(w && w->isVisible());
-        QCOMPARE(w->windowTitle(), QString("WavInfo"));
-        QCOMPARE(WavInfoFile(), path);
+        QVERIFY(w && w->isVisible() && WavInfoFile() == path);
         QCOMPARE(w->lstChunks->count(), 2);
         const std::pair<QLabel *, const char *> facts[] = {
             {w->lblFileName, "klang.wav"},       {w->lblFileSize, "436 Byte"},          {w->lblCompression, "Unkomprimiert (PCM)"},
             {w->lblChannels, "Stereo"},          {w->lblSampleRate, "44100 Hz"},        {w->lblBytesPerSec, "176400 Byte/s"},
             {w->lblBlockAlign, "4 Byte"},        {w->lblBitsPerSample, "16"}};
         for (auto [label, text] : facts) QCOMPARE(label->text(), QString(text));
-        QVERIFY(e.t.messages.shown.empty());
 
         // An invalid file keeps the values; a missing one reads nothing.
         auto bad = MakeWav(10);
         bad[0] = 'X';
         const QString badPath = e.file("bad.wav", bad);
         ShowWavInfo(e.t.services, badPath);
-        QCOMPARE(e.t.messages.last(), "Die Datei '" + S(badPath) + "' ist keine gültige Wave-Datei.");
-        QCOMPARE(e.t.messages.shown.back().title, std::string("Kalmira - Info"));
-        QCOMPARE(w->lblCompression->text(), QString("Unkomprimiert (PCM)"));
-        QCOMPARE(w->lstChunks->count(), 2);
+        QCOMPARE(Said(e.t), "Kalmira - Info: Die Datei '" + S(badPath) + "' ist keine gültige Wave-Datei.");
+        QCOMPARE(w->lblCompression->text() + w->lstChunks->item(1)->text(), "Unkomprimiert (PCM)data");
         ShowWavInfo(e.t.services, e.dir.path().c_str() + QString("/fehlt.wav"));
-        QCOMPARE(e.t.messages.last(), std::string("WAV-Datei nicht vorhanden!"));
-        QCOMPARE(e.t.messages.shown.back().title, std::string("Kalmira-WAV-Info"));
+        QCOMPARE(Said(e.t), "Kalmira-WAV-Info: WAV-Datei nicht vorhanden!");
 
         // A file without a format chunk shows no values of the earlier one.
         auto noFmt = MakeWav(0);
         noFmt.resize(12);
-        const QString noFmtPath = e.file("leer.wav", noFmt);
-        ShowWavInfo(e.t.services, noFmtPath);
+        ShowWavInfo(e.t.services, e.file("leer.wav", noFmt));
         QCOMPARE(w->lstChunks->count(), 0);
-        QCOMPARE(w->lblFileName->text(), QString("leer.wav"));
-        QCOMPARE(w->lblCompression->text(), QString());
+        QCOMPARE(w->lblFileName->text() + "|" + w->lblCompression->text(), QString("leer.wav|"));
 
         WavInfoFile() = path;
         w->Command3->click();
@@ -93,17 +87,11 @@ private slots:
         const QString path = e.file("bild.bmp", MakeBmp(100, 50));
         ShowImageInfo(e.t.services, path);
         auto *w = e.window<Form1>("Form1");
-        QVERIFY(w && w->isVisible());
-        QCOMPARE(w->windowTitle(), QString("Informationen zur ausgewählten Bilddatei"));
-        QCOMPARE(w->lblFileName->text(), path);
-        QCOMPARE(w->lblInfo[0]->text(), QString("Breite : 100 pixels"));
-        QCOMPARE(w->lblInfo[4]->text(), QString("24 Bit  (16777216 Farben)"));
+        QVERIFY(w && w->isVisible() && w->lblFileName->text() == path);
         QCOMPARE(w->lblInfo[7]->text(), QString("Alle 16777216 Farben werden zur Anzeige benötigt."));
 
         ShowImageInfo(e.t.services, path + ".weg");
-        QCOMPARE(e.t.messages.shown.size(), size_t(1));
-        QCOMPARE(e.t.messages.last(), std::string("Fehler"));
-        QCOMPARE(e.t.messages.shown.back().title, std::string("Image Info"));
+        QCOMPARE(Said(e.t), "Image Info: Fehler");
         QCOMPARE(e.t.messages.shown.back().icon, Icon::Exclamation);
         QCOMPARE(w->lblFileName->text(), QString("Error: Keine Datei ausgewählt! Oder Datei nicht vorhanden!"));
         QCOMPARE(w->lblInfo[0]->text(), QString("Breite : 100 pixels"));
@@ -113,6 +101,7 @@ private slots:
         deep[29] = 0x04; // 1024 bits per pixel
         ShowImageInfo(e.t.services, e.file("tief.bmp", deep));
         QCOMPARE(e.t.messages.last(), std::string("ÜberlaufFehler"));
+        QCOMPARE(e.t.messages.shown.size(), size_t(2));
         w->Command2->click();
         QVERIFY(!e.window<Form1>("Form1"));
     }
@@ -124,17 +113,14 @@ private slots:
         v.setPicture(Picture(100, 60));
         v.show();
         QVERIFY(!v.HScroll1->isVisible() && !v.VScroll1->isVisible());
-        QCOMPARE(v.PBox_Back->size(), QSize(400, 300));
         QCOMPARE(v.PBox_Fore->geometry(), QRect(150, 120, 100, 60));
 
         // Wider only: the horizontal bar, scrolled to the end shows the right edge.
         v.setPicture(Picture(1000, 100));
-        QVERIFY(v.HScroll1->isVisible());
-        QVERIFY(!v.VScroll1->isVisible());
+        QVERIFY(v.HScroll1->isVisible() && !v.VScroll1->isVisible());
         const int bar = v.HScroll1->height();
         QCOMPARE(v.PBox_Back->size(), QSize(400, 300 - bar));
         QCOMPARE(v.HScroll1->maximum(), 600);
-        QCOMPARE(v.HScroll1->pageStep(), 60);
         QCOMPARE(v.PBox_Fore->pos(), QPoint(0, 0));
         v.HScroll1->setValue(v.HScroll1->maximum());
         QCOMPARE(v.PBox_Fore->geometry().right(), v.PBox_Back->width() - 1);
@@ -164,8 +150,7 @@ private slots:
         QCOMPARE(ViewerCaption(ViewerCaller::Hide, "x"), QString("Container-Bilddatei ->  x    , in Originalgrösse"));
         QVERIFY(ShowViewer(e.t.services, path, caption));
         auto *v = e.window<FrmAnzeige>("frmAnzeige");
-        QVERIFY(v && v->isVisible());
-        QCOMPARE(v->windowTitle(), caption);
+        QVERIFY(v && v->isVisible() && v->windowTitle() == caption);
         QCOMPARE(v->PBox_Fore->size(), QSize(30, 20));
 
         // Closing releases the window; an unreadable picture opens none.
@@ -181,13 +166,11 @@ private slots:
         QPushButton button("Play wav");
         AttachPlayButton(e.t.services, &button, [&] { return path; }, "Play wav");
         button.click();
-        QCOMPARE(e.t.messages.last(), std::string("Es ist keine WAV-Datei geladen."));
-        QCOMPARE(e.t.messages.shown.back().title, std::string("KalmiraB-Nachricht"));
+        QCOMPARE(Said(e.t), "KalmiraB-Nachricht: Es ist keine WAV-Datei geladen.");
         QCOMPARE(e.t.messages.shown.back().icon, Icon::Information);
         path = e.file("bild.bmp", MakeBmp(2, 2));
         button.click();
-        QCOMPARE(e.t.messages.shown.size(), size_t(2));
-        QVERIFY(e.t.sound.played.isEmpty());
+        QVERIFY(e.t.messages.shown.size() == 2 && e.t.sound.played.isEmpty());
 
         // Play, then stop at once.
         path = e.file("lang.WAV", MakeWav(176400 * 60));
@@ -195,8 +178,7 @@ private slots:
         QCOMPARE(e.t.sound.played, QStringList{path});
         QCOMPARE(button.text(), QString("Stop"));
         button.click();
-        QCOMPARE(button.text(), QString("Play wav"));
-        QVERIFY(!e.t.sound.playing);
+        QVERIFY(button.text() == "Play wav" && !e.t.sound.playing);
 
         // A short file gives the caption back after its playing time.
         path = e.file("kurz.wav", MakeWav(176400 / 20));
@@ -210,30 +192,24 @@ private slots:
         noRate[28] = noRate[29] = noRate[30] = noRate[31] = 0;
         path = e.file("ohne.wav", noRate);
         button.click();
-        QCOMPARE(button.text(), QString("Play wav"));
-        QCOMPARE(e.t.sound.played.size(), 3);
+        QVERIFY(button.text() == "Play wav" && e.t.sound.played.size() == 3);
     }
 
     void secondButtonTakesOverAndNoOutputIsSaid() {
-        test::TestServices t(Program::A);
-        TempDir dir;
-        WriteAll(dir.file("a.wav"), MakeWav(176400 * 30));
-        const QString path = QString::fromStdString(dir.file("a.wav"));
+        Env e(Program::A);
+        const QString path = e.file("a.wav", MakeWav(176400 * 30));
         QPushButton one("Play"), two("Play");
-        AttachPlayButton(t.services, &one, [&] { return path; }, "Play");
-        AttachPlayButton(t.services, &two, [&] { return path; }, "Play");
+        for (QPushButton *b : {&one, &two}) AttachPlayButton(e.t.services, b, [&] { return path; }, "Play");
         one.click();
         two.click();
-        QCOMPARE(one.text(), QString("Play"));
-        QCOMPARE(two.text(), QString("Stop"));
+        QVERIFY(one.text() == "Play" && two.text() == "Stop");
         two.click();
 
-        t.sound.hasOutput = false;
+        e.t.sound.hasOutput = false;
         one.click();
         QCOMPARE(one.text(), QString("Play"));
-        QCOMPARE(t.messages.last(), std::string(kNoAudioText));
-        QCOMPARE(t.messages.shown.back().title, std::string("KalmiraA-Nachricht"));
-        QCOMPARE(t.messages.shown.size(), size_t(1));
+        QCOMPARE(Said(e.t), "KalmiraA-Nachricht: " + std::string(kNoAudioText));
+        QCOMPARE(e.t.messages.shown.size(), size_t(1));
     }
 
     void realPlayerNeverHangs() {
@@ -242,17 +218,11 @@ private slots:
         QtSoundPlayer player;
         QElapsedTimer clock;
         clock.start();
-        const bool started = player.play(QString::fromStdString(dir.file("s.wav")));
-        if (!player.available()) {
-            QVERIFY(!started);
-            QVERIFY(!player.isPlaying());
-            player.stop();
-            QVERIFY(clock.elapsed() < 10000);
-            QSKIP("no audio output on this machine");
-        }
-        QVERIFY(started);
+        // Without an audio output nothing starts, and nothing waits for one.
+        QCOMPARE(player.play(QString::fromStdString(dir.file("s.wav"))), player.available());
         player.stop();
         QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 2000);
+        QVERIFY(clock.elapsed() < 10000);
     }
 
     void registrationKeepsInjectedPlayers() {

@@ -40,20 +40,6 @@ struct WavFile {
 
 } // namespace
 
-TEST(WavChunks, CanonicalStereoPcm) {
-    WavFile f(MakeWav(1000));
-    WavChunks c = f.read();
-    EXPECT_EQ(c.ids, (std::vector<std::string>{"fmt ", "data"}));
-    EXPECT_EQ(c.riffSize, 1036);
-    ASSERT_TRUE(c.hasFormat);
-    EXPECT_EQ(FormatTagName(c.format.formatTag), "Unkomprimiert (PCM)");
-    EXPECT_EQ(ChannelText(c.format.channels), "Stereo");
-    EXPECT_EQ(c.format.sampleRate, 44100);
-    EXPECT_EQ(c.format.bytesPerSec, 176400);
-    EXPECT_EQ(c.format.blockAlign, 4);
-    EXPECT_EQ(BitsPerSampleText(c.format.bitsPerSample), "16");
-}
-
 TEST(WavChunks, ChunkWalkInFileOrder) {
     using Ids = std::vector<std::string>;
     Bytes odd = WithChunkAfterFmt(MakeWav(8), "odd ", {1, 2, 3});
@@ -96,15 +82,12 @@ TEST(WavChunks, TruncatedFileReadsZerosPastTheEnd) {
 }
 
 TEST(WavTexts, TagNamesChannelsAndFileNames) {
-    EXPECT_EQ(FormatTagName(2), "Microsoft ADPCM");
-    EXPECT_EQ(FormatTagName(274), "VivoActive Siren");
-    EXPECT_EQ(FormatTagName(3), "Unbekannt (3h)");
-    EXPECT_EQ(FormatTagName(static_cast<std::int16_t>(0xFFFE)), "Unbekannt (FFFEh)");
-    EXPECT_EQ(ChannelText(1), "Mono");
-    EXPECT_EQ(ChannelText(6), "6-Kanal-Sound");
-    EXPECT_EQ(Nurdatei("C:\\daten\\klang.wav"), "klang.wav");
-    EXPECT_EQ(Nurdatei("/tmp/a b/klang.wav"), "klang.wav");
-    EXPECT_EQ(Nurdatei(""), "");
+    const std::string texts[] = {FormatTagName(2), FormatTagName(274), FormatTagName(3),
+                                 FormatTagName(static_cast<std::int16_t>(0xFFFE)), ChannelText(1),
+                                 ChannelText(6), Nurdatei("C:\\daten\\klang.wav"), Nurdatei("/tmp/a b/k.wav")};
+    const std::string expected[] = {"Microsoft ADPCM", "VivoActive Siren", "Unbekannt (3h)", "Unbekannt (FFFEh)",
+                                    "Mono", "6-Kanal-Sound", "klang.wav", "k.wav"};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(texts[i], expected[i]) << i;
 }
 
 TEST(WavSeconds, DataBytesOverBytesPerSecond) {
@@ -121,8 +104,7 @@ TEST(WavSeconds, DataBytesOverBytesPerSecond) {
 }
 
 TEST(ExternalPlayer, OnlyForBigFilesWhenThePlayerExists) {
-    TempDir windir;
-    TempDir media;
+    TempDir windir, media;
     const std::string small = media.file("small.wav"), big = media.file("big.wav");
     WriteAll(small, Bytes(2000000));
     WriteAll(big, Bytes(2000001));

@@ -41,9 +41,9 @@ struct Recorder : WipeObserver {
 TEST(WipeArithmetic, BlockCountStepAndBarWidth) {
     const std::int64_t blocks[][2] = {{0, 1}, {4095, 1}, {4096, 2}, {8192, 3}};
     for (auto [length, want] : blocks) EXPECT_EQ(BlockCount(length), want) << length;
-    EXPECT_EQ(ProgressStep(Method::Normal, 250), 2);
-    EXPECT_EQ(ProgressStep(Method::Intensiv, 14), 1);   // 15 * 7 / 100
-    EXPECT_EQ(ProgressStep(Method::Intensiv, 299), 21); // 300 * 7 / 100
+    // 250 / 100; 15 * 7 / 100; 300 * 7 / 100
+    EXPECT_EQ(std::tuple(ProgressStep(Method::Normal, 250), ProgressStep(Method::Intensiv, 14),
+                         ProgressStep(Method::Intensiv, 299)), std::tuple(2, 1, 21));
     // percent, width: 100 px less 50 twips, wrapping modulo full, nothing below the margin
     const int bars[][2] = {{0, 0}, {-5, 0}, {50, 97}, {150, 97}, {1, 0}};
     for (auto [percent, want] : bars) EXPECT_EQ(ProgressBarWidth(200, percent), want) << percent;
@@ -96,16 +96,13 @@ TEST(WipeTotal, ReadOnlyHiddenAndMissingFiles) {
     ASSERT_FALSE(is_plain_file(path));
     Recorder r;
     wipe_total(path, r); // reaches truncation writable
-    EXPECT_EQ(r.truncations, 1);
-    EXPECT_EQ(r.attrsAtTruncate, platform::AttrNormal);
-    EXPECT_EQ(r.sizeAtTruncate, 3);
+    EXPECT_EQ(std::tuple(r.truncations, r.attrsAtTruncate, r.sizeAtTruncate), std::tuple(1, platform::AttrNormal, 3));
     EXPECT_EQ(wipe(hidden, Method::Normal, r), WipeResult::Destroyed);
     EXPECT_TRUE(fs::is_empty(dir.path()));
 
     Recorder missing;
     wipe_total(dir.file("fehlt.txt"), missing);
-    EXPECT_EQ(missing.notFound, 1);
-    EXPECT_EQ(missing.truncations, 0);
+    EXPECT_EQ(std::pair(missing.notFound, missing.truncations), std::pair(1, 0));
     // wipe cannot open either: a folder is not overwritten, and nothing is created.
     const std::string folder = dir.file("ordner");
     fs::create_directory(folder);
@@ -127,16 +124,14 @@ TEST(RenameAndKill, NeverOverwritesAnExistingDelFile) {
     const std::string taken = dir.file(DelFileName(t));
     test::WriteAll(taken, std::string("fremd"));
     EXPECT_EQ(FreeDelPath(path, t), dir.file("31125959.del"));
-    EXPECT_TRUE(rename_and_kill(path, t));
-    EXPECT_FALSE(platform::FileExists(path));
+    EXPECT_TRUE(rename_and_kill(path, t) && !platform::FileExists(path));
     EXPECT_EQ(test::ReadAll(taken).size(), 5u);
 
     // All sixty seconds taken: the rename fails and the file stays.
     test::WriteAll(path, std::string());
     for (t.tm_sec = 0; t.tm_sec < 60; ++t.tm_sec) test::WriteAll(dir.file(DelFileName(t)), std::string("fremd"));
     EXPECT_EQ(FreeDelPath(path, t), "");
-    EXPECT_FALSE(rename_and_kill(path, t));
-    EXPECT_TRUE(platform::FileExists(path));
+    EXPECT_TRUE(!rename_and_kill(path, t) && platform::FileExists(path));
 }
 
 // Runs as an unprivileged user: root could rename in a read-only folder.
@@ -146,13 +141,12 @@ TEST(Wipe, FileInReadOnlyFolderIsReportedNotDeleted) {
     fs::create_directory(folder);
     const std::string path = folder + "/datei.txt";
     test::WriteAll(path, test::RandomBytes(5000));
-    auto run = [&] {
-        if (::chmod(folder.c_str(), 0555) != 0) return 3;
+    auto run = [&] { // truncated, but left under its own name
         Recorder r;
-        if (wipe(path, Method::Normal, r) != WipeResult::NotDeleted) return 4;
-        if (platform::FileSize(path) != 0) return 5; // truncated, but under its own name
-        if (std::distance(fs::directory_iterator(folder), fs::directory_iterator()) != 1) return 6;
-        return 0;
+        return ::chmod(folder.c_str(), 0555) == 0 && wipe(path, Method::Normal, r) == WipeResult::NotDeleted &&
+                       platform::FileSize(path) == 0 &&
+                       std::distance(fs::directory_iterator(folder), fs::directory_iterator()) == 1
+                   ? 0 : 3;
     };
     if (::geteuid() != 0) {
         EXPECT_EQ(run(), 0);
