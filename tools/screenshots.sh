@@ -1,5 +1,5 @@
 #!/bin/sh
-# Pictures of the windows for layout review: runs every tools/shots_*.sh.
+# Pictures of the windows for layout review (Xvfb): runs every tools/shots_*.sh.
 #   tools/screenshots.sh [build folder] [output folder]
 set -e
 here=$(dirname "$0")
