@@ -1,0 +1,63 @@
+// Not a test: saves a picture of every tool window for layout review.
+//   tool_windows_shots OUTDIR   (run under Xvfb, see tools/shots_tools.sh)
+#include "convert/frmConvert.h"
+#include "crypto/frmPas.h"
+#include "crypto/frmPasV.h"
+#include "fakes_ui.h"
+#include "info/frmInfo.h"
+#include "inspect/Form1.h"
+#include "inspect/frmMain.h"
+#include "inspect/register.h"
+#include "shell/frmStart.h"
+#include "shredder/frmShredderInfo.h"
+#include "shredder/frmWipe.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace kalmira;
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? argv[1] : ".";
+    QDir().mkpath(out);
+    test::TestServices t;
+    test::TempDir dir;
+    test::WriteAll(dir.file("klang.wav"), test::MakeWav(88200));
+    test::WriteAll(dir.file("bild.bmp"), test::MakeBmp(120, 80));
+
+    auto shot = [&](QWidget *w, const char *name) {
+        w->show();
+        for (int i = 0; i < 5; ++i) app.processEvents();
+        w->grab().save(out + "/" + name + ".png");
+        w->hide();
+    };
+    for (Program p : {Program::B, Program::A}) {
+        t.services.program = p;
+        FrmStart start(t.services);
+        shot(&start, p == Program::B ? "frmStart_B" : "frmStart_A");
+        info::FrmInfo help(t.services);
+        shot(&help, p == Program::B ? "frmInfo_B" : "frmInfo_A");
+    }
+    convert::FrmConvert conv(t.services);
+    shot(&conv, "frmConvert");
+    shredder::FrmWipe wipe(t.services);
+    shot(&wipe, "frmWipe");
+    shredder::FrmShredderInfo wipeInfo(t.services);
+    shot(&wipeInfo, "frmShredderInfo");
+    inspect::WavInfoFile() = QString::fromStdString(dir.file("klang.wav"));
+    inspect::FrmMain wav(t.services);
+    if (auto *read = wav.findChild<QPushButton *>("Command1")) read->click();
+    shot(&wav, "frmMain");
+    crypto::FrmPasV pasV(t.services);
+    shot(&pasV, "frmPasV");
+    crypto::FrmPas pas(t.services);
+    shot(&pas, "frmPas");
+    inspect::RegisterWindows(t.services);
+    inspect::ShowImageInfo(t.services, QString::fromStdString(dir.file("bild.bmp")));
+    if (QWidget *w = t.registry.existing("Form1")) shot(w, "Form1");
+    t.registry.unloadAll();
+    return 0;
+}
