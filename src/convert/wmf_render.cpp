@@ -87,6 +87,16 @@ const FontSetup &Fonts() {
 constexpr double kMaxPixels = 64.0 * 1024 * 1024;
 } // namespace
 
+// libwmf allocates a record buffer of the header's largest-record size before
+// it reads a record: a hostile header asks for gigabytes. No record can be
+// longer than the file, so such a header marks a damaged metafile.
+bool PlausibleHeader(const std::vector<std::uint8_t> &bytes) {
+    const std::size_t at = le32(bytes, 0) == 0x9AC6CDD7u ? 22 : 0;
+    if (bytes.size() < at + 18) return false;
+    const std::uint64_t maxRecordBytes = 2ull * le32(bytes, at + 12);
+    return maxRecordBytes <= bytes.size() - at;
+}
+
 bool LooksLikeWmf(const std::vector<std::uint8_t> &bytes) {
     if (bytes.size() >= 22 && le32(bytes, 0) == 0x9AC6CDD7u) return true;
     // Plain header: type 1 (memory) or 2 (disk), header size 9 words, version 0x100/0x300.
@@ -97,7 +107,8 @@ bool LooksLikeWmf(const std::vector<std::uint8_t> &bytes) {
 
 WmfRaster RenderWmf(const std::vector<std::uint8_t> &bytes, int width, int height) {
     WmfRaster out;
-    if (!LooksLikeWmf(bytes) || bytes.size() > static_cast<std::size_t>(std::numeric_limits<long>::max()))
+    if (!LooksLikeWmf(bytes) || !PlausibleHeader(bytes) ||
+        bytes.size() > static_cast<std::size_t>(std::numeric_limits<long>::max()))
         return out;
     std::vector<std::uint8_t> data(bytes); // libwmf reads through a non-const pointer
 
