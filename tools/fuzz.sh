@@ -10,8 +10,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:?usage: tools/fuzz.sh SECONDS [TARGET...]}
 shift
 all=(extract_file extract_message wav bmp_info decomp convert)
-targets=("${@:-${all[@]}}")
-[ $# -gt 0 ] || targets=("${all[@]}")
+if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all[@]}"); fi
 jobs=${FUZZ_JOBS:-2}
 dir=build-fuzz
 
