@@ -247,6 +247,13 @@ int main(int argc, char **argv) {
         WriteAll(path, w);
         const auto st = convert::ConvertImageToBmp(path, p.dir.file("o.bmp"), true);
         Row("WMF claiming a 2.2 GB record", "converter", st == convert::ConvertStatus::CannotDecode ? "CannotDecode" : "other", "");
+        const auto t0 = platform::MonotonicSeconds();
+        const auto st2 = convert::ConvertImageToBmp(KALMIRA_SOURCE_DIR "/tests/data/convert/slow_draw.wmf",
+                                                    p.dir.file("o.bmp"), true);
+        char took[64];
+        std::snprintf(took, sizeof took, ", after %.1f s", platform::MonotonicSeconds() - t0);
+        Row("WMF whose drawing never ends", "converter",
+            std::string(st2 == convert::ConvertStatus::CannotDecode ? "CannotDecode" : "other") + took, "");
     }
 
     // A full medium.
