@@ -12,8 +12,10 @@ flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if [ "${1:-}" = "--sanitize" ]; then
   dir=build-asan
   flags=(-DCMAKE_BUILD_TYPE=Debug -DKALMIRA_SANITIZE=ON -DKALMIRA_BUILD_BENCH=OFF)
-  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  # Leaks inside third-party libraries that cannot be freed from our side.
+  export LSAN_OPTIONS=suppressions=$PWD/tools/sanitizer/lsan.supp:print_suppressions=0
   shift
 fi
 

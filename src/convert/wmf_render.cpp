@@ -4,10 +4,17 @@
 #include <libwmf/gd.h>
 
 #include <array>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <csignal>
+#include <fcntl.h>
 #include <limits>
+#include <poll.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kalmira::convert {
 
@@ -87,6 +94,16 @@ const FontSetup &Fonts() {
 constexpr double kMaxPixels = 64.0 * 1024 * 1024;
 } // namespace
 
+// libwmf allocates a record buffer of the header's largest-record size before
+// it reads a record: a hostile header asks for gigabytes. No record can be
+// longer than the file, so such a header marks a damaged metafile.
+static bool PlausibleHeader(const std::vector<std::uint8_t> &bytes) {
+    const std::size_t at = le32(bytes, 0) == 0x9AC6CDD7u ? 22 : 0;
+    if (bytes.size() < at + 18) return false;
+    const std::uint64_t maxRecordBytes = 2ull * le32(bytes, at + 12);
+    return maxRecordBytes <= bytes.size() - at;
+}
+
 bool LooksLikeWmf(const std::vector<std::uint8_t> &bytes) {
     if (bytes.size() >= 22 && le32(bytes, 0) == 0x9AC6CDD7u) return true;
     // Plain header: type 1 (memory) or 2 (disk), header size 9 words, version 0x100/0x300.
@@ -95,10 +112,10 @@ bool LooksLikeWmf(const std::vector<std::uint8_t> &bytes) {
     return (type == 1 || type == 2) && words == 9 && (version == 0x0100 || version == 0x0300);
 }
 
-WmfRaster RenderWmf(const std::vector<std::uint8_t> &bytes, int width, int height) {
+namespace {
+
+WmfRaster RenderHere(const std::vector<std::uint8_t> &bytes, int width, int height) {
     WmfRaster out;
-    if (!LooksLikeWmf(bytes) || bytes.size() > static_cast<std::size_t>(std::numeric_limits<long>::max()))
-        return out;
     std::vector<std::uint8_t> data(bytes); // libwmf reads through a non-const pointer
 
     ApiGuard g;
@@ -153,6 +170,91 @@ WmfRaster RenderWmf(const std::vector<std::uint8_t> &bytes, int width, int heigh
         }
         out.pixels[i] = rgb;
     }
+    return out;
+}
+
+double g_timeLimit = 10.0;
+
+bool WriteAllTo(int fd, const void *data, std::size_t n) {
+    const auto *p = static_cast<const char *>(data);
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+// Reads exactly n bytes unless the deadline passes or the writer goes away.
+bool ReadAllFrom(int fd, void *data, std::size_t n, std::chrono::steady_clock::time_point deadline) {
+    auto *p = static_cast<char *>(data);
+    while (n > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) return false;
+        pollfd pfd{fd, POLLIN, 0};
+        const int r = ::poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 1000)));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) continue;
+        const ssize_t got = ::read(fd, p, n);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        p += got;
+        n -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+} // namespace
+
+void SetWmfRenderTimeLimit(double seconds) { g_timeLimit = seconds; }
+
+// libwmf is old C code: hostile metafiles can make its drawing loop for
+// minutes or crash it, and it keeps the rendered image. It therefore runs in
+// a child process that hands back the pixels through a pipe and is killed
+// when it takes longer than the time limit.
+WmfRaster RenderWmf(const std::vector<std::uint8_t> &bytes, int width, int height) {
+    if (!LooksLikeWmf(bytes) || !PlausibleHeader(bytes) ||
+        bytes.size() > static_cast<std::size_t>(std::numeric_limits<long>::max()))
+        return {};
+    Fonts(); // built once in this process, inherited by every child
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return {};
+    }
+    if (pid == 0) {
+        ::close(fds[0]);
+        const WmfRaster r = RenderHere(bytes, width, height);
+        const std::int32_t size[2] = {r.width, r.height};
+        const bool ok = WriteAllTo(fds[1], size, sizeof size) &&
+                        WriteAllTo(fds[1], r.pixels.data(), r.pixels.size() * sizeof(std::uint32_t));
+        ::_exit(ok ? 0 : 1);
+    }
+    ::close(fds[1]);
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(static_cast<long long>(g_timeLimit * 1000));
+    WmfRaster out;
+    std::int32_t size[2] = {0, 0};
+    bool ok = ReadAllFrom(fds[0], size, sizeof size, deadline) && size[0] > 0 && size[1] > 0 &&
+              static_cast<double>(size[0]) * size[1] <= kMaxPixels;
+    if (ok) {
+        out.pixels.resize(static_cast<std::size_t>(size[0]) * static_cast<std::size_t>(size[1]));
+        ok = ReadAllFrom(fds[0], out.pixels.data(), out.pixels.size() * sizeof(std::uint32_t), deadline);
+    }
+    ::close(fds[0]);
+    ::kill(pid, SIGKILL); // finished or not: nothing more is needed from it
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!ok) return {};
+    out.width = size[0];
+    out.height = size[1];
     return out;
 }
 

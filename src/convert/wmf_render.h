@@ -20,6 +20,9 @@ bool LooksLikeWmf(const std::vector<std::uint8_t> &bytes);
 
 // Renders the metafile at the size it gives itself (96 dpi), or stretched to
 // width x height when both are positive. Transparent areas come out white.
+// Rendering runs in a child process; one that takes longer than the time
+// limit (10 s by default) or crashes yields an empty raster.
 WmfRaster RenderWmf(const std::vector<std::uint8_t> &bytes, int width = 0, int height = 0);
+void SetWmfRenderTimeLimit(double seconds);
 
 } // namespace kalmira::convert

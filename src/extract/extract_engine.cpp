@@ -1,6 +1,7 @@
 #include "extract/extract_engine.h"
 
 #include "compress/ZorbComprFile.h"
+#include "compress/zorbzlib.h"
 #include "crypto/cRijndael.h"
 #include "crypto/clsMD5.h"
 #include "crypto/clsRC4.h"
@@ -40,6 +41,20 @@ void damagedMessage(Messages &m, const char *title, const std::string &why) {
                why + "). Es wurde nichts gespeichert.");
 }
 
+// A carrier that exists but cannot be read (a folder, no permission, an I/O
+// error) must not end with the finished caption alone.
+void unreadableMessage(Messages &m, const std::string &carrier) {
+    m.show(Icon::Critical, "Kalmira - Fehlernachricht",
+           "Die Container-Datei \"" + carrier +
+               "\" kann nicht gelesen werden. Es wurde nichts gespeichert.");
+}
+
+// Results of DecompFile that mean the output could not be written (a full
+// disk), as against damaged input.
+bool isWriteFailure(std::int32_t status) {
+    return status == zorb::kWriteError || status == zorb::kDestNotOpened;
+}
+
 } // namespace
 
 struct ExtractEngine::Payload {
@@ -73,13 +88,19 @@ ExtractOutcome ExtractEngine::readHeader(RunView &view, const std::string &carri
         return ExtractOutcome::CarrierMissing;
     }
     view.repaint();
-    if (!p.file.open(carrier, BinaryFile::Mode::Read)) return ExtractOutcome::Failed;
+    if (!p.file.open(carrier, BinaryFile::Mode::Read)) {
+        unreadableMessage(messages_, carrier);
+        return ExtractOutcome::Failed;
+    }
     p.carrierLength = p.file.size();
     // The header region in one read; a shorter file simply holds no payload.
     std::vector<std::uint8_t> region(static_cast<std::size_t>(payload::kDataOffset + 1), ' ');
     const auto have = static_cast<std::size_t>(
         std::min<std::int64_t>(p.carrierLength, static_cast<std::int64_t>(region.size())));
-    if (have > 0 && !p.file.readAt(0, region.data(), have)) return ExtractOutcome::Failed;
+    if (have > 0 && !p.file.readAt(0, region.data(), have)) {
+        unreadableMessage(messages_, carrier);
+        return ExtractOutcome::Failed;
+    }
     std::string header(payload::kHeaderSize, '\0');
     payload::ReadBytes(region.data() + payload::kHeaderOffset, payload::kHeaderSize,
                        reinterpret_cast<std::uint8_t *>(header.data()));
@@ -210,6 +231,7 @@ FileReport ExtractEngine::extractFile(ExtractView &view, const std::string &carr
         const auto count = static_cast<std::size_t>(
             std::min<std::int64_t>(kCarrierBlock / 8, n - done));
         if (!p.file.readAt(payload::kDataOffset + 8 * done, block.data(), 8 * count)) {
+            unreadableMessage(messages_, carrier);
             report.outcome = ExtractOutcome::Failed;
             return endCaption();
         }
@@ -267,14 +289,19 @@ FileReport ExtractEngine::extractFile(ExtractView &view, const std::string &carr
     if (!unpacked.path.empty()) z.Decompress();
     SetCompressionProgressHook(nullptr);
     if (unpacked.path.empty() || z.ResultStatus() != 0) {
+        const bool writeFailed = unpacked.path.empty() || isWriteFailure(z.ResultStatus());
         messages_.show(Icon::Critical, "Kalmira - Fehlernachricht",
                        unpacked.path.empty()
                            ? "Im Zielordner \"" + FolderOf(dest) +
                                  "\" kann nicht geschrieben werden. Es wurde nichts gespeichert."
+                       : writeFailed
+                           ? "Die Datei \"" + dest +
+                                 "\" konnte nicht geschrieben werden. Ist der Datenträger voll? "
+                                 "Es wurde nichts gespeichert."
                            : "Die versteckten Daten konnten nicht dekomprimiert werden. Die "
                              "Container-Datei ist beschädigt oder wurde verändert. Die Datei \"" +
                                  dest + "\" wurde nicht geschrieben.");
-        report.outcome = unpacked.path.empty() ? ExtractOutcome::Failed : ExtractOutcome::Damaged;
+        report.outcome = writeFailed ? ExtractOutcome::Failed : ExtractOutcome::Damaged;
         return endCaption();
     }
     if (platform::FileExists(dest)) {
@@ -394,6 +421,7 @@ MessageReport ExtractEngine::extractMessage(MessageExtractView &view, const std:
     const std::int64_t n = *p.header.dataLength;
     std::vector<std::uint8_t> samples(static_cast<std::size_t>(8 * n));
     if (!p.file.readAt(payload::kDataOffset, samples.data(), samples.size())) {
+        unreadableMessage(messages_, carrier);
         report.outcome = ExtractOutcome::Failed;
         return regularEnd();
     }
@@ -419,6 +447,7 @@ MessageReport ExtractEngine::extractMessage(MessageExtractView &view, const std:
     // Through two temporary files, both wiped afterwards, as on the hide side.
     std::string message;
     bool ok = false;
+    bool writeFailed = false;
     {
         const std::string t = platform::MakeTempFile("Tex");
         const std::string b = platform::MakeTempFile("Bot");
@@ -426,11 +455,13 @@ MessageReport ExtractEngine::extractMessage(MessageExtractView &view, const std:
             BinaryFile tf;
             ok = tf.open(t, BinaryFile::Mode::CreateTruncate) &&
                  tf.writeAt(0, p.data.data(), p.data.size()) && tf.close();
+            writeFailed = !ok;
         }
         ZorbComprFile z;
         z.InputFile = t;
         z.OutputFile = b;
         if (ok) z.Decompress();
+        if (ok && isWriteFailure(z.ResultStatus())) writeFailed = true;
         ok = ok && z.ResultStatus() == 0;
         if (ok) {
             BinaryFile bf;
@@ -444,9 +475,11 @@ MessageReport ExtractEngine::extractMessage(MessageExtractView &view, const std:
     }
     if (!ok) {
         messages_.show(Icon::Critical, "Kalmira - Fehlernachricht",
-                       "Die versteckten Daten konnten nicht dekomprimiert werden. Die "
-                       "Container-Datei ist beschädigt oder wurde verändert.");
-        report.outcome = ExtractOutcome::Damaged;
+                       writeFailed ? "Die Botschaft konnte nicht im temporären Ordner entpackt "
+                                     "werden. Ist der Datenträger voll?"
+                                   : "Die versteckten Daten konnten nicht dekomprimiert werden. Die "
+                                     "Container-Datei ist beschädigt oder wurde verändert.");
+        report.outcome = writeFailed ? ExtractOutcome::Failed : ExtractOutcome::Damaged;
         return regularEnd();
     }
     // The message box takes text up to a NUL character and up to its capacity.

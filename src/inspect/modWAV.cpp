@@ -58,7 +58,7 @@ WavRead WalkFile(const std::string &path, Walk &walk) {
     if (!IsRiffWave(riff)) return WavRead::NotRiffWave;
     walk.chunks.riffSize = Le32(riff + 4);
 
-    for (std::int64_t pos = 12; pos < length;) {
+    for (std::int64_t pos = 12; pos < length && walk.chunks.ids.size() < kMaxWavChunks;) {
         std::uint8_t head[8];
         ReadAt(in, pos, head, sizeof head);
         const std::string id = IdText(head);

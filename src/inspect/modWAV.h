@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -36,7 +37,10 @@ bool IsRiffWave(const std::uint8_t *header12);
 // Walks the chunks from offset 12: the next chunk starts right after the
 // size bytes of data (no pad byte after odd sizes). A negative size ends the
 // walk, so hostile sizes can neither loop nor run backwards; a header or
-// format record cut off by the file's end reads as zeros there.
+// format record cut off by the file's end reads as zeros there. The walk
+// also ends after kMaxWavChunks chunks: a file of empty chunks would
+// otherwise fill the list with one line per 8 bytes.
+constexpr std::size_t kMaxWavChunks = 4096;
 WavRead ReadWavChunks(const std::string &path, WavChunks &out);
 
 // Texts of the value labels.
