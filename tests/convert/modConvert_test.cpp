@@ -278,7 +278,7 @@ TEST(DecodeHostile, MetafileThatDrawsForeverIsStoppedAtTheTimeLimit) {
     SetWmfRenderTimeLimit(10);
     // A sound metafile still renders through the child process.
     TempDir dir;
-    WriteAll(dir.file("r.wmf"), MakeWmf(40, 20, 0, 0, 20, 20, 0x123456));
+    WriteAll(dir.file("r.wmf"), test::MakeWmf(40, 20, 0, 0, 20, 20, 0x123456));
     auto pic = LoadPicture(dir.file("r.wmf"));
     ASSERT_TRUE(pic);
     EXPECT_EQ(pic->at(10, 10), 0x123456u);
