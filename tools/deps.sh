@@ -4,7 +4,7 @@ set -euo pipefail
 
 KALMIRA_PACKAGES=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins libgl-dev
+  qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins qt6-translations-l10n libgl-dev
   zlib1g-dev libssl-dev libwmf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   gstreamer1.0-plugins-good

@@ -11,7 +11,10 @@
 #include "shredder/register.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStringList>
+#include <QTranslator>
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
@@ -21,6 +24,11 @@ int main(int argc, char **argv) {
     const auto program = kalmira::Program::B;
 #endif
     QApplication::setApplicationName(kalmira::ProgramName(program));
+    // The interface is German: Qt's own dialogs and buttons too ("Ja", "Abbrechen").
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QTranslator qtGerman;
+    if (qtGerman.load("qtbase_de", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtGerman);
     kalmira::Services &services = kalmira::DefaultServices(program);
 
     // The programs take everything after the program name as one argument.
