@@ -2,7 +2,9 @@
 #include "convert/wmf_render.h"
 #include "hide/payload.h"
 
+#include "carriers.h"
 #include "fakes.h"
+#include "run_fakes.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -249,6 +251,28 @@ TEST(ConvertImageToBmp, OptimisedAndPlainResultsServeAsCarriers) {
     EXPECT_EQ(carrier.size(), 54u + 300 * 79);
     // Headers end before the payload starts.
     EXPECT_LT(Le(carrier, 10), static_cast<std::uint32_t>(payload::kLeadOffset));
+    // The hide engine takes it and the payload comes back out.
+    {
+        using namespace kalmira::test;
+        FakeMessages messages;
+        FakePasswords passwords;
+        FakeRunView hideView;
+        hide::HideEngine hider(messages, passwords);
+        auto data = Compressed(dir, RandomBytes(1500, 4));
+        hide::FileHideInput in;
+        in.carrierPath = dir.file("opt.bmp");
+        in.sourcePath = "geheim.bin";
+        in.nameField = *payload::NameField("geheim.bin");
+        in.encrypt = true;
+        passwords.hide = {Padded("pw")};
+        ASSERT_EQ(hider.hideFile(hideView, in, data), hide::HideOutcome::Written) << messages.last();
+        extract::ExtractEngine extractor(messages, passwords);
+        FakeExtractView view;
+        view.destination = dir.file("back.bin");
+        passwords.extract = {Padded("pw")};
+        ASSERT_EQ(extractor.extractFile(view, in.carrierPath).outcome, extract::ExtractOutcome::Extracted);
+        EXPECT_EQ(ReadAll(view.destination), RandomBytes(1500, 4));
+    }
     ASSERT_EQ(ConvertImageToBmp(src, dir.file("plain.bmp"), false, &size), ConvertStatus::Ok);
     EXPECT_EQ(size, (PixelSize{101, 80}));
     EXPECT_EQ(ReadAll(dir.file("plain.bmp")).size(), 54u + 304 * 80);
