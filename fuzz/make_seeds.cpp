@@ -4,7 +4,7 @@
 #include "carriers.h"
 #include "hide/hide_engine.h"
 #include "run_fakes.h"
-#include "test_images.h"
+#include "seed_images.h"
 
 #include <QBuffer>
 #include <QImage>
