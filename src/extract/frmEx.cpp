@@ -65,23 +65,6 @@ QPixmap Placeholder(int size) {
     return pm;
 }
 
-// KalmiraA's preview words its out-of-memory note a little differently.
-class RewordingMessages : public Messages {
-public:
-    explicit RewordingMessages(Messages &inner) : inner_(inner) {}
-    Answer show(Icon icon, const std::string &title, const std::string &text, Buttons buttons) override {
-        if (text.rfind("Zu wenig Speicher!", 0) == 0)
-            return inner_.show(icon, title,
-                               "Zu wenig Speicher! Die Bilddatei kann nicht angezeigt werden! Sie "
-                               "kann aber als Container verwendet werden.",
-                               buttons);
-        return inner_.show(icon, title, text, buttons);
-    }
-
-private:
-    Messages &inner_;
-};
-
 } // namespace
 
 void HelpLine::mouseReleaseEvent(QMouseEvent *event) {
@@ -697,14 +680,7 @@ void FrmEx::thumbnail(const QString &path) {
 }
 
 void FrmEx::thumbnailA(const QString &path) {
-    // The shared preview helper on this window's own flag.
-    RewordingMessages messages(*s_.messages);
-    Services local = s_;
-    local.messages = &messages;
-    const bool shared = Flags().carrierUsable;
-    ShowBmpThumbnail(local, this, path);
-    ownCarrierUsable_ = Flags().carrierUsable;
-    Flags().carrierUsable = shared;
+    ownCarrierUsable_ = ShowMessageWindowThumbnail(s_, this, path);
 }
 
 void FrmEx::previewToggled() {

@@ -66,24 +66,6 @@ QPixmap Placeholder(int size) {
     return pm;
 }
 
-// KalmiraA's thumbnail words the memory message its own way.
-class ThumbnailMessages : public Messages {
-public:
-    explicit ThumbnailMessages(Messages &inner) : inner_(inner) {}
-    Answer show(Icon icon, const std::string &title, const std::string &text,
-                Buttons buttons) override {
-        if (text.rfind("Zu wenig Speicher!", 0) == 0)
-            return inner_.show(icon, title,
-                               "Zu wenig Speicher! Die Bilddatei kann nicht angezeigt werden! Sie "
-                               "kann aber als Container verwendet werden.",
-                               buttons);
-        return inner_.show(icon, title, text, buttons);
-    }
-
-private:
-    Messages &inner_;
-};
-
 // Clears the compression progress hook however the compression ends.
 struct ProgressHookScope {
     explicit ProgressHookScope(ProgressHook hook) {
@@ -573,14 +555,7 @@ bool FrmV::showThumbnail(const QString &path) {
         ShowBmpThumbnail(s_, this, path);
         return Flags().carrierUsable;
     }
-    // KalmiraA keeps its own flag and leaves the shared one alone.
-    const bool shared = Flags().carrierUsable;
-    ThumbnailMessages messages(*s_.messages);
-    Services local = s_;
-    local.messages = &messages;
-    ShowBmpThumbnail(local, this, path);
-    thumbFlag_ = Flags().carrierUsable;
-    Flags().carrierUsable = shared;
+    thumbFlag_ = ShowMessageWindowThumbnail(s_, this, path);
     return thumbFlag_;
 }
 

@@ -43,11 +43,13 @@ void OpenWithApplication(Services &s, const QString &path) {
     }
 }
 
-void ShowBmpThumbnail(Services &s, QWidget *window, const QString &path) {
-    Flags().carrierUsable = true;
+namespace {
+
+// True unless the picture cannot be used as a carrier.
+bool Thumbnail(Services &s, QWidget *window, const QString &path, const char *shortOfMemoryText) {
     auto *view = window ? window->findChild<QLabel *>("Anzeige1") : nullptr;
     auto *frame = window ? window->findChild<QWidget *>("Picture2") : nullptr;
-    if (!view || !frame) return;
+    if (!view || !frame) return true;
     const int box = TwipsToPixels(2355);
     view->hide();
     view->setScaledContents(false);
@@ -59,16 +61,13 @@ void ShowBmpThumbnail(Services &s, QWidget *window, const QString &path) {
         bool shortOfMemory = reader.size().isValid() && reader.error() != QImageReader::InvalidDataError
                              && reader.error() != QImageReader::UnsupportedFormatError;
         if (shortOfMemory) {
-            s.messages->show(Icon::Information, "KalmiraB - Info",
-                             "Zu wenig Speicher! Die Bilddatei kann nicht angezeigt werden. Sie "
-                             "kann aber als Container benutzt werden!");
-        } else {
-            s.messages->show(Icon::Critical, "KalmiraB - Info",
-                             "Containerdatei ist zu gross oder defekt! Bilddatei kann nicht "
-                             "verwendet werden werden!");
-            Flags().carrierUsable = false;
+            s.messages->show(Icon::Information, "KalmiraB - Info", shortOfMemoryText);
+            return true;
         }
-        return;
+        s.messages->show(Icon::Critical, "KalmiraB - Info",
+                         "Containerdatei ist zu gross oder defekt! Bilddatei kann nicht "
+                         "verwendet werden werden!");
+        return false;
     }
     int w = img.width(), h = img.height();
     double r = static_cast<double>(h) / w;
@@ -90,6 +89,22 @@ void ShowBmpThumbnail(Services &s, QWidget *window, const QString &path) {
     view->move((frame->width() - w) / 2 - TwipsToPixels(20),
                (frame->height() - h) / 2 - TwipsToPixels(20));
     view->show();
+    return true;
+}
+
+} // namespace
+
+void ShowBmpThumbnail(Services &s, QWidget *window, const QString &path) {
+    Flags().carrierUsable =
+        Thumbnail(s, window, path,
+                  "Zu wenig Speicher! Die Bilddatei kann nicht angezeigt werden. Sie kann aber als "
+                  "Container benutzt werden!");
+}
+
+bool ShowMessageWindowThumbnail(Services &s, QWidget *window, const QString &path) {
+    return Thumbnail(s, window, path,
+                     "Zu wenig Speicher! Die Bilddatei kann nicht angezeigt werden! Sie kann aber "
+                     "als Container verwendet werden.");
 }
 
 } // namespace kalmira

@@ -24,6 +24,10 @@ void OpenWithApplication(Services &s, const QString &path);
 // sets the carrier usable flag. Sizes follow 15 twips per pixel.
 void ShowBmpThumbnail(Services &s, QWidget *window, const QString &path);
 
+// The same for KalmiraA's windows, which keep their own flag (the result:
+// true when the carrier is usable) and word the out-of-memory message their way.
+bool ShowMessageWindowThumbnail(Services &s, QWidget *window, const QString &path);
+
 constexpr int TwipsToPixels(int twips) { return twips / 15; }
 
 } // namespace kalmira
