@@ -19,6 +19,8 @@ if [ "${1:-}" = "--sanitize" ]; then
   shift
 fi
 
+# A compiler cache, where installed, makes rebuilds of other checkouts cheap.
+command -v ccache >/dev/null && flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$dir" -G Ninja "${flags[@]}"
 cmake --build "$dir" -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
