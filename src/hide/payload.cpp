@@ -83,14 +83,6 @@ std::string StoredFileName(const ParsedHeader &header) {
     return platform::Utf8FromAnsi(name);
 }
 
-void EmbedBytes(const std::uint8_t *data, std::size_t count, std::uint8_t *carrier) {
-    for (std::size_t i = 0; i < count; ++i) EmbedByte(data[i], carrier + 8 * i);
-}
-
-void ReadBytes(const std::uint8_t *carrier, std::size_t count, std::uint8_t *out) {
-    for (std::size_t i = 0; i < count; ++i) out[i] = ReadByte(carrier + 8 * i);
-}
-
 BitTable::BitTable() {
     for (int k = 0; k < 8; ++k)
         for (int v = 0; v < 256; ++v) bits_[k][v] = static_cast<std::uint8_t>((v >> k) & 1);

@@ -2,6 +2,8 @@
 // data, one bit per carrier byte from offset 91 on. Both programs share it.
 #pragma once
 
+#include "hide/bits.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -52,20 +54,6 @@ ParsedHeader ParseHeader(std::string_view header55);
 
 // The stored name without its padding blanks, in UTF-8.
 std::string StoredFileName(const ParsedHeader &header);
-
-// Bits: payload byte MSB first into 8 carrier bytes, each carrier byte's
-// lowest bit replaced (so it moves by at most 1 and never wraps).
-inline void EmbedByte(std::uint8_t value, std::uint8_t *carrier8) {
-    for (int k = 7; k >= 0; --k, ++carrier8)
-        *carrier8 = static_cast<std::uint8_t>((*carrier8 & 0xFE) | ((value >> k) & 1));
-}
-inline std::uint8_t ReadByte(const std::uint8_t *carrier8) {
-    std::uint8_t v = 0;
-    for (int k = 0; k < 8; ++k) v = static_cast<std::uint8_t>((v << 1) | (carrier8[k] & 1));
-    return v;
-}
-void EmbedBytes(const std::uint8_t *data, std::size_t count, std::uint8_t *carrier);
-void ReadBytes(const std::uint8_t *carrier, std::size_t count, std::uint8_t *out);
 
 // The hide window's bit table: entry (k, v) is bit k of v.
 class BitTable {

@@ -85,6 +85,39 @@ TEST(Bits, ChangeOnlyTheLowestBitAndNeverWrap) {
     EXPECT_EQ(dual(0, 0x80), 0);
 }
 
+// Every path against the byte loop: all 256 values, odd counts and offsets
+// (the header sits at 99, unaligned), and carrier bytes outside the range kept.
+class BitPaths : public testing::TestWithParam<BitPath> {};
+
+TEST_P(BitPaths, GiveTheByteLoopsBits) {
+    if (!BitPathAvailable(GetParam())) GTEST_SKIP() << "processor lacks this path";
+    auto data = kalmira::test::RandomBytes(1000, 7);
+    for (int i = 0; i < 256; ++i) data[i] = static_cast<uint8_t>(i);
+    const auto carrier = kalmira::test::RandomBytes(8 * data.size() + 16, 9);
+    for (size_t offset : {0, 3}) {
+        for (size_t count : {0, 1, 5, 1000}) {
+            auto expected = carrier, actual = carrier;
+            EmbedBytes(BitPath::ByteLoop, data.data(), count, expected.data() + offset);
+            EmbedBytes(GetParam(), data.data(), count, actual.data() + offset);
+            ASSERT_EQ(actual, expected) << "offset " << offset << ", count " << count;
+            std::vector<uint8_t> back(count + 1, 0xAA);
+            ReadBytes(GetParam(), carrier.data() + offset, count, back.data());
+            for (size_t i = 0; i < count; ++i)
+                ASSERT_EQ(back[i], ReadByte(carrier.data() + offset + 8 * i)) << i;
+            EXPECT_EQ(back[count], 0xAA);
+        }
+    }
+}
+
+namespace kalmira::payload {
+void PrintTo(BitPath path, std::ostream *os) { *os << (path == BitPath::Bmi2 ? "Bmi2" : "Word"); }
+} // namespace kalmira::payload
+std::string PathName(const testing::TestParamInfo<BitPath> &info) {
+    return testing::PrintToString(info.param);
+}
+INSTANTIATE_TEST_SUITE_P(, BitPaths, testing::Values(BitPath::Word, BitPath::Bmi2),
+                         PathName);
+
 TEST(Capacity, BothFormulasAndTheirBoundaries) {
     EXPECT_EQ(MinCarrierForRun(1000), 8 * 1008 + 562);
     EXPECT_EQ(MinCarrierForDisplay(1000), 8626);
