@@ -10,7 +10,8 @@
 //
 // Journal layout (integers little-endian):
 //   header   "KALMJRN1", u32 version (1), u32 region count n,
-//            u64 device, u64 inode, i64 carrier size, i64 data bytes
+//            u64 device, u64 inode, i64 carrier size, i64 data bytes,
+//            u32 fingerprint bytes, u32 fingerprint CRC-32
 //   table    n x (i64 offset, i64 length)
 //   data     the original bytes of every region, in table order
 //   trailer  "KALMJEND", u64 journal length, u32 CRC-32, u32 Adler-32
@@ -18,6 +19,10 @@
 // The journal is written under a temporary name ("...kalmira-journal.XXXXXX"),
 // flushed and renamed, and the folder flushed: the final name only ever
 // holds a complete journal. The checksums catch a journal damaged later.
+// A journal belongs to the carrier of the same size and device/inode, or,
+// where inode numbers do not survive a remount (FAT on a removable stick), of
+// the same size and fingerprint: a checksum of up to 64 KiB of the bytes
+// outside every region, which the write never changes.
 #pragma once
 
 #include "platform/file_lock.h"

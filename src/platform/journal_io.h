@@ -15,7 +15,8 @@ namespace kalmira::platform::journal_io {
 inline constexpr const char *kJournalSuffix = ".kalmira-journal";
 inline constexpr std::size_t kBlock = 1 << 20;
 inline constexpr std::size_t kMaxRegions = 1 << 20;
-inline constexpr std::size_t kHeaderBytes = 48;
+inline constexpr std::size_t kHeaderBytes = 56;
+inline constexpr std::int64_t kFingerprintBudget = 64 * 1024;
 inline constexpr std::size_t kRegionBytes = 16;
 inline constexpr std::size_t kTrailerBytes = 24;
 
@@ -36,8 +37,14 @@ struct JournalHeader {
     std::uint64_t inode = 0;
     std::int64_t carrierSize = 0;
     std::int64_t dataBytes = 0;
+    std::uint32_t fingerprintBytes = 0; // how many untouched bytes were summed
+    std::uint32_t fingerprintCrc = 0;
     std::vector<JournalRegion> regions;
 };
+
+// CRC-32 of the first kFingerprintBudget carrier bytes outside every region,
+// which no journaled write changes. False when the carrier cannot be read.
+bool Fingerprint(int carrierFd, const JournalHeader &h, std::uint32_t &bytes, std::uint32_t &crc);
 
 std::string EncodeHeader(const JournalHeader &h);
 std::string EncodeTrailer(std::uint64_t journalLength, const Checksum &sum);

@@ -97,6 +97,8 @@ JournalError CarrierJournal::writeJournal(int carrierFd, const std::vector<Journ
     h.carrierSize = cst.st_size;
     h.regions = regions;
     for (const JournalRegion &r : regions) h.dataBytes += r.length;
+    if (!Fingerprint(carrierFd, h, h.fingerprintBytes, h.fingerprintCrc))
+        return JournalError::CarrierUnreadable;
 
     Checksum sum;
     std::string head = EncodeHeader(h);

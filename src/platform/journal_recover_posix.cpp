@@ -55,6 +55,8 @@ std::string EncodeHeader(const JournalHeader &h) {
     put(out, h.inode, 8);
     put(out, static_cast<std::uint64_t>(h.carrierSize), 8);
     put(out, static_cast<std::uint64_t>(h.dataBytes), 8);
+    put(out, h.fingerprintBytes, 4);
+    put(out, h.fingerprintCrc, 4);
     for (const JournalRegion &r : h.regions) {
         put(out, static_cast<std::uint64_t>(r.offset), 8);
         put(out, static_cast<std::uint64_t>(r.length), 8);
@@ -123,9 +125,45 @@ bool FlushFolder(const std::string &folder) {
     return d.fd >= 0 && ::fsync(d.fd) == 0;
 }
 
+bool Fingerprint(int carrierFd, const JournalHeader &h, std::uint32_t &bytes, std::uint32_t &crc) {
+    std::vector<JournalRegion> touched = h.regions;
+    std::sort(touched.begin(), touched.end(),
+              [](const JournalRegion &a, const JournalRegion &b) { return a.offset < b.offset; });
+    Checksum sum;
+    std::int64_t taken = 0, pos = 0;
+    std::vector<unsigned char> buf(static_cast<std::size_t>(kFingerprintBudget));
+    auto take = [&](std::int64_t end) { // the untouched bytes from pos up to end
+        auto n = std::min(end - pos, kFingerprintBudget - taken);
+        if (n <= 0) return true;
+        if (!ReadAt(carrierFd, buf.data(), static_cast<std::size_t>(n), pos)) return false;
+        sum.add(buf.data(), static_cast<std::size_t>(n));
+        taken += n;
+        return true;
+    };
+    for (const JournalRegion &r : touched) {
+        if (!take(r.offset)) return false;
+        pos = std::max(pos, r.offset + r.length);
+    }
+    if (!take(h.carrierSize)) return false;
+    bytes = static_cast<std::uint32_t>(taken);
+    crc = sum.crc;
+    return true;
+}
+
 namespace {
 
 enum class Check { Valid, Invalid, Unreadable };
+
+// The carrier the journal was written for (see journal.h).
+bool sameCarrier(int carrierFd, const struct stat &st, const JournalHeader &h) {
+    if (!S_ISREG(st.st_mode) || st.st_size != h.carrierSize) return false;
+    if (static_cast<std::uint64_t>(st.st_dev) == h.device &&
+        static_cast<std::uint64_t>(st.st_ino) == h.inode)
+        return true;
+    std::uint32_t bytes = 0, crc = 0;
+    return h.fingerprintBytes > 0 && Fingerprint(carrierFd, h, bytes, crc) &&
+           bytes == h.fingerprintBytes && crc == h.fingerprintCrc;
+}
 
 Check readHeader(int fd, std::int64_t total, JournalHeader &h, std::int64_t &dataStart) {
     unsigned char head[kHeaderBytes];
@@ -137,6 +175,8 @@ Check readHeader(int fd, std::int64_t total, JournalHeader &h, std::int64_t &dat
     h.inode = get(head + 24, 8);
     h.carrierSize = static_cast<std::int64_t>(get(head + 32, 8));
     h.dataBytes = static_cast<std::int64_t>(get(head + 40, 8));
+    h.fingerprintBytes = static_cast<std::uint32_t>(get(head + 48, 4));
+    h.fingerprintCrc = static_cast<std::uint32_t>(get(head + 52, 4));
     dataStart = static_cast<std::int64_t>(kHeaderBytes + count * kRegionBytes);
     if (count == 0 || count > kMaxRegions || h.carrierSize < 0 || h.dataBytes < 0 ||
         dataStart + static_cast<std::int64_t>(kTrailerBytes) > total ||
@@ -217,9 +257,7 @@ RecoverResult RollBackFrom(int journalFd, const std::string &carrierPath) {
     struct stat st{};
     if (carrier.fd < 0 && (errno == ENOENT || errno == ENOTDIR)) return RecoverResult::LeftAlone;
     if (carrier.fd < 0 || ::fstat(carrier.fd, &st) != 0) return RecoverResult::Failed;
-    if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_dev) != h.device ||
-        static_cast<std::uint64_t>(st.st_ino) != h.inode || st.st_size != h.carrierSize)
-        return RecoverResult::LeftAlone;
+    if (!sameCarrier(carrier.fd, st, h)) return RecoverResult::LeftAlone;
     if (!applyJournal(journalFd, carrier.fd, h, dataStart)) return RecoverResult::Failed;
     removeJournal(carrierPath); // the bytes are back; a stale journal would only repeat this
     return RecoverResult::RolledBack;

@@ -146,14 +146,24 @@ TEST(Journal, DamagedJournalIsDiscardedAndForeignOneLeftAlone) {
         EXPECT_TRUE(test::ReadAll(s.carrier) == s.newBytes);
     }
 
-    // The same journal beside a copy of the carrier: another inode.
-    const std::string copy = s.dir.file("kopie.bmp");
-    std::filesystem::copy_file(s.carrier, copy);
-    test::WriteAll(CarrierJournal::PathFor(copy), saved);
-    EXPECT_EQ(recoverNow(copy), RecoverResult::LeftAlone);
-    EXPECT_TRUE(std::filesystem::exists(CarrierJournal::PathFor(copy)));
-    EXPECT_EQ(CarrierJournal(copy).begin(s.regions), JournalError::JournalPresent);
-    EXPECT_TRUE(test::ReadAll(copy) == s.newBytes);
+    // Beside another file of the same size (another inode, other bytes).
+    const std::string other = s.dir.file("andere.bmp");
+    auto otherBytes = s.newBytes;
+    otherBytes[0] ^= 1;
+    test::WriteAll(other, otherBytes);
+    test::WriteAll(CarrierJournal::PathFor(other), saved);
+    EXPECT_EQ(recoverNow(other), RecoverResult::LeftAlone);
+    EXPECT_TRUE(std::filesystem::exists(CarrierJournal::PathFor(other)));
+    EXPECT_EQ(CarrierJournal(other).begin(s.regions), JournalError::JournalPresent);
+    EXPECT_TRUE(test::ReadAll(other) == otherBytes);
+
+    // The carrier under a new inode number, as FAT gives after a remount:
+    // recognised by the bytes the write never touches.
+    const std::string moved = s.dir.file("neu.bmp");
+    std::filesystem::copy_file(s.carrier, moved);
+    test::WriteAll(CarrierJournal::PathFor(moved), saved);
+    EXPECT_EQ(recoverNow(moved), RecoverResult::RolledBack);
+    EXPECT_TRUE(test::ReadAll(moved) == s.oldBytes);
 
     test::WriteAll(journal, saved);
     EXPECT_EQ(recoverNow(s.carrier), RecoverResult::RolledBack);
