@@ -61,4 +61,8 @@ bool FlushFolder(const std::string &folder);
 // carrier; removes the journal when done or when it is invalid.
 RecoverResult RollBackFrom(int journalFd, const std::string &carrierPath);
 
+// True when the journal beside the carrier has a sound header naming another
+// file (read without the checksums, so cheap under a shared lock).
+bool JournalOfAnotherFile(const std::string &carrierPath);
+
 } // namespace kalmira::platform::journal_io

@@ -263,6 +263,20 @@ RecoverResult RollBackFrom(int journalFd, const std::string &carrierPath) {
     return RecoverResult::RolledBack;
 }
 
+bool JournalOfAnotherFile(const std::string &carrierPath) {
+    Fd journal{::open(CarrierJournal::PathFor(carrierPath).c_str(),
+                      O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK)};
+    Fd carrier{::open(carrierPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
+    struct stat jst{}, cst{};
+    if (journal.fd < 0 || carrier.fd < 0 || ::fstat(journal.fd, &jst) != 0 ||
+        ::fstat(carrier.fd, &cst) != 0 || !S_ISREG(jst.st_mode))
+        return false;
+    JournalHeader h;
+    std::int64_t dataStart = 0;
+    return readHeader(journal.fd, jst.st_size, h, dataStart) == Check::Valid &&
+           !sameCarrier(carrier.fd, cst, h);
+}
+
 } // namespace journal_io
 
 namespace {
@@ -319,6 +333,8 @@ RecoverResult LockAndRecover(const std::string &carrierPath, FileLock::Kind kind
     struct stat st{};
     if (::lstat(CarrierJournal::PathFor(carrierPath).c_str(), &st) != 0)
         return RecoverResult::Nothing;
+    // Readers at once on a carrier beside a stranger's journal need no writer's lock.
+    if (JournalOfAnotherFile(carrierPath)) return RecoverResult::LeftAlone;
     // A reader met a journal: undo under an exclusive lock, then read shared.
     lock.release();
     RecoverResult res = LockAndRecover(carrierPath, FileLock::Kind::Exclusive, lock, wait);

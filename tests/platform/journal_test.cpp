@@ -153,6 +153,10 @@ TEST(Journal, DamagedJournalIsDiscardedAndForeignOneLeftAlone) {
     test::WriteAll(other, otherBytes);
     test::WriteAll(CarrierJournal::PathFor(other), saved);
     EXPECT_EQ(recoverNow(other), RecoverResult::LeftAlone);
+    FileLock reader;
+    EXPECT_EQ(LockAndRecover(other, FileLock::Kind::Shared, reader), RecoverResult::LeftAlone);
+    EXPECT_TRUE(reader.held());
+    reader.release();
     EXPECT_TRUE(std::filesystem::exists(CarrierJournal::PathFor(other)));
     EXPECT_EQ(CarrierJournal(other).begin(s.regions), JournalError::JournalPresent);
     EXPECT_TRUE(test::ReadAll(other) == otherBytes);
