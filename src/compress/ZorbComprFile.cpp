@@ -3,6 +3,8 @@
 #include "compress/zorbzlib.h"
 #include "platform/platform.h"
 
+#include <cstdio>
+
 namespace kalmira {
 
 namespace {
@@ -28,6 +30,7 @@ struct Library {
     platform::SharedLibrary lib;
     CompFileFn comp = nullptr;
     DecompFileFn decomp = nullptr;
+    CompFileLimitedFn compLimited = nullptr; // absent from older builds of the library
     std::string loadedFrom;
 
     bool ensure() {
@@ -35,10 +38,12 @@ struct Library {
         if (lib.isOpen() && loadedFrom == path) return comp && decomp;
         comp = nullptr;
         decomp = nullptr;
+        compLimited = nullptr;
         if (!lib.open(path)) return false;
         loadedFrom = path;
         comp = reinterpret_cast<CompFileFn>(lib.symbol("CompFile"));
         decomp = reinterpret_cast<DecompFileFn>(lib.symbol("DecompFile"));
+        compLimited = reinterpret_cast<CompFileLimitedFn>(lib.symbol("CompFileLimited"));
         return comp && decomp;
     }
 };
@@ -81,9 +86,19 @@ bool ZorbComprFile::checkPaths() {
 
 void ZorbComprFile::Compress() {
     if (!checkPaths()) return;
-    status_ = widen(library().comp(platform::NativeFilePath(OutputFile).c_str(),
-                                   platform::NativeFilePath(InputFile).c_str(), Level,
-                                   &progressCallback));
+    const std::string out = platform::NativeFilePath(OutputFile);
+    const std::string in = platform::NativeFilePath(InputFile);
+    Library &l = library();
+    if (MaxOutput >= 0 && l.compLimited) {
+        status_ = widen(l.compLimited(out.c_str(), in.c_str(), Level, &progressCallback, MaxOutput));
+        return;
+    }
+    status_ = widen(l.comp(out.c_str(), in.c_str(), Level, &progressCallback));
+    // An older library without the limit: the same verdict, only later.
+    if (status_ == zorb::kOk && MaxOutput >= 0 && platform::FileSize(OutputFile) > MaxOutput) {
+        std::remove(out.c_str());
+        status_ = kTooLarge;
+    }
 }
 
 void ZorbComprFile::Decompress() {

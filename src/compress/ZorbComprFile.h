@@ -28,10 +28,14 @@ public:
     static constexpr int32_t kEmptyOutput = -1501;
     static constexpr int32_t kEmptyInput = -1500;
     static constexpr int32_t kLibraryMissing = -1502;
+    // Compress stopped: the output would have exceeded MaxOutput (no output file).
+    static constexpr int32_t kTooLarge = -208;
 
     std::string InputFile;
     std::string OutputFile;
     int32_t Level = 6;
+    // Largest acceptable compressed size in bytes; negative: no limit.
+    std::int64_t MaxOutput = -1;
 
     int32_t ResultStatus() const { return status_; }
 

@@ -43,14 +43,20 @@ int32_t finish(File &dest, const char *destPath, int32_t rc) {
     return rc;
 }
 
-} // namespace
+// Deflate turns at most 258 input bytes into one length/distance pair of at
+// least two bits, so no output is shorter than a 1032nd of the input.
+constexpr long long kMaxDeflateRatio = 1032;
 
-ZORB_EXPORT int32_t CompFile(const char *dest, const char *src, int32_t level,
-                             ZorbProgress progress) {
+int32_t compress(const char *dest, const char *src, int32_t level, ZorbProgress progress,
+                 long long maxOutput) {
     if (!dest || !src) return zorb::kInternal;
     File in{std::fopen(src, "rb")};
     if (!in.f) return zorb::kSourceNotOpened;
     if (level < -1 || level > 9) return zorb::kBadLevel;
+    if (maxOutput >= 0 && sizeOf(in.f) / kMaxDeflateRatio > maxOutput) {
+        std::remove(dest);
+        return zorb::kOutputTooLarge;
+    }
     File out{std::fopen(dest, "wb")};
     if (!out.f) return zorb::kDestNotOpened;
 
@@ -58,7 +64,7 @@ ZORB_EXPORT int32_t CompFile(const char *dest, const char *src, int32_t level,
     if (deflateInit(&zs, level) != Z_OK) return finish(out, dest, zorb::kInternal);
     std::vector<unsigned char> inBuf(kChunk), outBuf(kChunk);
     const long long total = sizeOf(in.f);
-    long long done = 0;
+    long long done = 0, written = 0;
     int last = -1;
     report(progress, last, 0);
     int32_t rc = zorb::kOk;
@@ -75,6 +81,8 @@ ZORB_EXPORT int32_t CompFile(const char *dest, const char *src, int32_t level,
             zs.avail_out = static_cast<uInt>(kChunk);
             deflate(&zs, flush);
             size_t have = kChunk - zs.avail_out;
+            written += static_cast<long long>(have);
+            if (maxOutput >= 0 && written > maxOutput) { rc = zorb::kOutputTooLarge; break; }
             if (std::fwrite(outBuf.data(), 1, have, out.f) != have) { rc = zorb::kWriteError; break; }
         } while (zs.avail_out == 0);
         if (rc != zorb::kOk) break;
@@ -84,6 +92,18 @@ ZORB_EXPORT int32_t CompFile(const char *dest, const char *src, int32_t level,
     rc = finish(out, dest, rc);
     if (rc == zorb::kOk) report(progress, last, 100);
     return rc;
+}
+
+} // namespace
+
+ZORB_EXPORT int32_t CompFile(const char *dest, const char *src, int32_t level,
+                             ZorbProgress progress) {
+    return compress(dest, src, level, progress, -1);
+}
+
+ZORB_EXPORT int32_t CompFileLimited(const char *dest, const char *src, int32_t level,
+                                    ZorbProgress progress, int64_t maxOutput) {
+    return compress(dest, src, level, progress, maxOutput < 0 ? -1 : maxOutput);
 }
 
 ZORB_EXPORT int32_t DecompFile(const char *dest, const char *src, ZorbProgress progress) {

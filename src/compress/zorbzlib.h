@@ -12,6 +12,13 @@ typedef int32_t (*ZorbProgress)(int32_t percent);
 typedef int32_t (*CompFileFn)(const char *dest, const char *src, int32_t level,
                               ZorbProgress progress);
 typedef int32_t (*DecompFileFn)(const char *dest, const char *src, ZorbProgress progress);
+
+// CompFile that gives up with kOutputTooLarge (and no destination) as soon as
+// the compressed output would exceed maxOutput bytes; maxOutput < 0: no limit.
+// A third function keeps the two above exactly as they were: the progress
+// callback sees only a percentage of the input, never the output size.
+typedef int32_t (*CompFileLimitedFn)(const char *dest, const char *src, int32_t level,
+                                     ZorbProgress progress, int64_t maxOutput);
 }
 
 namespace zorb {
@@ -24,4 +31,5 @@ constexpr int32_t kCorruptData = -204;
 constexpr int32_t kTruncatedData = -205;
 constexpr int32_t kBadLevel = -206;
 constexpr int32_t kInternal = -207;
+constexpr int32_t kOutputTooLarge = -208;
 } // namespace zorb

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <sys/resource.h>
 
 using namespace kalmira;
@@ -121,4 +122,34 @@ TEST(ZorbComprFile, FreshComponentAndMissingLibrary) {
     EXPECT_NE(run(true, dir.file("in"), dir.file("z")), 0);
     ZorbComprFile::SetLibraryPathOverride("");
     EXPECT_EQ(run(true, dir.file("in"), dir.file("z")), 0);
+}
+
+TEST(ZorbComprFile, StopsOnceTheOutputExceedsTheLimit) {
+    test::TempDir dir;
+    auto limited = [&](const std::string &in, std::int64_t max) {
+        ZorbComprFile z;
+        z.InputFile = in;
+        z.OutputFile = dir.file("z");
+        z.MaxOutput = max;
+        z.Compress();
+        return z.ResultStatus();
+    };
+    // Zeros come close to deflate's best ratio; the early refusal must not bite.
+    const std::string zeros = dir.file("zeros");
+    test::WriteAll(zeros, std::string());
+    std::filesystem::resize_file(zeros, 20 << 20);
+    ASSERT_EQ(run(true, zeros, dir.file("z")), 0);
+    const auto exact = static_cast<std::int64_t>(platform::FileSize(dir.file("z")));
+    EXPECT_EQ(limited(zeros, exact), 0);
+    EXPECT_EQ(limited(zeros, exact - 1), ZorbComprFile::kTooLarge);
+    EXPECT_FALSE(platform::FileExists(dir.file("z")));
+
+    test::WriteAll(dir.file("random"), test::RandomBytes(4 << 20));
+    EXPECT_EQ(limited(dir.file("random"), 64 * 1024), ZorbComprFile::kTooLarge);
+    EXPECT_FALSE(platform::FileExists(dir.file("z")));
+    // 10 GB that no deflate stream could fit into 1 MB: refused unread.
+    const std::string huge = dir.file("huge");
+    test::WriteAll(huge, std::string());
+    std::filesystem::resize_file(huge, 10LL << 30);
+    EXPECT_EQ(limited(huge, 1 << 20), ZorbComprFile::kTooLarge);
 }
