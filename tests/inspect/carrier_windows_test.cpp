@@ -153,8 +153,8 @@ private slots:
         QVERIFY(v && v->isVisible() && v->windowTitle() == caption);
         QCOMPARE(v->PBox_Fore->size(), QSize(30, 20));
 
-        // Closing releases the window; an unreadable picture opens none.
-        v->close();
+        // Escape closes and releases the window; an unreadable picture opens none.
+        QTest::keyClick(v, Qt::Key_Escape);
         QVERIFY(!e.window<FrmAnzeige>("frmAnzeige"));
         QVERIFY(!ShowViewer(e.t.services, e.file("kaputt.bmp", {'B', 'M', 0}), caption));
         QVERIFY(!e.window<FrmAnzeige>("frmAnzeige"));
@@ -187,12 +187,27 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(button.text(), QString("Play wav"), 3000);
         QVERIFY(!e.t.sound.playing);
 
-        // A file without a readable length does not keep the stop caption.
-        auto noRate = MakeWav(100);
-        noRate[28] = noRate[29] = noRate[30] = noRate[31] = 0;
-        path = e.file("ohne.wav", noRate);
+        // Formats the player cannot play are refused with the reason.
+        path = e.file("tief.wav", MakeWav(600, 2, 44100, 24));
         button.click();
-        QVERIFY(button.text() == "Play wav" && e.t.sound.played.size() == 3);
+        QVERIFY(button.text() == "Play wav" && e.t.sound.played.size() == 2);
+        QVERIFY(QString::fromStdString(Said(e.t)).startsWith(
+            "KalmiraB-Nachricht: Dieses WAV-Format kann nicht abgespielt werden (Unkomprimiert (PCM), 24 Bit, Stereo)."));
+
+        // A start that fails is said, and the next file plays all the same.
+        path = e.file("kurz.wav", MakeWav(176400 / 20));
+        struct Refusing : test::FakeSound {
+            bool play(const QString &) override { return false; }
+        } refusing;
+        e.t.services.sound = &refusing;
+        button.click();
+        QVERIFY(button.text() == "Play wav" && Said(e.t) == "KalmiraB-Nachricht: " + std::string(kCannotPlayText));
+        e.t.services.sound = &e.t.sound;
+        button.click();
+        QCOMPARE(button.text(), QString("Stop"));
+        // A sound that stops on its own (a late decoding error) gives the caption back.
+        e.t.sound.playing = false;
+        QTRY_COMPARE_WITH_TIMEOUT(button.text(), QString("Play wav"), 2000);
     }
 
     void secondButtonTakesOverAndNoOutputIsSaid() {

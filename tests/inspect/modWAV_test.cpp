@@ -42,13 +42,16 @@ struct WavFile {
 
 TEST(WavChunks, ChunkWalkInFileOrder) {
     using Ids = std::vector<std::string>;
-    Bytes odd = WithChunkAfterFmt(MakeWav(8), "odd ", {1, 2, 3});
-    odd.insert(odd.begin() + 36 + 8 + 3, 0); // a pad byte would be taken as the next id's start
+    const Bytes bare = WithChunkAfterFmt(MakeWav(8), "odd ", {1, 2, 3});
+    Bytes padded = bare;
+    padded.insert(padded.begin() + 36 + 8 + 3, 0);
     Bytes huge = MakeWav(16);
     Put32(huge, 40, 0x7FFFFFFF); // jumps past the end
     const std::pair<Bytes, Ids> cases[] = {
         {WithChunkAfterFmt(MakeWav(100), "LIST", Bytes(26, 'x')), {"fmt ", "LIST", "data"}},
-        {odd, {"fmt ", "odd ", " dat"}},
+        // An odd size is followed by a pad byte; writers that leave it out are read too.
+        {padded, {"fmt ", "odd ", "data"}},
+        {bare, {"fmt ", "odd ", "data"}},
         {WithChunkAfterFmt(MakeWav(4), std::string("a\x01\x1f\x7f", 4), {}), {"fmt ", "a  \x7f", "data"}},
         {huge, {"fmt ", "data"}},
     };
@@ -62,7 +65,6 @@ TEST(WavChunks, ChunkWalkInFileOrder) {
     Bytes wav = MakeWav(10);
     wav[8] = 'X';
     WavFile(wav).read(WavRead::NotRiffWave);
-    WavFile(Bytes{'R', 'I', 'F', 'F'}).read(WavRead::NotRiffWave);
     WavChunks c;
     EXPECT_EQ(ReadWavChunks("/nonexistent/x.wav", c), WavRead::CannotOpen);
 }
@@ -92,15 +94,35 @@ TEST(WavTexts, TagNamesChannelsAndFileNames) {
 
 TEST(WavSeconds, DataBytesOverBytesPerSecond) {
     EXPECT_DOUBLE_EQ(WavSeconds(WavFile(MakeWav(176400 / 2)).path), 0.5);
-    EXPECT_DOUBLE_EQ(WavSeconds(WavFile(MakeWav(8000, 1, 8000, 8)).path), 1.0);
     // A data size beyond the file's end counts only the bytes present.
     Bytes cut = MakeWav(4000, 1, 8000, 8);
     Put32(cut, 40, 1000000);
     EXPECT_DOUBLE_EQ(WavSeconds(WavFile(cut).path), 0.5);
+    // A padded odd chunk before "data" keeps the playing time known.
+    Bytes padded = WithChunkAfterFmt(MakeWav(8000, 1, 8000, 8), "odd ", {7});
+    padded.insert(padded.begin() + 36 + 8 + 1, 0);
+    EXPECT_DOUBLE_EQ(WavSeconds(WavFile(padded).path), 1.0);
     Bytes noRate = MakeWav(100);
     Put32(noRate, 28, 0);
     EXPECT_EQ(WavSeconds(WavFile(noRate).path), -1);
     EXPECT_EQ(WavSeconds("/nonexistent.wav"), -1);
+}
+
+TEST(WavPlayback, OnlyPcmOfEightOrSixteenBitsPlays) {
+    auto status = [](const Bytes &wav) { return CheckPlayback(WavFile(wav).path).status; };
+    EXPECT_EQ(status(MakeWav(1000, 1, 8000, 8)), WavPlayback::Playable);
+    EXPECT_DOUBLE_EQ(CheckPlayback(WavFile(MakeWav(88200)).path).seconds, 0.5);
+    Bytes bits24 = MakeWav(600, 2, 44100, 24);
+    EXPECT_EQ(status(bits24), WavPlayback::UnsupportedFormat);
+    Bytes extensible = MakeWav(400);
+    extensible[20] = 0xFE, extensible[21] = 0xFF;
+    Bytes alaw = MakeWav(400, 1, 8000, 8);
+    alaw[20] = 6;
+    Bytes adpcm = MakeWav(400, 1, 8000, 4);
+    adpcm[20] = 2;
+    for (const Bytes &wav : {extensible, alaw, adpcm}) EXPECT_EQ(status(wav), WavPlayback::UnsupportedFormat);
+    EXPECT_EQ(status(MakeWav(0)), WavPlayback::NoSound);
+    EXPECT_EQ(CheckPlayback("/nonexistent.wav").status, WavPlayback::NotWav);
 }
 
 TEST(ExternalPlayer, OnlyForBigFilesWhenThePlayerExists) {
