@@ -163,6 +163,9 @@ FrmConvert::FrmConvert(Services &services, QWidget *parent) : QWidget(parent, Qt
     for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         child->move(child->pos() + QPoint((wide - kDesignWidth) / 2, 0));
     setFixedWidth(wide);
+    // The path and the line under it use the whole width.
+    Label2->setGeometry(12, Label2->y(), wide - 24, Label2->height());
+    Line1->setGeometry(8, Line1->y(), wide - 16, Line1->height());
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect g = screen->availableGeometry();
         move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);

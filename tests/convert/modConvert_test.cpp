@@ -1,3 +1,4 @@
+#include "convert/image_memory.h"
 #include "convert/modConvert.h"
 #include "convert/wmf_render.h"
 #include "hide/payload.h"
@@ -170,6 +171,12 @@ TEST(SaveBitmap, PaletteDepthsWriteTheirTable) {
         if (depth <= 8) EXPECT_EQ(Rgb(img, 2, 0), 0xFFFFFFu) << depth;
         else EXPECT_EQ(Rgb(img, 0, 1), depth == 16 ? 0xF8u : 0xFFu) << depth; // 5 bits in 16
     }
+}
+
+TEST(ImageMemory, LimitFollowsTheMachinesMemory) {
+    constexpr std::uint64_t GB = 1ull << 30;
+    const std::pair<std::uint64_t, int> cases[] = {{0, 256}, {GB, 256}, {4 * GB, 1024}, {64 * GB, 4096}};
+    for (auto [memory, mb] : cases) EXPECT_EQ(ImageMemoryLimitMb(memory), mb) << memory;
 }
 
 TEST(SaveBitmap, RefusesAndReportsFailures) {

@@ -102,6 +102,10 @@ private slots:
         ShowImageInfo(e.t.services, e.file("tief.bmp", deep));
         QCOMPARE(e.t.messages.last(), std::string("ÜberlaufFehler"));
         QCOMPARE(e.t.messages.shown.size(), size_t(2));
+        // A long path does not widen the window past a 1366-pixel screen.
+        const QString longPath = e.file((std::string(200, 'n') + ".bmp").c_str(), MakeBmp(2, 2));
+        ShowImageInfo(e.t.services, longPath);
+        QVERIFY(w->lblFileName->text() == longPath && w->minimumSizeHint().width() < 1366);
         w->Command2->click();
         QVERIFY(!e.window<Form1>("Form1"));
     }

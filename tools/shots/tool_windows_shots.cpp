@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cstdio>
+
 using namespace kalmira;
 
 int main(int argc, char **argv) {
@@ -32,6 +34,9 @@ int main(int argc, char **argv) {
         w->show();
         for (int i = 0; i < 5; ++i) app.processEvents();
         w->grab().save(out + "/" + name + ".png");
+        // Room on a 1366 x 768 screen under a title bar and a panel.
+        const bool fits = w->width() <= 1366 && w->height() <= 768 - 70;
+        std::printf("%-16s %4d x %-4d %s\n", name, w->width(), w->height(), fits ? "" : "TOO LARGE for 1366x768");
         w->hide();
     };
     for (Program p : {Program::B, Program::A}) {
