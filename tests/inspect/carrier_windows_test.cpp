@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QImageReader>
 #include <QtTest>
 
 using namespace kalmira;
@@ -161,7 +162,13 @@ private slots:
         QTest::keyClick(v, Qt::Key_Escape);
         QVERIFY(!e.window<FrmAnzeige>("frmAnzeige"));
         QVERIFY(!ShowViewer(e.t.services, e.file("kaputt.bmp", {'B', 'M', 0}), caption));
-        QVERIFY(!e.window<FrmAnzeige>("frmAnzeige"));
+        QVERIFY(!e.window<FrmAnzeige>("frmAnzeige") && e.t.messages.shown.empty());
+        // One beyond the readers' memory limit says so.
+        const int limit = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(1);
+        QVERIFY(!ShowViewer(e.t.services, e.file("gross.bmp", MakeBmp(1000, 600)), caption));
+        QImageReader::setAllocationLimit(limit);
+        QVERIFY(e.t.messages.contains("Das Bild ist zu groß, um es in Originalgröße anzuzeigen: 1000 x 600 Pixel"));
     }
 
     void playButtonSwitchesCaptions() {
