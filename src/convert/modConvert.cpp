@@ -1,5 +1,6 @@
 #include "convert/modConvert.h"
 
+#include "convert/image_memory.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -347,6 +348,7 @@ std::int32_t save_bitmap(const Picture &picture, int depth, const std::string &p
 
 ConvertStatus ConvertImageToBmp(const std::string &imagePath, const std::string &bmpPath,
                                 bool optimised, PixelSize *writtenSize) {
+    ApplyImageMemoryLimit(); // the command-line tool has no windows to set it
     auto picture = LoadPicture(imagePath);
     if (!picture) return ConvertStatus::CannotDecode;
     if (optimised && !elim_padbytes(*picture, imagePath)) return ConvertStatus::CannotDecode;

@@ -87,7 +87,8 @@ enum class ConvertStatus {
 };
 
 // Converts IMAGE into a 24-bit BMP at `bmpPath`, resized to the optimised
-// size first when `optimised`; shows no messages. `writtenSize` receives the
+// size first when `optimised`; shows no messages. Applies the image memory
+// limit first, for programs that have no start window to do it. `writtenSize` receives the
 // size of the BMP that was written.
 ConvertStatus ConvertImageToBmp(const std::string &imagePath, const std::string &bmpPath,
                                 bool optimised, PixelSize *writtenSize = nullptr);
