@@ -22,9 +22,12 @@ QtSoundPlayer::~QtSoundPlayer() { delete effect_.data(); }
 
 bool QtSoundPlayer::play(const QString &wavPath) {
     if (!QCoreApplication::instance() || !available()) return false;
-    // A fresh effect for every sound: one that met an error keeps failing
-    // for every later file.
-    delete effect_.data();
+    // A fresh effect for every sound, so that nothing of an earlier file (a
+    // failed decode, a sound still playing) carries over to the next one.
+    if (effect_) {
+        effect_->stop();
+        effect_->deleteLater();
+    }
     failed_ = false;
     effect_ = new QSoundEffect(QCoreApplication::instance());
     QSoundEffect *effect = effect_;
