@@ -158,19 +158,23 @@ FrmConvert::FrmConvert(Services &services, QWidget *parent) : QWidget(parent, Qt
     connect(Command4, &QPushButton::clicked, this, [this] { info(); });
     connect(Command5, &QPushButton::clicked, this, [this] { close(); });
 
-    // Wide enough for the caption, the controls centred in the extra room.
-    const int wide = std::max(kDesignWidth, CaptionFitWidth(windowTitle()));
-    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        child->move(child->pos() + QPoint((wide - kDesignWidth) / 2, 0));
-    setFixedWidth(wide);
-    // The path and the line under it use the whole width.
-    Label2->setGeometry(12, Label2->y(), wide - 24, Label2->height());
-    Line1->setGeometry(8, Line1->y(), wide - 16, Line1->height());
+    widenForCaption();
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect g = screen->availableGeometry();
         move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
     }
     conv_dir = WithSeparator(Q(platform::ProgramFolder()));
+}
+
+void FrmConvert::widenForCaption() {
+    // The controls keep their places, centred in the extra room; the path
+    // and the line under it use the whole width.
+    const int wide = std::max(kDesignWidth, CaptionFitWidth(windowTitle()));
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->move(child->pos() + QPoint((wide - kDesignWidth) / 2, 0));
+    setFixedWidth(wide);
+    Label2->setGeometry(12, Label2->y(), wide - 24, Label2->height());
+    Line1->setGeometry(8, Line1->y(), wide - 16, Line1->height());
 }
 
 std::uint32_t FrmConvert::backColour(const QPushButton *button) {

@@ -9,6 +9,8 @@
 #include "shell/registry.h"
 #include "shell/services.h"
 
+#include <QLocale>
+
 namespace kalmira::inspect {
 
 void RegisterWindows(Services &services) {
@@ -58,8 +60,8 @@ bool ShowViewer(Services &services, const QString &bmpPath, const QString &capti
                           "brauchen %3 MB Arbeitsspeicher, erlaubt sind %4 MB.")
                       .arg(big->width)
                       .arg(big->height)
-                      .arg(big->neededMb)
-                      .arg(big->limitMb)));
+                      .arg(QLocale().toString(static_cast<qlonglong>(big->neededMb)))
+                      .arg(QLocale().toString(static_cast<qlonglong>(big->limitMb)))));
         return false;
     }
     w->setWindowTitle(caption);
