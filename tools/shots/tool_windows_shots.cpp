@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QImageReader>
 #include <QPushButton>
 #include <QTimer>
 
@@ -48,6 +49,17 @@ int main(int argc, char **argv) {
     }
     convert::FrmConvert conv(t.services);
     shot(&conv, "frmConvert");
+    // With a picture, and with one beyond the image memory limit.
+    t.dialogs.openAnswers.push_back(QString::fromStdString(dir.file("bild.bmp")));
+    conv.Command1->click();
+    shot(&conv, "frmConvert_loaded");
+    const int limit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(1);
+    test::WriteAll(dir.file("riesig.bmp"), test::MakeBmp(1000, 600));
+    t.dialogs.openAnswers.push_back(QString::fromStdString(dir.file("riesig.bmp")));
+    conv.Command1->click();
+    QImageReader::setAllocationLimit(limit);
+    shot(&conv, "frmConvert_too_large");
     shredder::FrmWipe wipe(t.services);
     shot(&wipe, "frmWipe");
     shredder::FrmShredderInfo wipeInfo(t.services);
