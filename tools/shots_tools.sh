@@ -6,5 +6,5 @@ build=${1:-build}
 out=${2:-$build/screenshots}
 mkdir -p "$out"
 cmake --build "$build" --target tool_windows_shots >/dev/null
-XDG_RUNTIME_DIR="$(mktemp -d)" xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bin/tool_windows_shots" "$out"
+XDG_RUNTIME_DIR="$(mktemp -d)" xvfb-run -a -s "-screen 0 1366x768x24" "$build/bin/tool_windows_shots" "$out"
 echo "tool windows: $out/frm*.png, $out/Form1.png"

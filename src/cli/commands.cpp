@@ -486,6 +486,10 @@ int Wipe(const Options &o) {
     case shredder::WipeResult::NotDeleted:
         Complain("Die Datei " + path + " wurde überschrieben, konnte aber nicht gelöscht werden!");
         break;
+    case shredder::WipeResult::IsLink:
+        Complain("Die Datei " + path + " ist eine Verknüpfung (symbolischer Link); Verknüpfungen "
+                 "werden nicht zerstört. Es wurde nichts verändert.");
+        break;
     case shredder::WipeResult::OpenFailed:
         Complain("Die Datei " + path +
                  " kann nicht geöffnet werden. Sie wird wahrscheinlich von einer anderen "

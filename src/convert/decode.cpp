@@ -5,8 +5,6 @@
 
 #include "platform/platform.h"
 
-#include <QBuffer>
-#include <QByteArray>
 #include <QImage>
 #include <QImageReader>
 
@@ -31,9 +29,13 @@ Picture FromRaster(WmfRaster &&r) {
     return Picture{r.width, r.height, std::move(r.pixels)};
 }
 
-// Transparent parts are drawn over white, as on an empty picture box.
-Picture FromImage(const QImage &decoded) {
-    const QImage img = decoded.convertToFormat(QImage::Format_ARGB32);
+// Transparent parts are drawn over white, as on an empty picture box. Taken
+// by value so that the decoded image is freed here: a camera picture must not
+// stay in memory twice.
+Picture FromImage(QImage img) {
+    if (img.format() != QImage::Format_RGB32 && img.format() != QImage::Format_ARGB32)
+        img = img.convertToFormat(img.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    const bool alpha = img.format() == QImage::Format_ARGB32;
     Picture p{img.width(), img.height(), {}};
     p.pixels.resize(static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height));
     auto *out = p.pixels.data();
@@ -41,7 +43,11 @@ Picture FromImage(const QImage &decoded) {
         const auto *row = reinterpret_cast<const QRgb *>(img.constScanLine(y));
         for (int x = 0; x < p.width; ++x) {
             const QRgb c = row[x];
-            const int a = qAlpha(c);
+            const int a = alpha ? qAlpha(c) : 255;
+            if (a == 255) {
+                *out++ = c & 0xFFFFFFu;
+                continue;
+            }
             auto mix = [a](int v) { return static_cast<std::uint32_t>((v * a + 255 * (255 - a) + 127) / 255); };
             *out++ = (mix(qRed(c)) << 16) | (mix(qGreen(c)) << 8) | mix(qBlue(c));
         }
@@ -49,41 +55,54 @@ Picture FromImage(const QImage &decoded) {
     return p;
 }
 
-std::optional<Picture> Decode(const std::vector<std::uint8_t> &bytes) {
-    if (LooksLikeWmf(bytes)) {
-        WmfRaster r = RenderWmf(bytes);
-        if (r.pixels.empty()) return std::nullopt;
-        return FromRaster(std::move(r));
-    }
-    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char *>(bytes.data()),
-                                              static_cast<qsizetype>(bytes.size()));
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
+// The first bytes, enough to tell a metafile; nullopt when unreadable.
+std::optional<std::vector<std::uint8_t>> ReadHead(const std::string &path) {
+    std::ifstream in(platform::NativeFilePath(path), std::ios::binary);
+    if (!in) return std::nullopt;
+    std::vector<std::uint8_t> head(32);
+    in.read(reinterpret_cast<char *>(head.data()), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    if (head.empty()) return std::nullopt;
+    return head;
+}
+
+// Raster formats straight from the file: no copy of the file in memory.
+std::optional<Picture> DecodeRaster(const std::string &path) {
+    QImageReader reader(QString::fromStdString(path));
     reader.setDecideFormatFromContent(true);
     QImage img = reader.read();
     if (img.isNull() || img.width() < 1 || img.height() < 1) return std::nullopt;
-    return FromImage(img);
+    return FromImage(std::move(img));
+}
+
+std::optional<Picture> RenderMetafile(const std::string &path, int width = 0, int height = 0) {
+    auto bytes = ReadFile(path);
+    if (!bytes) return std::nullopt;
+    WmfRaster r = RenderWmf(*bytes, width, height);
+    if (r.pixels.empty()) return std::nullopt;
+    return FromRaster(std::move(r));
 }
 
 } // namespace
 
 std::optional<Picture> LoadPicture(const std::string &path) {
-    auto bytes = ReadFile(path);
-    if (!bytes || bytes->empty()) return std::nullopt;
-    return Decode(*bytes);
+    auto head = ReadHead(path);
+    if (!head) return std::nullopt;
+    return LooksLikeWmf(*head) ? RenderMetafile(path) : DecodeRaster(path);
+}
+
+std::optional<bool> IsMetafile(const std::string &path) {
+    auto head = ReadHead(path);
+    if (!head) return std::nullopt;
+    return LooksLikeWmf(*head);
 }
 
 std::optional<Picture> LoadPictureStretched(const std::string &path, int width, int height) {
     if (width < 1 || height < 1) return std::nullopt;
-    auto bytes = ReadFile(path);
-    if (!bytes || bytes->empty()) return std::nullopt;
-    if (LooksLikeWmf(*bytes)) {
-        WmfRaster r = RenderWmf(*bytes, width, height);
-        if (r.pixels.empty()) return std::nullopt;
-        return FromRaster(std::move(r));
-    }
-    auto p = Decode(*bytes);
+    auto head = ReadHead(path);
+    if (!head) return std::nullopt;
+    if (LooksLikeWmf(*head)) return RenderMetafile(path, width, height);
+    auto p = DecodeRaster(path);
     if (!p) return std::nullopt;
     if (p->width == width && p->height == height) return p;
     return ScaleSmooth(*p, width, height);

@@ -1,5 +1,6 @@
 #include "convert/frmConvert.h"
 
+#include "convert/image_memory.h"
 #include "platform/platform.h"
 #include "shell/qt_services.h"
 #include "shell/registry.h"
@@ -7,8 +8,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
@@ -20,6 +23,16 @@ namespace {
 // The check mark of the on/off box (the symbol font's character 252 there).
 const QString kCheckMark = QString(QChar(0x2714));
 constexpr int kPreviewTwips = 2355;
+constexpr int kDesignWidth = 430;
+
+// Window managers draw the caption in a bold font of their own, often larger
+// than the application's, beside the icon and three buttons: a fixed window
+// narrower than that shows the caption cut off.
+int CaptionFitWidth(const QString &caption) {
+    QFont font = QApplication::font();
+    font.setBold(true);
+    return QFontMetrics(font).horizontalAdvance(caption) * 5 / 4 + 160;
+}
 
 QString WithSeparator(QString folder) {
     const QChar sep = QLatin1Char(platform::PathSeparator());
@@ -34,6 +47,19 @@ QImage ToImage(const Picture &p) {
         for (int x = 0; x < p.width; ++x) row[x] = 0xFF000000u | p.at(x, y);
     }
     return img;
+}
+
+// What the path label says when a picture cannot be loaded: a picture that
+// is merely too large for the memory says so, with its size.
+QString CannotShowText(const std::string &path) {
+    const auto big = TooLargeToDecode(path);
+    if (!big) return "Bild kann nicht angezeigt werden!";
+    return QString("Bild ist zu groß für den Arbeitsspeicher: %1 x %2 Pixel brauchen %3 MB, "
+                   "erlaubt sind %4 MB.")
+        .arg(big->width)
+        .arg(big->height)
+        .arg(QLocale().toString(static_cast<qlonglong>(big->neededMb)))
+        .arg(QLocale().toString(static_cast<qlonglong>(big->limitMb)));
 }
 
 // Restores the normal cursor on every way out of a handler.
@@ -51,7 +77,7 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent *event) {
 FrmConvert::FrmConvert(Services &services, QWidget *parent) : QWidget(parent, Qt::Window), s_(services) {
     setObjectName("frmConvert");
     setWindowTitle("JPG,GIF,WMF,RLE,BMP(<24) -> nach 24  Bit TrueColor BMP");
-    setFixedSize(430, 290);
+    setFixedSize(kDesignWidth, 290);
     setMouseTracking(true);
 
     auto label = [this](const char *name, const QString &text, QRect geometry) {
@@ -132,11 +158,23 @@ FrmConvert::FrmConvert(Services &services, QWidget *parent) : QWidget(parent, Qt
     connect(Command4, &QPushButton::clicked, this, [this] { info(); });
     connect(Command5, &QPushButton::clicked, this, [this] { close(); });
 
+    widenForCaption();
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect g = screen->availableGeometry();
         move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
     }
     conv_dir = WithSeparator(Q(platform::ProgramFolder()));
+}
+
+void FrmConvert::widenForCaption() {
+    // The controls keep their places, centred in the extra room; the path
+    // and the line under it use the whole width.
+    const int wide = std::max(kDesignWidth, CaptionFitWidth(windowTitle()));
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->move(child->pos() + QPoint((wide - kDesignWidth) / 2, 0));
+    setFixedWidth(wide);
+    Label2->setGeometry(12, Label2->y(), wide - 24, Label2->height());
+    Line1->setGeometry(8, Line1->y(), wide - 16, Line1->height());
 }
 
 std::uint32_t FrmConvert::backColour(const QPushButton *button) {
@@ -213,11 +251,12 @@ void FrmConvert::loadAndPreview() {
     Anzeige1->setScaledContents(false);
 
     const std::string path = S(Label2->text());
+    picture1_ = Picture{}; // the old picture must not share the memory with the new one
     auto shown = LoadPicture(path);
     if (!shown) {
         // Nothing of an earlier picture may be written under this one's name.
         clearPicture();
-        Label2->setText("Bild kann nicht angezeigt werden!");
+        Label2->setText(CannotShowText(path));
         return;
     }
 
@@ -235,7 +274,10 @@ void FrmConvert::loadAndPreview() {
     w = std::max(w, 1);
     h = std::max(h, 1);
     Anzeige1->setScaledContents(true);
-    Anzeige1->setPixmap(QPixmap::fromImage(ToImage(*shown)));
+    // A large picture is shrunk before it becomes a pixmap: a full-size copy
+    // of a camera picture would only be scaled down on screen anyway.
+    const bool large = static_cast<std::int64_t>(shown->width) * shown->height > 4LL * w * h;
+    Anzeige1->setPixmap(QPixmap::fromImage(ToImage(large ? ScaleSmooth(*shown, w, h) : *shown)));
     Anzeige1->resize(w, h);
     Anzeige1->move((Picture2->width() - w) / 2 - TwipsToPixels(20),
                    (Picture2->height() - h) / 2 - TwipsToPixels(20));
@@ -244,7 +286,7 @@ void FrmConvert::loadAndPreview() {
     picture1_ = std::move(*shown);
     if (opt_convert == 1 && !elim_padbytes(picture1_, path)) {
         clearPicture();
-        Label2->setText("Bild kann nicht angezeigt werden!");
+        Label2->setText(CannotShowText(path));
         return;
     }
     Picture1->resize(picture1_.width, picture1_.height);

@@ -55,6 +55,7 @@ private:
     void convert();         // Command2
     void info();            // Command4
     void clearPicture();
+    void widenForCaption();
     // One button lit (or none for nullptr), the others in their normal colour.
     void hover(QPushButton *over);
     void setBackColour(QPushButton *button, std::uint32_t colour);

@@ -1,5 +1,6 @@
 #include "convert/modConvert.h"
 
+#include "convert/image_memory.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -24,9 +26,18 @@ PixelSize OptimisedSize(int width, int height) {
 
 bool elim_padbytes(Picture &picture, const std::string &file) {
     const PixelSize target = OptimisedSize(picture.width, picture.height);
-    auto redrawn = LoadPictureStretched(file, target.width, target.height);
-    if (!redrawn) return false;
-    picture = std::move(*redrawn);
+    const std::optional<bool> metafile = IsMetafile(file);
+    if (!metafile) return false;
+    if (*metafile) {
+        auto redrawn = LoadPictureStretched(file, target.width, target.height);
+        if (!redrawn) return false;
+        picture = std::move(*redrawn);
+        return true;
+    }
+    // Decoding a raster file again gives the same pixels: stretching the ones
+    // in memory spares a second copy of a large picture.
+    if (target != PixelSize{picture.width, picture.height})
+        picture = ScaleSmooth(picture, target.width, target.height);
     return true;
 }
 
@@ -71,10 +82,14 @@ Picture ScaleSmooth(const Picture &source, int width, int height) {
     if (source.empty() || width < 1 || height < 1) return out;
     const Taps tx = MakeTaps(source.width, width), ty = MakeTaps(source.height, height);
 
-    // Horizontal pass into floats (3 channels), then vertical.
-    std::vector<float> mid(static_cast<std::size_t>(source.height) * width * 3);
-    for (int y = 0; y < source.height; ++y) {
-        float *m = &mid[static_cast<std::size_t>(y) * width * 3];
+    // Horizontal pass into floats (3 channels), then vertical. Only the band
+    // of source rows that the current output row needs is kept, so a large
+    // picture is never held a second time as floats.
+    std::deque<std::vector<float>> band;
+    int bandFirst = 0;
+    auto horizontal = [&](int y) {
+        std::vector<float> row(static_cast<std::size_t>(width) * 3);
+        float *m = row.data();
         for (int x = 0; x < width; ++x, m += 3) {
             float r = 0, g = 0, b = 0;
             for (std::size_t k = 0; k < tx.weights[x].size(); ++k) {
@@ -86,13 +101,19 @@ Picture ScaleSmooth(const Picture &source, int width, int height) {
             }
             m[0] = r, m[1] = g, m[2] = b;
         }
-    }
+        return row;
+    };
     out.pixels.resize(static_cast<std::size_t>(width) * height);
     for (int y = 0; y < height; ++y) {
+        const int first = ty.first[y], last = first + static_cast<int>(ty.weights[y].size()) - 1;
+        while (!band.empty() && bandFirst < first) band.pop_front(), ++bandFirst;
+        if (band.empty()) bandFirst = first;
+        while (bandFirst + static_cast<int>(band.size()) <= last)
+            band.push_back(horizontal(bandFirst + static_cast<int>(band.size())));
         for (int x = 0; x < width; ++x) {
             float r = 0, g = 0, b = 0;
             for (std::size_t k = 0; k < ty.weights[y].size(); ++k) {
-                const float *m = &mid[(static_cast<std::size_t>(ty.first[y] + k) * width + x) * 3];
+                const float *m = &band[static_cast<std::size_t>(first - bandFirst) + k][static_cast<std::size_t>(x) * 3];
                 const float w = ty.weights[y][k];
                 r += w * m[0], g += w * m[1], b += w * m[2];
             }
@@ -209,9 +230,6 @@ std::vector<std::uint8_t> PixelRows(const Picture &p, int depth, const std::vect
     return out;
 }
 
-std::string ErrorText(int err) {
-    return err ? std::string(std::strerror(err)) : std::string("Schreibfehler");
-}
 
 // Writes the bytes to a fresh file beside `path` and moves it over `path`,
 // so that a failure leaves any older file of that name as it was.
@@ -252,7 +270,7 @@ bool WriteReplacing(const std::string &path, const std::vector<std::uint8_t> &pa
     }
     fs::rename(temp, target, ec);
     if (ec) {
-        error = ec.message();
+        error = ErrorText(ec.value());
         fs::remove(temp, ec);
         return false;
     }
@@ -260,6 +278,26 @@ bool WriteReplacing(const std::string &path, const std::vector<std::uint8_t> &pa
 }
 
 } // namespace
+
+std::string ErrorText(int err) {
+    switch (err) {
+    case 0: return "Schreibfehler";
+    case EACCES:
+    case EPERM: return "Zugriff verweigert: Für diesen Ordner fehlt die Schreibberechtigung.";
+    case EROFS: return "Der Datenträger ist schreibgeschützt.";
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return "Auf dem Datenträger ist nicht genügend Speicherplatz frei.";
+    case ENOENT:
+    case ENOTDIR: return "Der Ordner wurde nicht gefunden.";
+    case EISDIR: return "Unter diesem Namen besteht bereits ein Ordner.";
+    case EFBIG: return "Die Datei wäre zu groß.";
+    case ENAMETOOLONG: return "Der Dateiname ist zu lang.";
+    default: return std::string("Systemfehler ") + std::to_string(err) + ": " + std::strerror(err);
+    }
+}
 
 std::int32_t save_bitmap(const Picture &picture, int depth, const std::string &path,
                          Messages *messages, const std::string &title,
@@ -310,6 +348,7 @@ std::int32_t save_bitmap(const Picture &picture, int depth, const std::string &p
 
 ConvertStatus ConvertImageToBmp(const std::string &imagePath, const std::string &bmpPath,
                                 bool optimised, PixelSize *writtenSize) {
+    ApplyImageMemoryLimit(); // the command-line tool has no windows to set it
     auto picture = LoadPicture(imagePath);
     if (!picture) return ConvertStatus::CannotDecode;
     if (optimised && !elim_padbytes(*picture, imagePath)) return ConvertStatus::CannotDecode;

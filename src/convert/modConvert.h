@@ -29,6 +29,10 @@ struct Picture {
 // A metafile is rendered at the size it gives itself (96 dpi).
 std::optional<Picture> LoadPicture(const std::string &path);
 
+// Whether the file is a metafile (drawn anew at any size); nullopt when the
+// file cannot be read.
+std::optional<bool> IsMetafile(const std::string &path);
+
 // Decodes the file drawn stretched (smoothly) to width x height; a metafile
 // is rendered directly at that size.
 std::optional<Picture> LoadPictureStretched(const std::string &path, int width, int height);
@@ -43,9 +47,9 @@ struct PixelSize {
 // r == 3 grows both sides by 1, otherwise both shrink by r.
 PixelSize OptimisedSize(int width, int height);
 
-// Replaces `picture` by the picture of `file` drawn again, stretched to the
-// optimised size of `picture`. False (picture unchanged) when `file` cannot
-// be decoded any more.
+// Stretches `picture` to its optimised size; a metafile `file` is drawn
+// again at that size. False (picture unchanged) when `file` cannot be read
+// any more.
 bool elim_padbytes(Picture &picture, const std::string &file);
 
 // Area-averaging resize to width x height (both >= 1).
@@ -71,6 +75,11 @@ std::int32_t save_bitmap(const Picture &picture, int depth, const std::string &p
                          Messages *messages, const std::string &title,
                          const std::vector<std::uint32_t> *palette = nullptr);
 
+// The reason a write failed, from the system's error number: German texts
+// for the common reasons (permission, disk full, missing folder, ...), the
+// system's own text after the number otherwise.
+std::string ErrorText(int err);
+
 enum class ConvertStatus {
     Ok,
     CannotDecode, // the image could not be read as a picture
@@ -78,7 +87,8 @@ enum class ConvertStatus {
 };
 
 // Converts IMAGE into a 24-bit BMP at `bmpPath`, resized to the optimised
-// size first when `optimised`; shows no messages. `writtenSize` receives the
+// size first when `optimised`; shows no messages. Applies the image memory
+// limit first, for programs that have no start window to do it. `writtenSize` receives the
 // size of the BMP that was written.
 ConvertStatus ConvertImageToBmp(const std::string &imagePath, const std::string &bmpPath,
                                 bool optimised, PixelSize *writtenSize = nullptr);

@@ -217,7 +217,7 @@ const char *const kHelpA[] = {
     "    komprimierte Botschaft. Ist sie zu klein, weist das Programm darauf hin.",
     "  - \"Show\" und \"Play\" zeigen das ausgewählte Bild in Originalgröße bzw. spielen die",
     "    Sounddatei ab; \"BMP-Info\" und \"WAV-Info\" zeigen Angaben zur Containerdatei.",
-    "  - Die Schaltfläche \"Botschaft in BMP o. WAV-Datei verstecken\" startet den Vorgang.",
+    "  - Die Schaltfläche \"Botschaft  in BMP o. WAV-Datei verstecken\" startet den Vorgang.",
     "    Ist die Verschlüsselung eingeschaltet, fragt das Programm zuvor nach dem Passwort.",
     "    Eine aus einer Textdatei geladene Botschaft wird unter dem Namen der Textdatei",
     "    versteckt, eine eingegebene unter dem Namen \"Botschaft.txt\".",

@@ -23,7 +23,7 @@ Form1::Form1(Services &services, QWidget *parent) : QWidget(parent), s_(services
     auto *inner = new QVBoxLayout(Shape1);
     lblFileName = new QLabel(Shape1);
     lblFileName->setObjectName("lblFileName");
-    lblFileName->setWordWrap(true);
+    MakePathLabel(lblFileName);
     inner->addWidget(lblFileName);
     for (QLabel *&l : lblInfo) {
         l = new QLabel(Shape1);

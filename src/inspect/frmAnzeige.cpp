@@ -4,6 +4,7 @@
 #include "shell/registry.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QImageReader>
 #include <QPainter>
 #include <QPointer>
@@ -61,15 +62,12 @@ bool FrmAnzeige::loadPicture(const QString &path) {
     static bool busy = false;
     if (busy) return false;
     busy = true;
-    // Carriers are often bigger than the reader's default allowance.
-    const int limit = QImageReader::allocationLimit();
-    QImageReader::setAllocationLimit(std::max(limit, 2048));
+    // The readers' allowance is set at program start from the machine's memory.
     QPointer<FrmAnzeige> self(this);
     auto reading = std::async(std::launch::async, [path] { return QImageReader(path).read(); });
     while (reading.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready)
         s_.pump->processEvents();
     QImage picture = reading.get();
-    QImageReader::setAllocationLimit(limit);
     busy = false;
     if (!self || picture.isNull()) return false;
     setPicture(picture);
@@ -117,6 +115,14 @@ void FrmAnzeige::layoutViewer() {
         PBox_Fore->move((vw - fw) / 2, (vh - fh) / 2);
     else
         PBox_Fore->move(-HScroll1->value(), -VScroll1->value());
+}
+
+void FrmAnzeige::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void FrmAnzeige::closeEvent(QCloseEvent *event) {

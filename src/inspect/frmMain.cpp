@@ -27,6 +27,12 @@ void CentreOnScreen(QWidget *w) {
     }
 }
 
+void MakePathLabel(QLabel *label) {
+    label->setWordWrap(true);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    label->setMinimumWidth(200);
+}
+
 FrmMain::FrmMain(Services &services, QWidget *parent) : QWidget(parent), s_(services) {
     setObjectName("frmMain");
     setWindowTitle("WavInfo");
@@ -54,6 +60,7 @@ FrmMain::FrmMain(Services &services, QWidget *parent) : QWidget(parent), s_(serv
     Label6->hide();
 
     lblFileName = value("lblFileName");
+    MakePathLabel(lblFileName);
     lblFileSize = value("lblFileSize");
     lblCompression = value("lblCompression");
     lblChannels = value("lblChannels");

@@ -1,5 +1,6 @@
 #include "inspect/modWAV.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -41,6 +42,24 @@ WavFormat ParseFormat(const std::uint8_t *r) {
     return f;
 }
 
+// A chunk id as writers make it: four printable ASCII characters.
+bool PlausibleId(std::ifstream &in, std::int64_t offset) {
+    std::uint8_t id[4];
+    ReadAt(in, offset, id, sizeof id);
+    for (std::uint8_t c : id)
+        if (c < 0x20 || c > 0x7E) return false;
+    return true;
+}
+
+// Where the chunk after one of `size` data bytes at `pos` starts. RIFF pads
+// odd-sized chunks with one byte; some writers leave it out, so the pad is
+// skipped unless only the unpadded position holds a plausible id.
+std::int64_t NextChunk(std::ifstream &in, std::int64_t pos, std::int32_t size) {
+    const std::int64_t bare = pos + 8 + static_cast<std::int64_t>(size);
+    if (size % 2 == 0) return bare;
+    return !PlausibleId(in, bare + 1) && PlausibleId(in, bare) ? bare : bare + 1;
+}
+
 struct Walk {
     WavChunks chunks;
     std::int64_t dataBytes = -1; // of the last "data" chunk, clipped to the file
@@ -73,7 +92,7 @@ WavRead WalkFile(const std::string &path, Walk &walk) {
         }
         walk.chunks.ids.push_back(id);
         if (size < 0) break;
-        pos += 8 + static_cast<std::int64_t>(size);
+        pos = NextChunk(in, pos, size);
     }
     return WavRead::Ok;
 }
@@ -146,6 +165,30 @@ double WavSeconds(const std::string &path) {
         walk.chunks.format.bytesPerSec <= 0)
         return -1;
     return static_cast<double>(walk.dataBytes) / walk.chunks.format.bytesPerSec;
+}
+
+WavPlayback CheckPlayback(const std::string &path) {
+    Walk walk;
+    WavPlayback p;
+    if (WalkFile(path, walk) != WavRead::Ok || !walk.chunks.hasFormat) {
+        p.status = WavPlayback::NotWav;
+        return p;
+    }
+    p.format = walk.chunks.format;
+    const WavFormat &f = p.format;
+    const bool pcm = f.formatTag == 1 && (f.bitsPerSample == 8 || f.bitsPerSample == 16) &&
+                     (f.channels == 1 || f.channels == 2) && f.sampleRate > 0 &&
+                     f.blockAlign == f.channels * f.bitsPerSample / 8 &&
+                     f.bytesPerSec == f.sampleRate * f.blockAlign;
+    if (!pcm) {
+        p.status = WavPlayback::UnsupportedFormat;
+    } else if (walk.dataBytes < f.blockAlign) {
+        p.status = WavPlayback::NoSound;
+    } else {
+        p.status = WavPlayback::Playable;
+        p.seconds = static_cast<double>(walk.dataBytes) / f.bytesPerSec;
+    }
+    return p;
 }
 
 std::string ExternalPlayerFor(const std::string &windir, const std::string &wavPath) {

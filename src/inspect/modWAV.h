@@ -34,8 +34,9 @@ std::string IdText(const std::uint8_t *id4);
 // "RIFF" at 0 and "WAVE" at 8 of the 12-byte header.
 bool IsRiffWave(const std::uint8_t *header12);
 
-// Walks the chunks from offset 12: the next chunk starts right after the
-// size bytes of data (no pad byte after odd sizes). A negative size ends the
+// Walks the chunks from offset 12: the next chunk starts after the size
+// bytes of data and, for an odd size, the pad byte (unless the file plainly
+// leaves the pad byte out). A negative size ends the
 // walk, so hostile sizes can neither loop nor run backwards; a header or
 // format record cut off by the file's end reads as zeros there. The walk
 // also ends after kMaxWavChunks chunks: a file of empty chunks would
@@ -55,6 +56,16 @@ std::string Nurdatei(const std::string &path);
 // holds them) divided by the format's bytes per second; -1 when the file is
 // no readable WAV or either value is missing.
 double WavSeconds(const std::string &path);
+
+// Whether the player inside the program can play the file: uncompressed
+// 8- or 16-bit PCM, mono or stereo, with sound data. Anything else (24 bit,
+// A-law, ADPCM, extensible headers) would decode to silence or fail late.
+struct WavPlayback {
+    enum Status { Playable, NotWav, UnsupportedFormat, NoSound } status = NotWav;
+    WavFormat format;   // as read, for the message
+    double seconds = 0; // playing time when playable
+};
+WavPlayback CheckPlayback(const std::string &path);
 
 // The big-file rule of the play buttons: with `windir` naming a folder that
 // holds "mplayer.exe" and a carrier longer than 2,000,000 bytes, the program

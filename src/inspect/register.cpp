@@ -1,5 +1,6 @@
 #include "inspect/register.h"
 
+#include "convert/image_memory.h"
 #include "inspect/Form1.h"
 #include "inspect/frmAnzeige.h"
 #include "inspect/frmMain.h"
@@ -7,6 +8,8 @@
 #include "shell/qt_services.h"
 #include "shell/registry.h"
 #include "shell/services.h"
+
+#include <QLocale>
 
 namespace kalmira::inspect {
 
@@ -48,6 +51,17 @@ bool ShowViewer(Services &services, const QString &bmpPath, const QString &capti
     if (!w) return false;
     if (!w->loadPicture(bmpPath)) {
         if (!wasOpen) services.registry->unload("frmAnzeige");
+        // Only a picture too large for the memory is worth a word: a broken
+        // one has already been refused when it was chosen.
+        if (const auto big = convert::TooLargeToDecode(S(bmpPath)))
+            services.messages->show(
+                Icon::Information, S(services.programName() + "-Nachricht"),
+                S(QString("Das Bild ist zu groß, um es in Originalgröße anzuzeigen: %1 x %2 Pixel "
+                          "brauchen %3 MB Arbeitsspeicher, erlaubt sind %4 MB.")
+                      .arg(big->width)
+                      .arg(big->height)
+                      .arg(QLocale().toString(static_cast<qlonglong>(big->neededMb)))
+                      .arg(QLocale().toString(static_cast<qlonglong>(big->limitMb)))));
         return false;
     }
     w->setWindowTitle(caption);

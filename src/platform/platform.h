@@ -63,6 +63,9 @@ std::string SharedLibraryFileName(const std::string &baseName);
 // Seconds from an arbitrary fixed point; never goes backwards.
 double MonotonicSeconds();
 
+// Bytes of main memory the machine has; 0 when the system does not say.
+std::uint64_t PhysicalMemoryBytes();
+
 // The ANSI code page (Windows-1252). Characters it cannot represent become '?'.
 std::string AnsiFromUtf8(std::string_view utf8);
 std::string Utf8FromAnsi(std::string_view ansi);

@@ -162,6 +162,12 @@ double MonotonicSeconds() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+std::uint64_t PhysicalMemoryBytes() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return 0;
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+}
+
 SharedLibrary::~SharedLibrary() { close(); }
 
 bool SharedLibrary::open(const std::string &path) {

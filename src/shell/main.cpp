@@ -1,4 +1,5 @@
 // Entry point of KalmiraA and KalmiraB; the same code, KALMIRA_PROGRAM_A picks.
+#include "convert/image_memory.h"
 #include "convert/register.h"
 #include "crypto/register.h"
 #include "extract/register.h"
@@ -30,6 +31,8 @@ int main(int argc, char **argv) {
     if (qtGerman.load("qtbase_de", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtGerman);
     kalmira::Services &services = kalmira::DefaultServices(program);
+    // Camera pictures exceed the image readers' default allowance.
+    kalmira::convert::ApplyImageMemoryLimit();
 
     // The programs take everything after the program name as one argument.
     QStringList args = QApplication::arguments();

@@ -55,11 +55,16 @@ bool Thumbnail(Services &s, QWidget *window, const QString &path, const char *sh
     view->setScaledContents(false);
 
     QImageReader reader(path);
-    QImage img = reader.read();
+    const QSize size = reader.size();
+    // More pixels than the readers may take (set at program start from the
+    // machine's memory) is a matter of memory, not of a broken file.
+    const bool tooManyPixels = size.isValid() && QImageReader::allocationLimit() > 0 &&
+                               qint64(size.width()) * size.height() * 4 > qint64(QImageReader::allocationLimit()) << 20;
+    QImage img = tooManyPixels ? QImage() : reader.read();
     if (img.isNull()) {
         // A readable header with a failed decode means the pixels did not fit.
-        bool shortOfMemory = reader.size().isValid() && reader.error() != QImageReader::InvalidDataError
-                             && reader.error() != QImageReader::UnsupportedFormatError;
+        bool shortOfMemory = tooManyPixels || (size.isValid() && reader.error() != QImageReader::InvalidDataError
+                                               && reader.error() != QImageReader::UnsupportedFormatError);
         if (shortOfMemory) {
             s.messages->show(Icon::Information, "KalmiraB - Info", shortOfMemoryText);
             return true;

@@ -5,6 +5,7 @@
 #include "shell/registry.h"
 #include "shell/window_helpers.h"
 #include "shredder/frmShredderInfo.h"
+#include "shredder/modDestroyFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -164,6 +165,10 @@ void FrmWipe::destroyFile() {
     const QString path = Fname->text();
     if (path.isEmpty()) return;
     const std::string p = S(path);
+    if (is_link(p)) {
+        refuseLink(path);
+        return;
+    }
     // Only what a plain directory search lists: hidden files and folders are not offered.
     const int attrs = platform::GetFileAttributes(p);
     if (!platform::IsRegularFile(p) || attrs == -1 || (attrs & platform::AttrHidden)) {
@@ -196,6 +201,11 @@ void FrmWipe::wipe(const QString &sFileName) {
     WindowObserver observer(*this, s_);
     const WipeResult result = shredder::wipe(S(sFileName), method(), observer);
     running_ = false;
+    if (result == WipeResult::IsLink) {
+        setEnabled(true);
+        refuseLink(sFileName);
+        return;
+    }
     if (result == WipeResult::OpenFailed) {
         setEnabled(true);
         resetDisplay();
@@ -218,6 +228,14 @@ void FrmWipe::wipe(const QString &sFileName) {
         Label3->show();
     }
     setEnabled(true);
+}
+
+void FrmWipe::refuseLink(const QString &path) {
+    s_.messages->show(Icon::Exclamation, kMessageTitle,
+                      S("Die Datei " + path +
+                        " ist eine Verknüpfung (symbolischer Link). Verknüpfungen werden nicht "
+                        "zerstört; es wurde nichts verändert. Wählen Sie die Datei aus, auf die "
+                        "die Verknüpfung zeigt."));
 }
 
 void FrmWipe::closeEvent(QCloseEvent *event) {

@@ -61,6 +61,7 @@ protected:
 
 private:
     void resetDisplay();
+    void refuseLink(const QString &path);
     void choose();
     void destroyFile();
     void unload();

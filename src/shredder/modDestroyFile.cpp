@@ -12,6 +12,11 @@ namespace fs = std::filesystem;
 
 bool file_exists(const std::string &path) { return platform::IsRegularFile(path); }
 
+bool is_link(const std::string &path) {
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(fs::path(platform::NativeFilePath(path)), ec));
+}
+
 bool is_plain_file(const std::string &path) {
     const int attrs = platform::GetFileAttributes(path);
     return attrs != -1 && (attrs & platform::AttrReadOnly) == 0;

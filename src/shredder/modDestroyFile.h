@@ -9,6 +9,9 @@ namespace kalmira::shredder {
 // A regular file under this path, hidden ones included.
 bool file_exists(const std::string &path);
 
+// The path itself is a symbolic link (to whatever, or dangling).
+bool is_link(const std::string &path);
+
 // Attributes leave the file free to be truncated. On POSIX only the missing
 // write permission counts: a leading dot is part of the name and cannot be
 // cleared, nor does it stand in the way.

@@ -53,6 +53,7 @@ bool writePass(const std::string &path, int pass, Method method, std::uint8_t pa
 } // namespace
 
 WipeResult wipe(const std::string &path, Method method, WipeObserver &observer) {
+    if (is_link(path)) return WipeResult::IsLink;
     std::int64_t runningBlock = 0;
     int percent = 0;
     if (method == Method::Normal) {

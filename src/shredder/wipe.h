@@ -38,10 +38,13 @@ enum class WipeResult {
     Destroyed,   // no file under the path any more
     NotDeleted,  // overwritten, but still there (truncation, rename or delete failed)
     OpenFailed,  // could not be opened, written or flushed; later passes skipped
+    IsLink,      // a symbolic link: left alone, and so is its target
 };
 
 // Overwrites the file with the method's passes, then runs wipe_total and
-// judges by whether a file is still found under the path.
+// judges by whether a file is still found under the path. A symbolic link is
+// refused untouched: overwriting would empty the target, and deleting would
+// remove only the link, leaving the emptied target behind.
 WipeResult wipe(const std::string &path, Method method, WipeObserver &observer);
 
 // Makes the attributes plain, truncates, renames and deletes. Each step runs

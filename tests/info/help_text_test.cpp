@@ -147,7 +147,7 @@ TEST(HelpText, BindingNumbersAndCaptions) {
         {kA, 1, {"\"Least Significant Bit\"", "8-mal", "24 Bit", "8 Bit", "\"CONVERT\"", "KalmiraB"}},
         {kA, 2, {"64 KB", "32 KB", "8-mal", "256 Bit", "16 Zeichen", "AES-256", "RC4", "( >> )",
                  "\"Text vor dem Verstecken zusätzlich verschlüsseln?\"", "\"BMP-Containerdatei im Anzeigefeld darstellen\"",
-                 "\"Eine Kopie der ContainerDatei erzeugen\""}},
+                 "\"Eine Kopie der ContainerDatei erzeugen\"", "\"Botschaft  in BMP o. WAV-Datei verstecken\""}},
         {kA, 3, {"\"Extrahieren\"", "\"Show\"", "\"Play\"", "( >> )"}},
         {kA, 5, {"\"Shredder\""}},
         {kA, -1, {"( > )", "ShowExtrakt", "9.999.999"}}, // no file extraction, no single-arrow button

@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QImageReader>
 #include <QtTest>
 
 using namespace kalmira;
@@ -102,6 +103,10 @@ private slots:
         ShowImageInfo(e.t.services, e.file("tief.bmp", deep));
         QCOMPARE(e.t.messages.last(), std::string("ÜberlaufFehler"));
         QCOMPARE(e.t.messages.shown.size(), size_t(2));
+        // A long path does not widen the window past a 1366-pixel screen.
+        const QString longPath = e.file((std::string(200, 'n') + ".bmp").c_str(), MakeBmp(2, 2));
+        ShowImageInfo(e.t.services, longPath);
+        QVERIFY(w->lblFileName->text() == longPath && w->minimumSizeHint().width() < 1366);
         w->Command2->click();
         QVERIFY(!e.window<Form1>("Form1"));
     }
@@ -153,11 +158,17 @@ private slots:
         QVERIFY(v && v->isVisible() && v->windowTitle() == caption);
         QCOMPARE(v->PBox_Fore->size(), QSize(30, 20));
 
-        // Closing releases the window; an unreadable picture opens none.
-        v->close();
+        // Escape closes and releases the window; an unreadable picture opens none.
+        QTest::keyClick(v, Qt::Key_Escape);
         QVERIFY(!e.window<FrmAnzeige>("frmAnzeige"));
         QVERIFY(!ShowViewer(e.t.services, e.file("kaputt.bmp", {'B', 'M', 0}), caption));
-        QVERIFY(!e.window<FrmAnzeige>("frmAnzeige"));
+        QVERIFY(!e.window<FrmAnzeige>("frmAnzeige") && e.t.messages.shown.empty());
+        // One beyond the readers' memory limit says so.
+        const int limit = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(1);
+        QVERIFY(!ShowViewer(e.t.services, e.file("gross.bmp", MakeBmp(1000, 600)), caption));
+        QImageReader::setAllocationLimit(limit);
+        QVERIFY(e.t.messages.contains("Das Bild ist zu groß, um es in Originalgröße anzuzeigen: 1000 x 600 Pixel"));
     }
 
     void playButtonSwitchesCaptions() {
@@ -187,12 +198,27 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(button.text(), QString("Play wav"), 3000);
         QVERIFY(!e.t.sound.playing);
 
-        // A file without a readable length does not keep the stop caption.
-        auto noRate = MakeWav(100);
-        noRate[28] = noRate[29] = noRate[30] = noRate[31] = 0;
-        path = e.file("ohne.wav", noRate);
+        // Formats the player cannot play are refused with the reason.
+        path = e.file("tief.wav", MakeWav(600, 2, 44100, 24));
         button.click();
-        QVERIFY(button.text() == "Play wav" && e.t.sound.played.size() == 3);
+        QVERIFY(button.text() == "Play wav" && e.t.sound.played.size() == 2);
+        QVERIFY(QString::fromStdString(Said(e.t)).startsWith(
+            "KalmiraB-Nachricht: Dieses WAV-Format kann nicht abgespielt werden (Unkomprimiert (PCM), 24 Bit, Stereo)."));
+
+        // A start that fails is said, and the next file plays all the same.
+        path = e.file("kurz.wav", MakeWav(176400 / 20));
+        struct Refusing : test::FakeSound {
+            bool play(const QString &) override { return false; }
+        } refusing;
+        e.t.services.sound = &refusing;
+        button.click();
+        QVERIFY(button.text() == "Play wav" && Said(e.t) == "KalmiraB-Nachricht: " + std::string(kCannotPlayText));
+        e.t.services.sound = &e.t.sound;
+        button.click();
+        QCOMPARE(button.text(), QString("Stop"));
+        // A sound that stops on its own (a late decoding error) gives the caption back.
+        e.t.sound.playing = false;
+        QTRY_COMPARE_WITH_TIMEOUT(button.text(), QString("Play wav"), 2000);
     }
 
     void secondButtonTakesOverAndNoOutputIsSaid() {

@@ -4,6 +4,7 @@
 
 #include "fakes_ui.h"
 
+#include <QImageReader>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -127,6 +128,14 @@ private slots:
         QVERIFY(!Flags().carrierUsable);
         QCOMPARE(t.messages.shown.back().title, std::string("KalmiraB - Info"));
         QCOMPARE(t.messages.shown.back().icon, Icon::Critical);
+
+        // Beyond the readers' memory limit the picture is still a usable carrier.
+        const int limit = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(1);
+        test::WriteAll(dir.file("gross.bmp"), test::MakeBmp(1000, 600));
+        ShowBmpThumbnail(t.services, &w, QString::fromStdString(dir.file("gross.bmp")));
+        QImageReader::setAllocationLimit(limit);
+        QVERIFY(Flags().carrierUsable && t.messages.contains("Zu wenig Speicher!"));
     }
 };
 

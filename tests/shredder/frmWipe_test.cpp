@@ -132,6 +132,19 @@ private slots:
         e.t.messages.answers = {Answer::Yes, Answer::Yes};
         w->Command2->click();
         QVERIFY(!platform::FileExists(e.path));
+
+        // A symbolic link is refused before any question; link and target stay whole.
+        w->Command4->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const std::string target = e.dir.file("ziel.txt");
+        test::WriteAll(target, std::string("geheim"));
+        std::filesystem::create_symlink(target, e.dir.file("link.txt"));
+        w = e.open("link.txt", -1);
+        const std::size_t before = e.t.messages.shown.size();
+        w->Command2->click();
+        QCOMPARE(e.t.messages.shown.size(), before + 1);
+        QVERIFY(e.t.messages.contains("ist eine Verknüpfung (symbolischer Link)"));
+        QVERIFY(test::ReadAll(target).size() == 6 && std::filesystem::is_symlink(e.path));
     }
 
     void fileThatCannotBeRenamedIsReported() {

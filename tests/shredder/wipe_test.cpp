@@ -134,6 +134,17 @@ TEST(RenameAndKill, NeverOverwritesAnExistingDelFile) {
     EXPECT_TRUE(!rename_and_kill(path, t) && platform::FileExists(path));
 }
 
+TEST(Wipe, SymbolicLinkIsRefusedUntouched) {
+    test::TempDir dir;
+    const std::string target = dir.file("ziel.txt"), link = dir.file("link.txt");
+    test::WriteAll(target, std::string("geheim"));
+    fs::create_symlink(target, link);
+    Recorder r;
+    EXPECT_EQ(wipe(link, Method::Intensiv, r), WipeResult::IsLink);
+    EXPECT_EQ(test::ReadAll(target).size(), 6u);
+    EXPECT_TRUE(fs::is_symlink(link) && r.passes.empty());
+}
+
 // Runs as an unprivileged user: root could rename in a read-only folder.
 TEST(Wipe, FileInReadOnlyFolderIsReportedNotDeleted) {
     test::TempDir dir;

@@ -14,8 +14,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QImageReader>
 #include <QPushButton>
 #include <QTimer>
+
+#include <cstdio>
 
 using namespace kalmira;
 
@@ -32,6 +35,9 @@ int main(int argc, char **argv) {
         w->show();
         for (int i = 0; i < 5; ++i) app.processEvents();
         w->grab().save(out + "/" + name + ".png");
+        // Room on a 1366 x 768 screen under a title bar and a panel.
+        const bool fits = w->width() <= 1366 && w->height() <= 768 - 70;
+        std::printf("%-16s %4d x %-4d %s\n", name, w->width(), w->height(), fits ? "" : "TOO LARGE for 1366x768");
         w->hide();
     };
     for (Program p : {Program::B, Program::A}) {
@@ -43,6 +49,17 @@ int main(int argc, char **argv) {
     }
     convert::FrmConvert conv(t.services);
     shot(&conv, "frmConvert");
+    // With a picture, and with one beyond the image memory limit.
+    t.dialogs.openAnswers.push_back(QString::fromStdString(dir.file("bild.bmp")));
+    conv.Command1->click();
+    shot(&conv, "frmConvert_loaded");
+    const int limit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(1);
+    test::WriteAll(dir.file("riesig.bmp"), test::MakeBmp(1000, 600));
+    t.dialogs.openAnswers.push_back(QString::fromStdString(dir.file("riesig.bmp")));
+    conv.Command1->click();
+    QImageReader::setAllocationLimit(limit);
+    shot(&conv, "frmConvert_too_large");
     shredder::FrmWipe wipe(t.services);
     shot(&wipe, "frmWipe");
     shredder::FrmShredderInfo wipeInfo(t.services);
