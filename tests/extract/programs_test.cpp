@@ -5,7 +5,7 @@
 #include "extract/frmEx.h"
 #include "extract/register.h"
 #include "fakes_ui.h"
-#include "hide/frmV.h"
+#include "hide/frmV_message.h"
 #include "hide/register.h"
 #include "platform/platform.h"
 #include "shell/frmStart.h"
@@ -98,7 +98,7 @@ private slots:
             const std::string carrier = p.dir.file("bild.bmp");
             test::WriteAll(carrier, test::MakeBmp(200, 200));
             const QString message = "Grüße aus Köln,\r\nwir treffen uns um 12 Uhr.\r\nÄÖÜ ß €";
-            p.v->Text2->setPlainText(message);
+            qobject_cast<hide::FrmVMessage *>(p.v)->Text2->setPlainText(message);
             p.t.dialogs.openAnswers = {QS(carrier)};
             p.v->Befehl2->click();
             p.v->Check1->setChecked(cipher >= 0);
