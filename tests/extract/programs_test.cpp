@@ -2,7 +2,7 @@
 // with its button, extract through frmEx.
 #include "carriers.h"
 #include "crypto/register.h"
-#include "extract/frmEx.h"
+#include "extract/frmEx_message.h"
 #include "extract/register.h"
 #include "fakes_ui.h"
 #include "hide/frmV_message.h"
@@ -105,7 +105,7 @@ private slots:
             if (cipher >= 0) p.v->optCrypt[cipher]->setChecked(true);
             p.v->Befehl1->click();
 
-            extract::FrmEx *e = p.switchToExtract();
+            auto *e = qobject_cast<extract::FrmExMessage *>(p.switchToExtract());
             QVERIFY(e);
             p.t.dialogs.openAnswers = {QS(carrier)};
             e->Command1->click();
