@@ -70,7 +70,12 @@ FrmEx::FrmEx(Services &services, const FrmExTexts &t)
         if (auto pw = crypto::AskExtractPassword(s_, this)) Text1->setText(*pw);
     };
     pauseFor = [](double seconds) { WaitFor(seconds); };
+    buildControls();
+    connectControls();
+}
 
+void FrmEx::buildControls() {
+    const FrmExTexts &t = t_;
     auto frame = [this](const char *name, QFrame::Shape shape) {
         auto *f = new QFrame(this);
         f->setObjectName(name);
@@ -148,7 +153,10 @@ FrmEx::FrmEx(Services &services, const FrmExTexts &t)
     Text1->setObjectName("Text1");
     Text1->hide();
     Text1->move(-Text1->width() - TwipsToPixels(500), 0);
+}
 
+void FrmEx::connectControls() {
+    const FrmExTexts &t = t_;
     connect(Command1, &QPushButton::clicked, this, [this] { openCarrier(); });
     connect(Command2, &QPushButton::clicked, this, [this] { extract(); });
     connect(Command3, &QPushButton::clicked, this, [this] { switchToHide(); });

@@ -79,6 +79,8 @@ protected:
     HelpTexts *help_;
 
 private:
+    void buildControls();
+    void connectControls();
     void openCarrier();          // Command1
     void extract();              // Command2
     void switchToHide();         // Command3

@@ -40,7 +40,10 @@ FrmExFile::FrmExFile(Services &services) : FrmEx(services, kTexts) {
     connect(Label1, &HelpLine::doubleClicked, Label5, &QLabel::hide);
     help_->add(Command5, "Extrahierte Datei mit der verknüpften Anwendung starten. (Falls für den DateiTyp "
                          "eine Anwendung existiert.)");
+    layOut();
+}
 
+void FrmExFile::layOut() {
     QVBoxLayout *root = rootWithHeading();
     auto *carrier = new QGridLayout;
     carrier->setHorizontalSpacing(10);

@@ -24,6 +24,7 @@ protected:
     void showCarrierSize(const QString &path) override;
 
 private:
+    void layOut();
     friend class FileRunView;
     QString extractedFile_;
 };

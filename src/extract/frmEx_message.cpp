@@ -69,7 +69,10 @@ FrmExMessage::FrmExMessage(Services &services) : FrmEx(services, kTexts) {
     connect(Command6, &QPushButton::clicked, this, [this] { saveMessage(); });
     help_->add(Check1, "Umschaltung Zeilenumbruch <--> kein Zeilenumbruch");
     help_->add(Command6, "Die extrahierte Botschaft in einer Textdatei speichern.");
+    layOut();
+}
 
+void FrmExMessage::layOut() {
     QVBoxLayout *root = rootWithHeading();
     auto *carrier = new QGridLayout;
     carrier->setHorizontalSpacing(10);

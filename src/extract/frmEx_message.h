@@ -20,7 +20,7 @@ public:
 protected:
     void extractRun() override;
     void clearResults() override;
-    void showThumbnail(const QString &path) override { Command5->click(); }
+    void showThumbnail(const QString &) override { Command5->click(); } // its preview button
     bool carrierUsable() const override { return ownCarrierUsable_; }
     void setCarrierUsable(bool usable) override { ownCarrierUsable_ = usable; }
     void bmpChecked() override;
@@ -28,6 +28,7 @@ protected:
 
 private:
     friend class MessageRunView;
+    void layOut();
     void showMessageText(const std::string &ansi);
     void saveMessage(); // Command6
     void toggleWrap();  // Check1

@@ -69,7 +69,13 @@ FrmV::FrmV(Services &services, const FrmVTexts &t)
     setWindowTitle(t.title);
     setMouseTracking(true);
     pauseFor = [](double seconds) { WaitFor(seconds); };
+    buildControls();
+    connectControls();
+    addHelpTexts();
+}
 
+void FrmV::buildControls() {
+    const FrmVTexts &t = t_;
     Label1 = label("Label1", t.heading);
     QFont heading = Label1->font();
     heading.setBold(true);
@@ -88,7 +94,12 @@ FrmV::FrmV(Services &services, const FrmVTexts &t)
         AcceptFileDrops(e, [this, e](const QStringList &paths) { dropFiles(e, paths); });
     }
     Label3 = label("Label3", "");
+    buildOptionsAndPicture();
+    buildButtonsAndHelpLine();
+}
 
+void FrmV::buildOptionsAndPicture() {
+    const FrmVTexts &t = t_;
     Check1 = new QCheckBox(t.check1, this);
     Check1->setObjectName("Check1");
     Check1->setChecked(true);
@@ -119,7 +130,10 @@ FrmV::FrmV(Services &services, const FrmVTexts &t)
     Anzeige1 = new QLabel(Picture2);
     Anzeige1->setObjectName("Anzeige1");
     Anzeige1->hide();
+}
 
+void FrmV::buildButtonsAndHelpLine() {
+    const FrmVTexts &t = t_;
     Befehl1 = button("Befehl1", t.befehl1);
     QFont bold = Befehl1->font();
     bold.setBold(true);
@@ -147,7 +161,9 @@ FrmV::FrmV(Services &services, const FrmVTexts &t)
 
     Befehl1->setEnabled(false);
     for (QPushButton *b : {Command6, Command5, Command9}) b->setEnabled(false);
+}
 
+void FrmV::connectControls() {
     connect(Command3, &QPushButton::clicked, this, [this] { chooseSource(); });
     connect(Befehl2, &QPushButton::clicked, this, [this] { chooseCarrier(); });
     connect(Befehl1, &QPushButton::clicked, this, [this] { runHide(); });
@@ -165,7 +181,7 @@ FrmV::FrmV(Services &services, const FrmVTexts &t)
         }
     });
     connect(Command6, &QPushButton::clicked, this, [this] { showCarrierImage(); });
-    inspect::AttachPlayButton(s_, Command5, [this] { return Text1->text(); }, t.command5);
+    inspect::AttachPlayButton(s_, Command5, [this] { return Text1->text(); }, t_.command5);
     connect(Command9, &QPushButton::clicked, this, [this] { showCarrierInfo(); });
     connect(Command7, &QPushButton::clicked, this, [this] { info::ShowHideHelp(s_); });
     connect(Command2, &QPushButton::clicked, this, [this] { switchToExtract(); });
@@ -173,7 +189,10 @@ FrmV::FrmV(Services &services, const FrmVTexts &t)
         clearForExit();
         close();
     });
+}
 
+void FrmV::addHelpTexts() {
+    const FrmVTexts &t = t_;
     help_ = new HelpTexts(this, Label2);
     const std::pair<QWidget *, const char *> helps[] = {
         {Befehl1, t.helpBefehl1}, {Befehl2, t.helpBefehl2}, {Check1, t.helpCheck1},

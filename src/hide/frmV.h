@@ -123,6 +123,11 @@ protected:
     };
 
 private:
+    void buildControls();
+    void buildOptionsAndPicture();
+    void buildButtonsAndHelpLine();
+    void connectControls();
+    void addHelpTexts();
     void chooseCarrier(); // Befehl2
     void runHide();       // Befehl1
     void enableForCarrier(const QString &path, bool usable);

@@ -111,6 +111,10 @@ FrmVMessage::FrmVMessage(Services &services) : FrmV(services, kTexts) {
         if (Text1->text().right(3).toLower() == "wav") inspect::ShowWavInfo(s_, Text1->text());
     });
 
+    layOut();
+}
+
+void FrmVMessage::layOut() {
     // The message on top, the picture on the left ("im linken Bildfeld").
     auto *root = new QVBoxLayout(this);
     root->setSpacing(6);

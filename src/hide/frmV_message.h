@@ -40,6 +40,7 @@ protected:
     void clearForExit() override;
 
 private:
+    void layOut();
     QPlainTextEdit *shown() const { return Text2->isHidden() ? Text4 : Text2; }
     qsizetype messageBytes(const QString &boxText) const;
     void messageChanged(QPlainTextEdit *from);
