@@ -408,49 +408,6 @@ private slots:
         for (QWidget *w : {static_cast<QWidget *>(a.w), static_cast<QWidget *>(b.w)})
             QVERIFY2(w->width() <= 1366 && w->height() <= 688, qPrintable(QString("%1x%2").arg(w->width()).arg(w->height())));
     }
-
-    // Pictures of both windows after a run, for a look at the layout; only
-    // when tools/shots_extract.sh asks for them.
-    void screenshots() {
-        const QString out = qEnvironmentVariable("KALMIRA_SHOTS_DIR");
-        if (out.isEmpty()) QSKIP("KALMIRA_SHOTS_DIR not set");
-        {
-            RunB r;
-            r.w->show();
-            const std::string carrier = r.hideFile(RandomBytes(25000, 2), "Jahresbericht 2023.pdf",
-                                                   payload::Mode::Aes, false);
-            QVERIFY(!carrier.empty());
-            r.open(carrier);
-            r.t.dialogs.saveAnswers.push_back(QString::fromStdString(r.dir.file("Jahresbericht 2023.pdf")));
-            r.typed = {"Sesam"};
-            r.w->Command2->click();
-            QEvent enter(QEvent::Enter);
-            QApplication::sendEvent(r.w->Command5, &enter);
-            r.w->Label5->show();
-            QTest::qWait(100);
-            QVERIFY(r.w->grab().save(out + "/frmEx_KalmiraB.png"));
-        }
-        {
-            RunA r;
-            r.w->show();
-            std::string text;
-            for (int i = 1; i <= 12; ++i)
-                text += "Zeile " + std::to_string(i) + ": Treffpunkt morgen um 10 Uhr am Brunnen, "
-                        "bitte pünktlich sein und die Unterlagen mitbringen.\r\n";
-            const std::string carrier = r.hideMessage(platform::AnsiFromUtf8(text), payload::Mode::Rc4, false);
-            QVERIFY(!carrier.empty());
-            r.open(carrier);
-            r.typed = {"Sesam"};
-            r.w->Command2->click();
-            QEvent enter(QEvent::Enter);
-            QApplication::sendEvent(r.w->Command8, &enter);
-            QTest::qWait(100);
-            QVERIFY(r.w->grab().save(out + "/frmEx_KalmiraA.png"));
-            r.w->Check1->click();
-            QTest::qWait(50);
-            QVERIFY(r.w->grab().save(out + "/frmEx_KalmiraA_wrapped.png"));
-        }
-    }
 };
 
 QTEST_MAIN(FrmExTest)
