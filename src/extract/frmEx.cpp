@@ -76,13 +76,6 @@ FrmEx::FrmEx(Services &services, const FrmExTexts &t)
 
 void FrmEx::buildControls() {
     const FrmExTexts &t = t_;
-    auto frame = [this](const char *name, QFrame::Shape shape) {
-        auto *f = new QFrame(this);
-        f->setObjectName(name);
-        f->setFrameShape(shape);
-        f->setFrameShadow(QFrame::Sunken);
-        return f;
-    };
     Image2 = label("Image2", "");
     Image2->setPixmap(style()->standardIcon(QStyle::SP_ArrowDown).pixmap(32, 32));
     Label2 = label("Label2", t.heading);
@@ -128,7 +121,11 @@ void FrmEx::buildControls() {
     Anzeige1->setObjectName("Anzeige1");
     Anzeige1->move(0, 0);
     Anzeige1->hide();
+    buildButtonsAndHelpLine();
+}
 
+void FrmEx::buildButtonsAndHelpLine() {
+    const FrmExTexts &t = t_;
     Command2 = button("Command2", t.command2);
     Command2->setEnabled(false);
     QFont strong = Command2->font();
@@ -184,6 +181,14 @@ QPushButton *FrmEx::button(const char *name, const QString &caption) {
     b->setObjectName(name);
     b->setMinimumHeight(28);
     return b;
+}
+
+QFrame *FrmEx::frame(const char *name, QFrame::Shape shape) {
+    auto *f = new QFrame(this);
+    f->setObjectName(name);
+    f->setFrameShape(shape);
+    f->setFrameShadow(QFrame::Sunken);
+    return f;
 }
 
 QLabel *FrmEx::label(const char *name, const QString &text) {
@@ -246,7 +251,20 @@ void FrmEx::openCarrier() {
     setCarrierUsable(false);
     Label3->clear();
     Text4->clear();
+    const QString path = chooseCarrierPath();
+    if (path.isEmpty()) return;
+    if (!platform::IsRegularFile(S(path))) {
+        // A dropped or command-line path that names no file.
+        s_.messages->show(Icon::Information, S(s_.programName() + "-Nachricht"), t_.notFound);
+        Image1->show();
+        return;
+    }
+    showCarrierSize(path);
+    Text4->setText(path);
+    checkCarrier(path);
+}
 
+QString FrmEx::chooseCarrierPath() {
     // After a hide run the dialog proposes the carrier just written.
     QString folder = WithSeparator(QDir::toNativeSeparators(QDir::currentPath()));
     QString name;
@@ -270,7 +288,7 @@ void FrmEx::openCarrier() {
         if (ext != ".bmp" && ext != ".wav") {
             s_.messages->show(Icon::Information, S(s_.programName()),
                               "Es können nur BMP oder WAV-Dateien ausgewählt werden.");
-            return;
+            return {};
         }
         name = Q(FileNameOf(S(tag)));
         path = tag;
@@ -282,17 +300,12 @@ void FrmEx::openCarrier() {
     }
     if (name.isEmpty()) {
         Image1->show();
-        return;
+        return {};
     }
-    if (!platform::IsRegularFile(S(path))) {
-        // A dropped or command-line path that names no file.
-        s_.messages->show(Icon::Information, S(s_.programName() + "-Nachricht"), t_.notFound);
-        Image1->show();
-        return;
-    }
-    showCarrierSize(path);
-    Text4->setText(path);
+    return path;
+}
 
+void FrmEx::checkCarrier(const QString &path) {
     if (EndsWithLower(path, ".bmp")) {
         setCursor(Qt::WaitCursor);
         if (checkBmpShow->isChecked()) {

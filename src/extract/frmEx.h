@@ -80,8 +80,12 @@ protected:
 
 private:
     void buildControls();
+    void buildButtonsAndHelpLine();
+    QFrame *frame(const char *name, QFrame::Shape shape);
     void connectControls();
     void openCarrier();          // Command1
+    QString chooseCarrierPath(); // "" when none was chosen
+    void checkCarrier(const QString &path);
     void extract();              // Command2
     void switchToHide();         // Command3
     void showCarrier();          // Command8

@@ -145,6 +145,21 @@ void FrmVFile::chooseSource() {
         checkCarrier(Text1->text());
 }
 
+int FrmVFile::compressTo(const std::string &path, const std::string &temp) {
+    ZorbComprFile z;
+    z.InputFile = path;
+    z.OutputFile = temp;
+    shownPercent_ = -1;
+    ProgressHookScope hook([this](int percent) {
+        if (percent == shownPercent_) return;
+        shownPercent_ = percent;
+        setWindowTitle(">>>>>>>>>> Die Datei wird komprimiert: " + QString::number(percent) + " % bearbeitet...");
+        processEvents();
+    });
+    z.Compress();
+    return z.ResultStatus();
+}
+
 bool FrmVFile::compress(const std::string &p, std::int64_t length) {
     Label4->setText("Grösse der zu versteckenden Datei: " + Thousands(length) + " Bytes");
     std::optional<std::string> field = payload::NameField(FileNameOf(p));
@@ -166,26 +181,13 @@ bool FrmVFile::compress(const std::string &p, std::int64_t length) {
         setWindowTitle(t_.title);
         return false;
     }
-    ZorbComprFile z;
     const std::string temp = platform::MakeTempFile("Message");
-    z.InputFile = p;
-    z.OutputFile = temp;
-    {
-        shownPercent_ = -1;
-        ProgressHookScope hook([this](int percent) {
-            if (percent == shownPercent_) return;
-            shownPercent_ = percent;
-            setWindowTitle(">>>>>>>>>> Die Datei wird komprimiert: " + QString::number(percent) +
-                           " % bearbeitet...");
-            processEvents();
-        });
-        z.Compress();
-    }
+    const int status = compressTo(p, temp);
     setBusy(false);
     setWindowTitle(t_.title);
     auto failed = [&] {
         if (!temp.empty()) QFile::remove(Q(temp));
-        if (z.ResultStatus() == -200)
+        if (status == -200)
             s_.messages->show(Icon::Critical, "Kalmira - Fehlernachricht",
                               "Error -200: Die Datei \"" + p +
                                   "\" kann nicht versteckt werden. Wahrscheinlich wird die Datei gerade "
@@ -193,7 +195,7 @@ bool FrmVFile::compress(const std::string &p, std::int64_t length) {
         return false;
     };
     const std::int64_t c = temp.empty() ? -1 : platform::FileSize(temp);
-    if (z.ResultStatus() != 0 || c <= 0) return failed();
+    if (status != 0 || c <= 0) return failed();
     const std::int64_t rounded = payload::RoundedForDisplay(c);
     if (rounded < length)
         Label4->setText(Label4->text() + " , wurde komprimiert zu: " + Thousands(rounded) + " Byte, (" +

@@ -33,6 +33,8 @@ protected:
 private:
     // Compresses `path` into data_; false (with its message shown) when it failed.
     bool compress(const std::string &path, std::int64_t length);
+    // The library's result status (0 done, -200 the file is in use).
+    int compressTo(const std::string &path, const std::string &temp);
 
     std::vector<std::uint8_t> data_;
     int shownPercent_ = -1;

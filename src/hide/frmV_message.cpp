@@ -56,6 +56,18 @@ bool IsPlainText(const QByteArray &bytes) {
     return true;
 }
 
+// Text editors here write UTF-8; the message is hidden in Windows-1252, as the
+// other program and older carriers expect. Valid UTF-8 is read as such, anything
+// else as Windows-1252. `ansi` receives the bytes to hide.
+QString DecodeTextFile(const QByteArray &bytes, std::string &ansi) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    ansi.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    if (utf8.hasError()) return Q(platform::Utf8FromAnsi(ansi));
+    ansi = platform::AnsiFromUtf8(S(text));
+    return text;
+}
+
 } // namespace
 
 const char *FrmVMessage::HintText() {
@@ -291,13 +303,8 @@ void FrmVMessage::loadTextFile(const QString &path) {
                           "verwenden.");
         return;
     }
-    // Text editors here write UTF-8; the message is hidden in Windows-1252, as
-    // the other program and older carriers expect.
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8(bytes);
-    std::string ansi(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    if (utf8.hasError()) text = Q(platform::Utf8FromAnsi(ansi));
-    else ansi = platform::AnsiFromUtf8(S(text));
+    std::string ansi;
+    QString text = DecodeTextFile(bytes, ansi);
     if (static_cast<std::int64_t>(ansi.size()) > s_.maxMessageSize)
         return tooLarge(static_cast<std::int64_t>(ansi.size()));
     text.replace("\r\n", "\n");
