@@ -197,7 +197,7 @@ QLabel *FrmEx::label(const char *name, const QString &text) {
     return l;
 }
 
-QVBoxLayout *FrmEx::rootWithHeading() {
+QVBoxLayout *FrmEx::rootWithCarrierRow(QWidget *belowField) {
     auto *root = new QVBoxLayout(this);
     root->setContentsMargins(14, 12, 14, 10);
     root->setSpacing(8);
@@ -207,6 +207,14 @@ QVBoxLayout *FrmEx::rootWithHeading() {
     head->addWidget(Label2, 1);
     root->addLayout(head);
     root->addWidget(Line1);
+    auto *carrier = new QGridLayout;
+    carrier->setHorizontalSpacing(10);
+    carrier->setVerticalSpacing(4);
+    carrier->addWidget(Command1, 0, 0);
+    carrier->addWidget(Shape_text4, 0, 1);
+    carrier->addWidget(belowField, 1, 1);
+    carrier->setColumnStretch(1, 1);
+    root->addLayout(carrier);
     return root;
 }
 

@@ -64,8 +64,9 @@ protected:
     virtual void bmpChecked() {}                          // after a BMP carrier was checked
     virtual void clearForExit() {}
 
-    // The common top: heading, carrier row; the variants arrange the rest.
-    QVBoxLayout *rootWithHeading();
+    // The common top: heading, carrier row with `belowField` under the path;
+    // the variants arrange the rest.
+    QVBoxLayout *rootWithCarrierRow(QWidget *belowField);
     void finish(QVBoxLayout *root, int width); // fixes the size, centres
     QPushButton *button(const char *name, const QString &caption);
     QLabel *label(const char *name, const QString &text);
@@ -96,6 +97,7 @@ private:
     std::string extractPassword() override;
 
     bool unloadAfterRun_ = false;
+    template <class View, class Window> friend class RunViewOf;
 };
 
 // The extract window of the running program (services.program).

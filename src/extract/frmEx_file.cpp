@@ -44,15 +44,7 @@ FrmExFile::FrmExFile(Services &services) : FrmEx(services, kTexts) {
 }
 
 void FrmExFile::layOut() {
-    QVBoxLayout *root = rootWithHeading();
-    auto *carrier = new QGridLayout;
-    carrier->setHorizontalSpacing(10);
-    carrier->setVerticalSpacing(4);
-    carrier->addWidget(Command1, 0, 0);
-    carrier->addWidget(Shape_text4, 0, 1);
-    carrier->addWidget(Label3, 1, 1);
-    carrier->setColumnStretch(1, 1);
-    root->addLayout(carrier);
+    QVBoxLayout *root = rootWithCarrierRow(Label3);
 
     // Carrier tools left, the display field in the middle, result tools right.
     auto *middle = new QHBoxLayout;

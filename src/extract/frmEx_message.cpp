@@ -73,15 +73,7 @@ FrmExMessage::FrmExMessage(Services &services) : FrmEx(services, kTexts) {
 }
 
 void FrmExMessage::layOut() {
-    QVBoxLayout *root = rootWithHeading();
-    auto *carrier = new QGridLayout;
-    carrier->setHorizontalSpacing(10);
-    carrier->setVerticalSpacing(4);
-    carrier->addWidget(Command1, 0, 0);
-    carrier->addWidget(Shape_text4, 0, 1);
-    carrier->addWidget(checkBmpShow, 1, 1);
-    carrier->setColumnStretch(1, 1);
-    root->addLayout(carrier);
+    QVBoxLayout *root = rootWithCarrierRow(checkBmpShow);
 
     // Display field with its tools left, the message right.
     auto *middle = new QHBoxLayout;

@@ -8,40 +8,37 @@
 
 namespace kalmira::extract {
 
-class FileRunView : public ExtractView {
+// What a run sees of its window: captions, pointer, pauses, the exit button.
+template <class View, class Window> class RunViewOf : public View {
 public:
-    explicit FileRunView(FrmExFile &w) : w_(w) {}
+    explicit RunViewOf(Window &w) : w_(w) {}
     void setCaption(const std::string &c) override { w_.setWindowTitle(Q(c)); }
     void setBusy(bool busy) override { busy ? w_.setCursor(Qt::WaitCursor) : w_.unsetCursor(); }
     void pause(double seconds) override { w_.pauseFor(seconds); }
     void processEvents() override { w_.s_.pump->processEvents(); }
     void repaint() override { w_.QWidget::repaint(); }
+    void exitProgram() override { w_.Command4->click(); }
+
+protected:
+    Window &w_;
+};
+
+class FileRunView : public RunViewOf<ExtractView, FrmExFile> {
+public:
+    using RunViewOf::RunViewOf;
     std::string chooseDestination(const std::string &defaultName) override {
         QString folder;
         const QString name = ShowSaveDialog(w_.s_, &w_, "Extrahierte Datei speichern unter", folder,
                                             Q(defaultName), "Extrahierte-Datei|*.*|Alle Dateien|*.*", "");
         return name.isEmpty() ? std::string() : S(WithSeparator(folder) + name);
     }
-    void exitProgram() override { w_.Command4->click(); }
-
-private:
-    FrmExFile &w_;
 };
 
-class MessageRunView : public MessageExtractView {
+class MessageRunView : public RunViewOf<MessageExtractView, FrmExMessage> {
 public:
-    explicit MessageRunView(FrmExMessage &w) : w_(w) {}
-    void setCaption(const std::string &c) override { w_.setWindowTitle(Q(c)); }
-    void setBusy(bool busy) override { busy ? w_.setCursor(Qt::WaitCursor) : w_.unsetCursor(); }
-    void pause(double seconds) override { w_.pauseFor(seconds); }
-    void processEvents() override { w_.s_.pump->processEvents(); }
-    void repaint() override { w_.QWidget::repaint(); }
+    using RunViewOf::RunViewOf;
     void showMessage(const std::string &ansi) override { w_.showMessageText(ansi); }
     void setResultLine(const std::string &text) override { w_.Label3->setText(Q(text)); }
-    void exitProgram() override { w_.Command4->click(); }
-
-private:
-    FrmExMessage &w_;
 };
 
 void FrmExFile::extractRun() {
