@@ -99,6 +99,8 @@ protected:
     QLabel *label(const char *name, const QString &text);
     void connectTools(QPushButton *shredder, QPushButton *converter);
 
+    template <class Input> Input runInput(payload::Mode cipher) const;
+
     // Runs the carrier checks on `path` (already in Text1) and enables the
     // buttons for a usable carrier.
     void checkCarrier(const QString &path);

@@ -20,8 +20,9 @@ void FrmV::runHide() {
     Befehl1->setEnabled(true);
 }
 
-void FrmVFile::hideWith(payload::Mode cipher) {
-    FileHideInput in;
+// The window's side of a run's input (both programs' inputs share these fields).
+template <class Input> Input FrmV::runInput(payload::Mode cipher) const {
+    Input in;
     in.carrierPath = S(Text1->text());
     in.sourcePath = S(Text5->text());
     in.nameField = nameField_;
@@ -29,19 +30,16 @@ void FrmVFile::hideWith(payload::Mode cipher) {
     in.cipher = cipher;
     in.backup = checkKopie->isChecked();
     in.backupPath = S(lblKopie->text());
-    engine_.hideFile(*this, in, data_);
+    return in;
+}
+
+void FrmVFile::hideWith(payload::Mode cipher) {
+    engine_.hideFile(*this, runInput<FileHideInput>(cipher), data_);
 }
 
 void FrmVMessage::hideWith(payload::Mode cipher) {
-    MessageHideInput in;
-    in.carrierPath = S(Text1->text());
+    MessageHideInput in = runInput<MessageHideInput>(cipher);
     in.messageAnsi = messageAnsi();
-    in.sourcePath = S(Text5->text());
-    in.nameField = nameField_;
-    in.encrypt = Check1->isChecked();
-    in.cipher = cipher;
-    in.backup = checkKopie->isChecked();
-    in.backupPath = S(lblKopie->text());
     engine_.hideMessage(*this, in);
 }
 
