@@ -60,7 +60,8 @@ void HelpTexts::show(const QString &text) {
 
 QWidget *HelpTexts::owner(QObject *watched) const {
     if (QWidget *w = viewports_.value(watched)) return w;
-    return texts_.contains(static_cast<QWidget *>(watched)) ? static_cast<QWidget *>(watched) : nullptr;
+    auto *w = qobject_cast<QWidget *>(watched);
+    return texts_.contains(w) ? w : nullptr;
 }
 
 bool HelpTexts::eventFilter(QObject *watched, QEvent *event) {
