@@ -5,7 +5,6 @@ set -e
 build=${1:-build}
 out=${2:-$build/screenshots}
 mkdir -p "$out"
-cmake --build "$build" --target frmEx_test >/dev/null
-KALMIRA_SHOTS_DIR="$(realpath "$out")" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$(mktemp -d)" \
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bin/frmEx_test" screenshots >/dev/null
+cmake --build "$build" --target frmEx_shots >/dev/null
+xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bin/frmEx_shots" "$out"
 echo "extract windows: $out/frmEx_*.png"

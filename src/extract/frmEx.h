@@ -1,46 +1,41 @@
-// The extract window of both programs: KalmiraB saves the hidden file,
-// KalmiraA shows the hidden message and saves it on request.
+// The extract window "frmEx": what both programs share. FrmExFile (KalmiraB)
+// saves the hidden file; FrmExMessage (KalmiraA) shows the hidden message and
+// saves it on request.
 #pragma once
 
 #include "extract/extract_engine.h"
 #include "shell/services.h"
+#include "shell/window_parts.h"
 
 #include <QCheckBox>
 #include <QFrame>
-#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
+
 #include <functional>
 #include <memory>
 
+class QVBoxLayout;
+
 namespace kalmira::extract {
 
-// The help line: a click shows the elapsed time label, a double click hides it.
-class HelpLine : public QLabel {
-    Q_OBJECT
-public:
-    using QLabel::QLabel;
-signals:
-    void clicked();
-    void doubleClicked();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
+// The texts in which the two programs' extract windows differ.
+struct FrmExTexts {
+    const char *title, *heading, *checkBmpShow, *command2, *command3, *command4, *command5, *command7,
+        *command8;
+    const char *openTitle, *notFound, *noBmpChosen;
+    // Help line texts.
+    const char *helpBmpShow, *helpCommand1, *helpCommand2, *helpCommand3, *helpCommand7, *helpCommand8,
+        *helpText4;
 };
 
 class FrmEx : public QWidget, private PasswordSource {
     Q_OBJECT
 public:
-    explicit FrmEx(Services &services, QWidget *parent = nullptr);
     ~FrmEx() override;
 
-    bool isMessageVariant() const { return a_; }
-    // Path of the last file a run wrote (KalmiraB's ShowExtrakt opens it).
-    const QString &extractedFile() const { return extractedFile_; }
     bool running() const { return engine_->running(); }
 
     // Runs the password dialog; it leaves the padded password in Text1.
@@ -49,68 +44,63 @@ public:
     // Holds a finished caption on screen; tests replace it to skip the wait.
     std::function<void(double seconds)> pauseFor;
 
-    // Both programs.
     QLineEdit *Text4, *Text1;
     QCheckBox *checkBmpShow;
-    QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command7, *Command8,
-        *Command9;
+    QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command7, *Command8, *Command9;
     QFrame *Picture2, *Shape1, *Shape2, *Shape_text4, *Line1;
     QLabel *Image1, *Image2, *Anzeige1, *Label2, *Label3;
     HelpLine *Label1;
-    // KalmiraB only (nullptr in KalmiraA).
-    QLabel *Label4 = nullptr, *Label5 = nullptr, *Label6 = nullptr;
-    // KalmiraA only (nullptr in KalmiraB).
-    QCheckBox *Check1 = nullptr;
-    QPushButton *Command6 = nullptr;
-    QPlainTextEdit *Text2 = nullptr, *Text3 = nullptr;
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
+    FrmEx(Services &services, const FrmExTexts &texts);
+
+    // The variant's part of the window.
+    virtual void extractRun() = 0;                        // Command2: the engine call
+    virtual void clearResults() = 0;                      // a new carrier is being chosen
+    virtual void showThumbnail(const QString &path) = 0;  // sets the usable flag
+    virtual bool carrierUsable() const = 0;
+    virtual void setCarrierUsable(bool usable) = 0;
+    virtual void showCarrierSize(const QString &) {}
+    virtual void bmpChecked() {}                          // after a BMP carrier was checked
+    virtual void clearForExit() {}
+
+    // The common top: heading, carrier row with `belowField` under the path;
+    // the variants arrange the rest.
+    QVBoxLayout *rootWithCarrierRow(QWidget *belowField);
+    void finish(QVBoxLayout *root, int width); // fixes the size, centres
+    QPushButton *button(const char *name, const QString &caption);
+    QLabel *label(const char *name, const QString &text);
+
     void closeEvent(QCloseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+    Services &s_;
+    const FrmExTexts &t_;
+    std::unique_ptr<ExtractEngine> engine_;
+    HelpTexts *help_;
 
 private:
-    class FileRun;
-    class MessageRun;
-
-    void build();
-    void buildLayoutB();
-    void buildLayoutA();
-    void fixSize(QLayout *root, int width);
-    void placeOnScreen();
-    void setHelpTexts();
-    QPushButton *button(const char *name, const QString &caption);
-
+    void buildControls();
+    void buildButtonsAndHelpLine();
+    QFrame *frame(const char *name, QFrame::Shape shape);
+    void connectControls();
     void openCarrier();          // Command1
+    QString chooseCarrierPath(); // "" when none was chosen
+    void checkCarrier(const QString &path);
     void extract();              // Command2
-    void extractFileRun();
-    void extractMessageRun();
     void switchToHide();         // Command3
     void showCarrier();          // Command8
     void previewToggled();       // checkBmpShow
     void thumbnail(const QString &path);
-    void thumbnailA(const QString &path); // KalmiraA's Command5
-    void saveMessage();          // Command6
-    void toggleWrap();           // Check1
-    void showMessageText(const std::string &ansi);
-    bool carrierUsable() const;
-    void setCarrierUsable(bool usable);
 
     std::optional<std::string> hidePassword() override { return std::nullopt; }
     std::string extractPassword() override;
 
-    Services &s_;
-    const bool a_;
-    std::unique_ptr<ExtractEngine> engine_;
-    std::unique_ptr<FileRun> fileRun_;
-    std::unique_ptr<MessageRun> messageRun_;
-    QString extractedFile_;
-    QString hiddenName_;      // KalmiraA: trimmed name field of the last run
-    std::string shownAnsi_;   // KalmiraA: the message as extracted, byte for byte
-    QString shownText_;       // ... and as the box gave it back
-    bool ownCarrierUsable_ = false; // KalmiraA keeps this flag per window
-    bool syncing_ = false;
     bool unloadAfterRun_ = false;
+    template <class View, class Window> friend class RunViewOf;
 };
+
+// The extract window of the running program (services.program).
+FrmEx *MakeFrmEx(Services &services);
 
 } // namespace kalmira::extract

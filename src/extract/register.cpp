@@ -7,7 +7,7 @@
 namespace kalmira::extract {
 
 void RegisterWindows(Services &services) {
-    services.registry->registerFactory("frmEx", [&services] { return new FrmEx(services); });
+    services.registry->registerFactory("frmEx", [&services] { return MakeFrmEx(services); });
 }
 
 } // namespace kalmira::extract

@@ -1,8 +1,10 @@
 #include "hide/frmV.h"
 
-#include "compress/ZorbComprFile.h"
 #include "convert/register.h"
 #include "crypto/register.h"
+#include "hide/carrier_check.h"
+#include "hide/frmV_file.h"
+#include "hide/frmV_message.h"
 #include "info/register.h"
 #include "inspect/register.h"
 #include "platform/platform.h"
@@ -14,31 +16,19 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDropEvent>
-#include <QFile>
-#include <QGuiApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLinearGradient>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
-#include <QUrl>
+#include <QVBoxLayout>
 
 namespace kalmira::hide {
 
 namespace {
 
-const char *const kHintB =
-    "Um schon bei der Auswahl der Containerdatei deren Grösse zu erkennen, clickt man im "
-    "Datei-Auswahlfenster auf den Button \"Details\" (Unter XP ->Ansicht->Details, rechts oben im "
-    "Datei-Auswahlfenster). Die Dateigrösse wird dann im Datei-Auswahlfenster in KByte angezeigt.";
-
-QString WithSeparator(QString folder) {
-    if (folder.isEmpty()) return folder;
-    if (!folder.endsWith('/') && !folder.endsWith('\\')) folder += QLatin1Char(platform::PathSeparator());
-    return folder;
-}
+constexpr int kPicture = 176;
 
 // The placeholder picture shown while no thumbnail is: a small landscape.
 QPixmap Placeholder(int size) {
@@ -66,99 +56,64 @@ QPixmap Placeholder(int size) {
     return pm;
 }
 
-// Clears the compression progress hook however the compression ends.
-struct ProgressHookScope {
-    explicit ProgressHookScope(ProgressHook hook) {
-        ResetCompressionProgress();
-        SetCompressionProgressHook(std::move(hook));
-    }
-    ~ProgressHookScope() { SetCompressionProgressHook(nullptr); }
-};
-
-struct WorkingScope {
-    bool &flag;
-    explicit WorkingScope(bool &f) : flag(f) { flag = true; }
-    ~WorkingScope() { flag = false; }
-};
-
 } // namespace
 
-FrmV::FrmV(Services &services, QWidget *parent)
-    : QWidget(parent), s_(services), a_(services.program == Program::A),
-      engine_(*services.messages, *this) {
+FrmV *MakeFrmV(Services &services) {
+    if (services.program == Program::A) return new FrmVMessage(services);
+    return new FrmVFile(services);
+}
+
+FrmV::FrmV(Services &services, const FrmVTexts &t)
+    : s_(services), t_(t), engine_(*services.messages, *this) {
     setObjectName("frmV");
-    setWindowTitle(restCaption());
+    setWindowTitle(t.title);
     setMouseTracking(true);
-    buildCommon();
-    if (a_) {
-        buildMessagePartA();
-        layoutA();
-    } else {
-        buildFilePartB();
-        layoutB();
-    }
-    finishLayout();
-    centre();
+    pauseFor = [](double seconds) { WaitFor(seconds); };
+    buildControls();
+    connectControls();
+    addHelpTexts();
 }
 
-FrmV::~FrmV() {
-    if (busy_) QApplication::restoreOverrideCursor();
-}
-
-QString FrmV::restCaption() const { return a_ ? "KalmiraA - Verstecken" : "KalmiraB - Verstecken"; }
-QString FrmV::messageTitle() const { return a_ ? "KalmiraA-Nachricht" : "KalmiraB-Nachricht"; }
-
-QPushButton *FrmV::button(const char *name, const QString &caption) {
-    auto *b = new QPushButton(caption, this);
-    b->setObjectName(name);
-    return b;
-}
-
-QLabel *FrmV::label(const char *name, const QString &text) {
-    auto *l = new QLabel(text, this);
-    l->setObjectName(name);
-    return l;
-}
-
-void FrmV::watch(QWidget *w, const QString &help) {
-    help_.insert(w, help);
-    w->installEventFilter(this);
-}
-
-void FrmV::buildCommon() {
-    Label1 = label("Label1", a_ ? "Botschaft in einem BMP-Bild oder in einer WAV- Sounddatei verstecken"
-                                : "Eine Datei in einem BMP-Bild oder in einer WAV- Sounddatei verstecken");
+void FrmV::buildControls() {
+    const FrmVTexts &t = t_;
+    Label1 = label("Label1", t.heading);
     QFont heading = Label1->font();
     heading.setBold(true);
     heading.setPointSizeF(heading.pointSizeF() * 1.25);
     Label1->setFont(heading);
 
-    Command3 = button("Command3", a_ ? "Textdatei öffnen" : "Zu versteckende Datei öffnen");
+    Command3 = button("Command3", t.command3);
+    Befehl2 = button("Befehl2", "BMP oder WAV-Datei öffnen");
     Text5 = new QLineEdit(this);
     Text5->setObjectName("Text5");
-    Befehl2 = button("Befehl2", "BMP oder WAV-Datei öffnen");
     Text1 = new QLineEdit(this);
     Text1->setObjectName("Text1");
     // Paths only come from the dialogs and drops, which check them.
     for (QLineEdit *e : {Text1, Text5}) {
         e->setReadOnly(true);
-        e->setAcceptDrops(true);
+        AcceptFileDrops(e, [this, e](const QStringList &paths) { dropFiles(e, paths); });
     }
     Label3 = label("Label3", "");
+    buildOptionsAndPicture();
+    buildButtonsAndHelpLine();
+}
 
-    Check1 = new QCheckBox(a_ ? "Zusätzlich verschlüsseln?" : "Zu versteckende Datei  zusätzlich verschlüsseln?", this);
+void FrmV::buildOptionsAndPicture() {
+    const FrmVTexts &t = t_;
+    Check1 = new QCheckBox(t.check1, this);
     Check1->setObjectName("Check1");
     Check1->setChecked(true);
     Label7 = label("Label7", "Verschlüsselungsverfahren:");
-    optCrypt[0] = new QRadioButton(a_ ? "AES" : " AES", this);
+    optCrypt[0] = new QRadioButton(t.aes, this);
     optCrypt[1] = new QRadioButton("RC4", this);
-    for (QRadioButton *o : optCrypt) o->setObjectName("optCrypt");
-    optCrypt[0]->setProperty("Index", 0);
-    optCrypt[1]->setProperty("Index", 1);
+    for (int i = 0; i < 2; ++i) {
+        optCrypt[i]->setObjectName("optCrypt");
+        optCrypt[i]->setProperty("Index", i);
+    }
     optCrypt[0]->setChecked(true);
-    checkKopie = new QCheckBox(a_ ? "Eine Kopie der Containerdatei erzeugen?" : "Eine Kopie der ContainerDatei erzeugen?", this);
+    checkKopie = new QCheckBox(t.checkKopie, this);
     checkKopie->setObjectName("checkKopie");
-    checkBmpShow = new QCheckBox(a_ ? "BMP-Containerdatei im Anzeigefeld darstellen?" : "BMP-Container im Anzeigefeld darstellen? ", this);
+    checkBmpShow = new QCheckBox(t.checkBmpShow, this);
     checkBmpShow->setObjectName("checkBmpShow");
     checkBmpShow->setChecked(true);
 
@@ -167,52 +122,49 @@ void FrmV::buildCommon() {
     Picture2->setFrameShape(QFrame::StyledPanel);
     Picture2->setFrameShadow(QFrame::Sunken);
     Picture2->setStyleSheet("QFrame#Picture2 { background: #f4f4f4; }");
+    Picture2->setFixedSize(kPicture, kPicture);
     Image1 = new QLabel(Picture2);
     Image1->setObjectName("Image1");
+    Image1->setPixmap(Placeholder(kPicture - 24));
+    Image1->setGeometry(12, 12, kPicture - 24, kPicture - 24);
     Anzeige1 = new QLabel(Picture2);
     Anzeige1->setObjectName("Anzeige1");
     Anzeige1->hide();
+}
 
-    Befehl1 = button("Befehl1", a_ ? "Botschaft  in BMP o. WAV-Datei verstecken" : "Datei  in BMP o. WAV-Datei verstecken");
+void FrmV::buildButtonsAndHelpLine() {
+    const FrmVTexts &t = t_;
+    Befehl1 = button("Befehl1", t.befehl1);
     QFont bold = Befehl1->font();
     bold.setBold(true);
     Befehl1->setFont(bold);
-    Command6 = button("Command6", a_ ? "Show" : "Show bmp");
-    Command5 = button("Command5", a_ ? "Play" : "Play wav");
-    Command9 = button("Command9", a_ ? "BMP-Info" : "ContainerInfo");
-    if (a_) {
-        Command4 = button("Command4", "öffnen");
-        Command4->hide();
-        Command10 = button("Command10", "WAV-Info");
-        Command8 = button("Command8", "Shredder");
-        Command11 = button("Command11", "Convert");
-    } else {
-        Command4 = button("Command4", "Shredder");
-        Command10 = button("Command10", "Convert");
-    }
+    Befehl1->setMinimumHeight(44);
+    Command6 = button("Command6", t.command6);
+    Command5 = button("Command5", t.command5);
+    Command9 = button("Command9", t.command9);
     Command7 = button("Command7", "Hilfe");
-    Command2 = button("Command2", a_ ? ">>" : "Extract >");
-    Command1 = button("Command1", a_ ? "End" : "Exit");
+    Command2 = button("Command2", t.command2);
+    Command1 = button("Command1", t.command1);
 
-    Label2 = label("Label2", "");
-    Label2->setFrameShape(QFrame::StyledPanel);
-    Label2->setFrameShadow(QFrame::Sunken);
-    Label2->setWordWrap(true);
-    Label2->setMargin(3);
-    Label2->installEventFilter(this);
+    Label2 = new HelpLine(this);
+    Label2->setObjectName("Label2");
     Label6 = label("Label6", "Time");
     Label6->hide();
+    connect(Label2, &HelpLine::clicked, Label6, &QLabel::show);
+    connect(Label2, &HelpLine::doubleClicked, Label6, &QLabel::hide);
     lblKopie = label("lblKopie", "");
     lblKopie->hide();
+    // The password window writes here; it never shows.
     Text3 = new QLineEdit(this);
     Text3->setObjectName("Text3");
+    Text3->setGeometry(-100 - TwipsToPixels(500), 0, 100, 20);
 
     Befehl1->setEnabled(false);
-    Befehl2->setEnabled(a_); // KalmiraB first needs a compressed file
     for (QPushButton *b : {Command6, Command5, Command9}) b->setEnabled(false);
-    if (a_) Command10->setEnabled(false);
+}
 
-    connect(Command3, &QPushButton::clicked, this, [this] { a_ ? loadTextFile() : chooseFile(); });
+void FrmV::connectControls() {
+    connect(Command3, &QPushButton::clicked, this, [this] { chooseSource(); });
     connect(Befehl2, &QPushButton::clicked, this, [this] { chooseCarrier(); });
     connect(Befehl1, &QPushButton::clicked, this, [this] { runHide(); });
     connect(Check1, &QCheckBox::clicked, this, [this] {
@@ -225,145 +177,131 @@ void FrmV::buildCommon() {
             clearThumbnail();
             Image1->show();
         } else if (carrierChecked_ && Text1->text().right(3).toLower() == "bmp") {
-            if (a_) {
-                Command4->click();
-            } else {
-                showThumbnail(Text1->text());
-                Image1->setVisible(Anzeige1->isHidden());
-            }
+            thumbnailSwitchedOn();
         }
     });
-    if (a_) {
-        connect(Command4, &QPushButton::clicked, this, [this] {
-            showThumbnail(Text1->text());
-            Image1->setVisible(Anzeige1->isHidden());
-        });
-    }
     connect(Command6, &QPushButton::clicked, this, [this] { showCarrierImage(); });
-    inspect::AttachPlayButton(s_, Command5, [this] { return Text1->text(); }, a_ ? "Play" : "Play wav");
+    inspect::AttachPlayButton(s_, Command5, [this] { return Text1->text(); }, t_.command5);
     connect(Command9, &QPushButton::clicked, this, [this] { showCarrierInfo(); });
-    QPushButton *shredder = a_ ? Command8 : Command4;
-    QPushButton *converter = a_ ? Command11 : Command10;
-    connect(shredder, &QPushButton::clicked, this, [this] { shredder::ShowShredder(s_, Text5->text(), this); });
-    connect(converter, &QPushButton::clicked, this, [this] { convert::ShowConverter(s_, this); });
-    if (a_) {
-        connect(Command10, &QPushButton::clicked, this, [this] {
-            if (Text1->text().right(3).toLower() == "wav") inspect::ShowWavInfo(s_, Text1->text());
-        });
-    }
     connect(Command7, &QPushButton::clicked, this, [this] { info::ShowHideHelp(s_); });
     connect(Command2, &QPushButton::clicked, this, [this] { switchToExtract(); });
     connect(Command1, &QPushButton::clicked, this, [this] {
-        if (a_) {
-            syncing_ = true;
-            Text2->clear();
-            Text4->clear();
-            syncing_ = false;
-        }
+        clearForExit();
         close();
     });
-
-    // Help line texts.
-    watch(Befehl1, a_ ? "Botschaft in Bild oder Sounddatei verstecken." : "Datei in Bild oder Sounddatei verstecken.");
-    watch(Befehl2, a_ ? "Containerdatei auswählen, in der die Botschaft versteckt werden soll."
-                      : "Containerdatei auswählen, in der eine Datei versteckt werden soll.");
-    watch(Check1, a_ ? "Vor dem Verstecken wird mit AES-256 oder RC4-kompatibel verschlüsselt. (zu empfehlen!)"
-                     : "Vor dem Verstecken wird AES-256 oder RC4-kompatibel verschlüsselt. (zu empfehlen!)");
-    watch(checkBmpShow, a_ ? "Eine BMP-Containerdatei wird im linken Bildfeld angezeigt. Abschalten spart Speicher und Ladezeit."
-                           : "Eine BMP-Containerdatei wird im mittleren Bildfeld angezeigt. Abschalten spart Speicher und Ladezeit.");
-    watch(checkKopie, "Nicht zu empfehlen! Es sollte zumindest keine Kopie der Containerdatei aufbewahrt werden.");
-    watch(Command1, "Programm beenden.");
-    watch(converter, "Wandelt JPG,GIF,WMF oder RLE Bilddateien in 24Bit TrueColor Bilddateien um.");
-    watch(Command2, a_ ? "-> Zum Programmteil \"Botschaft extrahieren\"." : "-> Zum Programmteil \"Datei extrahieren\".");
-    watch(Command3, a_ ? "Zu versteckende Textdatei auswählen. Datei wird vor dem Verstecken komprimiert (Originaldatei bleibt erhalten)."
-                       : "Die zu versteckende Datei auswählen. Die Datei wird komprimiert (Originaldatei bleibt erhalten).");
-    watch(shredder, "Startet einen DateiShredder");
-    watch(Command5, a_ ? "Spielt die ausgewählte Container WAV-Sounddatei ab." : "Spielt die ausgewählte Container-WAV-Sounddatei ab.");
-    watch(Command6, a_ ? "Zeigt die ausgewählte Container BMP-Bilddatei in Originalgrösse."
-                       : "Zeigt die ausgewählte Container-BMP-Bilddatei in Originalgrösse.");
-    watch(Command9, a_ ? "Zeigt Informationen zum Bild (Grösse, Farbanzahl, etc.)"
-                       : "Zeigt Informationen zur ausgewählten Containerdatei (WAV-Bitrate, BMP-Grösse, Farbanzahl, etc.)");
-    if (a_) watch(Command10, "Zeigt Informationen zu einer ausgewälten WAV-Containerdatei (Grösse, BitRate, etc.)");
-    watch(optCrypt[0], "Wählt den AES-256 Algorithmus zur Verschlüsselung. Höchste Sicherheit.");
-    watch(optCrypt[1], "Wählt einen RC4 kompatiblen Algorithmus zur Verschlüsselung. Sicher, sehr schnell.");
-    watch(Text1, "Name der Containerdatei.");
-    watch(Text5, a_ ? "Name der zu versteckenden Textdatei." : "Name der zu versteckenden Datei.");
 }
 
-void FrmV::buildFilePartB() {
-    Label4 = label("Label4", "");
-    Label5 = label("Label5", "");
-    for (QLabel *l : {Label4, Label5}) l->setWordWrap(true);
+void FrmV::addHelpTexts() {
+    const FrmVTexts &t = t_;
+    help_ = new HelpTexts(this, Label2);
+    const std::pair<QWidget *, const char *> helps[] = {
+        {Befehl1, t.helpBefehl1}, {Befehl2, t.helpBefehl2}, {Check1, t.helpCheck1},
+        {checkBmpShow, t.helpBmpShow},
+        {checkKopie, "Nicht zu empfehlen! Es sollte zumindest keine Kopie der Containerdatei aufbewahrt werden."},
+        {Command1, "Programm beenden."}, {Command2, t.helpCommand2}, {Command3, t.helpCommand3},
+        {Command5, t.helpCommand5}, {Command6, t.helpCommand6}, {Command9, t.helpCommand9},
+        {optCrypt[0], "Wählt den AES-256 Algorithmus zur Verschlüsselung. Höchste Sicherheit."},
+        {optCrypt[1], "Wählt einen RC4 kompatiblen Algorithmus zur Verschlüsselung. Sicher, sehr schnell."},
+        {Text1, "Name der Containerdatei."}, {Text5, t.helpText5}};
+    for (auto [w, text] : helps) help_->add(w, QString::fromUtf8(text));
 }
 
-// Geometry of both layouts: a row of file controls, the carrier row, options
-// beside the picture frame, the hide button, the tool row, the help line.
-namespace {
-constexpr int kMargin = 16, kWidth = 672, kFieldX = 248, kRowH = 30;
-constexpr int kFieldW = kWidth - kMargin - 5 - kFieldX; // its frame ends at the margin
-constexpr int kInner = kWidth - 2 * kMargin;
-constexpr int kPicture = 176;
-
-} // namespace
-
-void FrmV::layoutB() {
-    int y = 12;
-    Label1->setGeometry(kMargin, y, kInner, 26);
-    y += 40;
-    Command3->setGeometry(kMargin, y, 218, kRowH);
-    Text5->setGeometry(kFieldX, y + 3, kFieldW, 24);
-    Label4->setGeometry(kFieldX, y + 34, kFieldW, 34);
-    Label5->setGeometry(kFieldX, y + 70, kFieldW, 34);
-    y += 116;
-    Befehl2->setGeometry(kMargin, y, 218, kRowH);
-    Text1->setGeometry(kFieldX, y + 3, kFieldW, 24);
-    Label3->setGeometry(kFieldX, y + 34, kFieldW, 20);
-    y += 72;
-    const int picX = kWidth - kMargin - kPicture - 5;
-    Picture2->setGeometry(picX, y, kPicture, kPicture);
-    Check1->setGeometry(kMargin, y, picX - kMargin - 16, 24);
-    Label7->setGeometry(kMargin + 22, y + 28, 180, 22);
-    optCrypt[0]->setGeometry(kMargin + 206, y + 28, 64, 22);
-    optCrypt[1]->setGeometry(kMargin + 276, y + 28, 64, 22);
-    checkKopie->setGeometry(kMargin, y + 58, picX - kMargin - 16, 24);
-    checkBmpShow->setGeometry(kMargin, y + 86, picX - kMargin - 16, 24);
-    Befehl1->setGeometry(kMargin, y + 128, picX - kMargin - 24, 44);
-    y += kPicture + 24;
-    QPushButton *tools[] = {Command6, Command5, Command9, Command4, Command10, Command7};
-    const int gap = 8, bw = (kInner - 5 * gap) / 6;
-    for (int i = 0; i < 6; ++i) tools[i]->setGeometry(kMargin + i * (bw + gap), y, bw, kRowH);
-    y += kRowH + 12;
-    Command2->setGeometry(kMargin, y, 120, kRowH);
-    Command1->setGeometry(kWidth - kMargin - 120, y, 120, kRowH);
-    y += kRowH + 12;
-    Label2->setGeometry(kMargin, y, kInner, 42);
-    Label6->setGeometry(kWidth - kMargin - 60, y - 20, 60, 18);
-    setFixedSize(kWidth, y + 42 + 12);
+FrmV::~FrmV() {
+    if (busy_) QApplication::restoreOverrideCursor();
 }
 
-void FrmV::finishLayout() {
+QPushButton *FrmV::button(const char *name, const QString &caption) {
+    auto *b = new QPushButton(caption, this);
+    b->setObjectName(name);
+    b->setMinimumHeight(30);
+    return b;
+}
+
+QLabel *FrmV::label(const char *name, const QString &text) {
+    auto *l = new QLabel(text, this);
+    l->setObjectName(name);
+    return l;
+}
+
+void FrmV::connectTools(QPushButton *shredder, QPushButton *converter) {
+    connect(shredder, &QPushButton::clicked, this, [this] { shredder::ShowShredder(s_, Text5->text(), this); });
+    connect(converter, &QPushButton::clicked, this, [this] { convert::ShowConverter(s_, this); });
+    help_->add(shredder, "Startet einen DateiShredder");
+    help_->add(converter, "Wandelt JPG,GIF,WMF oder RLE Bilddateien in 24Bit TrueColor Bilddateien um.");
+}
+
+// ---- layout pieces ------------------------------------------------------------------
+
+QFrame *FrmV::framed(QWidget *inner, const char *shapeName, int margin) {
     // The decorative frames: 150 twips wider and higher, 75 twips up and left.
-    const int grow = TwipsToPixels(150), shift = TwipsToPixels(75);
-    for (auto [w, name] : {std::pair<QWidget *, const char *>{Picture2, "Shape1"}, {Text5, "Shape2"}, {Text1, "Shape3"}}) {
-        auto *f = new QFrame(this);
-        f->setObjectName(name);
-        f->setFrameShape(QFrame::Box);
-        f->setStyleSheet("QFrame { color: #7a8aa0; }");
-        f->setGeometry(w->x() - shift, w->y() - shift, w->width() + grow, w->height() + grow);
-        f->lower();
-        shapes_ << f;
-    }
-    Text3->setGeometry(-100 - TwipsToPixels(500), 0, 100, 20);
-    const int side = Picture2->width() - 24;
-    Image1->setPixmap(Placeholder(side));
-    Image1->setGeometry(12, 12, side, side);
+    auto *f = new QFrame(this);
+    f->setObjectName(shapeName);
+    f->setFrameShape(QFrame::Box);
+    f->setStyleSheet(QString("QFrame#%1 { color: #7a8aa0; }").arg(shapeName));
+    auto *box = new QHBoxLayout(f);
+    box->setContentsMargins(margin, margin, margin, margin);
+    box->addWidget(inner);
+    return f;
 }
 
-void FrmV::centre() {
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect g = screen->availableGeometry();
-        move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
+QBoxLayout *FrmV::pathRow(QPushButton *button, QFrame *field, QWidget *below1, QWidget *below2) {
+    auto *grid = new QGridLayout;
+    grid->setHorizontalSpacing(14);
+    grid->setVerticalSpacing(4);
+    button->setFixedWidth(218);
+    grid->addWidget(button, 0, 0, Qt::AlignTop);
+    grid->addWidget(field, 0, 1);
+    int row = 1;
+    for (QWidget *w : {below1, below2}) {
+        if (!w) continue;
+        if (auto *l = qobject_cast<QLabel *>(w)) l->setWordWrap(true);
+        grid->addWidget(w, row++, 1);
     }
+    grid->setColumnStretch(1, 1);
+    auto *outer = new QVBoxLayout;
+    outer->addLayout(grid);
+    return outer;
+}
+
+QVBoxLayout *FrmV::optionsColumn() {
+    auto *column = new QVBoxLayout;
+    column->setSpacing(4);
+    column->addWidget(Check1);
+    auto *cipher = new QHBoxLayout;
+    cipher->addSpacing(22);
+    cipher->addWidget(Label7);
+    cipher->addWidget(optCrypt[0]);
+    cipher->addWidget(optCrypt[1]);
+    cipher->addStretch();
+    column->addLayout(cipher);
+    column->addWidget(checkKopie);
+    column->addWidget(checkBmpShow);
+    column->addStretch();
+    column->addWidget(Befehl1);
+    return column;
+}
+
+QBoxLayout *FrmV::bottomRows(QVBoxLayout *root, const QList<QPushButton *> &tools) {
+    auto *toolRow = new QHBoxLayout;
+    toolRow->setSpacing(8);
+    for (QPushButton *b : tools) toolRow->addWidget(b, 1);
+    root->addSpacing(6);
+    root->addLayout(toolRow);
+    auto *ends = new QHBoxLayout;
+    for (QPushButton *b : {Command2, Command1}) b->setFixedWidth(120);
+    ends->addWidget(Command2);
+    ends->addStretch();
+    ends->addWidget(Label6, 0, Qt::AlignBottom);
+    ends->addWidget(Command1);
+    root->addLayout(ends);
+    root->addWidget(Label2);
+    return ends;
+}
+
+void FrmV::finish(QVBoxLayout *root) {
+    root->setContentsMargins(16, 12, 16, 12);
+    FixSize(this, root, 672);
+    CentreOnScreen(this);
 }
 
 // ---- RunView / PasswordSource ------------------------------------------------
@@ -377,24 +315,13 @@ void FrmV::setBusy(bool busy) {
     else QApplication::restoreOverrideCursor();
 }
 
-void FrmV::pause(double seconds) {
-    if (pauseFor) pauseFor(seconds);
-    else Pause(seconds, *this);
-}
+void FrmV::pause(double seconds) { pauseFor(seconds); }
 
 void FrmV::processEvents() {
     if (s_.pump) s_.pump->processEvents();
 }
 
 void FrmV::repaint() { QWidget::repaint(); }
-
-void FrmV::setSizeLine(const std::string &text) {
-    if (lblSize) lblSize->setText(Q(text));
-}
-
-void FrmV::focusMessage() {
-    if (Text2) (Text2->isHidden() ? Text4 : Text2)->setFocus();
-}
 
 std::optional<std::string> FrmV::hidePassword() {
     Text3->clear();
@@ -407,173 +334,26 @@ std::optional<std::string> FrmV::hidePassword() {
     return platform::AnsiFromUtf8(S(*padded));
 }
 
-// ---- choosing the file (KalmiraB) ---------------------------------------------
-
-void FrmV::chooseFile() {
-    if (working_) return;
-    Label4->clear();
-    Text5->clear();
-    Label5->clear();
-    nameField_.clear();
-    data_.clear();
-    data_.shrink_to_fit();
-    // Without data there is nothing to hide, whatever carrier is shown.
-    Befehl1->setEnabled(false);
-
-    ZorbComprFile z;
-    QString path;
-    auto errorEnd = [&] {
-        Befehl2->setEnabled(false);
-        setBusy(false);
-        if (z.ResultStatus() == -200)
-            s_.messages->show(Icon::Critical, "Kalmira - Fehlernachricht",
-                              S("Error -200: Die Datei \"" + path +
-                                "\" kann nicht versteckt werden. Wahrscheinlich wird die Datei gerade "
-                                "von einer anderen Anwendung benutzt."));
-    };
-
-    if (!droppedFile_.isEmpty()) {
-        path = droppedFile_;
-        droppedFile_.clear();
-    } else {
-        QString folder = lastFileFolder_;
-        const QString name = ShowOpenDialog(s_, this, "Die zu versteckende Datei öffnen", folder, "",
-                                            "Zu versteckende Datei (*.*)|*.*", "*.*");
-        QWidget::repaint();
-        if (name.isEmpty()) return errorEnd();
-        folder = WithSeparator(folder);
-        path = folder + name;
-        lastFileFolder_ = folder;
-    }
-    const std::string p = S(path);
-    const std::int64_t length = platform::FileSize(p);
-    if (length < 0 || !platform::IsRegularFile(p)) return errorEnd();
-    Label4->setText(Q("Grösse der zu versteckenden Datei: " + FormatThousands(length) + " Bytes"));
-    std::optional<std::string> field = payload::NameField(FileNameOf(p));
-    if (!field) {
-        s_.messages->show(Icon::Exclamation, S(messageTitle()),
-                          "Der Dateiname \"" + FileNameOf(p) +
-                              "\" ist zu lang und lässt sich nicht auf 25 Zeichen kürzen. Bitte die "
-                              "Datei umbenennen.");
-        return errorEnd();
-    }
-    nameField_ = *field;
-    Text5->setText(path);
-
-    WorkingScope working(working_);
-    setWindowTitle(">>>>>>>>>>>>>>>>>> Datei wird komprimiert...");
-    setBusy(true);
-    if (!ZorbLibraryPresent()) {
-        s_.messages->show(Icon::Critical, "Kalmira-Nachricht", ZorbMissingMessage());
-        setWindowTitle(restCaption());
-        Befehl2->setEnabled(false);
-        setBusy(false);
-        return;
-    }
-    const std::string temp = platform::MakeTempFile("Message");
-    z.InputFile = p;
-    z.OutputFile = temp;
-    {
-        shownPercent_ = -1;
-        ProgressHookScope hook([this](int percent) {
-            if (percent == shownPercent_) return;
-            shownPercent_ = percent;
-            setWindowTitle(">>>>>>>>>> Die Datei wird komprimiert: " + QString::number(percent) +
-                           " % bearbeitet...");
-            processEvents();
-        });
-        z.Compress();
-    }
-    setBusy(false);
-    setWindowTitle(restCaption());
-    auto dropTemp = [&] { if (!temp.empty()) QFile::remove(Q(temp)); };
-    const std::int64_t c = temp.empty() ? -1 : platform::FileSize(temp);
-    if (z.ResultStatus() != 0 || c <= 0) {
-        dropTemp();
-        return errorEnd();
-    }
-    const std::int64_t rounded = payload::RoundedForDisplay(c);
-    if (rounded < length)
-        Label4->setText(Label4->text() +
-                        Q(" , wurde komprimiert zu: " + FormatThousands(rounded) + " Byte, (" +
-                          std::to_string(rounded * 100 / length) + " %)"));
-    if (rounded > 9'999'999) {
-        s_.messages->show(Icon::Exclamation, "KalmiraB-Nachricht",
-                          "Die zu versteckende Datei darf komprimiert nicht grösser 9.999.999 Byte "
-                          "(ca. 9,53 MByte) sein.");
-        dropTemp();
-        Befehl1->setEnabled(false);
-        return errorEnd();
-    }
-    Label5->setText(Q("Notwendige Dateigrösse für die Containerdatei (BMP, WAV) mindestens: " +
-                      FormatThousands(payload::MinCarrierForDisplay(c)) + " Byte"));
-    QWidget::repaint();
-
-    QFile in(Q(temp));
-    if (!in.open(QIODevice::ReadOnly)) {
-        dropTemp();
-        return errorEnd();
-    }
-    const QByteArray bytes = in.readAll();
-    in.close();
-    dropTemp();
-    if (bytes.size() != c) return errorEnd();
-    data_.assign(bytes.begin(), bytes.end());
-    Befehl2->setEnabled(true);
-
-    // A carrier that passed its checks before stays usable when the new data fit.
-    const std::string carrier = S(Text1->text());
-    if (carrierChecked_ && platform::FileExists(carrier) &&
-        platform::FileSize(carrier) >= payload::MinCarrierForRun(c)) {
-        if (Text1->text().right(4).toLower() == ".bmp" && checkBmpShow->isChecked() && Anzeige1->isHidden())
-            showThumbnail(Text1->text());
-        enableForCarrier(Text1->text(), true);
-    }
-}
-
 // ---- choosing the carrier -----------------------------------------------------
-
-bool FrmV::carrierFits(const std::string &carrier) {
-    const std::int64_t need = payload::MinCarrierForRun(static_cast<std::int64_t>(data_.size()));
-    const std::int64_t have = platform::FileSize(carrier);
-    if (have >= need) return true;
-    s_.messages->show(Icon::Exclamation, "Kalmira-Nachricht",
-                      "Die ausgewählte Containerdatei \"" + FileNameOf(carrier) + "\" ist zu klein (" +
-                          FormatThousands(have) + " Byte). Um die Datei \"" + FileNameOf(S(Text5->text())) +
-                          "\" zu verstecken, muss die Containerdatei mindestens " +
-                          FormatThousands(need) + " Byte gross sein.\r\n\r\nHinweis:\r\n" + kHintB);
-    return false;
-}
 
 void FrmV::clearThumbnail() {
     Anzeige1->clear();
     Anzeige1->hide();
 }
 
-bool FrmV::showThumbnail(const QString &path) {
-    if (!a_) {
-        ShowBmpThumbnail(s_, this, path);
-        return Flags().carrierUsable;
-    }
-    thumbFlag_ = ShowMessageWindowThumbnail(s_, this, path);
-    return thumbFlag_;
+void FrmV::thumbnailSwitchedOn() {
+    showThumbnail(Text1->text());
+    Image1->setVisible(Anzeige1->isHidden());
 }
 
 void FrmV::enableForCarrier(const QString &path, bool usable) {
     carrierChecked_ = usable;
-    if (!usable) {
-        Image1->setVisible(Anzeige1->isHidden());
-        return;
-    }
-    const bool bmp = path.right(4).toLower() == ".bmp";
-    Befehl1->setEnabled(true);
-    Command6->setEnabled(bmp);
-    Command5->setEnabled(!bmp);
-    if (a_) {
-        Command9->setEnabled(bmp);
-        Command10->setEnabled(!bmp);
-    } else {
-        Command9->setEnabled(true);
+    if (usable) {
+        const bool bmp = path.right(4).toLower() == ".bmp";
+        Befehl1->setEnabled(true);
+        Command6->setEnabled(bmp);
+        Command5->setEnabled(!bmp);
+        enableInfoButtons(true, bmp);
     }
     Image1->setVisible(Anzeige1->isHidden());
 }
@@ -582,12 +362,12 @@ void FrmV::chooseCarrier() {
     if (working_) return;
     Befehl1->setEnabled(false);
     for (QPushButton *b : {Command6, Command9, Command5}) b->setEnabled(false);
-    if (a_) Command10->setEnabled(false);
+    enableInfoButtons(false, false);
     Text1->clear();
     clearThumbnail();
     Label3->clear();
     Flags().carrierUsable = false;
-    thumbFlag_ = false;
+    setCarrierFlag(false);
     carrierChecked_ = false;
     Image1->show();
 
@@ -624,10 +404,20 @@ void FrmV::chooseCarrier() {
     }
     lblKopie->setText(folder + Q(BaseNameOf(p)) + "-Kopie" + Q(ExtensionOf(p)));
     Text1->setText(path);
-    Label3->setText(Q("Dateigrösse der ausgewählten Containerdatei: " + FormatThousands(length) + " Byte"));
-    // KalmiraA's run checks the size itself: the message is only known then.
-    if (!a_ && !carrierFits(p)) return;
+    Label3->setText("Dateigrösse der ausgewählten Containerdatei: " + Thousands(length) + " Byte");
+    checkCarrier(path);
+}
 
+void FrmV::checkCarrier(const QString &path) {
+    const std::string p = S(path);
+    if (!carrierAcceptable(p)) return;
+    // The run would refuse it anyway: say so now, with what to do.
+    const CarrierStructure structure = CheckCarrierStructure(p, dataLength());
+    if (structure != CarrierStructure::Ok) {
+        s_.messages->show(Icon::Exclamation, t_.messageTitle, CarrierStructureMessage(structure, FileNameOf(p)));
+        enableForCarrier(path, false);
+        return;
+    }
     const QString tail = path.right(4).toLower();
     bool usable = false;
     if (tail == ".bmp") {
@@ -644,68 +434,23 @@ void FrmV::chooseCarrier() {
             usable = true;
         }
         setBusy(false);
-        if (a_) thumbFlag_ = usable;
-        else Flags().carrierUsable = usable;
+        setCarrierFlag(usable);
     } else if (tail == ".wav") {
         usable = IsWavFile(p, *s_.messages);
     }
     enableForCarrier(path, usable);
 }
 
-// ---- the run and the other buttons ------------------------------------------
-
-void FrmV::runHide() {
-    if (working_ || engine_.running()) return;
-    WorkingScope working(working_);
-    Befehl1->setEnabled(false);
-    const bool fileOn = Command3->isEnabled(), carrierOn = Befehl2->isEnabled();
-    Command3->setEnabled(false);
-    Befehl2->setEnabled(false);
-    const payload::Mode cipher = optCrypt[1]->isChecked() ? payload::Mode::Rc4 : payload::Mode::Aes;
-    if (a_) {
-        MessageHideInput in;
-        in.carrierPath = S(Text1->text());
-        in.messageAnsi = messageAnsi();
-        in.sourcePath = S(Text5->text());
-        in.nameField = nameField_;
-        in.encrypt = Check1->isChecked();
-        in.cipher = cipher;
-        in.backup = checkKopie->isChecked();
-        in.backupPath = S(lblKopie->text());
-        engine_.hideMessage(*this, in);
-    } else {
-        FileHideInput in;
-        in.carrierPath = S(Text1->text());
-        in.sourcePath = S(Text5->text());
-        in.nameField = nameField_;
-        in.encrypt = Check1->isChecked();
-        in.cipher = cipher;
-        in.backup = checkKopie->isChecked();
-        in.backupPath = S(lblKopie->text());
-        engine_.hideFile(*this, in, data_);
-    }
-    setBusy(false);
-    Text3->clear();
-    Command3->setEnabled(fileOn);
-    Befehl2->setEnabled(carrierOn);
-    Befehl1->setEnabled(true);
-}
+// ---- the other buttons ------------------------------------------------------------
 
 void FrmV::showCarrierImage() {
     const QString path = Text1->text();
     if (path.right(4).toLower() == ".bmp") {
         inspect::ShowViewer(s_, path, inspect::ViewerCaption(inspect::ViewerCaller::Hide, path));
     } else {
-        s_.messages->show(Icon::Information, S(messageTitle()),
+        s_.messages->show(Icon::Information, t_.messageTitle,
                           "Es ist keine BMP-Bilddatei als Containerdatei ausgewählt.");
     }
-}
-
-void FrmV::showCarrierInfo() {
-    const QString path = Text1->text();
-    const QString tail = path.right(3).toLower();
-    if (a_ || tail == "bmp") inspect::ShowImageInfo(s_, path);
-    else if (tail == "wav") inspect::ShowWavInfo(s_, path);
 }
 
 void FrmV::switchToExtract() {
@@ -719,7 +464,6 @@ void FrmV::switchToExtract() {
 
 void FrmV::closeEvent(QCloseEvent *event) {
     event->accept();
-    data_.clear();
     if (s_.registry) {
         for (const char *name : {"frmEx", "frmInfo", "frmAnzeige", "frmStart"}) s_.registry->unload(name);
         // A run still on the stack keeps its window until the program ends.
@@ -728,89 +472,23 @@ void FrmV::closeEvent(QCloseEvent *event) {
     if (s_.exitProgram) s_.exitProgram(0);
 }
 
-// ---- help line and drops --------------------------------------------------------
-
-void FrmV::setHelp(const QString &text) {
-    if (Label2->text() != text) Label2->setText(text);
-}
-
 void FrmV::dropFiles(QWidget *target, const QStringList &paths) {
     if (paths.isEmpty() || working_) return;
     if (target == Text1) {
-        if (!a_ && Text5->text().isEmpty()) {
-            s_.messages->show(Icon::Information, S(s_.programName()),
-                              "Bitte erst die zu versteckende Datei auswählen.");
-            return;
-        }
-        if (!Befehl2->isEnabled()) return;
+        if (!carrierDropAllowed() || !Befehl2->isEnabled()) return;
         droppedCarrier_ = paths.first();
         Befehl2->click();
         droppedCarrier_.clear();
-    } else if (target == Text5 || (a_ && (target == Text2 || target == Text4))) {
+    } else {
         droppedFile_ = paths.first();
         Command3->click();
         droppedFile_.clear();
     }
 }
 
-bool FrmV::eventFilter(QObject *watched, QEvent *event) {
-    QObject *owner = watched;
-    if (a_ && (watched == Text2->viewport() || watched == Text4->viewport()))
-        owner = watched == Text2->viewport() ? Text2 : Text4;
-    switch (event->type()) {
-    case QEvent::Enter:
-    case QEvent::MouseMove:
-        if (owner == Text2 || owner == Text4) {
-            clearHint();
-        } else if (help_.contains(owner)) {
-            setHelp(help_.value(owner));
-            if (owner == Text1 || owner == Text5) {
-                auto *edit = static_cast<QLineEdit *>(owner);
-                edit->setToolTip(edit->text());
-            }
-        }
-        break;
-    case QEvent::MouseButtonPress:
-        if (owner == Text2 || owner == Text4) clearHint();
-        else if (owner == Label2) Label6->show();
-        break;
-    case QEvent::MouseButtonDblClick:
-        if (owner == Label2) Label6->hide();
-        break;
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-        if (owner == Text1 || owner == Text5 || owner == Text2 || owner == Text4) {
-            auto *drag = static_cast<QDragMoveEvent *>(event);
-            if (drag->mimeData()->hasUrls()) {
-                drag->acceptProposedAction();
-                return true;
-            }
-        }
-        break;
-    case QEvent::Drop:
-        if (owner == Text1 || owner == Text5 || owner == Text2 || owner == Text4) {
-            auto *drop = static_cast<QDropEvent *>(event);
-            if (drop->mimeData()->hasUrls()) {
-                QStringList paths;
-                for (const QUrl &url : drop->mimeData()->urls())
-                    if (url.isLocalFile()) paths << url.toLocalFile();
-                drop->acceptProposedAction();
-                dropFiles(static_cast<QWidget *>(owner), paths);
-                return true;
-            }
-        }
-        break;
-    default:
-        break;
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
 void FrmV::mouseMoveEvent(QMouseEvent *event) {
     // Moves over controls without tracking of their own arrive here as well.
-    QWidget *w = childAt(event->position().toPoint());
-    while (w && w != this && !help_.contains(w)) w = w->parentWidget();
-    setHelp(w && w != this ? help_.value(w) : QString());
+    help_->pointerAt(event->position().toPoint());
     QWidget::mouseMoveEvent(event);
 }
 

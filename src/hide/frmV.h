@@ -1,72 +1,62 @@
-// The hide window "frmV" of both programs: KalmiraB hides a file (compressed
-// when chosen), KalmiraA a text message (compressed by the run).
+// The hide window "frmV": what both programs share. FrmVFile (KalmiraB) hides a
+// file, compressed when chosen; FrmVMessage (KalmiraA) a text message.
 #pragma once
 
 #include "hide/hide_engine.h"
 #include "shell/services.h"
+#include "shell/window_parts.h"
 
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
 #include <QWidget>
 
-#include <cstdint>
 #include <functional>
 #include <optional>
-#include <vector>
+#include <string>
+
+class QBoxLayout;
+class QVBoxLayout;
 
 namespace kalmira::hide {
+
+// The texts in which the two programs' hide windows differ.
+struct FrmVTexts {
+    const char *title, *messageTitle, *heading;
+    const char *command3, *check1, *aes, *checkKopie, *checkBmpShow, *befehl1;
+    const char *command6, *command5, *command9, *command2, *command1;
+    // Help line texts.
+    const char *helpBefehl1, *helpBefehl2, *helpCheck1, *helpBmpShow, *helpCommand2, *helpCommand3,
+        *helpCommand5, *helpCommand6, *helpCommand9, *helpText5;
+};
 
 class FrmV : public QWidget, public MessageHideView, public PasswordSource {
     Q_OBJECT
 public:
-    explicit FrmV(Services &services, QWidget *parent = nullptr);
     ~FrmV() override;
 
-    bool isA() const { return a_; }
-
-    // Seams for tests; the defaults run the password dialog and Pause().
+    // Seams for tests; the defaults run the password dialog and a timed wait.
     std::function<std::optional<QString>()> askPassword;
     std::function<void(double)> pauseFor;
 
-    // What a drop of local files on `target` does (Text1, Text5, Text2, Text4).
-    void dropFiles(QWidget *target, const QStringList &paths);
-
-    // KalmiraB: the compressed bytes held for the next runs.
-    const std::vector<std::uint8_t> &data() const { return data_; }
     // The 25-byte name field (ANSI) of the chosen file; "" for a typed message.
     const std::string &nameField() const { return nameField_; }
-    // KalmiraA: the message as the run takes it (ANSI, CR LF line breaks).
-    std::string messageAnsi() const;
-    // KalmiraA: the window's own thumbnail flag.
-    bool thumbnailUsable() const { return thumbFlag_; }
     bool working() const { return working_; }
 
-    static const char *HintText(); // KalmiraA's message boxes at start
-
-    // Controls of both programs.
-    QLabel *Label1, *Label2, *Label3, *Label6, *Label7, *lblKopie, *Anzeige1, *Image1;
+    QLabel *Label1, *Label3, *Label6, *Label7, *lblKopie, *Anzeige1, *Image1;
+    HelpLine *Label2;
     QLineEdit *Text1, *Text3, *Text5;
     QPushButton *Befehl1, *Befehl2, *Command1, *Command2, *Command3, *Command5, *Command6,
         *Command7, *Command9;
+    // Same names, other roles in the two programs (made by the variants).
+    QPushButton *Command4 = nullptr, *Command10 = nullptr;
     QCheckBox *Check1, *checkKopie, *checkBmpShow;
     QRadioButton *optCrypt[2];
     QFrame *Picture2;
-    // Same names, other roles: KalmiraB's shredder and converter buttons,
-    // KalmiraA's hidden thumbnail button and WAV info button.
-    QPushButton *Command4, *Command10;
-    // KalmiraB only (nullptr in KalmiraA).
-    QLabel *Label4 = nullptr, *Label5 = nullptr;
-    // KalmiraA only (nullptr in KalmiraB).
-    QPlainTextEdit *Text2 = nullptr, *Text4 = nullptr;
-    QCheckBox *Check2 = nullptr;
-    QLabel *lblSize = nullptr;
-    QPushButton *Command8 = nullptr, *Command11 = nullptr;
 
     // RunView / MessageHideView
     void setCaption(const std::string &caption) override;
@@ -74,66 +64,83 @@ public:
     void pause(double seconds) override;
     void processEvents() override;
     void repaint() override;
-    void setSizeLine(const std::string &text) override;
-    void focusMessage() override;
+    void setSizeLine(const std::string &) override {}
+    void focusMessage() override {}
 
     // PasswordSource
     std::optional<std::string> hidePassword() override;
     std::string extractPassword() override { return {}; }
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    FrmV(Services &services, const FrmVTexts &texts);
+
+    // The variant's part of the window.
+    virtual void chooseSource() = 0;                       // Command3
+    virtual void hideWith(payload::Mode cipher) = 0;       // Befehl1: the engine call
+    virtual bool showThumbnail(const QString &path) = 0;   // the usable flag
+    virtual void setCarrierFlag(bool usable) = 0;
+    virtual void enableInfoButtons(bool on, bool bmp) = 0;
+    virtual void showCarrierInfo() = 0;                    // Command9
+    // Checks at the carrier choice before its type: false refuses the carrier.
+    virtual bool carrierAcceptable(const std::string &) { return true; }
+    // Payload data bytes the structure check of a chosen carrier assumes.
+    virtual std::int64_t dataLength() const { return 0; }
+    virtual bool carrierDropAllowed() { return true; }
+    virtual void thumbnailSwitchedOn();
+    virtual void clearForExit() {}
+
+    // Layout pieces the variants arrange.
+    QFrame *framed(QWidget *inner, const char *shapeName, int margin);
+    QBoxLayout *pathRow(QPushButton *button, QFrame *field, QWidget *below1, QWidget *below2);
+    QVBoxLayout *optionsColumn();
+    QBoxLayout *bottomRows(QVBoxLayout *root, const QList<QPushButton *> &tools);
+    void finish(QVBoxLayout *root); // fixes the size, centres
+    QPushButton *button(const char *name, const QString &caption);
+    QLabel *label(const char *name, const QString &text);
+    void connectTools(QPushButton *shredder, QPushButton *converter);
+
+    template <class Input> Input runInput(payload::Mode cipher) const;
+
+    // Runs the carrier checks on `path` (already in Text1) and enables the
+    // buttons for a usable carrier.
+    void checkCarrier(const QString &path);
+    void dropFiles(QWidget *target, const QStringList &paths);
     void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
-private:
-    void buildCommon();
-    void buildFilePartB();
-    void buildMessagePartA();
-    void layoutB();
-    void layoutA();
-    void finishLayout(); // frames, hidden password box, placeholder picture
-    QPushButton *button(const char *name, const QString &caption);
-    QLabel *label(const char *name, const QString &text);
-    void watch(QWidget *w, const QString &help);
-    void centre();
-
-    // Command3
-    void chooseFile();    // KalmiraB: choose and compress
-    void loadTextFile();  // KalmiraA: load a .txt file into the message boxes
-    // Befehl2
-    void chooseCarrier();
-    bool carrierFits(const std::string &carrier);
-    bool showThumbnail(const QString &path); // into Anzeige1; the usable flag
-    void enableForCarrier(const QString &path, bool usable);
-    void clearThumbnail();
-    void runHide();       // Befehl1
-    void showCarrierImage();
-    void showCarrierInfo();
-    void switchToExtract();
-
-    void messageChanged(QPlainTextEdit *from);
-    void clearHint();
-    void toggleWrap();
-    void setHelp(const QString &text);
-    QString restCaption() const;
-    QString messageTitle() const;
-
     Services &s_;
-    const bool a_;
+    const FrmVTexts &t_;
     HideEngine engine_;
-    std::vector<std::uint8_t> data_;
+    HelpTexts *help_;
     std::string nameField_;
     QString lastFileFolder_, lastCarrierFolder_;
     QString droppedFile_, droppedCarrier_; // the Tags of Command3 and Befehl2
-    bool carrierChecked_ = false;          // Text1 passed its type and size checks
-    bool thumbFlag_ = false;
+    bool carrierChecked_ = false;          // Text1 passed its checks
     bool working_ = false;                 // compression, loading or a run in progress
+
+    struct WorkingScope {
+        bool &flag;
+        explicit WorkingScope(bool &f) : flag(f) { flag = true; }
+        ~WorkingScope() { flag = false; }
+    };
+
+private:
+    void buildControls();
+    void buildOptionsAndPicture();
+    void buildButtonsAndHelpLine();
+    void connectControls();
+    void addHelpTexts();
+    void chooseCarrier(); // Befehl2
+    void runHide();       // Befehl1
+    void enableForCarrier(const QString &path, bool usable);
+    void clearThumbnail();
+    void showCarrierImage();
+    void switchToExtract();
+
     bool busy_ = false;
-    bool syncing_ = false;
-    int shownPercent_ = -1;
-    QHash<QObject *, QString> help_;
-    QList<QFrame *> shapes_;
 };
+
+// The hide window of the running program (services.program).
+FrmV *MakeFrmV(Services &services);
 
 } // namespace kalmira::hide

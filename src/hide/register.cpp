@@ -7,8 +7,8 @@
 namespace kalmira::hide {
 
 void RegisterWindows(Services &services) {
-    // One class for both programs; services.program picks the variant.
-    services.registry->registerFactory("frmV", [&services] { return new FrmV(services); });
+    // The variant of the running program (services.program).
+    services.registry->registerFactory("frmV", [&services] { return MakeFrmV(services); });
 }
 
 } // namespace kalmira::hide

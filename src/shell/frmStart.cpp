@@ -4,12 +4,11 @@
 #include "shell/helpers.h"
 #include "shell/qt_services.h"
 #include "shell/registry.h"
+#include "shell/window_parts.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPainter>
-#include <QScreen>
 #include <QTextEdit>
 
 namespace kalmira {
@@ -76,10 +75,7 @@ FrmStart::FrmStart(Services &services, QWidget *parent) : QWidget(parent), s_(se
 }
 
 void FrmStart::load() {
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect g = screen->availableGeometry();
-        move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
-    }
+    CentreOnScreen(this);
     if (s_.program == Program::A)
         s_.maxMessageSize = platform::WindowsPlatform() == "NT" ? 65535 : 32767;
     if (!handleCommandLine(s_.commandLine)) show();

@@ -67,13 +67,6 @@ bool IsWavFile(const std::string &path, Messages &messages) {
     return false;
 }
 
-void Pause(double seconds, EventPump &pump) {
-    double start = platform::MonotonicSeconds();
-    do {
-        pump.processEvents();
-    } while (platform::MonotonicSeconds() - start < seconds);
-}
-
 bool WipeTempFile(const std::string &path, EventPump &pump) {
     if (!platform::FileExists(path)) return false;
     if (!platform::SetFileAttributes(path, platform::AttrNormal)) return false;

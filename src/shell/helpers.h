@@ -17,9 +17,6 @@ bool IsBmpFile(const std::string &path);
 // Shows "ist keine gültige WAV-Datei." when the file is readable but no WAV.
 bool IsWavFile(const std::string &path, Messages &messages);
 
-// Keeps the interface alive for the given time (elapsed time decides).
-void Pause(double seconds, EventPump &pump);
-
 // Overwrites a temporary file with 0x00, 0xFF, 0xAA and deletes it.
 bool WipeTempFile(const std::string &path, EventPump &pump);
 

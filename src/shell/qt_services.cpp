@@ -64,6 +64,8 @@ QString QtFilterFromPairs(const QString &pairs) {
         if (paren >= 0) desc = desc.left(paren);
         QString patterns = parts[i + 1];
         patterns.replace(';', ' ');
+        // "*.*" means every file; here it would skip the names without a dot.
+        patterns.replace("*.*", "*");
         filters << desc.trimmed() + " (" + patterns.trimmed() + ")";
     }
     return filters.join(";;");
@@ -132,7 +134,12 @@ Services &DefaultServices(Program program) {
     services.sound = &sound;
     services.pump = &pump;
     services.registry = &registry;
-    services.exitProgram = [](int code) { QCoreApplication::exit(code); };
+    // Queued: a request made before the event loop runs (an extraction started
+    // from the command line) would otherwise be lost and leave no window.
+    services.exitProgram = [](int code) {
+        QMetaObject::invokeMethod(
+            qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
+    };
     return services;
 }
 

@@ -38,8 +38,13 @@ void OpenWithApplication(Services &s, const QString &path) {
     if (rc == 2) {
         s.messages->show(Icon::Critical, "Fehler",
                          S("Die Datei ''" + path + "'' wurde nicht geunden."));
-    } else if (rc == 31) {
-        s.desktop->chooseApplication(path);
+    } else if (rc == 31 && !s.desktop->chooseApplication(path)) {
+        // No opener at all (e.g. xdg-open not installed): say so instead of nothing.
+        s.messages->show(Icon::Exclamation, S(s.programName() + "-Nachricht"),
+                         S("Die Datei \"" + path +
+                           "\" konnte nicht geöffnet werden: Auf diesem System ist kein Programm zum "
+                           "Öffnen von Dateien (xdg-open) installiert, oder keines kann diesen Dateityp "
+                           "öffnen."));
     }
 }
 

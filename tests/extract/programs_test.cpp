@@ -2,10 +2,10 @@
 // with its button, extract through frmEx.
 #include "carriers.h"
 #include "crypto/register.h"
-#include "extract/frmEx.h"
+#include "extract/frmEx_message.h"
 #include "extract/register.h"
 #include "fakes_ui.h"
-#include "hide/frmV.h"
+#include "hide/frmV_message.h"
 #include "hide/register.h"
 #include "platform/platform.h"
 #include "shell/frmStart.h"
@@ -98,14 +98,14 @@ private slots:
             const std::string carrier = p.dir.file("bild.bmp");
             test::WriteAll(carrier, test::MakeBmp(200, 200));
             const QString message = "Grüße aus Köln,\r\nwir treffen uns um 12 Uhr.\r\nÄÖÜ ß €";
-            p.v->Text2->setPlainText(message);
+            qobject_cast<hide::FrmVMessage *>(p.v)->Text2->setPlainText(message);
             p.t.dialogs.openAnswers = {QS(carrier)};
             p.v->Befehl2->click();
             p.v->Check1->setChecked(cipher >= 0);
             if (cipher >= 0) p.v->optCrypt[cipher]->setChecked(true);
             p.v->Befehl1->click();
 
-            extract::FrmEx *e = p.switchToExtract();
+            auto *e = qobject_cast<extract::FrmExMessage *>(p.switchToExtract());
             QVERIFY(e);
             p.t.dialogs.openAnswers = {QS(carrier)};
             e->Command1->click();

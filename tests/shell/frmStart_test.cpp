@@ -1,6 +1,8 @@
 #include "shell/frmStart.h"
 #include "shell/helpers.h"
+#include "shell/qt_services.h"
 #include "shell/window_helpers.h"
+#include "shell/window_parts.h"
 
 #include "fakes_ui.h"
 
@@ -9,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QtTest>
+
+#include <ctime>
 
 using namespace kalmira;
 
@@ -136,6 +140,46 @@ private slots:
         ShowBmpThumbnail(t.services, &w, QString::fromStdString(dir.file("gross.bmp")));
         QImageReader::setAllocationLimit(limit);
         QVERIFY(Flags().carrierUsable && t.messages.contains("Zu wenig Speicher!"));
+    }
+
+    // The pieces every window relies on.
+    void allFilesFilterListsNamesWithoutDot() {
+        QCOMPARE(QtFilterFromPairs("BMP o. WAV-Dateien (*.bmp;*.wav)|*.bmp;*.wav| Alle Dateien (*.*)|*.*"),
+                 QString("BMP o. WAV-Dateien (*.bmp *.wav);;Alle Dateien (*)"));
+    }
+
+    void endRequestedBeforeTheEventLoopRunsStillEnds() {
+        // An extraction started from the command line ends the program inside load().
+        DefaultServices(Program::B).exitProgram(3);
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 3);
+    }
+
+    void pauseServesEventsWithoutSpinning() {
+        bool served = false;
+        QTimer::singleShot(20, [&] { served = true; });
+        const std::clock_t cpu = std::clock();
+        QElapsedTimer wall;
+        wall.start();
+        WaitFor(0.3);
+        QVERIFY(served && wall.elapsed() >= 299);
+        // A spinning wait burns the whole 0.3 s of processor time.
+        QVERIFY((std::clock() - cpu) * 1000 / CLOCKS_PER_SEC < 150);
+    }
+
+    void openingWithoutAnOpenerSaysSo() {
+        test::TestServices t;
+        t.desktop.result = 31;
+        t.desktop.hasOpener = false;
+        OpenWithApplication(t.services, "/tmp/bericht.pdf");
+        QCOMPARE(t.messages.shown.size(), std::size_t(1));
+        QVERIFY(t.messages.last().starts_with("Die Datei \"/tmp/bericht.pdf\" konnte nicht geöffnet werden"));
+        t.desktop.hasOpener = true;
+        OpenWithApplication(t.services, "/tmp/bericht.pdf");
+        QCOMPARE(t.messages.shown.size(), std::size_t(1));
     }
 };
 

@@ -56,14 +56,6 @@ TEST(WipeTempFile, OverwritesThenDeletes) {
     EXPECT_FALSE(WipeTempFile(f, pump));
 }
 
-TEST(Pause, WaitsAtLeastTheTimeAndPumpsEvents) {
-    test::CountingPump pump;
-    double t0 = platform::MonotonicSeconds();
-    Pause(0.05, pump);
-    EXPECT_GE(platform::MonotonicSeconds() - t0, 0.05);
-    EXPECT_GT(pump.calls, 0);
-}
-
 TEST(FormatThousands, UsesGermanSeparator) {
     EXPECT_EQ(FormatThousands(9999999), "9.999.999");
     EXPECT_EQ(FormatThousands(562), "562");

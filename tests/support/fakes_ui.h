@@ -34,7 +34,8 @@ private:
 class FakeDesktop : public Desktop {
 public:
     int open(const QString &path) override { opened << path; return result; }
-    bool chooseApplication(const QString &path) override { chosen << path; return true; }
+    bool chooseApplication(const QString &path) override { chosen << path; return hasOpener; }
+    bool hasOpener = true; // false: no program to open files with
     int result = 0;
     QStringList opened, chosen;
 };

@@ -1,6 +1,7 @@
 // Saves pictures of both hide windows in typical states for layout review:
 //   frmV_shots <output folder>
-#include "hide/frmV.h"
+#include "hide/frmV_file.h"
+#include "hide/frmV_message.h"
 
 #include "fakes_ui.h"
 
@@ -46,7 +47,7 @@ int main(int argc, char **argv) {
 
     {
         test::TestServices t(Program::B);
-        hide::FrmV w(t.services);
+        hide::FrmVFile w(t.services);
         Save(w, out + "/frmV_B_start.png");
         t.dialogs.openAnswers = {QString::fromStdString(dir.file("Jahresbericht 2004.pdf")), bmp};
         w.Command3->click();
@@ -57,7 +58,7 @@ int main(int argc, char **argv) {
     }
     {
         test::TestServices t(Program::A);
-        hide::FrmV w(t.services);
+        hide::FrmVMessage w(t.services);
         Save(w, out + "/frmV_A_start.png");
         w.Text2->setPlainText("Treffen am Donnerstag um 20 Uhr, am üblichen Ort.\n"
                               "Bitte die Unterlagen mitbringen – Grüße, K.");

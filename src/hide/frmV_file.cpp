@@ -1,0 +1,222 @@
+#include "hide/frmV_file.h"
+
+#include "compress/ZorbComprFile.h"
+#include "hide/payload.h"
+#include "inspect/register.h"
+#include "platform/platform.h"
+#include "shell/helpers.h"
+#include "shell/qt_services.h"
+#include "shell/window_helpers.h"
+
+#include <QFile>
+#include <QVBoxLayout>
+
+namespace kalmira::hide {
+
+namespace {
+
+const FrmVTexts kTexts{
+    "KalmiraB - Verstecken", "KalmiraB-Nachricht",
+    "Eine Datei in einem BMP-Bild oder in einer WAV- Sounddatei verstecken",
+    "Zu versteckende Datei öffnen", "Zu versteckende Datei  zusätzlich verschlüsseln?", " AES",
+    "Eine Kopie der ContainerDatei erzeugen?", "BMP-Container im Anzeigefeld darstellen? ",
+    "Datei  in BMP o. WAV-Datei verstecken", "Show bmp", "Play wav", "ContainerInfo", "Extract >", "Exit",
+    "Datei in Bild oder Sounddatei verstecken.",
+    "Containerdatei auswählen, in der eine Datei versteckt werden soll.",
+    "Vor dem Verstecken wird AES-256 oder RC4-kompatibel verschlüsselt. (zu empfehlen!)",
+    "Eine BMP-Containerdatei wird im mittleren Bildfeld angezeigt. Abschalten spart Speicher und Ladezeit.",
+    "-> Zum Programmteil \"Datei extrahieren\".",
+    "Die zu versteckende Datei auswählen. Die Datei wird komprimiert (Originaldatei bleibt erhalten).",
+    "Spielt die ausgewählte Container-WAV-Sounddatei ab.",
+    "Zeigt die ausgewählte Container-BMP-Bilddatei in Originalgrösse.",
+    "Zeigt Informationen zur ausgewählten Containerdatei (WAV-Bitrate, BMP-Grösse, Farbanzahl, etc.)",
+    "Name der zu versteckenden Datei."};
+
+const char *const kHintB =
+    "Um schon bei der Auswahl der Containerdatei deren Grösse zu erkennen, clickt man im "
+    "Datei-Auswahlfenster auf den Button \"Details\" (Unter XP ->Ansicht->Details, rechts oben im "
+    "Datei-Auswahlfenster). Die Dateigrösse wird dann im Datei-Auswahlfenster in KByte angezeigt.";
+
+// Clears the compression progress hook however the compression ends.
+struct ProgressHookScope {
+    explicit ProgressHookScope(ProgressHook hook) {
+        ResetCompressionProgress();
+        SetCompressionProgressHook(std::move(hook));
+    }
+    ~ProgressHookScope() { SetCompressionProgressHook(nullptr); }
+};
+
+} // namespace
+
+FrmVFile::FrmVFile(Services &services) : FrmV(services, kTexts) {
+    Label4 = label("Label4", "");
+    Label5 = label("Label5", "");
+    Command4 = button("Command4", "Shredder");
+    Command10 = button("Command10", "Convert");
+    Befehl2->setEnabled(false); // first needs a compressed file
+    connectTools(Command4, Command10);
+
+    // File and carrier rows, options beside the picture, tools, the help line.
+    auto *root = new QVBoxLayout(this);
+    root->setSpacing(8);
+    root->addWidget(Label1);
+    root->addSpacing(4);
+    root->addLayout(pathRow(Command3, framed(Text5, "Shape2", 4), Label4, Label5));
+    root->addLayout(pathRow(Befehl2, framed(Text1, "Shape3", 4), Label3, nullptr));
+    auto *middle = new QHBoxLayout;
+    middle->addLayout(optionsColumn(), 1);
+    middle->addSpacing(24);
+    middle->addWidget(framed(Picture2, "Shape1", 4), 0, Qt::AlignTop);
+    root->addLayout(middle);
+    bottomRows(root, {Command6, Command5, Command9, Command4, Command10, Command7});
+    for (QLabel *l : {Label4, Label5}) l->setMinimumHeight(2 * fontMetrics().lineSpacing());
+    finish(root);
+}
+
+bool FrmVFile::carrierDropAllowed() {
+    if (!Text5->text().isEmpty()) return true;
+    s_.messages->show(Icon::Information, S(s_.programName()), "Bitte erst die zu versteckende Datei auswählen.");
+    return false;
+}
+
+bool FrmVFile::carrierAcceptable(const std::string &carrier) {
+    const std::int64_t need = payload::MinCarrierForRun(static_cast<std::int64_t>(data_.size()));
+    const std::int64_t have = platform::FileSize(carrier);
+    if (have >= need) return true;
+    s_.messages->show(Icon::Exclamation, "Kalmira-Nachricht",
+                      "Die ausgewählte Containerdatei \"" + FileNameOf(carrier) + "\" ist zu klein (" +
+                          FormatThousands(have) + " Byte). Um die Datei \"" + FileNameOf(S(Text5->text())) +
+                          "\" zu verstecken, muss die Containerdatei mindestens " +
+                          FormatThousands(need) + " Byte gross sein.\r\n\r\nHinweis:\r\n" + kHintB);
+    return false;
+}
+
+void FrmVFile::setCarrierFlag(bool usable) { Flags().carrierUsable = usable; }
+
+bool FrmVFile::showThumbnail(const QString &path) {
+    ShowBmpThumbnail(s_, this, path);
+    return Flags().carrierUsable;
+}
+
+void FrmVFile::showCarrierInfo() {
+    const QString path = Text1->text();
+    const QString tail = path.right(3).toLower();
+    if (tail == "bmp") inspect::ShowImageInfo(s_, path);
+    else if (tail == "wav") inspect::ShowWavInfo(s_, path);
+}
+
+void FrmVFile::chooseSource() {
+    if (working_) return;
+    Label4->clear();
+    Text5->clear();
+    Label5->clear();
+    nameField_.clear();
+    data_.clear();
+    data_.shrink_to_fit();
+    // Without data there is nothing to hide, whatever carrier is shown.
+    Befehl1->setEnabled(false);
+
+    QString path;
+    if (!droppedFile_.isEmpty()) {
+        path = droppedFile_;
+        droppedFile_.clear();
+    } else {
+        QString folder = lastFileFolder_;
+        const QString name = ShowOpenDialog(s_, this, "Die zu versteckende Datei öffnen", folder, "",
+                                            "Zu versteckende Datei (*.*)|*.*", "*.*");
+        QWidget::repaint();
+        folder = WithSeparator(folder);
+        if (!name.isEmpty()) lastFileFolder_ = folder;
+        path = name.isEmpty() ? QString() : folder + name;
+    }
+    const std::string p = S(path);
+    const std::int64_t length = path.isEmpty() ? -1 : platform::FileSize(p);
+    if (length < 0 || !platform::IsRegularFile(p) || !compress(p, length)) {
+        Befehl2->setEnabled(false);
+        setBusy(false);
+        return;
+    }
+    Befehl2->setEnabled(true);
+
+    // A carrier still named in Text1 is checked again against the new data.
+    const std::string carrier = S(Text1->text());
+    if (!carrier.empty() && platform::FileExists(carrier) &&
+        platform::FileSize(carrier) >= payload::MinCarrierForRun(dataLength()))
+        checkCarrier(Text1->text());
+}
+
+int FrmVFile::compressTo(const std::string &path, const std::string &temp) {
+    ZorbComprFile z;
+    z.InputFile = path;
+    z.OutputFile = temp;
+    shownPercent_ = -1;
+    ProgressHookScope hook([this](int percent) {
+        if (percent == shownPercent_) return;
+        shownPercent_ = percent;
+        setWindowTitle(">>>>>>>>>> Die Datei wird komprimiert: " + QString::number(percent) + " % bearbeitet...");
+        processEvents();
+    });
+    z.Compress();
+    return z.ResultStatus();
+}
+
+bool FrmVFile::compress(const std::string &p, std::int64_t length) {
+    Label4->setText("Grösse der zu versteckenden Datei: " + Thousands(length) + " Bytes");
+    std::optional<std::string> field = payload::NameField(FileNameOf(p));
+    if (!field) {
+        s_.messages->show(Icon::Exclamation, t_.messageTitle,
+                          "Der Dateiname \"" + FileNameOf(p) +
+                              "\" ist zu lang und lässt sich nicht auf 25 Zeichen kürzen. Bitte die "
+                              "Datei umbenennen.");
+        return false;
+    }
+    nameField_ = *field;
+    Text5->setText(Q(p));
+
+    WorkingScope working(working_);
+    setWindowTitle(">>>>>>>>>>>>>>>>>> Datei wird komprimiert...");
+    setBusy(true);
+    if (!ZorbLibraryPresent()) {
+        s_.messages->show(Icon::Critical, "Kalmira-Nachricht", ZorbMissingMessage());
+        setWindowTitle(t_.title);
+        return false;
+    }
+    const std::string temp = platform::MakeTempFile("Message");
+    const int status = compressTo(p, temp);
+    setBusy(false);
+    setWindowTitle(t_.title);
+    auto failed = [&] {
+        if (!temp.empty()) QFile::remove(Q(temp));
+        if (status == -200)
+            s_.messages->show(Icon::Critical, "Kalmira - Fehlernachricht",
+                              "Error -200: Die Datei \"" + p +
+                                  "\" kann nicht versteckt werden. Wahrscheinlich wird die Datei gerade "
+                                  "von einer anderen Anwendung benutzt.");
+        return false;
+    };
+    const std::int64_t c = temp.empty() ? -1 : platform::FileSize(temp);
+    if (status != 0 || c <= 0) return failed();
+    const std::int64_t rounded = payload::RoundedForDisplay(c);
+    if (rounded < length)
+        Label4->setText(Label4->text() + " , wurde komprimiert zu: " + Thousands(rounded) + " Byte, (" +
+                        QString::number(rounded * 100 / length) + " %)");
+    if (rounded > 9'999'999) {
+        s_.messages->show(Icon::Exclamation, "KalmiraB-Nachricht",
+                          "Die zu versteckende Datei darf komprimiert nicht grösser 9.999.999 Byte "
+                          "(ca. 9,53 MByte) sein.");
+        return failed();
+    }
+    Label5->setText("Notwendige Dateigrösse für die Containerdatei (BMP, WAV) mindestens: " +
+                    Thousands(payload::MinCarrierForDisplay(c)) + " Byte");
+    QWidget::repaint();
+
+    QFile in(Q(temp));
+    const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    in.close();
+    QFile::remove(Q(temp));
+    if (bytes.size() != c) return failed();
+    data_.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+} // namespace kalmira::hide
