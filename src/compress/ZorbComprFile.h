@@ -8,10 +8,6 @@
 
 namespace kalmira {
 
-// Module-wide progress value written by the library's callback.
-std::int16_t CompressionProgress();
-void ResetCompressionProgress();
-
 // Called on every progress report (the windows repaint their caption there).
 using ProgressHook = std::function<void(int percent)>;
 void SetCompressionProgressHook(ProgressHook hook);

@@ -1,5 +1,7 @@
 #include "extract/frmEx.h"
 
+#include "extract/extract_texts.h"
+
 #include "crypto/register.h"
 #include "info/register.h"
 #include "inspect/register.h"
@@ -117,7 +119,7 @@ private:
 
 FrmEx::FrmEx(Services &services, QWidget *parent)
     : QWidget(parent, Qt::Window), s_(services), a_(services.program == Program::A),
-      engine_(std::make_unique<ExtractEngine>(*services.messages, static_cast<PasswordSource &>(*this))),
+      engine_(std::make_unique<ExtractEngine>(static_cast<PasswordSource &>(*this))),
       fileRun_(std::make_unique<FileRun>(*this)), messageRun_(std::make_unique<MessageRun>(*this)) {
     setObjectName("frmEx");
     setWindowTitle(a_ ? "KalmiraA - Extraktion" : "KalmiraB - Extraktion");
@@ -718,6 +720,15 @@ std::string FrmEx::extractPassword() {
     return platform::AnsiFromUtf8(S(Text1->text()));
 }
 
+void FrmEx::wrongPassword(int attemptsLeft) {
+    const Notice n = WrongPasswordNotice(a_ ? Program::A : Program::B, attemptsLeft);
+    s_.messages->show(n.icon, n.title, n.text);
+}
+
+void FrmEx::tell(const std::optional<Notice> &notice) {
+    if (notice) s_.messages->show(notice->icon, notice->title, notice->text);
+}
+
 void FrmEx::extract() {
     if (engine_->running()) return; // the run yields; a second click must not start another
     if (a_) extractMessageRun();
@@ -731,14 +742,16 @@ void FrmEx::extractFileRun() {
         Label4->clear();
         Label5->clear();
     }
-    const FileReport r = engine_->extractFile(*fileRun_, S(Text4->text()));
+    const FileExtractResult r = engine_->extractFile(*fileRun_, S(Text4->text()));
+    tell(ExtractNotice(r));
     if (r.outcome == ExtractOutcome::ProgramEnded) return;
     if (r.outcome == ExtractOutcome::Extracted) {
         extractedFile_ = Q(r.destination);
         Command5->setEnabled(true);
-        Label4->setText(Q(r.label4));
-        Label5->setText(Q(r.label5));
-        Label6->setText(Q(r.label6));
+        const FileResultLines lines = ResultLines(r);
+        Label4->setText(Q(lines.sizes));
+        Label5->setText(Q(lines.seconds));
+        Label6->setText(Q(lines.cipher));
     }
     Text1->clear(); // the password does not outlive the run
 }
@@ -746,9 +759,10 @@ void FrmEx::extractFileRun() {
 void FrmEx::extractMessageRun() {
     Command2->setEnabled(false);
     Text1->clear();
-    const MessageReport r = engine_->extractMessage(*messageRun_, S(Text4->text()), s_.maxMessageSize);
+    const MessageExtractResult r = engine_->extractMessage(*messageRun_, S(Text4->text()), s_.maxMessageSize);
+    tell(ExtractNotice(r));
     if (r.outcome == ExtractOutcome::ProgramEnded) return;
-    if (!r.hiddenName.empty()) hiddenName_ = Q(r.hiddenName);
+    if (!r.storedName.empty()) hiddenName_ = Q(r.storedName);
     // An empty carrier box and a missing library end before the run proper.
     if (r.outcome != ExtractOutcome::NoCarrierChosen && r.outcome != ExtractOutcome::LibraryMissing)
         Command6->setEnabled(r.saveEnabled);

@@ -98,6 +98,8 @@ private:
 
     std::optional<std::string> hidePassword() override { return std::nullopt; }
     std::string extractPassword() override;
+    void wrongPassword(int attemptsLeft) override;
+    void tell(const std::optional<Notice> &notice);
 
     Services &s_;
     const bool a_;

@@ -29,11 +29,6 @@ namespace kalmira::hide {
 
 namespace {
 
-const char *const kHintB =
-    "Um schon bei der Auswahl der Containerdatei deren Grösse zu erkennen, clickt man im "
-    "Datei-Auswahlfenster auf den Button \"Details\" (Unter XP ->Ansicht->Details, rechts oben im "
-    "Datei-Auswahlfenster). Die Dateigrösse wird dann im Datei-Auswahlfenster in KByte angezeigt.";
-
 QString WithSeparator(QString folder) {
     if (folder.isEmpty()) return folder;
     if (!folder.endsWith('/') && !folder.endsWith('\\')) folder += QLatin1Char(platform::PathSeparator());
@@ -68,10 +63,7 @@ QPixmap Placeholder(int size) {
 
 // Clears the compression progress hook however the compression ends.
 struct ProgressHookScope {
-    explicit ProgressHookScope(ProgressHook hook) {
-        ResetCompressionProgress();
-        SetCompressionProgressHook(std::move(hook));
-    }
+    explicit ProgressHookScope(ProgressHook hook) { SetCompressionProgressHook(std::move(hook)); }
     ~ProgressHookScope() { SetCompressionProgressHook(nullptr); }
 };
 
@@ -85,7 +77,7 @@ struct WorkingScope {
 
 FrmV::FrmV(Services &services, QWidget *parent)
     : QWidget(parent), s_(services), a_(services.program == Program::A),
-      engine_(*services.messages, *this) {
+      questions_(*services.messages), engine_(questions_, *this) {
     setObjectName("frmV");
     setWindowTitle(restCaption());
     setMouseTracking(true);
@@ -524,7 +516,7 @@ void FrmV::chooseFile() {
     // A carrier that passed its checks before stays usable when the new data fit.
     const std::string carrier = S(Text1->text());
     if (carrierChecked_ && platform::FileExists(carrier) &&
-        platform::FileSize(carrier) >= payload::MinCarrierForRun(c)) {
+        CheckFit(carrier, payload::Mode::Plain, c).fit != Fit::TooSmall) {
         if (Text1->text().right(4).toLower() == ".bmp" && checkBmpShow->isChecked() && Anzeige1->isHidden())
             showThumbnail(Text1->text());
         enableForCarrier(Text1->text(), true);
@@ -534,14 +526,10 @@ void FrmV::chooseFile() {
 // ---- choosing the carrier -----------------------------------------------------
 
 bool FrmV::carrierFits(const std::string &carrier) {
-    const std::int64_t need = payload::MinCarrierForRun(static_cast<std::int64_t>(data_.size()));
-    const std::int64_t have = platform::FileSize(carrier);
-    if (have >= need) return true;
+    const FitCheck fit = CheckFit(carrier, payload::Mode::Plain, static_cast<std::int64_t>(data_.size()));
+    if (fit.fit != Fit::TooSmall) return true;
     s_.messages->show(Icon::Exclamation, "Kalmira-Nachricht",
-                      "Die ausgewählte Containerdatei \"" + FileNameOf(carrier) + "\" ist zu klein (" +
-                          FormatThousands(have) + " Byte). Um die Datei \"" + FileNameOf(S(Text5->text())) +
-                          "\" zu verstecken, muss die Containerdatei mindestens " +
-                          FormatThousands(need) + " Byte gross sein.\r\n\r\nHinweis:\r\n" + kHintB);
+                      TooSmallTextWithHint(Program::B, carrier, fit.carrierSize, S(Text5->text()), fit.requiredSize));
     return false;
 }
 
@@ -662,6 +650,7 @@ void FrmV::runHide() {
     Command3->setEnabled(false);
     Befehl2->setEnabled(false);
     const payload::Mode cipher = optCrypt[1]->isChecked() ? payload::Mode::Rc4 : payload::Mode::Aes;
+    HideResult result;
     if (a_) {
         MessageHideInput in;
         in.carrierPath = S(Text1->text());
@@ -672,7 +661,7 @@ void FrmV::runHide() {
         in.cipher = cipher;
         in.backup = checkKopie->isChecked();
         in.backupPath = S(lblKopie->text());
-        engine_.hideMessage(*this, in);
+        result = engine_.hideMessage(*this, in);
     } else {
         FileHideInput in;
         in.carrierPath = S(Text1->text());
@@ -682,8 +671,10 @@ void FrmV::runHide() {
         in.cipher = cipher;
         in.backup = checkKopie->isChecked();
         in.backupPath = S(lblKopie->text());
-        engine_.hideFile(*this, in, data_);
+        result = engine_.hideFile(*this, in, data_);
     }
+    if (ReachedCarrier(result.outcome)) Flags().hideRunDone = true;
+    if (const auto notice = HideNotice(result)) s_.messages->show(notice->icon, notice->title, notice->text);
     setBusy(false);
     Text3->clear();
     Command3->setEnabled(fileOn);

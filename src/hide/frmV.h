@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hide/hide_engine.h"
+#include "hide/hide_texts.h"
 #include "shell/services.h"
 
 #include <QCheckBox>
@@ -121,6 +122,7 @@ private:
 
     Services &s_;
     const bool a_;
+    MessageQuestions questions_;
     HideEngine engine_;
     std::vector<std::uint8_t> data_;
     std::string nameField_;

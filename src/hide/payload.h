@@ -53,6 +53,11 @@ ParsedHeader ParseHeader(std::string_view header55);
 // The stored name without its padding blanks, in UTF-8.
 std::string StoredFileName(const ParsedHeader &header);
 
+// A stored name as it may be used for a file: only its last component
+// (no folders), control characters as '_', trimmed of blanks at both ends;
+// "" when nothing usable is left ("", ".", "..").
+std::string PlainFileName(const std::string &storedName);
+
 // Bits: payload byte MSB first into 8 carrier bytes, each carrier byte's
 // lowest bit replaced (so it moves by at most 1 and never wraps).
 inline void EmbedByte(std::uint8_t value, std::uint8_t *carrier8) {

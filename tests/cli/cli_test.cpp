@@ -63,7 +63,7 @@ struct Cli : ::testing::Test {
         passwords.extract.push_back(crypto::PadPassword(pw));
         FakeExtractView view;
         view.destination = dir.file("engine.out");
-        extract::ExtractEngine engine(messages, passwords);
+        extract::ExtractEngine engine(passwords);
         auto report = engine.extractFile(view, carrier);
         EXPECT_EQ(report.outcome, extract::ExtractOutcome::Extracted) << messages.last();
         if (storedName) *storedName = view.offeredName;
@@ -103,10 +103,10 @@ TEST_F(Cli, HiddenByTheToolExtractedByTheEngine) {
     FakePasswords passwords;
     passwords.extract.push_back(Padded("Sesam"));
     FakeMessageExtractView view;
-    auto report = extract::ExtractEngine(messages, passwords).extractMessage(view, carrier, 65535);
+    auto report = extract::ExtractEngine(passwords).extractMessage(view, carrier, 65535);
     EXPECT_EQ(report.outcome, extract::ExtractOutcome::Extracted) << messages.last();
     EXPECT_EQ(report.messageAnsi, "Gr\xFC\xDF" "e!");
-    EXPECT_EQ(report.hiddenName, "Gruss.txt");
+    EXPECT_EQ(report.storedName, "Gruss.txt");
 }
 
 TEST_F(Cli, HiddenByTheEngineExtractedByTheTool) {
@@ -123,7 +123,7 @@ TEST_F(Cli, HiddenByTheEngineExtractedByTheTool) {
     in.nameField = *payload::NameField("Bericht.pdf");
     in.encrypt = true;
     in.cipher = payload::Mode::Aes;
-    ASSERT_EQ(hide::HideEngine(messages, passwords).hideFile(view, in, data), hide::HideOutcome::Written);
+    ASSERT_EQ(hide::HideEngine(KeepBackups(), passwords).hideFile(view, in, data).outcome, hide::HideOutcome::Written);
 
     Result r = run("extract c.wav", "KALMIRA_PASSWORD=Sesam");
     ASSERT_EQ(r.rc, 0) << r.err;
@@ -147,7 +147,7 @@ TEST_F(Cli, HiddenByTheEngineExtractedByTheTool) {
     // A stored name is only ever a name: no way out of the chosen folder.
     in.nameField = *payload::NameField("../../x.txt");
     passwords.hide.push_back(Padded("Sesam"));
-    ASSERT_EQ(hide::HideEngine(messages, passwords).hideFile(view, in, data), hide::HideOutcome::Written);
+    ASSERT_EQ(hide::HideEngine(KeepBackups(), passwords).hideFile(view, in, data).outcome, hide::HideOutcome::Written);
     fs::create_directory(dir.file("tief"));
     ASSERT_EQ(run("extract c.wav -o tief", "KALMIRA_PASSWORD=Sesam").rc, 0);
     EXPECT_EQ(ReadAll(dir.file("tief/x.txt")), secret);

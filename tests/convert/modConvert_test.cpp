@@ -257,7 +257,7 @@ TEST(ConvertImageToBmp, OptimisedAndPlainResultsServeAsCarriers) {
         FakeMessages messages;
         FakePasswords passwords;
         FakeRunView hideView;
-        hide::HideEngine hider(messages, passwords);
+        hide::HideEngine hider(KeepBackups(), passwords);
         auto data = Compressed(dir, RandomBytes(1500, 4));
         hide::FileHideInput in;
         in.carrierPath = dir.file("opt.bmp");
@@ -265,8 +265,8 @@ TEST(ConvertImageToBmp, OptimisedAndPlainResultsServeAsCarriers) {
         in.nameField = *payload::NameField("geheim.bin");
         in.encrypt = true;
         passwords.hide = {Padded("pw")};
-        ASSERT_EQ(hider.hideFile(hideView, in, data), hide::HideOutcome::Written) << messages.last();
-        extract::ExtractEngine extractor(messages, passwords);
+        ASSERT_EQ(hider.hideFile(hideView, in, data).outcome, hide::HideOutcome::Written) << messages.last();
+        extract::ExtractEngine extractor(passwords);
         FakeExtractView view;
         view.destination = dir.file("back.bin");
         passwords.extract = {Padded("pw")};

@@ -68,7 +68,7 @@ struct Run {
         in.encrypt = mode != payload::Mode::Plain;
         in.cipher = mode;
         if (in.encrypt) passwords.hide.push_back(test::Padded("Sesam"));
-        if (hider.hideFile(hideView, in, data) != hide::HideOutcome::Written) return {};
+        if (hider.hideFile(hideView, in, data).outcome != hide::HideOutcome::Written) return {};
         return carrier;
     }
 
@@ -82,7 +82,7 @@ struct Run {
         in.cipher = mode;
         if (in.encrypt) passwords.hide.push_back(test::Padded("Sesam"));
         test::FakeMessageHideView v;
-        if (hider.hideMessage(v, in) != hide::HideOutcome::Written) return {};
+        if (hider.hideMessage(v, in).outcome != hide::HideOutcome::Written) return {};
         return carrier;
     }
 
@@ -108,7 +108,7 @@ struct Run {
     test::FakeMessages engineMessages;
     test::FakePasswords passwords;
     test::FakeRunView hideView;
-    hide::HideEngine hider{engineMessages, passwords};
+    hide::HideEngine hider{KeepBackups(), passwords};
     FrmEx *w = nullptr;
     std::deque<QString> typed;
     std::vector<double> pauses;
