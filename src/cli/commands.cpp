@@ -69,12 +69,13 @@ std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, P
         Complain("Im temporären Ordner kann nicht geschrieben werden.");
         return std::nullopt;
     }
-    SetCompressionProgressHook([&](int pct) { bar.show(pct, "Datei wird komprimiert..."); });
     ZorbComprFile z;
     z.InputFile = path;
     z.OutputFile = packed.path();
-    z.Compress();
-    SetCompressionProgressHook(nullptr);
+    {
+        CompressionProgressScope hook([&](int pct) { bar.show(pct, "Datei wird komprimiert..."); });
+        z.Compress();
+    }
     bar.finish();
     std::string bytes;
     if (z.ResultStatus() != 0 || !ReadFile(packed.path(), bytes)) {

@@ -52,12 +52,6 @@ bool ReadHeaderRegion(const BinaryFile &f, std::int64_t length, std::string &hea
     return true;
 }
 
-// Clears the compression progress hook however the decompression ends.
-struct ProgressHookScope {
-    explicit ProgressHookScope(ProgressHook hook) { SetCompressionProgressHook(std::move(hook)); }
-    ~ProgressHookScope() { SetCompressionProgressHook(nullptr); }
-};
-
 } // namespace
 
 struct ExtractEngine::Payload {
@@ -210,7 +204,7 @@ ExtractOutcome ExtractEngine::decompressTo(ExtractView &view, Payload &p, FileEx
     int lastShown = -1;
     ZorbComprFile z;
     if (staged.valid()) {
-        ProgressHookScope hook([&](int pct) {
+        CompressionProgressScope hook([&](int pct) {
             if (pct == lastShown) return;
             lastShown = pct;
             view.setCaption(">>>>>>>>>> Die Datei wird dekomprimiert: " + std::to_string(pct) + " % bearbeitet...");

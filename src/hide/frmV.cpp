@@ -61,12 +61,6 @@ QPixmap Placeholder(int size) {
     return pm;
 }
 
-// Clears the compression progress hook however the compression ends.
-struct ProgressHookScope {
-    explicit ProgressHookScope(ProgressHook hook) { SetCompressionProgressHook(std::move(hook)); }
-    ~ProgressHookScope() { SetCompressionProgressHook(nullptr); }
-};
-
 struct WorkingScope {
     bool &flag;
     explicit WorkingScope(bool &f) : flag(f) { flag = true; }
@@ -467,7 +461,7 @@ void FrmV::chooseFile() {
     z.OutputFile = temp;
     {
         shownPercent_ = -1;
-        ProgressHookScope hook([this](int percent) {
+        CompressionProgressScope hook([this](int percent) {
             if (percent == shownPercent_) return;
             shownPercent_ = percent;
             setWindowTitle(">>>>>>>>>> Die Datei wird komprimiert: " + QString::number(percent) +
