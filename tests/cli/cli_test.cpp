@@ -271,6 +271,41 @@ TEST_F(Cli, InfoWipeConvertAndHelp) {
     EXPECT_EQ(r.rc, 0);
     EXPECT_NE(r.out.find("3  falsches Passwort"), std::string::npos);
     EXPECT_EQ(run("--version").out.rfind("kalmira ", 0), 0u);
+    EXPECT_EQ(run("-V").out, run("--version").out);
+}
+
+TEST_F(Cli, StandardOutputMessagesAsUtf8AndRefusals) {
+    const auto secret = RandomBytes(5000, 6);
+    put("s.bin", secret);
+    put("c.bmp", MakeBmp(150, 100));
+    ASSERT_EQ(run("hide c.bmp s.bin --cipher none").rc, 0);
+    Result r = run("extract c.bmp -o -");
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(secret.begin(), secret.end()));
+    EXPECT_FALSE(fs::exists(dir.file("-")));
+
+    // A message comes out as UTF-8 unless the stored bytes are asked for.
+    put("gruss.txt", std::vector<std::uint8_t>{'G', 'r', 0xC3, 0xBC, 0xC3, 0x9F, 'e'});
+    put("m.wav", MakeWav(30000));
+    ASSERT_EQ(run("hide m.wav gruss.txt --text --cipher none").rc, 0);
+    r = run("extract m.wav --text -o -");
+    EXPECT_EQ(r.out, "Gr\xC3\xBC\xC3\x9F" "e");
+    ASSERT_EQ(run("extract m.wav --text --raw -o roh.txt").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("roh.txt")), (std::vector<std::uint8_t>{'G', 'r', 0xFC, 0xDF, 'e'}));
+
+    // Too large or unsuitable is 4, as the help says.
+    put("gross.txt", std::vector<std::uint8_t>(65536, 'a'));
+    EXPECT_EQ(run("hide m.wav gross.txt --text --cipher none").rc, 4);
+    put("abcdefghijklmnopqrstuvwxyz0", {'x'});
+    EXPECT_EQ(run("hide c.bmp abcdefghijklmnopqrstuvwxyz0 --cipher none").rc, 4);
+
+    // A damaged payload is reported under the destination's name.
+    auto broken = ReadAll(dir.file("c.bmp"));
+    for (std::size_t i = payload::kDataOffset + 800; i < payload::kDataOffset + 1600; ++i) broken[i] ^= 1;
+    WriteAll(dir.file("c.bmp"), broken);
+    r = run("extract c.bmp -o ziel.bin");
+    EXPECT_EQ(r.rc, 6);
+    EXPECT_NE(r.err.find("\"ziel.bin\" wurde nicht geschrieben"), std::string::npos) << r.err;
 }
 
 } // namespace

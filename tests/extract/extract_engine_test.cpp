@@ -225,6 +225,16 @@ TEST_F(Fixture, DestinationHandling) {
     EXPECT_EQ(report.outcome, ExtractOutcome::Extracted);
     EXPECT_EQ(ReadAll(dir.file("ro.bin")), RandomBytes(2000, 9));
     EXPECT_EQ(platform::GetFileAttributes(dir.file("ro.bin")), platform::AttrNormal);
+
+    // The save dialog is offered a plain file name, trimmed at both ends.
+    for (const char *stored : {"../../tmp/  x.txt", "  x.txt", "a\\b\\x.txt"}) {
+        carrier = hideFileB(RandomBytes(100, 2), stored, MakeBmp(100, 100), payload::Mode::Plain);
+        extractTo(carrier, "");
+        EXPECT_EQ(view.offeredName, "x.txt") << stored;
+    }
+    carrier = hideFileB(RandomBytes(100, 2), "..", MakeBmp(100, 100), payload::Mode::Plain);
+    extractTo(carrier, "");
+    EXPECT_EQ(view.offeredName, "");
 }
 
 TEST_F(Fixture, MessagesRoundTripAndCrossBetweenThePrograms) {
