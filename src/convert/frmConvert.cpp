@@ -21,12 +21,6 @@ namespace {
 const QString kCheckMark = QString(QChar(0x2714));
 constexpr int kPreviewTwips = 2355;
 
-QString WithSeparator(QString folder) {
-    const QChar sep = QLatin1Char(platform::PathSeparator());
-    if (!folder.endsWith(sep) && !folder.endsWith('/')) folder += sep;
-    return folder;
-}
-
 QImage ToImage(const Picture &p) {
     QImage img(p.width, p.height, QImage::Format_RGB32);
     for (int y = 0; y < p.height; ++y) {

@@ -52,6 +52,19 @@ bool ReadHeaderRegion(const BinaryFile &f, std::int64_t length, std::string &hea
     return true;
 }
 
+// The message box takes text up to a NUL character and up to its capacity;
+// false when that left something out.
+bool ShowMessage(MessageExtractView &view, MessageExtractResult &r, std::string &message) {
+    std::size_t shownLen = std::min(message.find('\0'), message.size());
+    shownLen = std::min(shownLen, static_cast<std::size_t>(std::max(r.maxMessageSize, 0)));
+    r.messageAnsi = message.substr(0, shownLen);
+    const bool whole = shownLen == message.size();
+    std::fill(message.begin(), message.end(), '\0');
+    view.showMessage(r.messageAnsi);
+    view.setResultLine(MessageResultLine(r));
+    return whole;
+}
+
 } // namespace
 
 struct ExtractEngine::Payload {
@@ -372,14 +385,7 @@ MessageExtractResult ExtractEngine::runMessage(MessageExtractView &view, Message
         if (done == ExtractOutcome::Damaged) r.damage = Damage::Decompression;
         return end(done);
     }
-    // The message box takes text up to a NUL character and up to its capacity.
-    std::size_t shownLen = std::min(message.find('\0'), message.size());
-    shownLen = std::min(shownLen, static_cast<std::size_t>(std::max(r.maxMessageSize, 0)));
-    r.messageAnsi = message.substr(0, shownLen);
-    std::fill(message.begin(), message.end(), '\0');
-    view.showMessage(r.messageAnsi);
-    view.setResultLine(MessageResultLine(r));
-    if (shownLen < message.size()) return tooLarge();
+    if (!ShowMessage(view, r, message)) return tooLarge();
     r.seconds = platform::MonotonicSeconds() - p.start;
     return end(ExtractOutcome::Extracted);
 }

@@ -36,12 +36,6 @@ namespace {
 const char *const kHelpProperty = "helpText";
 constexpr int kPreviewPixels = TwipsToPixels(2355);
 
-QString WithSeparator(QString folder) {
-    if (!folder.isEmpty() && !folder.endsWith('/') && !folder.endsWith('\\'))
-        folder += QLatin1Char(platform::PathSeparator());
-    return folder;
-}
-
 bool EndsWithLower(const QString &path, const char *tail) { return path.toLower().endsWith(tail); }
 
 // The picture the display field shows while no carrier is previewed.

@@ -29,12 +29,6 @@ namespace kalmira::hide {
 
 namespace {
 
-QString WithSeparator(QString folder) {
-    if (folder.isEmpty()) return folder;
-    if (!folder.endsWith('/') && !folder.endsWith('\\')) folder += QLatin1Char(platform::PathSeparator());
-    return folder;
-}
-
 // The placeholder picture shown while no thumbnail is: a small landscape.
 QPixmap Placeholder(int size) {
     QPixmap pm(size, size);

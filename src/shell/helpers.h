@@ -20,11 +20,6 @@ bool IsWavFile(const std::string &path, Messages &messages);
 // Keeps the interface alive for the given time (elapsed time decides).
 void Pause(double seconds, EventPump &pump);
 
-// Overwrites a temporary file with 0x00, 0xFF, 0xAA and deletes it.
-bool WipeTempFile(const std::string &path, EventPump &pump);
-
-std::string MakeTempFile(const std::string &prefix);
-
 // The two flags the windows share.
 struct SharedFlags {
     bool carrierUsable = false;

@@ -1,5 +1,6 @@
 #include "shell/window_helpers.h"
 
+#include "platform/platform.h"
 #include "shell/helpers.h"
 #include "shell/qt_services.h"
 
@@ -105,6 +106,12 @@ bool ShowMessageWindowThumbnail(Services &s, QWidget *window, const QString &pat
     return Thumbnail(s, window, path,
                      "Zu wenig Speicher! Die Bilddatei kann nicht angezeigt werden! Sie kann aber "
                      "als Container verwendet werden.");
+}
+
+QString WithSeparator(QString folder) {
+    if (!folder.isEmpty() && !folder.endsWith('/') && !folder.endsWith('\\'))
+        folder += QLatin1Char(platform::PathSeparator());
+    return folder;
 }
 
 } // namespace kalmira

@@ -30,4 +30,7 @@ bool ShowMessageWindowThumbnail(Services &s, QWidget *window, const QString &pat
 
 constexpr int TwipsToPixels(int twips) { return twips / 15; }
 
+// A folder with its trailing separator ('/' or '\\' counts); "" stays "".
+QString WithSeparator(QString folder);
+
 } // namespace kalmira
