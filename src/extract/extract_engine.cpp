@@ -8,7 +8,6 @@
 #include "crypto/clsMD5.h"
 #include "crypto/clsRC4.h"
 #include "crypto/keys.h"
-#include "hide/hide_engine.h"
 #include "platform/binary_file.h"
 #include "platform/platform.h"
 #include "platform/temp_file.h"
@@ -283,7 +282,7 @@ FileExtractResult ExtractEngine::runFile(ExtractView &view, FileExtractResult &r
     auto end = [&](ExtractOutcome outcome, bool pause = true) {
         r.outcome = outcome;
         view.setBusy(false);
-        view.setCaption(hide::kFinishedCaption);
+        view.setCaption(kExtractFinishedCaption);
         if (pause) view.pause(1);
         view.setCaption(kRestCaptionB);
         return r;
@@ -338,7 +337,7 @@ MessageExtractResult ExtractEngine::extractMessage(MessageExtractView &view, con
 MessageExtractResult ExtractEngine::runMessage(MessageExtractView &view, MessageExtractResult &r, Payload &p) {
     auto finished = [&](ExtractOutcome outcome, bool pause = true) {
         r.outcome = outcome;
-        view.setCaption(hide::kFinishedCaption);
+        view.setCaption(kExtractFinishedCaption);
         if (pause) view.pause(1);
         view.setCaption(kRestCaptionA);
         return r;

@@ -126,6 +126,9 @@ std::optional<payload::ParsedHeader> ReadPayloadHeader(const std::string &carrie
 // The digest check: whether a padded password opens the payload.
 bool PasswordMatches(const payload::ParsedHeader &header, const std::string &padded);
 
+// The caption both extract runs hold on screen when they are done.
+inline constexpr const char *kExtractFinishedCaption = "          **********   FERTIG!  **********";
+
 // "0,153": seconds with three decimals, German decimal comma.
 std::string FormatSeconds(double seconds);
 
