@@ -59,6 +59,13 @@ bool ReadWhole(const std::string &path, std::vector<std::uint8_t> &out) {
 } // namespace
 
 struct HideEngine::Run {
+    template <class Input>
+    Run(RunView &v, Program program, const Input &in) : view(v) {
+        result.program = program;
+        result.carrierPath = in.carrierPath;
+        result.sourcePath = in.sourcePath;
+        result.mode = in.encrypt ? in.cipher : payload::Mode::Plain;
+    }
     RunView &view;
     HideResult result;
     SavedAttributes attrs;
@@ -287,11 +294,7 @@ HideResult HideEngine::hideFile(RunView &view, const FileHideInput &in, const st
     if (running_) return HideResult{};
     running_ = true;
     ScopeGuard idle{[this] { running_ = false; }};
-    Run run{view, {}, {}};
-    run.result.program = Program::B;
-    run.result.carrierPath = in.carrierPath;
-    run.result.sourcePath = in.sourcePath;
-    run.result.mode = in.encrypt ? in.cipher : payload::Mode::Plain;
+    Run run(view, Program::B, in);
     return runFile(run, in, data);
 }
 
@@ -331,11 +334,7 @@ HideResult HideEngine::hideMessage(MessageHideView &view, const MessageHideInput
     if (running_) return HideResult{};
     running_ = true;
     ScopeGuard idle{[this] { running_ = false; }};
-    Run run{view, {}, {}};
-    run.result.program = Program::A;
-    run.result.carrierPath = in.carrierPath;
-    run.result.sourcePath = in.sourcePath;
-    run.result.mode = in.encrypt ? in.cipher : payload::Mode::Plain;
+    Run run(view, Program::A, in);
     run.result.messageSize = static_cast<std::int64_t>(in.messageAnsi.size());
     return runMessage(run, view, in);
 }

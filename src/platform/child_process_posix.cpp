@@ -1,5 +1,7 @@
 #include "platform/child_process.h"
 
+#include "platform/posix_io.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -11,19 +13,7 @@
 
 namespace kalmira::platform {
 
-namespace {
-bool WriteAllTo(int fd, const void *data, std::size_t n) {
-    const auto *p = static_cast<const char *>(data);
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
-} // namespace
+using posix::WriteAll;
 
 bool ChildProcess::start(const Work &work, double seconds) {
     int fds[2];
@@ -36,7 +26,7 @@ bool ChildProcess::start(const Work &work, double seconds) {
     }
     if (pid == 0) {
         ::close(fds[0]);
-        const bool ok = work([fd = fds[1]](const void *data, std::size_t n) { return WriteAllTo(fd, data, n); });
+        const bool ok = work([fd = fds[1]](const void *data, std::size_t n) { return WriteAll(fd, data, n); });
         ::_exit(ok ? 0 : 1);
     }
     ::close(fds[1]);

@@ -1,5 +1,7 @@
 #include "platform/terminal.h"
 
+#include "platform/posix_io.h"
+
 #include <termios.h>
 #include <unistd.h>
 
@@ -43,15 +45,7 @@ std::optional<std::string> ReadLineHidden(const std::string &prompt) {
 
 bool WriteStandardOutput(const void *data, std::size_t n) {
     std::cout.flush();
-    const auto *p = static_cast<const char *>(data);
-    while (n > 0) {
-        const ssize_t r = ::write(STDOUT_FILENO, p, n);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        p += r;
-        n -= static_cast<std::size_t>(r);
-    }
-    return true;
+    return posix::WriteAll(STDOUT_FILENO, data, n);
 }
 
 } // namespace kalmira::platform
