@@ -291,7 +291,7 @@ int main(int argc, char **argv) {
         p.messages.answers = {Answer::Yes};
         auto h = Told(p.messages, p.hider.hideFile(hv, in, data)).outcome;
         Row("full disk for the backup copy", "hide (KalmiraB)",
-            h == hide::HideOutcome::Written ? "Written" : h == hide::HideOutcome::WriteFailed ? "WriteFailed" : "Stopped", p.last());
+            h == hide::HideOutcome::Written ? "Written" : h == hide::HideOutcome::BackupFailed ? "BackupFailed" : "WriteFailed or other", p.last());
     }
     return 0;
 }

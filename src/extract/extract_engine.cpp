@@ -14,6 +14,7 @@
 #include "shell/helpers.h"
 #include "shell/scope_guard.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -67,6 +68,10 @@ bool ShowMessage(MessageExtractView &view, MessageExtractResult &r, std::string 
 } // namespace
 
 struct ExtractEngine::Payload {
+    ~Payload() { // decrypted data and the password do not outlive the run
+        std::fill(data.begin(), data.end(), std::uint8_t{0});
+        std::fill(password.begin(), password.end(), '\0');
+    }
     BinaryFile file;
     std::int64_t carrierLength = 0;
     payload::ParsedHeader header;
@@ -198,7 +203,8 @@ bool ExtractEngine::decrypt(Payload &p) {
     aes_->SetCipherKey(reinterpret_cast<const std::uint8_t *>(key.data()), key.size(), 256);
     std::vector<std::uint8_t> out;
     if (aes_->ArrayDecrypt(out, p.data, 0) != 0) return false;
-    p.data = std::move(out);
+    p.data.swap(out);
+    std::fill(out.begin(), out.end(), std::uint8_t{0});
     return true;
 }
 
@@ -207,6 +213,7 @@ bool ExtractEngine::decrypt(Payload &p) {
 ExtractOutcome ExtractEngine::decompressTo(ExtractView &view, Payload &p, FileExtractResult &r) {
     TempFile packed(TempFile::Removal::Wipe);
     const bool written = packed.valid() && WriteWhole(packed.path(), p.data.data(), p.data.size());
+    std::fill(p.data.begin(), p.data.end(), std::uint8_t{0});
     p.data.clear();
     p.data.shrink_to_fit();
     if (!written) return ExtractOutcome::TempWriteFailed;

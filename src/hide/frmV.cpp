@@ -478,9 +478,7 @@ void FrmV::chooseFile() {
                         Q(" , wurde komprimiert zu: " + FormatThousands(rounded) + " Byte, (" +
                           std::to_string(rounded * 100 / length) + " %)"));
     if (rounded > 9'999'999) {
-        s_.messages->show(Icon::Exclamation, "KalmiraB-Nachricht",
-                          "Die zu versteckende Datei darf komprimiert nicht grösser 9.999.999 Byte "
-                          "(ca. 9,53 MByte) sein.");
+        s_.messages->show(Icon::Exclamation, "KalmiraB-Nachricht", DataTooLargeText());
         dropTemp();
         Befehl1->setEnabled(false);
         return errorEnd();

@@ -45,6 +45,10 @@ std::string TooSmallTextWithHint(Program program, const std::string &carrier, st
            (program == Program::B ? kHintB : kHintA);
 }
 
+std::string DataTooLargeText() {
+    return "Die zu versteckende Datei darf komprimiert nicht grösser 9.999.999 Byte (ca. 9,53 MByte) sein.";
+}
+
 std::string CapacityTooSmallText(const std::string &carrier, std::int64_t carrierSize) {
     return "Die Containerdatei \"" + FileNameOf(carrier) + "\" ist zu klein (" + FormatThousands(carrierSize) +
            " Byte) oder kann nicht verwendet werden.";
@@ -118,9 +122,7 @@ std::optional<Notice> HideNotice(const HideResult &r) {
     case HideOutcome::CarrierVanished:
         return Notice{Icon::None, kTitleCommon, "ContainerDatei wurde nicht gefunden!"};
     case HideOutcome::CarrierTooLarge:
-        return Notice{Icon::Exclamation, title,
-                      "Die zu versteckende Datei darf komprimiert nicht grösser 9.999.999 Byte "
-                      "(ca. 9,53 MByte) sein."};
+        return Notice{Icon::Exclamation, title, DataTooLargeText()};
     case HideOutcome::CarrierTooSmall:
         return Notice{Icon::Exclamation, kTitleCommon,
                       TooSmallTextWithHint(r.program, r.carrierPath, r.fit.carrierSize, r.sourcePath,

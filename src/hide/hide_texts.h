@@ -26,6 +26,9 @@ std::string TooSmallTextWithHint(Program program, const std::string &carrier, st
 // "... ist zu klein (9.054 Byte)" as the tool's capacity command says it.
 std::string CapacityTooSmallText(const std::string &carrier, std::int64_t carrierSize);
 
+// "Die zu versteckende Datei darf komprimiert nicht grösser 9.999.999 Byte ..."
+std::string DataTooLargeText();
+
 // The German refusal for a damaged-structure result.
 std::string CarrierStructureMessage(CarrierStructure result, const std::string &carrierName);
 
