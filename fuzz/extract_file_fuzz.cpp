@@ -28,13 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (int i = 0; i < 3; ++i) passwords.extract.push_back(test::Padded("geheim"));
     test::FakeExtractView view;
     view.destination = scratch.file("extracted.out");
-    extract::ExtractEngine engine(messages, passwords);
-    const extract::FileReport report = engine.extractFile(view, carrierPath);
+    extract::ExtractEngine engine(passwords);
+    const extract::FileExtractResult report = engine.extractFile(view, carrierPath);
 
     // Only a finished run may leave the destination; every refusal says why.
     const bool written = std::filesystem::exists(view.destination);
     if (written != (report.outcome == extract::ExtractOutcome::Extracted)) std::abort();
-    if (report.outcome == extract::ExtractOutcome::Damaged && messages.shown.empty()) std::abort();
+    if (report.outcome == extract::ExtractOutcome::Damaged && !extract::ExtractNotice(report)) std::abort();
     if (engine.running()) std::abort();
     scratch.clear();
     return 0;

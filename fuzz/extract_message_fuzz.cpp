@@ -18,15 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     test::FakePasswords passwords;
     for (int i = 0; i < 3; ++i) passwords.extract.push_back(test::Padded("geheim"));
     test::FakeMessageExtractView view;
-    extract::ExtractEngine engine(messages, passwords);
+    extract::ExtractEngine engine(passwords);
     const int limit = 65535;
-    const extract::MessageReport report = engine.extractMessage(view, carrierPath, limit);
+    const extract::MessageExtractResult report = engine.extractMessage(view, carrierPath, limit);
 
     // What the message box shows is a text without NUL, within the limit.
     if (report.messageAnsi.size() > static_cast<std::size_t>(limit)) std::abort();
     if (report.messageAnsi.find('\0') != std::string::npos) std::abort();
     if (view.shown != report.messageAnsi) std::abort();
-    if (report.outcome == extract::ExtractOutcome::Damaged && messages.shown.empty()) std::abort();
+    if (report.outcome == extract::ExtractOutcome::Damaged && !extract::ExtractNotice(report)) std::abort();
     scratch.clear();
     return 0;
 }

@@ -35,7 +35,12 @@ const char *Name(ExtractOutcome o) {
     case ExtractOutcome::ProgramEnded: return "ProgramEnded";
     case ExtractOutcome::TooLarge: return "TooLarge";
     case ExtractOutcome::LibraryMissing: return "LibraryMissing";
-    case ExtractOutcome::Failed: return "Failed";
+    case ExtractOutcome::CarrierUnreadable: return "CarrierUnreadable";
+    case ExtractOutcome::TempWriteFailed: return "TempWriteFailed";
+    case ExtractOutcome::FolderUnwritable: return "FolderUnwritable";
+    case ExtractOutcome::WriteFailed: return "WriteFailed";
+    case ExtractOutcome::ReplaceFailed: return "ReplaceFailed";
+    case ExtractOutcome::DestinationExists: return "DestinationExists";
     case ExtractOutcome::Busy: return "Busy";
     }
     return "?";
@@ -50,9 +55,10 @@ void Row(const std::string &input, const std::string &where, const std::string &
 struct Probe {
     TempDir dir;
     FakeMessages messages;
-    FakePasswords passwords;
-    hide::HideEngine hider{messages, passwords};
-    extract::ExtractEngine extractor{messages, passwords};
+    TellingPasswords passwords{messages, Program::B};
+    hide::MessageQuestions questions{messages};
+    hide::HideEngine hider{questions, passwords};
+    extract::ExtractEngine extractor{passwords};
 
     std::string hidden(payload::Mode mode, std::size_t plainBytes = 3000, std::uint32_t seed = 3) {
         return hiddenData(mode, RandomBytes(plainBytes, seed));
@@ -84,7 +90,7 @@ struct Probe {
         v.destination = dest.empty() ? dir.file("out.bin") : dest;
         passwords.extract = {Padded("geheim")};
         messages.shown.clear();
-        auto r = extractor.extractFile(v, carrier);
+        auto r = Told(messages, extractor.extractFile(v, carrier));
         const bool left = r.outcome != ExtractOutcome::Extracted && platform::FileExists(v.destination) &&
                           dest.empty();
         Row(input, "extract (KalmiraB)", std::string(Name(r.outcome)) + (left ? ", FILE LEFT" : ", nothing written"),
@@ -92,7 +98,7 @@ struct Probe {
         std::remove(v.destination.c_str());
         FakeMessageExtractView mv;
         passwords.extract = {Padded("geheim")};
-        auto m = extractor.extractMessage(mv, carrier, 65535);
+        auto m = Told(messages, extractor.extractMessage(mv, carrier, 65535));
         Row(input, "extract (KalmiraA)", Name(m.outcome), last());
     }
 };
@@ -194,7 +200,7 @@ int main(int argc, char **argv) {
         platform::SetFileAttributes(p.dir.file("ro.bin"), platform::AttrReadOnly);
         FakeExtractView v;
         v.destination = p.dir.file("ro.bin");
-        auto r = p.extractor.extractFile(v, c);
+        auto r = Told(p.messages, p.extractor.extractFile(v, c));
         Row("read-only destination file", "extract (KalmiraB)",
             std::string(Name(r.outcome)) + (ReadAll(p.dir.file("ro.bin")) == RandomBytes(2000, 9) ? ", replaced" : ", NOT replaced"),
             p.last());
@@ -265,7 +271,7 @@ int main(int argc, char **argv) {
         p.messages.shown.clear();
         FakeExtractView v;
         v.destination = full + "/out.bin";
-        auto r = p.extractor.extractFile(v, c);
+        auto r = Told(p.messages, p.extractor.extractFile(v, c));
         Row("full disk at the destination", "extract (KalmiraB)",
             std::string(Name(r.outcome)) + (platform::FileExists(v.destination) ? ", FILE LEFT" : ", nothing written"), p.last());
         WriteAll(p.dir.file("big.bmp"), MakeBmp(400, 400));
@@ -283,9 +289,9 @@ int main(int argc, char **argv) {
         in.backupPath = full + "/c-Kopie.bmp";
         FakeRunView hv;
         p.messages.answers = {Answer::Yes};
-        auto h = p.hider.hideFile(hv, in, data);
+        auto h = Told(p.messages, p.hider.hideFile(hv, in, data)).outcome;
         Row("full disk for the backup copy", "hide (KalmiraB)",
-            h == hide::HideOutcome::Written ? "Written" : h == hide::HideOutcome::Failed ? "Failed" : "Stopped", p.last());
+            h == hide::HideOutcome::Written ? "Written" : h == hide::HideOutcome::BackupFailed ? "BackupFailed" : "WriteFailed or other", p.last());
     }
     return 0;
 }

@@ -39,14 +39,14 @@ void BM_Hide(benchmark::State &state) {
     Setup &s = setup();
     FakeMessages messages;
     FakePasswords passwords;
-    hide::HideEngine engine(messages, passwords);
+    hide::HideEngine engine(KeepBackups(), passwords);
     FakeRunView view;
     hide::FileHideInput in;
     in.carrierPath = s.carrier;
     in.sourcePath = "x.bin";
     in.nameField = *payload::NameField("x.bin");
     for (auto _ : state) {
-        if (engine.hideFile(view, in, s.data) != hide::HideOutcome::Written)
+        if (engine.hideFile(view, in, s.data).outcome != hide::HideOutcome::Written)
             state.SkipWithError("hide failed");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.touched()));
@@ -56,7 +56,7 @@ void BM_Extract(benchmark::State &state) {
     Setup &s = setup();
     FakeMessages messages;
     FakePasswords passwords;
-    extract::ExtractEngine engine(messages, passwords);
+    extract::ExtractEngine engine(passwords);
     FakeExtractView view;
     view.destination = s.dir.file("out.bin");
     for (auto _ : state) {

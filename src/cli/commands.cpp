@@ -1,57 +1,32 @@
 #include "cli/commands.h"
 
-#include "cli/capacity.h"
 #include "cli/console.h"
 #include "compress/ZorbComprFile.h"
 #include "convert/modConvert.h"
-#include "crypto/clsMD5.h"
 #include "extract/extract_engine.h"
+#include "extract/extract_texts.h"
 #include "hide/carrier_check.h"
 #include "hide/hide_engine.h"
+#include "hide/hide_texts.h"
 #include "inspect/bmp_info.h"
 #include "inspect/modWAV.h"
 #include "platform/binary_file.h"
 #include "platform/platform.h"
+#include "platform/temp_file.h"
+#include "platform/terminal.h"
 #include "shell/helpers.h"
 #include "shredder/wipe.h"
 
-#include <cstdio>
-#include <filesystem>
 #include <iostream>
-#include <sys/stat.h>
 
 namespace kalmira::cli {
 
 using platform::BinaryFile;
+using platform::TempFile;
 
 namespace {
 
-// Removes a file of ours unless it was handed on.
-struct OwnedFile {
-    std::string path;
-    ~OwnedFile() {
-        if (!path.empty()) std::remove(path.c_str());
-    }
-};
-
-// Moves a finished file of ours into place, replacing an older one only when
-// asked; the result gets the permissions of a newly created file.
-bool Publish(OwnedFile &staged, const std::string &dest, bool force) {
-    const bool moved = force ? std::rename(staged.path.c_str(), dest.c_str()) == 0
-                             : platform::RenameNoReplace(staged.path, dest);
-    if (!moved) return false;
-    staged.path.clear();
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(dest.c_str(), 0666 & ~mask);
-    return true;
-}
-
-std::string Lower(std::string s) {
-    for (char &c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
+const char *const kNameIfNone = "Extrahierte-Datei";
 
 bool ReadFile(const std::string &path, std::string &out) {
     BinaryFile f;
@@ -60,12 +35,6 @@ bool ReadFile(const std::string &path, std::string &out) {
     if (size < 0) return false;
     out.assign(static_cast<std::size_t>(size), '\0');
     return size == 0 || f.readAt(0, out.data(), out.size());
-}
-
-bool SameFile(const std::string &a, const std::string &b) {
-    struct stat sa{}, sb{};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
 }
 
 bool ValidUtf8(const std::string &s) {
@@ -89,25 +58,27 @@ const char *CipherName(payload::Mode mode) {
     return "unverschlüsselt";
 }
 
+void Say(const std::optional<Notice> &notice) {
+    if (notice) Complain(notice->text);
+}
+
 // Compresses a file as the hide windows do; the temporary result is wiped.
 std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, ProgressBar &bar) {
-    OwnedFile packed{platform::MakeTempFile("Kal")};
-    if (packed.path.empty()) {
+    TempFile packed(TempFile::Removal::Wipe);
+    if (!packed.valid()) {
         Complain("Im temporären Ordner kann nicht geschrieben werden.");
         return std::nullopt;
     }
-    SetCompressionProgressHook([&](int pct) { bar.show(pct, "Datei wird komprimiert..."); });
     ZorbComprFile z;
     z.InputFile = path;
-    z.OutputFile = packed.path;
-    z.Compress();
-    SetCompressionProgressHook(nullptr);
+    z.OutputFile = packed.path();
+    {
+        CompressionProgressScope hook([&](int pct) { bar.show(pct, "Datei wird komprimiert..."); });
+        z.Compress();
+    }
     bar.finish();
     std::string bytes;
-    const bool ok = z.ResultStatus() == 0 && ReadFile(packed.path, bytes);
-    NullEventPump pump;
-    if (WipeTempFile(packed.path, pump)) packed.path.clear();
-    if (!ok) {
+    if (z.ResultStatus() != 0 || !ReadFile(packed.path(), bytes)) {
         Complain("Die Datei \"" + path + "\" konnte nicht komprimiert werden (Fehler " +
                  std::to_string(z.ResultStatus()) + ").");
         return std::nullopt;
@@ -115,103 +86,216 @@ std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, P
     return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
-// The message as KalmiraA holds it: one ANSI byte per character.
-std::optional<std::string> MessageText(const std::string &path) {
+// The message as KalmiraA holds it: one ANSI byte per character. Sets the
+// exit code when it is refused.
+std::optional<std::string> MessageText(const std::string &path, int &rc) {
     std::string bytes;
+    rc = kUnsuitable;
     if (!ReadFile(path, bytes)) {
         Complain("Die Datei \"" + path + "\" kann nicht gelesen werden.");
+        rc = kIoError;
         return std::nullopt;
     }
     if (bytes.empty() || static_cast<std::int64_t>(bytes.size()) > kMaxMessageSize ||
         bytes.find('\0') != std::string::npos) {
-        Complain("Die Datei \"" + path + "\" ist keine Textdatei von 1 bis " +
-                 std::to_string(kMaxMessageSize) +
+        Complain("Die Datei \"" + path + "\" ist keine Textdatei von 1 bis " + std::to_string(kMaxMessageSize) +
                  " Byte, wie KalmiraA sie versteckt. Bitte ohne --text verstecken.");
         return std::nullopt;
     }
     if (!ValidUtf8(bytes)) return bytes; // already single-byte text
     std::string ansi = platform::AnsiFromUtf8(bytes);
     if (platform::Utf8FromAnsi(ansi) != bytes) {
-        Complain("Die Datei \"" + path +
-                 "\" enthält Zeichen, die im Zeichensatz Windows-1252 nicht vorkommen.");
+        Complain("Die Datei \"" + path + "\" enthält Zeichen, die im Zeichensatz Windows-1252 nicht vorkommen.");
         return std::nullopt;
     }
     return ansi;
 }
 
-std::optional<payload::ParsedHeader> ReadHeader(const std::string &carrier, std::int64_t &length) {
-    BinaryFile f;
-    if (!f.open(carrier, BinaryFile::Mode::Read)) return std::nullopt;
-    length = f.size();
-    std::string header(payload::kHeaderSize, ' ');
-    if (length >= payload::kDataOffset + 1) {
-        std::vector<std::uint8_t> region(8 * payload::kHeaderSize);
-        if (!f.readAt(payload::kHeaderOffset, region.data(), region.size())) return std::nullopt;
-        payload::ReadBytes(region.data(), payload::kHeaderSize,
-                           reinterpret_cast<std::uint8_t *>(header.data()));
+// The compressed size the run will store, as the message run compresses it.
+std::optional<std::vector<std::uint8_t>> CompressMessage(const std::string &message, ProgressBar &bar) {
+    TempFile plain(TempFile::Removal::Wipe);
+    BinaryFile t;
+    if (!plain.valid() || !t.open(plain.path(), BinaryFile::Mode::CreateTruncate) ||
+        !t.writeAt(0, message.data(), message.size()) || !t.close()) {
+        Complain("Im temporären Ordner kann nicht geschrieben werden.");
+        return std::nullopt;
     }
-    return payload::ParseHeader(header);
+    return CompressFile(plain.path(), bar);
 }
 
-int Refuse(Fit fit, const std::string &carrier, const std::string &file, std::int64_t compressed,
-           payload::Mode mode) {
-    switch (fit) {
-    case Fit::TooLarge:
-        Complain("Die Datei \"" + FileNameOf(file) +
-                 "\" ist zu gross: komprimiert mehr als 9.999.999 Byte.");
+int RefuseFit(const hide::FitCheck &fit, const std::string &carrier, const std::string &file) {
+    switch (fit.fit) {
+    case hide::Fit::TooLarge:
+        Complain("Die Datei \"" + FileNameOf(file) + "\" ist zu gross: komprimiert mehr als 9.999.999 Byte.");
         break;
-    case Fit::TooSmall:
-        Complain("Die ausgewählte Containerdatei \"" + FileNameOf(carrier) + "\" ist zu klein (" +
-                 FormatThousands(platform::FileSize(carrier)) + " Byte). Um die Datei \"" +
-                 FileNameOf(file) + "\" zu verstecken, muss die Containerdatei mindestens " +
-                 FormatThousands(payload::MinCarrierForRun(compressed)) + " Byte gross sein.");
+    case hide::Fit::TooSmall:
+        Complain(hide::TooSmallText(carrier, fit.carrierSize, file, fit.requiredSize));
         break;
-    case Fit::Structure:
-        Complain(hide::CarrierStructureMessage(
-            hide::CheckCarrierStructure(carrier, payload::StoredDataLength(mode, compressed)),
-            FileNameOf(carrier)));
+    case hide::Fit::Structure:
+        Complain(hide::CarrierStructureMessage(fit.structure, FileNameOf(carrier)));
         break;
-    case Fit::Ok: return kOk;
+    case hide::Fit::Ok: return kOk;
     }
     return kUnsuitable;
+}
+
+int HideExit(const hide::HideResult &r) {
+    switch (r.outcome) {
+    case hide::HideOutcome::Written: return kOk;
+    case hide::HideOutcome::Cancelled: return kUsage;
+    case hide::HideOutcome::CarrierTooLarge:
+    case hide::HideOutcome::CarrierTooSmall:
+    case hide::HideOutcome::CarrierStructure: return kUnsuitable;
+    default: break;
+    }
+    return kIoError;
+}
+
+hide::HideResult RunHide(const Options &o, const std::string &message, const std::string &nameField,
+                         const std::string &padded, std::vector<std::uint8_t> &data, ProgressBar &bar) {
+    const std::string &carrier = o.args[0];
+    StderrMessages messages;
+    hide::MessageQuestions questions(messages);
+    FixedPassword passwords(padded);
+    hide::HideEngine engine(questions, passwords);
+    const bool encrypt = o.cipher != payload::Mode::Plain;
+    const std::string backupPath = FolderOf(carrier) + BaseNameOf(carrier) + "-Kopie" + ExtensionOf(carrier);
+    if (o.text) {
+        MessageHideView view(bar);
+        hide::MessageHideInput in{carrier, message, o.args[1], nameField, encrypt,
+                                  encrypt ? o.cipher : payload::Mode::Aes, o.backup, backupPath};
+        return engine.hideMessage(view, in);
+    }
+    HideView view(bar);
+    hide::FileHideInput in{carrier, o.args[1], nameField, encrypt, encrypt ? o.cipher : payload::Mode::Aes,
+                           o.backup, backupPath};
+    return engine.hideFile(view, in, data);
+}
+
+// Where `extract` writes: -o as given, a folder gets the stored name.
+std::string Destination(const Options &o, const std::string &storedName) {
+    const std::string name = storedName.empty() ? kNameIfNone : storedName;
+    if (o.output.empty()) return name;
+    if (platform::IsDirectory(o.output)) return o.output + (o.output.back() == '/' ? "" : "/") + name;
+    return o.output;
+}
+
+// The password of an encrypted payload, checked once; kOk or the exit code.
+int ExtractPassword(const payload::ParsedHeader &header, const Options &o, std::string &padded) {
+    if (*header.mode == payload::Mode::Plain) return kOk;
+    std::optional<std::string> pw = ObtainPassword(o.passwordFile, false, true);
+    if (!pw) return kUsage;
+    if (!extract::PasswordMatches(header, *pw)) {
+        Complain("Falsches Passwort!");
+        return kWrongPassword;
+    }
+    padded = *pw;
+    return kOk;
+}
+
+int ExtractExit(extract::ExtractOutcome outcome) {
+    switch (outcome) {
+    case extract::ExtractOutcome::Extracted: return kOk;
+    case extract::ExtractOutcome::NoPayload: return kNoPayload;
+    case extract::ExtractOutcome::Damaged: return kDamaged;
+    case extract::ExtractOutcome::ProgramEnded: return kWrongPassword;
+    case extract::ExtractOutcome::TooLarge: return kUnsuitable;
+    default: break;
+    }
+    return kIoError;
+}
+
+bool CopyToStandardOutput(const std::string &path) {
+    std::string bytes;
+    const bool ok = ReadFile(path, bytes) && platform::WriteStandardOutput(bytes.data(), bytes.size());
+    std::fill(bytes.begin(), bytes.end(), '\0');
+    if (!ok) Complain("Die Standardausgabe konnte nicht geschrieben werden.");
+    return ok;
+}
+
+// Writes a message to `dest` (or standard output): UTF-8 unless `raw`.
+int WriteMessage(const Options &o, const std::string &ansi, const std::string &dest) {
+    std::string bytes = o.raw ? ansi : platform::Utf8FromAnsi(ansi);
+    if (o.output == "-") return platform::WriteStandardOutput(bytes.data(), bytes.size()) ? kOk : kIoError;
+    platform::StagedFile staged(dest);
+    BinaryFile f;
+    if (!staged.valid() || !f.open(staged.path(), BinaryFile::Mode::CreateTruncate) ||
+        !f.writeAt(0, bytes.data(), bytes.size()) || !f.close()) {
+        Complain("Die Datei \"" + dest + "\" konnte nicht geschrieben werden.");
+        return kIoError;
+    }
+    switch (staged.commit(o.force)) {
+    case platform::StagedFile::Commit::Done: std::cout << dest << std::endl; return kOk;
+    case platform::StagedFile::Commit::Exists:
+        Complain("Die Datei \"" + dest + "\" existiert bereits. Mit --force wird sie überschrieben.");
+        break;
+    case platform::StagedFile::Commit::Failed:
+        Complain("Die Datei \"" + dest + "\" konnte nicht geschrieben werden.");
+        break;
+    }
+    return kIoError;
+}
+
+int ExtractMessage(const Options &o, const std::string &dest, const std::string &padded, ProgressBar &bar) {
+    FixedPassword passwords(padded);
+    extract::ExtractEngine engine(passwords);
+    MessageExtractView view(bar);
+    const extract::MessageExtractResult r =
+        engine.extractMessage(view, o.args[0], static_cast<int>(kMaxMessageSize));
+    bar.finish();
+    Say(extract::ExtractNotice(r));
+    if (r.outcome != extract::ExtractOutcome::Extracted) return ExtractExit(r.outcome);
+    return WriteMessage(o, r.messageAnsi, dest);
+}
+
+int ExtractFile(const Options &o, const std::string &dest, const std::string &padded, ProgressBar &bar) {
+    const bool toStdout = o.output == "-";
+    // Standard output gets a copy of a private temporary file that is wiped.
+    TempFile temp = toStdout ? TempFile(TempFile::Removal::Wipe) : TempFile();
+    if (toStdout && !temp.valid()) {
+        Complain("Im temporären Ordner kann nicht geschrieben werden.");
+        return kIoError;
+    }
+    FixedPassword passwords(padded);
+    extract::ExtractEngine engine(passwords);
+    ExtractView view(bar, toStdout ? temp.path() : dest, toStdout || o.force);
+    extract::FileExtractResult r = engine.extractFile(view, o.args[0]);
+    bar.finish();
+    if (toStdout) r.destination = "-";
+    Say(extract::ExtractNotice(r));
+    if (r.outcome != extract::ExtractOutcome::Extracted) return ExtractExit(r.outcome);
+    if (toStdout) return CopyToStandardOutput(temp.path()) ? kOk : kIoError;
+    std::cout << dest << std::endl;
+    return kOk;
 }
 
 } // namespace
 
-int CheckCarrier(const std::string &path) {
-    if (!platform::IsRegularFile(path)) {
+int CheckCarrier(const std::string &path, bool library) {
+    switch (hide::ClassifyCarrier(path)) {
+    case hide::CarrierKind::Bmp:
+    case hide::CarrierKind::Wav: break;
+    case hide::CarrierKind::Missing:
         Complain("Die ContainerDatei \"" + path + "\" wurde nicht gefunden!");
         return kIoError;
-    }
-    const std::string ext = Lower(ExtensionOf(FileNameOf(path)));
-    unsigned char head[12] = {};
-    BinaryFile f;
-    if (!f.open(path, BinaryFile::Mode::Read)) {
+    case hide::CarrierKind::Unreadable:
         Complain("Die ContainerDatei \"" + path + "\" kann nicht gelesen werden.");
         return kIoError;
-    }
-    const std::int64_t size = f.size();
-    const bool read = size >= 12 ? f.readAt(0, head, 12) : size >= 2 && f.readAt(0, head, 2);
-    if (ext == ".bmp") {
-        if (read && head[0] == 'B' && head[1] == 'M') return kOk;
+    case hide::CarrierKind::NotBmp:
         Complain("Die ausgewählte Datei ist keine gültige BMP-Datei, oder sie ist fehlerhaft!");
         return kUnsuitable;
-    }
-    if (ext == ".wav") {
-        if (read && size >= 12 && inspect::IsRiffWave(head)) return kOk;
+    case hide::CarrierKind::NotWav:
         Complain("Die Datei: " + path + " ist keine gültige WAV-Datei.");
         return kUnsuitable;
+    case hide::CarrierKind::OtherName:
+        Complain("Die Datei \"" + path + "\" ist keine BMP- oder WAV-Datei (.bmp, .wav).");
+        return kUnsuitable;
     }
-    Complain("Die Datei \"" + path + "\" ist keine BMP- oder WAV-Datei (.bmp, .wav).");
-    return kUnsuitable;
-}
-
-std::string SafeFileName(const std::string &storedName) {
-    std::string name = FileNameOf(storedName);
-    for (char &c : name)
-        if (static_cast<unsigned char>(c) < 0x20) c = '_';
-    if (name.empty() || name == "." || name == "..") return "Extrahierte-Datei";
-    return name;
+    if (library && !ZorbLibraryPresent()) {
+        Complain(ZorbMissingMessage());
+        return kIoError;
+    }
+    return kOk;
 }
 
 int Hide(const Options &o) {
@@ -221,216 +305,93 @@ int Hide(const Options &o) {
         Complain("Die zu versteckende Datei \"" + file + "\" wurde nicht gefunden!");
         return kIoError;
     }
-    if (int rc = CheckCarrier(carrier)) return rc;
-    if (SameFile(carrier, file)) {
+    if (int rc = CheckCarrier(carrier, true)) return rc;
+    if (platform::SameFile(carrier, file)) {
         Complain("Die Containerdatei kann sich nicht selbst verstecken.");
         return kUsage;
     }
     const std::optional<std::string> nameField = payload::NameField(FileNameOf(file));
     if (!nameField) {
-        Complain("Der Dateiname \"" + FileNameOf(file) +
-                 "\" ist länger als 25 Zeichen und lässt sich nicht kürzen.");
-        return kUsage;
+        Complain("Der Dateiname \"" + FileNameOf(file) + "\" ist länger als 25 Zeichen und lässt sich nicht kürzen.");
+        return kUnsuitable;
     }
-    if (!ZorbLibraryPresent()) {
-        Complain(ZorbMissingMessage());
-        return kIoError;
-    }
-
     ProgressBar bar;
-    std::optional<std::string> message;
+    std::string message;
     std::optional<std::vector<std::uint8_t>> data;
     if (o.text) {
-        message = MessageText(file);
-        if (!message) return kUsage;
-        // The run compresses the message itself; the size check needs the result first.
-        OwnedFile plain{platform::MakeTempFile("Tex")};
-        BinaryFile t;
-        if (plain.path.empty() || !t.open(plain.path, BinaryFile::Mode::CreateTruncate) ||
-            !t.writeAt(0, message->data(), message->size()) || !t.close()) {
-            Complain("Im temporären Ordner kann nicht geschrieben werden.");
-            return kIoError;
-        }
-        data = CompressFile(plain.path, bar);
-        NullEventPump pump;
-        if (WipeTempFile(plain.path, pump)) plain.path.clear();
+        int rc = kOk;
+        std::optional<std::string> text = MessageText(file, rc);
+        if (!text) return rc;
+        message = std::move(*text);
+        data = CompressMessage(message, bar); // the size check needs the compressed size first
     } else {
         data = CompressFile(file, bar);
     }
     if (!data) return kIoError;
-
     const auto n = static_cast<std::int64_t>(data->size());
-    const Fit fit = CheckFit(carrier, platform::FileSize(carrier), o.cipher, n);
-    if (fit != Fit::Ok) return Refuse(fit, carrier, file, n, o.cipher);
+    if (int rc = RefuseFit(hide::CheckFit(carrier, o.cipher, n), carrier, file)) return rc;
 
-    const bool encrypt = o.cipher != payload::Mode::Plain;
     std::string padded;
-    if (encrypt) {
+    if (o.cipher != payload::Mode::Plain) {
         std::optional<std::string> pw = ObtainPassword(o.passwordFile, true, false);
         if (!pw) return kUsage;
         padded = *pw;
     }
-    const std::string backupPath =
-        FolderOf(carrier) + BaseNameOf(carrier) + "-Kopie" + ExtensionOf(carrier);
-
-    StderrMessages messages;
-    FixedPassword passwords(padded);
-    hide::HideEngine engine(messages, passwords);
-    hide::HideOutcome outcome;
-    if (o.text) {
-        MessageHideView view(bar);
-        hide::MessageHideInput in;
-        in.carrierPath = carrier;
-        in.messageAnsi = *message;
-        in.sourcePath = file;
-        in.nameField = *nameField;
-        in.encrypt = encrypt;
-        in.cipher = encrypt ? o.cipher : payload::Mode::Aes;
-        in.backup = o.backup;
-        in.backupPath = backupPath;
-        outcome = engine.hideMessage(view, in);
-    } else {
-        HideView view(bar);
-        hide::FileHideInput in;
-        in.carrierPath = carrier;
-        in.sourcePath = file;
-        in.nameField = *nameField;
-        in.encrypt = encrypt;
-        in.cipher = encrypt ? o.cipher : payload::Mode::Aes;
-        in.backup = o.backup;
-        in.backupPath = backupPath;
-        outcome = engine.hideFile(view, in, *data);
-    }
+    const hide::HideResult r = RunHide(o, message, *nameField, padded, *data, bar);
     bar.finish();
-    switch (outcome) {
-    case hide::HideOutcome::Written:
-        std::cout << "Die Datei \"" << FileNameOf(file) << "\" wurde in \"" << carrier
-                  << "\" versteckt (" << n << " Byte komprimiert, " << CipherName(o.cipher) << ")."
-                  << std::endl;
-        return kOk;
-    case hide::HideOutcome::Cancelled: return kUsage;
-    case hide::HideOutcome::Stopped:   // the checks above passed: the backup or the carrier failed
-    case hide::HideOutcome::Failed:
-    case hide::HideOutcome::Busy: break;
-    }
-    return kIoError;
+    Say(hide::HideNotice(r));
+    if (r.outcome == hide::HideOutcome::Written)
+        std::cout << "Die Datei \"" << FileNameOf(file) << "\" wurde in \"" << carrier << "\" versteckt (" << n
+                  << " Byte komprimiert, " << CipherName(o.cipher) << ")." << std::endl;
+    return HideExit(r);
 }
 
 int Extract(const Options &o) {
     const std::string &carrier = o.args[0];
-    if (int rc = CheckCarrier(carrier)) return rc;
-    if (!ZorbLibraryPresent()) {
-        Complain(ZorbMissingMessage());
-        return kIoError;
-    }
-    std::int64_t length = 0;
-    const std::optional<payload::ParsedHeader> header = ReadHeader(carrier, length);
+    if (int rc = CheckCarrier(carrier, true)) return rc;
+    const std::optional<payload::ParsedHeader> header = extract::ReadPayloadHeader(carrier);
     if (!header) {
         Complain("Die ContainerDatei \"" + carrier + "\" kann nicht gelesen werden.");
         return kIoError;
     }
     if (!header->mode) {
-        Complain("Die ausgewählte Container-Datei enthält keine versteckte Datei!");
+        Complain(o.text ? "Diese Datei enthält keine versteckte Botschaft!"
+                        : "Die ausgewählte Container-Datei enthält keine versteckte Datei!");
         return kNoPayload;
     }
-
-    const std::string name = SafeFileName(payload::StoredFileName(*header));
-    std::string dest = o.output.empty() ? name : o.output;
-    std::error_code ec;
-    if (!o.output.empty() && std::filesystem::is_directory(o.output, ec))
-        dest = o.output + (o.output.back() == '/' ? "" : "/") + name;
-    if (std::filesystem::is_directory(dest, ec)) {
-        Complain("\"" + dest + "\" ist ein Ordner.");
-        return kIoError;
-    }
-    if (platform::FileExists(dest) && !o.force) {
-        Complain("Die Datei \"" + dest + "\" existiert bereits. Mit --force wird sie überschrieben.");
-        return kIoError;
-    }
-
-    std::string padded;
-    if (*header->mode != payload::Mode::Plain) {
-        std::optional<std::string> pw = ObtainPassword(o.passwordFile, false, true);
-        if (!pw) return kUsage;
-        if (crypto::clsMD5().DigestString(*pw) != header->digest) {
-            Complain("Falsches Passwort!");
-            return kWrongPassword;
+    const std::string dest = Destination(o, payload::PlainFileName(payload::StoredFileName(*header)));
+    if (o.output != "-") {
+        if (platform::IsDirectory(dest)) {
+            Complain("\"" + dest + "\" ist ein Ordner.");
+            return kIoError;
         }
-        padded = *pw;
+        if (platform::FileExists(dest) && !o.force) {
+            Complain("Die Datei \"" + dest + "\" existiert bereits. Mit --force wird sie überschrieben.");
+            return kIoError;
+        }
     }
-
-    const std::string folder = FolderOf(dest).empty() ? "./" : FolderOf(dest);
-    OwnedFile staged{platform::MakeTempFileIn(folder, FileNameOf(dest))};
-    if (staged.path.empty()) {
-        Complain("Im Zielordner \"" + folder + "\" kann nicht geschrieben werden.");
-        return kIoError;
-    }
+    std::string padded;
+    if (int rc = ExtractPassword(*header, o, padded)) return rc;
     ProgressBar bar;
-    StderrMessages messages;
-    FixedPassword passwords(padded);
-    extract::ExtractEngine engine(messages, passwords);
-    ExtractView view(bar, staged.path);
-    const extract::FileReport report = engine.extractFile(view, carrier);
-    bar.finish();
-    switch (report.outcome) {
-    case extract::ExtractOutcome::Extracted: break;
-    case extract::ExtractOutcome::NoPayload: return kNoPayload;
-    case extract::ExtractOutcome::Damaged: return kDamaged;
-    case extract::ExtractOutcome::ProgramEnded: return kWrongPassword;
-    default: return kIoError;
-    }
-    // The engine has written the complete result under our staging name.
-    if (!Publish(staged, dest, o.force)) {
-        Complain(platform::FileExists(dest)
-                     ? "Die Datei \"" + dest + "\" existiert bereits. Mit --force wird sie überschrieben."
-                     : "Die Datei \"" + dest + "\" konnte nicht geschrieben werden.");
-        return kIoError;
-    }
-    std::cout << dest << std::endl;
-    return kOk;
+    return o.text ? ExtractMessage(o, dest, padded, bar) : ExtractFile(o, dest, padded, bar);
 }
 
 int Info(const Options &o) {
     const std::string &carrier = o.args[0];
     if (int rc = CheckCarrier(carrier)) return rc;
     std::int64_t length = 0;
-    const std::optional<payload::ParsedHeader> header = ReadHeader(carrier, length);
+    const std::optional<payload::ParsedHeader> header = extract::ReadPayloadHeader(carrier, &length);
     if (!header) {
         Complain("Die ContainerDatei \"" + carrier + "\" kann nicht gelesen werden.");
         return kIoError;
     }
-    const bool bmp = Lower(ExtensionOf(FileNameOf(carrier))) == ".bmp";
     std::cout << "Container: " << carrier << "\n"
               << "Dateigrösse: " << length << " Byte\n";
-    if (bmp) {
-        inspect::BmpHeaderFacts facts;
-        std::string error;
-        std::array<std::string, 8> lines;
-        std::cout << "Typ: BMP-Bild\n";
-        if (inspect::ReadBmpHeaderFacts(carrier, facts, error) && inspect::BmpInfoLines(facts, lines, error))
-            for (const auto &l : lines) std::cout << "  " << l << "\n";
-        else
-            std::cout << "  " << error << " Fehler\n";
-    } else {
-        inspect::WavChunks chunks;
-        std::cout << "Typ: WAV-Datei\n";
-        if (inspect::ReadWavChunks(carrier, chunks) == inspect::WavRead::Ok) {
-            const inspect::WavFormat &f = chunks.format;
-            std::string ids;
-            for (const auto &id : chunks.ids) ids += (ids.empty() ? "" : ", ") + id;
-            std::cout << "  Format: " << inspect::FormatTagName(f.formatTag) << "\n"
-                      << "  Kanäle: " << inspect::ChannelText(f.channels) << "\n"
-                      << "  Abtastrate: " << f.sampleRate << " Hz\n"
-                      << "  Bits pro Sample: " << inspect::BitsPerSampleText(f.bitsPerSample) << "\n";
-            const double seconds = inspect::WavSeconds(carrier);
-            if (seconds >= 0) std::cout << "  Spieldauer: " << extract::FormatSeconds(seconds) << " s\n";
-            std::cout << "  Chunks: " << ids << "\n";
-        }
-    }
-    const std::int64_t room = MaxCompressed(carrier, payload::Mode::Aes);
-    const std::int64_t capacity = Capacity(carrier, payload::Mode::Aes);
-    std::cout << "Kapazität: " << (capacity < 0 ? 0 : capacity)
-              << " Byte (grösste unkomprimierbare Datei)\n";
+    if (hide::ClassifyCarrier(carrier) == hide::CarrierKind::Bmp) PrintBmpFacts(carrier);
+    else PrintWavFacts(carrier);
+    const std::int64_t room = hide::MaxCompressed(carrier, payload::Mode::Aes);
+    const std::int64_t capacity = hide::Capacity(carrier, payload::Mode::Aes);
+    std::cout << "Kapazität: " << (capacity < 0 ? 0 : capacity) << " Byte (grösste unkomprimierbare Datei)\n";
     int rc = kOk;
     if (!header->mode) {
         std::cout << "Versteckte Daten: nein\n";
@@ -454,84 +415,12 @@ int Info(const Options &o) {
 int CapacityCommand(const Options &o) {
     const std::string &carrier = o.args[0];
     if (int rc = CheckCarrier(carrier)) return rc;
-    const std::int64_t capacity = Capacity(carrier, o.cipher);
+    const std::int64_t capacity = hide::Capacity(carrier, o.cipher);
     if (capacity < 0) {
-        Complain("Die Containerdatei \"" + FileNameOf(carrier) + "\" ist zu klein (" +
-                 FormatThousands(platform::FileSize(carrier)) +
-                 " Byte) oder kann nicht verwendet werden.");
+        Complain(hide::CapacityTooSmallText(carrier, platform::FileSize(carrier)));
         return kUnsuitable;
     }
     std::cout << capacity << std::endl;
-    return kOk;
-}
-
-int Wipe(const Options &o) {
-    const std::string &path = o.args[0];
-    if (!platform::IsRegularFile(path)) {
-        Complain("Die Datei \"" + path + "\" wurde nicht gefunden!");
-        return kIoError;
-    }
-    struct Observer : shredder::WipeObserver {
-        ProgressBar bar;
-        void progress(int pct) override { bar.show(pct, "Datei wird überschrieben..."); }
-    } observer;
-    const auto method = o.intensiv ? shredder::Method::Intensiv : shredder::Method::Normal;
-    const shredder::WipeResult result = shredder::wipe(path, method, observer);
-    if (result == shredder::WipeResult::Destroyed) observer.bar.show(100, "Datei wird überschrieben...");
-    observer.bar.finish();
-    switch (result) {
-    case shredder::WipeResult::Destroyed:
-        std::cout << "Die Datei \"" << path << "\" wurde vernichtet." << std::endl;
-        return kOk;
-    case shredder::WipeResult::NotDeleted:
-        Complain("Die Datei " + path + " wurde überschrieben, konnte aber nicht gelöscht werden!");
-        break;
-    case shredder::WipeResult::IsLink:
-        Complain("Die Datei " + path + " ist eine Verknüpfung (symbolischer Link); Verknüpfungen "
-                 "werden nicht zerstört. Es wurde nichts verändert.");
-        break;
-    case shredder::WipeResult::OpenFailed:
-        Complain("Die Datei " + path +
-                 " kann nicht geöffnet werden. Sie wird wahrscheinlich von einer anderen "
-                 "Anwendung benutzt.");
-        break;
-    }
-    return kIoError;
-}
-
-int Convert(const Options &o) {
-    const std::string &image = o.args[0];
-    const std::string &out = o.output;
-    if (!platform::IsRegularFile(image)) {
-        Complain("Die Bilddatei \"" + image + "\" wurde nicht gefunden!");
-        return kIoError;
-    }
-    if (platform::FileExists(out) && !o.force) {
-        Complain("Die Datei \"" + out + "\" existiert bereits. Mit --force wird sie überschrieben.");
-        return kIoError;
-    }
-    const std::string folder = FolderOf(out).empty() ? "./" : FolderOf(out);
-    OwnedFile staged{platform::MakeTempFileIn(folder, FileNameOf(out))};
-    if (staged.path.empty()) {
-        Complain("Im Zielordner \"" + folder + "\" kann nicht geschrieben werden.");
-        return kIoError;
-    }
-    convert::PixelSize size;
-    switch (convert::ConvertImageToBmp(image, staged.path, o.optimise, &size)) {
-    case convert::ConvertStatus::Ok: break;
-    case convert::ConvertStatus::CannotDecode:
-        Complain("Die Datei \"" + image + "\" kann nicht als Bild gelesen werden.");
-        return kUnsuitable;
-    case convert::ConvertStatus::SaveFailed:
-        Complain("Fehler beim Speichern der Bitmap!");
-        return kIoError;
-    }
-    if (!Publish(staged, out, o.force)) {
-        Complain("Die Datei \"" + out + "\" konnte nicht geschrieben werden.");
-        return kIoError;
-    }
-    std::cout << "Die Bilddatei \"" << FileNameOf(image) << "\" wurde in eine 24-Bit Datei konvertiert ("
-              << size.width << " x " << size.height << " Pixel): " << out << std::endl;
     return kOk;
 }
 

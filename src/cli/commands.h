@@ -13,7 +13,7 @@ enum Exit : int {
     kUsage = 1,
     kNoPayload = 2,
     kWrongPassword = 3,
-    kUnsuitable = 4,   // carrier too small or unsuitable, file too large
+    kUnsuitable = 4,   // carrier too small or unsuitable, file too large or unsuitable
     kIoError = 5,
     kDamaged = 6,
 };
@@ -23,10 +23,11 @@ struct Options {
     payload::Mode cipher = payload::Mode::Aes;
     bool backup = false;
     bool text = false;
+    bool raw = false;
     bool force = false;
     bool intensiv = false;
     bool optimise = true;
-    std::string output;                  // -o
+    std::string output;                  // -o; "-" is standard output
     std::string passwordFile;
 };
 
@@ -37,15 +38,17 @@ int CapacityCommand(const Options &o);
 int Wipe(const Options &o);
 int Convert(const Options &o);
 
+// The header facts `info` prints for a BMP or a WAV carrier.
+void PrintBmpFacts(const std::string &carrier);
+void PrintWavFacts(const std::string &carrier);
+
 // KalmiraA's largest message.
 constexpr std::int64_t kMaxMessageSize = 65535;
 
-// What a carrier path must be: ".bmp" starting with "BM", or ".wav" of
-// RIFF form "WAVE", as the windows accept them. kOk, or the exit code after
-// the complaint.
-int CheckCarrier(const std::string &path);
-
-// A stored name made safe to create in a folder: no folders, never "." or "..".
-std::string SafeFileName(const std::string &storedName);
+// The prologue every carrier command shares: the carrier must exist and be a
+// ".bmp" starting with "BM" or a ".wav" of RIFF form "WAVE", as the windows
+// accept them; with `library`, the compression library must be there.
+// kOk, or the exit code after the complaint.
+int CheckCarrier(const std::string &path, bool library = false);
 
 } // namespace kalmira::cli

@@ -3,12 +3,12 @@
 #include "crypto/keys.h"
 #include "platform/platform.h"
 
+#include "platform/binary_file.h"
+#include "platform/terminal.h"
+
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <termios.h>
-#include <unistd.h>
 
 namespace kalmira::cli {
 
@@ -35,22 +35,15 @@ std::size_t Utf8Length(const std::string &s) {
     return n;
 }
 
-// Reads one line from the terminal on stdin with echo switched off.
-std::optional<std::string> PromptHidden(const std::string &prompt) {
-    std::fputs(prompt.c_str(), stderr);
-    std::fflush(stderr);
-    termios old{};
-    const bool tty = ::tcgetattr(STDIN_FILENO, &old) == 0;
-    if (tty) {
-        termios quiet = old;
-        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
-        quiet.c_lflag |= ECHONL;
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    }
-    std::string line;
-    const bool ok = static_cast<bool>(std::getline(std::cin, line));
-    if (tty) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
-    if (!ok) return std::nullopt;
+// The first line of a file, without its line end; nullopt when unreadable.
+std::optional<std::string> FirstLine(const std::string &path) {
+    platform::BinaryFile f;
+    if (!f.open(path, platform::BinaryFile::Mode::Read)) return std::nullopt;
+    const std::int64_t size = f.size();
+    std::string bytes(static_cast<std::size_t>(std::max<std::int64_t>(size, 0)), '\0');
+    if (size < 0 || (size > 0 && !f.readAt(0, bytes.data(), bytes.size()))) return std::nullopt;
+    std::string line = bytes.substr(0, bytes.find('\n'));
+    std::fill(bytes.begin(), bytes.end(), '\0');
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
 }
@@ -77,7 +70,7 @@ Answer StderrMessages::show(Icon, const std::string &, const std::string &text, 
     return Answer::Cancel;
 }
 
-ProgressBar::ProgressBar() : enabled_(::isatty(STDERR_FILENO) == 1) {}
+ProgressBar::ProgressBar() : enabled_(platform::IsTerminal(platform::StdStream::Error)) {}
 
 void ProgressBar::show(int percent, const std::string &label) {
     if (!enabled_) return;
@@ -142,20 +135,17 @@ std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool 
                                           bool allowEmpty) {
     std::optional<std::string> pw;
     if (!passwordFile.empty()) {
-        std::ifstream in(platform::NativeFilePath(passwordFile), std::ios::binary);
-        std::string line;
-        if (!in || (!std::getline(in, line) && !in.eof())) {
+        pw = FirstLine(passwordFile);
+        if (!pw) {
             Complain("Die Passwortdatei \"" + passwordFile + "\" kann nicht gelesen werden.");
             return std::nullopt;
         }
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        pw = line;
     } else if (const char *env = std::getenv("KALMIRA_PASSWORD")) {
         pw = std::string(env);
-    } else if (::isatty(STDIN_FILENO) == 1) {
-        pw = PromptHidden("Bitte ein Passwort eingeben - max. 16 Zeichen: ");
+    } else if (platform::IsTerminal(platform::StdStream::Input)) {
+        pw = platform::ReadLineHidden("Bitte ein Passwort eingeben - max. 16 Zeichen: ");
         if (pw && confirm) {
-            std::optional<std::string> again = PromptHidden("Kontrollwiederholung: ");
+            std::optional<std::string> again = platform::ReadLineHidden("Kontrollwiederholung: ");
             if (!again || *again != *pw) {
                 Complain("Die beiden Eingaben des Passworts stimmen nicht überein.");
                 return std::nullopt;

@@ -70,17 +70,26 @@ public:
     void setSizeLine(const std::string &) override {}
 };
 
-// Extraction writes to `target`, a file the caller has made beside the
-// destination; the caller moves it into place.
+// Extraction writes to `target`, replacing an existing file only when asked.
 class ExtractView : public ConsoleView<extract::ExtractView> {
 public:
-    ExtractView(ProgressBar &bar, std::string target) : ConsoleView(bar), target_(std::move(target)) {}
+    ExtractView(ProgressBar &bar, std::string target, bool replace)
+        : ConsoleView(bar), target_(std::move(target)), replace_(replace) {}
     std::string chooseDestination(const std::string &) override { return target_; }
-    void exitProgram() override { ended = true; }
-    bool ended = false;
+    bool replaceExisting() const override { return replace_; }
+    void exitProgram() override {}
 
 private:
     std::string target_;
+    bool replace_;
+};
+
+class MessageExtractView : public ConsoleView<extract::MessageExtractView> {
+public:
+    using ConsoleView::ConsoleView;
+    void showMessage(const std::string &) override {}
+    void setResultLine(const std::string &) override {}
+    void exitProgram() override {}
 };
 
 // The engines ask for the password that the tool has read before the run.

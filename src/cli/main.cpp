@@ -20,6 +20,7 @@ const char *const kExitCodes =
     "  2  der Container enthält keine versteckten Daten\n"
     "  3  falsches Passwort\n"
     "  4  Container zu klein oder ungeeignet (kein BMP/WAV, Dateikopf), Datei zu gross\n"
+    "     oder ungeeignet (Textbotschaft, Dateiname)\n"
     "  5  Ein-/Ausgabefehler (Datei fehlt, nicht les- oder schreibbar, Ziel existiert\n"
     "     bereits ohne --force)\n"
     "  6  die versteckten Daten sind beschädigt\n";
@@ -29,12 +30,41 @@ const char *const kPasswordHelp =
     "(erste Zeile), sonst aus der Umgebungsvariablen KALMIRA_PASSWORD, sonst Eingabe am\n"
     "Terminal ohne Anzeige. Nie auf der Befehlszeile.\n";
 
+// Every option once: its names, whether it takes a value, and what it sets.
+// `set` returns a complaint, or "" when the value was taken.
+struct Option {
+    const char *name;
+    const char *alias;   // nullptr when it has none
+    bool takesValue;
+    std::string (*set)(Options &o, const std::string &value);
+};
+
+const std::vector<Option> &AllOptions() {
+    static const std::vector<Option> options = {
+        {"--cipher", nullptr, true, [](Options &o, const std::string &v) -> std::string {
+             if (v == "aes") o.cipher = kalmira::payload::Mode::Aes;
+             else if (v == "rc4") o.cipher = kalmira::payload::Mode::Rc4;
+             else if (v == "none") o.cipher = kalmira::payload::Mode::Plain;
+             else return "--cipher nimmt aes, rc4 oder none.";
+             return "";
+         }},
+        {"--password-file", nullptr, true, [](Options &o, const std::string &v) { o.passwordFile = v; return std::string(); }},
+        {"--output", "-o", true, [](Options &o, const std::string &v) { o.output = v; return std::string(); }},
+        {"--backup", nullptr, false, [](Options &o, const std::string &) { o.backup = true; return std::string(); }},
+        {"--text", nullptr, false, [](Options &o, const std::string &) { o.text = true; return std::string(); }},
+        {"--raw", nullptr, false, [](Options &o, const std::string &) { o.raw = true; return std::string(); }},
+        {"--force", nullptr, false, [](Options &o, const std::string &) { o.force = true; return std::string(); }},
+        {"--intensiv", nullptr, false, [](Options &o, const std::string &) { o.intensiv = true; return std::string(); }},
+        {"--no-optimise", nullptr, false, [](Options &o, const std::string &) { o.optimise = false; return std::string(); }},
+    };
+    return options;
+}
+
 struct Command {
     const char *usage;
     const char *text;
     std::size_t positional;
-    std::set<std::string> flags;     // options without a value
-    std::set<std::string> valued;    // options with a value
+    std::set<std::string> options;   // the long names it accepts
     int (*run)(const Options &);
 };
 
@@ -50,38 +80,53 @@ const std::map<std::string, Command> &Commands() {
           "                         vorhandene Kopie bleibt erhalten)\n"
           "  --text                 DATEI als Textbotschaft wie KalmiraA verstecken (höchstens\n"
           "                         65535 Byte, UTF-8 wird nach Windows-1252 gewandelt)\n",
-          2, {"--backup", "--text"}, {"--cipher", "--password-file"}, Hide}},
+          2, {"--backup", "--text", "--cipher", "--password-file"}, Hide}},
         {"extract",
-         {"kalmira extract CONTAINER [-o PFAD] [--force] [--password-file DATEI]",
+         {"kalmira extract CONTAINER [-o PFAD|-] [--force] [--text [--raw]]\n"
+          "                [--password-file DATEI]",
           "Holt die versteckte Datei aus CONTAINER. Ohne -o unter ihrem gespeicherten Namen im\n"
-          "aktuellen Ordner; ist PFAD ein Ordner, dort. Eine vorhandene Datei wird nur mit\n"
-          "--force ersetzt. Bei falschem Passwort gibt es keinen zweiten Versuch.\n",
-          1, {"--force"}, {"-o", "--output", "--password-file"}, Extract}},
+          "aktuellen Ordner; ist PFAD ein Ordner, dort; mit -o - auf die Standardausgabe.\n"
+          "Eine vorhandene Datei wird nur mit --force ersetzt. Bei falschem Passwort gibt es\n"
+          "keinen zweiten Versuch.\n"
+          "  --text  eine Textbotschaft wie KalmiraA holen und als UTF-8 schreiben\n"
+          "  --raw   mit --text: die gespeicherten Bytes (Windows-1252) unverändert schreiben\n",
+          1, {"--force", "--text", "--raw", "--output", "--password-file"}, Extract}},
         {"info",
          {"kalmira info CONTAINER",
           "Zeigt, ob CONTAINER versteckte Daten enthält (Verfahren, gespeicherter Name,\n"
           "Datenlänge, noch freier Platz), seine Kapazität und die Angaben des BMP- oder\n"
           "WAV-Dateikopfs.\n",
-          1, {}, {}, Info}},
+          1, {}, Info}},
         {"capacity",
          {"kalmira capacity CONTAINER [--cipher aes|rc4|none]",
           "Gibt die Grösse der grössten Datei in Byte aus, die in CONTAINER passt, vor der\n"
           "Kompression und für nicht komprimierbare Daten gerechnet.\n",
-          1, {}, {"--cipher"}, CapacityCommand}},
+          1, {"--cipher"}, CapacityCommand}},
         {"wipe",
          {"kalmira wipe DATEI [--intensiv]",
           "Überschreibt DATEI, kürzt sie auf 0 Byte, benennt sie um und löscht sie.\n"
           "  --intensiv  sieben Durchgänge statt einem\n",
-          1, {"--intensiv"}, {}, Wipe}},
+          1, {"--intensiv"}, Wipe}},
         {"convert",
          {"kalmira convert BILD -o AUSGABE.bmp [--no-optimise] [--force]",
           "Wandelt BILD (BMP, JPG, GIF, WMF, PNG ...) in eine unkomprimierte 24-Bit-BMP-Datei.\n"
           "Vorgabe: Breite und Höhe so angepasst, dass die Bildzeilen keine Füllbytes brauchen.\n"
           "  --no-optimise  Grösse unverändert lassen\n"
           "  --force        eine vorhandene AUSGABE ersetzen\n",
-          1, {"--no-optimise", "--force"}, {"-o", "--output"}, Convert}},
+          1, {"--no-optimise", "--force", "--output"}, Convert}},
     };
     return commands;
+}
+
+const Option *FindOption(const std::string &given) {
+    for (const Option &opt : AllOptions())
+        if (given == opt.name || (opt.alias && given == opt.alias)) return &opt;
+    return nullptr;
+}
+
+void Version() {
+    std::cout << "kalmira " << KALMIRA_VERSION_MAJOR << "." << KALMIRA_VERSION_MINOR << "."
+              << KALMIRA_VERSION_PATCH << std::endl;
 }
 
 void GeneralHelp() {
@@ -90,14 +135,16 @@ void GeneralHelp() {
               << ": Dateien und Botschaften in BMP- und WAV-Dateien verstecken.\n\n"
                  "Aufruf:\n";
     for (const auto &[name, c] : Commands()) std::cout << "  " << c.usage << "\n";
-    std::cout << "  kalmira BEFEHL --help\n  kalmira --version\n\n"
-              << kPasswordHelp << "Meldungen erscheinen auf stderr, Ergebnisse auf stdout.\n\n"
+    std::cout << "  kalmira BEFEHL --help\n  kalmira --version (-V)\n\n"
+              << kPasswordHelp
+              << "Meldungen erscheinen auf stderr, Ergebnisse auf stdout (mit extract -o - die\n"
+                 "extrahierte Datei selbst).\n\n"
               << kExitCodes;
 }
 
 void CommandHelp(const Command &c) {
     std::cout << "Aufruf: " << c.usage << "\n\n" << c.text;
-    if (c.valued.count("--password-file")) std::cout << "\n" << kPasswordHelp;
+    if (c.options.count("--password-file")) std::cout << "\n" << kPasswordHelp;
     std::cout << "\n" << kExitCodes;
 }
 
@@ -106,26 +153,10 @@ int Usage(const std::string &problem, const std::string &command) {
     return kUsage;
 }
 
-} // namespace
-
-int main(int argc, char **argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) return Usage("Kein Befehl angegeben.", "");
-    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        GeneralHelp();
-        return kOk;
-    }
-    if (args[0] == "--version") {
-        std::cout << "kalmira " << KALMIRA_VERSION_MAJOR << "." << KALMIRA_VERSION_MINOR << "."
-                  << KALMIRA_VERSION_PATCH << std::endl;
-        return kOk;
-    }
-    const auto found = Commands().find(args[0]);
-    if (found == Commands().end()) return Usage("Unbekannter Befehl \"" + args[0] + "\".", "");
-    const std::string &name = found->first;
-    const Command &c = found->second;
-
-    Options o;
+// Reads the options of `c` into `o`; kOk, or the exit code after the complaint
+// (or after the help, which ends the run with kOk: `helped`).
+int ParseOptions(const std::vector<std::string> &args, const std::string &name, const Command &c, Options &o,
+                 bool &helped) {
     bool optionsEnd = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::string a = args[i];
@@ -139,6 +170,7 @@ int main(int argc, char **argv) {
         }
         if (a == "--help" || a == "-h") {
             CommandHelp(c);
+            helped = true;
             return kOk;
         }
         std::string value;
@@ -148,34 +180,45 @@ int main(int argc, char **argv) {
             a = a.substr(0, eq);
             hasValue = true;
         }
-        if (c.flags.count(a)) {
-            if (hasValue) return Usage("Die Option " + a + " nimmt keinen Wert.", name);
-            if (a == "--backup") o.backup = true;
-            if (a == "--text") o.text = true;
-            if (a == "--force") o.force = true;
-            if (a == "--intensiv") o.intensiv = true;
-            if (a == "--no-optimise") o.optimise = false;
-            continue;
-        }
-        if (!c.valued.count(a)) return Usage("Unbekannte Option \"" + a + "\".", name);
-        if (!hasValue) {
+        const Option *opt = FindOption(a);
+        if (!opt || !c.options.count(opt->name)) return Usage("Unbekannte Option \"" + a + "\".", name);
+        if (!opt->takesValue && hasValue) return Usage("Die Option " + a + " nimmt keinen Wert.", name);
+        if (opt->takesValue && !hasValue) {
             if (i + 1 >= args.size()) return Usage("Die Option " + a + " braucht einen Wert.", name);
             value = args[++i];
         }
-        if (a == "--cipher") {
-            if (value == "aes") o.cipher = kalmira::payload::Mode::Aes;
-            else if (value == "rc4") o.cipher = kalmira::payload::Mode::Rc4;
-            else if (value == "none") o.cipher = kalmira::payload::Mode::Plain;
-            else return Usage("--cipher nimmt aes, rc4 oder none.", name);
-        } else if (a == "--password-file") {
-            o.passwordFile = value;
-        } else {
-            o.output = value;
-        }
-        if (value.empty()) return Usage("Die Option " + a + " braucht einen Wert.", name);
+        const std::string problem = opt->set(o, value);
+        if (!problem.empty()) return Usage(problem, name);
+        if (opt->takesValue && value.empty()) return Usage("Die Option " + a + " braucht einen Wert.", name);
     }
+    return kOk;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) return Usage("Kein Befehl angegeben.", "");
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        GeneralHelp();
+        return kOk;
+    }
+    if (args[0] == "--version" || args[0] == "-V") {
+        Version();
+        return kOk;
+    }
+    const auto found = Commands().find(args[0]);
+    if (found == Commands().end()) return Usage("Unbekannter Befehl \"" + args[0] + "\".", "");
+    const std::string &name = found->first;
+    const Command &c = found->second;
+
+    Options o;
+    bool helped = false;
+    if (int rc = ParseOptions(args, name, c, o, helped); rc != kOk || helped) return rc;
     if (o.args.size() != c.positional)
         return Usage(o.args.size() < c.positional ? "Zu wenige Argumente." : "Zu viele Argumente.", name);
     if (name == "convert" && o.output.empty()) return Usage("Die Ausgabedatei fehlt (-o).", name);
+    if (name == "convert" && o.output == "-") return Usage("convert schreibt nicht auf die Standardausgabe.", name);
+    if (o.raw && !o.text) return Usage("--raw gilt nur mit --text.", name);
     return c.run(o);
 }

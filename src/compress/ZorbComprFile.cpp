@@ -9,12 +9,10 @@ namespace kalmira {
 
 namespace {
 
-std::int16_t g_progress = 0;
 ProgressHook g_hook;
 std::string g_pathOverride;
 
 int32_t progressCallback(int32_t percent) {
-    g_progress = static_cast<std::int16_t>(percent);
     if (g_hook) g_hook(percent);
     return 0;
 }
@@ -58,8 +56,6 @@ int32_t widen(int32_t r) { return static_cast<int16_t>(r); }
 
 } // namespace
 
-std::int16_t CompressionProgress() { return g_progress; }
-void ResetCompressionProgress() { g_progress = 0; }
 void SetCompressionProgressHook(ProgressHook hook) { g_hook = std::move(hook); }
 
 std::string ZorbLibraryFileName() { return platform::SharedLibraryFileName("ZorbZlib"); }

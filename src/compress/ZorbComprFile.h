@@ -5,16 +5,22 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace kalmira {
-
-// Module-wide progress value written by the library's callback.
-std::int16_t CompressionProgress();
-void ResetCompressionProgress();
 
 // Called on every progress report (the windows repaint their caption there).
 using ProgressHook = std::function<void(int percent)>;
 void SetCompressionProgressHook(ProgressHook hook);
+
+// Sets the hook for a scope and clears it however the scope ends.
+class CompressionProgressScope {
+public:
+    explicit CompressionProgressScope(ProgressHook hook) { SetCompressionProgressHook(std::move(hook)); }
+    ~CompressionProgressScope() { SetCompressionProgressHook(nullptr); }
+    CompressionProgressScope(const CompressionProgressScope &) = delete;
+    CompressionProgressScope &operator=(const CompressionProgressScope &) = delete;
+};
 
 // File name of the library on this platform and its expected full path.
 std::string ZorbLibraryFileName();

@@ -4,7 +4,6 @@
 #include <zlib.h>
 
 #include <cstdio>
-#include <sys/stat.h>
 #include <vector>
 
 #define ZORB_EXPORT extern "C" __attribute__((visibility("default")))
@@ -18,9 +17,12 @@ struct File {
     ~File() { if (f) std::fclose(f); }
 };
 
+// The size of an open file from its end; the position goes back to the start.
 long long sizeOf(std::FILE *f) {
-    struct stat st{};
-    return ::fstat(fileno(f), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+    if (std::fseek(f, 0, SEEK_END) != 0) return -1;
+    const long long size = std::ftell(f);
+    std::rewind(f);
+    return size;
 }
 
 void report(ZorbProgress cb, int &last, int percent) {

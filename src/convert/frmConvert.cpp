@@ -5,6 +5,7 @@
 #include "shell/qt_services.h"
 #include "shell/registry.h"
 #include "shell/window_helpers.h"
+#include "shell/window_parts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -32,12 +33,6 @@ int CaptionFitWidth(const QString &caption) {
     QFont font = QApplication::font();
     font.setBold(true);
     return QFontMetrics(font).horizontalAdvance(caption) * 5 / 4 + 160;
-}
-
-QString WithSeparator(QString folder) {
-    const QChar sep = QLatin1Char(platform::PathSeparator());
-    if (!folder.endsWith(sep) && !folder.endsWith('/')) folder += sep;
-    return folder;
 }
 
 QImage ToImage(const Picture &p) {

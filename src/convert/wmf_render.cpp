@@ -3,27 +3,21 @@
 #include <libwmf/api.h>
 #include <libwmf/gd.h>
 
+#include "platform/byte_order.h"
+#include "platform/child_process.h"
+#include "platform/platform.h"
+
 #include <array>
-#include <cerrno>
-#include <chrono>
 #include <cmath>
-#include <csignal>
-#include <fcntl.h>
 #include <limits>
-#include <poll.h>
 #include <string>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace kalmira::convert {
 
 namespace {
-std::uint32_t le32(const std::vector<std::uint8_t> &b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
+std::uint32_t le32(const std::vector<std::uint8_t> &b, std::size_t at) { return platform::Le32u(b.data() + at); }
 std::uint16_t le16(const std::vector<std::uint8_t> &b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+    return static_cast<std::uint16_t>(platform::Le16(b.data() + at));
 }
 
 // Releases the API on every path out of RenderWmf.
@@ -49,10 +43,7 @@ struct FontSetup {
     bool use = false;
 
     FontSetup() {
-        auto exists = [](const std::string &p) {
-            struct stat st;
-            return ::stat(p.c_str(), &st) == 0;
-        };
+        auto exists = [](const std::string &p) { return platform::FileExists(p); };
         if (exists("/usr/share/fonts/type1/urw-base35/NimbusRoman-Regular.t1") ||
             exists("/usr/share/fonts/type1/gsfonts/n021003l.pfb"))
             return;
@@ -175,38 +166,6 @@ WmfRaster RenderHere(const std::vector<std::uint8_t> &bytes, int width, int heig
 
 double g_timeLimit = 10.0;
 
-bool WriteAllTo(int fd, const void *data, std::size_t n) {
-    const auto *p = static_cast<const char *>(data);
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
-
-// Reads exactly n bytes unless the deadline passes or the writer goes away.
-bool ReadAllFrom(int fd, void *data, std::size_t n, std::chrono::steady_clock::time_point deadline) {
-    auto *p = static_cast<char *>(data);
-    while (n > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0) return false;
-        pollfd pfd{fd, POLLIN, 0};
-        const int r = ::poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 1000)));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) continue;
-        const ssize_t got = ::read(fd, p, n);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        p += got;
-        n -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
 } // namespace
 
 void SetWmfRenderTimeLimit(double seconds) { g_timeLimit = seconds; }
@@ -220,37 +179,22 @@ WmfRaster RenderWmf(const std::vector<std::uint8_t> &bytes, int width, int heigh
         bytes.size() > static_cast<std::size_t>(std::numeric_limits<long>::max()))
         return {};
     Fonts(); // built once in this process, inherited by every child
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return {};
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        ::close(fds[0]);
-        ::close(fds[1]);
-        return {};
-    }
-    if (pid == 0) {
-        ::close(fds[0]);
-        const WmfRaster r = RenderHere(bytes, width, height);
-        const std::int32_t size[2] = {r.width, r.height};
-        const bool ok = WriteAllTo(fds[1], size, sizeof size) &&
-                        WriteAllTo(fds[1], r.pixels.data(), r.pixels.size() * sizeof(std::uint32_t));
-        ::_exit(ok ? 0 : 1);
-    }
-    ::close(fds[1]);
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(static_cast<long long>(g_timeLimit * 1000));
+    platform::ChildProcess child;
+    const bool started = child.start(
+        [&](const platform::ChildProcess::Writer &answer) {
+            const WmfRaster r = RenderHere(bytes, width, height);
+            const std::int32_t size[2] = {r.width, r.height};
+            return answer(size, sizeof size) && answer(r.pixels.data(), r.pixels.size() * sizeof(std::uint32_t));
+        },
+        g_timeLimit);
+    if (!started) return {};
     WmfRaster out;
     std::int32_t size[2] = {0, 0};
-    bool ok = ReadAllFrom(fds[0], size, sizeof size, deadline) && size[0] > 0 && size[1] > 0 &&
+    bool ok = child.read(size, sizeof size) && size[0] > 0 && size[1] > 0 &&
               static_cast<double>(size[0]) * size[1] <= kMaxPixels;
     if (ok) {
         out.pixels.resize(static_cast<std::size_t>(size[0]) * static_cast<std::size_t>(size[1]));
-        ok = ReadAllFrom(fds[0], out.pixels.data(), out.pixels.size() * sizeof(std::uint32_t), deadline);
-    }
-    ::close(fds[0]);
-    ::kill(pid, SIGKILL); // finished or not: nothing more is needed from it
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        ok = child.read(out.pixels.data(), out.pixels.size() * sizeof(std::uint32_t));
     }
     if (!ok) return {};
     out.width = size[0];

@@ -19,7 +19,6 @@ class clsMD5 {
 public:
     // `messages` receives the complaint of ConvertStringFromHex; nullptr keeps quiet.
     explicit clsMD5(Messages *messages = nullptr);
-    void SetMessages(Messages *messages) { messages_ = messages; }
 
     void MD5Init();
     // Takes in bytes; any amount per call and in total (the digest is that of RFC 1321).

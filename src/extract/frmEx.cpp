@@ -1,4 +1,5 @@
 #include "extract/frmEx.h"
+#include "extract/extract_texts.h"
 
 #include "crypto/register.h"
 #include "extract/frmEx_file.h"
@@ -61,7 +62,7 @@ FrmEx *MakeFrmEx(Services &services) {
 
 FrmEx::FrmEx(Services &services, const FrmExTexts &t)
     : QWidget(nullptr, Qt::Window), s_(services), t_(t),
-      engine_(std::make_unique<ExtractEngine>(*services.messages, static_cast<PasswordSource &>(*this))) {
+      engine_(std::make_unique<ExtractEngine>(static_cast<PasswordSource &>(*this))) {
     setObjectName("frmEx");
     setWindowTitle(t.title);
     setMouseTracking(true);
@@ -372,6 +373,15 @@ void FrmEx::switchToHide() {
     hideWindow->move(pos());
     s_.registry->show("frmV");
     hide();
+}
+
+void FrmEx::wrongPassword(int attemptsLeft) {
+    const Notice n = WrongPasswordNotice(s_.program, attemptsLeft);
+    s_.messages->show(n.icon, n.title, n.text);
+}
+
+void FrmEx::tell(const std::optional<Notice> &notice) {
+    if (notice) s_.messages->show(notice->icon, notice->title, notice->text);
 }
 
 std::string FrmEx::extractPassword() {

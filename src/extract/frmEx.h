@@ -73,6 +73,7 @@ protected:
 
     void closeEvent(QCloseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void tell(const std::optional<Notice> &notice); // a run's final notice
 
     Services &s_;
     const FrmExTexts &t_;
@@ -95,6 +96,7 @@ private:
 
     std::optional<std::string> hidePassword() override { return std::nullopt; }
     std::string extractPassword() override;
+    void wrongPassword(int attemptsLeft) override;
 
     bool unloadAfterRun_ = false;
     template <class View, class Window> friend class RunViewOf;

@@ -1,5 +1,6 @@
 // The extraction runs of both extract windows: where the windows call the
 // engine, and what the runs see of the windows.
+#include "extract/extract_texts.h"
 #include "extract/frmEx_file.h"
 #include "extract/frmEx_message.h"
 #include "shell/qt_services.h"
@@ -48,14 +49,16 @@ void FrmExFile::extractRun() {
         Label5->clear();
     }
     FileRunView view(*this);
-    const FileReport r = engine_->extractFile(view, S(Text4->text()));
+    const FileExtractResult r = engine_->extractFile(view, S(Text4->text()));
+    tell(ExtractNotice(r));
     if (r.outcome == ExtractOutcome::ProgramEnded) return;
     if (r.outcome == ExtractOutcome::Extracted) {
         extractedFile_ = Q(r.destination);
         Command5->setEnabled(true);
-        Label4->setText(Q(r.label4));
-        Label5->setText(Q(r.label5));
-        Label6->setText(Q(r.label6));
+        const FileResultLines lines = ResultLines(r);
+        Label4->setText(Q(lines.sizes));
+        Label5->setText(Q(lines.seconds));
+        Label6->setText(Q(lines.cipher));
     }
     Text1->clear(); // the password does not outlive the run
 }
@@ -64,9 +67,10 @@ void FrmExMessage::extractRun() {
     Command2->setEnabled(false);
     Text1->clear();
     MessageRunView view(*this);
-    const MessageReport r = engine_->extractMessage(view, S(Text4->text()), s_.maxMessageSize);
+    const MessageExtractResult r = engine_->extractMessage(view, S(Text4->text()), s_.maxMessageSize);
+    tell(ExtractNotice(r));
     if (r.outcome == ExtractOutcome::ProgramEnded) return;
-    if (!r.hiddenName.empty()) hiddenName_ = Q(r.hiddenName);
+    if (!r.storedName.empty()) hiddenName_ = Q(r.storedName);
     // An empty carrier box and a missing library end before the run proper.
     if (r.outcome != ExtractOutcome::NoCarrierChosen && r.outcome != ExtractOutcome::LibraryMissing)
         Command6->setEnabled(r.saveEnabled);

@@ -1,11 +1,28 @@
-// Whether writing a payload would damage the carrier's own structure: the
-// payload starts at offset 91 whatever the file holds there.
+// What a carrier is and what it takes: its kind, whether writing a payload
+// would damage its own structure (the payload starts at offset 91 whatever
+// the file holds there), and the fit rule the runs, the windows and the tool
+// share.
 #pragma once
+
+#include "hide/payload.h"
 
 #include <cstdint>
 #include <string>
 
 namespace kalmira::hide {
+
+enum class CarrierKind {
+    Bmp,            // ".bmp" starting with "BM"
+    Wav,            // ".wav" of RIFF form "WAVE"
+    NotBmp,         // ".bmp" without the signature
+    NotWav,         // ".wav" without the signature
+    OtherName,      // neither extension
+    Missing,        // no regular file
+    Unreadable,
+};
+
+// As the windows accept carriers: by extension (any case), then signature.
+CarrierKind ClassifyCarrier(const std::string &path);
 
 enum class CarrierStructure {
     Ok,
@@ -18,7 +35,36 @@ enum class CarrierStructure {
 // offsets 91 .. 538 + 8N. Files that are neither BMP nor WAV are not judged.
 CarrierStructure CheckCarrierStructure(const std::string &path, std::int64_t dataLength);
 
-// The German refusal for a damaged-structure result.
-std::string CarrierStructureMessage(CarrierStructure result, const std::string &carrierName);
+enum class Fit {
+    Ok,
+    TooLarge,     // beyond what the length field holds (9.999.999 bytes)
+    TooSmall,     // shorter than the capacity rule asks
+    Structure,    // writing would damage the BMP or WAV header
+};
+
+struct FitCheck {
+    Fit fit = Fit::Ok;
+    std::int64_t carrierSize = -1;   // bytes, -1 when it cannot be queried
+    std::int64_t requiredSize = 0;   // the least carrier size for the run
+    CarrierStructure structure = CarrierStructure::Ok;
+};
+
+// Whether `compressed` bytes hidden with `mode` fit into the carrier, checked
+// in the order above.
+FitCheck CheckFit(const std::string &carrier, payload::Mode mode, std::int64_t compressed);
+
+// ZorbZlib deflates at level 6 with zlib's default memory level: for
+// incompressible input every block is a stored block of at most 16383
+// literals (the symbol buffer), costing 5 bytes on top of its data, and the
+// stream adds 2 header and 4 checksum bytes. This is the largest size n
+// incompressible bytes come out as.
+constexpr std::int64_t kSymbolsPerBlock = 16383;
+std::int64_t CompressedBound(std::int64_t n);
+
+// The most compressed bytes that fit; -1 when not even one does.
+std::int64_t MaxCompressed(const std::string &carrier, payload::Mode mode);
+
+// The largest incompressible file that fits; -1 when not even an empty one does.
+std::int64_t Capacity(const std::string &carrier, payload::Mode mode);
 
 } // namespace kalmira::hide

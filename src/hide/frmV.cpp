@@ -64,7 +64,7 @@ FrmV *MakeFrmV(Services &services) {
 }
 
 FrmV::FrmV(Services &services, const FrmVTexts &t)
-    : s_(services), t_(t), engine_(*services.messages, *this) {
+    : s_(services), t_(t), questions_(*services.messages), engine_(questions_, *this) {
     setObjectName("frmV");
     setWindowTitle(t.title);
     setMouseTracking(true);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hide/hide_engine.h"
+#include "hide/hide_texts.h"
 #include "shell/services.h"
 #include "shell/window_parts.h"
 
@@ -76,7 +77,7 @@ protected:
 
     // The variant's part of the window.
     virtual void chooseSource() = 0;                       // Command3
-    virtual void hideWith(payload::Mode cipher) = 0;       // Befehl1: the engine call
+    virtual HideResult hideWith(payload::Mode cipher) = 0;      // Befehl1: the engine call
     virtual bool showThumbnail(const QString &path) = 0;   // the usable flag
     virtual void setCarrierFlag(bool usable) = 0;
     virtual void enableInfoButtons(bool on, bool bmp) = 0;
@@ -110,6 +111,7 @@ protected:
 
     Services &s_;
     const FrmVTexts &t_;
+    MessageQuestions questions_;
     HideEngine engine_;
     HelpTexts *help_;
     std::string nameField_;

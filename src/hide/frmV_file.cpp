@@ -32,20 +32,6 @@ const FrmVTexts kTexts{
     "Zeigt Informationen zur ausgewählten Containerdatei (WAV-Bitrate, BMP-Grösse, Farbanzahl, etc.)",
     "Name der zu versteckenden Datei."};
 
-const char *const kHintB =
-    "Um schon bei der Auswahl der Containerdatei deren Grösse zu erkennen, clickt man im "
-    "Datei-Auswahlfenster auf den Button \"Details\" (Unter XP ->Ansicht->Details, rechts oben im "
-    "Datei-Auswahlfenster). Die Dateigrösse wird dann im Datei-Auswahlfenster in KByte angezeigt.";
-
-// Clears the compression progress hook however the compression ends.
-struct ProgressHookScope {
-    explicit ProgressHookScope(ProgressHook hook) {
-        ResetCompressionProgress();
-        SetCompressionProgressHook(std::move(hook));
-    }
-    ~ProgressHookScope() { SetCompressionProgressHook(nullptr); }
-};
-
 } // namespace
 
 FrmVFile::FrmVFile(Services &services) : FrmV(services, kTexts) {
@@ -80,14 +66,10 @@ bool FrmVFile::carrierDropAllowed() {
 }
 
 bool FrmVFile::carrierAcceptable(const std::string &carrier) {
-    const std::int64_t need = payload::MinCarrierForRun(static_cast<std::int64_t>(data_.size()));
-    const std::int64_t have = platform::FileSize(carrier);
-    if (have >= need) return true;
+    const FitCheck fit = CheckFit(carrier, payload::Mode::Plain, dataLength());
+    if (fit.fit != Fit::TooSmall) return true;
     s_.messages->show(Icon::Exclamation, "Kalmira-Nachricht",
-                      "Die ausgewählte Containerdatei \"" + FileNameOf(carrier) + "\" ist zu klein (" +
-                          FormatThousands(have) + " Byte). Um die Datei \"" + FileNameOf(S(Text5->text())) +
-                          "\" zu verstecken, muss die Containerdatei mindestens " +
-                          FormatThousands(need) + " Byte gross sein.\r\n\r\nHinweis:\r\n" + kHintB);
+                      TooSmallTextWithHint(Program::B, carrier, fit.carrierSize, S(Text5->text()), fit.requiredSize));
     return false;
 }
 
@@ -141,7 +123,7 @@ void FrmVFile::chooseSource() {
     // A carrier still named in Text1 is checked again against the new data.
     const std::string carrier = S(Text1->text());
     if (!carrier.empty() && platform::FileExists(carrier) &&
-        platform::FileSize(carrier) >= payload::MinCarrierForRun(dataLength()))
+        CheckFit(carrier, payload::Mode::Plain, dataLength()).fit != Fit::TooSmall)
         checkCarrier(Text1->text());
 }
 
@@ -150,7 +132,7 @@ int FrmVFile::compressTo(const std::string &path, const std::string &temp) {
     z.InputFile = path;
     z.OutputFile = temp;
     shownPercent_ = -1;
-    ProgressHookScope hook([this](int percent) {
+    CompressionProgressScope hook([this](int percent) {
         if (percent == shownPercent_) return;
         shownPercent_ = percent;
         setWindowTitle(">>>>>>>>>> Die Datei wird komprimiert: " + QString::number(percent) + " % bearbeitet...");
@@ -201,9 +183,7 @@ bool FrmVFile::compress(const std::string &p, std::int64_t length) {
         Label4->setText(Label4->text() + " , wurde komprimiert zu: " + Thousands(rounded) + " Byte, (" +
                         QString::number(rounded * 100 / length) + " %)");
     if (rounded > 9'999'999) {
-        s_.messages->show(Icon::Exclamation, "KalmiraB-Nachricht",
-                          "Die zu versteckende Datei darf komprimiert nicht grösser 9.999.999 Byte "
-                          "(ca. 9,53 MByte) sein.");
+        s_.messages->show(Icon::Exclamation, "KalmiraB-Nachricht", DataTooLargeText());
         return failed();
     }
     Label5->setText("Notwendige Dateigrösse für die Containerdatei (BMP, WAV) mindestens: " +

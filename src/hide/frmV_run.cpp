@@ -1,6 +1,7 @@
 // The hide runs of both hide windows: where the windows call the engine.
 #include "hide/frmV_file.h"
 #include "hide/frmV_message.h"
+#include "shell/helpers.h"
 #include "shell/qt_services.h"
 
 namespace kalmira::hide {
@@ -12,7 +13,9 @@ void FrmV::runHide() {
     const bool fileOn = Command3->isEnabled(), carrierOn = Befehl2->isEnabled();
     Command3->setEnabled(false);
     Befehl2->setEnabled(false);
-    hideWith(optCrypt[1]->isChecked() ? payload::Mode::Rc4 : payload::Mode::Aes);
+    const HideResult result = hideWith(optCrypt[1]->isChecked() ? payload::Mode::Rc4 : payload::Mode::Aes);
+    if (ReachedCarrier(result.outcome)) Flags().hideRunDone = true;
+    if (const auto notice = HideNotice(result)) s_.messages->show(notice->icon, notice->title, notice->text);
     setBusy(false);
     Text3->clear();
     Command3->setEnabled(fileOn);
@@ -33,14 +36,14 @@ template <class Input> Input FrmV::runInput(payload::Mode cipher) const {
     return in;
 }
 
-void FrmVFile::hideWith(payload::Mode cipher) {
-    engine_.hideFile(*this, runInput<FileHideInput>(cipher), data_);
+HideResult FrmVFile::hideWith(payload::Mode cipher) {
+    return engine_.hideFile(*this, runInput<FileHideInput>(cipher), data_);
 }
 
-void FrmVMessage::hideWith(payload::Mode cipher) {
+HideResult FrmVMessage::hideWith(payload::Mode cipher) {
     MessageHideInput in = runInput<MessageHideInput>(cipher);
     in.messageAnsi = messageAnsi();
-    engine_.hideMessage(*this, in);
+    return engine_.hideMessage(*this, in);
 }
 
 } // namespace kalmira::hide

@@ -1,6 +1,8 @@
 // The hide run: writes lead byte, header and data into a carrier in place.
+// It decides and returns a result; hide_texts.h turns results into words.
 #pragma once
 
+#include "hide/carrier_check.h"
 #include "hide/payload.h"
 #include "hide/run_view.h"
 
@@ -17,20 +19,20 @@ namespace kalmira::hide {
 
 // What the hide window of KalmiraB has prepared for a run.
 struct FileHideInput {
-    std::string carrierPath;     // Text1
-    std::string sourcePath;      // Text5, only tested for being non-empty
+    std::string carrierPath;
+    std::string sourcePath;      // the file to hide, only tested for being non-empty
     std::string nameField;       // 25 ANSI characters
-    bool encrypt = false;        // Check1
-    payload::Mode cipher = payload::Mode::Aes; // optCrypt
-    bool backup = false;         // checkKopie
-    std::string backupPath;      // lblKopie
+    bool encrypt = false;
+    payload::Mode cipher = payload::Mode::Aes;
+    bool backup = false;
+    std::string backupPath;
 };
 
 // KalmiraA: the message itself; the run compresses it.
 struct MessageHideInput {
     std::string carrierPath;
     std::string messageAnsi;     // the text of the message box, one byte per character
-    std::string sourcePath;      // Text5: the loaded text file, "" when typed
+    std::string sourcePath;      // the loaded text file, "" when typed
     std::string nameField;       // "" when typed
     bool encrypt = false;
     payload::Mode cipher = payload::Mode::Aes;
@@ -41,29 +43,57 @@ struct MessageHideInput {
 // KalmiraA's window also shows sizes and takes the focus back.
 class MessageHideView : public RunView {
 public:
-    virtual void setSizeLine(const std::string &text) = 0; // lblSize
+    virtual void setSizeLine(const std::string &text) = 0;
     virtual void focusMessage() {}
 };
 
+// Every way a hide run ends, in the order the runs check.
 enum class HideOutcome {
-    Written,    // payload written and flushed
-    Stopped,    // a check refused the run (message shown)
-    Cancelled,  // password window cancelled
-    Failed,     // the carrier could not be written (error shown)
-    Busy,       // another run is in progress
+    Written,            // payload written and flushed
+    NoCarrierChosen,    // the carrier box is empty
+    CarrierMissing,     // KalmiraB: the carrier does not exist
+    NoSourceChosen,     // KalmiraB: no file to hide chosen
+    NoMessage,          // KalmiraA: the message box is empty
+    BackupFailed,       // the backup copy could not be made; carrier untouched
+    LibraryMissing,     // KalmiraA: no compression library
+    CompressionFailed,  // KalmiraA: the message could not be compressed
+    CarrierVanished,    // the carrier disappeared after the first checks
+    CarrierTooLarge,    // the data exceed what the length field holds
+    CarrierTooSmall,    // see `fit`
+    CarrierStructure,   // writing would damage the carrier; see `fit.structure`
+    Cancelled,          // password window cancelled
+    WriteFailed,        // the carrier could not be written completely
+    Busy,               // another run is in progress
 };
+
+struct HideResult {
+    HideOutcome outcome = HideOutcome::Busy;
+    Program program = Program::B;     // B hid a file, A a message
+    std::string carrierPath;
+    std::string sourcePath;           // the hidden file ("" for a typed message)
+    std::string backupPath;           // the copy made by this run, "" when none
+    payload::Mode mode = payload::Mode::Plain;
+    std::int64_t messageSize = 0;     // KalmiraA: bytes of the message
+    std::int64_t compressedSize = 0;  // n, compressed data bytes
+    std::int64_t storedSize = 0;      // data bytes written (AES pads to blocks)
+    FitCheck fit;                     // carrier size, size needed, structure
+    double seconds = 0;               // elapsed
+};
+
+// Whether the run got as far as the carrier (the extract window then
+// proposes the carrier just written).
+bool ReachedCarrier(HideOutcome outcome);
 
 class HideEngine {
 public:
-    HideEngine(Messages &messages, PasswordSource &passwords);
+    HideEngine(RunQuestions &questions, PasswordSource &passwords);
     ~HideEngine();
 
-    // KalmiraB. `data` are the compressed bytes; they are the same again
-    // after the run (RC4 is undone, AES writes to a separate array).
-    HideOutcome hideFile(RunView &view, const FileHideInput &input, std::vector<std::uint8_t> &data);
+    // KalmiraB. `data` are the compressed bytes; they stay as they are.
+    HideResult hideFile(RunView &view, const FileHideInput &input, const std::vector<std::uint8_t> &data);
 
     // KalmiraA: single pass over exactly the carrier bytes the payload needs.
-    HideOutcome hideMessage(MessageHideView &view, const MessageHideInput &input);
+    HideResult hideMessage(MessageHideView &view, const MessageHideInput &input);
 
     bool running() const { return running_; }
 
@@ -71,16 +101,22 @@ public:
     void setLeadByteForTesting(int value) { fixedLead_ = value; }
 
 private:
-    enum class Backup { Made, Skipped, Failed };
-    Backup makeBackup(RunView &view, const std::string &carrier, const std::string &copy);
+    struct Run;
+    HideResult runFile(Run &run, const FileHideInput &in, const std::vector<std::uint8_t> &data);
+    HideResult runMessage(Run &run, MessageHideView &view, const MessageHideInput &in);
+    bool fits(Run &run, std::int64_t compressed);
+    std::optional<std::vector<std::uint8_t>> compressMessage(Run &run, const std::string &message);
+    bool makeBackup(Run &run, const std::string &copy);
+    bool takeCarrier(Run &run);
+    std::optional<std::string> askPassword(Run &run);
+    std::vector<std::uint8_t> encrypt(const std::string &padded, payload::Mode mode,
+                                      const std::vector<std::uint8_t> &data);
+    bool writeFilePayload(Run &run, const std::string &header, const std::vector<std::uint8_t> &data);
+    bool writeMessagePayload(Run &run, const std::string &text);
+    HideResult finish(Run &run, HideOutcome outcome);
     std::uint8_t leadByte();
-    std::vector<std::uint8_t> aesEncrypt(const std::string &padded, const std::vector<std::uint8_t> &data);
-    bool tooSmall(const std::string &carrier, const std::string &hiddenPath, std::int64_t n,
-                  const std::string &hint);
-    bool structureRefused(const std::string &carrier, std::int64_t dataLength, const char *title);
-    void reportWriteFailure(const std::string &carrier, const std::string &backupPath);
 
-    Messages &messages_;
+    RunQuestions &questions_;
     PasswordSource &passwords_;
     std::unique_ptr<crypto::cRijndael> aes_;
     bool running_ = false;

@@ -76,6 +76,17 @@ ParsedHeader ParseHeader(std::string_view header) {
     return p;
 }
 
+std::string PlainFileName(const std::string &storedName) {
+    const auto sep = storedName.find_last_of("\\/");
+    std::string name = sep == std::string::npos ? storedName : storedName.substr(sep + 1);
+    for (char &c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+    const auto first = name.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    name = name.substr(first, name.find_last_not_of(' ') - first + 1);
+    return name == "." || name == ".." ? "" : name;
+}
+
 std::string StoredFileName(const ParsedHeader &header) {
     std::string name = header.nameField;
     auto end = name.find_last_not_of(' ');

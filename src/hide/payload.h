@@ -55,6 +55,11 @@ ParsedHeader ParseHeader(std::string_view header55);
 // The stored name without its padding blanks, in UTF-8.
 std::string StoredFileName(const ParsedHeader &header);
 
+// A stored name as it may be used for a file: only its last component
+// (no folders), control characters as '_', trimmed of blanks at both ends;
+// "" when nothing usable is left ("", ".", "..").
+std::string PlainFileName(const std::string &storedName);
+
 // The hide window's bit table: entry (k, v) is bit k of v.
 class BitTable {
 public:

@@ -1,5 +1,7 @@
 // How the hide and extract runs report to the window that started them.
 // The engines know nothing of widgets; windows (and tests) implement this.
+// A run's final word is its result; these interfaces carry only what
+// happens while it goes on.
 #pragma once
 
 #include "shell/ui.h"
@@ -32,6 +34,24 @@ public:
     // the padded password, or whatever was there before when it was closed
     // without confirming ("" at the first attempt).
     virtual std::string extractPassword() = 0;
+    // The password just given was wrong; `attemptsLeft` more are allowed
+    // (0: the program ends next).
+    virtual void wrongPassword(int attemptsLeft) { (void)attemptsLeft; }
+};
+
+// Questions a run asks while it goes on.
+class RunQuestions {
+public:
+    virtual ~RunQuestions() = default;
+    // A backup copy `copyName` exists already: true replaces it.
+    virtual bool replaceBackup(const std::string &copyName) = 0;
+};
+
+// What a window or the tool tells the user once a run has ended.
+struct Notice {
+    Icon icon = Icon::None;
+    std::string title;
+    std::string text;
 };
 
 } // namespace kalmira

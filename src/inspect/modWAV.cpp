@@ -1,6 +1,8 @@
 #include "inspect/modWAV.h"
 
 #include <algorithm>
+#include "platform/byte_order.h"
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,16 +13,8 @@ namespace kalmira::inspect {
 
 namespace {
 
-std::int32_t Le32(const std::uint8_t *p) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) |
-                                     static_cast<std::uint32_t>(p[1]) << 8 |
-                                     static_cast<std::uint32_t>(p[2]) << 16 |
-                                     static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::int16_t Le16(const std::uint8_t *p) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | p[1] << 8));
-}
+using platform::Le16;
+using platform::Le32;
 
 // Reads n bytes at offset; what lies past the end stays zero.
 void ReadAt(std::ifstream &in, std::int64_t offset, std::uint8_t *buf, std::size_t n) {

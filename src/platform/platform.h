@@ -20,8 +20,8 @@ char PathSeparator();
 // Temporary folder with a trailing separator; "" when there is none usable.
 std::string TempFolder();
 
-// New, empty, uniquely named file in the temporary folder: the prefix's first
-// three characters, a hexadecimal number, ".tmp". "" on failure.
+// New, empty, private file in the temporary folder: the prefix's first three
+// ASCII letters or digits, six random characters, ".tmp". "" on failure.
 std::string MakeTempFile(const std::string &prefix);
 
 // The same in a given folder (with or without trailing separator).
@@ -40,6 +40,9 @@ bool SetFileAttributes(const std::string &path, int attrs);
 
 bool FileExists(const std::string &path);
 bool IsRegularFile(const std::string &path);
+bool IsDirectory(const std::string &path);
+// Both paths name the same file (also through links).
+bool SameFile(const std::string &a, const std::string &b);
 // -1 when the file cannot be queried.
 std::int64_t FileSize(const std::string &path);
 

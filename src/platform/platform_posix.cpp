@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 
 namespace kalmira::platform {
 
@@ -45,29 +44,16 @@ bool ReplaceFile(const std::string &from, const std::string &to) {
 std::string MakeTempFileIn(const std::string &folder, const std::string &prefix) {
     if (folder.empty()) return "";
     std::string dir = folder.back() == '/' ? folder : folder + "/";
-    // Three characters, not bytes: never cut a UTF-8 sequence.
     std::string pre;
-    for (size_t i = 0, chars = 0; i < prefix.size() && chars < 3; ++chars) {
-        size_t len = 1;
-        while (i + len < prefix.size() && (static_cast<unsigned char>(prefix[i + len]) & 0xC0) == 0x80) ++len;
-        pre += prefix.substr(i, len);
-        i += len;
+    for (char c : prefix) {
+        if (pre.size() == 3) break;
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) pre += c;
     }
-    for (char &c : pre)
-        if (c == '/') c = '_';
-    static std::mt19937 gen{std::random_device{}()};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(gen() & 0xFFFF));
-        std::string path = dir + pre + hex + ".tmp";
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            ::close(fd);
-            return path;
-        }
-        if (errno != EEXIST) return "";
-    }
-    return "";
+    std::string path = dir + pre + "XXXXXX.tmp";
+    const int fd = ::mkostemps(path.data(), 4, O_CLOEXEC);
+    if (fd < 0) return "";
+    ::close(fd);
+    return path;
 }
 
 static std::string lastComponent(const std::string &path) {
@@ -108,6 +94,17 @@ bool FileExists(const std::string &path) {
 bool IsRegularFile(const std::string &path) {
     struct stat st{};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectory(const std::string &path) {
+    struct stat st{};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool SameFile(const std::string &a, const std::string &b) {
+    struct stat sa{}, sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 
 std::int64_t FileSize(const std::string &path) {

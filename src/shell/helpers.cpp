@@ -67,36 +67,6 @@ bool IsWavFile(const std::string &path, Messages &messages) {
     return false;
 }
 
-bool WipeTempFile(const std::string &path, EventPump &pump) {
-    if (!platform::FileExists(path)) return false;
-    if (!platform::SetFileAttributes(path, platform::AttrNormal)) return false;
-    auto size = platform::FileSize(path);
-    if (size < 0) return false;
-    for (unsigned char fill : {0x00, 0xFF, 0xAA}) {
-        std::FILE *f = std::fopen(path.c_str(), "r+b");
-        if (!f) return false;
-        std::vector<unsigned char> block(65536, fill);
-        std::int64_t left = size;
-        bool ok = true;
-        while (left > 0 && ok) {
-            size_t n = static_cast<size_t>(std::min<std::int64_t>(left, 65536));
-            ok = std::fwrite(block.data(), 1, n, f) == n;
-            left -= static_cast<std::int64_t>(n);
-        }
-        ok = std::fflush(f) == 0 && ok;
-        std::fclose(f);
-        if (!ok) return false;
-        platform::FlushPath(path);
-    }
-    for (int attempt = 0; attempt < 11 && platform::FileExists(path); ++attempt) {
-        std::remove(path.c_str());
-        pump.processEvents();
-    }
-    return !platform::FileExists(path);
-}
-
-std::string MakeTempFile(const std::string &prefix) { return platform::MakeTempFile(prefix); }
-
 SharedFlags &Flags() {
     static SharedFlags flags;
     return flags;

@@ -17,10 +17,6 @@ bool IsBmpFile(const std::string &path);
 // Shows "ist keine gültige WAV-Datei." when the file is readable but no WAV.
 bool IsWavFile(const std::string &path, Messages &messages);
 
-// Overwrites a temporary file with 0x00, 0xFF, 0xAA and deletes it.
-bool WipeTempFile(const std::string &path, EventPump &pump);
-
-std::string MakeTempFile(const std::string &prefix);
 
 // The two flags the windows share.
 struct SharedFlags {

@@ -1,5 +1,6 @@
 #include "shell/window_helpers.h"
 
+#include "platform/platform.h"
 #include "shell/helpers.h"
 #include "shell/qt_services.h"
 

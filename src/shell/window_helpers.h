@@ -30,4 +30,5 @@ bool ShowMessageWindowThumbnail(Services &s, QWidget *window, const QString &pat
 
 constexpr int TwipsToPixels(int twips) { return twips / 15; }
 
+
 } // namespace kalmira

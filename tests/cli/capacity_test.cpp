@@ -1,4 +1,4 @@
-#include "cli/capacity.h"
+#include "hide/carrier_check.h"
 
 #include "carriers.h"
 
@@ -11,16 +11,16 @@ using namespace kalmira::test;
 // boundaries, and never below it anywhere.
 TEST(CompressedBound, MatchesZorbZlibOnRandomData) {
     TempDir dir;
-    const std::int64_t B = cli::kSymbolsPerBlock;
+    const std::int64_t B = hide::kSymbolsPerBlock;
     for (std::int64_t n : {0L, 1L, 15L, 31L, 100L, 5000L, B - 1, B, B + 1, B + 40, 2 * B,
                            2 * B + 3, 3 * B - 500, 100000L}) {
         for (std::uint32_t seed = 1; seed <= 3; ++seed) {
             const auto real = static_cast<std::int64_t>(
                 Compressed(dir, RandomBytes(static_cast<std::size_t>(n), seed)).size());
-            EXPECT_LE(real, cli::CompressedBound(n)) << n;
+            EXPECT_LE(real, hide::CompressedBound(n)) << n;
             const std::int64_t tail = n % B;
             if (n > 0 && tail > 200 && tail < B - 200) {
-                EXPECT_EQ(real, cli::CompressedBound(n)) << n;
+                EXPECT_EQ(real, hide::CompressedBound(n)) << n;
             }
         }
     }
@@ -30,13 +30,13 @@ TEST(Capacity, FollowsTheCarrierRuleAndStructure) {
     TempDir dir;
     const std::string bmp = dir.file("c.bmp");
     WriteAll(bmp, MakeBmp(100, 30));                      // 9054 bytes
-    const std::int64_t n = cli::Capacity(bmp, payload::Mode::Aes);
+    const std::int64_t n = hide::Capacity(bmp, payload::Mode::Aes);
     const std::int64_t len = 9054;
-    EXPECT_LE(payload::MinCarrierForRun(cli::CompressedBound(n)), len);
-    EXPECT_GT(payload::MinCarrierForRun(cli::CompressedBound(n + 1)), len);
+    EXPECT_LE(payload::MinCarrierForRun(hide::CompressedBound(n)), len);
+    EXPECT_GT(payload::MinCarrierForRun(hide::CompressedBound(n + 1)), len);
 
     WriteAll(bmp, MakeBmp(10, 5));                        // too small for anything
-    EXPECT_EQ(cli::Capacity(bmp, payload::Mode::Plain), -1);
+    EXPECT_EQ(hide::Capacity(bmp, payload::Mode::Plain), -1);
 
     // A WAV whose data chunk is followed by another chunk: the data end, not
     // the file length, limits it; AES needs whole blocks inside the data.
@@ -46,9 +46,9 @@ TEST(Capacity, FollowsTheCarrierRuleAndStructure) {
     wav.insert(wav.end(), list.begin(), list.end());
     const std::string w = dir.file("c.wav");
     WriteAll(w, wav);
-    const std::int64_t plain = cli::MaxCompressed(w, payload::Mode::Plain);
+    const std::int64_t plain = hide::MaxCompressed(w, payload::Mode::Plain);
     EXPECT_LE(payload::CarrierBytesFor(plain), 44 + 20000);
     EXPECT_GT(payload::CarrierBytesFor(plain + 1), 44 + 20000);
-    EXPECT_EQ(cli::MaxCompressed(w, payload::Mode::Aes) % 16, 0);
-    EXPECT_LE(cli::Capacity(w, payload::Mode::Aes), cli::Capacity(w, payload::Mode::Plain));
+    EXPECT_EQ(hide::MaxCompressed(w, payload::Mode::Aes) % 16, 0);
+    EXPECT_LE(hide::Capacity(w, payload::Mode::Aes), hide::Capacity(w, payload::Mode::Plain));
 }

@@ -63,7 +63,7 @@ struct Cli : ::testing::Test {
         passwords.extract.push_back(crypto::PadPassword(pw));
         FakeExtractView view;
         view.destination = dir.file("engine.out");
-        extract::ExtractEngine engine(messages, passwords);
+        extract::ExtractEngine engine(passwords);
         auto report = engine.extractFile(view, carrier);
         EXPECT_EQ(report.outcome, extract::ExtractOutcome::Extracted) << messages.last();
         if (storedName) *storedName = view.offeredName;
@@ -103,10 +103,10 @@ TEST_F(Cli, HiddenByTheToolExtractedByTheEngine) {
     FakePasswords passwords;
     passwords.extract.push_back(Padded("Sesam"));
     FakeMessageExtractView view;
-    auto report = extract::ExtractEngine(messages, passwords).extractMessage(view, carrier, 65535);
+    auto report = extract::ExtractEngine(passwords).extractMessage(view, carrier, 65535);
     EXPECT_EQ(report.outcome, extract::ExtractOutcome::Extracted) << messages.last();
     EXPECT_EQ(report.messageAnsi, "Gr\xFC\xDF" "e!");
-    EXPECT_EQ(report.hiddenName, "Gruss.txt");
+    EXPECT_EQ(report.storedName, "Gruss.txt");
 }
 
 TEST_F(Cli, HiddenByTheEngineExtractedByTheTool) {
@@ -123,7 +123,7 @@ TEST_F(Cli, HiddenByTheEngineExtractedByTheTool) {
     in.nameField = *payload::NameField("Bericht.pdf");
     in.encrypt = true;
     in.cipher = payload::Mode::Aes;
-    ASSERT_EQ(hide::HideEngine(messages, passwords).hideFile(view, in, data), hide::HideOutcome::Written);
+    ASSERT_EQ(hide::HideEngine(KeepBackups(), passwords).hideFile(view, in, data).outcome, hide::HideOutcome::Written);
 
     Result r = run("extract c.wav", "KALMIRA_PASSWORD=Sesam");
     ASSERT_EQ(r.rc, 0) << r.err;
@@ -147,7 +147,7 @@ TEST_F(Cli, HiddenByTheEngineExtractedByTheTool) {
     // A stored name is only ever a name: no way out of the chosen folder.
     in.nameField = *payload::NameField("../../x.txt");
     passwords.hide.push_back(Padded("Sesam"));
-    ASSERT_EQ(hide::HideEngine(messages, passwords).hideFile(view, in, data), hide::HideOutcome::Written);
+    ASSERT_EQ(hide::HideEngine(KeepBackups(), passwords).hideFile(view, in, data).outcome, hide::HideOutcome::Written);
     fs::create_directory(dir.file("tief"));
     ASSERT_EQ(run("extract c.wav -o tief", "KALMIRA_PASSWORD=Sesam").rc, 0);
     EXPECT_EQ(ReadAll(dir.file("tief/x.txt")), secret);
@@ -271,6 +271,41 @@ TEST_F(Cli, InfoWipeConvertAndHelp) {
     EXPECT_EQ(r.rc, 0);
     EXPECT_NE(r.out.find("3  falsches Passwort"), std::string::npos);
     EXPECT_EQ(run("--version").out.rfind("kalmira ", 0), 0u);
+    EXPECT_EQ(run("-V").out, run("--version").out);
+}
+
+TEST_F(Cli, StandardOutputMessagesAsUtf8AndRefusals) {
+    const auto secret = RandomBytes(5000, 6);
+    put("s.bin", secret);
+    put("c.bmp", MakeBmp(150, 100));
+    ASSERT_EQ(run("hide c.bmp s.bin --cipher none").rc, 0);
+    Result r = run("extract c.bmp -o -");
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(secret.begin(), secret.end()));
+    EXPECT_FALSE(fs::exists(dir.file("-")));
+
+    // A message comes out as UTF-8 unless the stored bytes are asked for.
+    put("gruss.txt", std::vector<std::uint8_t>{'G', 'r', 0xC3, 0xBC, 0xC3, 0x9F, 'e'});
+    put("m.wav", MakeWav(30000));
+    ASSERT_EQ(run("hide m.wav gruss.txt --text --cipher none").rc, 0);
+    r = run("extract m.wav --text -o -");
+    EXPECT_EQ(r.out, "Gr\xC3\xBC\xC3\x9F" "e");
+    ASSERT_EQ(run("extract m.wav --text --raw -o roh.txt").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("roh.txt")), (std::vector<std::uint8_t>{'G', 'r', 0xFC, 0xDF, 'e'}));
+
+    // Too large or unsuitable is 4, as the help says.
+    put("gross.txt", std::vector<std::uint8_t>(65536, 'a'));
+    EXPECT_EQ(run("hide m.wav gross.txt --text --cipher none").rc, 4);
+    put("abcdefghijklmnopqrstuvwxyz0", {'x'});
+    EXPECT_EQ(run("hide c.bmp abcdefghijklmnopqrstuvwxyz0 --cipher none").rc, 4);
+
+    // A damaged payload is reported under the destination's name.
+    auto broken = ReadAll(dir.file("c.bmp"));
+    for (std::size_t i = payload::kDataOffset + 800; i < payload::kDataOffset + 1600; ++i) broken[i] ^= 1;
+    WriteAll(dir.file("c.bmp"), broken);
+    r = run("extract c.bmp -o ziel.bin");
+    EXPECT_EQ(r.rc, 6);
+    EXPECT_NE(r.err.find("\"ziel.bin\" wurde nicht geschrieben"), std::string::npos) << r.err;
 }
 
 } // namespace

@@ -27,11 +27,11 @@ struct Fixture : ::testing::Test {
         ::unsetenv("TMPDIR");
     }
     FakeMessages messages;
-    FakePasswords passwords;
+    TellingPasswords passwords{messages, Program::B};
     FakeRunView hideView;
     FakeExtractView view;
-    hide::HideEngine hider{messages, passwords};
-    extract::ExtractEngine extractor{messages, passwords};
+    hide::HideEngine hider{KeepBackups(), passwords};
+    extract::ExtractEngine extractor{passwords};
 
     // Hides `plain` under `name` into `carrierBytes` the way KalmiraB does.
     std::string hideFileB(const std::vector<std::uint8_t> &plain, const std::string &name,
@@ -47,7 +47,7 @@ struct Fixture : ::testing::Test {
         in.encrypt = mode != payload::Mode::Plain;
         in.cipher = mode;
         if (in.encrypt) passwords.hide.push_back(Padded("Sesam"));
-        EXPECT_EQ(hider.hideFile(hideView, in, data), HideOutcome::Written) << messages.last();
+        EXPECT_EQ(hider.hideFile(hideView, in, data).outcome, HideOutcome::Written) << messages.last();
         return carrier;
     }
 
@@ -63,13 +63,13 @@ struct Fixture : ::testing::Test {
         in.encrypt = mode != payload::Mode::Plain;
         in.cipher = mode;
         if (in.encrypt) passwords.hide.push_back(Padded("Sesam"));
-        EXPECT_EQ(hider.hideMessage(v, in), HideOutcome::Written) << messages.last();
+        EXPECT_EQ(Told(messages, hider.hideMessage(v, in)).outcome, HideOutcome::Written) << messages.last();
         return carrier;
     }
 
-    extract::FileReport extractTo(const std::string &carrier, const std::string &dest) {
+    extract::FileExtractResult extractTo(const std::string &carrier, const std::string &dest) {
         view.destination = dest;
-        return extractor.extractFile(view, carrier);
+        return Told(messages, extractor.extractFile(view, carrier));
     }
 };
 
@@ -107,20 +107,21 @@ TEST_F(Fixture, ReportLabelsFollowTheRoundedLength) {
     auto report = extractTo(carrier, dir.file("x.txt"));
     ASSERT_EQ(report.outcome, ExtractOutcome::Extracted);
     const std::int64_t rounded = ((n - 1) / 16 + 1) * 16;
-    EXPECT_EQ(report.label4, "Extrahierte Datei (komprimiert): " + FormatThousands(rounded) +
+    auto lines = extract::ResultLines(report);
+    EXPECT_EQ(lines.sizes, "Extrahierte Datei (komprimiert): " + FormatThousands(rounded) +
                                  " Bytes, dekomprimiert: 50.000 Bytes (x.txt)");
-    EXPECT_EQ(report.label6, "Die extrahierten Daten waren zusaetzlich verschluesselt. Erkanntes Kryptoverfahren: AES-256");
-    EXPECT_EQ(report.label5.size(), 5u);
-    EXPECT_EQ(report.label5[1], ',');
+    EXPECT_EQ(lines.cipher, "Die extrahierten Daten waren zusaetzlich verschluesselt. Erkanntes Kryptoverfahren: AES-256");
+    EXPECT_EQ(lines.seconds.size(), 5u);
+    EXPECT_EQ(lines.seconds[1], ',');
     EXPECT_TRUE(view.sawCaption(">>>>>>>>>>>>>  Datei wird entschlüsselt (AES-256)..."));
     EXPECT_EQ(view.captions.back(), "KalmiraB - Extraktion");
     EXPECT_EQ(view.pauses, std::vector<double>{1});
 
     // Incompressible data: the short form.
     std::string c2 = hideFileB(RandomBytes(3000, 4), "zufall.bin", MakeBmp(200, 200), payload::Mode::Plain);
-    report = extractTo(c2, dir.file("z.bin"));
-    EXPECT_EQ(report.label4, "Extrahierte Datei: 3.000 Bytes (z.bin)");
-    EXPECT_EQ(report.label6, "Die extrahierten Daten waren nicht zusaetzlich verschluesselt.");
+    lines = extract::ResultLines(extractTo(c2, dir.file("z.bin")));
+    EXPECT_EQ(lines.sizes, "Extrahierte Datei: 3.000 Bytes (z.bin)");
+    EXPECT_EQ(lines.cipher, "Die extrahierten Daten waren nicht zusaetzlich verschluesselt.");
 }
 
 TEST_F(Fixture, PasswordGetsThreeAttempts) {
@@ -224,6 +225,16 @@ TEST_F(Fixture, DestinationHandling) {
     EXPECT_EQ(report.outcome, ExtractOutcome::Extracted);
     EXPECT_EQ(ReadAll(dir.file("ro.bin")), RandomBytes(2000, 9));
     EXPECT_EQ(platform::GetFileAttributes(dir.file("ro.bin")), platform::AttrNormal);
+
+    // The save dialog is offered a plain file name, trimmed at both ends.
+    for (const char *stored : {"../../tmp/  x.txt", "  x.txt", "a\\b\\x.txt"}) {
+        carrier = hideFileB(RandomBytes(100, 2), stored, MakeBmp(100, 100), payload::Mode::Plain);
+        extractTo(carrier, "");
+        EXPECT_EQ(view.offeredName, "x.txt") << stored;
+    }
+    carrier = hideFileB(RandomBytes(100, 2), "..", MakeBmp(100, 100), payload::Mode::Plain);
+    extractTo(carrier, "");
+    EXPECT_EQ(view.offeredName, "");
 }
 
 TEST_F(Fixture, MessagesRoundTripAndCrossBetweenThePrograms) {
@@ -233,11 +244,11 @@ TEST_F(Fixture, MessagesRoundTripAndCrossBetweenThePrograms) {
         std::string carrier = hideMessageA(ansi, MakeWav(200000), mode);
         FakeMessageExtractView v;
         if (mode != payload::Mode::Plain) passwords.extract = {Padded("Sesam")};
-        auto r = extractor.extractMessage(v, carrier, 65535);
+        auto r = Told(messages, extractor.extractMessage(v, carrier, 65535));
         ASSERT_EQ(r.outcome, ExtractOutcome::Extracted) << messages.last();
         EXPECT_EQ(r.messageAnsi, ansi);   // nothing appended on either side
         EXPECT_EQ(v.shown, ansi);
-        EXPECT_EQ(r.hiddenName, "Botschaft.txt");
+        EXPECT_EQ(r.storedName, "Botschaft.txt");
         EXPECT_TRUE(r.saveEnabled);
         EXPECT_EQ(v.resultLine.substr(0, 30), "Extrahierte Botschaft: " + std::to_string(ansi.size()) + " Byte");
 
@@ -251,10 +262,10 @@ TEST_F(Fixture, MessagesRoundTripAndCrossBetweenThePrograms) {
     std::string note = "Treffpunkt 12 Uhr";
     std::string carrier = hideFileB({note.begin(), note.end()}, "notiz.txt", MakeBmp(100, 100), payload::Mode::Plain);
     FakeMessageExtractView v;
-    auto r = extractor.extractMessage(v, carrier, 65535);
+    auto r = Told(messages, extractor.extractMessage(v, carrier, 65535));
     EXPECT_EQ(r.outcome, ExtractOutcome::Extracted);
     EXPECT_EQ(v.shown, note);
-    EXPECT_EQ(r.hiddenName, "notiz.txt");
+    EXPECT_EQ(r.storedName, "notiz.txt");
     EXPECT_EQ(v.resultLine, "Extrahierte Botschaft: 17 Byte,  ContainerSize: " +
                                 FormatThousands(platform::FileSize(carrier)) +
                                 " Byte, erkanntes Kryptoverfahren: unverschluesselt");
@@ -264,7 +275,7 @@ TEST_F(Fixture, KalmiraARefusesWhatIsNoMessage) {
     // Too large before any data is read.
     std::string big = hideFileB(RandomBytes(70000, 2), "film.avi", MakeBmp(500, 500), payload::Mode::Plain);
     FakeMessageExtractView v;
-    auto r = extractor.extractMessage(v, big, 65535);
+    auto r = Told(messages, extractor.extractMessage(v, big, 65535));
     EXPECT_EQ(r.outcome, ExtractOutcome::TooLarge);
     EXPECT_FALSE(r.saveEnabled);
     EXPECT_EQ(messages.last(),
@@ -279,7 +290,7 @@ TEST_F(Fixture, KalmiraARefusesWhatIsNoMessage) {
     std::vector<std::uint8_t> bin = {'M', 'Z', 0x90, 0, 3, 0};
     std::string small = hideFileB(bin, "prog.exe", MakeBmp(100, 100), payload::Mode::Plain);
     FakeMessageExtractView v2;
-    r = extractor.extractMessage(v2, small, 65535);
+    r = Told(messages, extractor.extractMessage(v2, small, 65535));
     EXPECT_EQ(r.outcome, ExtractOutcome::TooLarge);
     EXPECT_EQ(v2.shown, "MZ\x90");
     EXPECT_FALSE(r.saveEnabled);
@@ -287,7 +298,7 @@ TEST_F(Fixture, KalmiraARefusesWhatIsNoMessage) {
     // No payload: the program's own text, the save button still enabled.
     WriteAll(dir.file("leer.bmp"), MakeBmp(50, 50));
     FakeMessageExtractView v3;
-    r = extractor.extractMessage(v3, dir.file("leer.bmp"), 65535);
+    r = Told(messages, extractor.extractMessage(v3, dir.file("leer.bmp"), 65535));
     EXPECT_EQ(r.outcome, ExtractOutcome::NoPayload);
     EXPECT_EQ(messages.last(), "Diese Datei enthält keine versteckte Botschaft!");
     EXPECT_TRUE(r.saveEnabled);
@@ -298,14 +309,14 @@ TEST_F(Fixture, MessageHideChecksAndSizes) {
     FakeMessageHideView v;
     hide::MessageHideInput in;
     in.carrierPath = dir.file("k.bmp");
-    EXPECT_EQ(hider.hideMessage(v, in), HideOutcome::Stopped);
+    EXPECT_EQ(Told(messages, hider.hideMessage(v, in)).outcome, HideOutcome::NoMessage);
     EXPECT_EQ(v.focused, 1);
     EXPECT_EQ(v.captions.back(), "KalmiraA - Verstecken");
     EXPECT_TRUE(v.pauses.empty());
 
     for (auto b : RandomBytes(5000, 8)) in.messageAnsi += static_cast<char>('a' + b % 26);
     in.sourcePath = dir.file("brief.txt");
-    EXPECT_EQ(hider.hideMessage(v, in), HideOutcome::Stopped);   // carrier too small
+    EXPECT_EQ(Told(messages, hider.hideMessage(v, in)).outcome, HideOutcome::CarrierTooSmall);
     EXPECT_NE(messages.last().find("\"brief.txt\""), std::string::npos);
     EXPECT_NE(messages.last().find("(rechts oben im Auswahlfenster)"), std::string::npos);
     EXPECT_EQ(v.sizeLine.substr(0, 39), "Botschaft: 5.000 Byte, komprimiert zu: ");
@@ -313,14 +324,14 @@ TEST_F(Fixture, MessageHideChecksAndSizes) {
     WriteAll(dir.file("k.bmp"), MakeBmp(100, 100));
     const auto before = ReadAll(dir.file("k.bmp"));
     in.encrypt = true;
-    EXPECT_EQ(hider.hideMessage(v, in), HideOutcome::Cancelled);
+    EXPECT_EQ(Told(messages, hider.hideMessage(v, in)).outcome, HideOutcome::Cancelled);
     EXPECT_EQ(v.sizeLine, "Botschaft: 5.000 Byte");
     EXPECT_EQ(ReadAll(dir.file("k.bmp")), before);
 
     passwords.hide = {Padded("pw")};
     in.cipher = payload::Mode::Rc4;
     v.pauses.clear();
-    EXPECT_EQ(hider.hideMessage(v, in), HideOutcome::Written);
+    EXPECT_EQ(Told(messages, hider.hideMessage(v, in)).outcome, HideOutcome::Written);
     EXPECT_EQ(v.pauses, std::vector<double>{3});
     EXPECT_TRUE(v.sawCaption("***********  Datei wird RC4 verschlüsselt  *********\""));
     EXPECT_TRUE(v.sawCaption(">>>>>>>>>> Versteck-Vorgang läuft ...    50 % bearbeitet"));

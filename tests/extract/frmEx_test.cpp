@@ -73,7 +73,7 @@ template <class W> struct Run {
         in.encrypt = mode != payload::Mode::Plain;
         in.cipher = mode;
         if (in.encrypt) passwords.hide.push_back(test::Padded("Sesam"));
-        if (hider.hideFile(hideView, in, data) != hide::HideOutcome::Written) return {};
+        if (hider.hideFile(hideView, in, data).outcome != hide::HideOutcome::Written) return {};
         return carrier;
     }
 
@@ -87,7 +87,7 @@ template <class W> struct Run {
         in.cipher = mode;
         if (in.encrypt) passwords.hide.push_back(test::Padded("Sesam"));
         test::FakeMessageHideView v;
-        if (hider.hideMessage(v, in) != hide::HideOutcome::Written) return {};
+        if (hider.hideMessage(v, in).outcome != hide::HideOutcome::Written) return {};
         return carrier;
     }
 
@@ -110,10 +110,9 @@ template <class W> struct Run {
 
     test::TempDir dir, tmp;
     test::TestServices t;
-    test::FakeMessages engineMessages;
     test::FakePasswords passwords;
     test::FakeRunView hideView;
-    hide::HideEngine hider{engineMessages, passwords};
+    hide::HideEngine hider{KeepBackups(), passwords};
     W *w = nullptr;
     std::deque<QString> typed;
     std::vector<double> pauses;

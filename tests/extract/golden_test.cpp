@@ -43,7 +43,7 @@ TEST(Golden, CarriersStillExtract) {
     FakePasswords passwords;
     if (std::getenv("KALMIRA_WRITE_GOLDEN")) {
         TempDir dir;
-        hide::HideEngine hider(messages, passwords);
+        hide::HideEngine hider(KeepBackups(), passwords);
         hider.setLeadByteForTesting(0x79);
         FakeRunView v;
         for (const Case &c : kCases) {
@@ -56,12 +56,12 @@ TEST(Golden, CarriersStillExtract) {
             in.encrypt = c.mode != payload::Mode::Plain;
             in.cipher = c.mode;
             passwords.hide = {Padded(kPassword)};
-            ASSERT_EQ(hider.hideFile(v, in, data), hide::HideOutcome::Written);
+            ASSERT_EQ(hider.hideFile(v, in, data).outcome, hide::HideOutcome::Written);
         }
     }
     for (const Case &c : kCases) {
         TempDir dir;
-        extract::ExtractEngine extractor(messages, passwords);
+        extract::ExtractEngine extractor(passwords);
         FakeExtractView view;
         view.destination = dir.file("out.txt");
         passwords.extract = {Padded(kPassword)};

@@ -33,8 +33,8 @@ struct Hostile : ::testing::Test {
     FakePasswords passwords;
     FakeExtractView view;
     FakeMessageExtractView messageView;
-    hide::HideEngine hider{messages, passwords};
-    extract::ExtractEngine extractor{messages, passwords};
+    hide::HideEngine hider{KeepBackups(), passwords};
+    extract::ExtractEngine extractor{passwords};
 
     std::string hidePlain(const std::vector<std::uint8_t> &plain, std::vector<std::uint8_t> carrier) {
         const std::string path = dir.file("c.bmp");
@@ -45,7 +45,7 @@ struct Hostile : ::testing::Test {
         in.sourcePath = dir.file("a.txt");
         in.nameField = *payload::NameField("a.txt");
         FakeRunView v;
-        EXPECT_EQ(hider.hideFile(v, in, data), hide::HideOutcome::Written) << messages.last();
+        EXPECT_EQ(hider.hideFile(v, in, data).outcome, hide::HideOutcome::Written) << messages.last();
         return path;
     }
 };
@@ -67,9 +67,9 @@ template <class F> void WithFileSizeLimit(rlim_t bytes, F f) {
 TEST_F(Hostile, ZeroByteCarrierHoldsNoPayload) {
     WriteAll(dir.file("empty.bmp"), std::string());
     view.destination = dir.file("out");
-    EXPECT_EQ(extractor.extractFile(view, dir.file("empty.bmp")).outcome, ExtractOutcome::NoPayload);
+    EXPECT_EQ(Told(messages, extractor.extractFile(view, dir.file("empty.bmp"))).outcome, ExtractOutcome::NoPayload);
     EXPECT_EQ(messages.last(), "Die ausgewählte Container-Datei enthält keine versteckte Datei!");
-    EXPECT_EQ(extractor.extractMessage(messageView, dir.file("empty.bmp"), 65535).outcome,
+    EXPECT_EQ(Told(messages, extractor.extractMessage(messageView, dir.file("empty.bmp"), 65535)).outcome,
               ExtractOutcome::NoPayload);
     EXPECT_EQ(messages.last(), "Diese Datei enthält keine versteckte Botschaft!");
     EXPECT_FALSE(platform::FileExists(dir.file("out")));
@@ -80,15 +80,15 @@ TEST_F(Hostile, UnreadableCarrierIsReportedNotFinishedSilently) {
     // (permissions would not stop a test run as root).
     std::filesystem::create_directory(dir.file("folder.bmp"));
     view.destination = dir.file("out");
-    auto report = extractor.extractFile(view, dir.file("folder.bmp"));
-    EXPECT_EQ(report.outcome, ExtractOutcome::Failed);
+    auto report = Told(messages, extractor.extractFile(view, dir.file("folder.bmp")));
+    EXPECT_EQ(report.outcome, ExtractOutcome::CarrierUnreadable);
     EXPECT_EQ(messages.shown.back().title, "Kalmira - Fehlernachricht");
     EXPECT_NE(messages.last().find("kann nicht gelesen werden"), std::string::npos);
     EXPECT_FALSE(platform::FileExists(dir.file("out")));
 
     messages.shown.clear();
-    auto m = extractor.extractMessage(messageView, dir.file("folder.bmp"), 65535);
-    EXPECT_EQ(m.outcome, ExtractOutcome::Failed);
+    auto m = Told(messages, extractor.extractMessage(messageView, dir.file("folder.bmp"), 65535));
+    EXPECT_EQ(m.outcome, ExtractOutcome::CarrierUnreadable);
     EXPECT_NE(messages.last().find("kann nicht gelesen werden"), std::string::npos);
 }
 
@@ -98,9 +98,9 @@ TEST_F(Hostile, FullDiskWhileDecompressingKeepsTheDestination) {
     const std::string carrier = hidePlain(plain, MakeBmp(100, 100));
     WriteAll(dir.file("keep.txt"), std::string("vorher"));
     view.destination = dir.file("keep.txt");
-    extract::FileReport report;
-    WithFileSizeLimit(64 * 1024, [&] { report = extractor.extractFile(view, carrier); });
-    EXPECT_EQ(report.outcome, ExtractOutcome::Failed);
+    extract::FileExtractResult report;
+    WithFileSizeLimit(64 * 1024, [&] { report = Told(messages, extractor.extractFile(view, carrier)); });
+    EXPECT_EQ(report.outcome, ExtractOutcome::WriteFailed);
     EXPECT_NE(messages.last().find("Ist der Datenträger voll?"), std::string::npos) << messages.last();
     EXPECT_EQ(ReadAll(dir.file("keep.txt")), std::vector<std::uint8_t>({'v', 'o', 'r', 'h', 'e', 'r'}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), std::ptrdiff_t(4))
@@ -108,9 +108,9 @@ TEST_F(Hostile, FullDiskWhileDecompressingKeepsTheDestination) {
 
     // KalmiraA unpacks into the temporary folder: the same answer there.
     messages.shown.clear();
-    extract::MessageReport m;
-    WithFileSizeLimit(64 * 1024, [&] { m = extractor.extractMessage(messageView, carrier, 65535); });
-    EXPECT_EQ(m.outcome, ExtractOutcome::Failed);
+    extract::MessageExtractResult m;
+    WithFileSizeLimit(64 * 1024, [&] { m = Told(messages, extractor.extractMessage(messageView, carrier, 65535)); });
+    EXPECT_EQ(m.outcome, ExtractOutcome::TempWriteFailed);
     EXPECT_NE(messages.last().find("Ist der Datenträger voll?"), std::string::npos) << messages.last();
     EXPECT_TRUE(messageView.shown.empty());
 }

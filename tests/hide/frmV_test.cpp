@@ -257,10 +257,10 @@ private slots:
             test::FakeMessages messages;
             test::FakePasswords pw;
             pw.extract = {test::Padded("Geheim!")};
-            extract::ExtractEngine ex(messages, pw);
+            extract::ExtractEngine ex(pw);
             test::FakeExtractView view;
             view.destination = h.dir.file(name + ".out");
-            extract::FileReport r = ex.extractFile(view, S(carrier));
+            extract::FileExtractResult r = ex.extractFile(view, S(carrier));
             QVERIFY(r.outcome == extract::ExtractOutcome::Extracted && view.offeredName == "Protokoll vom Montag.txt");
             QCOMPARE(test::ReadAll(view.destination), plain);
         }
@@ -320,10 +320,10 @@ private slots:
             test::FakeMessages messages;
             test::FakePasswords pw;
             pw.extract = {test::Padded(platform::AnsiFromUtf8("Köln"))};
-            extract::ExtractEngine ex(messages, pw);
+            extract::ExtractEngine ex(pw);
             test::FakeMessageExtractView view;
-            extract::MessageReport r = ex.extractMessage(view, S(carrier), 65535);
-            QVERIFY(r.outcome == extract::ExtractOutcome::Extracted && r.hiddenName == "Botschaft.txt");
+            extract::MessageExtractResult r = ex.extractMessage(view, S(carrier), 65535);
+            QVERIFY(r.outcome == extract::ExtractOutcome::Extracted && r.storedName == "Botschaft.txt");
             QCOMPARE(r.messageAnsi, expected);
         }
         const QStringList left = QDir(temp.path()).entryList({"Tex*", "Mes*"}, QDir::Files);

@@ -1,10 +1,12 @@
 #include "platform/platform.h"
+#include "platform/temp_file.h"
 
 #include "fakes.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sys/stat.h>
 
 using namespace kalmira;
@@ -26,17 +28,48 @@ TEST(CodePage, UnrepresentableAndMalformedBecomeQuestionMarks) {
     EXPECT_EQ(AnsiFromUtf8("\xFF"), "?");
 }
 
-TEST(TempFiles, AreCreatedEmptyWithThreeCharacterPrefix) {
+TEST(TempFiles, ArePrivateEmptyAndStayInTheirFolder) {
     std::string a = MakeTempFile("Message");
-    std::string b = MakeTempFile("Message");
+    std::string b = MakeTempFile("../Geheim Plan");
     ASSERT_FALSE(a.empty());
     EXPECT_NE(a, b);
     EXPECT_EQ(FileSize(a), 0);
     std::string name = a.substr(a.find_last_of('/') + 1);
     EXPECT_EQ(name.substr(0, 3), "Mes");
     EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
+    EXPECT_EQ(b.substr(0, TempFolder().size()), TempFolder());   // no way out of the folder
+    EXPECT_EQ(b.find('/', TempFolder().size()), std::string::npos);
+    struct stat st{};
+    ASSERT_EQ(::stat(a.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
     std::remove(a.c_str());
     std::remove(b.c_str());
+}
+
+TEST(TempFiles, WipedOrStagedFilesLeaveNothingBehind) {
+    test::TempDir dir;
+    std::string wiped;
+    {
+        TempFile t(dir.path(), TempFile::Removal::Wipe);
+        wiped = t.path();
+        test::WriteAll(wiped, test::RandomBytes(100000));
+        platform::SetFileAttributes(wiped, platform::AttrReadOnly);
+    }
+    EXPECT_FALSE(FileExists(wiped));
+
+    const std::string dest = dir.file("ziel.txt");
+    test::WriteAll(dest, std::string("alt"));
+    {
+        StagedFile staged(dest);
+        test::WriteAll(staged.path(), std::string("neu"));
+        EXPECT_EQ(staged.commit(false), StagedFile::Commit::Exists);
+    } // uncommitted: removed
+    EXPECT_EQ(test::ReadAll(dest), (std::vector<std::uint8_t>{'a', 'l', 't'}));
+    StagedFile staged(dest);
+    test::WriteAll(staged.path(), std::string("neu"));
+    EXPECT_EQ(staged.commit(true), StagedFile::Commit::Done);
+    EXPECT_EQ(test::ReadAll(dest), (std::vector<std::uint8_t>{'n', 'e', 'u'}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(Attributes, ReadOnlyIsTheAbsenceOfWriteBits) {

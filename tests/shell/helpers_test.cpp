@@ -45,17 +45,6 @@ TEST(CarrierProbes, LookAtTheFirstBytes) {
     EXPECT_EQ(msg.shown.size(), 2u);   // unreadable: no message
 }
 
-TEST(WipeTempFile, OverwritesThenDeletes) {
-    test::TempDir dir;
-    test::CountingPump pump;
-    std::string f = dir.file("Tex1.tmp");
-    test::WriteAll(f, test::RandomBytes(100000));
-    platform::SetFileAttributes(f, platform::AttrReadOnly);
-    EXPECT_TRUE(WipeTempFile(f, pump));
-    EXPECT_FALSE(platform::FileExists(f));
-    EXPECT_FALSE(WipeTempFile(f, pump));
-}
-
 TEST(FormatThousands, UsesGermanSeparator) {
     EXPECT_EQ(FormatThousands(9999999), "9.999.999");
     EXPECT_EQ(FormatThousands(562), "562");

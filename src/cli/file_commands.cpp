@@ -1,0 +1,116 @@
+// The commands that do not hide or extract: wipe, convert and what `info`
+// prints about a carrier's own header.
+#include "cli/commands.h"
+
+#include "cli/console.h"
+#include "convert/modConvert.h"
+#include "extract/extract_engine.h"
+#include "inspect/bmp_info.h"
+#include "inspect/modWAV.h"
+#include "platform/platform.h"
+#include "platform/temp_file.h"
+#include "shell/helpers.h"
+#include "shredder/wipe.h"
+
+#include <array>
+#include <iostream>
+
+namespace kalmira::cli {
+
+void PrintBmpFacts(const std::string &carrier) {
+    inspect::BmpHeaderFacts facts;
+    std::string error;
+    std::array<std::string, 8> lines;
+    std::cout << "Typ: BMP-Bild\n";
+    if (inspect::ReadBmpHeaderFacts(carrier, facts, error) && inspect::BmpInfoLines(facts, lines, error))
+        for (const auto &l : lines) std::cout << "  " << l << "\n";
+    else
+        std::cout << "  " << error << " Fehler\n";
+}
+
+void PrintWavFacts(const std::string &carrier) {
+    inspect::WavChunks chunks;
+    std::cout << "Typ: WAV-Datei\n";
+    if (inspect::ReadWavChunks(carrier, chunks) != inspect::WavRead::Ok) return;
+    const inspect::WavFormat &f = chunks.format;
+    std::string ids;
+    for (const auto &id : chunks.ids) ids += (ids.empty() ? "" : ", ") + id;
+    std::cout << "  Format: " << inspect::FormatTagName(f.formatTag) << "\n"
+              << "  Kanäle: " << inspect::ChannelText(f.channels) << "\n"
+              << "  Abtastrate: " << f.sampleRate << " Hz\n"
+              << "  Bits pro Sample: " << inspect::BitsPerSampleText(f.bitsPerSample) << "\n";
+    const double seconds = inspect::WavSeconds(carrier);
+    if (seconds >= 0) std::cout << "  Spieldauer: " << extract::FormatSeconds(seconds) << " s\n";
+    std::cout << "  Chunks: " << ids << "\n";
+}
+
+int Wipe(const Options &o) {
+    const std::string &path = o.args[0];
+    if (!platform::IsRegularFile(path)) {
+        Complain("Die Datei \"" + path + "\" wurde nicht gefunden!");
+        return kIoError;
+    }
+    struct Observer : shredder::WipeObserver {
+        ProgressBar bar;
+        void progress(int pct) override { bar.show(pct, "Datei wird überschrieben..."); }
+    } observer;
+    const auto method = o.intensiv ? shredder::Method::Intensiv : shredder::Method::Normal;
+    const shredder::WipeResult result = shredder::wipe(path, method, observer);
+    if (result == shredder::WipeResult::Destroyed) observer.bar.show(100, "Datei wird überschrieben...");
+    observer.bar.finish();
+    switch (result) {
+    case shredder::WipeResult::Destroyed:
+        std::cout << "Die Datei \"" << path << "\" wurde vernichtet." << std::endl;
+        return kOk;
+    case shredder::WipeResult::NotDeleted:
+        Complain("Die Datei " + path + " wurde überschrieben, konnte aber nicht gelöscht werden!");
+        break;
+    case shredder::WipeResult::IsLink:
+        Complain("Die Datei " + path + " ist eine Verknüpfung (symbolischer Link); Verknüpfungen "
+                 "werden nicht zerstört. Es wurde nichts verändert.");
+        break;
+    case shredder::WipeResult::OpenFailed:
+        Complain("Die Datei " + path +
+                 " kann nicht geöffnet werden. Sie wird wahrscheinlich von einer anderen Anwendung benutzt.");
+        break;
+    }
+    return kIoError;
+}
+
+int Convert(const Options &o) {
+    const std::string &image = o.args[0];
+    const std::string &out = o.output;
+    if (!platform::IsRegularFile(image)) {
+        Complain("Die Bilddatei \"" + image + "\" wurde nicht gefunden!");
+        return kIoError;
+    }
+    if (platform::FileExists(out) && !o.force) {
+        Complain("Die Datei \"" + out + "\" existiert bereits. Mit --force wird sie überschrieben.");
+        return kIoError;
+    }
+    platform::StagedFile staged(out);
+    if (!staged.valid()) {
+        Complain("Im Zielordner \"" + (FolderOf(out).empty() ? std::string("./") : FolderOf(out)) +
+                 "\" kann nicht geschrieben werden.");
+        return kIoError;
+    }
+    convert::PixelSize size;
+    switch (convert::ConvertImageToBmp(image, staged.path(), o.optimise, &size)) {
+    case convert::ConvertStatus::Ok: break;
+    case convert::ConvertStatus::CannotDecode:
+        Complain("Die Datei \"" + image + "\" kann nicht als Bild gelesen werden.");
+        return kUnsuitable;
+    case convert::ConvertStatus::SaveFailed:
+        Complain("Fehler beim Speichern der Bitmap!");
+        return kIoError;
+    }
+    if (staged.commit(o.force) != platform::StagedFile::Commit::Done) {
+        Complain("Die Datei \"" + out + "\" konnte nicht geschrieben werden.");
+        return kIoError;
+    }
+    std::cout << "Die Bilddatei \"" << FileNameOf(image) << "\" wurde in eine 24-Bit Datei konvertiert ("
+              << size.width << " x " << size.height << " Pixel): " << out << std::endl;
+    return kOk;
+}
+
+} // namespace kalmira::cli

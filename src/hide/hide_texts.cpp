@@ -1,0 +1,140 @@
+#include "hide/hide_texts.h"
+
+#include "compress/ZorbComprFile.h"
+#include "shell/helpers.h"
+
+namespace kalmira::hide {
+
+namespace {
+
+const char *const kTitleCommon = "Kalmira-Nachricht";
+const char *const kErrorTitle = "Kalmira - Fehlernachricht";
+
+const char *const kHintB =
+    "Um schon bei der Auswahl der Containerdatei deren Grösse zu erkennen, clickt man im "
+    "Datei-Auswahlfenster auf den Button \"Details\" (Unter XP ->Ansicht->Details, rechts oben im "
+    "Datei-Auswahlfenster). Die Dateigrösse wird dann im Datei-Auswahlfenster in KByte angezeigt.";
+const char *const kHintA =
+    "Um bei der Auswahl der Containerdatei deren Grösse zu erkennen, clickt man im "
+    "Datei-Auswahlfenster auf den Button \"Details\" (rechts oben im Auswahlfenster). Die "
+    "Dateigrösse wird dann im Datei-Auswahlfenster in KByte angezeigt.";
+
+std::string WriteFailedText(const HideResult &r) {
+    std::string text = "Die Containerdatei \"" + r.carrierPath +
+                       "\" konnte nicht vollständig beschrieben werden (Datei gesperrt, "
+                       "schreibgeschützt oder Datenträger voll). Die versteckte Datei wurde "
+                       "NICHT gespeichert, und die Containerdatei ist möglicherweise beschädigt.";
+    if (!r.backupPath.empty())
+        text += "\r\n\r\nDie Sicherheitskopie \"" + r.backupPath + "\" enthält den Zustand vor dem Verstecken.";
+    return text;
+}
+
+} // namespace
+
+std::string TooSmallText(const std::string &carrier, std::int64_t carrierSize, const std::string &hiddenFile,
+                         std::int64_t requiredSize) {
+    return "Die ausgewählte Containerdatei \"" + FileNameOf(carrier) + "\" ist zu klein (" +
+           FormatThousands(carrierSize) + " Byte). Um die Datei \"" + FileNameOf(hiddenFile) +
+           "\" zu verstecken, muss die Containerdatei mindestens " + FormatThousands(requiredSize) +
+           " Byte gross sein.";
+}
+
+std::string TooSmallTextWithHint(Program program, const std::string &carrier, std::int64_t carrierSize,
+                                 const std::string &hiddenFile, std::int64_t requiredSize) {
+    return TooSmallText(carrier, carrierSize, hiddenFile, requiredSize) + "\r\n\r\nHinweis:\r\n" +
+           (program == Program::B ? kHintB : kHintA);
+}
+
+std::string DataTooLargeText() {
+    return "Die zu versteckende Datei darf komprimiert nicht grösser 9.999.999 Byte (ca. 9,53 MByte) sein.";
+}
+
+std::string CapacityTooSmallText(const std::string &carrier, std::int64_t carrierSize) {
+    return "Die Containerdatei \"" + FileNameOf(carrier) + "\" ist zu klein (" + FormatThousands(carrierSize) +
+           " Byte) oder kann nicht verwendet werden.";
+}
+
+std::string CarrierStructureMessage(CarrierStructure result, const std::string &name) {
+    switch (result) {
+    case CarrierStructure::BmpHeaderTooLong:
+        return "Die Containerdatei \"" + name +
+               "\" kann nicht verwendet werden: Ihr BMP-Dateikopf ist länger als 91 Byte und "
+               "würde beim Verstecken beschädigt. Bitte die Datei mit dem BildConverter in "
+               "eine 24-Bit-BMP-Datei umwandeln oder eine andere Containerdatei wählen.";
+    case CarrierStructure::WavDataTooShort:
+        return "Die Containerdatei \"" + name +
+               "\" kann nicht verwendet werden: Ihre Klangdaten beginnen zu spät oder sind zu "
+               "kurz, so dass der WAV-Dateikopf beim Verstecken beschädigt würde. Bitte eine "
+               "andere WAV-Datei wählen.";
+    case CarrierStructure::Unreadable:
+        return "Die Containerdatei \"" + name + "\" kann nicht gelesen werden.";
+    case CarrierStructure::Ok: break;
+    }
+    return "";
+}
+
+std::string ReplaceBackupQuestion(const std::string &copyName) {
+    return "Es existiert bereits eine Sicherheitskopie (" + copyName +
+           ") der ContainerDatei.\r\nSoll eine neue Kopie erzeugt werden?\r\n\r\n"
+           "\"Ja\"   -> Die bestehende Sicherheitskopie wird überschrieben.\r\n\r\n"
+           "\"Nein\" -> Die bestehende Sicherheitskopie bleibt erhalten. Es wird keine neue Kopie "
+           "erzeugt.\r\r\nSicherheits-Hinweis:"
+           "\rEs sollten möglichst keine Kopien der Containerdateien erzeugt werden. Zumindest "
+           "sollten Kopie und "
+           "\rOriginal nicht zusammen an einem Ort aufbewahrt werden. Ein Angreifer könnte durch "
+           "Vergleich der  "
+           "\rbeidenDateien versteckte Daten rekonstruieren. Diese sind dann aber immer noch sehr "
+           "sicher AES-256 "
+           "\roder RC4-kompatibel verschlüsselt. "
+           "\rDeshalb sollte immer die Option \"Zu versteckende Datei zusätzlich verschlüsseln\" "
+           "verwendet werden.";
+}
+
+bool MessageQuestions::replaceBackup(const std::string &copyName) {
+    return messages_.show(Icon::Question, "Kalmira - Anfrage", ReplaceBackupQuestion(copyName),
+                          Buttons::YesNoDefaultNo) == Answer::Yes;
+}
+
+std::optional<Notice> HideNotice(const HideResult &r) {
+    const bool b = r.program == Program::B;
+    const std::string title = b ? "KalmiraB-Nachricht" : "KalmiraA-Nachricht";
+    switch (r.outcome) {
+    case HideOutcome::NoCarrierChosen:
+        return Notice{Icon::Information, title,
+                      "Bitte eine BMP-Bild oder eine WAV-Datei als Containerdatei auswählen. (Befehl OPEN)"};
+    case HideOutcome::CarrierMissing:
+        return Notice{Icon::None, title, "Die ContainerDatei wurde nicht gefunden!"};
+    case HideOutcome::NoSourceChosen:
+        return Notice{Icon::None, title, "Es wurde noch keine zu versteckende Datei ausgewählt!"};
+    case HideOutcome::NoMessage:
+        return Notice{Icon::None, title,
+                      "Das Textfeld enthält keine zu versteckende Botschaft. Bitte eine Textdatei "
+                      "öffnen, Text direkt in das Textfeld eingeben oder eine Textdatei in das "
+                      "Textfeld ziehen."};
+    case HideOutcome::BackupFailed:
+        return Notice{Icon::Critical, kErrorTitle,
+                      "Die Sicherheitskopie \"" + r.backupPath +
+                          "\" konnte nicht erstellt werden. Die Containerdatei wurde nicht verändert."};
+    case HideOutcome::LibraryMissing: return Notice{Icon::Critical, kTitleCommon, ZorbMissingMessage()};
+    case HideOutcome::CompressionFailed:
+        return Notice{Icon::Critical, kErrorTitle,
+                      "Die Botschaft konnte nicht komprimiert werden. Die Containerdatei wurde nicht verändert."};
+    case HideOutcome::CarrierVanished:
+        return Notice{Icon::None, kTitleCommon, "ContainerDatei wurde nicht gefunden!"};
+    case HideOutcome::CarrierTooLarge:
+        return Notice{Icon::Exclamation, title, DataTooLargeText()};
+    case HideOutcome::CarrierTooSmall:
+        return Notice{Icon::Exclamation, kTitleCommon,
+                      TooSmallTextWithHint(r.program, r.carrierPath, r.fit.carrierSize, r.sourcePath,
+                                           r.fit.requiredSize)};
+    case HideOutcome::CarrierStructure:
+        return Notice{Icon::Exclamation, title, CarrierStructureMessage(r.fit.structure, FileNameOf(r.carrierPath))};
+    case HideOutcome::WriteFailed: return Notice{Icon::Critical, kErrorTitle, WriteFailedText(r)};
+    case HideOutcome::Written:
+    case HideOutcome::Cancelled:
+    case HideOutcome::Busy: break;
+    }
+    return std::nullopt;
+}
+
+} // namespace kalmira::hide

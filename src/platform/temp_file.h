@@ -1,0 +1,62 @@
+// Files that must not outlive a run: temporary files (optionally wiped when
+// removed) and staged output, written beside its destination and put in
+// place by one rename.
+#pragma once
+
+#include <string>
+
+namespace kalmira::platform {
+
+// Overwrites a file with 0x00, 0xFF and 0xAA, each pass written through to
+// the device, then deletes it. True when the file is gone.
+bool WipeFile(const std::string &path);
+
+// A new, empty file with a random name that never carries characters of any
+// name the programs handle; removed when the object ends unless released.
+class TempFile {
+public:
+    enum class Removal { Delete, Wipe };
+
+    TempFile() = default;
+    // In the temporary folder; `path()` is "" when none could be made.
+    explicit TempFile(Removal removal);
+    // In `folder` (with or without trailing separator).
+    TempFile(const std::string &folder, Removal removal);
+    ~TempFile() { remove(); }
+    TempFile(TempFile &&other) noexcept;
+    TempFile &operator=(TempFile &&other) noexcept;
+    TempFile(const TempFile &) = delete;
+    TempFile &operator=(const TempFile &) = delete;
+
+    const std::string &path() const { return path_; }
+    bool valid() const { return !path_.empty(); }
+    // Removes the file now (wiping it when asked); true when it is gone.
+    bool remove();
+    // The file is someone else's now.
+    void release() { path_.clear(); }
+
+private:
+    std::string path_;
+    Removal removal_ = Removal::Delete;
+};
+
+// Output written under a staging name beside `destination` and committed by
+// renaming it; removed when it ends uncommitted.
+class StagedFile {
+public:
+    explicit StagedFile(const std::string &destination);
+    const std::string &path() const { return temp_.path(); }
+    bool valid() const { return temp_.valid(); }
+    const std::string &destination() const { return destination_; }
+
+    enum class Commit { Done, Exists, Failed };
+    // Puts the staged file in place; an existing destination is replaced only
+    // when `replace`. The result gets the permissions of a new file.
+    Commit commit(bool replace);
+
+private:
+    std::string destination_;
+    TempFile temp_;
+};
+
+} // namespace kalmira::platform
