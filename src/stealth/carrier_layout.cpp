@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 namespace kalmira::stealth {
@@ -129,7 +130,10 @@ namespace {
 // Visits the carrier in runs of whole rows, gathering usable bytes into one buffer.
 template <class Visit>
 bool Walk(const Layout &l, Visit &&visit) {
-    const std::uint64_t rowsPerChunk = std::max<std::uint64_t>(1, kChunkBytes / l.rowStride);
+    // Chunks hold whole groups of 64 usable bytes: a multiple of `align` rows.
+    const std::uint64_t perRow = l.groups * l.usablePerGroup;
+    const std::uint64_t align = 64 / std::gcd(perRow, std::uint64_t{64});
+    const std::uint64_t rowsPerChunk = std::max(align, kChunkBytes / l.rowStride / align * align);
     std::vector<std::uint8_t> raw, usable;
     std::uint64_t first = 0;
     for (std::uint64_t r = 0; r < l.rows; r += rowsPerChunk) {

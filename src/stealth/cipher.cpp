@@ -43,21 +43,20 @@ bool CipherWriter::refill() {
     return true;
 }
 
-std::uint32_t CipherWriter::take(int k) {
-    while (accBits_ < k) {
+void CipherWriter::xorInto(std::uint8_t *out, std::size_t n) {
+    while (n > 0) {
         if (pos_ == cipher_.size() && !refill()) {
-            std::uint64_t pad;
-            randombytes_buf(&pad, sizeof pad);
-            acc_ |= (pad & 0xFF) << accBits_;
-        } else {
-            acc_ |= std::uint64_t{cipher_[pos_++]} << accBits_;
+            std::vector<std::uint8_t> pad(n);
+            randombytes_buf(pad.data(), n);
+            for (std::size_t i = 0; i < n; ++i) out[i] ^= pad[i];
+            return;
         }
-        accBits_ += 8;
+        const std::size_t m = std::min(n, cipher_.size() - pos_);
+        for (std::size_t i = 0; i < m; ++i) out[i] ^= cipher_[pos_ + i];
+        pos_ += m;
+        out += m;
+        n -= m;
     }
-    const std::uint32_t v = static_cast<std::uint32_t>(acc_ & ((1u << k) - 1));
-    acc_ >>= k;
-    accBits_ -= k;
-    return v;
 }
 
 CipherReader::~CipherReader() { sodium_memzero(&st_, sizeof st_); }
@@ -89,20 +88,14 @@ void CipherReader::start(Sink &sink, PayloadFacts &facts) {
     if (info_.nameBytes == 0) deliver(nullptr, 0);
 }
 
-void CipherReader::give(std::uint32_t bits, int k) {
-    acc_ |= bits << accBits_;
-    accBits_ += k;
-    while (accBits_ >= 8) {
-        const auto b = static_cast<std::uint8_t>(acc_);
-        acc_ >>= 8;
-        accBits_ -= 8;
-        if (state_ == State::Running) byte(b);
+void CipherReader::give(const std::uint8_t *bytes, std::size_t n) {
+    while (n > 0 && state_ == State::Running) {
+        const std::size_t m = std::min(n, want_ - cipher_.size());
+        cipher_.insert(cipher_.end(), bytes, bytes + m);
+        bytes += m;
+        n -= m;
+        if (cipher_.size() == want_) pull();
     }
-}
-
-void CipherReader::byte(std::uint8_t b) {
-    cipher_.push_back(b);
-    if (cipher_.size() == want_) pull();
 }
 
 void CipherReader::pull() {

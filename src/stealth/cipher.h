@@ -24,8 +24,8 @@ public:
     ~CipherWriter();
 
     const std::array<std::uint8_t, format::kHeadBytes> &head() const { return head_; }
-    // The next k body bits; random bits once the body is exhausted.
-    std::uint32_t take(int k);
+    // XORs the next n body bytes into out; random bytes once the body is exhausted.
+    void xorInto(std::uint8_t *out, std::size_t n);
     bool failed() const { return failed_; }
 
 private:
@@ -39,8 +39,6 @@ private:
     SecretBytes plain_{format::kChunkPlain};
     std::vector<std::uint8_t> cipher_;
     std::size_t pos_ = 0;
-    std::uint64_t acc_ = 0;
-    int accBits_ = 0;
     bool failed_ = false;
 };
 
@@ -55,11 +53,10 @@ public:
     bool open(const std::uint8_t *key, const std::uint8_t *head, format::Info &info);
     // Plaintext goes to the name, then to the sink (begun once the name is complete).
     void start(Sink &sink, PayloadFacts &facts);
-    void give(std::uint32_t bits, int k);
+    void give(const std::uint8_t *bytes, std::size_t n);
     State state() const { return state_; }
 
 private:
-    void byte(std::uint8_t b);
     void pull();
     void deliver(const std::uint8_t *p, std::size_t n);
 
@@ -71,8 +68,6 @@ private:
     std::vector<std::uint8_t> cipher_;
     std::size_t want_ = 0;
     SecretBytes plain_{format::kChunkPlain};
-    std::uint32_t acc_ = 0;
-    int accBits_ = 0;
     State state_ = State::Running;
     bool began_ = false;
 };

@@ -49,8 +49,7 @@ Outcome ReadBody(const platform::BinaryFile &carrier, Embedder &emb, CipherReade
         w.reset(i * per, std::min(blocks, (i + 1) * per), k);
         if (!emb.accumulate(carrier, w, [&](double f) { return !(cancelled = progress && !progress(base + span * f)); }))
             return cancelled ? Outcome::Cancelled : Outcome::IoError;
-        for (std::uint64_t b = 0; b < w.end - w.first && reader.state() == CipherReader::State::Running; ++b)
-            reader.give(format::GetField(w.fields.data(), b, k), k);
+        reader.give(w.fields.data(), w.streamBytes(k)); // the syndromes are the stream
     }
     return FromReader(reader.state());
 }
@@ -81,9 +80,9 @@ ExtractResult Extract(const std::string &carrierPath, std::string_view password,
     if (progress && !progress(0.2)) return res.outcome = Outcome::Cancelled, res;
 
     // The head is read first at its own slots: a wrong password costs no carrier pass.
-    Embedder probe(layout, keys.order.data(), 1);
+    Embedder probe(layout, keys.order.data(), 1, 0);
     std::uint8_t head[format::kHeadBytes];
-    if (!ReadBits(carrier, layout, format::kHeadSlots, [&](std::uint64_t s) { return probe.headIndex(s); }, head))
+    if (!ReadBits(carrier, layout, format::kHeadBits, [&](std::uint64_t s) { return probe.headIndex(s); }, head))
         return res;
     CipherReader reader;
     format::Info info;
@@ -95,9 +94,9 @@ ExtractResult Extract(const std::string &carrierPath, std::string_view password,
         return res.outcome = Outcome::Damaged, res;
 
     reader.start(sink, res.facts);
-    Embedder emb(layout, keys.order.data(), info.k);
-    res.outcome = ReadBody(carrier, emb, reader, info.k, format::Blocks(format::BodyBytes(plain), info.k),
-                           tuning.windowBytes, progress);
+    const std::uint64_t blocks = format::Blocks(format::BodyBytes(plain), info.k);
+    Embedder emb(layout, keys.order.data(), info.k, blocks);
+    res.outcome = ReadBody(carrier, emb, reader, info.k, blocks, tuning.windowBytes, progress);
     if (res.outcome == Outcome::Extracted && !sink.commit()) res.outcome = Outcome::IoError;
     if (res.outcome != Outcome::Extracted) sink.abort();
     return res;

@@ -37,7 +37,7 @@ int ChooseK(std::uint64_t usable, std::uint64_t plain) {
     int best = 0;
     for (int k = 1; k <= kMaxK; ++k) {
         const std::uint64_t blocks = Blocks(bytes, k);
-        if (blocks <= slots / BlockSlots(k)) best = k;
+        if (blocks > 0 && blocks <= slots / BlockSlots(k)) best = k;
     }
     return best;
 }

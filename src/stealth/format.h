@@ -2,8 +2,10 @@
 //
 // Usable bytes 0..127 carry the 16-byte Argon2id salt, one bit per byte.
 // The others are slots in a keyed order: slots 0..455 carry the stream header
-// and the encrypted info block, one bit per slot; from slot 456 on, blocks of
-// 2^k - 1 slots carry k bits each of the encrypted name and data (Hamming code).
+// and the encrypted info block, one bit per slot; from slot 512 on, the body
+// slots are cut into segments of equal length, one per k bits of the
+// encrypted name and data, each read through a Hamming code of length
+// 2^k - 1 repeated over the segment.
 // See docs/stealth-format.md.
 #pragma once
 
@@ -13,6 +15,7 @@
 #include <sodium.h>
 
 #include <array>
+#include <cstring>
 #include <cstdint>
 #include <optional>
 
@@ -25,7 +28,9 @@ inline constexpr std::uint64_t kInfoPlain = 16;
 inline constexpr std::uint64_t kAbytes = crypto_secretstream_xchacha20poly1305_ABYTES; // 17
 inline constexpr std::uint64_t kStreamHeader = crypto_secretstream_xchacha20poly1305_HEADERBYTES; // 24
 inline constexpr std::uint64_t kHeadBytes = kStreamHeader + kInfoPlain + kAbytes; // 57
-inline constexpr std::uint64_t kHeadSlots = 8 * kHeadBytes;                       // 456
+inline constexpr std::uint64_t kHeadBits = 8 * kHeadBytes;                        // 456
+// Eight whole groups, so that body slots start on a group boundary; 456..511 stay unused.
+inline constexpr std::uint64_t kHeadSlots = 512;
 inline constexpr std::uint64_t kChunkPlain = 64 * 1024;
 inline constexpr int kMaxK = 16;
 
@@ -43,9 +48,13 @@ std::optional<Info> DecodeInfo(const std::uint8_t *plain);
 inline std::uint64_t Chunks(std::uint64_t plain) { return plain == 0 ? 1 : (plain + kChunkPlain - 1) / kChunkPlain; }
 inline std::uint64_t BodyBytes(std::uint64_t plain) { return plain + kAbytes * Chunks(plain); }
 
-// Slots after salt and head available to the body, 0 when there are none.
+// Slots come in groups of 64 consecutive usable bytes (after the salt); the
+// last incomplete group is not used. Body slots follow the head slots.
+inline constexpr std::uint64_t kGroup = 64;
+inline std::uint64_t Groups(std::uint64_t usable) { return usable > kSaltSlots ? (usable - kSaltSlots) / kGroup : 0; }
 inline std::uint64_t BodySlots(std::uint64_t usable) {
-    return usable > kSaltSlots + kHeadSlots ? usable - kSaltSlots - kHeadSlots : 0;
+    const std::uint64_t slots = Groups(usable) * kGroup;
+    return slots > kHeadSlots ? slots - kHeadSlots : 0;
 }
 inline std::uint64_t BlockSlots(int k) { return (std::uint64_t{1} << k) - 1; }
 inline std::uint64_t Blocks(std::uint64_t bodyBytes, int k) { return (8 * bodyBytes + k - 1) / k; }
@@ -56,41 +65,45 @@ int ChooseK(std::uint64_t usable, std::uint64_t plain);
 std::uint64_t LargestPlain(std::uint64_t usable);
 
 // Argon2id of the password, then the stream key (32 bytes) and the key of
-// the slot order (48 bytes). False when memory runs out.
+// the slot order (64 bytes). False when memory runs out.
 struct Keys {
     SecretBytes stream{crypto_secretstream_xchacha20poly1305_KEYBYTES};
-    SecretBytes order{48};
+    SecretBytes order{64};
 };
 bool DeriveKeys(std::string_view password, const std::uint8_t *salt, const Tuning &tuning, Keys &out);
 
-// A k-bit field of a packed array (k <= 16); the array has 4 bytes of slack.
+// The k-bit field (k <= 16) of block `index` in a packed array with 8 bytes of
+// slack; block b's field holds stream bits b*k .. b*k+k-1, lowest first.
+// Aligned 32-bit words, so that neighbouring blocks reuse one store.
 inline std::uint32_t GetField(const std::uint8_t *a, std::uint64_t index, int k) {
     const std::uint64_t bit = index * static_cast<std::uint64_t>(k);
-    const std::uint8_t *p = a + (bit >> 3);
-    const std::uint32_t w = p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24);
-    return (w >> (bit & 7)) & ((1u << k) - 1);
+    const std::uint8_t *p = a + (bit >> 5) * 4;
+    const unsigned shift = bit & 31;
+    const std::uint32_t m = (1u << k) - 1;
+    if (shift + k <= 32) {
+        std::uint32_t w;
+        std::memcpy(&w, p, 4);
+        return (w >> shift) & m;
+    }
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return static_cast<std::uint32_t>(w >> shift) & m;
 }
 inline void XorField(std::uint8_t *a, std::uint64_t index, int k, std::uint32_t v) {
     const std::uint64_t bit = index * static_cast<std::uint64_t>(k);
-    std::uint8_t *p = a + (bit >> 3);
-    const std::uint32_t w = v << (bit & 7);
-    p[0] ^= static_cast<std::uint8_t>(w);
-    p[1] ^= static_cast<std::uint8_t>(w >> 8);
-    p[2] ^= static_cast<std::uint8_t>(w >> 16);
-}
-
-// Block and slot (1-based within its block) of a body slot, without division.
-struct BlockDivider {
-    explicit BlockDivider(int k)
-        : n(BlockSlots(k)), magic(n == 1 ? 0 : ~std::uint64_t{0} / n + 1) {}
-    std::uint64_t block(std::uint64_t t) const {
-        if (n == 1) return t;
-        std::uint64_t q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(t) * magic) >> 64);
-        if (q * n > t) --q;
-        else if ((q + 1) * n <= t) ++q;
-        return q;
+    std::uint8_t *p = a + (bit >> 5) * 4;
+    const unsigned shift = bit & 31;
+    if (shift + k <= 32) {
+        std::uint32_t w;
+        std::memcpy(&w, p, 4);
+        w ^= v << shift;
+        std::memcpy(p, &w, 4);
+        return;
     }
-    std::uint64_t n, magic;
-};
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    w ^= std::uint64_t{v} << shift;
+    std::memcpy(p, &w, 8);
+}
 
 } // namespace kalmira::stealth::format

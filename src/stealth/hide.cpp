@@ -49,10 +49,10 @@ private:
 // Salt bits on usable bytes 0..127, head bits on the head slots, sorted.
 std::vector<BitAt> FixedBits(const Embedder &emb, const std::uint8_t *salt, const std::uint8_t *head) {
     std::vector<BitAt> bits;
-    bits.reserve(format::kSaltSlots + format::kHeadSlots);
+    bits.reserve(format::kSaltSlots + format::kHeadBits);
     for (std::uint64_t i = 0; i < format::kSaltSlots; ++i)
         bits.push_back({i, static_cast<std::uint8_t>((salt[i / 8] >> (i % 8)) & 1)});
-    for (std::uint64_t s = 0; s < format::kHeadSlots; ++s)
+    for (std::uint64_t s = 0; s < format::kHeadBits; ++s)
         bits.push_back({emb.headIndex(s), static_cast<std::uint8_t>((head[s / 8] >> (s % 8)) & 1)});
     std::sort(bits.begin(), bits.end(), [](const BitAt &a, const BitAt &b) { return a.index < b.index; });
     return bits;
@@ -78,7 +78,7 @@ Outcome EmbedBody(platform::BinaryFile &carrier, Embedder &emb, CipherWriter &ci
         bool cancelled = false; // honoured only while nothing is written
         if (!emb.accumulate(carrier, w, [&](double f) { return !(cancelled = !run.report(f) && i == 0); }))
             return cancelled ? Outcome::Cancelled : Outcome::IoError;
-        for (std::uint64_t b = 0; b < w.end - w.first; ++b) format::XorField(w.fields.data(), b, k, cipher.take(k));
+        cipher.xorInto(w.fields.data(), w.streamBytes(k)); // syndrome XOR payload = column to change
         if (cipher.failed()) return Outcome::SourceError;
         if (i == 0 && !run.report(1)) return Outcome::Cancelled;
         run.base += run.span;
@@ -125,8 +125,8 @@ HideResult Hide(const std::string &carrierPath, std::string_view password, Kind 
     format::Info info{k, kind, static_cast<std::uint16_t>(storedName.size()), reader.size()};
     CipherWriter cipher(keys.stream.data(), info, storedName,
                         [&](std::uint8_t *out, std::size_t n) { return reader.read(out, n); });
-    Embedder emb(layout, keys.order.data(), k);
     const std::uint64_t blocks = format::Blocks(format::BodyBytes(res.payloadBytes), k);
+    Embedder emb(layout, keys.order.data(), k, blocks);
     res.outcome = EmbedBody(carrier, emb, cipher, FixedBits(emb, salt, cipher.head().data()), k, blocks,
                             tuning.windowBytes, progress, res);
     if (res.outcome == Outcome::Written && !carrier.close()) res.outcome = Outcome::IoError;
