@@ -9,6 +9,7 @@
 #include "run_fakes.h"
 #include "stealth/format.h"
 #include "stealth/stealth.h"
+#include "platform/platform.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -64,6 +65,8 @@ struct Setup {
         WriteBmp(carrier, 5774); // 100.0 MB
         WriteBmp(stealthCarrier, 5774);
         WriteAll(source, data);
+        // No write-back of the set-up may fall into a timed run.
+        for (const auto &p : {carrier, stealthCarrier, source}) platform::FlushPath(p);
     }
 };
 
@@ -72,16 +75,53 @@ Setup &setup() {
     return s;
 }
 
-std::map<std::string, double> g_seconds; // mean wall time per benchmark
+// Fastest wall time per benchmark: the machine is shared, the minimum is what
+// the code costs. For the stealth runs also the run without its own key
+// derivation (timed through the progress calls before and after it).
+std::map<std::string, double> g_seconds;
 
-template <class Fn> void Timed(benchmark::State &state, const char *name, Fn &&fn) {
-    double total = 0;
+double CpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+struct KdfClock {
+    std::chrono::steady_clock::time_point start, end;
+    double cpuStart = 0, cpuEnd = 0;
+    bool done = false;
+    stealth::Progress progress() {
+        done = false;
+        return [this](double f) {
+            if (f == 0) {
+                start = std::chrono::steady_clock::now();
+                cpuStart = CpuSeconds();
+            } else if (!done) {
+                end = std::chrono::steady_clock::now();
+                cpuEnd = CpuSeconds();
+                done = true;
+            }
+            return true;
+        };
+    }
+    double seconds() const { return std::chrono::duration<double>(end - start).count(); }
+    double cpu() const { return cpuEnd - cpuStart; }
+};
+
+double g_cpuRest = 0; // CPU seconds of the last timed run, less its key derivation
+
+template <class Fn> void Timed(benchmark::State &state, const std::string &name, Fn &&fn) {
+    double best = 1e9, bestCpu = 1e9;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
+        const double c0 = CpuSeconds();
+        g_cpuRest = 0;
         if (!fn()) state.SkipWithError("run failed");
-        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        bestCpu = std::min(bestCpu, CpuSeconds() - c0 - g_cpuRest);
     }
-    g_seconds[name] = total / static_cast<double>(state.iterations());
+    g_seconds[name] = best;
+    g_seconds[name + " cpu"] = bestCpu;
 }
 
 void BM_KeyDerivation(benchmark::State &state) {
@@ -119,18 +159,36 @@ void BM_ClassicExtract(benchmark::State &state) {
 
 void BM_StealthHide(benchmark::State &state) {
     Setup &s = setup();
+    KdfClock kdf;
+    double rest = 1e9;
     Timed(state, "stealth hide", [&] {
-        return stealth::Hide(s.stealthCarrier, kPassword, stealth::Kind::File, "x.bin", {s.source, {}}).outcome ==
-               stealth::HideResult::Outcome::Written;
+        const auto t0 = std::chrono::steady_clock::now();
+        const bool ok = stealth::Hide(s.stealthCarrier, kPassword, stealth::Kind::File, "x.bin", {s.source, {}},
+                                      kdf.progress())
+                            .outcome == stealth::HideResult::Outcome::Written;
+        const double all = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        rest = std::min(rest, all - kdf.seconds());
+        g_cpuRest = kdf.cpu();
+        return ok;
     });
+    g_seconds["stealth hide without kdf"] = rest;
 }
 
 void BM_StealthExtract(benchmark::State &state) {
     Setup &s = setup();
+    KdfClock kdf;
+    double rest = 1e9;
     Timed(state, "stealth extract", [&] {
+        const auto t0 = std::chrono::steady_clock::now();
         stealth::StagedFileSink sink(s.dir.file("out.bin"));
-        return stealth::Extract(s.stealthCarrier, kPassword, sink).outcome == stealth::ExtractResult::Outcome::Extracted;
+        const bool ok = stealth::Extract(s.stealthCarrier, kPassword, sink, kdf.progress()).outcome ==
+                        stealth::ExtractResult::Outcome::Extracted;
+        const double all = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        rest = std::min(rest, all - kdf.seconds());
+        g_cpuRest = kdf.cpu();
+        return ok;
     });
+    g_seconds["stealth extract without kdf"] = rest;
 }
 
 // Child: hide the largest payload in a 1 GB carrier, extract it, report peak memory.
@@ -177,19 +235,26 @@ void Summary() {
     for (const char *what : {"hide", "extract"}) {
         const double classic = g_seconds[std::string("classic ") + what];
         const double stealth = g_seconds[std::string("stealth ") + what];
+        const double rest = g_seconds[std::string("stealth ") + what + " without kdf"];
         const double limit = kdf + 2 * classic;
-        std::printf("%-8s classic %.3f s, stealth %.3f s, limit (kdf %.3f s + 2 x classic) %.3f s: %s\n", what,
-                    classic, stealth, kdf, limit, stealth <= limit ? "within" : "OVER");
+        const double classicCpu = g_seconds[std::string("classic ") + what + " cpu"];
+        const double restCpu = g_seconds[std::string("stealth ") + what + " cpu"];
+        std::printf("%-8s fastest of 5: classic %.3f s, stealth %.3f s, limit (kdf %.3f s + 2 x classic) %.3f s: %s\n"
+                    "         stealth without its own key derivation %.3f s, 2 x classic %.3f s: %s\n"
+                    "         CPU time: stealth without key derivation %.3f s, 2 x classic %.3f s: %s\n",
+                    what, classic, stealth, kdf, limit, stealth <= limit ? "within" : "OVER", rest, 2 * classic,
+                    rest <= 2 * classic ? "within" : "OVER", restCpu, 2 * classicCpu,
+                    restCpu <= 2 * classicCpu ? "within" : "OVER");
     }
 }
 
 } // namespace
 
-BENCHMARK(BM_KeyDerivation)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_ClassicHide)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_StealthHide)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_ClassicExtract)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_StealthExtract)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_KeyDerivation)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_ClassicHide)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_StealthHide)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_ClassicExtract)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_StealthExtract)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 int main(int argc, char **argv) {
     if (argc == 3 && std::strcmp(argv[1], "--memory-child") == 0) return MemoryChild(argv[2]);

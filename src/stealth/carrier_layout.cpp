@@ -188,17 +188,14 @@ bool ReadPass(const platform::BinaryFile &file, const Layout &layout, const Chun
     });
 }
 
-bool RewritePass(platform::BinaryFile &file, const Layout &layout, const ChunkFn &fn,
+bool RewritePass(platform::BinaryFile &file, const Layout &layout, const RewriteFn &fn,
                  const std::function<void(double)> &progress, bool &touched) {
-    std::vector<std::uint8_t> before;
     const bool ok = Walk(layout, [&](std::uint64_t at, std::vector<std::uint8_t> &raw,
                                      std::vector<std::uint8_t> &usable, std::uint64_t rows,
                                      std::uint64_t first, double done) {
         if (!file.readAt(static_cast<std::int64_t>(at), raw.data(), raw.size())) return false;
         Gather(layout, raw.data(), usable.data(), rows);
-        before = usable;
-        fn(first, usable.data(), usable.size());
-        if (before != usable) {
+        if (fn(first, usable.data(), usable.size())) {
             Scatter(layout, usable.data(), raw.data(), rows);
             touched = true;
             if (!file.writeAt(static_cast<std::int64_t>(at), raw.data(), raw.size())) return false;

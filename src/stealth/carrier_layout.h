@@ -43,10 +43,13 @@ using ChunkFn = std::function<void(std::uint64_t first, std::uint8_t *bytes, std
 bool ReadPass(const platform::BinaryFile &file, const Layout &layout, const ChunkFn &fn,
               const std::function<bool(double)> &progress);
 
+// Like ChunkFn; returns whether it changed any byte.
+using RewriteFn = std::function<bool(std::uint64_t first, std::uint8_t *bytes, std::size_t n)>;
+
 // The one place that writes a carrier: reads each chunk, lets `fn` change its
 // usable bytes, writes back the chunks that changed, and flushes to the device.
 // Everything `fn` needs must be computed before; it must not fail.
-bool RewritePass(platform::BinaryFile &file, const Layout &layout, const ChunkFn &fn,
+bool RewritePass(platform::BinaryFile &file, const Layout &layout, const RewriteFn &fn,
                  const std::function<void(double)> &progress, bool &touched);
 
 } // namespace kalmira::stealth

@@ -109,7 +109,7 @@ std::uint64_t Embedder::windowBlocks(std::size_t windowBytes) const {
 // its segment; bit j of `low` is the lowest bit of base[j ^ mask]. With k = 1
 // and segments of one slot, whole groups go to whole(base, mask, low, bit)
 // instead: slot j is block bit + j of the window.
-template <class Fn, class GroupFn>
+template <bool kLow, class Fn, class GroupFn>
 void Embedder::visit(std::uint64_t first, std::uint8_t *bytes, std::size_t n, const Window &w, Fn &&fn,
                      GroupFn &&whole) {
     if (seg_.blocks == 0) return;
@@ -137,7 +137,7 @@ void Embedder::visit(std::uint64_t first, std::uint8_t *bytes, std::size_t n, co
             if (t0 >= tHi || t0 + kGroup <= tLo) continue;
             const std::uint64_t g = g0 + gi, m = mask(g);
             std::uint8_t *base = bytes + (kSaltSlots + g * kGroup - first);
-            const std::uint64_t low = XorPermuteBits(LowBits(base), m); // bit j: lowest bit of slot j
+            const std::uint64_t low = kLow ? XorPermuteBits(LowBits(base), m) : 0; // bit j: lowest bit of slot j
             if (wholeGroups && t0 >= tLo && t0 + kGroup <= tHi) {
                 whole(base, m, low, t0 - tLo);
                 continue;
@@ -161,7 +161,7 @@ bool Embedder::accumulate(const platform::BinaryFile &file, Window &w,
                           const std::function<bool(double)> &progress) {
     std::uint8_t *fields = w.fields.data();
     return ReadPass(file, layout_, [&](std::uint64_t first, std::uint8_t *u, std::size_t n) {
-        visit(first, u, n, w, [&](const std::uint8_t *, std::uint64_t, std::uint64_t low, std::uint64_t j0,
+        visit<true>(first, u, n, w, [&](const std::uint8_t *, std::uint64_t, std::uint64_t low, std::uint64_t j0,
                                   std::uint64_t j1, std::uint64_t i, std::uint64_t b, std::uint64_t) {
             const std::uint64_t run = (low >> j0) & (~std::uint64_t{0} >> (64 - (j1 - j0)));
             std::uint32_t syndrome = 0;
@@ -216,6 +216,7 @@ bool Embedder::apply(platform::BinaryFile &file, const Window &w, const std::vec
     auto next = bits.begin();
     const std::uint8_t *fields = w.fields.data();
     return RewritePass(file, layout_, [&](std::uint64_t first, std::uint8_t *u, std::size_t n) {
+        const std::uint64_t before = changed;
         for (; next != bits.end() && next->index < first + n; ++next) {
             std::uint8_t &v = u[next->index - first];
             if ((v & 1) != next->bit) {
@@ -223,7 +224,7 @@ bool Embedder::apply(platform::BinaryFile &file, const Window &w, const std::vec
                 ++changed;
             }
         }
-        visit(first, u, n, w, [&](std::uint8_t *base, std::uint64_t m, std::uint64_t, std::uint64_t j0,
+        visit<false>(first, u, n, w, [&](std::uint8_t *base, std::uint64_t m, std::uint64_t, std::uint64_t j0,
                                   std::uint64_t j1, std::uint64_t i, std::uint64_t b, std::uint64_t length) {
             const std::uint64_t c = format::GetField(fields, b - w.first, k_);
             // Column c sits at segment slots c-1, c-1+n, ...: one of them, chosen per block.
@@ -246,6 +247,7 @@ bool Embedder::apply(platform::BinaryFile &file, const Window &w, const std::vec
                 std::memcpy(base + 8 * q, &v, 8);
             }
         });
+        return changed != before;
     }, progress, touched);
 }
 

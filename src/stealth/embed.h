@@ -60,7 +60,7 @@ public:
                const std::function<void(double)> &progress, bool &touched, std::uint64_t &changed);
 
 private:
-    template <class Fn, class GroupFn>
+    template <bool kLow, class Fn, class GroupFn>
     void visit(std::uint64_t first, std::uint8_t *bytes, std::size_t n, const Window &w, Fn &&fn, GroupFn &&whole);
     std::uint64_t mask(std::uint64_t g) const { return ((g ^ maskKey_[0]) * maskKey_[1]) >> 58; }
     // Which of the `count` slots of a segment with the wanted column changes.
