@@ -16,8 +16,7 @@ using format::kGroup;
 using format::kHeadSlots;
 using format::kSaltSlots;
 
-// Random choices when hiding (directions, which slot of a segment); they need
-// no secrecy beyond being unpredictable.
+// Random directions when hiding; they need no secrecy beyond being unpredictable.
 class Coin {
 public:
     Coin() { randombytes_buf(s_, sizeof s_); }
@@ -30,9 +29,6 @@ public:
         s_[2] ^= t;
         s_[3] = rotl(s_[3], 45);
         return r;
-    }
-    std::uint64_t below(std::uint64_t n) {
-        return static_cast<std::uint64_t>((static_cast<unsigned __int128>(next()) * n) >> 64);
     }
     int step() { // +1 or -1
         if (bits_ == 0) {
