@@ -127,28 +127,37 @@ Layout ReadLayout(const platform::BinaryFile &file) {
 
 namespace {
 
-// Visits the carrier in runs of whole rows, gathering usable bytes into one buffer.
+// Usable bytes lie back to back (24-bit rows without padding, 8-bit sound):
+// the chunk as read is the chunk of usable bytes.
+bool Dense(const Layout &l) { return l.groupSize == l.usablePerGroup && l.rowStride == l.rowBytes(); }
+
+// Visits the carrier in runs of whole rows, gathering usable bytes into one
+// buffer unless they are dense: visit(file offset, raw, usable, count, rows, first, done).
 template <class Visit>
 bool Walk(const Layout &l, Visit &&visit) {
     // Chunks hold whole groups of 64 usable bytes: a multiple of `align` rows.
     const std::uint64_t perRow = l.groups * l.usablePerGroup;
     const std::uint64_t align = 64 / std::gcd(perRow, std::uint64_t{64});
     const std::uint64_t rowsPerChunk = std::max(align, kChunkBytes / l.rowStride / align * align);
+    const bool dense = Dense(l);
     std::vector<std::uint8_t> raw, usable;
     std::uint64_t first = 0;
     for (std::uint64_t r = 0; r < l.rows; r += rowsPerChunk) {
         const std::uint64_t n = std::min(rowsPerChunk, l.rows - r);
         const std::uint64_t span = (n - 1) * l.rowStride + l.rowBytes();
+        const auto count = static_cast<std::size_t>(n * perRow);
         raw.resize(static_cast<std::size_t>(span));
-        usable.resize(static_cast<std::size_t>(n * l.groups * l.usablePerGroup));
-        if (!visit(l.offset + r * l.rowStride, raw, usable, n, first, double(r + n) / double(l.rows)))
+        if (!dense) usable.resize(count);
+        std::uint8_t *u = dense ? raw.data() : usable.data();
+        if (!visit(l.offset + r * l.rowStride, raw, u, count, n, first, double(r + n) / double(l.rows)))
             return false;
-        first += usable.size();
+        first += count;
     }
     return true;
 }
 
 void Gather(const Layout &l, const std::uint8_t *raw, std::uint8_t *out, std::uint64_t rows) {
+    if (Dense(l)) return;
     for (std::uint64_t r = 0; r < rows; ++r) {
         const std::uint8_t *row = raw + r * l.rowStride;
         if (l.groupSize == l.usablePerGroup) {
@@ -162,6 +171,7 @@ void Gather(const Layout &l, const std::uint8_t *raw, std::uint8_t *out, std::ui
 }
 
 void Scatter(const Layout &l, const std::uint8_t *in, std::uint8_t *raw, std::uint64_t rows) {
+    if (Dense(l)) return;
     for (std::uint64_t r = 0; r < rows; ++r) {
         std::uint8_t *row = raw + r * l.rowStride;
         if (l.groupSize == l.usablePerGroup) {
@@ -178,25 +188,23 @@ void Scatter(const Layout &l, const std::uint8_t *in, std::uint8_t *raw, std::ui
 
 bool ReadPass(const platform::BinaryFile &file, const Layout &layout, const ChunkFn &fn,
               const std::function<bool(double)> &progress) {
-    return Walk(layout, [&](std::uint64_t at, std::vector<std::uint8_t> &raw,
-                            std::vector<std::uint8_t> &usable, std::uint64_t rows, std::uint64_t first,
-                            double done) {
+    return Walk(layout, [&](std::uint64_t at, std::vector<std::uint8_t> &raw, std::uint8_t *usable,
+                            std::size_t count, std::uint64_t rows, std::uint64_t first, double done) {
         if (!file.readAt(static_cast<std::int64_t>(at), raw.data(), raw.size())) return false;
-        Gather(layout, raw.data(), usable.data(), rows);
-        fn(first, usable.data(), usable.size());
+        Gather(layout, raw.data(), usable, rows);
+        fn(first, usable, count);
         return !progress || progress(done);
     });
 }
 
 bool RewritePass(platform::BinaryFile &file, const Layout &layout, const RewriteFn &fn,
                  const std::function<void(double)> &progress, bool &touched) {
-    const bool ok = Walk(layout, [&](std::uint64_t at, std::vector<std::uint8_t> &raw,
-                                     std::vector<std::uint8_t> &usable, std::uint64_t rows,
-                                     std::uint64_t first, double done) {
+    const bool ok = Walk(layout, [&](std::uint64_t at, std::vector<std::uint8_t> &raw, std::uint8_t *usable,
+                                     std::size_t count, std::uint64_t rows, std::uint64_t first, double done) {
         if (!file.readAt(static_cast<std::int64_t>(at), raw.data(), raw.size())) return false;
-        Gather(layout, raw.data(), usable.data(), rows);
-        if (fn(first, usable.data(), usable.size())) {
-            Scatter(layout, usable.data(), raw.data(), rows);
+        Gather(layout, raw.data(), usable, rows);
+        if (fn(first, usable, count)) {
+            Scatter(layout, usable, raw.data(), rows);
             touched = true;
             if (!file.writeAt(static_cast<std::int64_t>(at), raw.data(), raw.size())) return false;
         }

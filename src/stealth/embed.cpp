@@ -119,7 +119,16 @@ void Embedder::visit(std::uint64_t first, std::uint8_t *bytes, std::size_t n, co
     slots_.resize(kBatch);
     for (std::uint64_t g0 = gFirst; g0 < gEnd; g0 += kBatch) {
         const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kBatch, gEnd - g0));
-        perm_.forwardRun(g0, count, slots_.data());
+        if (g0 + count <= cached_) {
+            std::copy_n(groupSlots_.begin() + static_cast<std::ptrdiff_t>(g0), count, slots_.begin());
+        } else {
+            perm_.forwardRun(g0, count, slots_.data());
+            if (g0 == cached_ && groups_ <= (std::uint64_t{1} << 22)) {
+                groupSlots_.resize(static_cast<std::size_t>(groups_));
+                std::copy_n(slots_.begin(), count, groupSlots_.begin() + static_cast<std::ptrdiff_t>(g0));
+                cached_ = g0 + count;
+            }
+        }
         for (std::size_t gi = 0; gi < count; ++gi) {
             // A group's fields lie anywhere in the window: fetch them early.
             if (gi + kAhead < count && slots_[gi + kAhead] * kGroup >= kHeadSlots) {

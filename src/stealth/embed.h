@@ -79,6 +79,10 @@ private:
     Segments seg_;
     const Layout &layout_;
     std::vector<std::uint64_t> slots_;
+    // Slots of groups [0, cached_) from an earlier pass, for carriers of up
+    // to 4 Mi groups (16 MiB); larger ones compute them again.
+    std::vector<std::uint32_t> groupSlots_;
+    std::uint64_t cached_ = 0;
 };
 
 } // namespace kalmira::stealth
