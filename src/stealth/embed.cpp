@@ -220,6 +220,8 @@ bool Embedder::apply(platform::BinaryFile &file, const Window &w, const std::vec
     Coin coin;
     auto next = bits.begin();
     const std::uint8_t *fields = w.fields.data();
+    // Without syndromes the fields are payload bits: compare them with the bytes.
+    const std::uint64_t direct = singleSlots() ? ~std::uint64_t{0} : 0;
     return RewritePass(file, layout_, [&](std::uint64_t first, std::uint8_t *u, std::size_t n) {
         const std::uint64_t before = changed;
         for (; next != bits.end() && next->index < first + n; ++next) {
@@ -229,9 +231,9 @@ bool Embedder::apply(platform::BinaryFile &file, const Window &w, const std::vec
                 ++changed;
             }
         }
-        visit<false>(first, u, n, w, [&](std::uint8_t *base, std::uint64_t m, std::uint64_t, std::uint64_t j0,
-                                  std::uint64_t j1, std::uint64_t i, std::uint64_t b, std::uint64_t length) {
-            const std::uint64_t c = format::GetField(fields, b - w.first, k_);
+        visit<true>(first, u, n, w, [&](std::uint8_t *base, std::uint64_t m, std::uint64_t low, std::uint64_t j0,
+                                        std::uint64_t j1, std::uint64_t i, std::uint64_t b, std::uint64_t length) {
+            const std::uint64_t c = format::GetField(fields, b - w.first, k_) ^ ((low >> j0) & direct & 1);
             // Column c sits at segment slots c-1, c-1+n, ...: one of them, chosen per block.
             const std::uint64_t count = n_ == 1 ? length : (length - c) / n_ + 1;
             const std::uint64_t target = c - 1 + pick(b, count) * n_;
@@ -240,10 +242,10 @@ bool Embedder::apply(platform::BinaryFile &file, const Window &w, const std::vec
             const int step = coin.step();
             v = static_cast<std::uint8_t>(v + (hit ? (v == 0 ? 1 : v == 255 ? -1 : step) : 0));
             changed += hit;
-        }, [&](std::uint8_t *base, std::uint64_t m, std::uint64_t, std::uint64_t bit) {
+        }, [&](std::uint8_t *base, std::uint64_t m, std::uint64_t low, std::uint64_t bit) {
             std::uint64_t c;
             std::memcpy(&c, fields + bit / 8, 8);
-            const std::uint64_t change = XorPermuteBits(c, m), random = coin.next(); // byte order
+            const std::uint64_t change = XorPermuteBits(c ^ (low & direct), m), random = coin.next(); // byte order
             changed += static_cast<std::uint64_t>(std::popcount(change));
             for (int q = 0; q < 8; ++q) {
                 std::uint64_t v;

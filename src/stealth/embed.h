@@ -53,9 +53,12 @@ public:
     std::uint64_t headIndex(std::uint64_t s) const;
     std::uint64_t windowBlocks(std::size_t windowBytes) const;
     std::uint64_t blocks() const { return seg_.blocks; }
+    // k = 1 and one slot per segment: the syndrome of a block is its byte's lowest bit.
+    bool singleSlots() const { return k_ == 1 && seg_.length == 1; }
 
     bool accumulate(const platform::BinaryFile &file, Window &w, const std::function<bool(double)> &progress);
-    // Returns false on a write error; `changed` counts the bytes changed.
+    // Returns false on a write error; `changed` counts the bytes changed. With
+    // singleSlots() the fields may hold the payload bits themselves (no accumulate()).
     bool apply(platform::BinaryFile &file, const Window &w, const std::vector<BitAt> &bits,
                const std::function<void(double)> &progress, bool &touched, std::uint64_t &changed);
 

@@ -65,7 +65,8 @@ struct Run {
 };
 
 // Embeds the whole body window by window: a read pass computes the
-// syndromes, the payload bits turn them into changes, a rewrite pass applies them.
+// syndromes, the payload bits turn them into changes, a rewrite pass applies
+// them. With segments of one slot the read pass is left out.
 Outcome EmbedBody(platform::BinaryFile &carrier, Embedder &emb, CipherWriter &cipher,
                   std::vector<BitAt> fixed, int k, std::uint64_t blocks, std::size_t windowBytes,
                   const Progress &progress, HideResult &res) {
@@ -76,7 +77,9 @@ Outcome EmbedBody(platform::BinaryFile &carrier, Embedder &emb, CipherWriter &ci
         Run run{progress, 0.2 + 0.8 * double(i) / double(windows), 0.4 / double(windows)};
         w.reset(i * per, std::min(blocks, (i + 1) * per), k);
         bool cancelled = false; // honoured only while nothing is written
-        if (!emb.accumulate(carrier, w, [&](double f) { return !(cancelled = !run.report(f) && i == 0); }))
+        // Segments of one slot need no syndromes: apply() compares each bit with its byte.
+        if (!emb.singleSlots() &&
+            !emb.accumulate(carrier, w, [&](double f) { return !(cancelled = !run.report(f) && i == 0); }))
             return cancelled ? Outcome::Cancelled : Outcome::IoError;
         cipher.xorInto(w.fields.data(), w.streamBytes(k)); // syndrome XOR payload = column to change
         if (cipher.failed()) return Outcome::SourceError;
