@@ -11,7 +11,7 @@ namespace kalmira::stealth {
 
 namespace {
 
-constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
+constexpr std::size_t kChunkBytes = std::size_t{512} << 10; // stays in the L2 cache from read to write
 
 std::uint32_t U16(const std::uint8_t *p) { return p[0] | (p[1] << 8); }
 std::uint32_t U32(const std::uint8_t *p) {
