@@ -180,7 +180,7 @@ TEST_F(StealthCarrier, CapacityIsExactAndSmallWindowsReadTheSame) {
     EXPECT_EQ(ReadAll(dir.file("out.bin")), data);
 }
 
-TEST(StealthRefusal, UnsuitableCarriersAreNamedAndLeftAlone) {
+TEST(StealthRefusal, UnsuitableCarriersAndCancelledRunsAreLeftAlone) {
     TempDir dir;
     auto palette = StealthBmp(16, 16, 24).bytes;
     palette[28] = 8;
@@ -204,6 +204,15 @@ TEST(StealthRefusal, UnsuitableCarriersAreNamedAndLeftAlone) {
         EXPECT_EQ(Capacity(dir.file("c")).reason, why);
         EXPECT_EQ(ReadAll(dir.file("c")), bytes);
     }
+    // Cancelled before anything is written.
+    const auto photo = StealthBmp(32, 32, 24).bytes;
+    WriteAll(dir.file("c.bmp"), photo);
+    const std::vector<std::uint8_t> some(40, 'x');
+    EXPECT_EQ(Hide(dir.file("c.bmp"), kPassword, Kind::Message, "", {"", some}, [](double) { return false; },
+                   FastKdf()).outcome,
+              HideResult::Outcome::Cancelled);
+    EXPECT_EQ(ReadAll(dir.file("c.bmp")), photo);
+
     WriteAll(dir.file("tiny.bmp"), StealthBmp(8, 8, 24).bytes);
     const std::vector<std::uint8_t> one{1};
     EXPECT_EQ(Hide(dir.file("tiny.bmp"), kPassword, Kind::Message, "", {"", one}, {}, FastKdf()).outcome,
