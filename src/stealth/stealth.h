@@ -49,7 +49,7 @@ inline constexpr std::size_t kMaxNameBytes = 1024;
 // Key-derivation cost. The defaults are the format's; carriers made with other
 // values are unreadable by the programs. Only tests lower them.
 struct Tuning {
-    std::uint64_t kdfOps = 6;
+    std::uint64_t kdfOps = 10;
     std::size_t kdfMemBytes = std::size_t{64} << 20;
     std::size_t windowBytes = std::size_t{32} << 20; // payload bits held per carrier pass
 };
