@@ -12,6 +12,7 @@ namespace kalmira::stealth {
 namespace {
 
 constexpr std::size_t kChunkBytes = std::size_t{512} << 10; // stays in the L2 cache from read to write
+constexpr std::uint64_t kMaxRowBytes = std::uint64_t{256} << 10;     // 87,381 pixels of 24 bits
 
 std::uint32_t U16(const std::uint8_t *p) { return p[0] | (p[1] << 8); }
 std::uint32_t U32(const std::uint8_t *p) {
@@ -63,6 +64,8 @@ Layout BmpLayout(const platform::BinaryFile &file, std::uint64_t size) {
     l.rowStride = (l.rowBytes() + 3) / 4 * 4;
     if (l.offset < 14 + dib || l.offset + (l.rows - 1) * l.rowStride + l.rowBytes() > size)
         return Refuse(Unsuitable::Malformed);
+    // Passes read up to 64 whole rows at a time: keep that bounded.
+    if (l.rowStride > kMaxRowBytes) return Refuse(Unsuitable::UnsupportedBmp);
     return l;
 }
 

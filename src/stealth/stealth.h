@@ -20,7 +20,7 @@ enum class Unsuitable {
     None,
     NotBmpOrWav,     // neither a BMP nor a RIFF/WAVE file
     PaletteBmp,      // 1-, 4- or 8-bit BMP
-    UnsupportedBmp,  // 16-bit, compressed or odd bit-field BMP
+    UnsupportedBmp,  // 16-bit, compressed, odd bit fields, rows over 256 KiB
     CompressedWav,   // not PCM
     UnsupportedWav,  // PCM, but not 8, 16 or 24 bits per sample
     Malformed,       // headers contradict themselves or the file is cut short

@@ -24,8 +24,8 @@ std::string UnsuitableText(Unsuitable reason) {
         return "Das Bild hat eine Farbpalette (1, 4 oder 8 Bit). Das Tarnformat braucht ein 24- oder "
                "32-Bit-Bild; bitte das Bild mit dem BildConverter umwandeln.";
     case Unsuitable::UnsupportedBmp:
-        return "Das Bild ist komprimiert oder hat 16 Bit Farbtiefe. Das Tarnformat braucht ein "
-               "unkomprimiertes 24- oder 32-Bit-Bild.";
+        return "Das Bild ist komprimiert, hat 16 Bit Farbtiefe oder ist extrem breit. Das Tarnformat "
+               "braucht ein unkomprimiertes 24- oder 32-Bit-Bild mit Zeilen bis 256 KB.";
     case Unsuitable::CompressedWav:
         return "Die Klangdaten sind komprimiert. Das Tarnformat braucht unkomprimierte PCM-Klangdaten.";
     case Unsuitable::UnsupportedWav:

@@ -195,6 +195,7 @@ TEST(StealthRefusal, UnsuitableCarriersAndCancelledRunsAreLeftAlone) {
         {adpcm, Unsuitable::CompressedWav},    {wav32, Unsuitable::UnsupportedWav},
         {RandomBytes(5000), Unsuitable::NotBmpOrWav},
         {Slice(StealthWav(1000, 1, 16).bytes, 0, 1000), Unsuitable::Malformed},
+        {StealthBmp(100000, 1, 24).bytes, Unsuitable::UnsupportedBmp}, // rows too long to stream
     };
     for (const auto &[bytes, why] : cases) {
         WriteAll(dir.file("c"), bytes);
