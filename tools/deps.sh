@@ -6,6 +6,7 @@ KALMIRA_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins qt6-translations-l10n libgl-dev
   zlib1g-dev libssl-dev libwmf-dev
+  libsodium-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   gstreamer1.0-plugins-good
   xvfb xauth imagemagick

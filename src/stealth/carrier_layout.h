@@ -1,0 +1,55 @@
+// Where the usable sample bytes of a carrier lie, and passes over them in
+// large sequential chunks.
+#pragma once
+
+#include "stealth/stealth.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kalmira::platform {
+class BinaryFile;
+}
+
+namespace kalmira::stealth {
+
+// Usable bytes lie in `rows` rows of `rowStride` bytes from `offset`; each row
+// holds `groups` groups (pixels, samples) of `groupSize` bytes whose first
+// `usablePerGroup` bytes are usable (blue/green/red; a sample's low byte).
+struct Layout {
+    Unsuitable problem = Unsuitable::None;
+    std::uint64_t offset = 0;
+    std::uint64_t rows = 0;
+    std::uint64_t rowStride = 0;
+    std::uint64_t groups = 0;
+    std::uint32_t groupSize = 0;
+    std::uint32_t usablePerGroup = 0;
+
+    std::uint64_t usable() const { return rows * groups * usablePerGroup; }
+    std::uint64_t rowBytes() const { return groups * groupSize; }
+    // File offset of usable byte i (small look-ups only).
+    std::uint64_t fileOffset(std::uint64_t i) const;
+};
+
+// Reads the headers of an open carrier. IoError is left to the caller (size < 0).
+Layout ReadLayout(const platform::BinaryFile &file);
+
+// Called with consecutive usable bytes: their index of the first one and the
+// bytes, which the callee may change.
+using ChunkFn = std::function<void(std::uint64_t first, std::uint8_t *bytes, std::size_t n)>;
+
+// One read pass over every usable byte. False on a read error or cancel.
+bool ReadPass(const platform::BinaryFile &file, const Layout &layout, const ChunkFn &fn,
+              const std::function<bool(double)> &progress);
+
+// Like ChunkFn; returns whether it changed any byte.
+using RewriteFn = std::function<bool(std::uint64_t first, std::uint8_t *bytes, std::size_t n)>;
+
+// The one place that writes a carrier: reads each chunk, lets `fn` change its
+// usable bytes, writes back the chunks that changed, and flushes to the device.
+// Everything `fn` needs must be computed before; it must not fail.
+bool RewritePass(platform::BinaryFile &file, const Layout &layout, const RewriteFn &fn,
+                 const std::function<void(double)> &progress, bool &touched);
+
+} // namespace kalmira::stealth

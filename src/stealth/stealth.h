@@ -1,0 +1,161 @@
+// The stealth format ("Tarnformat"): a payload encrypted with a password-derived
+// key and spread over every usable sample byte of a BMP or WAV carrier, so that
+// nothing in the carrier can be read or recognised without the password.
+// Engines only: results are returned, never shown; stealth_texts.h words them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalmira::stealth {
+
+// Why a carrier cannot take the format.
+enum class Unsuitable {
+    None,
+    NotBmpOrWav,     // neither a BMP nor a RIFF/WAVE file
+    PaletteBmp,      // 1-, 4- or 8-bit BMP
+    UnsupportedBmp,  // 16-bit, compressed, odd bit fields, rows over 256 KiB
+    CompressedWav,   // not PCM
+    UnsupportedWav,  // PCM, but not 8, 16 or 24 bits per sample
+    Malformed,       // headers contradict themselves or the file is cut short
+};
+
+// Progress from 0 to 1; return false to cancel (honoured before the carrier is written).
+using Progress = std::function<bool(double fraction)>;
+
+struct CapacityResult {
+    enum class Outcome { Ok, CarrierUnsuitable, IoError } outcome = Outcome::IoError;
+    Unsuitable reason = Unsuitable::None;
+    std::uint64_t usableBytes = 0;  // sample bytes that may change
+    std::uint64_t largestPayload = 0; // stored name plus data, in bytes
+};
+
+CapacityResult Capacity(const std::string &carrierPath);
+
+enum class Kind : std::uint8_t { File = 0, Message = 1 };
+
+// What a hide or extract run works with. The password is 1 to 16 Windows-1252
+// bytes, exactly as the windows take it; the stored name is UTF-8, at most
+// kMaxNameBytes.
+inline constexpr std::size_t kMaxPasswordBytes = 16;
+inline constexpr std::size_t kMaxNameBytes = 1024;
+
+// Key-derivation cost. The defaults are the format's; carriers made with other
+// values are unreadable by the programs. Only tests lower them.
+struct Tuning {
+    std::uint64_t kdfOps = 10;
+    std::size_t kdfMemBytes = std::size_t{64} << 20;
+    std::size_t windowBytes = std::size_t{32} << 20; // payload bits held per carrier pass
+};
+
+struct HideSource {
+    std::string path;                      // a file to hide, or
+    std::span<const std::uint8_t> bytes;   // bytes in memory (used when path is empty)
+};
+
+struct HideResult {
+    enum class Outcome {
+        Written,
+        CarrierUnsuitable,
+        TooSmall,
+        BadPassword,    // empty, longer than 16 bytes
+        NameTooLong,
+        SourceError,    // the file to hide cannot be read (or changed while read)
+        Cancelled,      // nothing written
+        IoError,        // the carrier could not be read or written
+    } outcome = Outcome::IoError;
+    Unsuitable reason = Unsuitable::None;
+    std::uint64_t usableBytes = 0;
+    std::uint64_t largestPayload = 0;
+    std::uint64_t payloadBytes = 0;   // name plus data
+    std::uint64_t changedBytes = 0;   // carrier bytes changed by one
+    int hammingK = 0;                 // k of the Hamming code used for the data
+    bool carrierTouched = false;      // IoError only: the carrier may be partly written
+};
+
+HideResult Hide(const std::string &carrierPath, std::string_view password, Kind kind,
+                const std::string &storedName, const HideSource &source,
+                const Progress &progress = {}, const Tuning &tuning = {});
+
+// What an extraction learns once the password has opened the payload.
+struct PayloadFacts {
+    Kind kind = Kind::File;
+    std::string storedName;
+    std::uint64_t length = 0; // data bytes, without the name
+};
+
+// Receives the data of an extraction. Data arrive chunk by chunk, each chunk
+// authenticated; commit() comes only once the whole stream is, abort() otherwise.
+class Sink {
+public:
+    virtual ~Sink() = default;
+    // False declines (Cancelled, or TooLarge when `tooLarge` is set).
+    virtual bool begin(const PayloadFacts &facts, bool &tooLarge) = 0;
+    virtual bool write(std::span<const std::uint8_t> data) = 0;
+    virtual bool commit() = 0;
+    virtual void abort() = 0;
+};
+
+// Writes into a staged file beside the destination and renames it over the
+// destination on commit; the staged file is removed on abort. The destination
+// is fixed, or chosen once the facts are known ("" cancels).
+class StagedFileSink : public Sink {
+public:
+    explicit StagedFileSink(std::string destination);
+    explicit StagedFileSink(std::function<std::string(const PayloadFacts &)> choose);
+    ~StagedFileSink() override;
+    bool begin(const PayloadFacts &facts, bool &tooLarge) override;
+    bool write(std::span<const std::uint8_t> data) override;
+    bool commit() override;
+    void abort() override;
+    const std::string &destination() const { return destination_; }
+
+private:
+    struct File;
+    std::function<std::string(const PayloadFacts &)> choose_;
+    std::string destination_, staged_;
+    std::unique_ptr<File> file_;
+    std::uint64_t written_ = 0;
+};
+
+// Keeps the data in memory (messages), up to maxBytes; wiped on destruction.
+class MemorySink : public Sink {
+public:
+    explicit MemorySink(std::uint64_t maxBytes) : max_(maxBytes) {}
+    ~MemorySink() override;
+    bool begin(const PayloadFacts &facts, bool &tooLarge) override;
+    bool write(std::span<const std::uint8_t> data) override;
+    bool commit() override { return true; }
+    void abort() override;
+    const std::vector<std::uint8_t> &data() const { return data_; }
+
+private:
+    std::uint64_t max_;
+    std::vector<std::uint8_t> data_;
+};
+
+struct ExtractResult {
+    enum class Outcome {
+        Extracted,
+        NoDataOrWrongPassword, // one answer by design: the carrier cannot tell them apart
+        Damaged,               // opened with the password, but changed or cut short
+        CarrierUnsuitable,
+        BadPassword,
+        TooLarge,              // the sink refused the length
+        Cancelled,
+        IoError,               // carrier unreadable or the sink failed
+    } outcome = Outcome::IoError;
+    Unsuitable reason = Unsuitable::None;
+    PayloadFacts facts;        // valid from Damaged on (the header opened)
+};
+
+ExtractResult Extract(const std::string &carrierPath, std::string_view password, Sink &sink,
+                      const Progress &progress = {}, const Tuning &tuning = {});
+
+} // namespace kalmira::stealth

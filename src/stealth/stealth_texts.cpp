@@ -1,0 +1,85 @@
+#include "stealth/stealth_texts.h"
+
+namespace kalmira::stealth {
+
+namespace {
+
+std::string Quoted(const std::string &s) { return "\"" + s + "\""; }
+
+std::string Bytes(std::uint64_t n) {
+    std::string digits = std::to_string(n), out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += '.';
+        out += digits[i];
+    }
+    return out + " Byte";
+}
+
+} // namespace
+
+std::string UnsuitableText(Unsuitable reason) {
+    switch (reason) {
+    case Unsuitable::NotBmpOrWav: return "Die Datei ist weder ein BMP-Bild noch eine WAV-Klangdatei.";
+    case Unsuitable::PaletteBmp:
+        return "Das Bild hat eine Farbpalette (1, 4 oder 8 Bit). Das Tarnformat braucht ein 24- oder "
+               "32-Bit-Bild; bitte das Bild mit dem BildConverter umwandeln.";
+    case Unsuitable::UnsupportedBmp:
+        return "Das Bild ist komprimiert, hat 16 Bit Farbtiefe oder ist extrem breit. Das Tarnformat "
+               "braucht ein unkomprimiertes 24- oder 32-Bit-Bild mit Zeilen bis 256 KB.";
+    case Unsuitable::CompressedWav:
+        return "Die Klangdaten sind komprimiert. Das Tarnformat braucht unkomprimierte PCM-Klangdaten.";
+    case Unsuitable::UnsupportedWav:
+        return "Das Tarnformat braucht Klangdaten mit 8, 16 oder 24 Bit je Abtastwert.";
+    case Unsuitable::Malformed: return "Die Datei ist beschädigt oder unvollständig.";
+    case Unsuitable::None: break;
+    }
+    return "";
+}
+
+Wording HideWording(const HideResult &r, const std::string &carrier) {
+    using O = HideResult::Outcome;
+    const std::string title = "Verstecken im Tarnformat";
+    switch (r.outcome) {
+    case O::Written:
+        return {title, "Die Daten (" + Bytes(r.payloadBytes) + ") sind im Tarnformat in " + Quoted(carrier) +
+                           " versteckt."};
+    case O::CarrierUnsuitable:
+        return {title, Quoted(carrier) + " kann nicht verwendet werden. " + UnsuitableText(r.reason)};
+    case O::TooSmall:
+        return {title, Quoted(carrier) + " ist zu klein: im Tarnformat passen höchstens " +
+                           Bytes(r.largestPayload) + " hinein, gebraucht werden " + Bytes(r.payloadBytes) + "."};
+    case O::BadPassword: return {title, "Das Passwort muss 1 bis 16 Zeichen lang sein."};
+    case O::NameTooLong: return {title, "Der Dateiname ist zu lang."};
+    case O::SourceError: return {title, "Die zu versteckende Datei kann nicht gelesen werden."};
+    case O::Cancelled: return {title, "Abgebrochen. " + Quoted(carrier) + " ist unverändert."};
+    case O::IoError:
+        return {title, r.carrierTouched
+                           ? Quoted(carrier) + " konnte nicht vollständig geschrieben werden."
+                           : Quoted(carrier) + " kann nicht gelesen oder geschrieben werden; die Datei ist unverändert."};
+    }
+    return {title, ""};
+}
+
+Wording ExtractWording(const ExtractResult &r, const std::string &carrier) {
+    using O = ExtractResult::Outcome;
+    const std::string title = "Auslesen im Tarnformat";
+    switch (r.outcome) {
+    case O::Extracted: return {title, "Die Daten (" + Bytes(r.facts.length) + ") sind ausgelesen."};
+    case O::NoDataOrWrongPassword:
+        return {title, "In " + Quoted(carrier) +
+                           " wurden keine Daten gefunden, oder das Passwort ist falsch. Im Tarnformat "
+                           "lässt sich beides absichtlich nicht unterscheiden."};
+    case O::Damaged:
+        return {title, "Die versteckten Daten in " + Quoted(carrier) +
+                           " sind beschädigt oder unvollständig. Es wurde nichts gespeichert."};
+    case O::CarrierUnsuitable:
+        return {title, Quoted(carrier) + " kann keine Daten im Tarnformat enthalten. " + UnsuitableText(r.reason)};
+    case O::BadPassword: return {title, "Das Passwort muss 1 bis 16 Zeichen lang sein."};
+    case O::TooLarge: return {title, "Die versteckten Daten sind zu groß für diese Anzeige."};
+    case O::Cancelled: return {title, "Abgebrochen. Es wurde nichts gespeichert."};
+    case O::IoError: return {title, "Lesen oder Speichern ist fehlgeschlagen. Es wurde nichts gespeichert."};
+    }
+    return {title, ""};
+}
+
+} // namespace kalmira::stealth

@@ -1,0 +1,23 @@
+// German wording of the stealth engine's results ("Tarnformat"), shared by
+// the windows and the command-line tool. UTF-8.
+#pragma once
+
+#include "stealth/stealth.h"
+
+#include <string>
+
+namespace kalmira::stealth {
+
+struct Wording {
+    std::string title;
+    std::string text;
+};
+
+inline constexpr const char *kFormatName = "Tarnformat";
+
+std::string UnsuitableText(Unsuitable reason);
+// `carrier` is the carrier's name as the user knows it.
+Wording HideWording(const HideResult &result, const std::string &carrier);
+Wording ExtractWording(const ExtractResult &result, const std::string &carrier);
+
+} // namespace kalmira::stealth
