@@ -134,22 +134,20 @@ void BM_KeyDerivation(benchmark::State &state) {
 
 void BM_ClassicHide(benchmark::State &state) {
     Setup &s = setup();
-    FakeMessages messages;
     FakePasswords passwords;
-    hide::HideEngine engine(messages, passwords);
+    hide::HideEngine engine(KeepBackups(), passwords);
     FakeRunView view;
     hide::FileHideInput in;
     in.carrierPath = s.carrier;
     in.sourcePath = s.source;
     in.nameField = *payload::NameField("x.bin");
-    Timed(state, "classic hide", [&] { return engine.hideFile(view, in, s.data) == hide::HideOutcome::Written; });
+    Timed(state, "classic hide", [&] { return engine.hideFile(view, in, s.data).outcome == hide::HideOutcome::Written; });
 }
 
 void BM_ClassicExtract(benchmark::State &state) {
     Setup &s = setup();
-    FakeMessages messages;
     FakePasswords passwords;
-    extract::ExtractEngine engine(messages, passwords);
+    extract::ExtractEngine engine(passwords);
     FakeExtractView view;
     view.destination = s.dir.file("out.bin");
     Timed(state, "classic extract", [&] {
