@@ -19,12 +19,13 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "xdg-utils, gstreamer1.0-plugins-good, qt6-image-formats-plugins, qt6-translations-l10n")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "hide files and messages in BMP and WAV files")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "hide files and messages in BMP and WAV files
- Kalmira hides data in the least significant bits of BMP pictures and WAV
- sounds, compressed and optionally encrypted with AES-256 or an
- RC4-compatible cipher, and gets it back again. The programs speak German.
- .
- KalmiraB hides any file, KalmiraA hides text messages, and the command-line
- tool kalmira does both for scripts. They also convert pictures into
- suitable carriers, show carrier details and wipe files.")
+# Extended description: CPack indents it and turns the empty line into " .".
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [[
+Kalmira hides data in the least significant bits of BMP pictures and WAV
+sounds, compressed and optionally encrypted with AES-256 or an
+RC4-compatible cipher, and gets it back again. The programs speak German.
+
+KalmiraB hides any file, KalmiraA hides text messages, and the command-line
+tool kalmira does both for scripts. They also convert pictures into
+suitable carriers, show carrier details and wipe files.]])
 include(CPack)
