@@ -15,8 +15,6 @@ fi
 
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 command -v ccache >/dev/null && flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-# The tests need GoogleTest, which only ./test.sh installs.
-dpkg -s libgtest-dev >/dev/null 2>&1 || flags+=(-DKALMIRA_BUILD_TESTS=OFF)
 cmake -S . -B build -G Ninja "${flags[@]}" >/dev/null
 cmake --build build --target "$program" >&2
 exec "build/bin/$program" "$@"
