@@ -5,13 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/deps.sh
-kalmira_install_missing
+kalmira_install_missing "${KALMIRA_TEST_PACKAGES[@]}"
 
 dir=build
-flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALMIRA_BUILD_TESTS=ON)
 if [ "${1:-}" = "--sanitize" ]; then
   dir=build-asan
-  flags=(-DCMAKE_BUILD_TYPE=Debug -DKALMIRA_SANITIZE=ON -DKALMIRA_BUILD_BENCH=OFF)
+  flags=(-DCMAKE_BUILD_TYPE=Debug -DKALMIRA_BUILD_TESTS=ON -DKALMIRA_SANITIZE=ON -DKALMIRA_BUILD_BENCH=OFF)
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   # Leaks inside third-party libraries that cannot be freed from our side.

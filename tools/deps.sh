@@ -1,15 +1,27 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only those missing.
+# Installs the Debian packages the scripts need, only those missing.
+#   kalmira_install_missing [PACKAGE...]   building and running, plus the named ones
 set -euo pipefail
 
+# Building and running (./run.sh); xdg-utils opens extracted files.
 KALMIRA_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins qt6-translations-l10n libgl-dev
-  zlib1g-dev libssl-dev libwmf-dev
+  zlib1g-dev libwmf-dev
   libsodium-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  gstreamer1.0-plugins-good
+  gstreamer1.0-plugins-good xdg-utils
+)
+
+# Tests, benchmarks, screenshots and the checks of the desktop files (./test.sh).
+KALMIRA_TEST_PACKAGES=(
+  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   xvfb xauth imagemagick
+  desktop-file-utils appstream man-db
+)
+
+# Making and checking the Debian package (./package.sh).
+KALMIRA_PACKAGE_TOOLS=(
+  dpkg-dev file lintian
 )
 
 kalmira_install_missing() {
@@ -18,9 +30,9 @@ kalmira_install_missing() {
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
+  echo "Installing: ${missing[*]}" >&2
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  $sudo apt-get update -qq >&2
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }

@@ -60,9 +60,13 @@ void SetCompressionProgressHook(ProgressHook hook) { g_hook = std::move(hook); }
 
 std::string ZorbLibraryFileName() { return platform::SharedLibraryFileName("ZorbZlib"); }
 
+// Beside the program in the build tree; installed, in the private library
+// folder (KALMIRA_LIBDIR_FROM_BINDIR, relative to the programs' folder).
 std::string ZorbLibraryPath() {
-    return g_pathOverride.empty() ? platform::ProgramFolder() + ZorbLibraryFileName()
-                                  : g_pathOverride;
+    if (!g_pathOverride.empty()) return g_pathOverride;
+    const std::string beside = platform::ProgramFolder() + ZorbLibraryFileName();
+    if (platform::IsRegularFile(beside)) return beside;
+    return platform::ProgramFolder() + KALMIRA_LIBDIR_FROM_BINDIR "/" + ZorbLibraryFileName();
 }
 
 bool ZorbLibraryPresent() { return platform::IsRegularFile(ZorbLibraryPath()); }

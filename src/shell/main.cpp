@@ -12,6 +12,7 @@
 #include "shredder/register.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStringList>
@@ -25,6 +26,7 @@ int main(int argc, char **argv) {
     const auto program = kalmira::Program::B;
 #endif
     QApplication::setApplicationName(kalmira::ProgramName(program));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/kalmira/icon.png")));
     // The interface is German: Qt's own dialogs and buttons too ("Ja", "Abbrechen").
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     QTranslator qtGerman;
