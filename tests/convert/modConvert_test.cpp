@@ -18,40 +18,6 @@ using kalmira::test::ReadAll;
 using kalmira::test::TempDir;
 using kalmira::test::WriteAll;
 
-// Small picture files built byte by byte.
-namespace kalmira::test {
-namespace {
-using Bytes = std::vector<std::uint8_t>;
-
-// Appends each value as an n-byte little-endian field.
-template <class... T> void le(Bytes &v, int n, T... values) {
-    auto put = [&](std::uint32_t x) {
-        for (int i = 0; i < n; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
-    };
-    (put(static_cast<std::uint32_t>(values)), ...);
-}
-
-// Palette BMP, plain or RLE; `data` as stored (bottom-up rows), colours 0x00RRGGBB.
-Bytes PaletteBmp(int width, int height, int bits, int compression, const std::vector<std::uint32_t> &palette,
-                 const Bytes &data) {
-    Bytes v = {'B', 'M'};
-    const std::size_t offset = 54 + 4 * palette.size();
-    le(v, 4, offset + data.size(), 0, offset, 40, width, height);
-    le(v, 2, 1, bits);
-    le(v, 4, compression, data.size(), 2835, 2835, palette.size(), 0);
-    for (std::uint32_t c : palette) le(v, 4, c);
-    v.insert(v.end(), data.begin(), data.end());
-    return v;
-}
-
-// GIF, 2 x 1: 0x123456, 0xFEDCBA.
-const Bytes kGif = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x02, 0x00, 0x01, 0x00, 0xF0, 0x00, 0x00, 0x12, 0x34,
-                    0x56, 0xFE, 0xDC, 0xBA, 0x21, 0xF9, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00,
-                    0x00, 0x00, 0x02, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x0A, 0x00, 0x3B};
-
-} // namespace
-} // namespace kalmira::test
-
 namespace {
 std::uint32_t Le(const std::vector<std::uint8_t> &v, std::size_t at, int n = 4) {
     std::uint32_t x = 0;
@@ -165,12 +131,12 @@ TEST(SaveBitmap, RefusesAndReportsFailures) {
     EXPECT_EQ(ErrorText(EBUSY).rfind("Systemfehler 16: ", 0), 0u);
 }
 
+// Fixtures: palette4.rle, 5 x 2 RLE4 with the palette below (bottom row a run
+// of 1 2 1 2 1, top row absolute 4..8); two_pixels.gif, 0x123456 and 0xFEDCBA.
 TEST(Decoding, RleBitmapUnderItsOwnExtension) {
-    TempDir dir;
-    const std::vector<std::uint32_t> pal = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00,
-                                            0x00FFFF, 0xFF00FF, 0x808080, 0xFFFFFF};
-    // Bottom row: a run of 1 2 1 2 1; top row: absolute 4..8.
-    auto pic = Load(dir, "rle4.rle", test::PaletteBmp(5, 2, 4, 2, pal, {5, 0x12, 0, 0, 0, 5, 0x45, 0x67, 0x80, 0, 0, 1}));
+    const std::uint32_t pal[] = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00,
+                                 0x00FFFF, 0xFF00FF, 0x808080, 0xFFFFFF};
+    auto pic = LoadPicture(KALMIRA_TEST_DATA "/convert/palette4.rle");
     ASSERT_TRUE(pic && pic->width == 5 && pic->height == 2);
     const int want[2][5] = {{4, 5, 6, 7, 8}, {1, 2, 1, 2, 1}};
     for (int y = 0; y < 2; ++y)
@@ -179,7 +145,7 @@ TEST(Decoding, RleBitmapUnderItsOwnExtension) {
 
 TEST(Decoding, GifJpegMetafileAndUnreadableFiles) {
     TempDir dir;
-    auto gif = Load(dir, "b.gif", test::kGif);
+    auto gif = LoadPicture(KALMIRA_TEST_DATA "/convert/two_pixels.gif");
     ASSERT_TRUE(gif);
     EXPECT_EQ(gif->pixels, (std::vector<std::uint32_t>{0x123456, 0xFEDCBA}));
 
