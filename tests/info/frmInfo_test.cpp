@@ -12,9 +12,6 @@ using namespace kalmira;
 using namespace kalmira::info;
 
 namespace {
-const QColor kBlue(0x00, 0x00, 0xC0);
-const QColor kGrey(0x80, 0x80, 0x80);
-
 QColor TextColor(const QWidget *w) { return w->palette().color(QPalette::WindowText); }
 
 void MoveOver(QWidget *w) {
@@ -54,7 +51,7 @@ private slots:
             for (const Topic &topic : Topics(p)) {
                 QLabel *label = w.Label2[topic.index];
                 QCOMPARE(label->text(), Q(topic.caption));
-                QVERIFY(label->font().underline() && TextColor(label) == kBlue && label->y() > lastY);
+                QVERIFY(label->font().underline() && TextColor(label) == TextColor(w.Label2[0]) && label->y() > lastY);
                 lastY = label->y();
                 QTest::mouseClick(label, Qt::LeftButton);
                 QCOMPARE(w.topEntry(), topic.entry);
@@ -94,15 +91,16 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    void hoverGreysOnlyTheLinkUnderTheMouse() {
+    void hoverChangesOnlyTheLinkUnderTheMouse() {
         test::TestServices t;
         FrmInfo w(t.services);
         ShowAndWait(w);
-        // Mouse over, then the one grey link (-1: none); the shredder link (4) takes no part.
+        // Mouse over, then the one changed link (-1: none); the shredder link (4) takes no part.
+        const QColor link = TextColor(w.Label2[0]);
         const std::pair<QWidget *, int> steps[] = {{w.Label2[1], 1}, {w.Label2[4], 1}, {w.Label2[3], 3}, {w.Frame1, -1}};
-        for (auto [over, grey] : steps) {
+        for (auto [over, lit] : steps) {
             MoveOver(over);
-            for (int i = 0; i < 5; ++i) QCOMPARE(TextColor(w.Label2[i]), i == grey ? kGrey : kBlue);
+            for (int i = 0; i < 5; ++i) QCOMPARE(TextColor(w.Label2[i]) == link, i != lit);
         }
     }
 };
