@@ -38,18 +38,6 @@ struct Recorder : WipeObserver {
 };
 } // namespace
 
-TEST(WipeArithmetic, BlockCountStepAndBarWidth) {
-    const std::int64_t blocks[][2] = {{0, 1}, {4095, 1}, {4096, 2}, {8192, 3}};
-    for (auto [length, want] : blocks) EXPECT_EQ(BlockCount(length), want) << length;
-    // 250 / 100; 15 * 7 / 100; 300 * 7 / 100
-    EXPECT_EQ(std::tuple(ProgressStep(Method::Normal, 250), ProgressStep(Method::Intensiv, 14),
-                         ProgressStep(Method::Intensiv, 299)), std::tuple(2, 1, 21));
-    // percent, width: 100 px less 50 twips, wrapping modulo full, nothing below the margin
-    const int bars[][2] = {{0, 0}, {-5, 0}, {50, 97}, {150, 97}, {1, 0}};
-    for (auto [percent, want] : bars) EXPECT_EQ(ProgressBarWidth(200, percent), want) << percent;
-    EXPECT_EQ(ProgressBarWidth(200, 25, 0), 47); // full 0 means 100
-}
-
 // Each pass covers the file and one block more, grows by a block, and uses
 // its pattern; nothing (no ".del") is left behind.
 TEST(Wipe, PassesSizesAndPatterns) {
@@ -87,7 +75,7 @@ TEST(Wipe, PercentRisesByOneAndStopsAt99) {
     for (int i = 0; i < 100; ++i) EXPECT_EQ(r.percents[i], std::min(i + 1, 99));
 }
 
-TEST(WipeTotal, ReadOnlyHiddenAndMissingFiles) {
+TEST(WipeTotal, ReadOnlyHiddenMissingAndLinkedFiles) {
     test::TempDir dir;
     const std::string path = dir.file("nurlesen.txt"), hidden = dir.file(".versteckt");
     test::WriteAll(path, std::string("abc"));
@@ -112,6 +100,11 @@ TEST(WipeTotal, ReadOnlyHiddenAndMissingFiles) {
     EXPECT_TRUE(missing.passes.empty());
     EXPECT_EQ(test::ReadAll(folder + "/inhalt").size(), 1u);
     EXPECT_FALSE(platform::FileExists(dir.file("fehlt.txt")));
+    // A symbolic link is refused: link and target stay whole.
+    test::WriteAll(path, std::string("geheim"));
+    fs::create_symlink(path, dir.file("link.txt"));
+    EXPECT_EQ(wipe(dir.file("link.txt"), Method::Intensiv, missing), WipeResult::IsLink);
+    EXPECT_TRUE(test::ReadAll(path).size() == 6 && fs::is_symlink(dir.file("link.txt")) && missing.passes.empty());
 }
 
 TEST(RenameAndKill, NeverOverwritesAnExistingDelFile) {
@@ -132,17 +125,6 @@ TEST(RenameAndKill, NeverOverwritesAnExistingDelFile) {
     for (t.tm_sec = 0; t.tm_sec < 60; ++t.tm_sec) test::WriteAll(dir.file(DelFileName(t)), std::string("fremd"));
     EXPECT_EQ(FreeDelPath(path, t), "");
     EXPECT_TRUE(!rename_and_kill(path, t) && platform::FileExists(path));
-}
-
-TEST(Wipe, SymbolicLinkIsRefusedUntouched) {
-    test::TempDir dir;
-    const std::string target = dir.file("ziel.txt"), link = dir.file("link.txt");
-    test::WriteAll(target, std::string("geheim"));
-    fs::create_symlink(target, link);
-    Recorder r;
-    EXPECT_EQ(wipe(link, Method::Intensiv, r), WipeResult::IsLink);
-    EXPECT_EQ(test::ReadAll(target).size(), 6u);
-    EXPECT_TRUE(fs::is_symlink(link) && r.passes.empty());
 }
 
 // Runs as an unprivileged user: root could rename in a read-only folder.
