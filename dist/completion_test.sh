@@ -29,7 +29,7 @@ expect "kalmira extract " "KLANG.WAV bild.bmp ordner/"
 expect "kalmira hide bild.bmp " "KLANG.WAV bild.bmp notiz.txt ordner/"
 expect "kalmira hide --cipher " "aes none rc4"
 expect "kalmira hide --cipher aes " "KLANG.WAV bild.bmp ordner/"
-expect "kalmira extract --" "--force --help --output --password-file --raw"
+expect "kalmira extract --" "--force --help --output --password-file --raw --text"
 expect "kalmira convert notiz.txt -o " "bild.bmp ordner/"
 expect "kalmira info bild.bmp " ""
 exit $failed
