@@ -6,6 +6,7 @@
 #include "extract/extract_engine.h"
 #include "shell/services.h"
 #include "shell/window_parts.h"
+#include "stealth/stealth.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -74,6 +75,17 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void tell(const std::optional<Notice> &notice); // a run's final notice
+
+    // The stealth format, tried when the carrier holds no classic payload
+    // (frmEx_stealth.cpp). False when the carrier cannot hold it either.
+    virtual bool extractStealth() = 0;
+    // Asks once for the password as typed; nullopt when none was given.
+    std::optional<std::string> stealthPassword();
+    // Runs the engine under the carrier's lock with captions; says why it failed.
+    bool runStealth(const std::string &carrier, const std::string &password, stealth::Sink &sink,
+                    stealth::ExtractResult &result);
+    bool stealthPossible(const std::string &carrier) const;
+    bool typedPassword_ = false; // the dialog gives the password as typed
 
     Services &s_;
     const FrmExTexts &t_;
