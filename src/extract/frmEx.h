@@ -42,6 +42,9 @@ public:
     // Runs the password dialog; it leaves the padded password in Text1.
     // Tests replace it to answer without a modal dialog.
     std::function<void()> askPassword;
+    // True while the stealth format asks: the password goes into Text1 as
+    // typed, without the classic padding.
+    bool wantsTypedPassword() const { return typedPassword_; }
     // Holds a finished caption on screen; tests replace it to skip the wait.
     std::function<void(double seconds)> pauseFor;
 

@@ -70,6 +70,7 @@ void FrmExMessage::extractRun() {
     MessageRunView view(*this);
     const MessageExtractResult r = engine_->extractMessage(view, S(Text4->text()), s_.maxMessageSize);
     if (r.outcome == ExtractOutcome::NoPayload && extractStealth()) {
+        Command6->setEnabled(true); // whatever the box holds may be saved, as after a classic run
         Command2->setEnabled(true);
         return;
     }

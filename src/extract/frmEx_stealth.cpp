@@ -63,13 +63,7 @@ bool FrmExFile::extractStealth() {
     const std::string carrier = S(Text4->text());
     if (!stealthPossible(carrier)) return false;
     std::optional<std::string> password = stealthPassword();
-    if (!password) {
-        stealth::ExtractResult none;
-        none.outcome = stealth::ExtractResult::Outcome::BadPassword;
-        const stealth::Wording w = stealth::ExtractWording(none, FileNameOf(carrier));
-        s_.messages->show(Icon::Exclamation, w.title, w.text);
-        return true;
-    }
+    if (!password) return false; // without one, only the classic answer can be given
     stealth::StagedFileSink sink([this](const stealth::PayloadFacts &facts) {
         QString folder;
         const QString name = ShowSaveDialog(s_, this, "Extrahierte Datei speichern unter", folder,
@@ -96,15 +90,8 @@ bool FrmExFile::extractStealth() {
 bool FrmExMessage::extractStealth() {
     const std::string carrier = S(Text4->text());
     if (!stealthPossible(carrier)) return false;
-    Command6->setEnabled(false);
     std::optional<std::string> password = stealthPassword();
-    if (!password) {
-        stealth::ExtractResult none;
-        none.outcome = stealth::ExtractResult::Outcome::BadPassword;
-        const stealth::Wording w = stealth::ExtractWording(none, FileNameOf(carrier));
-        s_.messages->show(Icon::Exclamation, w.title, w.text);
-        return true;
-    }
+    if (!password) return false; // without one, only the classic answer can be given
     stealth::MemorySink sink(static_cast<std::uint64_t>(s_.maxMessageSize));
     stealth::ExtractResult r;
     const bool ok = runStealth(carrier, *password, sink, r);
