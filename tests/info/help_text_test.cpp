@@ -24,24 +24,26 @@ std::string Heading(int blanks, const std::string &text) {
     return std::string(blanks, ' ') + "*** " + text + " ***";
 }
 
-const Layout kB{Program::B, 162,
+const Layout kB{Program::B, 179,
                 {{1, Heading(15, "WAS IST STEGANOGRAPHIE?")},
                  {11, Heading(2, "VERSTECKEN VON DATEIEN IN  BMP ODER WAV-DATEIEN MIT KALMIRAB")},
                  {38, Heading(12, "VERSTECKEN EINER DATEI")},
                  {101, Heading(12, "EXTRAHIEREN EINER DATEI")},
                  {125, Heading(11, "ZUSÄTZLICH VERWENDETE VERSCHLÜSSELUNGSVERFAHREN")},
-                 {139, Heading(12, "EINE DATEI NACH DEM VERSTECKEN VERNICHTEN")}},
-                {36, 99, 123, 137, 146},
+                 {139, Heading(12, "EINE DATEI NACH DEM VERSTECKEN VERNICHTEN")},
+                 {148, Heading(12, "DAS TARNFORMAT")}},
+                {36, 99, 123, 137, 146, 163},
                 15};
 
-const Layout kA{Program::A, 146,
+const Layout kA{Program::A, 163,
                 {{1, Heading(15, "WAS IST STEGANOGRAPHIE?")},
                  {11, Heading(2, "VERSTECKEN VON BOTSCHAFTEN IN  BMP ODER WAV-DATEIEN MIT KALMIRAA")},
                  {36, Heading(12, "VERSTECKEN EINER BOTSCHAFT")},
                  {89, Heading(12, "EXTRAHIEREN EINER BOTSCHAFT")},
                  {108, Heading(11, "ZUSÄTZLICH VERWENDETE VERSCHLÜSSELUNGSVERFAHREN")},
-                 {122, Heading(12, "EINE DATEI NACH DEM VERSTECKEN VERNICHTEN")}},
-                {34, 87, 106, 120, 129},
+                 {122, Heading(12, "EINE DATEI NACH DEM VERSTECKEN VERNICHTEN")},
+                 {131, Heading(12, "DAS TARNFORMAT")}},
+                {34, 87, 106, 120, 129, 146},
                 16};
 
 std::size_t CodePoints(const std::string &s) {
@@ -52,7 +54,7 @@ bool IsSeparator(const std::string &s) {
     return !s.empty() && s.find_first_not_of('_') == std::string::npos;
 }
 
-// The lines of section n (0..5): from below its heading to the next
+// The lines of section n (0..6): from below its heading to the next
 // separator or heading.
 std::vector<std::string> Section(const Layout &layout, int n) {
     const auto &text = HelpText(layout.program);
@@ -143,6 +145,7 @@ TEST(HelpText, BindingNumbersAndCaptions) {
                  "\"BMP-Container im Anzeigefeld darstellen\"", "\"Eine Kopie der ContainerDatei erzeugen\""}},
         {kB, 3, {"\"Extrahieren\"", "\"Show\"", "\"Play\"", "\"ShowExtrakt\"", "( > )"}},
         {kB, 5, {"\"Shredder\""}},
+        {kB, 6, {"\"Im Tarnformat verstecken (schwer zu entdecken)\"", "24 oder 32 Bit", "\"falsches Passwort\""}},
         {kB, -1, {"( >> )"}},
         {kA, 1, {"\"Least Significant Bit\"", "8-mal", "24 Bit", "8 Bit", "\"CONVERT\"", "KalmiraB"}},
         {kA, 2, {"64 KB", "32 KB", "8-mal", "256 Bit", "16 Zeichen", "AES-256", "RC4", "( >> )",
@@ -150,6 +153,7 @@ TEST(HelpText, BindingNumbersAndCaptions) {
                  "\"Eine Kopie der ContainerDatei erzeugen\"", "\"Botschaft  in BMP o. WAV-Datei verstecken\""}},
         {kA, 3, {"\"Extrahieren\"", "\"Show\"", "\"Play\"", "( >> )"}},
         {kA, 5, {"\"Shredder\""}},
+        {kA, 6, {"\"Im Tarnformat verstecken (schwer zu entdecken)\"", "24 oder 32 Bit", "\"falsches Passwort\""}},
         {kA, -1, {"( > )", "ShowExtrakt", "9.999.999"}}, // no file extraction, no single-arrow button
     };
     for (const auto &[layout, n, phrases] : cases) {
