@@ -73,28 +73,14 @@ std::string NoClassicPayload(const Options &o) {
                   : "Die ausgewählte Container-Datei enthält keine versteckte Datei!";
 }
 
-// A message may hold only a message: a stealth file payload is not shown as text.
-class MessageSink : public stealth::MemorySink {
-public:
-    MessageSink() : MemorySink(static_cast<std::uint64_t>(kMaxMessageSize)) {}
-    bool begin(const stealth::PayloadFacts &facts, bool &tooLarge) override {
-        if (facts.kind != stealth::Kind::Message) {
-            isFile = true;
-            return false;
-        }
-        return MemorySink::begin(facts, tooLarge);
-    }
-    bool isFile = false;
-};
-
 int ExtractMessageStealth(const Options &o, const std::string &password, ProgressBar &bar) {
     const std::string &carrier = o.args[0];
-    MessageSink sink;
+    stealth::MessageSink sink(static_cast<std::uint64_t>(kMaxMessageSize));
     stealth::Safety safety;
     const ExtractResult r = stealth::GuardedExtract(carrier, password, sink, safety,
                                                     BarProgress(bar, "Tarnformat: auslesen"));
     bar.finish();
-    if (sink.isFile) {
+    if (sink.isFile()) {
         Complain("\"" + carrier + "\" enthält im Tarnformat eine Datei, keine Botschaft. Bitte ohne --text auslesen.");
         return kUnsuitable;
     }
@@ -261,7 +247,7 @@ int CapacityStealth(const Options &o) {
 
 void PrintNoClassicPayload(const std::string &carrier) {
     const stealth::CapacityResult cap = stealth::Capacity(carrier);
-    if (cap.outcome != stealth::CapacityResult::Outcome::Ok) {
+    if (cap.outcome != stealth::CapacityResult::Outcome::Ok || cap.largestPayload == 0) {
         std::cout << "Versteckte Daten: nein\n";
         return;
     }

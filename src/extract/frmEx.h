@@ -84,9 +84,11 @@ protected:
     virtual bool extractStealth() = 0;
     // Asks once for the password as typed; nullopt when none was given.
     std::optional<std::string> stealthPassword();
-    // Runs the engine under the carrier's lock with captions; says why it failed.
+    // Runs the engine under the carrier's lock with captions; false after a
+    // lock problem was shown. tellStealth words the engine's result.
     bool runStealth(const std::string &carrier, const std::string &password, stealth::Sink &sink,
                     stealth::ExtractResult &result);
+    void tellStealth(const stealth::ExtractResult &result, const std::string &carrier);
     bool stealthPossible(const std::string &carrier) const;
     bool typedPassword_ = false; // the dialog gives the password as typed
 

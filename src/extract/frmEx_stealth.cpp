@@ -2,6 +2,7 @@
 // classic payload. The password is asked once; no data and a wrong password
 // are one answer, as the format intends.
 #include "extract/frmEx_file.h"
+#include "extract/extract_texts.h"
 #include "extract/frmEx_message.h"
 #include "platform/platform.h"
 #include "shell/helpers.h"
@@ -15,7 +16,8 @@
 namespace kalmira::extract {
 
 bool FrmEx::stealthPossible(const std::string &carrier) const {
-    return stealth::Capacity(carrier).outcome == stealth::CapacityResult::Outcome::Ok;
+    const stealth::CapacityResult cap = stealth::Capacity(carrier);
+    return cap.outcome == stealth::CapacityResult::Outcome::Ok && cap.largestPayload > 0;
 }
 
 std::optional<std::string> FrmEx::stealthPassword() {
@@ -51,10 +53,13 @@ bool FrmEx::runStealth(const std::string &carrier, const std::string &password, 
         s_.messages->show(Icon::Exclamation, w->title, w->text);
         return false;
     }
-    if (result.outcome == stealth::ExtractResult::Outcome::Extracted) return true;
-    const stealth::Wording w = stealth::ExtractWording(result, name);
-    s_.messages->show(Icon::Exclamation, w.title, w.text);
-    return false;
+    return true;
+}
+
+void FrmEx::tellStealth(const stealth::ExtractResult &result, const std::string &carrier) {
+    const stealth::Wording w = stealth::ExtractWording(result, FileNameOf(carrier));
+    const bool ok = result.outcome == stealth::ExtractResult::Outcome::Extracted;
+    s_.messages->show(ok ? Icon::Information : Icon::Exclamation, w.title, w.text);
 }
 
 // ---- KalmiraB: saved through the save dialog, the stored name offered ----------------
@@ -72,16 +77,16 @@ bool FrmExFile::extractStealth() {
         return name.isEmpty() ? std::string() : S(WithSeparator(folder) + name);
     });
     stealth::ExtractResult r;
-    const bool ok = runStealth(carrier, *password, sink, r);
+    const bool ran = runStealth(carrier, *password, sink, r);
     sodium_memzero(password->data(), password->size());
-    if (!ok) return true;
+    if (!ran) return true;
+    tellStealth(r, carrier);
+    if (r.outcome != stealth::ExtractResult::Outcome::Extracted) return true;
     extractedFile_ = Q(sink.destination());
     Command5->setEnabled(true);
     Label4->setText("Im Tarnformat versteckt: " + Thousands(static_cast<long long>(r.facts.length)) + " Byte");
     Label5->clear();
     Label6->setText("XChaCha20-Poly1305 (Tarnformat)");
-    const stealth::Wording w = stealth::ExtractWording(r, FileNameOf(carrier));
-    s_.messages->show(Icon::Information, w.title, w.text);
     return true;
 }
 
@@ -92,11 +97,24 @@ bool FrmExMessage::extractStealth() {
     if (!stealthPossible(carrier)) return false;
     std::optional<std::string> password = stealthPassword();
     if (!password) return false; // without one, only the classic answer can be given
-    stealth::MemorySink sink(static_cast<std::uint64_t>(s_.maxMessageSize));
+    stealth::MessageSink sink(static_cast<std::uint64_t>(s_.maxMessageSize));
     stealth::ExtractResult r;
-    const bool ok = runStealth(carrier, *password, sink, r);
+    const bool ran = runStealth(carrier, *password, sink, r);
     sodium_memzero(password->data(), password->size());
-    if (!ok) return true;
+    if (!ran) return true;
+    if (sink.isFile() || r.outcome == stealth::ExtractResult::Outcome::TooLarge) {
+        // A file from KalmiraB: the classic answer says where to take it.
+        MessageExtractResult m;
+        m.outcome = ExtractOutcome::TooLarge;
+        m.storedName = r.facts.storedName;
+        m.maxMessageSize = s_.maxMessageSize;
+        tell(ExtractNotice(m));
+        return true;
+    }
+    if (r.outcome != stealth::ExtractResult::Outcome::Extracted) {
+        tellStealth(r, carrier);
+        return true;
+    }
     std::string ansi(sink.data().begin(), sink.data().end());
     showMessageText(ansi);
     sodium_memzero(ansi.data(), ansi.size());

@@ -31,6 +31,20 @@ HideResult GuardedHide(const std::string &carrierPath, std::string_view password
 ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view password, Sink &sink,
                              Safety &safety, const Progress &progress = {}, const Tuning &tuning = {});
 
+// Messages only: declines a file payload, as the programs show messages only.
+class MessageSink : public MemorySink {
+public:
+    explicit MessageSink(std::uint64_t maxBytes) : MemorySink(maxBytes) {}
+    bool begin(const PayloadFacts &facts, bool &tooLarge) override {
+        isFile_ = facts.kind != Kind::Message;
+        return !isFile_ && MemorySink::begin(facts, tooLarge);
+    }
+    bool isFile() const { return isFile_; }
+
+private:
+    bool isFile_ = false;
+};
+
 // The wording of a Safety problem, or of a roll-back; nullopt when there is none.
 // `recovered` alone is a side note (SafetyNote).
 std::optional<Wording> SafetyWording(const Safety &safety, const std::string &carrier);

@@ -341,6 +341,9 @@ TEST_F(Cli, StealthFilesAndMessagesAndTheOneAnswer) {
     r = run("extract c.bmp -o -", "KALMIRA_PASSWORD=Sesam");
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, std::string(secret.begin(), secret.end()));
+    r = run("extract c.bmp --text -o -", "KALMIRA_PASSWORD=Sesam");
+    EXPECT_EQ(r.rc, 4); // a file, not a message
+    EXPECT_NE(r.err.find("eine Datei, keine Botschaft"), std::string::npos) << r.err;
     r = run("extract c.bmp", "KALMIRA_PASSWORD=Sesam"); // the stored name exists here
     EXPECT_EQ(r.rc, 5);
     EXPECT_NE(r.err.find("existiert bereits"), std::string::npos);
