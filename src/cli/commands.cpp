@@ -294,19 +294,24 @@ int CheckCarrier(const std::string &path, bool library) {
     return kOk;
 }
 
-int Hide(const Options &o) {
-    if (o.stealth) return HideStealth(o);
-    const std::string &carrier = o.args[0];
-    const std::string &file = o.args[1];
+int CheckHideFiles(const std::string &carrier, const std::string &file, bool library) {
     if (!platform::IsRegularFile(file)) {
         Complain("Die zu versteckende Datei \"" + file + "\" wurde nicht gefunden!");
         return kIoError;
     }
-    if (int rc = CheckCarrier(carrier, true)) return rc;
+    if (int rc = CheckCarrier(carrier, library)) return rc;
     if (platform::SameFile(carrier, file)) {
         Complain("Die Containerdatei kann sich nicht selbst verstecken.");
         return kUsage;
     }
+    return kOk;
+}
+
+int Hide(const Options &o) {
+    if (o.stealth) return HideStealth(o);
+    const std::string &carrier = o.args[0];
+    const std::string &file = o.args[1];
+    if (int rc = CheckHideFiles(carrier, file, true)) return rc;
     const std::optional<std::string> nameField = payload::NameField(FileNameOf(file));
     if (!nameField) {
         Complain("Der Dateiname \"" + FileNameOf(file) + "\" ist länger als 25 Zeichen und lässt sich nicht kürzen.");

@@ -71,5 +71,8 @@ constexpr std::int64_t kMaxMessageSize = 65535;
 // accept them; with `library`, the compression library must be there.
 // kOk, or the exit code after the complaint.
 int CheckCarrier(const std::string &path, bool library = false);
+// `hide`'s prologue: the file to hide exists, the carrier passes CheckCarrier,
+// and they are not the same file.
+int CheckHideFiles(const std::string &carrier, const std::string &file, bool library);
 
 } // namespace kalmira::cli

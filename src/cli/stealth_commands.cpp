@@ -10,6 +10,7 @@
 #include "stealth/guarded.h"
 #include "stealth/stealth_texts.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 
@@ -138,6 +139,21 @@ bool PasswordAvailable(const Options &o) {
            platform::IsTerminal(platform::StdStream::Input);
 }
 
+// An unsuitable or too small carrier is refused before the password is asked.
+int RefuseStealthFit(const std::string &carrier, std::uint64_t payloadBytes) {
+    const stealth::CapacityResult cap = stealth::Capacity(carrier);
+    const bool unsuitable = cap.outcome == stealth::CapacityResult::Outcome::CarrierUnsuitable;
+    if (!unsuitable && (cap.outcome != stealth::CapacityResult::Outcome::Ok || payloadBytes <= cap.largestPayload))
+        return kOk; // a read error is the run's to report
+    HideResult r;
+    r.outcome = unsuitable ? HideResult::Outcome::CarrierUnsuitable : HideResult::Outcome::TooSmall;
+    r.reason = cap.reason;
+    r.largestPayload = cap.largestPayload;
+    r.payloadBytes = payloadBytes;
+    Complain(stealth::HideWording(r, carrier).text);
+    return kUnsuitable;
+}
+
 } // namespace
 
 int HideStealth(const Options &o) {
@@ -152,15 +168,7 @@ int HideStealth(const Options &o) {
                  "Schreibens selbst und stellt ihn nach einem Abbruch wieder her.");
         return kUsage;
     }
-    if (!platform::IsRegularFile(file)) {
-        Complain("Die zu versteckende Datei \"" + file + "\" wurde nicht gefunden!");
-        return kIoError;
-    }
-    if (int rc = CheckCarrier(carrier)) return rc;
-    if (platform::SameFile(carrier, file)) {
-        Complain("Die Containerdatei kann sich nicht selbst verstecken.");
-        return kUsage;
-    }
+    if (int rc = CheckHideFiles(carrier, file, false)) return rc;
     std::string message;
     if (o.text) {
         int rc = kOk;
@@ -168,22 +176,10 @@ int HideStealth(const Options &o) {
         if (!text) return rc;
         message = std::move(*text);
     }
-    // Refuse an unsuitable or too small carrier before asking for the password.
-    const stealth::CapacityResult cap = stealth::Capacity(carrier);
     const std::string name = FileNameOf(file);
     const std::int64_t dataBytes = o.text ? static_cast<std::int64_t>(message.size()) : platform::FileSize(file);
-    if (cap.outcome == stealth::CapacityResult::Outcome::CarrierUnsuitable ||
-        (cap.outcome == stealth::CapacityResult::Outcome::Ok && dataBytes >= 0 &&
-         name.size() + static_cast<std::uint64_t>(dataBytes) > cap.largestPayload)) {
-        HideResult r;
-        r.outcome = cap.reason != stealth::Unsuitable::None ? HideResult::Outcome::CarrierUnsuitable
-                                                            : HideResult::Outcome::TooSmall;
-        r.reason = cap.reason;
-        r.largestPayload = cap.largestPayload;
-        r.payloadBytes = name.size() + static_cast<std::uint64_t>(dataBytes);
-        Complain(stealth::HideWording(r, carrier).text);
-        return kUnsuitable;
-    }
+    if (int rc = RefuseStealthFit(carrier, name.size() + static_cast<std::uint64_t>(std::max<std::int64_t>(0, dataBytes))))
+        return rc;
     std::optional<std::string> password = ObtainAnsiPassword(o.passwordFile, true, false);
     if (!password) return kUsage;
     ProgressBar bar;
