@@ -204,9 +204,10 @@ int ExtractStealth(const Options &o) {
         return kNoPayload;
     }
     const stealth::CapacityResult cap = stealth::Capacity(carrier);
-    if (cap.outcome == stealth::CapacityResult::Outcome::CarrierUnsuitable &&
-        cap.reason != stealth::Unsuitable::Malformed) {
-        Complain(NoClassicPayload(o)); // and this carrier cannot hold the stealth format
+    if (cap.outcome == stealth::CapacityResult::Outcome::CarrierUnsuitable) {
+        // Nothing in the stealth format can be read from it either; a cut-short file says so.
+        const bool cut = cap.reason == stealth::Unsuitable::Malformed;
+        Complain(NoClassicPayload(o) + (cut ? " " + stealth::UnsuitableText(cap.reason) : std::string()));
         return kNoPayload;
     }
     if (o.output != "-" && !o.output.empty() && !platform::IsDirectory(o.output) && platform::FileExists(o.output) &&
@@ -243,6 +244,11 @@ int CapacityStealth(const Options &o) {
 
 void PrintNoClassicPayload(const std::string &carrier) {
     const stealth::CapacityResult cap = stealth::Capacity(carrier);
+    if (cap.reason == stealth::Unsuitable::Malformed) {
+        std::cout << "Versteckte Daten: keine im klassischen Format\n"
+                  << "  Tarnformat: nicht lesbar (" << stealth::UnsuitableText(cap.reason) << ")\n";
+        return;
+    }
     if (cap.outcome != stealth::CapacityResult::Outcome::Ok || cap.largestPayload == 0) {
         std::cout << "Versteckte Daten: nein\n";
         return;
