@@ -178,8 +178,8 @@ int HideStealth(const Options &o) {
     }
     const std::string name = FileNameOf(file);
     const std::int64_t dataBytes = o.text ? static_cast<std::int64_t>(message.size()) : platform::FileSize(file);
-    if (int rc = RefuseStealthFit(carrier, name.size() + static_cast<std::uint64_t>(std::max<std::int64_t>(0, dataBytes))))
-        return rc;
+    const std::uint64_t payloadBytes = name.size() + static_cast<std::uint64_t>(std::max<std::int64_t>(0, dataBytes));
+    if (int rc = RefuseStealthFit(carrier, payloadBytes)) return rc;
     std::optional<std::string> password = ObtainAnsiPassword(o.passwordFile, true, false);
     if (!password) return kUsage;
     ProgressBar bar;
@@ -234,7 +234,8 @@ int CapacityStealth(const Options &o) {
     switch (cap.outcome) {
     case stealth::CapacityResult::Outcome::Ok: std::cout << cap.largestPayload << std::endl; return kOk;
     case stealth::CapacityResult::Outcome::CarrierUnsuitable:
-        Complain("\"" + carrier + "\" kann nicht im Tarnformat verwendet werden. " + stealth::UnsuitableText(cap.reason));
+        Complain("\"" + carrier + "\" kann nicht im Tarnformat verwendet werden. " +
+                 stealth::UnsuitableText(cap.reason));
         return kUnsuitable;
     case stealth::CapacityResult::Outcome::IoError: break;
     }
