@@ -86,31 +86,6 @@ std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, P
     return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
-// The message as KalmiraA holds it: one ANSI byte per character. Sets the
-// exit code when it is refused.
-std::optional<std::string> MessageText(const std::string &path, int &rc) {
-    std::string bytes;
-    rc = kUnsuitable;
-    if (!ReadFile(path, bytes)) {
-        Complain("Die Datei \"" + path + "\" kann nicht gelesen werden.");
-        rc = kIoError;
-        return std::nullopt;
-    }
-    if (bytes.empty() || static_cast<std::int64_t>(bytes.size()) > kMaxMessageSize ||
-        bytes.find('\0') != std::string::npos) {
-        Complain("Die Datei \"" + path + "\" ist keine Textdatei von 1 bis " + std::to_string(kMaxMessageSize) +
-                 " Byte, wie KalmiraA sie versteckt. Bitte ohne --text verstecken.");
-        return std::nullopt;
-    }
-    if (!ValidUtf8(bytes)) return bytes; // already single-byte text
-    std::string ansi = platform::AnsiFromUtf8(bytes);
-    if (platform::Utf8FromAnsi(ansi) != bytes) {
-        Complain("Die Datei \"" + path + "\" enthält Zeichen, die im Zeichensatz Windows-1252 nicht vorkommen.");
-        return std::nullopt;
-    }
-    return ansi;
-}
-
 // The compressed size the run will store, as the message run compresses it.
 std::optional<std::vector<std::uint8_t>> CompressMessage(const std::string &message, ProgressBar &bar) {
     TempFile plain(TempFile::Removal::Wipe);
@@ -172,14 +147,6 @@ hide::HideResult RunHide(const Options &o, const std::string &message, const std
     return engine.hideFile(view, in, data);
 }
 
-// Where `extract` writes: -o as given, a folder gets the stored name.
-std::string Destination(const Options &o, const std::string &storedName) {
-    const std::string name = storedName.empty() ? kNameIfNone : storedName;
-    if (o.output.empty()) return name;
-    if (platform::IsDirectory(o.output)) return o.output + (o.output.back() == '/' ? "" : "/") + name;
-    return o.output;
-}
-
 // The password of an encrypted payload, checked once; kOk or the exit code.
 int ExtractPassword(const payload::ParsedHeader &header, const Options &o, std::string &padded) {
     if (*header.mode == payload::Mode::Plain) return kOk;
@@ -201,37 +168,6 @@ int ExtractExit(extract::ExtractOutcome outcome) {
     case extract::ExtractOutcome::ProgramEnded: return kWrongPassword;
     case extract::ExtractOutcome::TooLarge: return kUnsuitable;
     default: break;
-    }
-    return kIoError;
-}
-
-bool CopyToStandardOutput(const std::string &path) {
-    std::string bytes;
-    const bool ok = ReadFile(path, bytes) && platform::WriteStandardOutput(bytes.data(), bytes.size());
-    std::fill(bytes.begin(), bytes.end(), '\0');
-    if (!ok) Complain("Die Standardausgabe konnte nicht geschrieben werden.");
-    return ok;
-}
-
-// Writes a message to `dest` (or standard output): UTF-8 unless `raw`.
-int WriteMessage(const Options &o, const std::string &ansi, const std::string &dest) {
-    std::string bytes = o.raw ? ansi : platform::Utf8FromAnsi(ansi);
-    if (o.output == "-") return platform::WriteStandardOutput(bytes.data(), bytes.size()) ? kOk : kIoError;
-    platform::StagedFile staged(dest);
-    BinaryFile f;
-    if (!staged.valid() || !f.open(staged.path(), BinaryFile::Mode::CreateTruncate) ||
-        !f.writeAt(0, bytes.data(), bytes.size()) || !f.close()) {
-        Complain("Die Datei \"" + dest + "\" konnte nicht geschrieben werden.");
-        return kIoError;
-    }
-    switch (staged.commit(o.force)) {
-    case platform::StagedFile::Commit::Done: std::cout << dest << std::endl; return kOk;
-    case platform::StagedFile::Commit::Exists:
-        Complain("Die Datei \"" + dest + "\" existiert bereits. Mit --force wird sie überschrieben.");
-        break;
-    case platform::StagedFile::Commit::Failed:
-        Complain("Die Datei \"" + dest + "\" konnte nicht geschrieben werden.");
-        break;
     }
     return kIoError;
 }
@@ -271,6 +207,66 @@ int ExtractFile(const Options &o, const std::string &dest, const std::string &pa
 
 } // namespace
 
+std::optional<std::string> MessageText(const std::string &path, int &rc) {
+    std::string bytes;
+    rc = kUnsuitable;
+    if (!ReadFile(path, bytes)) {
+        Complain("Die Datei \"" + path + "\" kann nicht gelesen werden.");
+        rc = kIoError;
+        return std::nullopt;
+    }
+    if (bytes.empty() || static_cast<std::int64_t>(bytes.size()) > kMaxMessageSize ||
+        bytes.find('\0') != std::string::npos) {
+        Complain("Die Datei \"" + path + "\" ist keine Textdatei von 1 bis " + std::to_string(kMaxMessageSize) +
+                 " Byte, wie KalmiraA sie versteckt. Bitte ohne --text verstecken.");
+        return std::nullopt;
+    }
+    if (!ValidUtf8(bytes)) return bytes; // already single-byte text
+    std::string ansi = platform::AnsiFromUtf8(bytes);
+    if (platform::Utf8FromAnsi(ansi) != bytes) {
+        Complain("Die Datei \"" + path + "\" enthält Zeichen, die im Zeichensatz Windows-1252 nicht vorkommen.");
+        return std::nullopt;
+    }
+    return ansi;
+}
+
+std::string Destination(const Options &o, const std::string &storedName) {
+    const std::string name = storedName.empty() ? kNameIfNone : storedName;
+    if (o.output.empty()) return name;
+    if (platform::IsDirectory(o.output)) return o.output + (o.output.back() == '/' ? "" : "/") + name;
+    return o.output;
+}
+
+bool CopyToStandardOutput(const std::string &path) {
+    std::string bytes;
+    const bool ok = ReadFile(path, bytes) && platform::WriteStandardOutput(bytes.data(), bytes.size());
+    std::fill(bytes.begin(), bytes.end(), '\0');
+    if (!ok) Complain("Die Standardausgabe konnte nicht geschrieben werden.");
+    return ok;
+}
+
+int WriteMessage(const Options &o, const std::string &ansi, const std::string &dest) {
+    std::string bytes = o.raw ? ansi : platform::Utf8FromAnsi(ansi);
+    if (o.output == "-") return platform::WriteStandardOutput(bytes.data(), bytes.size()) ? kOk : kIoError;
+    platform::StagedFile staged(dest);
+    BinaryFile f;
+    if (!staged.valid() || !f.open(staged.path(), BinaryFile::Mode::CreateTruncate) ||
+        !f.writeAt(0, bytes.data(), bytes.size()) || !f.close()) {
+        Complain("Die Datei \"" + dest + "\" konnte nicht geschrieben werden.");
+        return kIoError;
+    }
+    switch (staged.commit(o.force)) {
+    case platform::StagedFile::Commit::Done: std::cout << dest << std::endl; return kOk;
+    case platform::StagedFile::Commit::Exists:
+        Complain("Die Datei \"" + dest + "\" existiert bereits. Mit --force wird sie überschrieben.");
+        break;
+    case platform::StagedFile::Commit::Failed:
+        Complain("Die Datei \"" + dest + "\" konnte nicht geschrieben werden.");
+        break;
+    }
+    return kIoError;
+}
+
 int CheckCarrier(const std::string &path, bool library) {
     switch (hide::ClassifyCarrier(path)) {
     case hide::CarrierKind::Bmp:
@@ -298,18 +294,24 @@ int CheckCarrier(const std::string &path, bool library) {
     return kOk;
 }
 
-int Hide(const Options &o) {
-    const std::string &carrier = o.args[0];
-    const std::string &file = o.args[1];
+int CheckHideFiles(const std::string &carrier, const std::string &file, bool library) {
     if (!platform::IsRegularFile(file)) {
         Complain("Die zu versteckende Datei \"" + file + "\" wurde nicht gefunden!");
         return kIoError;
     }
-    if (int rc = CheckCarrier(carrier, true)) return rc;
+    if (int rc = CheckCarrier(carrier, library)) return rc;
     if (platform::SameFile(carrier, file)) {
         Complain("Die Containerdatei kann sich nicht selbst verstecken.");
         return kUsage;
     }
+    return kOk;
+}
+
+int Hide(const Options &o) {
+    if (o.stealth) return HideStealth(o);
+    const std::string &carrier = o.args[0];
+    const std::string &file = o.args[1];
+    if (int rc = CheckHideFiles(carrier, file, true)) return rc;
     const std::optional<std::string> nameField = payload::NameField(FileNameOf(file));
     if (!nameField) {
         Complain("Der Dateiname \"" + FileNameOf(file) + "\" ist länger als 25 Zeichen und lässt sich nicht kürzen.");
@@ -354,11 +356,7 @@ int Extract(const Options &o) {
         Complain("Die ContainerDatei \"" + carrier + "\" kann nicht gelesen werden.");
         return kIoError;
     }
-    if (!header->mode) {
-        Complain(o.text ? "Diese Datei enthält keine versteckte Botschaft!"
-                        : "Die ausgewählte Container-Datei enthält keine versteckte Datei!");
-        return kNoPayload;
-    }
+    if (!header->mode) return ExtractStealth(o);
     const std::string dest = Destination(o, payload::PlainFileName(payload::StoredFileName(*header)));
     if (o.output != "-") {
         if (platform::IsDirectory(dest)) {
@@ -394,7 +392,7 @@ int Info(const Options &o) {
     std::cout << "Kapazität: " << (capacity < 0 ? 0 : capacity) << " Byte (grösste unkomprimierbare Datei)\n";
     int rc = kOk;
     if (!header->mode) {
-        std::cout << "Versteckte Daten: nein\n";
+        PrintNoClassicPayload(carrier);
     } else {
         std::cout << "Versteckte Daten: ja\n"
                   << "  Verfahren: " << CipherName(*header->mode) << "\n"
@@ -413,6 +411,7 @@ int Info(const Options &o) {
 }
 
 int CapacityCommand(const Options &o) {
+    if (o.stealth) return CapacityStealth(o);
     const std::string &carrier = o.args[0];
     if (int rc = CheckCarrier(carrier)) return rc;
     const std::int64_t capacity = hide::Capacity(carrier, o.cipher);

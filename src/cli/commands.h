@@ -3,6 +3,7 @@
 
 #include "hide/payload.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ enum Exit : int {
 struct Options {
     std::vector<std::string> args;       // positional arguments after the command
     payload::Mode cipher = payload::Mode::Aes;
+    bool cipherGiven = false;            // --cipher was on the command line
+    bool stealth = false;
     bool backup = false;
     bool text = false;
     bool raw = false;
@@ -42,6 +45,24 @@ int Convert(const Options &o);
 void PrintBmpFacts(const std::string &carrier);
 void PrintWavFacts(const std::string &carrier);
 
+// The stealth format ("Tarnformat", stealth_commands.cpp). ExtractStealth
+// runs for a carrier without a classic payload.
+int HideStealth(const Options &o);
+int ExtractStealth(const Options &o);
+int CapacityStealth(const Options &o);
+// What `info` can say of a carrier without a classic payload: "nein" only
+// when it cannot hold the stealth format either.
+void PrintNoClassicPayload(const std::string &carrier);
+
+// Where `extract` writes: -o as given, a folder gets the stored name.
+std::string Destination(const Options &o, const std::string &storedName);
+// Writes a message to `dest` (or standard output): UTF-8 unless --raw.
+int WriteMessage(const Options &o, const std::string &ansi, const std::string &dest);
+bool CopyToStandardOutput(const std::string &path);
+// The message file as KalmiraA holds a message: one ANSI byte per character.
+// nullopt (with `rc` set) after the complaint.
+std::optional<std::string> MessageText(const std::string &path, int &rc);
+
 // KalmiraA's largest message.
 constexpr std::int64_t kMaxMessageSize = 65535;
 
@@ -50,5 +71,8 @@ constexpr std::int64_t kMaxMessageSize = 65535;
 // accept them; with `library`, the compression library must be there.
 // kOk, or the exit code after the complaint.
 int CheckCarrier(const std::string &path, bool library = false);
+// `hide`'s prologue: the file to hide exists, the carrier passes CheckCarrier,
+// and they are not the same file.
+int CheckHideFiles(const std::string &carrier, const std::string &file, bool library);
 
 } // namespace kalmira::cli

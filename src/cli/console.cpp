@@ -133,6 +133,13 @@ std::string PasswordProblem(const std::string &utf8, bool allowEmpty) {
 
 std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool confirm,
                                           bool allowEmpty) {
+    std::optional<std::string> ansi = ObtainAnsiPassword(passwordFile, confirm, allowEmpty);
+    if (!ansi) return std::nullopt;
+    return crypto::PadPassword(*ansi);
+}
+
+std::optional<std::string> ObtainAnsiPassword(const std::string &passwordFile, bool confirm,
+                                              bool allowEmpty) {
     std::optional<std::string> pw;
     if (!passwordFile.empty()) {
         pw = FirstLine(passwordFile);
@@ -165,7 +172,7 @@ std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool 
         Complain(problem);
         return std::nullopt;
     }
-    return crypto::PadPassword(platform::AnsiFromUtf8(*pw));
+    return platform::AnsiFromUtf8(*pw);
 }
 
 } // namespace kalmira::cli

@@ -108,6 +108,9 @@ private:
 // `confirm`). Gives the padded ANSI password, or nullopt after saying why.
 std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool confirm,
                                           bool allowEmpty);
+// The same password as typed, in ANSI and without padding (the stealth format's).
+std::optional<std::string> ObtainAnsiPassword(const std::string &passwordFile, bool confirm,
+                                              bool allowEmpty);
 
 // The rules of the password windows for a UTF-8 password: at most 16
 // characters, each one representable in the ANSI code page. "" when valid,

@@ -17,7 +17,8 @@ const char *const kExitCodes =
     "Rückgabewerte:\n"
     "  0  erfolgreich\n"
     "  1  falscher Aufruf (Befehl, Optionen, Argumente, Passworteingabe)\n"
-    "  2  der Container enthält keine versteckten Daten\n"
+    "  2  der Container enthält keine versteckten Daten (Tarnformat: oder das Passwort ist\n"
+    "     falsch; beides ist dort absichtlich nicht zu unterscheiden)\n"
     "  3  falsches Passwort\n"
     "  4  Container zu klein oder ungeeignet (kein BMP/WAV, Dateikopf), Datei zu gross\n"
     "     oder ungeeignet (Textbotschaft, Dateiname)\n"
@@ -46,6 +47,7 @@ const std::vector<Option> &AllOptions() {
              else if (v == "rc4") o.cipher = kalmira::payload::Mode::Rc4;
              else if (v == "none") o.cipher = kalmira::payload::Mode::Plain;
              else return "--cipher nimmt aes, rc4 oder none.";
+             o.cipherGiven = true;
              return "";
          }},
         {"--password-file", nullptr, true, [](Options &o, const std::string &v) { o.passwordFile = v; return std::string(); }},
@@ -55,6 +57,7 @@ const std::vector<Option> &AllOptions() {
         {"--raw", nullptr, false, [](Options &o, const std::string &) { o.raw = true; return std::string(); }},
         {"--force", nullptr, false, [](Options &o, const std::string &) { o.force = true; return std::string(); }},
         {"--intensiv", nullptr, false, [](Options &o, const std::string &) { o.intensiv = true; return std::string(); }},
+        {"--stealth", nullptr, false, [](Options &o, const std::string &) { o.stealth = true; return std::string(); }},
         {"--no-optimise", nullptr, false, [](Options &o, const std::string &) { o.optimise = false; return std::string(); }},
     };
     return options;
@@ -72,22 +75,28 @@ const std::map<std::string, Command> &Commands() {
     static const std::map<std::string, Command> commands = {
         {"hide",
          {"kalmira hide CONTAINER DATEI [--cipher aes|rc4|none] [--backup] [--text]\n"
-          "             [--password-file DATEI]",
+          "             [--stealth] [--password-file DATEI]",
           "Versteckt DATEI komprimiert (und verschlüsselt) in CONTAINER (BMP oder WAV); der\n"
           "Container wird an Ort und Stelle verändert.\n"
           "  --cipher aes|rc4|none  Verschlüsselung: AES-256 (Vorgabe), RC4-kompatibel, keine\n"
           "  --backup               vorher Sicherheitskopie NAME-Kopie.EXT anlegen (eine\n"
           "                         vorhandene Kopie bleibt erhalten)\n"
           "  --text                 DATEI als Textbotschaft wie KalmiraA verstecken (höchstens\n"
-          "                         65535 Byte, UTF-8 wird nach Windows-1252 gewandelt)\n",
-          2, {"--backup", "--text", "--cipher", "--password-file"}, Hide}},
+          "                         65535 Byte, UTF-8 wird nach Windows-1252 gewandelt)\n"
+          "  --stealth              im Tarnformat verstecken: schwer zu entdecken, immer\n"
+          "                         verschlüsselt (ohne --cipher und --backup), nicht\n"
+          "                         komprimiert, ohne Grössengrenze; nur 24-/32-Bit-BMP und\n"
+          "                         unkomprimierte WAV\n",
+          2, {"--backup", "--text", "--cipher", "--stealth", "--password-file"}, Hide}},
         {"extract",
          {"kalmira extract CONTAINER [-o PFAD|-] [--force] [--text [--raw]]\n"
           "                [--password-file DATEI]",
           "Holt die versteckte Datei aus CONTAINER. Ohne -o unter ihrem gespeicherten Namen im\n"
           "aktuellen Ordner; ist PFAD ein Ordner, dort; mit -o - auf die Standardausgabe.\n"
           "Eine vorhandene Datei wird nur mit --force ersetzt. Bei falschem Passwort gibt es\n"
-          "keinen zweiten Versuch.\n"
+          "keinen zweiten Versuch. Enthält CONTAINER nichts im klassischen Format, wird das\n"
+          "Tarnformat mit dem Passwort geprüft; dort sind \"keine Daten\" und \"falsches\n"
+          "Passwort\" absichtlich eine einzige Antwort (Rückgabewert 2).\n"
           "  --text  eine Textbotschaft wie KalmiraA holen und als UTF-8 schreiben\n"
           "  --raw   mit --text: die gespeicherten Bytes (Windows-1252) unverändert schreiben\n",
           1, {"--force", "--text", "--raw", "--output", "--password-file"}, Extract}},
@@ -95,13 +104,15 @@ const std::map<std::string, Command> &Commands() {
          {"kalmira info CONTAINER",
           "Zeigt, ob CONTAINER versteckte Daten enthält (Verfahren, gespeicherter Name,\n"
           "Datenlänge, noch freier Platz), seine Kapazität und die Angaben des BMP- oder\n"
-          "WAV-Dateikopfs.\n",
+          "WAV-Dateikopfs. Daten im Tarnformat sind ohne Passwort nicht zu erkennen: ohne\n"
+          "klassische Daten sagt info, ob der Container welche im Tarnformat tragen kann.\n",
           1, {}, Info}},
         {"capacity",
-         {"kalmira capacity CONTAINER [--cipher aes|rc4|none]",
+         {"kalmira capacity CONTAINER [--cipher aes|rc4|none | --stealth]",
           "Gibt die Grösse der grössten Datei in Byte aus, die in CONTAINER passt, vor der\n"
-          "Kompression und für nicht komprimierbare Daten gerechnet.\n",
-          1, {"--cipher"}, CapacityCommand}},
+          "Kompression und für nicht komprimierbare Daten gerechnet.\n"
+          "  --stealth  im Tarnformat: Dateiname (UTF-8) und Daten zusammen, in Byte\n",
+          1, {"--cipher", "--stealth"}, CapacityCommand}},
         {"wipe",
          {"kalmira wipe DATEI [--intensiv]",
           "Überschreibt DATEI, kürzt sie auf 0 Byte, benennt sie um und löscht sie.\n"

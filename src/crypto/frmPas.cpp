@@ -55,6 +55,7 @@ void FrmPas::showEvent(QShowEvent *event) {
 void FrmPas::okClicked() {
     // No check here: the extract window compares the digest.
     password_ = PaddedPassword(Text1->buffer());
+    typed_ = Text1->buffer();
     hide();
     if (s_.pump) s_.pump->processEvents();
     WriteInto(s_, "frmEx", "Text1", *password_);
@@ -67,6 +68,7 @@ void FrmPas::reject() { close(); }
 void FrmPas::closeEvent(QCloseEvent *event) {
     // Leaves the extract window's field as it was; it counts as a wrong password.
     password_.reset();
+    typed_.reset();
     Text1->clearAll();
     event->accept();
 }

@@ -26,6 +26,8 @@ public:
 
     // The padded password after OK; nullopt while open and after closing.
     const std::optional<QString> &password() const { return password_; }
+    // The same password as typed, without padding (the stealth format's).
+    const std::optional<QString> &typed() const { return typed_; }
 
     MaskedEdit *Text1;
     QLabel *Label1;
@@ -46,7 +48,7 @@ private:
     void okClicked();
 
     Services &s_;
-    std::optional<QString> password_;
+    std::optional<QString> password_, typed_;
 };
 
 } // namespace kalmira::crypto

@@ -173,6 +173,7 @@ void FrmPasV::okClicked() {
         return;
     }
     password_ = PaddedPassword(Text5->buffer());
+    typed_ = Text5->buffer();
     Command1->setEnabled(false);
     hide();
     if (s_.pump) s_.pump->processEvents();
@@ -183,6 +184,7 @@ void FrmPasV::okClicked() {
 
 void FrmPasV::cancelClicked() {
     password_.reset();
+    typed_.reset();
     WriteInto(s_, "frmV", "Text3", QString());
     clearFields();
     QDialog::reject();
@@ -199,6 +201,7 @@ void FrmPasV::closeEvent(QCloseEvent *event) {
         return;
     }
     password_.reset();
+    typed_.reset();
     WriteInto(s_, "frmV", "Text3", QString());
     clearFields();
     event->accept();

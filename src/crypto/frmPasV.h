@@ -26,6 +26,8 @@ public:
 
     // The padded password after OK; nullopt while open and after cancelling.
     const std::optional<QString> &password() const { return password_; }
+    // The same password as typed, without padding (the stealth format's).
+    const std::optional<QString> &typed() const { return typed_; }
     // 5 when the password field last asked for the popup menu, 1 for the
     // confirmation field, 0 before.
     int menuMarker() const { return menuMarker_; }
@@ -55,7 +57,7 @@ private:
     void clearFields();
 
     Services &s_;
-    std::optional<QString> password_;
+    std::optional<QString> password_, typed_;
     int menuMarker_ = 0;
     bool placed_ = false;
 };

@@ -18,7 +18,7 @@ void RegisterWindows(Services &services) {
 namespace {
 // A new dialog for every request, reachable by its name while it is open.
 template <class Dialog>
-std::optional<QString> Ask(Services &services, const QString &name, QWidget *owner) {
+std::optional<QString> Ask(Services &services, const QString &name, QWidget *owner, bool typed = false) {
     std::unique_ptr<Dialog> own;
     Dialog *dialog = nullptr;
     if (services.registry) {
@@ -31,7 +31,7 @@ std::optional<QString> Ask(Services &services, const QString &name, QWidget *own
     }
     if (owner) dialog->setParent(owner, dialog->windowFlags());
     dialog->exec();
-    std::optional<QString> result = dialog->password();
+    std::optional<QString> result = typed ? dialog->typed() : dialog->password();
     if (!own) services.registry->unload(name);
     return result;
 }
@@ -43,6 +43,14 @@ std::optional<QString> AskHidePassword(Services &services, QWidget *owner) {
 
 std::optional<QString> AskExtractPassword(Services &services, QWidget *owner) {
     return Ask<FrmPas>(services, "frmPas", owner);
+}
+
+std::optional<QString> AskHidePasswordAsTyped(Services &services, QWidget *owner) {
+    return Ask<FrmPasV>(services, "frmPasV", owner, true);
+}
+
+std::optional<QString> AskExtractPasswordAsTyped(Services &services, QWidget *owner) {
+    return Ask<FrmPas>(services, "frmPas", owner, true);
 }
 
 } // namespace kalmira::crypto

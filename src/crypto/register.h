@@ -27,6 +27,11 @@ std::optional<QString> AskHidePassword(Services &services, QWidget *owner = null
 // frmEx's hidden "Text1" if that window exists; closing leaves it unchanged.
 std::optional<QString> AskExtractPassword(Services &services, QWidget *owner = nullptr);
 
+// The same dialogs giving the password as typed, without padding: the
+// stealth format takes the password itself (1 to 16 characters).
+std::optional<QString> AskHidePasswordAsTyped(Services &services, QWidget *owner = nullptr);
+std::optional<QString> AskExtractPasswordAsTyped(Services &services, QWidget *owner = nullptr);
+
 // The padding rule both dialogs use, for a password of at most 16 characters.
 QString PaddedPassword(const QString &password);
 } // namespace kalmira::crypto

@@ -68,7 +68,8 @@ FrmEx::FrmEx(Services &services, const FrmExTexts &t)
     setMouseTracking(true);
     askPassword = [this] {
         // Closing the dialog leaves Text1 as it was: the run counts that as wrong.
-        if (auto pw = crypto::AskExtractPassword(s_, this)) Text1->setText(*pw);
+        auto pw = typedPassword_ ? crypto::AskExtractPasswordAsTyped(s_, this) : crypto::AskExtractPassword(s_, this);
+        if (pw) Text1->setText(*pw);
     };
     pauseFor = [](double seconds) { WaitFor(seconds); };
     buildControls();

@@ -6,6 +6,7 @@
 #include "extract/extract_engine.h"
 #include "shell/services.h"
 #include "shell/window_parts.h"
+#include "stealth/stealth.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -41,6 +42,9 @@ public:
     // Runs the password dialog; it leaves the padded password in Text1.
     // Tests replace it to answer without a modal dialog.
     std::function<void()> askPassword;
+    // True while the stealth format asks: the password goes into Text1 as
+    // typed, without the classic padding.
+    bool wantsTypedPassword() const { return typedPassword_; }
     // Holds a finished caption on screen; tests replace it to skip the wait.
     std::function<void(double seconds)> pauseFor;
 
@@ -74,6 +78,19 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void tell(const std::optional<Notice> &notice); // a run's final notice
+
+    // The stealth format, tried when the carrier holds no classic payload
+    // (frmEx_stealth.cpp). False when the carrier cannot hold it either.
+    virtual bool extractStealth() = 0;
+    // Asks once for the password as typed; nullopt when none was given.
+    std::optional<std::string> stealthPassword();
+    // Runs the engine under the carrier's lock with captions; false after a
+    // lock problem was shown. tellStealth words the engine's result.
+    bool runStealth(const std::string &carrier, const std::string &password, stealth::Sink &sink,
+                    stealth::ExtractResult &result);
+    void tellStealth(const stealth::ExtractResult &result, const std::string &carrier);
+    bool stealthPossible(const std::string &carrier) const;
+    bool typedPassword_ = false; // the dialog gives the password as typed
 
     Services &s_;
     const FrmExTexts &t_;

@@ -20,6 +20,7 @@ protected:
     void clearResults() override;
     void showThumbnail(const QString &path) override;
     bool carrierUsable() const override;
+    bool extractStealth() override;
     void setCarrierUsable(bool usable) override;
     void showCarrierSize(const QString &path) override;
 

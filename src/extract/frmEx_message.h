@@ -22,6 +22,7 @@ protected:
     void clearResults() override;
     void showThumbnail(const QString &) override { Command5->click(); } // its preview button
     bool carrierUsable() const override { return ownCarrierUsable_; }
+    bool extractStealth() override;
     void setCarrierUsable(bool usable) override { ownCarrierUsable_ = usable; }
     void bmpChecked() override;
     void clearForExit() override;

@@ -116,6 +116,7 @@ void FrmV::buildOptionsAndPicture() {
     checkBmpShow = new QCheckBox(t.checkBmpShow, this);
     checkBmpShow->setObjectName("checkBmpShow");
     checkBmpShow->setChecked(true);
+    buildStealthOption();
 
     Picture2 = new QFrame(this);
     Picture2->setObjectName("Picture2");
@@ -202,7 +203,9 @@ void FrmV::addHelpTexts() {
         {Command5, t.helpCommand5}, {Command6, t.helpCommand6}, {Command9, t.helpCommand9},
         {optCrypt[0], "Wählt den AES-256 Algorithmus zur Verschlüsselung. Höchste Sicherheit."},
         {optCrypt[1], "Wählt einen RC4 kompatiblen Algorithmus zur Verschlüsselung. Sicher, sehr schnell."},
-        {Text1, "Name der Containerdatei."}, {Text5, t.helpText5}};
+        {Text1, "Name der Containerdatei."}, {Text5, t.helpText5},
+        {checkTarn, "Tarnformat: kaum zu entdecken, immer verschlüsselt, ohne Grössengrenze. Nur 24-/32-Bit-BMP "
+                    "und unkomprimierte WAV. Ältere Programme können es nicht lesen."}};
     for (auto [w, text] : helps) help_->add(w, QString::fromUtf8(text));
 }
 
@@ -274,6 +277,7 @@ QVBoxLayout *FrmV::optionsColumn() {
     cipher->addWidget(optCrypt[1]);
     cipher->addStretch();
     column->addLayout(cipher);
+    column->addWidget(checkTarn);
     column->addWidget(checkKopie);
     column->addWidget(checkBmpShow);
     column->addStretch();
@@ -410,9 +414,13 @@ void FrmV::chooseCarrier() {
 
 void FrmV::checkCarrier(const QString &path) {
     const std::string p = S(path);
-    if (!carrierAcceptable(p)) return;
+    if (stealth() && !stealthCarrierUsable(p)) {
+        enableForCarrier(path, false);
+        return;
+    }
+    if (!stealth() && !carrierAcceptable(p)) return;
     // The run would refuse it anyway: say so now, with what to do.
-    const CarrierStructure structure = CheckCarrierStructure(p, dataLength());
+    const CarrierStructure structure = stealth() ? CarrierStructure::Ok : CheckCarrierStructure(p, dataLength());
     if (structure != CarrierStructure::Ok) {
         s_.messages->show(Icon::Exclamation, t_.messageTitle, CarrierStructureMessage(structure, FileNameOf(p)));
         enableForCarrier(path, false);

@@ -6,6 +6,7 @@
 #include "hide/hide_texts.h"
 #include "shell/services.h"
 #include "shell/window_parts.h"
+#include "stealth/stealth.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -56,6 +57,9 @@ public:
     // Same names, other roles in the two programs (made by the variants).
     QPushButton *Command4 = nullptr, *Command10 = nullptr;
     QCheckBox *Check1, *checkKopie, *checkBmpShow;
+    // Hide in the stealth format instead (off at start; frmV_stealth.cpp).
+    QCheckBox *checkTarn;
+    bool stealth() const { return checkTarn->isChecked(); }
     QRadioButton *optCrypt[2];
     QFrame *Picture2;
 
@@ -89,6 +93,19 @@ protected:
     virtual bool carrierDropAllowed() { return true; }
     virtual void thumbnailSwitchedOn();
     virtual void clearForExit() {}
+
+    // The stealth format: what the variant hides (false, after saying why,
+    // when there is nothing), its size for the capacity check, and what it
+    // redoes when the format is switched.
+    struct StealthPayload {
+        stealth::Kind kind = stealth::Kind::File;
+        std::string name;  // stored name, UTF-8
+        std::string path;  // a file to hide, or
+        std::string bytes; // the bytes themselves
+    };
+    virtual bool stealthPayload(StealthPayload &out) = 0;
+    virtual std::int64_t stealthPayloadBytes() const = 0;
+    virtual void formatSwitched(); // checks the carrier again
 
     // Layout pieces the variants arrange.
     QFrame *framed(QWidget *inner, const char *shapeName, int margin);
@@ -132,6 +149,10 @@ private:
     void buildButtonsAndHelpLine();
     void connectControls();
     void addHelpTexts();
+    void buildStealthOption();
+    void stealthToggled();
+    bool stealthCarrierUsable(const std::string &carrier); // says why not
+    void runStealthHide();
     void chooseCarrier(); // Befehl2
     void runHide();       // Befehl1
     void enableForCarrier(const QString &path, bool usable);

@@ -113,7 +113,7 @@ void FrmVFile::chooseSource() {
     }
     const std::string p = S(path);
     const std::int64_t length = path.isEmpty() ? -1 : platform::FileSize(p);
-    if (length < 0 || !platform::IsRegularFile(p) || !compress(p, length)) {
+    if (length < 0 || !platform::IsRegularFile(p) || !(stealth() ? takeForStealth(p, length) : compress(p, length))) {
         Befehl2->setEnabled(false);
         setBusy(false);
         return;
@@ -123,7 +123,7 @@ void FrmVFile::chooseSource() {
     // A carrier still named in Text1 is checked again against the new data.
     const std::string carrier = S(Text1->text());
     if (!carrier.empty() && platform::FileExists(carrier) &&
-        CheckFit(carrier, payload::Mode::Plain, dataLength()).fit != Fit::TooSmall)
+        (stealth() || CheckFit(carrier, payload::Mode::Plain, dataLength()).fit != Fit::TooSmall))
         checkCarrier(Text1->text());
 }
 

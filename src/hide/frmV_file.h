@@ -29,12 +29,17 @@ protected:
     bool carrierAcceptable(const std::string &carrier) override;
     std::int64_t dataLength() const override { return static_cast<std::int64_t>(data_.size()); }
     bool carrierDropAllowed() override;
+    bool stealthPayload(StealthPayload &out) override;
+    std::int64_t stealthPayloadBytes() const override;
+    void formatSwitched() override;
 
 private:
     // Compresses `path` into data_; false (with its message shown) when it failed.
     bool compress(const std::string &path, std::int64_t length);
     // The library's result status (0 done, -200 the file is in use).
     int compressTo(const std::string &path, const std::string &temp);
+    // The stealth format takes the file as it is: only the size lines change.
+    bool takeForStealth(const std::string &path, std::int64_t length);
 
     std::vector<std::uint8_t> data_;
     int shownPercent_ = -1;

@@ -38,6 +38,8 @@ protected:
     void showCarrierInfo() override;
     void thumbnailSwitchedOn() override { Command4->click(); }
     void clearForExit() override;
+    bool stealthPayload(StealthPayload &out) override;
+    std::int64_t stealthPayloadBytes() const override;
 
 private:
     void layOut();

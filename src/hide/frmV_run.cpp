@@ -13,9 +13,13 @@ void FrmV::runHide() {
     const bool fileOn = Command3->isEnabled(), carrierOn = Befehl2->isEnabled();
     Command3->setEnabled(false);
     Befehl2->setEnabled(false);
-    const HideResult result = hideWith(optCrypt[1]->isChecked() ? payload::Mode::Rc4 : payload::Mode::Aes);
-    if (ReachedCarrier(result.outcome)) Flags().hideRunDone = true;
-    if (const auto notice = HideNotice(result)) s_.messages->show(notice->icon, notice->title, notice->text);
+    if (stealth()) {
+        runStealthHide();
+    } else {
+        const HideResult result = hideWith(optCrypt[1]->isChecked() ? payload::Mode::Rc4 : payload::Mode::Aes);
+        if (ReachedCarrier(result.outcome)) Flags().hideRunDone = true;
+        if (const auto notice = HideNotice(result)) s_.messages->show(notice->icon, notice->title, notice->text);
+    }
     setBusy(false);
     Text3->clear();
     Command3->setEnabled(fileOn);

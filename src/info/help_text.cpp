@@ -6,12 +6,12 @@ namespace kalmira::info {
 
 namespace {
 
-// Layout of both texts: six sections, each heading framed by empty entries;
+// Layout of both texts: seven sections, each heading framed by empty entries;
 // separators before the last four headings and after the last section.
 // Running text starts with one blank, list items with "  - ", their
 // continuation lines with four blanks.
 
-// KalmiraB: 162 entries.
+// KalmiraB: 179 entries.
 const char *const kHelpB[] = {
     "",
     "               *** WAS IST STEGANOGRAPHIE? ***",
@@ -160,11 +160,28 @@ const char *const kHelpB[] = {
     " DateiShredder mit der zu versteckenden Datei. Er überschreibt die Datei ein- oder",
     " siebenmal und löscht sie dann.",
     "__________________________________________________________________________________________",
+    "",
+    "            *** DAS TARNFORMAT ***",
+    "",
+    " Mit \"Im Tarnformat verstecken (schwer zu entdecken)\" im Fenster \"Verstecken\" wird die",
+    " Datei im Tarnformat statt im klassischen Format versteckt:",
+    "  - Die Daten sind immer verschlüsselt (XChaCha20-Poly1305). Der Schlüssel entsteht mit",
+    "    Argon2id aus dem Passwort, so dass jeder Rateversuch Zeit und Speicher kostet.",
+    "  - Die Bits werden über das ganze Bild bzw. den ganzen Klang verstreut; ohne Passwort",
+    "    ist nicht zu erkennen, dass etwas versteckt ist. Es gibt keine Größengrenze.",
+    "  - Geeignet sind BMP-Bilder mit 24 oder 32 Bit und unkomprimierte WAV-Dateien. Die",
+    "    Datei wird nicht komprimiert; die Containerdatei muss gut 8-mal so groß sein.",
+    "  - Verschlüsselungsverfahren und Kopie der Containerdatei sind dabei abgeschaltet.",
+    " Beim Extrahieren wird zuerst das klassische Format gesucht. Fehlt es, fragt das",
+    " Programm einmal nach dem Passwort; \"keine Daten\" und \"falsches Passwort\" ergeben",
+    " im Tarnformat absichtlich dieselbe Meldung. Ältere Programme lesen das Tarnformat",
+    " nicht: Für den Austausch mit ihnen bleibt das klassische Format.",
+    "__________________________________________________________________________________________",
     // Empty entries, so that the last section can be scrolled to the top.
     "", "", "", "", "", "", "", "", "", "", "", "", "", "", "",
 };
 
-// KalmiraA: 146 entries.
+// KalmiraA: 163 entries.
 const char *const kHelpA[] = {
     "",
     "               *** WAS IST STEGANOGRAPHIE? ***",
@@ -295,6 +312,23 @@ const char *const kHelpA[] = {
     " Undelete-Programmen wiederherstellen. Die Schaltfläche \"Shredder\" öffnet den",
     " DateiShredder mit dieser Textdatei. Er überschreibt die Datei ein- oder siebenmal und",
     " löscht sie dann.",
+    "__________________________________________________________________________________________",
+    "",
+    "            *** DAS TARNFORMAT ***",
+    "",
+    " Mit \"Im Tarnformat verstecken (schwer zu entdecken)\" im Fenster \"Verstecken\" wird die",
+    " Botschaft im Tarnformat statt im klassischen Format versteckt:",
+    "  - Die Daten sind immer verschlüsselt (XChaCha20-Poly1305). Der Schlüssel entsteht mit",
+    "    Argon2id aus dem Passwort, so dass jeder Rateversuch Zeit und Speicher kostet.",
+    "  - Die Bits werden über das ganze Bild bzw. den ganzen Klang verstreut; ohne Passwort",
+    "    ist nicht zu erkennen, dass etwas versteckt ist. Es gibt keine Größengrenze.",
+    "  - Geeignet sind BMP-Bilder mit 24 oder 32 Bit und unkomprimierte WAV-Dateien. Die",
+    "    Botschaft wird nicht komprimiert; der Container muss gut 8-mal so groß sein.",
+    "  - Verschlüsselungsverfahren und Kopie der Containerdatei sind dabei abgeschaltet.",
+    " Beim Extrahieren wird zuerst das klassische Format gesucht. Fehlt es, fragt das",
+    " Programm einmal nach dem Passwort; \"keine Daten\" und \"falsches Passwort\" ergeben",
+    " im Tarnformat absichtlich dieselbe Meldung. Ältere Programme lesen das Tarnformat",
+    " nicht: Für den Austausch mit ihnen bleibt das klassische Format.",
     "__________________________________________________________________________________________",
     // Empty entries, so that the last section can be scrolled to the top.
     "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "",

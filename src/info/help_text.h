@@ -22,7 +22,7 @@ inline constexpr int ExtractHelpEntry(Program p) {
     return p == Program::A ? kExtractHelpEntryA : kExtractHelpEntryB;
 }
 
-// One entry per list line: 162 in KalmiraB, 146 in KalmiraA.
+// One entry per list line: 179 in KalmiraB, 163 in KalmiraA.
 const std::vector<std::string> &HelpText(Program program);
 
 // A topic link: the index of its label, its caption and the entry it scrolls

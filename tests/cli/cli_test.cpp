@@ -3,6 +3,7 @@
 #include "carriers.h"
 #include "extract/extract_engine.h"
 #include "hide/hide_engine.h"
+#include "platform/journal.h"
 #include "platform/platform.h"
 #include "run_fakes.h"
 
@@ -244,7 +245,9 @@ TEST_F(Cli, InfoWipeConvertAndHelp) {
     put("c.bmp", MakeBmp(150, 100));
     Result r = run("info c.bmp");
     EXPECT_EQ(r.rc, 0);
-    EXPECT_NE(r.out.find("Versteckte Daten: nein"), std::string::npos);
+    // A carrier that could hold the stealth format is never called empty.
+    EXPECT_NE(r.out.find("Versteckte Daten: keine im klassischen Format"), std::string::npos);
+    EXPECT_NE(r.out.find("Tarnformat: ohne Passwort nicht feststellbar"), std::string::npos);
     EXPECT_NE(r.out.find("Breite : 150 pixels"), std::string::npos);
     put("s.txt", {'h', 'i'});
     ASSERT_EQ(run("hide c.bmp s.txt --cipher rc4 --backup", "KALMIRA_PASSWORD=pw").rc, 0);
@@ -306,6 +309,65 @@ TEST_F(Cli, StandardOutputMessagesAsUtf8AndRefusals) {
     r = run("extract c.bmp -o ziel.bin");
     EXPECT_EQ(r.rc, 6);
     EXPECT_NE(r.err.find("\"ziel.bin\" wurde nicht geschrieben"), std::string::npos) << r.err;
+}
+
+// The stealth format with the real key derivation: a few runs only.
+TEST_F(Cli, StealthFilesAndMessagesAndTheOneAnswer) {
+    const auto secret = RandomBytes(4000, 4);
+    put("geheim.bin", secret);
+    const auto original = MakeBmp(150, 100);
+    put("c.bmp", original);
+    Result r = run("capacity c.bmp --stealth");
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const unsigned long long room = std::stoull(r.out);
+    EXPECT_GT(room, 5000u); // one bit per usable byte, less the format's overhead
+    EXPECT_LT(room, 150u * 100 * 3 / 8);
+    EXPECT_EQ(run("capacity c.bmp --stealth --cipher aes").rc, 1);
+    r = run("hide c.bmp geheim.bin --stealth --cipher none", "KALMIRA_PASSWORD=Sesam");
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find("--cipher gilt nicht mit --stealth"), std::string::npos);
+    EXPECT_EQ(ReadAll(dir.file("c.bmp")), original);
+
+    ASSERT_EQ(run("hide c.bmp geheim.bin --stealth", "KALMIRA_PASSWORD=Sesam").rc, 0);
+    EXPECT_NE(ReadAll(dir.file("c.bmp")), original);
+    EXPECT_FALSE(fs::exists(platform::CarrierJournal::PathFor(dir.file("c.bmp")))); // committed
+    EXPECT_NE(run("info c.bmp").out.find("Tarnformat: ohne Passwort nicht feststellbar"), std::string::npos);
+    // Wrong password and no data are one answer, exit 2; nothing is written.
+    r = run("extract c.bmp -o x.bin", "KALMIRA_PASSWORD=sesam");
+    EXPECT_EQ(r.rc, 2);
+    EXPECT_NE(r.err.find("keine Daten gefunden, oder das Passwort ist falsch"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("absichtlich nicht unterscheiden"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.file("x.bin")));
+    r = run("extract c.bmp -o -", "KALMIRA_PASSWORD=Sesam");
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(secret.begin(), secret.end()));
+    r = run("extract c.bmp --text -o -", "KALMIRA_PASSWORD=Sesam");
+    EXPECT_EQ(r.rc, 4); // a file, not a message
+    EXPECT_NE(r.err.find("eine Datei, keine Botschaft"), std::string::npos) << r.err;
+    r = run("extract c.bmp", "KALMIRA_PASSWORD=Sesam"); // the stored name exists here
+    EXPECT_EQ(r.rc, 5);
+    EXPECT_NE(r.err.find("existiert bereits"), std::string::npos);
+    fs::create_directory(dir.file("aus"));
+    ASSERT_EQ(run("extract c.bmp -o aus", "KALMIRA_PASSWORD=Sesam").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("aus/geheim.bin")), secret);
+
+    // A message goes in as Windows-1252 and comes out as UTF-8, or raw.
+    put("gruss.txt", std::vector<std::uint8_t>{'G', 'r', 0xC3, 0xBC, 0xC3, 0x9F, 'e'});
+    put("m.wav", MakeWav(30000));
+    ASSERT_EQ(run("hide m.wav gruss.txt --text --stealth", "KALMIRA_PASSWORD=Sesam").rc, 0);
+    r = run("extract m.wav --text -o -", "KALMIRA_PASSWORD=Sesam");
+    EXPECT_EQ(r.out, "Gr\xC3\xBC\xC3\x9F" "e") << r.err;
+    ASSERT_EQ(run("extract m.wav --text --raw -o roh.txt", "KALMIRA_PASSWORD=Sesam").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("roh.txt")), (std::vector<std::uint8_t>{'G', 'r', 0xFC, 0xDF, 'e'}));
+
+    // A palette picture cannot hold the format: refused, and info may call it empty.
+    auto palette = MakeBmp(150, 100);
+    palette[28] = 8;
+    put("p.bmp", palette);
+    r = run("capacity p.bmp --stealth");
+    EXPECT_EQ(r.rc, 4);
+    EXPECT_NE(r.err.find("Farbpalette"), std::string::npos);
+    EXPECT_NE(run("info p.bmp").out.find("Versteckte Daten: nein"), std::string::npos);
 }
 
 } // namespace

@@ -49,7 +49,7 @@ template <class W> struct Run {
         w->askPassword = [this] {
             ++asked;
             if (typed.empty()) return; // closed without OK: Text1 stays as it is
-            w->Text1->setText(crypto::PaddedPassword(typed.front()));
+            w->Text1->setText(w->wantsTypedPassword() ? typed.front() : crypto::PaddedPassword(typed.front()));
             typed.pop_front();
         };
     }

@@ -119,6 +119,68 @@ private slots:
             QCOMPARE(test::ReadAll(saved), std::vector<std::uint8_t>(ansi.begin(), ansi.end()));
         }
     }
+
+    // The stealth option: off at start; ticked, the run goes through the
+    // stealth engine with the password as typed, and the extract window falls
+    // back to the format after finding nothing classic. One run per program.
+    void stealthRunsRoundTripThroughBothWindows() {
+        for (kalmira::Program program : {kalmira::Program::B, kalmira::Program::A}) {
+            Run p(program);
+            QVERIFY(!p.v->checkTarn->isChecked());
+            QVERIFY(p.v->Check1->isEnabled());
+            p.v->askPassword = [] { return std::optional<QString>("Sesam"); };
+            const std::string carrier = p.dir.file("tarn.bmp");
+            const auto original = test::MakeBmp(300, 300);
+            test::WriteAll(carrier, original);
+            const auto plain = test::RandomBytes(20000, 5);
+            const QString message = "Grüße,\r\nÄÖÜ ß €";
+            if (program == kalmira::Program::B) {
+                test::WriteAll(p.dir.file("Akte.bin"), plain);
+                p.t.dialogs.openAnswers = {QS(p.dir.file("Akte.bin")), QS(carrier)};
+                p.v->Command3->click();   // compressed for the classic format ...
+                p.v->Befehl2->click();
+                p.v->checkTarn->click(); // ... and taken as it is once ticked
+            } else {
+                qobject_cast<hide::FrmVMessage *>(p.v)->Text2->setPlainText(message);
+                p.v->checkTarn->click();
+                p.t.dialogs.openAnswers = {QS(carrier)};
+                p.v->Befehl2->click();
+            }
+            QVERIFY(!p.v->Check1->isEnabled() && !p.v->optCrypt[0]->isEnabled());
+            QVERIFY(p.v->Befehl1->isEnabled());
+            p.v->Befehl1->click();
+            QVERIFY2(p.t.messages.last().find("im Tarnformat in") != std::string::npos, p.t.messages.last().c_str());
+            QVERIFY(test::ReadAll(carrier) != original);
+            QVERIFY(!test::HeaderOf(test::ReadAll(carrier)).mode.has_value()); // nothing classic to see
+
+            extract::FrmEx *e = p.switchToExtract();
+            QVERIFY(e);
+            std::string given = "sesam";
+            e->askPassword = [e, &given] {
+                QVERIFY(e->wantsTypedPassword());
+                e->Text1->setText(QS(given));
+            };
+            p.t.dialogs.openAnswers = {QS(carrier)};
+            e->Command1->click();
+            if (program == kalmira::Program::B) {
+                e->Command2->click(); // a wrong password: the format's one answer
+                QVERIFY(p.t.messages.last().find("oder das Passwort ist falsch") != std::string::npos);
+                given = "Sesam";
+                const std::string dest = p.dir.file("zurück.bin");
+                p.t.dialogs.saveAnswers = {QS(dest)};
+                e->Command2->click();
+                QCOMPARE(test::ReadAll(dest), plain);
+                QCOMPARE(p.t.dialogs.saveRequests.back().fileName, QString("Akte.bin"));
+            } else {
+                given = "Sesam";
+                e->Command2->click();
+                auto *m = qobject_cast<extract::FrmExMessage *>(e);
+                QCOMPARE(m->Text3->toPlainText().replace("\r\n", "\n"), QString(message).replace("\r\n", "\n"));
+                QVERIFY(m->Command6->isEnabled());
+            }
+            QVERIFY(e->Text1->text().isEmpty());
+        }
+    }
 };
 
 QTEST_MAIN(ProgramsTest)

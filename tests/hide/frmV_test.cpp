@@ -416,6 +416,26 @@ private slots:
         w.checkBmpShow->click();
         QVERIFY(!w.Anzeige1->isHidden() && w.Image1->isHidden());
     }
+
+    // Ticked, the carrier check follows the stealth format: a palette picture
+    // is refused with its reason, a 24-bit one shows the stealth capacity.
+    void stealthOptionChecksTheCarrierForItsFormat() {
+        HideA h;
+        auto palette = test::MakeBmp(120, 80);
+        palette[28] = 8;
+        h.w.checkTarn->click();
+        h.open(h.make("palette.bmp", palette));
+        h.w.Befehl2->click();
+        QVERIFY2(Said(h).find("Farbpalette") != std::string::npos, Said(h).c_str());
+        QVERIFY(!h.w.Befehl1->isEnabled());
+        h.open(h.make("echt.bmp", test::MakeBmp(120, 80)));
+        h.w.Befehl2->click();
+        QVERIFY(h.w.Befehl1->isEnabled());
+        QVERIFY(h.w.Label3->text().contains("im Tarnformat frei"));
+        h.w.checkTarn->click(); // off again: the classic options are back
+        QVERIFY(h.w.Check1->isEnabled() && h.w.checkKopie->isEnabled());
+        QVERIFY(!h.w.Label3->text().contains("Tarnformat"));
+    }
 };
 
 QTEST_MAIN(FrmVTest)

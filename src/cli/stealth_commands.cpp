@@ -1,0 +1,262 @@
+// The stealth format ("Tarnformat") in the tool: hide, capacity, the extract
+// fallback for carriers without a classic payload, and what info can say.
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "hide/carrier_check.h"
+#include "platform/platform.h"
+#include "platform/temp_file.h"
+#include "platform/terminal.h"
+#include "shell/helpers.h"
+#include "stealth/guarded.h"
+#include "stealth/stealth_texts.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+
+namespace kalmira::cli {
+
+namespace {
+
+using stealth::ExtractResult;
+using stealth::HideResult;
+
+// The bar's label and the engine's progress.
+stealth::Progress BarProgress(ProgressBar &bar, const std::string &label) {
+    return [&bar, label](double f) {
+        bar.show(static_cast<int>(f * 100), label);
+        return true;
+    };
+}
+
+// Lock problems and roll-backs first; otherwise the engine's own words.
+void SayOutcome(const stealth::Safety &safety, const stealth::Wording &engineWords, const std::string &carrier,
+                bool success) {
+    if (const auto note = stealth::SafetyNote(safety, carrier)) Complain(*note);
+    if (const auto w = stealth::SafetyWording(safety, carrier)) Complain(w->text);
+    else if (success) std::cout << engineWords.text << std::endl;
+    else Complain(engineWords.text);
+}
+
+int HideExit(const HideResult &r) {
+    using O = HideResult::Outcome;
+    switch (r.outcome) {
+    case O::Written: return kOk;
+    case O::CarrierUnsuitable:
+    case O::TooSmall:
+    case O::NameTooLong: return kUnsuitable;
+    case O::BadPassword:
+    case O::Cancelled: return kUsage;
+    default: break;
+    }
+    return kIoError;
+}
+
+int ExtractExit(const ExtractResult &r) {
+    using O = ExtractResult::Outcome;
+    switch (r.outcome) {
+    case O::Extracted: return kOk;
+    case O::NoDataOrWrongPassword: return kNoPayload;
+    case O::Damaged: return kDamaged;
+    case O::TooLarge: return kUnsuitable;
+    case O::BadPassword: return kUsage;
+    default: break;
+    }
+    return kIoError;
+}
+
+const char *const kCipherDoesNotApply =
+    "--cipher gilt nicht mit --stealth: das Tarnformat verschlüsselt immer (XChaCha20-Poly1305, "
+    "Schlüssel aus dem Passwort mit Argon2id).";
+
+std::string NoClassicPayload(const Options &o) {
+    return o.text ? "Diese Datei enthält keine versteckte Botschaft!"
+                  : "Die ausgewählte Container-Datei enthält keine versteckte Datei!";
+}
+
+int ExtractMessageStealth(const Options &o, const std::string &password, ProgressBar &bar) {
+    const std::string &carrier = o.args[0];
+    stealth::MessageSink sink(static_cast<std::uint64_t>(kMaxMessageSize));
+    stealth::Safety safety;
+    const ExtractResult r = stealth::GuardedExtract(carrier, password, sink, safety,
+                                                    BarProgress(bar, "Tarnformat: auslesen"));
+    bar.finish();
+    if (sink.isFile()) {
+        Complain("\"" + carrier + "\" enthält im Tarnformat eine Datei, keine Botschaft. Bitte ohne --text auslesen.");
+        return kUnsuitable;
+    }
+    const bool ok = r.outcome == ExtractResult::Outcome::Extracted && safety.problem == stealth::Safety::Problem::None;
+    if (!ok) {
+        SayOutcome(safety, stealth::ExtractWording(r, carrier), carrier, false);
+        return safety.problem != stealth::Safety::Problem::None ? kIoError : ExtractExit(r);
+    }
+    std::string ansi(sink.data().begin(), sink.data().end());
+    const int rc = WriteMessage(o, ansi, Destination(o, r.facts.storedName));
+    std::fill(ansi.begin(), ansi.end(), '\0');
+    return rc;
+}
+
+int ExtractFileStealth(const Options &o, const std::string &password, ProgressBar &bar) {
+    const std::string &carrier = o.args[0];
+    const bool toStdout = o.output == "-";
+    // Standard output gets a copy of a private temporary file that is wiped.
+    platform::TempFile temp = toStdout ? platform::TempFile(platform::TempFile::Removal::Wipe) : platform::TempFile();
+    if (toStdout && !temp.valid()) {
+        Complain("Im temporären Ordner kann nicht geschrieben werden.");
+        return kIoError;
+    }
+    std::string refusal; // why the chosen destination was declined
+    stealth::StagedFileSink sink([&](const stealth::PayloadFacts &facts) -> std::string {
+        if (toStdout) return temp.path();
+        const std::string dest = Destination(o, FileNameOf(facts.storedName));
+        if (platform::IsDirectory(dest)) refusal = "\"" + dest + "\" ist ein Ordner.";
+        else if (platform::FileExists(dest) && !o.force)
+            refusal = "Die Datei \"" + dest + "\" existiert bereits. Mit --force wird sie überschrieben.";
+        return refusal.empty() ? dest : std::string();
+    });
+    stealth::Safety safety;
+    const ExtractResult r = stealth::GuardedExtract(carrier, password, sink, safety,
+                                                    BarProgress(bar, "Tarnformat: auslesen"));
+    bar.finish();
+    if (!refusal.empty()) {
+        Complain(refusal);
+        return kIoError;
+    }
+    const bool ok = r.outcome == ExtractResult::Outcome::Extracted && safety.problem == stealth::Safety::Problem::None;
+    if (!ok) {
+        SayOutcome(safety, stealth::ExtractWording(r, carrier), carrier, false);
+        return safety.problem != stealth::Safety::Problem::None ? kIoError : ExtractExit(r);
+    }
+    if (toStdout) return CopyToStandardOutput(temp.path()) ? kOk : kIoError;
+    std::cout << sink.destination() << std::endl;
+    return kOk;
+}
+
+// Could a password be had without asking? A script without one learns that
+// the carrier holds nothing classic, as it always did.
+bool PasswordAvailable(const Options &o) {
+    return !o.passwordFile.empty() || std::getenv("KALMIRA_PASSWORD") ||
+           platform::IsTerminal(platform::StdStream::Input);
+}
+
+// An unsuitable or too small carrier is refused before the password is asked.
+int RefuseStealthFit(const std::string &carrier, std::uint64_t payloadBytes) {
+    const stealth::CapacityResult cap = stealth::Capacity(carrier);
+    const bool unsuitable = cap.outcome == stealth::CapacityResult::Outcome::CarrierUnsuitable;
+    if (!unsuitable && (cap.outcome != stealth::CapacityResult::Outcome::Ok || payloadBytes <= cap.largestPayload))
+        return kOk; // a read error is the run's to report
+    HideResult r;
+    r.outcome = unsuitable ? HideResult::Outcome::CarrierUnsuitable : HideResult::Outcome::TooSmall;
+    r.reason = cap.reason;
+    r.largestPayload = cap.largestPayload;
+    r.payloadBytes = payloadBytes;
+    Complain(stealth::HideWording(r, carrier).text);
+    return kUnsuitable;
+}
+
+} // namespace
+
+int HideStealth(const Options &o) {
+    const std::string &carrier = o.args[0];
+    const std::string &file = o.args[1];
+    if (o.cipherGiven) {
+        Complain(kCipherDoesNotApply);
+        return kUsage;
+    }
+    if (o.backup) {
+        Complain("--backup gilt nicht mit --stealth: das Tarnformat sichert den Container während des "
+                 "Schreibens selbst und stellt ihn nach einem Abbruch wieder her.");
+        return kUsage;
+    }
+    if (int rc = CheckHideFiles(carrier, file, false)) return rc;
+    std::string message;
+    if (o.text) {
+        int rc = kOk;
+        std::optional<std::string> text = MessageText(file, rc);
+        if (!text) return rc;
+        message = std::move(*text);
+    }
+    const std::string name = FileNameOf(file);
+    const std::int64_t dataBytes = o.text ? static_cast<std::int64_t>(message.size()) : platform::FileSize(file);
+    const std::uint64_t payloadBytes = name.size() + static_cast<std::uint64_t>(std::max<std::int64_t>(0, dataBytes));
+    if (int rc = RefuseStealthFit(carrier, payloadBytes)) return rc;
+    std::optional<std::string> password = ObtainAnsiPassword(o.passwordFile, true, false);
+    if (!password) return kUsage;
+    ProgressBar bar;
+    stealth::HideSource source;
+    if (o.text) source.bytes = {reinterpret_cast<const std::uint8_t *>(message.data()), message.size()};
+    else source.path = file;
+    stealth::Safety safety;
+    const HideResult r = stealth::GuardedHide(carrier, *password, o.text ? stealth::Kind::Message : stealth::Kind::File,
+                                              name, source, safety, BarProgress(bar, "Tarnformat: verstecken"));
+    bar.finish();
+    std::fill(password->begin(), password->end(), '\0');
+    std::fill(message.begin(), message.end(), '\0');
+    SayOutcome(safety, stealth::HideWording(r, carrier), carrier, r.outcome == HideResult::Outcome::Written);
+    return safety.problem != stealth::Safety::Problem::None ? kIoError : HideExit(r);
+}
+
+int ExtractStealth(const Options &o) {
+    const std::string &carrier = o.args[0];
+    if (!PasswordAvailable(o)) {
+        Complain(NoClassicPayload(o) + " Ob Daten im Tarnformat versteckt sind, lässt sich nur mit dem "
+                                       "Passwort prüfen (--password-file oder KALMIRA_PASSWORD).");
+        return kNoPayload;
+    }
+    const stealth::CapacityResult cap = stealth::Capacity(carrier);
+    if (cap.outcome == stealth::CapacityResult::Outcome::CarrierUnsuitable) {
+        // Nothing in the stealth format can be read from it either; a cut-short file says so.
+        const bool cut = cap.reason == stealth::Unsuitable::Malformed;
+        Complain(NoClassicPayload(o) + (cut ? " " + stealth::UnsuitableText(cap.reason) : std::string()));
+        return kNoPayload;
+    }
+    if (o.output != "-" && !o.output.empty() && !platform::IsDirectory(o.output) && platform::FileExists(o.output) &&
+        !o.force) {
+        Complain("Die Datei \"" + o.output + "\" existiert bereits. Mit --force wird sie überschrieben.");
+        return kIoError;
+    }
+    std::optional<std::string> password = ObtainAnsiPassword(o.passwordFile, false, false);
+    if (!password) return kUsage;
+    ProgressBar bar;
+    const int rc = o.text ? ExtractMessageStealth(o, *password, bar) : ExtractFileStealth(o, *password, bar);
+    std::fill(password->begin(), password->end(), '\0');
+    return rc;
+}
+
+int CapacityStealth(const Options &o) {
+    const std::string &carrier = o.args[0];
+    if (o.cipherGiven) {
+        Complain(kCipherDoesNotApply);
+        return kUsage;
+    }
+    if (int rc = CheckCarrier(carrier)) return rc;
+    const stealth::CapacityResult cap = stealth::Capacity(carrier);
+    switch (cap.outcome) {
+    case stealth::CapacityResult::Outcome::Ok: std::cout << cap.largestPayload << std::endl; return kOk;
+    case stealth::CapacityResult::Outcome::CarrierUnsuitable:
+        Complain("\"" + carrier + "\" kann nicht im Tarnformat verwendet werden. " +
+                 stealth::UnsuitableText(cap.reason));
+        return kUnsuitable;
+    case stealth::CapacityResult::Outcome::IoError: break;
+    }
+    Complain("Die ContainerDatei \"" + carrier + "\" kann nicht gelesen werden.");
+    return kIoError;
+}
+
+void PrintNoClassicPayload(const std::string &carrier) {
+    const stealth::CapacityResult cap = stealth::Capacity(carrier);
+    if (cap.reason == stealth::Unsuitable::Malformed) {
+        std::cout << "Versteckte Daten: keine im klassischen Format\n"
+                  << "  Tarnformat: nicht lesbar (" << stealth::UnsuitableText(cap.reason) << ")\n";
+        return;
+    }
+    if (cap.outcome != stealth::CapacityResult::Outcome::Ok || cap.largestPayload == 0) {
+        std::cout << "Versteckte Daten: nein\n";
+        return;
+    }
+    std::cout << "Versteckte Daten: keine im klassischen Format\n"
+              << "  Tarnformat: ohne Passwort nicht feststellbar (absichtlich; kalmira extract prüft es)\n"
+              << "  Kapazität im Tarnformat: " << cap.largestPayload << " Byte (Name und Daten)\n";
+}
+
+} // namespace kalmira::cli

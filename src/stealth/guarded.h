@@ -1,0 +1,53 @@
+// Stealth runs as the programs start them: under the carrier's lock, after an
+// interrupted earlier write has been undone, and (hiding) with the carrier's
+// whole usable range in a rollback journal while RewritePass changes it, so a
+// run that dies midway leaves the old carrier, never a half-written one.
+#pragma once
+
+#include "stealth/stealth.h"
+#include "stealth/stealth_texts.h"
+
+#include <optional>
+#include <string>
+
+namespace kalmira::stealth {
+
+// What the lock and the journal around a run report, beside the engine's result.
+struct Safety {
+    enum class Problem {
+        None,
+        Busy,          // another run holds the carrier (nothing done)
+        RecoverFailed, // an interrupted write could not be undone (nothing done)
+        JournalFailed, // the journal could not be written (carrier unchanged)
+    } problem = Problem::None;
+    bool recovered = false;  // an interrupted earlier write was undone first
+    bool rolledBack = false; // this run's write failed and was undone
+};
+
+// With a Safety problem the result's outcome is IoError and nothing was written.
+HideResult GuardedHide(const std::string &carrierPath, std::string_view password, Kind kind,
+                       const std::string &storedName, const HideSource &source, Safety &safety,
+                       const Progress &progress = {}, const Tuning &tuning = {});
+ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view password, Sink &sink,
+                             Safety &safety, const Progress &progress = {}, const Tuning &tuning = {});
+
+// Messages only: declines a file payload, as the programs show messages only.
+class MessageSink : public MemorySink {
+public:
+    explicit MessageSink(std::uint64_t maxBytes) : MemorySink(maxBytes) {}
+    bool begin(const PayloadFacts &facts, bool &tooLarge) override {
+        isFile_ = facts.kind != Kind::Message;
+        return !isFile_ && MemorySink::begin(facts, tooLarge);
+    }
+    bool isFile() const { return isFile_; }
+
+private:
+    bool isFile_ = false;
+};
+
+// The wording of a Safety problem, or of a roll-back; nullopt when there is none.
+// `recovered` alone is a side note (SafetyNote).
+std::optional<Wording> SafetyWording(const Safety &safety, const std::string &carrier);
+std::optional<std::string> SafetyNote(const Safety &safety, const std::string &carrier);
+
+} // namespace kalmira::stealth
