@@ -50,6 +50,7 @@ void FrmExFile::extractRun() {
     }
     FileRunView view(*this);
     const FileExtractResult r = engine_->extractFile(view, S(Text4->text()));
+    if (r.rolledBack) tell(Notice{Icon::Information, "Kalmira-Nachricht", hide::RolledBackText(r.carrierPath)});
     tell(ExtractNotice(r));
     if (r.outcome == ExtractOutcome::ProgramEnded) return;
     if (r.outcome == ExtractOutcome::Extracted) {
@@ -68,6 +69,7 @@ void FrmExMessage::extractRun() {
     Text1->clear();
     MessageRunView view(*this);
     const MessageExtractResult r = engine_->extractMessage(view, S(Text4->text()), s_.maxMessageSize);
+    if (r.rolledBack) tell(Notice{Icon::Information, "Kalmira-Nachricht", hide::RolledBackText(r.carrierPath)});
     tell(ExtractNotice(r));
     if (r.outcome == ExtractOutcome::ProgramEnded) return;
     if (!r.storedName.empty()) hiddenName_ = Q(r.storedName);
