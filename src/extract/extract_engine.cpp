@@ -209,6 +209,16 @@ bool ExtractEngine::decrypt(Payload &p) {
 // beside the destination, put in place only when complete. A destination
 // that is not a regular file is never replaced.
 ExtractOutcome ExtractEngine::decompressTo(ExtractView &view, Payload &p, FileExtractResult &r) {
+    if (view.streams()) {
+        const InflateStatus status = InflateMemory(p.data.data(), p.data.size(), [&](const std::uint8_t *b, std::size_t n) {
+            r.extractedSize += static_cast<std::int64_t>(n);
+            return view.write(b, n);
+        });
+        if (status == InflateStatus::Ok) return ExtractOutcome::Extracted;
+        if (status == InflateStatus::SinkFailed) return ExtractOutcome::WriteFailed;
+        r.damage = Damage::Decompression;
+        return ExtractOutcome::Damaged;
+    }
     const platform::PathKind kind = platform::KindOf(r.destination);
     if (kind != platform::PathKind::Absent && kind != platform::PathKind::Regular)
         return ExtractOutcome::DestinationNotRegular;

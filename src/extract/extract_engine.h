@@ -26,6 +26,10 @@ public:
     virtual std::string chooseDestination(const std::string &defaultName) = 0;
     // Whether an existing destination may be replaced (the save dialog has asked).
     virtual bool replaceExisting() const { return true; }
+    // The tool's "-o -": the extracted file goes to this stream instead of a
+    // destination, so it never touches a disk.
+    virtual bool streams() const { return false; }
+    virtual bool write(const std::uint8_t *, std::size_t) { return false; }
     // The third wrong password ends the program.
     virtual void exitProgram() = 0;
 };
