@@ -25,10 +25,12 @@ std::string Folder(const std::string &path) {
     return sep == std::string::npos ? "./" : path.substr(0, sep + 1);
 }
 
-void GiveNewFilePermissions(const std::string &path) {
+// A new file's permissions under the umask; a file it replaces never gets
+// wider ones than it had.
+void GiveNewFilePermissions(const std::string &path, mode_t replacedMode) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::chmod(path.c_str(), 0666 & ~mask);
+    ::chmod(path.c_str(), 0666 & ~mask & replacedMode);
 }
 
 } // namespace
@@ -119,6 +121,9 @@ int StagedFile::RemoveLeftovers(const std::string &folder) {
 
 StagedFile::Commit StagedFile::commit(bool replace) {
     if (path_.empty()) return Commit::Failed;
+    struct stat old{};
+    // Group and others never gain access the replaced file denied them.
+    const mode_t replacedMode = ::stat(destination_.c_str(), &old) == 0 ? ((old.st_mode & 0066) | 0600) : 0666;
     if (replace) {
         if (FileExists(destination_)) SetFileAttributes(destination_, AttrNormal);
         if (::rename(path_.c_str(), destination_.c_str()) != 0) return Commit::Failed;
@@ -127,7 +132,7 @@ StagedFile::Commit StagedFile::commit(bool replace) {
     }
     path_.clear();
     lock_.release();
-    GiveNewFilePermissions(destination_);
+    GiveNewFilePermissions(destination_, replacedMode);
     return Commit::Done;
 }
 
