@@ -2,6 +2,7 @@
 
 #include "cli/console.h"
 #include "compress/ZorbComprFile.h"
+#include "compress/zlib_memory.h"
 #include "convert/modConvert.h"
 #include "extract/extract_engine.h"
 #include "extract/extract_texts.h"
@@ -130,16 +131,16 @@ std::optional<std::string> MessageText(const std::string &path, int &rc) {
     return ansi;
 }
 
-// The compressed size the run will store, as the message run compresses it.
-std::optional<std::vector<std::uint8_t>> CompressMessage(const std::string &message, ProgressBar &bar, int &rc) {
-    TempFile plain(TempFile::Removal::Wipe);
-    BinaryFile t;
-    if (!plain.valid() || !t.open(plain.path(), BinaryFile::Mode::CreateTruncate) ||
-        !t.writeAt(0, message.data(), message.size()) || !t.close()) {
-        Complain("Im temporären Ordner kann nicht geschrieben werden.");
+// The compressed size the run will store, as the message run compresses it
+// (in memory, as the run does).
+std::optional<std::vector<std::uint8_t>> CompressMessage(const std::string &message, int &rc) {
+    const auto packed = DeflateMemory(reinterpret_cast<const std::uint8_t *>(message.data()), message.size());
+    if (!packed) {
+        Complain("Die Botschaft konnte nicht komprimiert werden.");
+        rc = kIoError;
         return std::nullopt;
     }
-    return CompressFile(plain.path(), bar, rc);
+    return std::vector<std::uint8_t>(packed->begin(), packed->end());
 }
 
 int RefuseFit(const hide::FitCheck &fit, const std::string &carrier, const std::string &file) {
@@ -350,7 +351,7 @@ int Hide(const Options &o) {
         std::optional<std::string> text = MessageText(file, rc);
         if (!text) return rc;
         message = std::move(*text);
-        data = CompressMessage(message, bar, rc); // the size check needs the compressed size first
+        data = CompressMessage(message, rc); // the size check needs the compressed size first
     } else {
         data = CompressFile(file, bar, rc);
     }

@@ -3,7 +3,7 @@
 #include "extract/extract_texts.h"
 
 #include "compress/ZorbComprFile.h"
-#include "compress/inflate_memory.h"
+#include "compress/zlib_memory.h"
 #include "crypto/cRijndael.h"
 #include "crypto/clsMD5.h"
 #include "crypto/clsRC4.h"

@@ -1,6 +1,7 @@
 #include "hide/hide_engine.h"
 
 #include "compress/ZorbComprFile.h"
+#include "compress/zlib_memory.h"
 #include "crypto/cRijndael.h"
 #include "crypto/clsMD5.h"
 #include "crypto/clsRC4.h"
@@ -48,14 +49,6 @@ int percentOf(std::int64_t done, std::int64_t total) {
     if (total <= 0) return 100;
     std::int64_t p = done * 100 / total;
     return static_cast<int>(p > 100 ? 100 : p);
-}
-
-bool ReadWhole(const std::string &path, std::vector<std::uint8_t> &out) {
-    BinaryFile f;
-    std::int64_t size = 0;
-    if (!f.open(path, BinaryFile::Mode::Read) || (size = f.size()) <= 0) return false;
-    out.resize(static_cast<std::size_t>(size));
-    return f.readAt(0, out.data(), out.size());
 }
 
 } // namespace
@@ -198,26 +191,13 @@ std::vector<std::uint8_t> HideEngine::encrypt(const std::string &padded, payload
     return out;
 }
 
+// In memory: the message never touches the temporary folder.
 std::optional<std::vector<std::uint8_t>> HideEngine::compressMessage(Run &run, const std::string &message) {
-    // Through two temporary files that are wiped, not just deleted.
-    platform::TempFile text(platform::TempFile::Removal::Wipe);
-    platform::TempFile packed(platform::TempFile::Removal::Wipe);
-    bool ok = false;
-    {
-        BinaryFile tf;
-        ok = text.valid() && packed.valid() && tf.open(text.path(), BinaryFile::Mode::CreateTruncate) &&
-             tf.writeAt(0, message.data(), message.size()) && tf.close();
-    }
     run.view.setBusy(true);
-    ZorbComprFile z;
-    z.InputFile = text.path();
-    z.OutputFile = packed.path();
-    if (ok) z.Compress();
+    const auto packed = DeflateMemory(reinterpret_cast<const std::uint8_t *>(message.data()), message.size());
     run.view.setBusy(false);
-    text.remove();
-    std::vector<std::uint8_t> data;
-    if (!ok || z.ResultStatus() != 0 || !ReadWhole(packed.path(), data)) return std::nullopt;
-    return data;
+    if (!packed) return std::nullopt;
+    return std::vector<std::uint8_t>(packed->begin(), packed->end());
 }
 
 // Old or new, never neither: the original bytes of the span about to change
@@ -393,6 +373,7 @@ HideResult HideEngine::runMessage(Run &run, MessageHideView &view, const Message
     }
     std::optional<std::vector<std::uint8_t>> data = compressMessage(run, in.messageAnsi);
     if (!data) return finish(run, HideOutcome::CompressionFailed);
+    ScopeGuard wipeData{[&] { platform::SecureWipe(data->data(), data->size()); }};
     const std::string nameField = in.nameField.empty() ? std::string(payload::kTypedMessageName) : in.nameField;
     view.setBusy(true);
     if (!takeCarrier(run)) return finish(run, HideOutcome::CarrierVanished);

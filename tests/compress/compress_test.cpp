@@ -1,4 +1,5 @@
 #include "compress/ZorbComprFile.h"
+#include "compress/zlib_memory.h"
 
 #include "fakes.h"
 #include "platform/platform.h"
@@ -61,22 +62,45 @@ TEST(ZorbComprFile, StreamsA50MBFileWithoutHoldingIt) {
     EXPECT_EQ(test::ReadAll(back), test::ReadAll(src));
 }
 
+// The in-memory pair makes and reads the same bytes as the library's files.
 TEST(ZorbComprFile, RoundTripsAndIgnoresTrailingZeroBytes) {
     test::TempDir dir;
+    auto inflated = [](const std::vector<uint8_t> &z, std::int64_t limit, std::vector<uint8_t> &out) {
+        out.clear();
+        return InflateMemory(z.data(), z.size(), [&](const uint8_t *b, std::size_t k) {
+            out.insert(out.end(), b, b + k);
+            return true;
+        }, limit);
+    };
     for (size_t n : {0u, 1u, 15u, 4096u, 100000u}) {
         auto data = test::RandomBytes(n, static_cast<uint32_t>(n));
         for (size_t i = 0; i < n / 2; ++i) data[i] = 'a';   // compressible half
         test::WriteAll(dir.file("in"), data);
         ASSERT_EQ(run(true, dir.file("in"), dir.file("z")), 0);
         auto z = test::ReadAll(dir.file("z"));
+        const auto inMemory = DeflateMemory(data.data(), data.size());
+        ASSERT_TRUE(inMemory);
+        EXPECT_TRUE(std::equal(z.begin(), z.end(), inMemory->begin(), inMemory->end())) << n;
         for (int pad = 0; pad <= 15; pad += 15) {
             auto padded = z;
             padded.resize(z.size() + pad, 0);
             test::WriteAll(dir.file("zp"), padded);
             ASSERT_EQ(run(false, dir.file("zp"), dir.file("out")), 0) << n << " " << pad;
             EXPECT_EQ(test::ReadAll(dir.file("out")), data);
+            std::vector<uint8_t> out;
+            EXPECT_EQ(inflated(padded, -1, out), InflateStatus::Ok);
+            EXPECT_EQ(out, data);
+        }
+        std::vector<uint8_t> out;
+        if (n > 1000) {
+            EXPECT_EQ(inflated(z, 1000, out), InflateStatus::TooLarge);
+        }
+        if (n > 0) {
+            EXPECT_EQ(inflated({z.begin(), z.begin() + z.size() / 2}, -1, out), InflateStatus::Truncated);
         }
     }
+    std::vector<uint8_t> out;
+    EXPECT_EQ(inflated(test::RandomBytes(500, 1), -1, out), InflateStatus::Corrupt);
 }
 
 TEST(ZorbComprFile, ReportsEveryFailure) {

@@ -1,4 +1,4 @@
-#include "compress/inflate_memory.h"
+#include "compress/zlib_memory.h"
 
 #include "platform/secure_memory.h"
 
@@ -50,6 +50,14 @@ InflateStatus InflateMemory(const std::uint8_t *data, std::size_t size,
     }
     inflateEnd(&zs);
     return zr == Z_STREAM_END ? InflateStatus::Ok : InflateStatus::Truncated;
+}
+
+std::optional<platform::SecureBytes> DeflateMemory(const std::uint8_t *data, std::size_t size, int level) {
+    platform::SecureBytes out(compressBound(static_cast<uLong>(size)));
+    uLongf length = static_cast<uLongf>(out.size());
+    if (compress2(out.data(), &length, data, static_cast<uLong>(size), level) != Z_OK) return std::nullopt;
+    out.resize(length);
+    return out;
 }
 
 } // namespace kalmira
