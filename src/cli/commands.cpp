@@ -277,8 +277,8 @@ int ExtractFile(const Options &o, const std::string &dest, const std::string &pa
     return kOk;
 }
 
-// Every carrier command's first step: lock, roll back an interrupted hide
-// (said once), refuse what is no file or is busy. kOk or the exit code.
+} // namespace
+
 int TakeCarrier(const std::string &carrier, bool write, platform::FileLock &lock) {
     const hide::CarrierOpening o = hide::OpenCarrier(carrier, write, lock);
     if (o.rolledBack) Complain(hide::RolledBackText(carrier));
@@ -289,8 +289,6 @@ int TakeCarrier(const std::string &carrier, bool write, platform::FileLock &lock
     }
     return kIoError;
 }
-
-} // namespace
 
 int CheckCarrier(const std::string &path, bool library) {
     switch (hide::ClassifyCarrier(path)) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "hide/payload.h"
+#include "platform/file_lock.h"
 
 #include <string>
 #include <vector>
@@ -50,5 +51,11 @@ constexpr std::int64_t kMaxMessageSize = 65535;
 // accept them; with `library`, the compression library must be there.
 // kOk, or the exit code after the complaint.
 int CheckCarrier(const std::string &path, bool library = false);
+
+// Every carrier command's first step, for the classic and the stealth runs:
+// takes `lock` (exclusive to write, shared to read), rolls an interrupted
+// hide back and says so once, refuses what is no file, not writable or busy.
+// kOk, or the exit code (kIoError) after the complaint.
+int TakeCarrier(const std::string &carrier, bool write, platform::FileLock &lock);
 
 } // namespace kalmira::cli
