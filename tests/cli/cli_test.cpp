@@ -409,7 +409,8 @@ TEST_F(Cli, KilledHideProcessLeavesOldOrNew) {
     ASSERT_EQ(run("hide c.wav alt.bin --cipher none").rc, 0);
     const auto oldCarrier = ReadAll(carrier);
     int olds = 0, news = 0;
-    for (int delayMs = 0; delayMs < 120; delayMs += 4) {
+    // Every 4 ms up to 120 ms, then on until a run got through (a slow machine).
+    for (int delayMs = 0; delayMs < 120 || (news == 0 && delayMs < 10000); delayMs += delayMs < 120 ? 4 : 100) {
         WriteAll(carrier, oldCarrier);
         const pid_t child = ::fork();
         if (child == 0) {
