@@ -56,7 +56,8 @@ struct ScopeWipe {
 
 } // namespace
 
-void Complain(const std::string &text) { std::cerr << "kalmira: " << Lines(text) << std::endl; }
+// Stored names reach messages too: nothing but line ends goes out raw.
+void Complain(const std::string &text) { std::cerr << "kalmira: " << Printable(Lines(text), true) << std::endl; }
 
 Answer StderrMessages::show(Icon, const std::string &, const std::string &text, Buttons buttons) {
     switch (buttons) {
@@ -207,14 +208,14 @@ std::optional<std::string> PasswordFromFileAt(const std::string &path, bool allo
     return crypto::PadPassword(ansi);
 }
 
-std::string Printable(const std::string &utf8) {
+std::string Printable(const std::string &utf8, bool keepLineEnds) {
     std::string out;
     char hex[8];
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const auto c = static_cast<unsigned char>(utf8[i]);
         const bool c1 = c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
                         static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;
-        if (c < 0x20 || c == 0x7F || c1) {
+        if ((c < 0x20 && !(keepLineEnds && c == '\n')) || c == 0x7F || c1) {
             std::snprintf(hex, sizeof hex, "\\x%02X", c1 ? static_cast<unsigned char>(utf8[++i]) : c);
             out += hex;
         } else {

@@ -21,7 +21,8 @@ public:
                 Buttons buttons = Buttons::Ok) override;
 };
 
-// Prints one German line on stderr, prefixed with the tool's name.
+// Prints one German line on stderr, prefixed with the tool's name; control
+// characters other than line ends are shown escaped (see Printable).
 void Complain(const std::string &text);
 
 // One line on stderr that redraws itself; silent unless stderr is a terminal.
@@ -109,7 +110,7 @@ private:
 
 // A text as the terminal may show it: control characters (C0, DEL, C1)
 // become \xNN, so a stored name cannot paint fake lines.
-std::string Printable(const std::string &utf8);
+std::string Printable(const std::string &utf8, bool keepLineEnds = false);
 
 // Where a password comes from: `--password-file` first, then the variable
 // KALMIRA_PASSWORD, then a prompt when stdin is a terminal (twice when

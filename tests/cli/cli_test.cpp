@@ -324,17 +324,20 @@ TEST_F(Cli, BadInputsAreRefusedAndNothingIsWritten) {
     hide::FileHideInput in;
     in.carrierPath = carrier;
     in.sourcePath = "x";
-    std::string field = ".ba\x1b[2Jsh";
+    std::string field = ".ba\x1b[2J\x9Dsh"; // ESC, and a byte that becomes the C1 control U+009D
     in.nameField = field + std::string(25 - field.size(), ' ');
     ASSERT_EQ(hide::HideEngine(KeepBackups(), passwords).hideFile(view, in, data).outcome, hide::HideOutcome::Written);
 
     // Stored names never reach the terminal raw, nor make a dot-file.
     Result r = run("info c.bmp");
-    EXPECT_NE(r.out.find("Gespeicherter Name: .ba\\x1B[2Jsh"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Gespeicherter Name: .ba\\x1B[2J\\x9Dsh"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
     r = run("extract c.bmp");
     ASSERT_EQ(r.rc, 0) << r.err;
-    EXPECT_EQ(ReadAll(dir.file("ba_[2Jsh")), secret);
+    EXPECT_EQ(r.out, "ba_[2J\\x9Dsh\n");
+    EXPECT_EQ(ReadAll(dir.file("ba_[2J\xC2\x9Dsh")), secret);
+    r = run("extract c.bmp --text"); // its refusal names the stored name
+    EXPECT_NE(r.err.find("ba_[2J\\x9Dsh"), std::string::npos) << r.err;
 
     // Pipes and devices are neither carriers nor destinations, --force or not.
     ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
