@@ -2,9 +2,11 @@
 
 #include "cli/console.h"
 #include "compress/ZorbComprFile.h"
+#include "compress/zlib_memory.h"
 #include "convert/modConvert.h"
 #include "extract/extract_engine.h"
 #include "extract/extract_texts.h"
+#include "hide/carrier_access.h"
 #include "hide/carrier_check.h"
 #include "hide/hide_engine.h"
 #include "hide/hide_texts.h"
@@ -12,9 +14,11 @@
 #include "inspect/modWAV.h"
 #include "platform/binary_file.h"
 #include "platform/platform.h"
+#include "platform/secure_memory.h"
 #include "platform/temp_file.h"
 #include "platform/terminal.h"
 #include "shell/helpers.h"
+#include "shell/scope_guard.h"
 #include "shredder/wipe.h"
 
 #include <iostream>
@@ -62,8 +66,12 @@ void Say(const std::optional<Notice> &notice) {
     if (notice) Complain(notice->text);
 }
 
+const char *const kTooLargeText = "\" ist zu gross: komprimiert mehr als 9.999.999 Byte.";
+
 // Compresses a file as the hide windows do; the temporary result is wiped.
-std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, ProgressBar &bar) {
+// A file that cannot fit any carrier stops the compression early (kUnsuitable).
+std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, ProgressBar &bar, int &rc) {
+    rc = kIoError;
     TempFile packed(TempFile::Removal::Wipe);
     if (!packed.valid()) {
         Complain("Im temporären Ordner kann nicht geschrieben werden.");
@@ -72,11 +80,17 @@ std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, P
     ZorbComprFile z;
     z.InputFile = path;
     z.OutputFile = packed.path();
+    z.MaxOutput = hide::kMaxStorableCompressed;
     {
         CompressionProgressScope hook([&](int pct) { bar.show(pct, "Datei wird komprimiert..."); });
         z.Compress();
     }
     bar.finish();
+    if (z.ResultStatus() == ZorbComprFile::kTooLarge) {
+        Complain("Die Datei \"" + FileNameOf(path) + kTooLargeText);
+        rc = kUnsuitable;
+        return std::nullopt;
+    }
     std::string bytes;
     if (z.ResultStatus() != 0 || !ReadFile(packed.path(), bytes)) {
         Complain("Die Datei \"" + path + "\" konnte nicht komprimiert werden (Fehler " +
@@ -86,22 +100,22 @@ std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, P
     return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
-// The compressed size the run will store, as the message run compresses it.
-std::optional<std::vector<std::uint8_t>> CompressMessage(const std::string &message, ProgressBar &bar) {
-    TempFile plain(TempFile::Removal::Wipe);
-    BinaryFile t;
-    if (!plain.valid() || !t.open(plain.path(), BinaryFile::Mode::CreateTruncate) ||
-        !t.writeAt(0, message.data(), message.size()) || !t.close()) {
-        Complain("Im temporären Ordner kann nicht geschrieben werden.");
+// The compressed size the run will store, as the message run compresses it
+// (in memory, as the run does).
+std::optional<std::vector<std::uint8_t>> CompressMessage(const std::string &message, int &rc) {
+    const auto packed = DeflateMemory(reinterpret_cast<const std::uint8_t *>(message.data()), message.size());
+    if (!packed) {
+        Complain("Die Botschaft konnte nicht komprimiert werden.");
+        rc = kIoError;
         return std::nullopt;
     }
-    return CompressFile(plain.path(), bar);
+    return std::vector<std::uint8_t>(packed->begin(), packed->end());
 }
 
 int RefuseFit(const hide::FitCheck &fit, const std::string &carrier, const std::string &file) {
     switch (fit.fit) {
     case hide::Fit::TooLarge:
-        Complain("Die Datei \"" + FileNameOf(file) + "\" ist zu gross: komprimiert mehr als 9.999.999 Byte.");
+        Complain("Die Datei \"" + FileNameOf(file) + kTooLargeText);
         break;
     case hide::Fit::TooSmall:
         Complain(hide::TooSmallText(carrier, fit.carrierSize, file, fit.requiredSize));
@@ -156,7 +170,8 @@ int ExtractPassword(const payload::ParsedHeader &header, const Options &o, std::
         Complain("Falsches Passwort!");
         return kWrongPassword;
     }
-    padded = *pw;
+    padded.swap(*pw);
+    platform::WipeString(*pw);
     return kOk;
 }
 
@@ -186,22 +201,15 @@ int ExtractMessage(const Options &o, const std::string &dest, const std::string 
 
 int ExtractFile(const Options &o, const std::string &dest, const std::string &padded, ProgressBar &bar) {
     const bool toStdout = o.output == "-";
-    // Standard output gets a copy of a private temporary file that is wiped.
-    TempFile temp = toStdout ? TempFile(TempFile::Removal::Wipe) : TempFile();
-    if (toStdout && !temp.valid()) {
-        Complain("Im temporären Ordner kann nicht geschrieben werden.");
-        return kIoError;
-    }
     FixedPassword passwords(padded);
     extract::ExtractEngine engine(passwords);
-    ExtractView view(bar, toStdout ? temp.path() : dest, toStdout || o.force);
+    ExtractView view(bar, toStdout ? "-" : dest, o.force);
     extract::FileExtractResult r = engine.extractFile(view, o.args[0]);
     bar.finish();
     if (toStdout) r.destination = "-";
     Say(extract::ExtractNotice(r));
     if (r.outcome != extract::ExtractOutcome::Extracted) return ExtractExit(r.outcome);
-    if (toStdout) return CopyToStandardOutput(temp.path()) ? kOk : kIoError;
-    std::cout << dest << std::endl;
+    if (!toStdout) std::cout << Printable(dest) << std::endl;
     return kOk;
 }
 
@@ -210,6 +218,12 @@ int ExtractFile(const Options &o, const std::string &dest, const std::string &pa
 std::optional<std::string> MessageText(const std::string &path, int &rc) {
     std::string bytes;
     rc = kUnsuitable;
+    const std::int64_t size = platform::FileSize(path);
+    if (size > kMaxMessageSize) { // refused before it is read
+        Complain("Die Datei \"" + path + "\" ist keine Textdatei von 1 bis " + std::to_string(kMaxMessageSize) +
+                 " Byte, wie KalmiraA sie versteckt. Bitte ohne --text verstecken.");
+        return std::nullopt;
+    }
     if (!ReadFile(path, bytes)) {
         Complain("Die Datei \"" + path + "\" kann nicht gelesen werden.");
         rc = kIoError;
@@ -230,19 +244,13 @@ std::optional<std::string> MessageText(const std::string &path, int &rc) {
     return ansi;
 }
 
+// A stored name never makes a hidden dot-file.
 std::string Destination(const Options &o, const std::string &storedName) {
-    const std::string name = storedName.empty() ? kNameIfNone : storedName;
+    const auto first = storedName.find_first_not_of('.');
+    const std::string name = first == std::string::npos ? kNameIfNone : storedName.substr(first);
     if (o.output.empty()) return name;
     if (platform::IsDirectory(o.output)) return o.output + (o.output.back() == '/' ? "" : "/") + name;
     return o.output;
-}
-
-bool CopyToStandardOutput(const std::string &path) {
-    std::string bytes;
-    const bool ok = ReadFile(path, bytes) && platform::WriteStandardOutput(bytes.data(), bytes.size());
-    std::fill(bytes.begin(), bytes.end(), '\0');
-    if (!ok) Complain("Die Standardausgabe konnte nicht geschrieben werden.");
-    return ok;
 }
 
 int WriteMessage(const Options &o, const std::string &ansi, const std::string &dest) {
@@ -267,12 +275,26 @@ int WriteMessage(const Options &o, const std::string &ansi, const std::string &d
     return kIoError;
 }
 
+int TakeCarrier(const std::string &carrier, bool write, platform::FileLock &lock) {
+    const hide::CarrierOpening o = hide::OpenCarrier(carrier, write, lock);
+    if (o.rolledBack) Complain(hide::RolledBackText(carrier));
+    switch (o.access) {
+    case hide::CarrierAccess::Ready: return kOk;
+    case hide::CarrierAccess::Missing: Complain("Die ContainerDatei \"" + carrier + "\" wurde nicht gefunden!"); break;
+    default: Complain(hide::CarrierAccessText(o.access, carrier)); break;
+    }
+    return kIoError;
+}
+
 int CheckCarrier(const std::string &path, bool library) {
     switch (hide::ClassifyCarrier(path)) {
     case hide::CarrierKind::Bmp:
     case hide::CarrierKind::Wav: break;
     case hide::CarrierKind::Missing:
         Complain("Die ContainerDatei \"" + path + "\" wurde nicht gefunden!");
+        return kIoError;
+    case hide::CarrierKind::NotRegular:
+        Complain(hide::CarrierAccessText(hide::CarrierAccess::NotRegular, path));
         return kIoError;
     case hide::CarrierKind::Unreadable:
         Complain("Die ContainerDatei \"" + path + "\" kann nicht gelesen werden.");
@@ -317,27 +339,32 @@ int Hide(const Options &o) {
         Complain("Der Dateiname \"" + FileNameOf(file) + "\" ist länger als 25 Zeichen und lässt sich nicht kürzen.");
         return kUnsuitable;
     }
+    {
+        platform::FileLock lock; // released again: the run takes its own
+        if (int rc = TakeCarrier(carrier, true, lock)) return rc;
+    }
     ProgressBar bar;
     std::string message;
     std::optional<std::vector<std::uint8_t>> data;
+    int rc = kOk;
     if (o.text) {
-        int rc = kOk;
         std::optional<std::string> text = MessageText(file, rc);
         if (!text) return rc;
         message = std::move(*text);
-        data = CompressMessage(message, bar); // the size check needs the compressed size first
+        data = CompressMessage(message, rc); // the size check needs the compressed size first
     } else {
-        data = CompressFile(file, bar);
+        data = CompressFile(file, bar, rc);
     }
-    if (!data) return kIoError;
+    if (!data) return rc;
     const auto n = static_cast<std::int64_t>(data->size());
     if (int rc = RefuseFit(hide::CheckFit(carrier, o.cipher, n), carrier, file)) return rc;
 
     std::string padded;
+    ScopeGuard wipe{[&] { platform::WipeString(padded); platform::WipeString(message); }};
     if (o.cipher != payload::Mode::Plain) {
         std::optional<std::string> pw = ObtainPassword(o.passwordFile, true, false);
         if (!pw) return kUsage;
-        padded = *pw;
+        padded.swap(*pw);
     }
     const hide::HideResult r = RunHide(o, message, *nameField, padded, *data, bar);
     bar.finish();
@@ -351,6 +378,8 @@ int Hide(const Options &o) {
 int Extract(const Options &o) {
     const std::string &carrier = o.args[0];
     if (int rc = CheckCarrier(carrier, true)) return rc;
+    platform::FileLock lock; // shared, for the whole run
+    if (int rc = TakeCarrier(carrier, false, lock)) return rc;
     const std::optional<payload::ParsedHeader> header = extract::ReadPayloadHeader(carrier);
     if (!header) {
         Complain("Die ContainerDatei \"" + carrier + "\" kann nicht gelesen werden.");
@@ -359,16 +388,21 @@ int Extract(const Options &o) {
     if (!header->mode) return ExtractStealth(o);
     const std::string dest = Destination(o, payload::PlainFileName(payload::StoredFileName(*header)));
     if (o.output != "-") {
-        if (platform::IsDirectory(dest)) {
-            Complain("\"" + dest + "\" ist ein Ordner.");
+        switch (platform::KindOf(dest)) {
+        case platform::PathKind::Absent:
+        case platform::PathKind::Regular: break;
+        case platform::PathKind::Directory: Complain("\"" + Printable(dest) + "\" ist ein Ordner."); return kIoError;
+        default:
+            Complain("\"" + Printable(dest) + "\" ist keine gewöhnliche Datei und wird nicht ersetzt, auch nicht mit --force.");
             return kIoError;
         }
         if (platform::FileExists(dest) && !o.force) {
-            Complain("Die Datei \"" + dest + "\" existiert bereits. Mit --force wird sie überschrieben.");
+            Complain("Die Datei \"" + Printable(dest) + "\" existiert bereits. Mit --force wird sie überschrieben.");
             return kIoError;
         }
     }
     std::string padded;
+    ScopeGuard wipe{[&] { platform::WipeString(padded); }};
     if (int rc = ExtractPassword(*header, o, padded)) return rc;
     ProgressBar bar;
     return o.text ? ExtractMessage(o, dest, padded, bar) : ExtractFile(o, dest, padded, bar);
@@ -377,6 +411,8 @@ int Extract(const Options &o) {
 int Info(const Options &o) {
     const std::string &carrier = o.args[0];
     if (int rc = CheckCarrier(carrier)) return rc;
+    platform::FileLock lock;
+    if (int rc = TakeCarrier(carrier, false, lock)) return rc;
     std::int64_t length = 0;
     const std::optional<payload::ParsedHeader> header = extract::ReadPayloadHeader(carrier, &length);
     if (!header) {
@@ -396,7 +432,7 @@ int Info(const Options &o) {
     } else {
         std::cout << "Versteckte Daten: ja\n"
                   << "  Verfahren: " << CipherName(*header->mode) << "\n"
-                  << "  Gespeicherter Name: " << payload::StoredFileName(*header) << "\n";
+                  << "  Gespeicherter Name: " << Printable(payload::StoredFileName(*header)) << "\n";
         const auto &n = header->dataLength;
         if (!n || payload::CarrierBytesFor(*n) > length) {
             std::cout << "  Datenlänge: ungültig (beschädigt)\n";

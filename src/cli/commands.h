@@ -2,6 +2,7 @@
 #pragma once
 
 #include "hide/payload.h"
+#include "platform/file_lock.h"
 
 #include <optional>
 #include <string>
@@ -58,7 +59,6 @@ void PrintNoClassicPayload(const std::string &carrier);
 std::string Destination(const Options &o, const std::string &storedName);
 // Writes a message to `dest` (or standard output): UTF-8 unless --raw.
 int WriteMessage(const Options &o, const std::string &ansi, const std::string &dest);
-bool CopyToStandardOutput(const std::string &path);
 // The message file as KalmiraA holds a message: one ANSI byte per character.
 // nullopt (with `rc` set) after the complaint.
 std::optional<std::string> MessageText(const std::string &path, int &rc);
@@ -74,5 +74,11 @@ int CheckCarrier(const std::string &path, bool library = false);
 // `hide`'s prologue: the file to hide exists, the carrier passes CheckCarrier,
 // and they are not the same file.
 int CheckHideFiles(const std::string &carrier, const std::string &file, bool library);
+
+// Every carrier command's first step, for the classic and the stealth runs:
+// takes `lock` (exclusive to write, shared to read), rolls an interrupted
+// hide back and says so once, refuses what is no file, not writable or busy.
+// kOk, or the exit code (kIoError) after the complaint.
+int TakeCarrier(const std::string &carrier, bool write, platform::FileLock &lock);
 
 } // namespace kalmira::cli

@@ -1,6 +1,8 @@
 #include "cli/console.h"
 
 #include "crypto/keys.h"
+#include "crypto/password_text.h"
+#include "platform/secure_memory.h"
 #include "platform/platform.h"
 
 #include "platform/binary_file.h"
@@ -35,22 +37,27 @@ std::size_t Utf8Length(const std::string &s) {
     return n;
 }
 
-// The first line of a file, without its line end; nullopt when unreadable.
-std::optional<std::string> FirstLine(const std::string &path) {
+// The head of a file, enough for any first line a password can have.
+std::optional<std::string> FileHead(const std::string &path, std::size_t limit) {
     platform::BinaryFile f;
     if (!f.open(path, platform::BinaryFile::Mode::Read)) return std::nullopt;
     const std::int64_t size = f.size();
-    std::string bytes(static_cast<std::size_t>(std::max<std::int64_t>(size, 0)), '\0');
-    if (size < 0 || (size > 0 && !f.readAt(0, bytes.data(), bytes.size()))) return std::nullopt;
-    std::string line = bytes.substr(0, bytes.find('\n'));
-    std::fill(bytes.begin(), bytes.end(), '\0');
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
+    if (size < 0) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(std::min<std::int64_t>(size, static_cast<std::int64_t>(limit))), '\0');
+    if (!bytes.empty() && !f.readAt(0, bytes.data(), bytes.size())) return std::nullopt;
+    return bytes;
 }
+
+// Wipes a string holding a password when the scope ends.
+struct ScopeWipe {
+    std::string &s;
+    ~ScopeWipe() { platform::WipeString(s); }
+};
 
 } // namespace
 
-void Complain(const std::string &text) { std::cerr << "kalmira: " << Lines(text) << std::endl; }
+// Stored names reach messages too: nothing but line ends goes out raw.
+void Complain(const std::string &text) { std::cerr << "kalmira: " << Printable(Lines(text), true) << std::endl; }
 
 Answer StderrMessages::show(Icon, const std::string &, const std::string &text, Buttons buttons) {
     switch (buttons) {
@@ -135,6 +142,7 @@ std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool 
                                           bool allowEmpty) {
     std::optional<std::string> ansi = ObtainAnsiPassword(passwordFile, confirm, allowEmpty);
     if (!ansi) return std::nullopt;
+    ScopeWipe wipe{*ansi};
     return crypto::PadPassword(*ansi);
 }
 
@@ -142,11 +150,7 @@ std::optional<std::string> ObtainAnsiPassword(const std::string &passwordFile, b
                                               bool allowEmpty) {
     std::optional<std::string> pw;
     if (!passwordFile.empty()) {
-        pw = FirstLine(passwordFile);
-        if (!pw) {
-            Complain("Die Passwortdatei \"" + passwordFile + "\" kann nicht gelesen werden.");
-            return std::nullopt;
-        }
+        return PasswordFromFileAt(passwordFile, allowEmpty);
     } else if (const char *env = std::getenv("KALMIRA_PASSWORD")) {
         pw = std::string(env);
     } else if (platform::IsTerminal(platform::StdStream::Input)) {
@@ -167,6 +171,7 @@ std::optional<std::string> ObtainAnsiPassword(const std::string &passwordFile, b
                  "KALMIRA_PASSWORD angeben (oder am Terminal eingeben).");
         return std::nullopt;
     }
+    ScopeWipe wipe{*pw};
     const std::string problem = PasswordProblem(*pw, allowEmpty);
     if (!problem.empty()) {
         Complain(problem);
@@ -174,5 +179,58 @@ std::optional<std::string> ObtainAnsiPassword(const std::string &passwordFile, b
     }
     return platform::AnsiFromUtf8(*pw);
 }
+
+std::optional<std::string> PasswordFromFileAt(const std::string &path, bool allowEmpty) {
+    std::optional<std::string> bytes = FileHead(path, 4096);
+    if (!bytes) {
+        Complain("Die Passwortdatei \"" + path + "\" kann nicht gelesen werden.");
+        return std::nullopt;
+    }
+    crypto::PasswordText text = crypto::PasswordFromFile(*bytes);
+    platform::WipeString(*bytes);
+    switch (text.status) {
+    case crypto::PasswordText::Status::Ok: break;
+    case crypto::PasswordText::Status::Unrepresentable: {
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(text.refused));
+        Complain("Das Passwort enthält an Stelle " + std::to_string(text.refusedAt) + " das Zeichen \"" +
+                 Printable(text.refusedUtf8) + "\" (" + code + "), das im Zeichensatz Windows-1252 nicht vorkommt.");
+        return std::nullopt;
+    }
+    case crypto::PasswordText::Status::InvalidUtf8:
+        Complain("Die Passwortdatei \"" + path + "\" beginnt mit einer UTF-8-Markierung, enthält aber kein gültiges UTF-8.");
+        return std::nullopt;
+    }
+    if (text.ansi.empty() && !allowEmpty) {
+        Complain("Das Passwort ist leer.");
+        return std::nullopt;
+    }
+    if (text.ansi.size() > 16) {
+        Complain("Das Passwort ist länger als 16 Zeichen.");
+        return std::nullopt;
+    }
+    return std::string(text.ansi.view());
+}
+
+std::string Printable(const std::string &utf8, bool keepLineEnds) {
+    std::string out;
+    char hex[8];
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const bool c1 = c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;
+        if ((c < 0x20 && !(keepLineEnds && c == '\n')) || c == 0x7F || c1) {
+            std::snprintf(hex, sizeof hex, "\\x%02X", c1 ? static_cast<unsigned char>(utf8[++i]) : c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+FixedPassword::~FixedPassword() { platform::WipeString(padded_); }
+
+bool ExtractView::write(const std::uint8_t *data, std::size_t n) { return platform::WriteStandardOutput(data, n); }
 
 } // namespace kalmira::cli

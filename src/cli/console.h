@@ -21,7 +21,8 @@ public:
                 Buttons buttons = Buttons::Ok) override;
 };
 
-// Prints one German line on stderr, prefixed with the tool's name.
+// Prints one German line on stderr, prefixed with the tool's name; control
+// characters other than line ends are shown escaped (see Printable).
 void Complain(const std::string &text);
 
 // One line on stderr that redraws itself; silent unless stderr is a terminal.
@@ -70,13 +71,16 @@ public:
     void setSizeLine(const std::string &) override {}
 };
 
-// Extraction writes to `target`, replacing an existing file only when asked.
+// Extraction writes to `target`, replacing an existing file only when asked;
+// "-" streams to standard output.
 class ExtractView : public ConsoleView<extract::ExtractView> {
 public:
     ExtractView(ProgressBar &bar, std::string target, bool replace)
         : ConsoleView(bar), target_(std::move(target)), replace_(replace) {}
     std::string chooseDestination(const std::string &) override { return target_; }
     bool replaceExisting() const override { return replace_; }
+    bool streams() const override { return target_ == "-"; }
+    bool write(const std::uint8_t *data, std::size_t n) override;
     void exitProgram() override {}
 
 private:
@@ -96,12 +100,17 @@ public:
 class FixedPassword : public PasswordSource {
 public:
     explicit FixedPassword(std::string padded) : padded_(std::move(padded)) {}
+    ~FixedPassword() override;
     std::optional<std::string> hidePassword() override { return padded_; }
     std::string extractPassword() override { return padded_; }
 
 private:
     std::string padded_;
 };
+
+// A text as the terminal may show it: control characters (C0, DEL, C1)
+// become \xNN, so a stored name cannot paint fake lines.
+std::string Printable(const std::string &utf8, bool keepLineEnds = false);
 
 // Where a password comes from: `--password-file` first, then the variable
 // KALMIRA_PASSWORD, then a prompt when stdin is a terminal (twice when
@@ -111,6 +120,10 @@ std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool 
 // The same password as typed, in ANSI and without padding (the stealth format's).
 std::optional<std::string> ObtainAnsiPassword(const std::string &passwordFile, bool confirm,
                                               bool allowEmpty);
+
+// A password file's first line, read as UTF-8 (with or without byte-order
+// mark) or Windows-1252; the padded ANSI password, or nullopt after saying why.
+std::optional<std::string> PasswordFromFileAt(const std::string &path, bool allowEmpty);
 
 // The rules of the password windows for a UTF-8 password: at most 16
 // characters, each one representable in the ANSI code page. "" when valid,

@@ -4,7 +4,7 @@
 #include "cli/console.h"
 #include "hide/carrier_check.h"
 #include "platform/platform.h"
-#include "platform/temp_file.h"
+#include "platform/secure_memory.h"
 #include "platform/terminal.h"
 #include "shell/helpers.h"
 #include "stealth/guarded.h"
@@ -96,18 +96,37 @@ int ExtractMessageStealth(const Options &o, const std::string &password, Progres
     return rc;
 }
 
+// Standard output: held in memory up to a bound, so that damage found at the
+// end writes nothing; a larger payload streams once the held part is full.
+class StdoutSink : public stealth::Sink {
+public:
+    bool begin(const stealth::PayloadFacts &, bool &) override { return true; }
+    bool write(std::span<const std::uint8_t> data) override {
+        if (held_.size() + data.size() <= kHold) {
+            held_.insert(held_.end(), data.begin(), data.end());
+            return true;
+        }
+        return flush() && platform::WriteStandardOutput(data.data(), data.size());
+    }
+    bool commit() override { return flush(); }
+    void abort() override { held_.clear(); }
+
+private:
+    bool flush() {
+        const bool ok = held_.empty() || platform::WriteStandardOutput(held_.data(), held_.size());
+        held_.clear();
+        return ok;
+    }
+    static constexpr std::size_t kHold = std::size_t{32} << 20;
+    platform::SecureBytes held_;
+};
+
 int ExtractFileStealth(const Options &o, const std::string &password, ProgressBar &bar) {
     const std::string &carrier = o.args[0];
     const bool toStdout = o.output == "-";
-    // Standard output gets a copy of a private temporary file that is wiped.
-    platform::TempFile temp = toStdout ? platform::TempFile(platform::TempFile::Removal::Wipe) : platform::TempFile();
-    if (toStdout && !temp.valid()) {
-        Complain("Im temporären Ordner kann nicht geschrieben werden.");
-        return kIoError;
-    }
     std::string refusal; // why the chosen destination was declined
-    stealth::StagedFileSink sink([&](const stealth::PayloadFacts &facts) -> std::string {
-        if (toStdout) return temp.path();
+    StdoutSink toOutput;
+    stealth::StagedFileSink toFile([&](const stealth::PayloadFacts &facts) -> std::string {
         const std::string dest = Destination(o, FileNameOf(facts.storedName));
         if (platform::IsDirectory(dest)) refusal = "\"" + dest + "\" ist ein Ordner.";
         else if (platform::FileExists(dest) && !o.force)
@@ -115,8 +134,8 @@ int ExtractFileStealth(const Options &o, const std::string &password, ProgressBa
         return refusal.empty() ? dest : std::string();
     });
     stealth::Safety safety;
-    const ExtractResult r = stealth::GuardedExtract(carrier, password, sink, safety,
-                                                    BarProgress(bar, "Tarnformat: auslesen"));
+    const ExtractResult r = stealth::GuardedExtract(carrier, password, toStdout ? static_cast<stealth::Sink &>(toOutput) : toFile,
+                                                    safety, BarProgress(bar, "Tarnformat: auslesen"));
     bar.finish();
     if (!refusal.empty()) {
         Complain(refusal);
@@ -127,8 +146,7 @@ int ExtractFileStealth(const Options &o, const std::string &password, ProgressBa
         SayOutcome(safety, stealth::ExtractWording(r, carrier), carrier, false);
         return safety.problem != stealth::Safety::Problem::None ? kIoError : ExtractExit(r);
     }
-    if (toStdout) return CopyToStandardOutput(temp.path()) ? kOk : kIoError;
-    std::cout << sink.destination() << std::endl;
+    if (!toStdout) std::cout << Printable(toFile.destination()) << std::endl;
     return kOk;
 }
 

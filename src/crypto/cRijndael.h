@@ -4,6 +4,7 @@
 #pragma once
 
 #include "crypto/CipherError.h"
+#include "platform/secure_memory.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,13 @@ class cRijndael {
 public:
     // `messages` receives the complaints of ArrayDecrypt and FileDecrypt.
     explicit cRijndael(Messages *messages = nullptr);
+    // The key schedules do not outlive the cipher.
+    ~cRijndael() {
+        platform::SecureWipe(encKey_, sizeof encKey_);
+        platform::SecureWipe(decKey_, sizeof decKey_);
+    }
+    cRijndael(const cRijndael &) = default;
+    cRijndael &operator=(const cRijndael &) = default;
     void SetMessages(Messages *messages) { messages_ = messages; }
 
     // Uses the first keyBits / 8 bytes of key. CipherError 1 for a key size other

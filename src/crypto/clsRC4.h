@@ -2,6 +2,8 @@
 // discarded). Encrypting and decrypting are the same call.
 #pragma once
 
+#include "platform/secure_memory.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +15,14 @@ namespace kalmira::crypto {
 
 class clsRC4 {
 public:
+    clsRC4() = default;
+    // The key and its state do not outlive the cipher.
+    ~clsRC4() {
+        platform::WipeString(key_);
+        platform::SecureWipe(state_.data(), state_.size());
+    }
+    clsRC4(const clsRC4 &) = default;
+    clsRC4 &operator=(const clsRC4 &) = default;
     // Sets the key text (ANSI bytes, one per character) and schedules it; an
     // equal text keeps the schedule. std::invalid_argument for an empty text.
     void Key(const std::string &keyText);

@@ -3,13 +3,14 @@
 #include "extract/extract_texts.h"
 
 #include "compress/ZorbComprFile.h"
-#include "compress/zorbzlib.h"
+#include "compress/zlib_memory.h"
 #include "crypto/cRijndael.h"
 #include "crypto/clsMD5.h"
 #include "crypto/clsRC4.h"
 #include "crypto/keys.h"
 #include "platform/binary_file.h"
 #include "platform/platform.h"
+#include "platform/secure_memory.h"
 #include "platform/temp_file.h"
 #include "shell/helpers.h"
 #include "shell/scope_guard.h"
@@ -21,24 +22,12 @@
 namespace kalmira::extract {
 
 using platform::BinaryFile;
-using platform::TempFile;
 
 namespace {
 
 constexpr std::size_t kCarrierBlock = 32768;
 const char *const kRestCaptionB = "KalmiraB - Extraktion";
 const char *const kRestCaptionA = "KalmiraA - Extraktion";
-
-// Results of DecompFile that mean the output could not be written (a full
-// disk), as against damaged input.
-bool isWriteFailure(std::int32_t status) {
-    return status == zorb::kWriteError || status == zorb::kDestNotOpened;
-}
-
-bool WriteWhole(const std::string &path, const void *data, std::size_t n) {
-    BinaryFile f;
-    return f.open(path, BinaryFile::Mode::CreateTruncate) && f.writeAt(0, data, n) && f.close();
-}
 
 // The header region in one read; a file shorter than it holds no payload.
 bool ReadHeaderRegion(const BinaryFile &f, std::int64_t length, std::string &header) {
@@ -69,9 +58,10 @@ bool ShowMessage(MessageExtractView &view, MessageExtractResult &r, std::string 
 
 struct ExtractEngine::Payload {
     ~Payload() { // decrypted data and the password do not outlive the run
-        std::fill(data.begin(), data.end(), std::uint8_t{0});
-        std::fill(password.begin(), password.end(), '\0');
+        platform::SecureWipe(data.data(), data.size());
+        platform::WipeString(password);
     }
+    platform::FileLock lock; // shared, for the whole run
     BinaryFile file;
     std::int64_t carrierLength = 0;
     payload::ParsedHeader header;
@@ -111,6 +101,11 @@ ExtractEngine::~ExtractEngine() = default;
 // Extracted means "go on".
 ExtractOutcome ExtractEngine::openPayload(RunView &view, ExtractResult &r, Payload &p) {
     if (!platform::FileExists(r.carrierPath)) return ExtractOutcome::CarrierMissing;
+    const hide::CarrierOpening opening = hide::OpenCarrier(r.carrierPath, false, p.lock);
+    r.rolledBack = opening.rolledBack;
+    r.access = opening.access;
+    if (opening.access == hide::CarrierAccess::Missing) return ExtractOutcome::CarrierMissing;
+    if (opening.access != hide::CarrierAccess::Ready) return ExtractOutcome::NoAccess;
     view.repaint();
     std::string header;
     if (!p.file.open(r.carrierPath, BinaryFile::Mode::Read)) return ExtractOutcome::CarrierUnreadable;
@@ -129,6 +124,7 @@ bool ExtractEngine::checkPassword(RunView &view, Payload &p) {
     if (p.mode == payload::Mode::Plain) return true;
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::string pw = passwords_.extractPassword();
+        ScopeGuard wipe{[&] { platform::WipeString(pw); }};
         view.setBusy(true);
         if (PasswordMatches(p.header, pw)) {
             p.password = pw;
@@ -194,48 +190,64 @@ bool ExtractEngine::readMessagePayload(RunView &view, Payload &p) {
 
 bool ExtractEngine::decrypt(Payload &p) {
     if (p.mode == payload::Mode::Plain) return true;
-    const std::string key = crypto::CipherKeyText(p.password);
+    std::string key = crypto::CipherKeyText(p.password);
+    ScopeGuard wipeKey{[&] { platform::WipeString(key); }};
     if (p.mode == payload::Mode::Rc4) {
         crypto::clsRC4().EncryptByte(p.data.data(), p.data.size(), key);
         return true;
     }
-    if (!aes_) aes_ = std::make_unique<crypto::cRijndael>();
-    aes_->SetCipherKey(reinterpret_cast<const std::uint8_t *>(key.data()), key.size(), 256);
+    crypto::cRijndael aes; // its key schedule is wiped when it ends
+    aes.SetCipherKey(reinterpret_cast<const std::uint8_t *>(key.data()), key.size(), 256);
     std::vector<std::uint8_t> out;
-    if (aes_->ArrayDecrypt(out, p.data, 0) != 0) return false;
+    const bool ok = aes.ArrayDecrypt(out, p.data, 0) == 0;
     p.data.swap(out);
-    std::fill(out.begin(), out.end(), std::uint8_t{0});
-    return true;
+    platform::SecureWipe(out.data(), out.size());
+    return ok;
 }
 
-// The decrypted data go through a wiped temporary file; the result is
-// decompressed beside the destination and put in place only when complete.
+// The decrypted data are inflated from memory straight into a staging file
+// beside the destination, put in place only when complete. A destination
+// that is not a regular file is never replaced.
 ExtractOutcome ExtractEngine::decompressTo(ExtractView &view, Payload &p, FileExtractResult &r) {
-    TempFile packed(TempFile::Removal::Wipe);
-    const bool written = packed.valid() && WriteWhole(packed.path(), p.data.data(), p.data.size());
-    std::fill(p.data.begin(), p.data.end(), std::uint8_t{0});
-    p.data.clear();
-    p.data.shrink_to_fit();
-    if (!written) return ExtractOutcome::TempWriteFailed;
-
+    if (view.streams()) {
+        const InflateStatus status = InflateMemory(p.data.data(), p.data.size(), [&](const std::uint8_t *b, std::size_t n) {
+            r.extractedSize += static_cast<std::int64_t>(n);
+            return view.write(b, n);
+        });
+        if (status == InflateStatus::Ok) return ExtractOutcome::Extracted;
+        if (status == InflateStatus::SinkFailed) return ExtractOutcome::WriteFailed;
+        r.damage = Damage::Decompression;
+        return ExtractOutcome::Damaged;
+    }
+    const platform::PathKind kind = platform::KindOf(r.destination);
+    if (kind != platform::PathKind::Absent && kind != platform::PathKind::Regular)
+        return ExtractOutcome::DestinationNotRegular;
     platform::StagedFile staged(r.destination);
+    BinaryFile out;
+    if (!staged.valid() || !out.open(staged.path(), BinaryFile::Mode::ReadWrite))
+        return ExtractOutcome::FolderUnwritable;
     view.setCaption(">>>>>>>>>>>>>>> Datei wird dekomprimiert...");
     int lastShown = -1;
-    ZorbComprFile z;
-    if (staged.valid()) {
-        CompressionProgressScope hook([&](int pct) {
+    std::int64_t written = 0;
+    const InflateStatus status = InflateMemory(
+        p.data.data(), p.data.size(),
+        [&](const std::uint8_t *bytes, std::size_t n) {
+            if (!out.writeAt(written, bytes, n)) return false;
+            written += static_cast<std::int64_t>(n);
+            return true;
+        },
+        -1,
+        [&](int pct) {
             if (pct == lastShown) return;
             lastShown = pct;
             view.setCaption(">>>>>>>>>> Die Datei wird dekomprimiert: " + std::to_string(pct) + " % bearbeitet...");
             view.processEvents();
         });
-        z.InputFile = packed.path();
-        z.OutputFile = staged.path();
-        z.Decompress();
-    }
-    if (!staged.valid()) return ExtractOutcome::FolderUnwritable;
-    if (z.ResultStatus() != 0) {
-        if (isWriteFailure(z.ResultStatus())) return ExtractOutcome::WriteFailed;
+    platform::SecureWipe(p.data.data(), p.data.size());
+    const bool flushed = status == InflateStatus::Ok && out.flush();
+    if (!out.close() || status == InflateStatus::SinkFailed || (status == InflateStatus::Ok && !flushed))
+        return ExtractOutcome::WriteFailed;
+    if (status != InflateStatus::Ok) {
         r.damage = Damage::Decompression;
         return ExtractOutcome::Damaged;
     }
@@ -244,27 +256,23 @@ ExtractOutcome ExtractEngine::decompressTo(ExtractView &view, Payload &p, FileEx
     case platform::StagedFile::Commit::Exists: return ExtractOutcome::DestinationExists;
     case platform::StagedFile::Commit::Failed: return ExtractOutcome::ReplaceFailed;
     }
-    r.extractedSize = platform::FileSize(r.destination);
+    r.extractedSize = written;
     return ExtractOutcome::Extracted;
 }
 
-// KalmiraA: through two temporary files, both wiped afterwards, as on the hide side.
-ExtractOutcome ExtractEngine::decompressMessage(RunView &, Payload &p, std::string &message) {
-    TempFile text(TempFile::Removal::Wipe);
-    TempFile plain(TempFile::Removal::Wipe);
-    if (!text.valid() || !plain.valid() || !WriteWhole(text.path(), p.data.data(), p.data.size()))
-        return ExtractOutcome::TempWriteFailed;
-    ZorbComprFile z;
-    z.InputFile = text.path();
-    z.OutputFile = plain.path();
-    z.Decompress();
-    if (isWriteFailure(z.ResultStatus())) return ExtractOutcome::TempWriteFailed;
-    if (z.ResultStatus() != 0) return ExtractOutcome::Damaged;
-    BinaryFile f;
-    std::int64_t size = 0;
-    if (!f.open(plain.path(), BinaryFile::Mode::Read) || (size = f.size()) < 0) return ExtractOutcome::Damaged;
-    message.resize(static_cast<std::size_t>(size));
-    if (size > 0 && !f.readAt(0, message.data(), message.size())) return ExtractOutcome::Damaged;
+// KalmiraA: inflated in memory; more than the message box holds is TooLarge.
+ExtractOutcome ExtractEngine::decompressMessage(RunView &, Payload &p, std::string &message, std::int64_t limit) {
+    platform::SecureBytes plain;
+    const InflateStatus status = InflateMemory(
+        p.data.data(), p.data.size(),
+        [&](const std::uint8_t *bytes, std::size_t n) {
+            plain.insert(plain.end(), bytes, bytes + n);
+            return true;
+        },
+        limit);
+    if (status == InflateStatus::TooLarge) return ExtractOutcome::TooLarge;
+    if (status != InflateStatus::Ok) return ExtractOutcome::Damaged;
+    message.assign(plain.begin(), plain.end());
     return ExtractOutcome::Extracted;
 }
 
@@ -386,7 +394,10 @@ MessageExtractResult ExtractEngine::runMessage(MessageExtractView &view, Message
     if (p.mode == payload::Mode::Rc4) view.setCaption(">>>>>>>>>> Entschlüsseln (RC4) ...");
     if (p.mode == payload::Mode::Aes) view.setCaption(">>>>>>>>>> Entschlüsseln (AES) ...");
     std::string message;
-    ExtractOutcome done = decrypt(p) ? decompressMessage(view, p, message) : ExtractOutcome::Damaged;
+    ScopeGuard wipeMessage{[&] { platform::WipeString(message); }};
+    ExtractOutcome done = decrypt(p) ? decompressMessage(view, p, message, r.maxMessageSize + std::int64_t{1})
+                                     : ExtractOutcome::Damaged;
+    if (done == ExtractOutcome::TooLarge) return tooLarge();
     if (done != ExtractOutcome::Extracted) {
         if (done == ExtractOutcome::Damaged) r.damage = Damage::Decompression;
         return end(done);

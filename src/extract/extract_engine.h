@@ -3,6 +3,7 @@
 // KalmiraA). It decides and returns a result; extract_texts.h speaks.
 #pragma once
 
+#include "hide/carrier_access.h"
 #include "hide/payload.h"
 #include "hide/run_view.h"
 
@@ -25,6 +26,10 @@ public:
     virtual std::string chooseDestination(const std::string &defaultName) = 0;
     // Whether an existing destination may be replaced (the save dialog has asked).
     virtual bool replaceExisting() const { return true; }
+    // The tool's "-o -": the extracted file goes to this stream instead of a
+    // destination, so it never touches a disk.
+    virtual bool streams() const { return false; }
+    virtual bool write(const std::uint8_t *, std::size_t) { return false; }
     // The third wrong password ends the program.
     virtual void exitProgram() = 0;
 };
@@ -42,7 +47,8 @@ enum class ExtractOutcome {
     Extracted,
     NoCarrierChosen,
     CarrierMissing,
-    CarrierUnreadable,  // exists but cannot be read (folder, permission, I/O error)
+    CarrierUnreadable,  // exists but cannot be read (permission, I/O error)
+    NoAccess,           // see `access`: no regular file, locked by a hide, not recovered
     NoPayload,
     ProgramEnded,       // three wrong passwords
     Damaged,            // see `damage`
@@ -53,6 +59,7 @@ enum class ExtractOutcome {
     WriteFailed,        // the destination could not be written (disk full)
     ReplaceFailed,      // the finished file could not be put in place
     DestinationExists,  // and may not be replaced
+    DestinationNotRegular, // a folder, FIFO or device: never replaced
     LibraryMissing,
     Busy,
 };
@@ -77,6 +84,8 @@ struct ExtractResult {
     std::string storedName;          // plain file name (UTF-8), "" when none
     std::int64_t dataLength = 0;     // N from the header
     double seconds = 0;              // elapsed, from the header read on
+    hide::CarrierAccess access = hide::CarrierAccess::Ready;
+    bool rolledBack = false;         // an interrupted hide was undone first
 };
 
 struct FileExtractResult : ExtractResult {
@@ -110,12 +119,11 @@ private:
     bool readMessagePayload(RunView &view, Payload &p);
     bool decrypt(Payload &p);
     ExtractOutcome decompressTo(ExtractView &view, Payload &p, FileExtractResult &r);
-    ExtractOutcome decompressMessage(RunView &view, Payload &p, std::string &message);
+    ExtractOutcome decompressMessage(RunView &view, Payload &p, std::string &message, std::int64_t limit);
     FileExtractResult runFile(ExtractView &view, FileExtractResult &r, Payload &p);
     MessageExtractResult runMessage(MessageExtractView &view, MessageExtractResult &r, Payload &p);
 
     PasswordSource &passwords_;
-    std::unique_ptr<crypto::cRijndael> aes_;
     bool running_ = false;
 };
 

@@ -49,6 +49,10 @@ std::optional<Notice> FileNotice(const FileExtractResult &r) {
                           "\" konnte nicht geschrieben werden. Ist der Datenträger voll? Es wurde nichts gespeichert."};
     case ExtractOutcome::ReplaceFailed:
         return Notice{Icon::Critical, kErrorTitle, "Die Datei \"" + dest + "\" konnte nicht geschrieben werden."};
+    case ExtractOutcome::DestinationNotRegular:
+        return Notice{Icon::Critical, kErrorTitle,
+                      "\"" + dest + "\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein Gerät) und wird "
+                      "nicht ersetzt. Es wurde nichts gespeichert."};
     case ExtractOutcome::DestinationExists:
         return Notice{Icon::Critical, kErrorTitle,
                       "Die Datei \"" + dest + "\" existiert bereits. Mit --force wird sie überschrieben."};
@@ -78,6 +82,8 @@ std::optional<Notice> ExtractNotice(const ExtractResult &r) {
     case ExtractOutcome::CarrierUnreadable:
         return Notice{Icon::Critical, kErrorTitle,
                       "Die Container-Datei \"" + r.carrierPath + "\" kann nicht gelesen werden. Es wurde nichts gespeichert."};
+    case ExtractOutcome::NoAccess:
+        return Notice{Icon::Critical, kErrorTitle, hide::CarrierAccessText(r.access, r.carrierPath)};
     case ExtractOutcome::NoPayload:
         return Notice{Icon::Information, Title(r.program),
                       b ? "Die ausgewählte Container-Datei enthält keine versteckte Datei!"

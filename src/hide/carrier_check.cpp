@@ -60,7 +60,8 @@ template <class F> std::int64_t Largest(std::int64_t lo, std::int64_t hi, F fits
 } // namespace
 
 CarrierKind ClassifyCarrier(const std::string &path) {
-    if (!platform::IsRegularFile(path)) return CarrierKind::Missing;
+    if (!platform::IsRegularFile(path))
+        return platform::FileExists(path) ? CarrierKind::NotRegular : CarrierKind::Missing;
     platform::BinaryFile f;
     if (!f.open(path, platform::BinaryFile::Mode::Read)) return CarrierKind::Unreadable;
     unsigned char head[12] = {};

@@ -17,7 +17,8 @@ enum class CarrierKind {
     NotBmp,         // ".bmp" without the signature
     NotWav,         // ".wav" without the signature
     OtherName,      // neither extension
-    Missing,        // no regular file
+    Missing,        // no such file
+    NotRegular,     // a folder, FIFO or device
     Unreadable,
 };
 
@@ -60,6 +61,10 @@ FitCheck CheckFit(const std::string &carrier, payload::Mode mode, std::int64_t c
 // incompressible bytes come out as.
 constexpr std::int64_t kSymbolsPerBlock = 16383;
 std::int64_t CompressedBound(std::int64_t n);
+
+// The largest compressed size any carrier stores (the length field's limit):
+// compression stops as soon as its output grows beyond it.
+constexpr std::int64_t kMaxStorableCompressed = (payload::kMaxDataLength - 1) / 16 * 16;
 
 // The most compressed bytes that fit; -1 when not even one does.
 std::int64_t MaxCompressed(const std::string &carrier, payload::Mode mode);

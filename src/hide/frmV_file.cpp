@@ -131,6 +131,7 @@ int FrmVFile::compressTo(const std::string &path, const std::string &temp) {
     ZorbComprFile z;
     z.InputFile = path;
     z.OutputFile = temp;
+    z.MaxOutput = kMaxStorableCompressed; // a file that cannot fit stops early
     shownPercent_ = -1;
     CompressionProgressScope hook([this](int percent) {
         if (percent == shownPercent_) return;
@@ -176,6 +177,10 @@ bool FrmVFile::compress(const std::string &p, std::int64_t length) {
                                   "von einer anderen Anwendung benutzt.");
         return false;
     };
+    if (status == ZorbComprFile::kTooLarge) {
+        s_.messages->show(Icon::Exclamation, "KalmiraB-Nachricht", DataTooLargeText());
+        return failed();
+    }
     const std::int64_t c = temp.empty() ? -1 : platform::FileSize(temp);
     if (status != 0 || c <= 0) return failed();
     const std::int64_t rounded = payload::RoundedForDisplay(c);

@@ -1,12 +1,15 @@
 #include "hide/hide_engine.h"
 
 #include "compress/ZorbComprFile.h"
+#include "compress/zlib_memory.h"
 #include "crypto/cRijndael.h"
 #include "crypto/clsMD5.h"
 #include "crypto/clsRC4.h"
 #include "crypto/keys.h"
 #include "platform/binary_file.h"
+#include "platform/journal.h"
 #include "platform/platform.h"
+#include "platform/secure_memory.h"
 #include "platform/temp_file.h"
 #include "shell/helpers.h"
 #include "shell/scope_guard.h"
@@ -48,14 +51,6 @@ int percentOf(std::int64_t done, std::int64_t total) {
     return static_cast<int>(p > 100 ? 100 : p);
 }
 
-bool ReadWhole(const std::string &path, std::vector<std::uint8_t> &out) {
-    BinaryFile f;
-    std::int64_t size = 0;
-    if (!f.open(path, BinaryFile::Mode::Read) || (size = f.size()) <= 0) return false;
-    out.resize(static_cast<std::size_t>(size));
-    return f.readAt(0, out.data(), out.size());
-}
-
 } // namespace
 
 struct HideEngine::Run {
@@ -68,6 +63,7 @@ struct HideEngine::Run {
     }
     RunView &view;
     HideResult result;
+    platform::FileLock lock; // held from the carrier's opening to the run's end
     SavedAttributes attrs;
     double start = platform::MonotonicSeconds();
 };
@@ -106,6 +102,8 @@ bool HideEngine::fits(Run &run, std::int64_t compressed) {
     return r.fit.fit == Fit::Ok;
 }
 
+// The copy is written under a staging name and renamed when complete: an
+// interrupted copy never carries the backup's name.
 bool HideEngine::makeBackup(Run &run, const std::string &copy) {
     RunView &view = run.view;
     const std::string &carrier = run.result.carrierPath;
@@ -113,14 +111,22 @@ bool HideEngine::makeBackup(Run &run, const std::string &copy) {
     ScopeGuard normalPointer{[&] { view.setBusy(false); }};
     if (!platform::FileExists(carrier)) return true;
     const std::string copyName = FileNameOf(copy);
-    if (platform::FileExists(copy)) {
-        if (!questions_.replaceBackup(copyName)) return true;
-        platform::SetFileAttributes(copy, platform::AttrNormal);
-        std::remove(copy.c_str());
+    run.result.backupPath = copy;
+    switch (platform::KindOf(copy, false)) {
+    case platform::PathKind::Absent: break;
+    case platform::PathKind::Regular:
+        if (!questions_.replaceBackup(copyName)) {
+            run.result.backupPath.clear();
+            return true;
+        }
+        break;
+    default: run.result.outcome = HideOutcome::BackupNotRegular; return false;
     }
     const std::string status = "Erstelle Kopie -> " + copyName;
+    platform::StagedFile staged(copy);
     BinaryFile in, out;
-    bool ok = in.open(carrier, BinaryFile::Mode::Read) && out.open(copy, BinaryFile::Mode::CreateTruncate);
+    bool ok = staged.valid() && in.open(carrier, BinaryFile::Mode::Read) &&
+              out.open(staged.path(), BinaryFile::Mode::ReadWrite);
     const std::int64_t length = ok ? in.size() : 0;
     std::vector<char> block(kCopyBlock);
     int shown = 0;
@@ -137,15 +143,19 @@ bool HideEngine::makeBackup(Run &run, const std::string &copy) {
     }
     ok = ok && out.flush();
     ok = out.close() && ok;
-    if (!ok) {
-        // A missing copy must not pass for a made one: the run stops here.
-        std::remove(copy.c_str());
-        run.result.backupPath = copy;
-        return false;
-    }
+    if (platform::FileExists(copy)) platform::SetFileAttributes(copy, platform::AttrNormal);
+    // A missing copy must not pass for a made one: the run stops here.
+    if (!ok || staged.commit(true) != platform::StagedFile::Commit::Done) return false;
     view.setCaption(status + " 100 %");
-    run.result.backupPath = copy;
     return true;
+}
+
+bool HideEngine::openCarrier(Run &run) {
+    HideResult &r = run.result;
+    const CarrierOpening o = OpenCarrier(r.carrierPath, true, run.lock);
+    r.rolledBack = o.rolledBack;
+    r.access = o.access;
+    return o.access == CarrierAccess::Ready;
 }
 
 bool HideEngine::takeCarrier(Run &run) {
@@ -166,72 +176,77 @@ std::optional<std::string> HideEngine::askPassword(Run &run) {
 
 std::vector<std::uint8_t> HideEngine::encrypt(const std::string &padded, payload::Mode mode,
                                               const std::vector<std::uint8_t> &data) {
-    const std::string key = crypto::CipherKeyText(padded);
+    std::string key = crypto::CipherKeyText(padded);
+    ScopeGuard wipeKey{[&] { platform::WipeString(key); }};
     if (mode == payload::Mode::Rc4) {
         std::vector<std::uint8_t> out = data;
         crypto::clsRC4().EncryptByte(out.data(), out.size(), key);
         return out;
     }
-    if (!aes_) aes_ = std::make_unique<crypto::cRijndael>();
-    aes_->SetCipherKey(reinterpret_cast<const std::uint8_t *>(key.data()), key.size(), 256);
+    // A fresh cipher per run: its key schedule is wiped when it ends.
+    crypto::cRijndael aes;
+    aes.SetCipherKey(reinterpret_cast<const std::uint8_t *>(key.data()), key.size(), 256);
     std::vector<std::uint8_t> out;
-    aes_->ArrayEncrypt(data, out, 0);
+    aes.ArrayEncrypt(data, out, 0);
     return out;
 }
 
+// In memory: the message never touches the temporary folder.
 std::optional<std::vector<std::uint8_t>> HideEngine::compressMessage(Run &run, const std::string &message) {
-    // Through two temporary files that are wiped, not just deleted.
-    platform::TempFile text(platform::TempFile::Removal::Wipe);
-    platform::TempFile packed(platform::TempFile::Removal::Wipe);
-    bool ok = false;
-    {
-        BinaryFile tf;
-        ok = text.valid() && packed.valid() && tf.open(text.path(), BinaryFile::Mode::CreateTruncate) &&
-             tf.writeAt(0, message.data(), message.size()) && tf.close();
-    }
     run.view.setBusy(true);
-    ZorbComprFile z;
-    z.InputFile = text.path();
-    z.OutputFile = packed.path();
-    if (ok) z.Compress();
+    const auto packed = DeflateMemory(reinterpret_cast<const std::uint8_t *>(message.data()), message.size());
     run.view.setBusy(false);
-    text.remove();
-    std::vector<std::uint8_t> data;
-    if (!ok || z.ResultStatus() != 0 || !ReadWhole(packed.path(), data)) return std::nullopt;
-    return data;
+    if (!packed) return std::nullopt;
+    return std::vector<std::uint8_t>(packed->begin(), packed->end());
+}
+
+// Old or new, never neither: the original bytes of the span about to change
+// go into a journal beside the carrier first; a failed write puts them back
+// at once, a killed run leaves the journal for the next run to roll back.
+bool HideEngine::journaledWrite(Run &run, std::int64_t length,
+                                const std::function<bool(BinaryFile &)> &write) {
+    HideResult &r = run.result;
+    platform::CarrierJournal journal(r.carrierPath);
+    if (journal.begin({{payload::kLeadOffset, length}},
+                      [&](std::int64_t, std::int64_t) { run.view.processEvents(); }) != platform::JournalError::None)
+        return false; // nothing changed
+    BinaryFile f;
+    const bool ok = f.open(r.carrierPath, BinaryFile::Mode::ReadWrite) && write(f) && f.flush() && f.close();
+    if (ok && journal.commit()) return true;
+    f.close();
+    r.carrierIntact = journal.rollback();
+    return false;
 }
 
 // Lead byte and header into the header region, then the data block by block.
 bool HideEngine::writeFilePayload(Run &run, const std::string &header, const std::vector<std::uint8_t> &data) {
     RunView &view = run.view;
     const auto total = static_cast<std::int64_t>(data.size());
-    BinaryFile f;
-    std::vector<std::uint8_t> buf(payload::kHeaderRegionSize);
-    bool ok = f.open(run.result.carrierPath, BinaryFile::Mode::ReadWrite) &&
-              f.readAt(payload::kLeadOffset, buf.data(), buf.size());
-    if (ok) {
+    return journaledWrite(run, payload::kHeaderRegionSize + 8 * total, [&](BinaryFile &f) {
+        std::vector<std::uint8_t> buf(payload::kHeaderRegionSize);
+        if (!f.readAt(payload::kLeadOffset, buf.data(), buf.size())) return false;
         payload::EmbedByte(leadByte(), buf.data());
         payload::EmbedBytes(reinterpret_cast<const std::uint8_t *>(header.data()), header.size(), buf.data() + 8);
-        ok = f.writeAt(payload::kLeadOffset, buf.data(), buf.size());
-    }
-    buf.resize(8 * kDataBlock);
-    int shown = 0;
-    for (std::int64_t done = 0; ok && done < total;) {
-        view.processEvents();
-        const auto count = static_cast<std::size_t>(std::min<std::int64_t>(kDataBlock, total - done));
-        const std::int64_t p0 = payload::kDataOffset + 8 * done;
-        if (!f.readAt(p0, buf.data(), 8 * count)) return false;
-        const int pct = percentOf(p0 + 8 * static_cast<std::int64_t>(count), 8 * total);
-        if (pct - shown >= 1) {
-            shown = pct;
-            view.setCaption(">>>>>>>>>> Die Datei wird versteckt... " + WithSign(pct) + " % bearbeitet");
+        if (!f.writeAt(payload::kLeadOffset, buf.data(), buf.size())) return false;
+        buf.resize(8 * kDataBlock);
+        int shown = 0;
+        for (std::int64_t done = 0; done < total;) {
+            view.processEvents();
+            const auto count = static_cast<std::size_t>(std::min<std::int64_t>(kDataBlock, total - done));
+            const std::int64_t p0 = payload::kDataOffset + 8 * done;
+            if (!f.readAt(p0, buf.data(), 8 * count)) return false;
+            const int pct = percentOf(p0 + 8 * static_cast<std::int64_t>(count), 8 * total);
+            if (pct - shown >= 1) {
+                shown = pct;
+                view.setCaption(">>>>>>>>>> Die Datei wird versteckt... " + WithSign(pct) + " % bearbeitet");
+            }
+            payload::EmbedBytes(data.data() + done, count, buf.data());
+            if (!f.writeAt(p0, buf.data(), 8 * count)) return false;
+            done += static_cast<std::int64_t>(count);
         }
-        payload::EmbedBytes(data.data() + done, count, buf.data());
-        ok = f.writeAt(p0, buf.data(), 8 * count);
-        done += static_cast<std::int64_t>(count);
-    }
-    ok = ok && f.flush();
-    return f.close() && ok;
+        view.processEvents(); // the last block is written, the flush comes next
+        return true;
+    });
 }
 
 // KalmiraA: every carrier byte the payload needs in one buffer, one write.
@@ -239,11 +254,9 @@ bool HideEngine::writeMessagePayload(Run &run, const std::string &text) {
     RunView &view = run.view;
     view.setCaption(">>>>>>>>>> ByteArrays erzeugen ...");
     const auto L = static_cast<std::int64_t>(text.size());
-    std::vector<std::uint8_t> buf(static_cast<std::size_t>(8 + 8 * L));
-    BinaryFile f;
-    bool ok = f.open(run.result.carrierPath, BinaryFile::Mode::ReadWrite) &&
-              f.readAt(payload::kLeadOffset, buf.data(), buf.size());
-    if (ok) {
+    return journaledWrite(run, 8 + 8 * L, [&](BinaryFile &f) {
+        std::vector<std::uint8_t> buf(static_cast<std::size_t>(8 + 8 * L));
+        if (!f.readAt(payload::kLeadOffset, buf.data(), buf.size())) return false;
         payload::EmbedByte(leadByte(), buf.data());
         int shown = -1;
         for (std::int64_t i = 0; i < L; ++i) {
@@ -257,13 +270,17 @@ bool HideEngine::writeMessagePayload(Run &run, const std::string &text) {
         }
         view.setCaption(">>>>>>>>>> Versteck-Vorgang beendet, 100% bearbeitet");
         view.setBusy(true);
-        ok = f.writeAt(payload::kLeadOffset, buf.data(), buf.size()) && f.flush();
-    }
-    return f.close() && ok;
+        return f.writeAt(payload::kLeadOffset, buf.data(), buf.size());
+    });
 }
 
 // The end every run but a cancelled one shares: captions and pauses as the
 // windows have always shown them.
+HideResult HideEngine::backupFailed(Run &run) {
+    const bool special = run.result.outcome == HideOutcome::BackupNotRegular;
+    return finish(run, special ? HideOutcome::BackupNotRegular : HideOutcome::BackupFailed);
+}
+
 HideResult HideEngine::finish(Run &run, HideOutcome outcome) {
     RunView &view = run.view;
     HideResult &r = run.result;
@@ -302,23 +319,25 @@ HideResult HideEngine::runFile(Run &run, const FileHideInput &in, const std::vec
     HideResult &r = run.result;
     if (r.carrierPath.empty()) return finish(run, HideOutcome::NoCarrierChosen);
     if (!platform::FileExists(r.carrierPath)) return finish(run, HideOutcome::CarrierMissing);
+    if (!openCarrier(run)) return finish(run, HideOutcome::NoAccess);
     if (in.sourcePath.empty()) return finish(run, HideOutcome::NoSourceChosen);
     const auto n = static_cast<std::int64_t>(data.size());
     if (!fits(run, n)) return finish(run, r.fit.fit == Fit::TooLarge  ? HideOutcome::CarrierTooLarge
                                           : r.fit.fit == Fit::TooSmall ? HideOutcome::CarrierTooSmall
                                                                        : HideOutcome::CarrierStructure);
-    if (in.backup && !makeBackup(run, in.backupPath)) return finish(run, HideOutcome::BackupFailed);
+    if (in.backup && !makeBackup(run, in.backupPath)) return backupFailed(run);
     run.view.setBusy(true);
     if (!takeCarrier(run)) return finish(run, HideOutcome::CarrierVanished);
 
     std::string header = payload::ComposeHeader(payload::Mode::Plain, "", n, in.nameField);
     std::vector<std::uint8_t> sealed;
     if (in.encrypt) {
-        const std::optional<std::string> padded = askPassword(run);
+        std::optional<std::string> padded = askPassword(run);
         if (!padded) {
             r.outcome = HideOutcome::Cancelled;
             return r;
         }
+        ScopeGuard wipePassword{[&] { platform::WipeString(*padded); }};
         run.view.setCaption(in.cipher == payload::Mode::Rc4 ? ">>>>>>>>>>>>>  Datei wird RC4 verschlüsselt..."
                                                             : ">>>>>>>>>>>>>  Datei wird AES-256 verschlüsselt...");
         sealed = encrypt(*padded, in.cipher, data);
@@ -346,13 +365,15 @@ HideResult HideEngine::runMessage(Run &run, MessageHideView &view, const Message
         view.focusMessage();
         return finish(run, HideOutcome::NoMessage);
     }
-    if (in.backup && !makeBackup(run, in.backupPath)) return finish(run, HideOutcome::BackupFailed);
+    if (!openCarrier(run) && r.access != CarrierAccess::Missing) return finish(run, HideOutcome::NoAccess);
+    if (in.backup && !makeBackup(run, in.backupPath)) return backupFailed(run);
     if (!ZorbLibraryPresent()) {
         r.outcome = HideOutcome::LibraryMissing;
         return r;
     }
     std::optional<std::vector<std::uint8_t>> data = compressMessage(run, in.messageAnsi);
     if (!data) return finish(run, HideOutcome::CompressionFailed);
+    ScopeGuard wipeData{[&] { platform::SecureWipe(data->data(), data->size()); }};
     const std::string nameField = in.nameField.empty() ? std::string(payload::kTypedMessageName) : in.nameField;
     view.setBusy(true);
     if (!takeCarrier(run)) return finish(run, HideOutcome::CarrierVanished);
@@ -371,7 +392,8 @@ HideResult HideEngine::runMessage(Run &run, MessageHideView &view, const Message
                                                                        : HideOutcome::CarrierStructure);
     std::string text = payload::ComposeHeader(r.mode, "", n, nameField); // header + data
     if (in.encrypt) {
-        const std::optional<std::string> padded = askPassword(run);
+        std::optional<std::string> padded = askPassword(run);
+        ScopeGuard wipePassword{[&] { if (padded) platform::WipeString(*padded); }};
         if (!padded) {
             view.setSizeLine("Botschaft: " + FormatThousands(msgLen) + " Byte");
             r.outcome = HideOutcome::Cancelled;

@@ -2,17 +2,22 @@
 // It decides and returns a result; hide_texts.h turns results into words.
 #pragma once
 
+#include "hide/carrier_access.h"
 #include "hide/carrier_check.h"
 #include "hide/payload.h"
 #include "hide/run_view.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace kalmira::crypto {
 class cRijndael;
+}
+namespace kalmira::platform {
+class BinaryFile;
 }
 
 namespace kalmira::hide {
@@ -54,7 +59,9 @@ enum class HideOutcome {
     CarrierMissing,     // KalmiraB: the carrier does not exist
     NoSourceChosen,     // KalmiraB: no file to hide chosen
     NoMessage,          // KalmiraA: the message box is empty
+    NoAccess,           // see `access`: not a regular file, not writable, locked by another run
     BackupFailed,       // the backup copy could not be made; carrier untouched
+    BackupNotRegular,   // the backup name is a link, folder or device: never followed
     LibraryMissing,     // KalmiraA: no compression library
     CompressionFailed,  // KalmiraA: the message could not be compressed
     CarrierVanished,    // the carrier disappeared after the first checks
@@ -62,7 +69,7 @@ enum class HideOutcome {
     CarrierTooSmall,    // see `fit`
     CarrierStructure,   // writing would damage the carrier; see `fit.structure`
     Cancelled,          // password window cancelled
-    WriteFailed,        // the carrier could not be written completely
+    WriteFailed,        // the carrier could not be written completely; see `carrierIntact`
     Busy,               // another run is in progress
 };
 
@@ -77,6 +84,9 @@ struct HideResult {
     std::int64_t compressedSize = 0;  // n, compressed data bytes
     std::int64_t storedSize = 0;      // data bytes written (AES pads to blocks)
     FitCheck fit;                     // carrier size, size needed, structure
+    CarrierAccess access = CarrierAccess::Ready;
+    bool rolledBack = false;          // an earlier run's interrupted write was undone first
+    bool carrierIntact = true;        // WriteFailed: the old content was put back
     double seconds = 0;               // elapsed
 };
 
@@ -108,17 +118,19 @@ private:
     std::optional<std::vector<std::uint8_t>> compressMessage(Run &run, const std::string &message);
     bool makeBackup(Run &run, const std::string &copy);
     bool takeCarrier(Run &run);
+    bool openCarrier(Run &run);
     std::optional<std::string> askPassword(Run &run);
     std::vector<std::uint8_t> encrypt(const std::string &padded, payload::Mode mode,
                                       const std::vector<std::uint8_t> &data);
+    bool journaledWrite(Run &run, std::int64_t length, const std::function<bool(platform::BinaryFile &)> &write);
     bool writeFilePayload(Run &run, const std::string &header, const std::vector<std::uint8_t> &data);
     bool writeMessagePayload(Run &run, const std::string &text);
     HideResult finish(Run &run, HideOutcome outcome);
+    HideResult backupFailed(Run &run);
     std::uint8_t leadByte();
 
     RunQuestions &questions_;
     PasswordSource &passwords_;
-    std::unique_ptr<crypto::cRijndael> aes_;
     bool running_ = false;
     int fixedLead_ = 0;
 };

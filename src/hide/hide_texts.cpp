@@ -22,8 +22,10 @@ const char *const kHintA =
 std::string WriteFailedText(const HideResult &r) {
     std::string text = "Die Containerdatei \"" + r.carrierPath +
                        "\" konnte nicht vollständig beschrieben werden (Datei gesperrt, "
-                       "schreibgeschützt oder Datenträger voll). Die versteckte Datei wurde "
-                       "NICHT gespeichert, und die Containerdatei ist möglicherweise beschädigt.";
+                       "schreibgeschützt oder Datenträger voll). Die versteckte Datei wurde NICHT gespeichert";
+    text += r.carrierIntact ? "; die Containerdatei ist unverändert."
+                            : ". Die Containerdatei wird beim nächsten Zugriff in ihren früheren Zustand "
+                              "zurückversetzt.";
     if (!r.backupPath.empty())
         text += "\r\n\r\nDie Sicherheitskopie \"" + r.backupPath + "\" enthält den Zustand vor dem Verstecken.";
     return text;
@@ -115,6 +117,12 @@ std::optional<Notice> HideNotice(const HideResult &r) {
         return Notice{Icon::Critical, kErrorTitle,
                       "Die Sicherheitskopie \"" + r.backupPath +
                           "\" konnte nicht erstellt werden. Die Containerdatei wurde nicht verändert."};
+    case HideOutcome::BackupNotRegular:
+        return Notice{Icon::Critical, kErrorTitle,
+                      "Die Sicherheitskopie \"" + r.backupPath +
+                          "\" kann nicht angelegt werden: Unter diesem Namen besteht bereits eine Verknüpfung, "
+                          "ein Ordner oder eine Gerätedatei. Die Containerdatei wurde nicht verändert."};
+    case HideOutcome::NoAccess: return Notice{Icon::Critical, kErrorTitle, CarrierAccessText(r.access, r.carrierPath)};
     case HideOutcome::LibraryMissing: return Notice{Icon::Critical, kTitleCommon, ZorbMissingMessage()};
     case HideOutcome::CompressionFailed:
         return Notice{Icon::Critical, kErrorTitle,

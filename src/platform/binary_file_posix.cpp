@@ -18,10 +18,11 @@ bool BinaryFile::open(const std::string &path, Mode mode) {
     case Mode::ReadWrite: flags |= O_RDWR; break;
     case Mode::CreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     }
-    fd_ = ::open(path.c_str(), flags, 0666);
+    // O_NONBLOCK: a FIFO must not hang the open; it is refused below.
+    fd_ = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY, 0666);
     if (fd_ < 0) return false;
     struct stat st{};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd_, F_SETFL, 0) != 0) {
         close();
         return false;
     }

@@ -43,6 +43,14 @@ bool IsRegularFile(const std::string &path);
 bool IsDirectory(const std::string &path);
 // Both paths name the same file (also through links).
 bool SameFile(const std::string &a, const std::string &b);
+// What a name denotes. `Link` only when links are not followed.
+enum class PathKind { Absent, Regular, Directory, Link, Other };
+PathKind KindOf(const std::string &path, bool followLinks = true);
+
+// Whether the file can be opened for writing, at once or after clearing its
+// read-only attribute (its owner may); false on a read-only mount.
+bool IsWritable(const std::string &path);
+
 // -1 when the file cannot be queried.
 std::int64_t FileSize(const std::string &path);
 

@@ -101,6 +101,22 @@ bool IsDirectory(const std::string &path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+PathKind KindOf(const std::string &path, bool followLinks) {
+    struct stat st{};
+    if (path.empty() || (followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0)
+        return errno == ENOENT || errno == ENOTDIR || path.empty() ? PathKind::Absent : PathKind::Other;
+    if (S_ISREG(st.st_mode)) return PathKind::Regular;
+    if (S_ISDIR(st.st_mode)) return PathKind::Directory;
+    return S_ISLNK(st.st_mode) ? PathKind::Link : PathKind::Other;
+}
+
+bool IsWritable(const std::string &path) {
+    if (::access(path.c_str(), W_OK) == 0) return true;
+    if (errno != EACCES) return false; // EROFS: a read-only mount
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && st.st_uid == ::geteuid();
+}
+
 bool SameFile(const std::string &a, const std::string &b) {
     struct stat sa{}, sb{};
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&

@@ -3,6 +3,8 @@
 // place by one rename.
 #pragma once
 
+#include "platform/file_lock.h"
+
 #include <string>
 
 namespace kalmira::platform {
@@ -41,12 +43,18 @@ private:
 };
 
 // Output written under a staging name beside `destination` and committed by
-// renaming it; removed when it ends uncommitted.
+// renaming it; wiped and removed when it ends uncommitted. Staging names
+// (".kalmira-staged-XXXXXX.tmp") are locked while their run lives, so a run
+// killed midway leaves one that the next staging in that folder removes.
 class StagedFile {
 public:
+    static constexpr const char *kPrefix = ".kalmira-staged-";
     explicit StagedFile(const std::string &destination);
-    const std::string &path() const { return temp_.path(); }
-    bool valid() const { return temp_.valid(); }
+    ~StagedFile();
+    StagedFile(const StagedFile &) = delete;
+    StagedFile &operator=(const StagedFile &) = delete;
+    const std::string &path() const { return path_; }
+    bool valid() const { return !path_.empty(); }
     const std::string &destination() const { return destination_; }
 
     enum class Commit { Done, Exists, Failed };
@@ -54,9 +62,13 @@ public:
     // when `replace`. The result gets the permissions of a new file.
     Commit commit(bool replace);
 
+    // Wipes and removes staging files of ended runs in `folder`; how many.
+    static int RemoveLeftovers(const std::string &folder);
+
 private:
     std::string destination_;
-    TempFile temp_;
+    std::string path_;
+    FileLock lock_;
 };
 
 } // namespace kalmira::platform

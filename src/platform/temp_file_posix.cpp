@@ -2,12 +2,17 @@
 
 #include "platform/binary_file.h"
 #include "platform/platform.h"
+#include "platform/secure_file.h"
+
+#include <dirent.h>
+#include <fcntl.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <utility>
 #include <vector>
 
@@ -20,10 +25,12 @@ std::string Folder(const std::string &path) {
     return sep == std::string::npos ? "./" : path.substr(0, sep + 1);
 }
 
-void GiveNewFilePermissions(const std::string &path) {
+// A new file's permissions under the umask; a file it replaces never gets
+// wider ones than it had.
+void GiveNewFilePermissions(const std::string &path, mode_t replacedMode) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::chmod(path.c_str(), 0666 & ~mask);
+    ::chmod(path.c_str(), 0666 & ~mask & replacedMode);
 }
 
 } // namespace
@@ -74,19 +81,58 @@ bool TempFile::remove() {
     return gone;
 }
 
-StagedFile::StagedFile(const std::string &destination)
-    : destination_(destination), temp_(Folder(destination), TempFile::Removal::Delete) {}
+StagedFile::StagedFile(const std::string &destination) : destination_(destination) {
+    const std::string folder = Folder(destination);
+    RemoveLeftovers(folder);
+    std::string path = folder + kPrefix + "XXXXXX.tmp";
+    const int fd = ::mkostemps(path.data(), 4, O_CLOEXEC);
+    if (fd < 0) return;
+    ::close(fd);
+    path_ = path;
+    lock_.acquire(path_, FileLock::Kind::Exclusive, std::chrono::milliseconds(0));
+}
+
+StagedFile::~StagedFile() {
+    if (!path_.empty()) WipeAndRemove(path_);
+}
+
+int StagedFile::RemoveLeftovers(const std::string &folder) {
+    DIR *dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return 0;
+    const std::string prefix = kPrefix;
+    int removed = 0;
+    while (const dirent *e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string path = folder + name;
+        struct stat st{};
+        // Only an unlocked regular file some seconds old: a run that has just
+        // made its staging file may not hold the lock yet.
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::time(nullptr) - st.st_mtime < 5)
+            continue;
+        FileLock probe;
+        if (probe.acquire(path, FileLock::Kind::Exclusive, std::chrono::milliseconds(0)) != FileLock::Result::Locked)
+            continue;
+        if (WipeAndRemove(path)) ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
 
 StagedFile::Commit StagedFile::commit(bool replace) {
-    if (!temp_.valid()) return Commit::Failed;
+    if (path_.empty()) return Commit::Failed;
+    struct stat old{};
+    // Group and others never gain access the replaced file denied them.
+    const mode_t replacedMode = ::stat(destination_.c_str(), &old) == 0 ? ((old.st_mode & 0066) | 0600) : 0666;
     if (replace) {
         if (FileExists(destination_)) SetFileAttributes(destination_, AttrNormal);
-        if (::rename(temp_.path().c_str(), destination_.c_str()) != 0) return Commit::Failed;
-    } else if (!RenameNoReplace(temp_.path(), destination_)) {
+        if (::rename(path_.c_str(), destination_.c_str()) != 0) return Commit::Failed;
+    } else if (!RenameNoReplace(path_, destination_)) {
         return FileExists(destination_) ? Commit::Exists : Commit::Failed;
     }
-    temp_.release();
-    GiveNewFilePermissions(destination_);
+    path_.clear();
+    lock_.release();
+    GiveNewFilePermissions(destination_, replacedMode);
     return Commit::Done;
 }
 

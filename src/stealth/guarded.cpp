@@ -11,17 +11,17 @@ namespace kalmira::stealth {
 namespace {
 
 using platform::FileLock;
-using platform::RecoverResult;
 
-// Takes the lock; false (with the problem set) when the run must not go on.
-bool Lock(const std::string &carrierPath, FileLock::Kind kind, FileLock &lock, Safety &safety) {
-    switch (platform::LockAndRecover(carrierPath, kind, lock)) {
-    case RecoverResult::Busy: safety.problem = Safety::Problem::Busy; return false;
-    case RecoverResult::Failed: safety.problem = Safety::Problem::RecoverFailed; return false;
-    case RecoverResult::RolledBack: safety.recovered = true; break;
-    default: break;
-    }
-    return true;
+// The shared first step of every run on a carrier; false (with the problem
+// set) when the run must not go on.
+bool Lock(const std::string &carrierPath, bool forWriting, FileLock &lock, Safety &safety) {
+    const hide::CarrierOpening opening = hide::OpenCarrier(carrierPath, forWriting, lock);
+    safety.recovered = opening.rolledBack;
+    if (opening.access == hide::CarrierAccess::Ready || opening.access == hide::CarrierAccess::Missing)
+        return true; // a missing carrier is the engine's refusal
+    safety.problem = Safety::Problem::NoAccess;
+    safety.access = opening.access;
+    return false;
 }
 
 // Where the usable bytes start, when the carrier takes the payload at all;
@@ -46,7 +46,7 @@ HideResult GuardedHide(const std::string &carrierPath, std::string_view password
                        const Progress &progress, const Tuning &tuning) {
     HideResult refused; // IoError, nothing touched
     FileLock lock;
-    if (!Lock(carrierPath, FileLock::Kind::Exclusive, lock, safety)) return refused;
+    if (!Lock(carrierPath, true, lock, safety)) return refused;
     const std::optional<std::int64_t> from = WritableFrom(carrierPath, source, storedName);
     if (!from || password.empty() || password.size() > kMaxPasswordBytes)
         return Hide(carrierPath, password, kind, storedName, source, progress, tuning);
@@ -77,20 +77,14 @@ HideResult GuardedHide(const std::string &carrierPath, std::string_view password
 ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view password, Sink &sink,
                              Safety &safety, const Progress &progress, const Tuning &tuning) {
     FileLock lock;
-    if (!Lock(carrierPath, FileLock::Kind::Shared, lock, safety)) return {};
+    if (!Lock(carrierPath, false, lock, safety)) return {};
     return Extract(carrierPath, password, sink, progress, tuning);
 }
 
 std::optional<Wording> SafetyWording(const Safety &safety, const std::string &carrier) {
     const std::string q = "\"" + carrier + "\"";
     switch (safety.problem) {
-    case Safety::Problem::Busy:
-        return Wording{"Kalmira", q + " wird gerade von einem anderen Kalmira-Vorgang benutzt. "
-                                      "Bitte später noch einmal versuchen."};
-    case Safety::Problem::RecoverFailed:
-        return Wording{"Kalmira", "Ein unterbrochener Schreibvorgang in " + q +
-                                      " konnte nicht rückgängig gemacht werden. Die Datei wird erst "
-                                      "wieder verwendet, wenn das gelingt."};
+    case Safety::Problem::NoAccess: return Wording{"Kalmira", hide::CarrierAccessText(safety.access, carrier)};
     case Safety::Problem::JournalFailed:
         return Wording{"Kalmira", "Für " + q + " konnte keine Sicherung angelegt werden (Datenträger voll "
                                       "oder schreibgeschützt?). Die Datei ist unverändert."};
@@ -104,7 +98,7 @@ std::optional<Wording> SafetyWording(const Safety &safety, const std::string &ca
 
 std::optional<std::string> SafetyNote(const Safety &safety, const std::string &carrier) {
     if (!safety.recovered) return std::nullopt;
-    return "Ein unterbrochener Schreibvorgang in \"" + carrier + "\" wurde zuvor rückgängig gemacht.";
+    return hide::RolledBackText(carrier);
 }
 
 } // namespace kalmira::stealth

@@ -9,8 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/file_lock.h"
+#include "platform/journal.h"
+
 #include <filesystem>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kalmira;
 using namespace kalmira::test;
@@ -33,10 +39,11 @@ struct Cli : ::testing::Test {
     TempDir dir;
     TempDir tmp; // the tool's temporary folder: empty again after every run
     TempDir io;  // the tool's stdout and stderr
+    std::string limits; // shell commands before the run, such as "ulimit -v 131072 &&"
 
     // Runs the tool in `dir` without a terminal; `env` like "KALMIRA_PASSWORD=x".
     Result run(const std::string &args, const std::string &env = "") {
-        const std::string cmd = "cd " + Quote(dir.path()) + " && env -u KALMIRA_PASSWORD TMPDIR=" +
+        const std::string cmd = "cd " + Quote(dir.path()) + " && " + limits + " env -u KALMIRA_PASSWORD TMPDIR=" +
                                 Quote(tmp.path()) + " " + env + " " + Quote(KALMIRA_CLI) + " " +
                                 args + " >" + Quote(io.file("out")) + " 2>" +
                                 Quote(io.file("err")) + " </dev/null";
@@ -368,6 +375,160 @@ TEST_F(Cli, StealthFilesAndMessagesAndTheOneAnswer) {
     EXPECT_EQ(r.rc, 4);
     EXPECT_NE(r.err.find("Farbpalette"), std::string::npos);
     EXPECT_NE(run("info p.bmp").out.find("Versteckte Daten: nein"), std::string::npos);
+}
+
+TEST_F(Cli, BadInputsAreRefusedAndNothingIsWritten) {
+    const auto secret = RandomBytes(2000, 8);
+    const std::string carrier = put("c.bmp", MakeBmp(150, 100));
+    auto data = Compressed(io, secret);
+    FakePasswords passwords;
+    FakeRunView view;
+    hide::FileHideInput in;
+    in.carrierPath = carrier;
+    in.sourcePath = "x";
+    std::string field = ".ba\x1b[2J\x9Dsh"; // ESC, and a byte that becomes the C1 control U+009D
+    in.nameField = field + std::string(25 - field.size(), ' ');
+    ASSERT_EQ(hide::HideEngine(KeepBackups(), passwords).hideFile(view, in, data).outcome, hide::HideOutcome::Written);
+
+    // Stored names never reach the terminal raw, nor make a dot-file.
+    Result r = run("info c.bmp");
+    EXPECT_NE(r.out.find("Gespeicherter Name: .ba\\x1B[2J\\x9Dsh"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+    r = run("extract c.bmp");
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "ba_[2J\\x9Dsh\n");
+    EXPECT_EQ(ReadAll(dir.file("ba_[2J\xC2\x9Dsh")), secret);
+    r = run("extract c.bmp --text"); // its refusal names the stored name
+    EXPECT_NE(r.err.find("ba_[2J\\x9Dsh"), std::string::npos) << r.err;
+
+    // Pipes and devices are neither carriers nor destinations, --force or not.
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(dir.file("pipe.bmp").c_str(), 0600), 0);
+    r = run("extract c.bmp -o pipe --force");
+    EXPECT_EQ(r.rc, 5);
+    EXPECT_NE(r.err.find("keine gewöhnliche Datei"), std::string::npos) << r.err;
+    EXPECT_EQ(run("extract c.bmp -o /dev/null --force").rc, 5);
+    EXPECT_TRUE(fs::is_fifo(dir.file("pipe")));
+    for (const char *command : {"info pipe.bmp", "extract pipe.bmp", "hide pipe.bmp c.bmp"}) {
+        r = run(command);
+        EXPECT_EQ(r.rc, 5) << command;
+        EXPECT_NE(r.err.find("\"pipe.bmp\" ist keine gewöhnliche Datei"), std::string::npos) << r.err;
+    }
+
+    // A planted link under the backup's name is never followed.
+    const auto before = ReadAll(carrier);
+    fs::create_symlink(io.file("ziel"), dir.file("c-Kopie.bmp"));
+    put("s.txt", {'h', 'i'});
+    r = run("hide c.bmp s.txt --cipher none --backup");
+    EXPECT_EQ(r.rc, 5);
+    EXPECT_NE(r.err.find("Verknüpfung"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(io.file("ziel")));
+    EXPECT_EQ(ReadAll(carrier), before);
+}
+
+TEST_F(Cli, LockedCarrierStopsWithExitFiveAndAnInterruptedHideIsUndone) {
+    const std::string carrier = put("c.bmp", MakeBmp(150, 100));
+    put("s.txt", {'h', 'i'});
+    const auto before = ReadAll(carrier);
+    {
+        platform::FileLock lock; // a hide in this process: the tool is the other one
+        ASSERT_EQ(lock.acquire(carrier, platform::FileLock::Kind::Exclusive), platform::FileLock::Result::Locked);
+        for (const char *command : {"info c.bmp", "hide c.bmp s.txt --cipher none"}) {
+            const Result r = run(command);
+            EXPECT_EQ(r.rc, 5) << command;
+            EXPECT_NE(r.err.find("von einem anderen Kalmira-Vorgang benutzt"), std::string::npos) << r.err;
+        }
+        EXPECT_EQ(ReadAll(carrier), before);
+        lock.acquire(carrier, platform::FileLock::Kind::Shared); // a reader lets readers in
+        EXPECT_EQ(run("info c.bmp").rc, 0);
+        EXPECT_EQ(run("hide c.bmp s.txt --cipher none").rc, 5);
+    }
+
+    // A writer that died after changing the carrier: the next run rolls back, once.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        platform::CarrierJournal journal(carrier);
+        if (journal.begin({{91, 2000}}) != platform::JournalError::None) ::_exit(1);
+        auto bytes = ReadAll(carrier);
+        for (int i = 91; i < 2091; ++i) bytes[i] ^= 1;
+        WriteAll(carrier, bytes);
+        ::_exit(0); // no destructor runs: the journal stays
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_NE(ReadAll(carrier), before);
+    Result r = run("info c.bmp");
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_NE(r.err.find("Ein unterbrochener Schreibvorgang in der Containerdatei \"c.bmp\" wurde rückgängig gemacht."),
+              std::string::npos) << r.err;
+    EXPECT_EQ(ReadAll(carrier), before);
+    EXPECT_EQ(run("info c.bmp").err, "");
+}
+
+TEST_F(Cli, KilledHideProcessLeavesOldOrNew) {
+    const auto oldSecret = RandomBytes(1000, 1), newSecret = RandomBytes(400000, 2);
+    put("neu.bin", newSecret);
+    const std::string carrier = put("c.wav", MakeWav(4000000));
+    put("alt.bin", oldSecret);
+    ASSERT_EQ(run("hide c.wav alt.bin --cipher none").rc, 0);
+    const auto oldCarrier = ReadAll(carrier);
+    int olds = 0, news = 0;
+    // Every 4 ms up to 120 ms, then on until a run got through (a slow machine).
+    for (int delayMs = 0; delayMs < 120 || (news == 0 && delayMs < 10000); delayMs += delayMs < 120 ? 4 : 100) {
+        WriteAll(carrier, oldCarrier);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::chdir(dir.path().c_str());
+            ::execl(KALMIRA_CLI, "kalmira", "hide", "c.wav", "neu.bin", "--cipher", "none", "--backup", nullptr);
+            ::_exit(127);
+        }
+        ::usleep(static_cast<useconds_t>(delayMs * 1000));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        const Result r = run("extract c.wav -o out --force");
+        ASSERT_EQ(r.rc, 0) << delayMs << " ms: " << r.err;
+        const auto out = ReadAll(dir.file("out"));
+        ASSERT_TRUE(out == oldSecret || out == newSecret) << delayMs << " ms";
+        (out == oldSecret ? olds : news)++;
+        if (fs::exists(dir.file("c-Kopie.wav"))) {
+            ASSERT_EQ(ReadAll(dir.file("c-Kopie.wav")), oldCarrier); // never a part copy
+        }
+        fs::remove(dir.file("c-Kopie.wav"));
+    }
+    EXPECT_GT(olds, 0);
+    EXPECT_GT(news, 0);
+}
+
+TEST_F(Cli, PasswordFilesInWindows1252OrUtf8WithMark) {
+    const auto secret = RandomBytes(3000, 4);
+    put("s.bin", secret);
+    put("c.bmp", MakeBmp(150, 100));
+    put("ansi.txt", {'M', 0xFC, 'l', 'l', 'e', 'r', 0x80, '\r', '\n'});
+    put("bom.txt", {0xEF, 0xBB, 0xBF, 'M', 0xC3, 0xBC, 'l', 'l', 'e', 'r', 0xE2, 0x82, 0xAC});
+    ASSERT_EQ(run("hide c.bmp s.bin --password-file ansi.txt").rc, 0);
+    Result r = run("extract c.bmp -o out --password-file bom.txt");
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(ReadAll(dir.file("out")), secret);
+    put("omega.txt", {'a', 0xCE, 0xA9});
+    r = run("extract c.bmp -o out2 --password-file omega.txt");
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find("\"\xCE\xA9\" (U+03A9)"), std::string::npos) << r.err;
+}
+
+// What cannot fit is refused early and in little memory (the 1 GB figure is
+// in the benchmark).
+TEST_F(Cli, RefusalsOfHugeInputsAreBounded) {
+    put("c.wav", MakeWav(30000));
+    put("gross.bin", RandomBytes(24 << 20, 9));
+    ASSERT_EQ(::truncate(put("riesig.txt", {}).c_str(), off_t{5} << 30), 0);
+    limits = "ulimit -v 196608 &&"; // the tool's libraries take about 100 MB of address space
+    Result r = run("hide c.wav gross.bin --cipher none");
+    EXPECT_EQ(r.rc, 4) << r.err;
+    EXPECT_NE(r.err.find("zu gross"), std::string::npos) << r.err;
+    r = run("hide c.wav riesig.txt --text --cipher none");
+    EXPECT_EQ(r.rc, 4) << r.err;
+    EXPECT_NE(r.err.find("keine Textdatei von 1 bis 65535 Byte"), std::string::npos) << r.err;
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "compress/ZorbComprFile.h"
+#include "compress/zlib_memory.h"
 
 #include "fakes.h"
 #include "platform/platform.h"
@@ -21,9 +22,17 @@ int32_t run(bool compress, const std::string &in, const std::string &out) {
 } // namespace
 
 // Padding zeros after the stream are ignored; each run reports progress
-// rising from 0 to 100 (memory on big files is measured by bench/compress).
+// rising from 0 to 100 (memory on big files is measured by bench/compress);
+// the in-memory pair makes and reads the same bytes as the library's files.
 TEST(ZorbComprFile, RoundTripsWithProgressAndIgnoresTrailingZeroBytes) {
     test::TempDir dir;
+    auto inflated = [](const std::vector<uint8_t> &z, std::int64_t limit, std::vector<uint8_t> &out) {
+        out.clear();
+        return InflateMemory(z.data(), z.size(), [&](const uint8_t *b, std::size_t k) {
+            out.insert(out.end(), b, b + k);
+            return true;
+        }, limit);
+    };
     std::vector<int> seen;
     SetCompressionProgressHook([&](int p) { seen.push_back(p); });
     for (size_t n : {0u, 1u, 4096u, 3000000u}) {
@@ -33,15 +42,33 @@ TEST(ZorbComprFile, RoundTripsWithProgressAndIgnoresTrailingZeroBytes) {
         seen.clear();
         ASSERT_EQ(run(true, dir.file("in"), dir.file("z")), 0);
         auto z = test::ReadAll(dir.file("z"));
-        z.resize(z.size() + 15, 0);
-        test::WriteAll(dir.file("zp"), z);
-        ASSERT_EQ(run(false, dir.file("zp"), dir.file("out")), 0) << n;
-        EXPECT_EQ(test::ReadAll(dir.file("out")), data);
-        EXPECT_EQ(std::count(seen.begin(), seen.end(), 100), 2) << n;
+        const auto inMemory = DeflateMemory(data.data(), data.size());
+        ASSERT_TRUE(inMemory);
+        EXPECT_TRUE(std::equal(z.begin(), z.end(), inMemory->begin(), inMemory->end())) << n;
+        for (int pad = 0; pad <= 15; pad += 15) {
+            auto padded = z;
+            padded.resize(z.size() + pad, 0);
+            test::WriteAll(dir.file("zp"), padded);
+            ASSERT_EQ(run(false, dir.file("zp"), dir.file("out")), 0) << n << " " << pad;
+            EXPECT_EQ(test::ReadAll(dir.file("out")), data);
+            std::vector<uint8_t> out;
+            EXPECT_EQ(inflated(padded, -1, out), InflateStatus::Ok);
+            EXPECT_EQ(out, data);
+        }
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), 100), 3) << n;
         for (size_t i = 1; i < seen.size(); ++i)
             EXPECT_TRUE(seen[i] == 0 || seen[i - 1] <= seen[i]) << n << " at " << i;
+        std::vector<uint8_t> out;
+        if (n > 1000) {
+            EXPECT_EQ(inflated(z, 1000, out), InflateStatus::TooLarge);
+        }
+        if (n > 0) {
+            EXPECT_EQ(inflated({z.begin(), z.begin() + z.size() / 2}, -1, out), InflateStatus::Truncated);
+        }
     }
     SetCompressionProgressHook(nullptr);
+    std::vector<uint8_t> out;
+    EXPECT_EQ(inflated(test::RandomBytes(500, 1), -1, out), InflateStatus::Corrupt);
 }
 
 TEST(ZorbComprFile, ReportsEveryFailure) {

@@ -6,6 +6,7 @@
 #include "extract/register.h"
 #include "fakes_ui.h"
 #include "hide/hide_engine.h"
+#include "platform/journal.h"
 #include "platform/platform.h"
 #include "run_fakes.h"
 #include "shell/frmStart.h"
@@ -16,6 +17,10 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 
@@ -326,6 +331,33 @@ private slots:
         const auto bytes = ReadAll(saved);
         QCOMPARE(std::string(bytes.begin(), bytes.end()), ansi);
         QCOMPARE(FilesIn(r.tmp.path()), std::size_t{0});
+    }
+
+    // A hide that died after changing the carrier: the window's run undoes it, says so once.
+    void interruptedHideIsRolledBackAndSaidOnce() {
+        RunA r;
+        const std::string carrier = r.hideMessage("Hallo", payload::Mode::Plain, false);
+        const auto before = ReadAll(carrier);
+        if (::fork() == 0) {
+            platform::CarrierJournal journal(carrier);
+            if (journal.begin({{91, 600}}) != platform::JournalError::None) ::_exit(1);
+            auto bytes = before;
+            for (int i = 91; i < 691; ++i) bytes[i] ^= 1;
+            WriteAll(carrier, bytes);
+            ::_exit(0); // no destructor: the journal stays
+        }
+        ::wait(nullptr);
+        r.open(carrier);
+        r.w->Command2->click();
+        const auto rolledBack = [&] {
+            return std::count_if(r.t.messages.shown.begin(), r.t.messages.shown.end(),
+                                 [&](const auto &m) { return m.text == hide::RolledBackText(carrier); });
+        };
+        QCOMPARE(rolledBack(), 1);
+        QCOMPARE(ReadAll(carrier), before);
+        QVERIFY(r.w->Text3->toPlainText().startsWith("Hallo"));
+        r.w->Command2->click();
+        QCOMPARE(rolledBack(), 1);
     }
 
     void binaryFileFromKalmiraBIsTooLarge() {

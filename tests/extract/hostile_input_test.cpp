@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
@@ -75,21 +77,19 @@ TEST_F(Hostile, ZeroByteCarrierHoldsNoPayload) {
     EXPECT_FALSE(platform::FileExists(dir.file("out")));
 }
 
-TEST_F(Hostile, UnreadableCarrierIsReportedNotFinishedSilently) {
-    // A folder under the carrier's name exists but cannot be read as a file
-    // (permissions would not stop a test run as root).
+TEST_F(Hostile, CarrierThatIsNoRegularFileIsRefused) {
     std::filesystem::create_directory(dir.file("folder.bmp"));
+    ASSERT_EQ(::mkfifo(dir.file("pipe.bmp").c_str(), 0600), 0);
     view.destination = dir.file("out");
-    auto report = Told(messages, extractor.extractFile(view, dir.file("folder.bmp")));
-    EXPECT_EQ(report.outcome, ExtractOutcome::CarrierUnreadable);
-    EXPECT_EQ(messages.shown.back().title, "Kalmira - Fehlernachricht");
-    EXPECT_NE(messages.last().find("kann nicht gelesen werden"), std::string::npos);
+    for (const char *name : {"folder.bmp", "pipe.bmp"}) {
+        auto report = Told(messages, extractor.extractFile(view, dir.file(name)));
+        EXPECT_EQ(report.outcome, ExtractOutcome::NoAccess);
+        EXPECT_EQ(messages.shown.back().title, "Kalmira - Fehlernachricht");
+        EXPECT_NE(messages.last().find("ist keine gewöhnliche Datei"), std::string::npos);
+        auto m = Told(messages, extractor.extractMessage(messageView, dir.file(name), 65535));
+        EXPECT_EQ(m.outcome, ExtractOutcome::NoAccess);
+    }
     EXPECT_FALSE(platform::FileExists(dir.file("out")));
-
-    messages.shown.clear();
-    auto m = Told(messages, extractor.extractMessage(messageView, dir.file("folder.bmp"), 65535));
-    EXPECT_EQ(m.outcome, ExtractOutcome::CarrierUnreadable);
-    EXPECT_NE(messages.last().find("kann nicht gelesen werden"), std::string::npos);
 }
 
 TEST_F(Hostile, FullDiskWhileDecompressingKeepsTheDestination) {
@@ -106,11 +106,22 @@ TEST_F(Hostile, FullDiskWhileDecompressingKeepsTheDestination) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), std::ptrdiff_t(4))
         << "a partial file was left beside the destination"; // plain.in/.z, c.bmp, keep.txt
 
-    // KalmiraA unpacks into the temporary folder: the same answer there.
-    messages.shown.clear();
+    // KalmiraA unpacks in memory and stops at what its box holds.
     extract::MessageExtractResult m;
-    WithFileSizeLimit(64 * 1024, [&] { m = Told(messages, extractor.extractMessage(messageView, carrier, 65535)); });
-    EXPECT_EQ(m.outcome, ExtractOutcome::TempWriteFailed);
-    EXPECT_NE(messages.last().find("Ist der Datenträger voll?"), std::string::npos) << messages.last();
-    EXPECT_TRUE(messageView.shown.empty());
+    WithFileSizeLimit(4096, [&] { m = extractor.extractMessage(messageView, carrier, 65535); });
+    EXPECT_EQ(m.outcome, ExtractOutcome::TooLarge);
+}
+
+TEST_F(Hostile, DestinationThatIsNoRegularFileIsNeverReplaced) {
+    const std::string carrier = hidePlain({'g', 'e', 'h', 'e', 'i', 'm'}, MakeBmp(100, 100));
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder"));
+    for (const char *name : {"pipe", "folder"}) {
+        view.destination = dir.file(name); // the view allows replacing, as --force does
+        const auto r = Told(messages, extractor.extractFile(view, carrier));
+        EXPECT_EQ(r.outcome, ExtractOutcome::DestinationNotRegular) << name;
+        EXPECT_NE(messages.last().find("keine gewöhnliche Datei"), std::string::npos);
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.file("pipe")));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("folder")));
 }

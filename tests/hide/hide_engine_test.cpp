@@ -226,31 +226,6 @@ TEST_F(HideFixture, DamagingStructuresAreRefusedBeforeAnyWrite) {
     EXPECT_EQ(hideFile(view, in), HideOutcome::Written);
 }
 
-TEST_F(HideFixture, WriteFailureIsReportedNotFinished) {
-    prepare(20000, MakeBmp(300, 300));
-    in.backup = true;
-    in.backupPath = dir.file("carrier-Kopie.bmp");
-    // Writes beyond 4 KB fail, as on a full or failing medium.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit low = old;
-    std::vector<std::uint8_t> copyFirst = carrier();
-    WriteAll(in.backupPath, copyFirst);
-    messages.answers = {Answer::No};   // keep the existing copy
-    low.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &low);
-    HideOutcome r = hideFile(view, in);
-    setrlimit(RLIMIT_FSIZE, &old);
-    EXPECT_EQ(r, HideOutcome::WriteFailed);
-    EXPECT_EQ(messages.shown.back().title, "Kalmira - Fehlernachricht");
-    EXPECT_NE(messages.last().find(in.carrierPath), std::string::npos);
-    EXPECT_NE(messages.last().find("beschädigt"), std::string::npos);
-    EXPECT_FALSE(view.sawCaption("FERTIG"));
-    EXPECT_FALSE(view.sawCaption("100 %"));
-    EXPECT_TRUE(view.pauses.empty());
-}
-
 TEST_F(HideFixture, OneRunAtATime) {
     prepare(1000, MakeBmp(100, 100));
     struct ReentrantView : FakeRunView {

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace kalmira;
@@ -70,6 +71,41 @@ TEST(TempFiles, WipedOrStagedFilesLeaveNothingBehind) {
     EXPECT_EQ(staged.commit(true), StagedFile::Commit::Done);
     EXPECT_EQ(test::ReadAll(dest), (std::vector<std::uint8_t>{'n', 'e', 'u'}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(TempFiles, StagedOutputFollowsTheUmaskNeverWidened) {
+    test::TempDir dir;
+    const mode_t old = ::umask(027);
+    auto modeAfterCommit = [&](const std::string &dest) {
+        StagedFile staged(dest);
+        EXPECT_EQ(staged.path().rfind(dir.path() + "/" + StagedFile::kPrefix, 0), 0u);
+        EXPECT_EQ(staged.commit(true), StagedFile::Commit::Done);
+        struct stat st{};
+        ::stat(dest.c_str(), &st);
+        return st.st_mode & 0777;
+    };
+    EXPECT_EQ(modeAfterCommit(dir.file("neu")), 0640u);
+    ::umask(022);
+    test::WriteAll(dir.file("privat"), std::string("x"));
+    ::chmod(dir.file("privat").c_str(), 0600);
+    EXPECT_EQ(modeAfterCommit(dir.file("privat")), 0600u);
+    ::umask(old);
+}
+
+// A staging file of a killed run goes with the next staging in its folder
+// once it is stale; one whose run still holds it stays.
+TEST(TempFiles, LeftoversOfEndedRunsAreRemoved) {
+    test::TempDir dir;
+    const std::string stale = dir.file(std::string(StagedFile::kPrefix) + "abc123.tmp");
+    test::WriteAll(stale, std::string("geheim"));
+    StagedFile live(dir.file("a"));
+    for (const std::string &f : {stale, live.path()}) {
+        struct timespec times[2] = {{100, 0}, {100, 0}};
+        ::utimensat(AT_FDCWD, f.c_str(), times, 0);
+    }
+    StagedFile next(dir.file("b"));
+    EXPECT_FALSE(FileExists(stale));
+    EXPECT_TRUE(FileExists(live.path()));
 }
 
 TEST(Attributes, ReadOnlyIsTheAbsenceOfWriteBits) {

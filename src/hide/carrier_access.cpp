@@ -1,0 +1,62 @@
+#include "hide/carrier_access.h"
+
+#include "platform/journal.h"
+#include "platform/platform.h"
+#include "platform/temp_file.h"
+#include "shell/helpers.h"
+
+namespace kalmira::hide {
+
+using platform::FileLock;
+using platform::RecoverResult;
+
+CarrierOpening OpenCarrier(const std::string &path, bool forWriting, FileLock &lock) {
+    CarrierOpening o;
+    switch (platform::KindOf(path)) {
+    case platform::PathKind::Absent: return o;
+    case platform::PathKind::Regular: break;
+    default: o.access = CarrierAccess::NotRegular; return o;
+    }
+    if (forWriting && !platform::IsWritable(path)) {
+        o.access = CarrierAccess::NotWritable;
+        return o;
+    }
+    const auto kind = forWriting ? FileLock::Kind::Exclusive : FileLock::Kind::Shared;
+    switch (platform::LockAndRecover(path, kind, lock)) {
+    case RecoverResult::Busy: o.access = CarrierAccess::Busy; return o;
+    case RecoverResult::Failed: o.access = CarrierAccess::RecoveryFailed; return o;
+    case RecoverResult::RolledBack: o.rolledBack = true; break;
+    default: break;
+    }
+    if (forWriting) { // leftovers of killed runs: unfinished journals, staged backups
+        platform::RemoveUnfinishedJournals(path, lock);
+        platform::StagedFile::RemoveLeftovers(FolderOf(path).empty() ? "./" : FolderOf(path));
+    }
+    o.access = CarrierAccess::Ready;
+    return o;
+}
+
+std::string CarrierAccessText(CarrierAccess access, const std::string &path) {
+    const std::string name = "Die Containerdatei \"" + path + "\"";
+    switch (access) {
+    case CarrierAccess::NotRegular: return name + " ist keine gewöhnliche Datei.";
+    case CarrierAccess::NotWritable:
+        return name + " kann nicht geschrieben werden (schreibgeschützt). Es wurde nichts verändert.";
+    case CarrierAccess::Busy:
+        return name + " wird gerade von einem anderen Kalmira-Vorgang benutzt. Bitte später noch einmal "
+                      "versuchen. Es wurde nichts verändert.";
+    case CarrierAccess::RecoveryFailed:
+        return "Ein unterbrochener Schreibvorgang in der Containerdatei \"" + path +
+               "\" konnte nicht rückgängig gemacht werden. Die Datei wurde nicht verwendet.";
+    case CarrierAccess::Ready:
+    case CarrierAccess::Missing: break;
+    }
+    return "";
+}
+
+std::string RolledBackText(const std::string &path) {
+    return "Ein unterbrochener Schreibvorgang in der Containerdatei \"" + path +
+           "\" wurde rückgängig gemacht. Sie enthält wieder ihren früheren Inhalt.";
+}
+
+} // namespace kalmira::hide

@@ -1,0 +1,38 @@
+// Every run's first step on a carrier, for the classic and the stealth runs
+// of the windows and the tool alike: the carrier must be a regular file (and
+// writable for a hide), is locked (exclusive to write, shared to read), and an
+// interrupted write of an earlier run is rolled back before anything else.
+#pragma once
+
+#include "platform/file_lock.h"
+
+#include <string>
+
+namespace kalmira::hide {
+
+enum class CarrierAccess {
+    Ready,          // locked as asked
+    Missing,        // no such file
+    NotRegular,     // a folder, FIFO or device
+    NotWritable,    // a hide cannot open it for writing (read-only mount, foreign file)
+    Busy,           // another run holds it (after the short wait)
+    RecoveryFailed, // an interrupted write could not be rolled back; nothing done
+};
+
+struct CarrierOpening {
+    CarrierAccess access = CarrierAccess::Missing;
+    bool rolledBack = false; // an interrupted write was undone (say so once)
+};
+
+// Takes `lock` (Exclusive when `forWriting`) and recovers. A writer also
+// removes staging leftovers of killed runs beside the carrier.
+CarrierOpening OpenCarrier(const std::string &path, bool forWriting, platform::FileLock &lock);
+
+// "Die Containerdatei "x" ist keine gewöhnliche Datei." and the like; "" for
+// Ready and Missing (each run has its own words for a missing carrier).
+std::string CarrierAccessText(CarrierAccess access, const std::string &path);
+
+// "Ein unterbrochener Schreibvorgang in der Containerdatei "x" wurde rückgängig gemacht."
+std::string RolledBackText(const std::string &path);
+
+} // namespace kalmira::hide

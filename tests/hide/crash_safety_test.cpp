@@ -1,0 +1,257 @@
+// Old or new, never neither: hides killed at every point, failing writes,
+// locks between processes, and carriers and backups that are no files.
+#include "hide/hide_engine.h"
+
+#include "carriers.h"
+#include "child.h"
+#include "platform/journal.h"
+#include "platform/platform.h"
+#include "platform/temp_file.h"
+#include "run_fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <utime.h>
+
+#include <csignal>
+#include <filesystem>
+
+using namespace kalmira;
+using namespace kalmira::test;
+using extract::ExtractOutcome;
+using hide::CarrierAccess;
+using hide::HideOutcome;
+
+namespace {
+
+// Every point a run reports to its window becomes a step the test can kill at.
+struct SteppingView : FakeRunView {
+    explicit SteppingView(SteppedChild &c) : child(c) {}
+    void processEvents() override { child.step(); }
+    void pause(double) override { child.step(); }
+    SteppedChild &child;
+};
+
+// A carrier holding an old payload, and what it holds after the new one.
+struct Scene {
+    TempDir dir, work;
+    std::string carrier = dir.file("bild.bmp");
+    std::string backup = dir.file("bild-Kopie.bmp");
+    std::vector<std::uint8_t> oldPlain = RandomBytes(3000, 1), newPlain = RandomBytes(40000, 2);
+    std::vector<std::uint8_t> newData = Compressed(work, newPlain);
+    std::vector<std::uint8_t> oldCarrier, newCarrier;
+    FakePasswords passwords;
+
+    Scene() {
+        WriteAll(carrier, MakeBmp(500, 300));
+        FakeRunView v;
+        EXPECT_EQ(hide(v, Compressed(work, oldPlain), false).outcome, HideOutcome::Written);
+        oldCarrier = ReadAll(carrier);
+        EXPECT_EQ(hide(v, newData, false).outcome, HideOutcome::Written);
+        newCarrier = ReadAll(carrier);
+        WriteAll(carrier, oldCarrier);
+    }
+    hide::HideResult hide(RunView &v, const std::vector<std::uint8_t> &data, bool withBackup) {
+        hide::HideEngine engine(KeepBackups(), passwords);
+        engine.setLeadByteForTesting(7);
+        hide::FileHideInput in;
+        in.carrierPath = carrier;
+        in.sourcePath = "geheim.bin";
+        in.nameField = *payload::NameField("geheim.bin");
+        in.backup = withBackup;
+        in.backupPath = backup;
+        return engine.hideFile(v, in, data);
+    }
+    extract::FileExtractResult extract() {
+        extract::ExtractEngine engine(passwords);
+        FakeExtractView v;
+        v.destination = work.file("out");
+        return engine.extractFile(v, carrier);
+    }
+    std::vector<std::string> leftovers() const {
+        std::vector<std::string> names;
+        for (auto &e : std::filesystem::directory_iterator(dir.path()))
+            if (e.path().filename().string().find("kalmira") != std::string::npos) names.push_back(e.path().string());
+        return names;
+    }
+};
+
+} // namespace
+
+TEST(CrashSafety, KilledAtEveryPointLeavesOldOrNew) {
+    Scene s;
+    int olds = 0, news = 0, points = 0;
+    for (int k = 0;; ++k) {
+        WriteAll(s.carrier, s.oldCarrier);
+        std::filesystem::remove(s.backup);
+        SteppedChild c([&](SteppedChild &self) {
+            SteppingView v(self);
+            return s.hide(v, s.newData, true).outcome == HideOutcome::Written ? 0 : 1;
+        });
+        bool ended = false;
+        for (int step = 0;; ++step) {
+            if (!c.nextStep()) { ended = true; break; }
+            if (step == k) { c.kill(); break; }
+            c.go();
+        }
+        if (ended) {
+            EXPECT_EQ(c.wait(), 0);
+            break;
+        }
+        ++points; // killed at step k: early, in the backup, the journal, the data blocks, the flush, the end
+        const auto r = s.extract();
+        ASSERT_EQ(r.outcome, ExtractOutcome::Extracted) << "step " << k;
+        const auto out = ReadAll(s.work.file("out"));
+        const auto now = ReadAll(s.carrier);
+        ASSERT_TRUE(out == s.oldPlain || out == s.newPlain) << "step " << k;
+        ASSERT_TRUE(now == (out == s.oldPlain ? s.oldCarrier : s.newCarrier)) << "step " << k;
+        (out == s.oldPlain ? olds : news)++;
+        if (std::filesystem::exists(s.backup)) {
+            ASSERT_TRUE(ReadAll(s.backup) == s.oldCarrier) << "step " << k; // never a part copy
+        }
+    }
+    RecordProperty("points", points);
+    RecordProperty("old", olds);
+    EXPECT_GT(points, 10);
+    EXPECT_GT(olds, 0);
+    EXPECT_GT(news, 0);
+
+    // Staged backups and unfinished journals of killed runs go with the next hide.
+    ASSERT_FALSE(s.leftovers().empty());
+    for (const auto &f : s.leftovers()) {
+        utimbuf old{100, 100};
+        ::utime(f.c_str(), &old);
+    }
+    WriteAll(s.carrier, s.oldCarrier);
+    FakeRunView v;
+    EXPECT_EQ(s.hide(v, s.newData, false).outcome, HideOutcome::Written);
+    EXPECT_TRUE(s.leftovers().empty());
+}
+
+TEST(CrashSafety, FailingWriteIsRolledBackNowOrByTheNextRun) {
+    Scene s;
+    std::signal(SIGXFSZ, SIG_IGN);
+    // The journal itself cannot be written: nothing changes.
+    {
+        rlimit old{}, low{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        low = old;
+        low.rlim_cur = 4096;
+        setrlimit(RLIMIT_FSIZE, &low);
+        FakeRunView v;
+        const auto r = s.hide(v, s.newData, false);
+        setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_EQ(r.outcome, HideOutcome::WriteFailed);
+        EXPECT_TRUE(r.carrierIntact);
+        const std::string text = hide::HideNotice(r)->text;
+        EXPECT_NE(text.find("unverändert"), std::string::npos);
+        EXPECT_EQ(text.find("beschädigt"), std::string::npos);
+        EXPECT_TRUE(ReadAll(s.carrier) == s.oldCarrier);
+        EXPECT_FALSE(v.sawCaption("FERTIG"));
+        EXPECT_TRUE(v.pauses.empty());
+    }
+    // Writes fail after the first carrier bytes changed, and so does the
+    // roll-back: the next run puts the old bytes back and says so.
+    SteppedChild c([&](SteppedChild &) {
+        struct FailingView : FakeRunView {
+            void processEvents() override {
+                if (++events != 2) return; // the first data block comes next
+                rlimit low{1000, RLIM_INFINITY};
+                setrlimit(RLIMIT_FSIZE, &low);
+            }
+        } v;
+        const auto r = s.hide(v, s.newData, false);
+        return r.outcome == HideOutcome::WriteFailed && !r.carrierIntact ? 0 : 1;
+    });
+    ASSERT_EQ(c.wait(), 0);
+    EXPECT_TRUE(std::filesystem::exists(platform::CarrierJournal::PathFor(s.carrier)));
+    const auto r = s.extract();
+    EXPECT_TRUE(r.rolledBack);
+    EXPECT_EQ(r.outcome, ExtractOutcome::Extracted);
+    EXPECT_TRUE(ReadAll(s.carrier) == s.oldCarrier);
+    EXPECT_NE(hide::RolledBackText(s.carrier).find("rückgängig gemacht"), std::string::npos);
+    EXPECT_FALSE(s.extract().rolledBack); // said once
+}
+
+TEST(CrashSafety, RunsOfTwoProcessesExcludeEachOther) {
+    Scene s;
+    // A hide in another process, stopped in its backup, holds the carrier.
+    SteppedChild hider([&](SteppedChild &self) {
+        SteppingView v(self);
+        return s.hide(v, s.newData, true).outcome == HideOutcome::Written ? 0 : 1;
+    });
+    ASSERT_TRUE(hider.nextStep());
+    const auto e = s.extract();
+    EXPECT_EQ(e.outcome, ExtractOutcome::NoAccess);
+    EXPECT_EQ(e.access, CarrierAccess::Busy);
+    EXPECT_NE(extract::ExtractNotice(e)->text.find("anderen Kalmira-Vorgang"), std::string::npos);
+    FakeRunView v;
+    const auto h = s.hide(v, RandomBytes(100, 5), false);
+    EXPECT_EQ(h.outcome, HideOutcome::NoAccess);
+    EXPECT_EQ(h.access, CarrierAccess::Busy);
+    EXPECT_TRUE(ReadAll(s.carrier) == s.oldCarrier);
+    hider.go();
+    EXPECT_EQ(hider.finish(), 0);
+    EXPECT_TRUE(ReadAll(s.carrier) == s.newCarrier);
+
+    // A reader keeps hides out but lets other readers in.
+    SteppedChild reader([&](SteppedChild &self) {
+        platform::FileLock lock;
+        if (lock.acquire(s.carrier, platform::FileLock::Kind::Shared) != platform::FileLock::Result::Locked) return 1;
+        self.step();
+        return 0;
+    });
+    ASSERT_TRUE(reader.nextStep());
+    EXPECT_EQ(s.hide(v, RandomBytes(100, 5), false).access, CarrierAccess::Busy);
+    EXPECT_EQ(s.extract().outcome, ExtractOutcome::Extracted);
+    reader.go();
+    EXPECT_EQ(reader.finish(), 0);
+}
+
+TEST(CrashSafety, CarriersAndBackupsThatAreNoFilesAreRefused) {
+    Scene s;
+    FakeRunView v;
+    // A planted dangling link under the backup's name is never followed.
+    std::filesystem::create_symlink(s.work.file("ziel"), s.backup);
+    auto r = s.hide(v, s.newData, true);
+    EXPECT_EQ(r.outcome, HideOutcome::BackupNotRegular);
+    EXPECT_FALSE(std::filesystem::exists(s.work.file("ziel")));
+    EXPECT_TRUE(ReadAll(s.carrier) == s.oldCarrier);
+
+    ASSERT_EQ(::mkfifo(s.dir.file("pipe.bmp").c_str(), 0600), 0);
+    s.carrier = s.dir.file("pipe.bmp");
+    r = s.hide(v, s.newData, false);
+    EXPECT_EQ(r.outcome, HideOutcome::NoAccess);
+    EXPECT_EQ(hide::HideNotice(r)->text, "Die Containerdatei \"" + s.carrier + "\" ist keine gewöhnliche Datei.");
+}
+
+// A read-only mount (a private mount namespace; needs root).
+TEST(CrashSafety, CarrierOnAReadOnlyMountIsNotWritableNotDamaged) {
+    TempDir mountPoint;
+    SteppedChild c([&](SteppedChild &) {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", mountPoint.path().c_str(), "tmpfs", 0, "size=4m") != 0)
+            return 77;
+        const std::string carrier = mountPoint.file("bild.bmp");
+        WriteAll(carrier, MakeBmp(100, 100));
+        if (::mount(nullptr, mountPoint.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) return 77;
+        FakePasswords passwords;
+        hide::HideEngine engine(KeepBackups(), passwords);
+        hide::FileHideInput in;
+        in.carrierPath = carrier;
+        in.sourcePath = "x";
+        in.nameField = *payload::NameField("x");
+        FakeRunView v;
+        const auto r = engine.hideFile(v, in, std::vector<std::uint8_t>(100, 1));
+        const std::string text = hide::HideNotice(r)->text;
+        return r.access == CarrierAccess::NotWritable && text.find("kann nicht geschrieben werden") != std::string::npos &&
+                       text.find("beschädigt") == std::string::npos
+                   ? 0 : 1;
+    });
+    const int code = c.wait();
+    if (code == 77) GTEST_SKIP() << "cannot mount here";
+    EXPECT_EQ(code, 0);
+}
