@@ -11,7 +11,7 @@ namespace kalmira::test {
 Answer FakeMessages::show(Icon icon, const std::string &title, const std::string &text,
                           Buttons buttons) {
     shown.push_back({icon, title, text, buttons});
-    if (answers.empty()) return fallback;
+    if (answers.empty()) return Answer::Ok;
     Answer a = answers.front();
     answers.pop_front();
     return a;

@@ -17,7 +17,7 @@ struct ShownMessage {
     Buttons buttons;
 };
 
-// Records every message; answers from a queue, then with `fallback`.
+// Records every message; answers from a queue, then with OK.
 class FakeMessages : public Messages {
 public:
     Answer show(Icon icon, const std::string &title, const std::string &text,
@@ -25,7 +25,6 @@ public:
 
     std::vector<ShownMessage> shown;
     std::deque<Answer> answers;
-    Answer fallback = Answer::Ok;
 
     bool contains(const std::string &textPart) const;
     std::string last() const { return shown.empty() ? "" : shown.back().text; }
