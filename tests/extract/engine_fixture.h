@@ -7,13 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 namespace kalmira::test {
-
-inline std::ptrdiff_t FilesIn(const std::string &folder) {
-    return std::distance(std::filesystem::directory_iterator(folder), {});
-}
 
 // Engine runs on carriers the hide engine made, in a folder of their own.
 struct EngineTest : ::testing::Test {
@@ -21,7 +15,7 @@ struct EngineTest : ::testing::Test {
     TempDir tmp;   // the runs' temporary folder; must be empty after every run
     void SetUp() override { ::setenv("TMPDIR", tmp.path().c_str(), 1); }
     void TearDown() override {
-        EXPECT_EQ(FilesIn(tmp.path()), 0) << "temporary files were left";
+        EXPECT_EQ(FilesIn(tmp.path()), 0u) << "temporary files were left";
         ::unsetenv("TMPDIR");
     }
     FakeMessages messages;

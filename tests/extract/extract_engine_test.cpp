@@ -76,7 +76,7 @@ TEST_F(Fixture, DamagedPayloadsWriteNothingAndKeepTheDestination) {
         harm(c);
         EXPECT_EQ(extractTo(c, dir.file("keep.bin")).outcome, ExtractOutcome::Damaged) << what;
         EXPECT_EQ(ReadAll(dir.file("keep.bin")), kept) << what;
-        EXPECT_EQ(FilesIn(dir.path()), 2) << what << ": a temporary file was left";
+        EXPECT_EQ(FilesIn(dir.path()), 2u) << what << ": a temporary file was left";
     };
     const auto plain = payload::Mode::Plain;
     damaged("length beyond the file", plain, [](std::string &c) { PatchHeader(c, 20, "9999999"); });

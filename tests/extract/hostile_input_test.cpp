@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <filesystem>
 #include <sys/resource.h>
 
 using namespace kalmira;
@@ -70,7 +71,7 @@ TEST_F(Hostile, FullDiskWhileDecompressingKeepsTheDestination) {
     EXPECT_EQ(report.outcome, ExtractOutcome::WriteFailed);
     EXPECT_NE(messages.last().find("Ist der Datenträger voll?"), std::string::npos) << messages.last();
     EXPECT_EQ(ReadAll(dir.file("keep.txt")), std::vector<std::uint8_t>({'v', 'o', 'r', 'h', 'e', 'r'}));
-    EXPECT_EQ(FilesIn(dir.path()), 2) << "a partial file was left beside the destination"; // c.bmp, keep.txt
+    EXPECT_EQ(FilesIn(dir.path()), 2u) << "a partial file was left beside the destination"; // c.bmp, keep.txt
 
     // KalmiraA unpacks in memory and stops at what its box holds.
     extract::MessageExtractResult m;

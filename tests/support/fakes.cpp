@@ -55,6 +55,10 @@ void WriteAll(const std::string &path, const std::string &bytes) {
     WriteAll(path, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
+std::size_t FilesIn(const std::string &folder) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
 std::vector<std::uint8_t> RandomBytes(std::size_t n, std::uint32_t seed) {
     std::mt19937 gen(seed);
     std::vector<std::uint8_t> v(n);

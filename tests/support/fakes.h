@@ -53,6 +53,7 @@ private:
 std::vector<std::uint8_t> ReadAll(const std::string &path);
 void WriteAll(const std::string &path, const std::vector<std::uint8_t> &bytes);
 void WriteAll(const std::string &path, const std::string &bytes);
+std::size_t FilesIn(const std::string &folder);
 std::vector<std::uint8_t> RandomBytes(std::size_t n, std::uint32_t seed = 1);
 
 // Minimal carriers: a 24-bit BMP of the given pixel size, a 16-bit PCM WAV.
