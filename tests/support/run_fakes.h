@@ -69,20 +69,14 @@ inline RunQuestions &KeepBackups() {
 
 // Padded passwords in order; an exhausted queue cancels (hide) or answers "".
 struct FakePasswords : PasswordSource {
-    std::optional<std::string> hidePassword() override {
-        ++asked;
-        if (hide.empty()) return std::nullopt;
-        auto p = hide.front();
-        hide.pop_front();
+    template <class T> static T next(std::deque<T> &queue, T none) {
+        if (queue.empty()) return none;
+        T p = queue.front();
+        queue.pop_front();
         return p;
     }
-    std::string extractPassword() override {
-        ++asked;
-        if (extract.empty()) return "";
-        auto p = extract.front();
-        extract.pop_front();
-        return p;
-    }
+    std::optional<std::string> hidePassword() override { return ++asked, next(hide, std::optional<std::string>()); }
+    std::string extractPassword() override { return ++asked, next(extract, std::string()); }
     void wrongPassword(int attemptsLeft) override { rejected.push_back(attemptsLeft); }
     std::deque<std::optional<std::string>> hide;
     std::deque<std::string> extract;
@@ -112,10 +106,11 @@ struct TellingPasswords : FakePasswords {
 };
 
 // Hides `plain` stored as `name` into `carrier` the way KalmiraB does, and
-// `ansi` the way KalmiraA does; encrypted runs use the password "Sesam".
+// `ansi` the way KalmiraA does; encrypted runs use `password`.
 inline hide::HideOutcome HideFile(hide::HideEngine &hider, FakePasswords &passwords, const TempDir &work,
                                   const std::string &carrier, const std::vector<std::uint8_t> &plain,
-                                  const std::string &name, payload::Mode mode = payload::Mode::Plain) {
+                                  const std::string &name, payload::Mode mode = payload::Mode::Plain,
+                                  const std::string &password = "Sesam") {
     const auto data = Compressed(work, plain);
     std::remove(work.file("plain.in").c_str());
     std::remove(work.file("plain.z").c_str());
@@ -125,7 +120,7 @@ inline hide::HideOutcome HideFile(hide::HideEngine &hider, FakePasswords &passwo
     in.nameField = *payload::NameField(name);
     in.encrypt = mode != payload::Mode::Plain;
     in.cipher = mode;
-    if (in.encrypt) passwords.hide.push_back(Padded("Sesam"));
+    if (in.encrypt) passwords.hide.push_back(Padded(password));
     FakeRunView view;
     return hider.hideFile(view, in, data).outcome;
 }
