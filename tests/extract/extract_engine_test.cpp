@@ -71,28 +71,32 @@ TEST_F(Fixture, CarriersWithoutPayload) {
 TEST_F(Fixture, DamagedPayloadsWriteNothingAndKeepTheDestination) {
     WriteAll(dir.file("keep.bin"), std::string("vorher"));
     const auto kept = ReadAll(dir.file("keep.bin"));
-    auto damaged = [&](const char *what, payload::Mode mode, const std::function<void(std::string &)> &harm) {
+    using extract::Damage;
+    auto damaged = [&](Damage why, payload::Mode mode, const std::function<void(std::string &)> &harm) {
+        const auto what = static_cast<int>(why);
         std::string c = hideFile(RandomBytes(5000, 3), "a.bin", mode);
         harm(c);
-        EXPECT_EQ(extractTo(c, dir.file("keep.bin")).outcome, ExtractOutcome::Damaged) << what;
+        const auto r = extractTo(c, dir.file("keep.bin"));
+        EXPECT_EQ(r.outcome, ExtractOutcome::Damaged) << what;
+        EXPECT_EQ(r.damage, why);
         EXPECT_EQ(ReadAll(dir.file("keep.bin")), kept) << what;
         EXPECT_EQ(FilesIn(dir.path()), 2u) << what << ": a temporary file was left";
     };
     const auto plain = payload::Mode::Plain;
-    damaged("length beyond the file", plain, [](std::string &c) { PatchHeader(c, 20, "9999999"); });
-    damaged("single byte, no deflate stream", plain, [](std::string &c) { PatchHeader(c, 20, "0000000"); });
-    damaged("length not digits", plain, [](std::string &c) { PatchHeader(c, 20, "00x1234"); });
-    damaged("truncated", plain, [](std::string &c) {
+    damaged(Damage::LengthBeyondCarrier, plain, [](std::string &c) { PatchHeader(c, 20, "9999999"); });
+    damaged(Damage::Decompression, plain, [](std::string &c) { PatchHeader(c, 20, "0000000"); }); // one byte, no deflate stream
+    damaged(Damage::LengthField, plain, [](std::string &c) { PatchHeader(c, 20, "00x1234"); });
+    damaged(Damage::LengthBeyondCarrier, plain, [](std::string &c) {
         auto bytes = ReadAll(c);
         bytes.resize(2000);
         WriteAll(c, bytes);
     });
-    damaged("corrupt data", plain, [](std::string &c) {
+    damaged(Damage::Decompression, plain, [](std::string &c) {
         auto bytes = ReadAll(c);
         for (std::size_t i = 539 + 8 * 100; i < 539 + 8 * 200; ++i) bytes[i] ^= 1;
         WriteAll(c, bytes);
     });
-    damaged("AES length no multiple of 16", payload::Mode::Aes, [](std::string &c) {
+    damaged(Damage::AesBlocks, payload::Mode::Aes, [](std::string &c) {
         char digits[24];
         std::snprintf(digits, sizeof digits, "%07lld", static_cast<long long>(*HeaderOf(ReadAll(c)).dataLength - 2));
         PatchHeader(c, 20, digits);
