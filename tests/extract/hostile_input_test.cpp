@@ -3,12 +3,8 @@
 // Each ends with a German message, writes nothing and leaves no temporary file.
 #include "extract/extract_engine.h"
 
-#include "carriers.h"
-#include "hide/hide_engine.h"
+#include "engine_fixture.h"
 #include "platform/platform.h"
-#include "run_fakes.h"
-
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
@@ -22,35 +18,7 @@ using extract::ExtractOutcome;
 
 namespace {
 
-struct Hostile : ::testing::Test {
-    TempDir dir;
-    TempDir tmp;
-    void SetUp() override { ::setenv("TMPDIR", tmp.path().c_str(), 1); }
-    void TearDown() override {
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path()), {}), 0)
-            << "temporary files were left";
-        ::unsetenv("TMPDIR");
-    }
-    FakeMessages messages;
-    FakePasswords passwords;
-    FakeExtractView view;
-    FakeMessageExtractView messageView;
-    hide::HideEngine hider{KeepBackups(), passwords};
-    extract::ExtractEngine extractor{passwords};
-
-    std::string hidePlain(const std::vector<std::uint8_t> &plain, std::vector<std::uint8_t> carrier) {
-        const std::string path = dir.file("c.bmp");
-        WriteAll(path, carrier);
-        auto data = Compressed(dir, plain);
-        hide::FileHideInput in;
-        in.carrierPath = path;
-        in.sourcePath = dir.file("a.txt");
-        in.nameField = *payload::NameField("a.txt");
-        FakeRunView v;
-        EXPECT_EQ(hider.hideFile(v, in, data).outcome, hide::HideOutcome::Written) << messages.last();
-        return path;
-    }
-};
+struct Hostile : EngineTest {};
 
 // Writes beyond `bytes` fail as on a full medium while `f` runs.
 template <class F> void WithFileSizeLimit(rlim_t bytes, F f) {
@@ -95,7 +63,7 @@ TEST_F(Hostile, CarrierThatIsNoRegularFileIsRefused) {
 TEST_F(Hostile, FullDiskWhileDecompressingKeepsTheDestination) {
     // 200 KB of text compress to a few hundred bytes; only the output overflows.
     const std::vector<std::uint8_t> plain(200000, 'a');
-    const std::string carrier = hidePlain(plain, MakeBmp(100, 100));
+    const std::string carrier = hideFile(plain, "a.txt");
     WriteAll(dir.file("keep.txt"), std::string("vorher"));
     view.destination = dir.file("keep.txt");
     extract::FileExtractResult report;
@@ -103,8 +71,7 @@ TEST_F(Hostile, FullDiskWhileDecompressingKeepsTheDestination) {
     EXPECT_EQ(report.outcome, ExtractOutcome::WriteFailed);
     EXPECT_NE(messages.last().find("Ist der Datenträger voll?"), std::string::npos) << messages.last();
     EXPECT_EQ(ReadAll(dir.file("keep.txt")), std::vector<std::uint8_t>({'v', 'o', 'r', 'h', 'e', 'r'}));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), std::ptrdiff_t(4))
-        << "a partial file was left beside the destination"; // plain.in/.z, c.bmp, keep.txt
+    EXPECT_EQ(FilesIn(dir.path()), 2u) << "a partial file was left beside the destination"; // c.bmp, keep.txt
 
     // KalmiraA unpacks in memory and stops at what its box holds.
     extract::MessageExtractResult m;
@@ -113,7 +80,7 @@ TEST_F(Hostile, FullDiskWhileDecompressingKeepsTheDestination) {
 }
 
 TEST_F(Hostile, DestinationThatIsNoRegularFileIsNeverReplaced) {
-    const std::string carrier = hidePlain({'g', 'e', 'h', 'e', 'i', 'm'}, MakeBmp(100, 100));
+    const std::string carrier = hideFile({'g', 'e', 'h', 'e', 'i', 'm'}, "a.txt");
     ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
     std::filesystem::create_directory(dir.file("folder"));
     for (const char *name : {"pipe", "folder"}) {

@@ -11,7 +11,7 @@ namespace kalmira::test {
 Answer FakeMessages::show(Icon icon, const std::string &title, const std::string &text,
                           Buttons buttons) {
     shown.push_back({icon, title, text, buttons});
-    if (answers.empty()) return fallback;
+    if (answers.empty()) return Answer::Ok;
     Answer a = answers.front();
     answers.pop_front();
     return a;
@@ -55,6 +55,10 @@ void WriteAll(const std::string &path, const std::string &bytes) {
     WriteAll(path, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
+std::size_t FilesIn(const std::string &folder) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
 std::vector<std::uint8_t> RandomBytes(std::size_t n, std::uint32_t seed) {
     std::mt19937 gen(seed);
     std::vector<std::uint8_t> v(n);
@@ -62,55 +66,43 @@ std::vector<std::uint8_t> RandomBytes(std::size_t n, std::uint32_t seed) {
     return v;
 }
 
-static void put16(std::vector<std::uint8_t> &v, std::size_t at, std::uint32_t x) {
-    v[at] = x & 0xFF;
-    v[at + 1] = (x >> 8) & 0xFF;
+using Field = std::pair<std::uint32_t, int>;
+
+// Appends `x` little-endian in `size` bytes.
+static void put(std::vector<std::uint8_t> &v, std::uint32_t x, int size) {
+    for (int i = 0; i < size; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
 }
-static void put32(std::vector<std::uint8_t> &v, std::size_t at, std::uint32_t x) {
-    put16(v, at, x & 0xFFFF);
-    put16(v, at + 2, x >> 16);
+
+static std::vector<std::uint8_t> withNoise(std::vector<std::uint8_t> v, std::size_t bytes, std::uint32_t seed) {
+    std::mt19937 gen(seed);
+    for (std::size_t i = 0; i < bytes; ++i) v.push_back(static_cast<std::uint8_t>(gen()));
+    return v;
 }
 
 std::vector<std::uint8_t> MakeBmp(int width, int height, std::uint32_t seed) {
-    const std::uint32_t row = static_cast<std::uint32_t>((width * 3 + 3) / 4 * 4);
-    const std::uint32_t image = row * static_cast<std::uint32_t>(height);
-    std::vector<std::uint8_t> v(54 + image);
-    v[0] = 'B';
-    v[1] = 'M';
-    put32(v, 2, static_cast<std::uint32_t>(v.size()));
-    put32(v, 10, 54);
-    put32(v, 14, 40);
-    put32(v, 18, static_cast<std::uint32_t>(width));
-    put32(v, 22, static_cast<std::uint32_t>(height));
-    put16(v, 26, 1);
-    put16(v, 28, 24);
-    put32(v, 34, image);
-    std::mt19937 gen(seed);
-    for (std::size_t i = 54; i < v.size(); ++i) v[i] = static_cast<std::uint8_t>(gen());
-    return v;
+    const auto image = static_cast<std::uint32_t>((width * 3 + 3) / 4 * 4 * height);
+    std::vector<std::uint8_t> v{'B', 'M'};
+    for (auto [x, size] : std::initializer_list<Field>{{54 + image, 4}, {0u, 4}, {54u, 4}, {40u, 4}, {std::uint32_t(width), 4},
+                           {std::uint32_t(height), 4}, {1u, 2}, {24u, 2}, {0u, 4}, {image, 4}, {0u, 16}})
+        put(v, x, size);
+    return withNoise(v, image, seed);
 }
 
 std::vector<std::uint8_t> MakeWav(std::size_t dataBytes, int channels, int rate, int bits,
                                   std::uint32_t seed) {
-    std::vector<std::uint8_t> v(44 + dataBytes);
-    auto tag = [&](std::size_t at, const char *t) { for (int i = 0; i < 4; ++i) v[at + i] = t[i]; };
-    tag(0, "RIFF");
-    put32(v, 4, static_cast<std::uint32_t>(36 + dataBytes));
-    tag(8, "WAVE");
-    tag(12, "fmt ");
-    put32(v, 16, 16);
-    put16(v, 20, 1);
-    put16(v, 22, static_cast<std::uint32_t>(channels));
-    put32(v, 24, static_cast<std::uint32_t>(rate));
-    const int align = channels * bits / 8;
-    put32(v, 28, static_cast<std::uint32_t>(rate * align));
-    put16(v, 32, static_cast<std::uint32_t>(align));
-    put16(v, 34, static_cast<std::uint32_t>(bits));
-    tag(36, "data");
-    put32(v, 40, static_cast<std::uint32_t>(dataBytes));
-    std::mt19937 gen(seed);
-    for (std::size_t i = 44; i < v.size(); ++i) v[i] = static_cast<std::uint8_t>(gen());
-    return v;
+    const auto n = static_cast<std::uint32_t>(dataBytes), align = static_cast<std::uint32_t>(channels * bits / 8);
+    std::vector<std::uint8_t> v;
+    auto tag = [&](const char *t) { v.insert(v.end(), t, t + 4); };
+    tag("RIFF");
+    put(v, 36 + n, 4);
+    tag("WAVE");
+    tag("fmt ");
+    for (auto [x, size] : std::initializer_list<Field>{{16u, 4}, {1u, 2}, {std::uint32_t(channels), 2}, {std::uint32_t(rate), 4},
+                           {std::uint32_t(rate) * align, 4}, {align, 2}, {std::uint32_t(bits), 2}})
+        put(v, x, size);
+    tag("data");
+    put(v, n, 4);
+    return withNoise(v, dataBytes, seed);
 }
 
 } // namespace kalmira::test

@@ -17,7 +17,7 @@ struct ShownMessage {
     Buttons buttons;
 };
 
-// Records every message; answers from a queue, then with `fallback`.
+// Records every message; answers from a queue, then with OK.
 class FakeMessages : public Messages {
 public:
     Answer show(Icon icon, const std::string &title, const std::string &text,
@@ -25,7 +25,6 @@ public:
 
     std::vector<ShownMessage> shown;
     std::deque<Answer> answers;
-    Answer fallback = Answer::Ok;
 
     bool contains(const std::string &textPart) const;
     std::string last() const { return shown.empty() ? "" : shown.back().text; }
@@ -54,6 +53,7 @@ private:
 std::vector<std::uint8_t> ReadAll(const std::string &path);
 void WriteAll(const std::string &path, const std::vector<std::uint8_t> &bytes);
 void WriteAll(const std::string &path, const std::string &bytes);
+std::size_t FilesIn(const std::string &folder);
 std::vector<std::uint8_t> RandomBytes(std::size_t n, std::uint32_t seed = 1);
 
 // Minimal carriers: a 24-bit BMP of the given pixel size, a 16-bit PCM WAV.

@@ -34,21 +34,20 @@ private:
 class FakeDesktop : public Desktop {
 public:
     int open(const QString &path) override { opened << path; return result; }
-    bool chooseApplication(const QString &path) override { chosen << path; return hasOpener; }
+    bool chooseApplication(const QString &) override { return hasOpener; }
     bool hasOpener = true; // false: no program to open files with
     int result = 0;
-    QStringList opened, chosen;
+    QStringList opened;
 };
 
 class FakeSound : public SoundPlayer {
 public:
     bool available() const override { return hasOutput; }
     bool play(const QString &path) override;
-    void stop() override { playing = false; ++stops; }
+    void stop() override { playing = false; }
     bool isPlaying() const override { return playing; }
     bool hasOutput = true;
     bool playing = false;
-    int stops = 0;
     QStringList played;
 };
 

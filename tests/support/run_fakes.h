@@ -1,11 +1,13 @@
 // Recording views and scripted passwords for the hide and extract runs.
 #pragma once
 
+#include "carriers.h"
 #include "extract/extract_engine.h"
 #include "extract/extract_texts.h"
 #include "hide/hide_engine.h"
 #include "hide/hide_texts.h"
 
+#include <cstdio>
 #include <deque>
 #include <optional>
 #include <string>
@@ -16,7 +18,7 @@ namespace kalmira::test {
 template <class Base> class RecordingView : public Base {
 public:
     void setCaption(const std::string &c) override { captions.push_back(c); }
-    void setBusy(bool b) override { busy = b; }
+    void setBusy(bool) override {}
     void pause(double s) override { pauses.push_back(s); }
     void processEvents() override { ++events; }
 
@@ -27,7 +29,6 @@ public:
     }
     std::vector<std::string> captions;
     std::vector<double> pauses;
-    bool busy = false;
     int events = 0;
 };
 
@@ -58,41 +59,24 @@ struct FakeMessageExtractView : RecordingView<extract::MessageExtractView> {
     int exits = 0;
 };
 
-// Answers the backup question from a queue, then "Nein"; records the names asked about.
-struct FakeQuestions : RunQuestions {
-    bool replaceBackup(const std::string &copyName) override {
-        asked.push_back(copyName);
-        if (answers.empty()) return false;
-        const bool yes = answers.front();
-        answers.pop_front();
-        return yes;
-    }
-    std::deque<bool> answers;
-    std::vector<std::string> asked;
-};
-
 // For runs that make no backups: every question is answered "Nein".
 inline RunQuestions &KeepBackups() {
-    static FakeQuestions questions;
+    static struct : RunQuestions {
+        bool replaceBackup(const std::string &) override { return false; }
+    } questions;
     return questions;
 }
 
 // Padded passwords in order; an exhausted queue cancels (hide) or answers "".
 struct FakePasswords : PasswordSource {
-    std::optional<std::string> hidePassword() override {
-        ++asked;
-        if (hide.empty()) return std::nullopt;
-        auto p = hide.front();
-        hide.pop_front();
+    template <class T> static T next(std::deque<T> &queue, T none) {
+        if (queue.empty()) return none;
+        T p = queue.front();
+        queue.pop_front();
         return p;
     }
-    std::string extractPassword() override {
-        ++asked;
-        if (extract.empty()) return "";
-        auto p = extract.front();
-        extract.pop_front();
-        return p;
-    }
+    std::optional<std::string> hidePassword() override { return ++asked, next(hide, std::optional<std::string>()); }
+    std::string extractPassword() override { return ++asked, next(extract, std::string()); }
     void wrongPassword(int attemptsLeft) override { rejected.push_back(attemptsLeft); }
     std::deque<std::optional<std::string>> hide;
     std::deque<std::string> extract;
@@ -120,5 +104,38 @@ struct TellingPasswords : FakePasswords {
     Messages &messages;
     Program program;
 };
+
+// Hides `plain` stored as `name` into `carrier` the way KalmiraB does, and
+// `ansi` the way KalmiraA does; encrypted runs use `password`.
+inline hide::HideOutcome HideFile(hide::HideEngine &hider, FakePasswords &passwords, const TempDir &work,
+                                  const std::string &carrier, const std::vector<std::uint8_t> &plain,
+                                  const std::string &name, payload::Mode mode = payload::Mode::Plain,
+                                  const std::string &password = "Sesam") {
+    const auto data = Compressed(work, plain);
+    std::remove(work.file("plain.in").c_str());
+    std::remove(work.file("plain.z").c_str());
+    hide::FileHideInput in;
+    in.carrierPath = carrier;
+    in.sourcePath = work.file(name);
+    in.nameField = *payload::NameField(name);
+    in.encrypt = mode != payload::Mode::Plain;
+    in.cipher = mode;
+    if (in.encrypt) passwords.hide.push_back(Padded(password));
+    FakeRunView view;
+    return hider.hideFile(view, in, data).outcome;
+}
+
+inline hide::HideOutcome HideMessage(hide::HideEngine &hider, FakePasswords &passwords,
+                                     const std::string &carrier, const std::string &ansi,
+                                     payload::Mode mode = payload::Mode::Plain) {
+    hide::MessageHideInput in;
+    in.carrierPath = carrier;
+    in.messageAnsi = ansi;
+    in.encrypt = mode != payload::Mode::Plain;
+    in.cipher = mode;
+    if (in.encrypt) passwords.hide.push_back(Padded("Sesam"));
+    FakeMessageHideView view;
+    return hider.hideMessage(view, in).outcome;
+}
 
 } // namespace kalmira::test
