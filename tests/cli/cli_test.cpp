@@ -378,7 +378,7 @@ TEST_F(Cli, BadInputsAreRefusedAndNothingIsWritten) {
     EXPECT_EQ(ReadAll(carrier), before);
 }
 
-TEST_F(Cli, LockedCarrierStopsWithExitFive) {
+TEST_F(Cli, LockedCarrierStopsWithExitFiveAndAnInterruptedHideIsUndone) {
     const std::string carrier = put("c.bmp", MakeBmp(150, 100));
     put("s.txt", {'h', 'i'});
     const auto before = ReadAll(carrier);
@@ -393,9 +393,29 @@ TEST_F(Cli, LockedCarrierStopsWithExitFive) {
         EXPECT_EQ(run("hide c.bmp s.txt --cipher none").rc, 5);
         EXPECT_EQ(ReadAll(carrier), before);
     }
+
+    // A writer that died after changing the carrier: the next run rolls back, once.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        platform::CarrierJournal journal(carrier);
+        if (journal.begin({{91, 2000}}) != platform::JournalError::None) ::_exit(1);
+        auto bytes = ReadAll(carrier);
+        for (int i = 91; i < 2091; ++i) bytes[i] ^= 1;
+        WriteAll(carrier, bytes);
+        ::_exit(0); // no destructor runs: the journal stays
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_NE(ReadAll(carrier), before);
+    Result r = run("info c.bmp");
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_NE(r.err.find("Ein unterbrochener Schreibvorgang in der Containerdatei \"c.bmp\" wurde rückgängig gemacht."),
+              std::string::npos) << r.err;
+    EXPECT_EQ(ReadAll(carrier), before);
+    EXPECT_EQ(run("info c.bmp").err, "");
 }
 
-// A killed hide is rolled back by the next run, which says so.
 TEST_F(Cli, KilledHideProcessLeavesOldOrNew) {
     const auto oldSecret = RandomBytes(1000, 1), newSecret = RandomBytes(400000, 2);
     put("neu.bin", newSecret);
@@ -403,7 +423,7 @@ TEST_F(Cli, KilledHideProcessLeavesOldOrNew) {
     put("alt.bin", oldSecret);
     ASSERT_EQ(run("hide c.wav alt.bin --cipher none").rc, 0);
     const auto oldCarrier = ReadAll(carrier);
-    int olds = 0, news = 0, rolledBack = 0;
+    int olds = 0, news = 0;
     // Every 4 ms up to 120 ms, then on until a run got through (a slow machine).
     for (int delayMs = 0; delayMs < 120 || (news == 0 && delayMs < 10000); delayMs += delayMs < 120 ? 4 : 100) {
         WriteAll(carrier, oldCarrier);
@@ -416,16 +436,10 @@ TEST_F(Cli, KilledHideProcessLeavesOldOrNew) {
         ::usleep(static_cast<useconds_t>(delayMs * 1000));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
-        const bool changed = ReadAll(carrier) != oldCarrier;
         const Result r = run("extract c.wav -o out --force");
         ASSERT_EQ(r.rc, 0) << delayMs << " ms: " << r.err;
         const auto out = ReadAll(dir.file("out"));
         ASSERT_TRUE(out == oldSecret || out == newSecret) << delayMs << " ms";
-        if (changed && out == oldSecret) {
-            ++rolledBack;
-            EXPECT_NE(r.err.find("Ein unterbrochener Schreibvorgang in der Containerdatei \"c.wav\" wurde "
-                                 "rückgängig gemacht."), std::string::npos) << r.err;
-        }
         (out == oldSecret ? olds : news)++;
         if (fs::exists(dir.file("c-Kopie.wav"))) {
             ASSERT_EQ(ReadAll(dir.file("c-Kopie.wav")), oldCarrier); // never a part copy
@@ -434,7 +448,6 @@ TEST_F(Cli, KilledHideProcessLeavesOldOrNew) {
     }
     EXPECT_GT(olds, 0);
     EXPECT_GT(news, 0);
-    RecordProperty("rolledBack", rolledBack);
 }
 
 TEST_F(Cli, PasswordFilesInWindows1252OrUtf8WithMark) {
