@@ -12,9 +12,8 @@ using namespace kalmira::test;
 TEST(CompressedBound, MatchesZorbZlibOnRandomData) {
     TempDir dir;
     const std::int64_t B = hide::kSymbolsPerBlock;
-    for (std::int64_t n : {0L, 1L, 15L, 31L, 100L, 5000L, B - 1, B, B + 1, B + 40, 2 * B,
-                           2 * B + 3, 3 * B - 500, 100000L}) {
-        for (std::uint32_t seed = 1; seed <= 3; ++seed) {
+    for (std::int64_t n : {0L, 1L, 31L, 5000L, B - 1, B, B + 1, 2 * B + 3, 3 * B - 500}) {
+        for (std::uint32_t seed = 1; seed <= 2; ++seed) {
             const auto real = static_cast<std::int64_t>(
                 Compressed(dir, RandomBytes(static_cast<std::size_t>(n), seed)).size());
             EXPECT_LE(real, hide::CompressedBound(n)) << n;
@@ -26,17 +25,11 @@ TEST(CompressedBound, MatchesZorbZlibOnRandomData) {
     }
 }
 
-TEST(Capacity, FollowsTheCarrierRuleAndStructure) {
+// The tool's end-to-end test pins the exact capacity of whole carriers.
+TEST(Capacity, FollowsTheCarrierStructure) {
     TempDir dir;
-    const std::string bmp = dir.file("c.bmp");
-    WriteAll(bmp, MakeBmp(100, 30));                      // 9054 bytes
-    const std::int64_t n = hide::Capacity(bmp, payload::Mode::Aes);
-    const std::int64_t len = 9054;
-    EXPECT_LE(payload::MinCarrierForRun(hide::CompressedBound(n)), len);
-    EXPECT_GT(payload::MinCarrierForRun(hide::CompressedBound(n + 1)), len);
-
-    WriteAll(bmp, MakeBmp(10, 5));                        // too small for anything
-    EXPECT_EQ(hide::Capacity(bmp, payload::Mode::Plain), -1);
+    WriteAll(dir.file("c.bmp"), MakeBmp(10, 5));          // too small for anything
+    EXPECT_EQ(hide::Capacity(dir.file("c.bmp"), payload::Mode::Plain), -1);
 
     // A WAV whose data chunk is followed by another chunk: the data end, not
     // the file length, limits it; AES needs whole blocks inside the data.

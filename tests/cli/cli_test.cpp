@@ -5,12 +5,10 @@
 #include "hide/hide_engine.h"
 #include "platform/journal.h"
 #include "platform/platform.h"
+#include "platform/file_lock.h"
 #include "run_fakes.h"
 
 #include <gtest/gtest.h>
-
-#include "platform/file_lock.h"
-#include "platform/journal.h"
 
 #include <filesystem>
 #include <signal.h>
@@ -66,16 +64,29 @@ struct Cli : ::testing::Test {
     }
     std::vector<std::uint8_t> extractWithEngine(const std::string &carrier, const std::string &pw,
                                                 std::string *storedName = nullptr) {
-        FakeMessages messages;
         FakePasswords passwords;
         passwords.extract.push_back(crypto::PadPassword(pw));
         FakeExtractView view;
         view.destination = dir.file("engine.out");
-        extract::ExtractEngine engine(passwords);
-        auto report = engine.extractFile(view, carrier);
-        EXPECT_EQ(report.outcome, extract::ExtractOutcome::Extracted) << messages.last();
+        EXPECT_EQ(extract::ExtractEngine(passwords).extractFile(view, carrier).outcome,
+                  extract::ExtractOutcome::Extracted);
         if (storedName) *storedName = view.offeredName;
         return ReadAll(view.destination);
+    }
+    // Hides as the windows do: AES with `pw`, or plain when it is empty.
+    void hideWithEngine(const std::string &carrier, const std::string &nameField,
+                        const std::vector<std::uint8_t> &data, const std::string &pw) {
+        FakePasswords passwords;
+        passwords.hide.push_back(Padded(pw));
+        FakeRunView view;
+        hide::FileHideInput in;
+        in.carrierPath = carrier;
+        in.sourcePath = "x";
+        in.nameField = nameField;
+        in.encrypt = !pw.empty();
+        in.cipher = payload::Mode::Aes;
+        ASSERT_EQ(hide::HideEngine(KeepBackups(), passwords).hideFile(view, in, data).outcome,
+                  hide::HideOutcome::Written);
     }
 };
 
@@ -100,38 +111,30 @@ TEST_F(Cli, HiddenByTheToolExtractedByTheEngine) {
         std::string name;
         EXPECT_EQ(extractWithEngine(carrier, "Sesam", &name), secret) << c.cipher;
         EXPECT_EQ(name, "Geheimnis.bin");
-        EXPECT_EQ(HeaderOf(after).tag, std::string(c.cipher[0] == 'a' ? "yesa" : c.cipher[0] == 'r' ? "yesp" : "yesn"));
     }
 
     // A KalmiraA message, read back by the message extraction of KalmiraA.
     put("Gruss.txt", std::vector<std::uint8_t>{'G', 'r', 0xC3, 0xBC, 0xC3, 0x9F, 'e', '!'});
     const std::string carrier = put("m.wav", MakeWav(30000));
     ASSERT_EQ(run("hide m.wav Gruss.txt --text", "KALMIRA_PASSWORD=Sesam").rc, 0);
-    FakeMessages messages;
     FakePasswords passwords;
     passwords.extract.push_back(Padded("Sesam"));
     FakeMessageExtractView view;
     auto report = extract::ExtractEngine(passwords).extractMessage(view, carrier, 65535);
-    EXPECT_EQ(report.outcome, extract::ExtractOutcome::Extracted) << messages.last();
+    EXPECT_EQ(report.outcome, extract::ExtractOutcome::Extracted);
     EXPECT_EQ(report.messageAnsi, "Gr\xFC\xDF" "e!");
     EXPECT_EQ(report.storedName, "Gruss.txt");
+    // The tool gives it as UTF-8 unless the stored bytes are asked for.
+    EXPECT_EQ(run("extract m.wav --text -o -", "KALMIRA_PASSWORD=Sesam").out, "Gr\xC3\xBC\xC3\x9F" "e!");
+    ASSERT_EQ(run("extract m.wav --text --raw -o roh.txt", "KALMIRA_PASSWORD=Sesam").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("roh.txt")), (std::vector<std::uint8_t>{'G', 'r', 0xFC, 0xDF, 'e', '!'}));
 }
 
 TEST_F(Cli, HiddenByTheEngineExtractedByTheTool) {
     const auto secret = RandomBytes(20000, 5);
     const std::string carrier = put("c.wav", MakeWav(200000));
-    auto data = Compressed(dir, secret);
-    FakeMessages messages;
-    FakePasswords passwords;
-    passwords.hide.push_back(Padded("Sesam"));
-    FakeRunView view;
-    hide::FileHideInput in;
-    in.carrierPath = carrier;
-    in.sourcePath = "Bericht.pdf";
-    in.nameField = *payload::NameField("Bericht.pdf");
-    in.encrypt = true;
-    in.cipher = payload::Mode::Aes;
-    ASSERT_EQ(hide::HideEngine(KeepBackups(), passwords).hideFile(view, in, data).outcome, hide::HideOutcome::Written);
+    const auto data = Compressed(dir, secret);
+    hideWithEngine(carrier, *payload::NameField("Bericht.pdf"), data, "Sesam");
 
     Result r = run("extract c.wav", "KALMIRA_PASSWORD=Sesam");
     ASSERT_EQ(r.rc, 0) << r.err;
@@ -153,9 +156,7 @@ TEST_F(Cli, HiddenByTheEngineExtractedByTheTool) {
     EXPECT_EQ(ReadAll(dir.file("sub/Bericht.pdf")), secret);
 
     // A stored name is only ever a name: no way out of the chosen folder.
-    in.nameField = *payload::NameField("../../x.txt");
-    passwords.hide.push_back(Padded("Sesam"));
-    ASSERT_EQ(hide::HideEngine(KeepBackups(), passwords).hideFile(view, in, data).outcome, hide::HideOutcome::Written);
+    hideWithEngine(carrier, *payload::NameField("../../x.txt"), data, "Sesam");
     fs::create_directory(dir.file("tief"));
     ASSERT_EQ(run("extract c.wav -o tief", "KALMIRA_PASSWORD=Sesam").rc, 0);
     EXPECT_EQ(ReadAll(dir.file("tief/x.txt")), secret);
@@ -169,7 +170,6 @@ TEST_F(Cli, EveryExitCode) {
     // 1: usage and password problems.
     EXPECT_EQ(run("").rc, 1);
     EXPECT_EQ(run("verstecken c.bmp s.bin").rc, 1);
-    EXPECT_EQ(run("hide c.bmp").rc, 1);
     EXPECT_EQ(run("hide c.bmp s.bin --cipher des").rc, 1);
     EXPECT_EQ(run("hide c.bmp s.bin").rc, 1);        // no password source, no terminal
     EXPECT_EQ(run("hide c.bmp s.bin", "KALMIRA_PASSWORD=12345678901234567").rc, 1);
@@ -199,28 +199,22 @@ TEST_F(Cli, EveryExitCode) {
     EXPECT_EQ(run("hide text.bmp s.bin --cipher none").rc, 4);
     put("c.png", MakeBmp(150, 100));
     EXPECT_EQ(run("extract c.png").rc, 4);
-    auto v5 = MakeBmp(150, 100);
-    v5[14] = 124;                                        // BITMAPV5HEADER reaches offset 138
-    put("v5.bmp", v5);
-    EXPECT_EQ(run("hide v5.bmp s.bin --cipher none").rc, 4);
-    put("winzig.bmp", MakeBmp(10, 5));
-    EXPECT_EQ(run("capacity winzig.bmp").rc, 4);
 
     // 5: missing files.
     EXPECT_EQ(run("extract fehlt.bmp").rc, 5);
     EXPECT_EQ(run("hide c.bmp fehlt.bin --cipher none").rc, 5);
-    EXPECT_EQ(run("wipe fehlt.bin").rc, 5);
 
-    // 6: a length field beyond the carrier, and data that do not decompress.
+    // 6: a length field beyond the carrier, and data that do not decompress,
+    // reported under the destination's name.
     const auto good = ReadAll(dir.file("c.bmp"));
     PatchHeader(dir.file("c.bmp"), 20, "9999999");
-    EXPECT_EQ(run("extract c.bmp -o d.bin --password-file pw.txt").rc, 6);
     EXPECT_EQ(run("info c.bmp").rc, 6);
     auto broken = good;
     for (std::size_t i = payload::kDataOffset + 800; i < payload::kDataOffset + 1600; ++i) broken[i] ^= 1;
     WriteAll(dir.file("c.bmp"), broken);
     r = run("extract c.bmp -o d.bin --password-file pw.txt");
     EXPECT_EQ(r.rc, 6) << r.err;
+    EXPECT_NE(r.err.find("\"d.bin\" wurde nicht geschrieben"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(dir.file("d.bin")));
     for (const auto &e : fs::directory_iterator(dir.path()))
         EXPECT_NE(e.path().extension(), ".tmp") << "a partial output was left";
@@ -248,14 +242,13 @@ TEST_F(Cli, CapacityIsExact) {
     }
 }
 
-TEST_F(Cli, InfoWipeConvertAndHelp) {
+TEST_F(Cli, InfoWipeConvertAndVersion) {
     put("c.bmp", MakeBmp(150, 100));
     Result r = run("info c.bmp");
     EXPECT_EQ(r.rc, 0);
     // A carrier that could hold the stealth format is never called empty.
     EXPECT_NE(r.out.find("Versteckte Daten: keine im klassischen Format"), std::string::npos);
     EXPECT_NE(r.out.find("Tarnformat: ohne Passwort nicht feststellbar"), std::string::npos);
-    EXPECT_NE(r.out.find("Breite : 150 pixels"), std::string::npos);
     put("s.txt", {'h', 'i'});
     ASSERT_EQ(run("hide c.bmp s.txt --cipher rc4 --backup", "KALMIRA_PASSWORD=pw").rc, 0);
     EXPECT_EQ(ReadAll(dir.file("c-Kopie.bmp")), MakeBmp(150, 100));
@@ -270,21 +263,13 @@ TEST_F(Cli, InfoWipeConvertAndHelp) {
     ASSERT_EQ(run("convert bild.bmp -o neu.bmp").rc, 0);
     EXPECT_EQ(ReadAll(dir.file("neu.bmp")).size(), 54u + 100 * 3 * 79);
     EXPECT_EQ(run("convert bild.bmp -o neu.bmp --no-optimise").rc, 5);
-    ASSERT_EQ(run("convert bild.bmp -o neu.bmp --no-optimise --force").rc, 0);
-    EXPECT_EQ(ReadAll(dir.file("neu.bmp")).size(), 54u + 304 * 80);
-    EXPECT_EQ(run("convert s.bin -o x.bmp").rc, 5);
     put("kaputt.jpg", {'n', 'o'});
     EXPECT_EQ(run("convert kaputt.jpg -o x.bmp").rc, 4);
     EXPECT_FALSE(fs::exists(dir.file("x.bmp")));
-
-    r = run("extract --help");
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_NE(r.out.find("3  falsches Passwort"), std::string::npos);
     EXPECT_EQ(run("--version").out.rfind("kalmira ", 0), 0u);
-    EXPECT_EQ(run("-V").out, run("--version").out);
 }
 
-TEST_F(Cli, StandardOutputMessagesAsUtf8AndRefusals) {
+TEST_F(Cli, StandardOutputAndANameThatCannotBeStored) {
     const auto secret = RandomBytes(5000, 6);
     put("s.bin", secret);
     put("c.bmp", MakeBmp(150, 100));
@@ -294,28 +279,9 @@ TEST_F(Cli, StandardOutputMessagesAsUtf8AndRefusals) {
     EXPECT_EQ(r.out, std::string(secret.begin(), secret.end()));
     EXPECT_FALSE(fs::exists(dir.file("-")));
 
-    // A message comes out as UTF-8 unless the stored bytes are asked for.
-    put("gruss.txt", std::vector<std::uint8_t>{'G', 'r', 0xC3, 0xBC, 0xC3, 0x9F, 'e'});
-    put("m.wav", MakeWav(30000));
-    ASSERT_EQ(run("hide m.wav gruss.txt --text --cipher none").rc, 0);
-    r = run("extract m.wav --text -o -");
-    EXPECT_EQ(r.out, "Gr\xC3\xBC\xC3\x9F" "e");
-    ASSERT_EQ(run("extract m.wav --text --raw -o roh.txt").rc, 0);
-    EXPECT_EQ(ReadAll(dir.file("roh.txt")), (std::vector<std::uint8_t>{'G', 'r', 0xFC, 0xDF, 'e'}));
-
-    // Too large or unsuitable is 4, as the help says.
-    put("gross.txt", std::vector<std::uint8_t>(65536, 'a'));
-    EXPECT_EQ(run("hide m.wav gross.txt --text --cipher none").rc, 4);
+    // A long name without a dot cannot be stored: 4, as the help says.
     put("abcdefghijklmnopqrstuvwxyz0", {'x'});
     EXPECT_EQ(run("hide c.bmp abcdefghijklmnopqrstuvwxyz0 --cipher none").rc, 4);
-
-    // A damaged payload is reported under the destination's name.
-    auto broken = ReadAll(dir.file("c.bmp"));
-    for (std::size_t i = payload::kDataOffset + 800; i < payload::kDataOffset + 1600; ++i) broken[i] ^= 1;
-    WriteAll(dir.file("c.bmp"), broken);
-    r = run("extract c.bmp -o ziel.bin");
-    EXPECT_EQ(r.rc, 6);
-    EXPECT_NE(r.err.find("\"ziel.bin\" wurde nicht geschrieben"), std::string::npos) << r.err;
 }
 
 // The stealth format with the real key derivation: a few runs only.
@@ -326,10 +292,7 @@ TEST_F(Cli, StealthFilesAndMessagesAndTheOneAnswer) {
     put("c.bmp", original);
     Result r = run("capacity c.bmp --stealth");
     ASSERT_EQ(r.rc, 0) << r.err;
-    const unsigned long long room = std::stoull(r.out);
-    EXPECT_GT(room, 5000u); // one bit per usable byte, less the format's overhead
-    EXPECT_LT(room, 150u * 100 * 3 / 8);
-    EXPECT_EQ(run("capacity c.bmp --stealth --cipher aes").rc, 1);
+    EXPECT_GT(std::stoull(r.out), 5000u);
     r = run("hide c.bmp geheim.bin --stealth --cipher none", "KALMIRA_PASSWORD=Sesam");
     EXPECT_EQ(r.rc, 1);
     EXPECT_NE(r.err.find("--cipher gilt nicht mit --stealth"), std::string::npos);
@@ -351,21 +314,17 @@ TEST_F(Cli, StealthFilesAndMessagesAndTheOneAnswer) {
     r = run("extract c.bmp --text -o -", "KALMIRA_PASSWORD=Sesam");
     EXPECT_EQ(r.rc, 4); // a file, not a message
     EXPECT_NE(r.err.find("eine Datei, keine Botschaft"), std::string::npos) << r.err;
-    r = run("extract c.bmp", "KALMIRA_PASSWORD=Sesam"); // the stored name exists here
-    EXPECT_EQ(r.rc, 5);
-    EXPECT_NE(r.err.find("existiert bereits"), std::string::npos);
+    EXPECT_EQ(run("extract c.bmp", "KALMIRA_PASSWORD=Sesam").rc, 5); // the stored name exists here
     fs::create_directory(dir.file("aus"));
     ASSERT_EQ(run("extract c.bmp -o aus", "KALMIRA_PASSWORD=Sesam").rc, 0);
     EXPECT_EQ(ReadAll(dir.file("aus/geheim.bin")), secret);
 
-    // A message goes in as Windows-1252 and comes out as UTF-8, or raw.
+    // A message goes in as Windows-1252 and comes out as UTF-8.
     put("gruss.txt", std::vector<std::uint8_t>{'G', 'r', 0xC3, 0xBC, 0xC3, 0x9F, 'e'});
     put("m.wav", MakeWav(30000));
     ASSERT_EQ(run("hide m.wav gruss.txt --text --stealth", "KALMIRA_PASSWORD=Sesam").rc, 0);
     r = run("extract m.wav --text -o -", "KALMIRA_PASSWORD=Sesam");
     EXPECT_EQ(r.out, "Gr\xC3\xBC\xC3\x9F" "e") << r.err;
-    ASSERT_EQ(run("extract m.wav --text --raw -o roh.txt", "KALMIRA_PASSWORD=Sesam").rc, 0);
-    EXPECT_EQ(ReadAll(dir.file("roh.txt")), (std::vector<std::uint8_t>{'G', 'r', 0xFC, 0xDF, 'e'}));
 
     // A palette picture cannot hold the format: refused, and info may call it empty.
     auto palette = MakeBmp(150, 100);
@@ -380,15 +339,8 @@ TEST_F(Cli, StealthFilesAndMessagesAndTheOneAnswer) {
 TEST_F(Cli, BadInputsAreRefusedAndNothingIsWritten) {
     const auto secret = RandomBytes(2000, 8);
     const std::string carrier = put("c.bmp", MakeBmp(150, 100));
-    auto data = Compressed(io, secret);
-    FakePasswords passwords;
-    FakeRunView view;
-    hide::FileHideInput in;
-    in.carrierPath = carrier;
-    in.sourcePath = "x";
-    std::string field = ".ba\x1b[2J\x9Dsh"; // ESC, and a byte that becomes the C1 control U+009D
-    in.nameField = field + std::string(25 - field.size(), ' ');
-    ASSERT_EQ(hide::HideEngine(KeepBackups(), passwords).hideFile(view, in, data).outcome, hide::HideOutcome::Written);
+    const std::string field = ".ba\x1b[2J\x9Dsh"; // ESC, and a byte that becomes the C1 control U+009D
+    hideWithEngine(carrier, field + std::string(25 - field.size(), ' '), Compressed(io, secret), "");
 
     // Stored names never reach the terminal raw, nor make a dot-file.
     Result r = run("info c.bmp");
@@ -433,15 +385,13 @@ TEST_F(Cli, LockedCarrierStopsWithExitFiveAndAnInterruptedHideIsUndone) {
     {
         platform::FileLock lock; // a hide in this process: the tool is the other one
         ASSERT_EQ(lock.acquire(carrier, platform::FileLock::Kind::Exclusive), platform::FileLock::Result::Locked);
-        for (const char *command : {"info c.bmp", "hide c.bmp s.txt --cipher none"}) {
-            const Result r = run(command);
-            EXPECT_EQ(r.rc, 5) << command;
-            EXPECT_NE(r.err.find("von einem anderen Kalmira-Vorgang benutzt"), std::string::npos) << r.err;
-        }
-        EXPECT_EQ(ReadAll(carrier), before);
+        const Result r = run("info c.bmp");
+        EXPECT_EQ(r.rc, 5);
+        EXPECT_NE(r.err.find("von einem anderen Kalmira-Vorgang benutzt"), std::string::npos) << r.err;
         lock.acquire(carrier, platform::FileLock::Kind::Shared); // a reader lets readers in
         EXPECT_EQ(run("info c.bmp").rc, 0);
         EXPECT_EQ(run("hide c.bmp s.txt --cipher none").rc, 5);
+        EXPECT_EQ(ReadAll(carrier), before);
     }
 
     // A writer that died after changing the carrier: the next run rolls back, once.

@@ -25,7 +25,6 @@ TEST(Header, ComposesTheWorkedLayoutAndParsesItBack) {
     EXPECT_EQ(a.substr(4, 16), digest);
     EXPECT_EQ(a.substr(20, 7), "0001007");
     EXPECT_EQ(ParseHeader(a).digest, digest);
-    EXPECT_EQ(ParseHeader(ComposeHeader(Mode::Rc4, digest, 1, *name)).dataLength, 1);
 }
 
 TEST(Header, TagsAreCaseSensitiveAndLengthMustBeDigits) {
@@ -72,7 +71,6 @@ TEST(Bits, ChangeOnlyTheLowestBitAndNeverWrap) {
     std::vector<uint8_t> back(256);
     ReadBytes(carrier.data(), back.size(), back.data());
     EXPECT_EQ(back, data);
-
 }
 
 // Every path against the byte loop: all 256 values, odd counts and offsets
@@ -108,14 +106,3 @@ std::string PathName(const testing::TestParamInfo<BitPath> &info) {
 INSTANTIATE_TEST_SUITE_P(, BitPaths, testing::Values(BitPath::Word, BitPath::Bmi2),
                          PathName);
 
-TEST(Capacity, BothFormulasAndTheirBoundaries) {
-    EXPECT_EQ(MinCarrierForRun(1000), 8 * 1008 + 562);
-    EXPECT_EQ(MinCarrierForDisplay(1000), 8626);
-    EXPECT_EQ(MinCarrierForRun(1024), 8 * 1040 + 562); // a whole AES block more
-    EXPECT_EQ(StoredDataLength(Mode::Aes, 32), 32);
-    EXPECT_EQ(StoredDataLength(Mode::Aes, 33), 48);
-    EXPECT_EQ(StoredDataLength(Mode::Rc4, 33), 33);
-    // The run's bound leaves room for the AES padding and 23 more bytes.
-    for (int64_t n = 1; n < 100; ++n)
-        EXPECT_GE(MinCarrierForRun(n) - CarrierBytesFor(StoredDataLength(Mode::Aes, n)), 23);
-}

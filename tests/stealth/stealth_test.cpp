@@ -35,6 +35,12 @@ void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
 
 class StealthRoundTrip : public ::testing::TestWithParam<Case> {};
 
+// Bytes from memory under the password; a file is stored as "x.bin".
+HideResult HideBytes(const std::string &carrier, const std::vector<std::uint8_t> &data, Kind kind = Kind::File,
+                     const Tuning &t = FastKdf()) {
+    return Hide(carrier, kPassword, kind, kind == Kind::File ? "x.bin" : "", {"", data}, {}, t);
+}
+
 std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t> &v, std::size_t from, std::size_t n) {
     return {v.begin() + from, v.begin() + from + n};
 }
@@ -77,8 +83,7 @@ TEST_P(StealthRoundTrip, FileAndMessageComeBackAndOnlySampleBytesMoveByOne) {
 
     // A message from memory over the file, at the full capacity.
     const auto text = RandomBytes(cap.largestPayload, 12);
-    ASSERT_EQ(Hide(carrier, kPassword, Kind::Message, "", {"", text}, {}, FastKdf()).outcome,
-              HideResult::Outcome::Written);
+    ASSERT_EQ(HideBytes(carrier, text, Kind::Message).outcome, HideResult::Outcome::Written);
     MemorySink memory(1 << 20);
     const ExtractResult m = Extract(carrier, kPassword, memory, {}, FastKdf());
     ASSERT_EQ(m.outcome, ExtractResult::Outcome::Extracted);
@@ -95,8 +100,7 @@ protected:
         WriteAll(carrier, StealthBmp(64, 48, 24).bytes);
         const auto cap = Capacity(carrier);
         data = RandomBytes(cap.largestPayload - 5, 21); // full, k = 1: every slot carries a bit
-        ASSERT_EQ(Hide(carrier, kPassword, Kind::File, "x.bin", {"", data}, {}, FastKdf()).outcome,
-                  HideResult::Outcome::Written);
+        ASSERT_EQ(HideBytes(carrier, data).outcome, HideResult::Outcome::Written);
         stego = ReadAll(carrier);
     }
     ExtractResult extract(const std::string &password = kPassword, Tuning t = FastKdf()) {
@@ -150,8 +154,7 @@ TEST_F(StealthCarrier, EveryFlippedSampleBitOrCutIsCaughtAndNothingIsWritten) {
 
 TEST_F(StealthCarrier, SameDataTwiceGivesDifferentCarriers) {
     WriteAll(carrier, StealthBmp(64, 48, 24).bytes);
-    ASSERT_EQ(Hide(carrier, kPassword, Kind::File, "x.bin", {"", data}, {}, FastKdf()).outcome,
-              HideResult::Outcome::Written);
+    ASSERT_EQ(HideBytes(carrier, data).outcome, HideResult::Outcome::Written);
     const auto again = ReadAll(carrier);
     std::size_t differ = 0;
     for (std::size_t i = 0; i < again.size(); ++i) differ += again[i] != stego[i];
@@ -161,12 +164,10 @@ TEST_F(StealthCarrier, SameDataTwiceGivesDifferentCarriers) {
 TEST_F(StealthCarrier, CapacityIsExactAndSmallWindowsReadTheSame) {
     WriteAll(carrier, StealthBmp(64, 48, 24).bytes);
     const auto cap = Capacity(carrier);
-    EXPECT_EQ(cap.usableBytes, 64u * 48 * 3);
-    auto full = RandomBytes(cap.largestPayload - 5, 2);
-    EXPECT_EQ(Hide(carrier, kPassword, Kind::File, "y.bin", {"", full}, {}, FastKdf()).outcome,
-              HideResult::Outcome::Written);
+    auto full = RandomBytes(cap.largestPayload - 5, 2); // less the stored name "x.bin"
+    EXPECT_EQ(HideBytes(carrier, full).outcome, HideResult::Outcome::Written);
     full.push_back(0);
-    const auto tooBig = Hide(carrier, kPassword, Kind::File, "y.bin", {"", full}, {}, FastKdf());
+    const auto tooBig = HideBytes(carrier, full);
     EXPECT_EQ(tooBig.outcome, HideResult::Outcome::TooSmall);
     EXPECT_EQ(tooBig.largestPayload, cap.largestPayload);
 
@@ -174,8 +175,7 @@ TEST_F(StealthCarrier, CapacityIsExactAndSmallWindowsReadTheSame) {
     Tuning small = FastKdf();
     small.windowBytes = 100;
     WriteAll(carrier, StealthBmp(64, 48, 24).bytes);
-    ASSERT_EQ(Hide(carrier, kPassword, Kind::File, "x.bin", {"", data}, {}, small).outcome,
-              HideResult::Outcome::Written);
+    ASSERT_EQ(HideBytes(carrier, data, Kind::File, small).outcome, HideResult::Outcome::Written);
     EXPECT_EQ(extract(kPassword, small).outcome, ExtractResult::Outcome::Extracted);
     EXPECT_EQ(ReadAll(dir.file("out.bin")), data);
 }
@@ -199,7 +199,7 @@ TEST(StealthRefusal, UnsuitableCarriersAndCancelledRunsAreLeftAlone) {
     };
     for (const auto &[bytes, why] : cases) {
         WriteAll(dir.file("c"), bytes);
-        const auto r = Hide(dir.file("c"), kPassword, Kind::Message, "", {"", bytes}, {}, FastKdf());
+        const auto r = HideBytes(dir.file("c"), bytes, Kind::Message);
         EXPECT_EQ(r.outcome, HideResult::Outcome::CarrierUnsuitable);
         EXPECT_EQ(r.reason, why);
         EXPECT_EQ(Capacity(dir.file("c")).reason, why);
@@ -215,9 +215,7 @@ TEST(StealthRefusal, UnsuitableCarriersAndCancelledRunsAreLeftAlone) {
     EXPECT_EQ(ReadAll(dir.file("c.bmp")), photo);
 
     WriteAll(dir.file("tiny.bmp"), StealthBmp(8, 8, 24).bytes);
-    const std::vector<std::uint8_t> one{1};
-    EXPECT_EQ(Hide(dir.file("tiny.bmp"), kPassword, Kind::Message, "", {"", one}, {}, FastKdf()).outcome,
-              HideResult::Outcome::TooSmall);
+    EXPECT_EQ(HideBytes(dir.file("tiny.bmp"), {1}, Kind::Message).outcome, HideResult::Outcome::TooSmall);
 }
 
 } // namespace
