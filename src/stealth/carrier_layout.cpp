@@ -1,6 +1,7 @@
 #include "stealth/carrier_layout.h"
 
 #include "platform/binary_file.h"
+#include "platform/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,10 +15,8 @@ namespace {
 constexpr std::size_t kChunkBytes = std::size_t{512} << 10; // stays in the L2 cache from read to write
 constexpr std::uint64_t kMaxRowBytes = std::uint64_t{256} << 10;     // 87,381 pixels of 24 bits
 
-std::uint32_t U16(const std::uint8_t *p) { return p[0] | (p[1] << 8); }
-std::uint32_t U32(const std::uint8_t *p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24);
-}
+using platform::Le16u;
+using platform::Le32u;
 
 Layout Refuse(Unsuitable why) {
     Layout l;
@@ -29,18 +28,18 @@ Layout BmpLayout(const platform::BinaryFile &file, std::uint64_t size) {
     std::uint8_t h[70] = {};
     const std::size_t have = static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof h));
     if (have < 26 || !file.readAt(0, h, have)) return Refuse(Unsuitable::Malformed);
-    const std::uint32_t dib = U32(h + 14);
+    const std::uint32_t dib = Le32u(h + 14);
     std::int64_t width, height;
     std::uint32_t bpp, compression = 0;
     if (dib == 12) {
-        width = static_cast<std::int16_t>(U16(h + 18));
-        height = static_cast<std::int16_t>(U16(h + 20));
-        bpp = U16(h + 24);
+        width = static_cast<std::int16_t>(Le16u(h + 18));
+        height = static_cast<std::int16_t>(Le16u(h + 20));
+        bpp = Le16u(h + 24);
     } else if (dib >= 40 && have >= 54) {
-        width = static_cast<std::int32_t>(U32(h + 18));
-        height = static_cast<std::int32_t>(U32(h + 22));
-        bpp = U16(h + 28);
-        compression = U32(h + 30);
+        width = static_cast<std::int32_t>(Le32u(h + 18));
+        height = static_cast<std::int32_t>(Le32u(h + 22));
+        bpp = Le16u(h + 28);
+        compression = Le32u(h + 30);
     } else {
         return Refuse(Unsuitable::Malformed);
     }
@@ -48,15 +47,15 @@ Layout BmpLayout(const platform::BinaryFile &file, std::uint64_t size) {
     if (bpp != 24 && bpp != 32) return Refuse(Unsuitable::UnsupportedBmp);
     if (compression == 3 && bpp == 32) {
         // Bit fields: only the usual blue-green-red order, masks after a 40-byte header.
-        if (have < 66 || U32(h + 54) != 0x00FF0000 || U32(h + 58) != 0x0000FF00 ||
-            U32(h + 62) != 0x000000FF)
+        if (have < 66 || Le32u(h + 54) != 0x00FF0000 || Le32u(h + 58) != 0x0000FF00 ||
+            Le32u(h + 62) != 0x000000FF)
             return Refuse(Unsuitable::UnsupportedBmp);
     } else if (compression != 0) {
         return Refuse(Unsuitable::UnsupportedBmp);
     }
     if (width <= 0 || height == 0) return Refuse(Unsuitable::Malformed);
     Layout l;
-    l.offset = U32(h + 10);
+    l.offset = Le32u(h + 10);
     l.rows = static_cast<std::uint64_t>(height < 0 ? -height : height);
     l.groupSize = bpp / 8;
     l.groups = static_cast<std::uint64_t>(width);
@@ -78,17 +77,17 @@ Layout WavLayout(const platform::BinaryFile &file, std::uint64_t size) {
     while (at + 8 <= size) {
         std::uint8_t c[8];
         if (!file.readAt(static_cast<std::int64_t>(at), c, 8)) return Refuse(Unsuitable::Malformed);
-        const std::uint64_t len = U32(c + 4);
+        const std::uint64_t len = Le32u(c + 4);
         const std::uint64_t body = at + 8;
         if (std::memcmp(c, "fmt ", 4) == 0) {
             std::uint8_t f[26] = {};
             if (len < 16 || body + 16 > size) return Refuse(Unsuitable::Malformed);
             const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>({len, 26, size - body}));
             if (!file.readAt(static_cast<std::int64_t>(body), f, n)) return Refuse(Unsuitable::Malformed);
-            format = U16(f);
-            channels = U16(f + 2);
-            bits = U16(f + 14);
-            if (format == 0xFFFE && n >= 26) format = U16(f + 24); // extensible: the sub-format
+            format = Le16u(f);
+            channels = Le16u(f + 2);
+            bits = Le16u(f + 14);
+            if (format == 0xFFFE && n >= 26) format = Le16u(f + 24); // extensible: the sub-format
             haveFmt = true;
         } else if (std::memcmp(c, "data", 4) == 0) {
             if (!haveFmt) return Refuse(Unsuitable::Malformed);
