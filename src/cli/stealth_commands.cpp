@@ -92,7 +92,7 @@ int ExtractMessageStealth(const Options &o, const std::string &password, Progres
     }
     std::string ansi(sink.data().begin(), sink.data().end());
     const int rc = WriteMessage(o, ansi, Destination(o, r.facts.storedName));
-    std::fill(ansi.begin(), ansi.end(), '\0');
+    platform::WipeString(ansi);
     return rc;
 }
 
@@ -208,8 +208,8 @@ int HideStealth(const Options &o) {
     const HideResult r = stealth::GuardedHide(carrier, *password, o.text ? stealth::Kind::Message : stealth::Kind::File,
                                               name, source, safety, BarProgress(bar, "Tarnformat: verstecken"));
     bar.finish();
-    std::fill(password->begin(), password->end(), '\0');
-    std::fill(message.begin(), message.end(), '\0');
+    platform::WipeString(*password);
+    platform::WipeString(message);
     SayOutcome(safety, stealth::HideWording(r, carrier), carrier, r.outcome == HideResult::Outcome::Written);
     return safety.problem != stealth::Safety::Problem::None ? kIoError : HideExit(r);
 }
@@ -237,7 +237,7 @@ int ExtractStealth(const Options &o) {
     if (!password) return kUsage;
     ProgressBar bar;
     const int rc = o.text ? ExtractMessageStealth(o, *password, bar) : ExtractFileStealth(o, *password, bar);
-    std::fill(password->begin(), password->end(), '\0');
+    platform::WipeString(*password);
     return rc;
 }
 

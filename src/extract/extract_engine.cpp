@@ -48,7 +48,7 @@ bool ShowMessage(MessageExtractView &view, MessageExtractResult &r, std::string 
     shownLen = std::min(shownLen, static_cast<std::size_t>(std::max(r.maxMessageSize, 0)));
     r.messageAnsi = message.substr(0, shownLen);
     const bool whole = shownLen == message.size();
-    std::fill(message.begin(), message.end(), '\0');
+    platform::WipeString(message);
     view.showMessage(r.messageAnsi);
     view.setResultLine(MessageResultLine(r));
     return whole;

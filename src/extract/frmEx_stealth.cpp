@@ -5,13 +5,13 @@
 #include "extract/extract_texts.h"
 #include "extract/frmEx_message.h"
 #include "platform/platform.h"
+#include "platform/secure_memory.h"
 #include "shell/helpers.h"
 #include "shell/qt_services.h"
 #include "shell/window_helpers.h"
 #include "stealth/guarded.h"
 #include "stealth/stealth_texts.h"
 
-#include <sodium.h>
 
 namespace kalmira::extract {
 
@@ -78,7 +78,7 @@ bool FrmExFile::extractStealth() {
     });
     stealth::ExtractResult r;
     const bool ran = runStealth(carrier, *password, sink, r);
-    sodium_memzero(password->data(), password->size());
+    platform::WipeString(*password);
     if (!ran) return true;
     tellStealth(r, carrier);
     if (r.outcome != stealth::ExtractResult::Outcome::Extracted) return true;
@@ -100,7 +100,7 @@ bool FrmExMessage::extractStealth() {
     stealth::MessageSink sink(static_cast<std::uint64_t>(s_.maxMessageSize));
     stealth::ExtractResult r;
     const bool ran = runStealth(carrier, *password, sink, r);
-    sodium_memzero(password->data(), password->size());
+    platform::WipeString(*password);
     if (!ran) return true;
     if (sink.isFile() || r.outcome == stealth::ExtractResult::Outcome::TooLarge) {
         // A file from KalmiraB: the classic answer says where to take it.
@@ -117,7 +117,7 @@ bool FrmExMessage::extractStealth() {
     }
     std::string ansi(sink.data().begin(), sink.data().end());
     showMessageText(ansi);
-    sodium_memzero(ansi.data(), ansi.size());
+    platform::WipeString(ansi);
     hiddenName_ = Q(r.facts.storedName);
     Label3->setText("Botschaft im Tarnformat: " + Thousands(static_cast<long long>(r.facts.length)) + " Byte");
     Command6->setEnabled(true);

@@ -5,12 +5,11 @@
 #include "hide/frmV_message.h"
 #include "hide/payload.h"
 #include "platform/platform.h"
+#include "platform/secure_memory.h"
 #include "shell/helpers.h"
 #include "shell/qt_services.h"
 #include "stealth/guarded.h"
 #include "stealth/stealth_texts.h"
-
-#include <sodium.h>
 
 namespace kalmira::hide {
 
@@ -21,7 +20,7 @@ QString CarrierSizeLine(const std::string &carrier) {
 }
 
 void Wipe(std::string &s) {
-    if (!s.empty()) sodium_memzero(s.data(), s.size());
+    platform::WipeString(s);
     s.clear();
 }
 
