@@ -12,7 +12,6 @@
 #include "stealth/guarded.h"
 #include "stealth/stealth_texts.h"
 
-
 namespace kalmira::extract {
 
 bool FrmEx::stealthPossible(const std::string &carrier) const {
