@@ -68,9 +68,9 @@ std::vector<std::uint8_t> RandomBytes(std::size_t n, std::uint32_t seed) {
 
 using Field = std::pair<std::uint32_t, int>;
 
-// Appends `x` little-endian in `size` bytes.
+// Appends `x` little-endian in `size` bytes (zeros past its four).
 static void put(std::vector<std::uint8_t> &v, std::uint32_t x, int size) {
-    for (int i = 0; i < size; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
+    for (int i = 0; i < size; ++i) v.push_back(i < 4 ? static_cast<std::uint8_t>(x >> (8 * i)) : 0);
 }
 
 static std::vector<std::uint8_t> withNoise(std::vector<std::uint8_t> v, std::size_t bytes, std::uint32_t seed) {
