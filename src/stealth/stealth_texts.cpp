@@ -1,18 +1,16 @@
 #include "stealth/stealth_texts.h"
 
+#include "shell/helpers.h"
+
 namespace kalmira::stealth {
 
 namespace {
 
 std::string Quoted(const std::string &s) { return "\"" + s + "\""; }
 
+// The programs' number format; it leaves 0 empty, a size says "0 Byte".
 std::string Bytes(std::uint64_t n) {
-    std::string digits = std::to_string(n), out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += '.';
-        out += digits[i];
-    }
-    return out + " Byte";
+    return (n == 0 ? std::string("0") : FormatThousands(static_cast<long long>(n))) + " Byte";
 }
 
 } // namespace
