@@ -28,10 +28,9 @@ CarrierOpening OpenCarrier(const std::string &path, bool forWriting, FileLock &l
     case RecoverResult::RolledBack: o.rolledBack = true; break;
     default: break;
     }
-    if (forWriting) { // leftovers of killed runs: unfinished journals, staged backups
-        platform::RemoveUnfinishedJournals(path, lock);
-        platform::StagedFile::RemoveLeftovers(FolderOf(path).empty() ? "./" : FolderOf(path));
-    }
+    // Leftovers of killed runs: the exclusive recovery removed unfinished
+    // journals; staged backups go here.
+    if (forWriting) platform::StagedFile::RemoveLeftovers(FolderOf(path).empty() ? "./" : FolderOf(path));
     o.access = CarrierAccess::Ready;
     return o;
 }

@@ -96,12 +96,10 @@ enum class RecoverResult {
     Failed,              // the roll-back could not be completed; the journal stays
 };
 
-// The caller holds an exclusive lock on the carrier.
+// The caller holds an exclusive lock on the carrier. Journals a killed run
+// left unfinished under their temporary names go too (the carrier was not
+// touched yet).
 RecoverResult Recover(const std::string &carrierPath, const FileLock &exclusiveLock);
-
-// Removes journals that a killed run left unfinished under their temporary
-// names (the carrier was not touched yet). The caller holds an exclusive lock.
-void RemoveUnfinishedJournals(const std::string &carrierPath, const FileLock &exclusiveLock);
 
 // Every run's first step on a carrier: takes the lock of `kind` (waiting up
 // to `wait`), undoes an interrupted write under an exclusive lock, and returns

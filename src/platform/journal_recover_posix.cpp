@@ -285,7 +285,7 @@ namespace {
 // before it touches the carrier, and no writer runs while we hold the lock.
 void removeUnfinishedJournals(const std::string &carrierPath) {
     const std::string folder = FolderOf(carrierPath);
-    const std::string prefix = "." + NameOf(carrierPath) + kJournalSuffix + ".";
+    const std::string prefix = NameOf(CarrierJournal::PathFor(carrierPath)) + ".";
     DIR *dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return;
     bool removed = false;
@@ -316,20 +316,6 @@ RecoverResult Recover(const std::string &carrierPath, const FileLock &exclusiveL
     Fd journal{::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
     if (journal.fd < 0) return RecoverResult::Failed;
     return RollBackFrom(journal.fd, carrierPath);
-}
-
-void RemoveUnfinishedJournals(const std::string &carrierPath, const FileLock &exclusiveLock) {
-    if (!exclusiveLock.held() || exclusiveLock.kind() != FileLock::Kind::Exclusive) return;
-    const std::string folder = FolderOf(carrierPath);
-    const std::string prefix = NameOf(CarrierJournal::PathFor(carrierPath)) + ".";
-    DIR *dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return;
-    while (const dirent *e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0)
-            ::unlink((folder + name).c_str());
-    }
-    ::closedir(dir);
 }
 
 RecoverResult LockAndRecover(const std::string &carrierPath, FileLock::Kind kind, FileLock &lock,
