@@ -94,11 +94,6 @@ std::string StoredFileName(const ParsedHeader &header) {
     return platform::Utf8FromAnsi(name);
 }
 
-BitTable::BitTable() {
-    for (int k = 0; k < 8; ++k)
-        for (int v = 0; v < 256; ++v) bits_[k][v] = static_cast<std::uint8_t>((v >> k) & 1);
-}
-
 std::int64_t RoundedForRun(std::int64_t n) { return 16 * (n / 16 + 1); }
 std::int64_t RoundedForDisplay(std::int64_t n) { return 16 * ((n - 1) / 16 + 1); }
 

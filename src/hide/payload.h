@@ -4,7 +4,6 @@
 
 #include "hide/bits.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -59,16 +58,6 @@ std::string StoredFileName(const ParsedHeader &header);
 // (no folders), control characters as '_', trimmed of blanks at both ends;
 // "" when nothing usable is left ("", ".", "..").
 std::string PlainFileName(const std::string &storedName);
-
-// The hide window's bit table: entry (k, v) is bit k of v.
-class BitTable {
-public:
-    BitTable(); // `dual`
-    std::uint8_t operator()(int k, int v) const { return bits_[k][v]; }
-
-private:
-    std::array<std::array<std::uint8_t, 256>, 8> bits_{};
-};
 
 // Capacity. The run's bound: P = n rounded up to 16 plus a block when n is a
 // multiple of 16. The display bound: P = n rounded up to 16.
