@@ -151,8 +151,7 @@ private slots:
         d.Text5->selectAll();
         QTest::keyClick(d.Text5, Qt::Key_Backspace);
         QTest::keyClick(d.Text1, Qt::Key_Return);
-        QVERIFY(!d.Command1->isEnabled() && d.isVisible());
-        QCOMPARE(t.messages.shown.size(), size_t(3));
+        QVERIFY(!d.Command1->isEnabled() && d.isVisible() && t.messages.shown.size() == 3);
 
         // Cancelling and the close box leave no password.
         auto start = [&] { d.show(); text3->setText("stale"); Type(d.Text5, "abc"); };

