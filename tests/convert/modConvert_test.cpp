@@ -32,10 +32,6 @@ std::string SavePng(const TempDir &dir, const std::string &name, int w, int h) {
     return dir.file(name);
 }
 
-std::optional<Picture> Load(const TempDir &dir, const std::string &name, const std::vector<std::uint8_t> &file) {
-    WriteAll(dir.file(name), file);
-    return LoadPicture(dir.file(name));
-}
 std::uint32_t Rgb(const QImage &img, int x, int y) { return img.pixel(x, y) & 0xFFFFFF; }
 } // namespace
 
@@ -143,7 +139,8 @@ TEST(Decoding, GifJpegMetafileAndUnreadableFiles) {
     QImage img(40, 20, QImage::Format_RGB32);
     img.fill(QColor(200, 40, 90));
     ASSERT_TRUE(img.save(QString::fromStdString(dir.file("f.jpg")), "JPG", 100));
-    auto jpg = Load(dir, "jpeg.gif", ReadAll(dir.file("f.jpg"))); // named like a GIF, decoded by content
+    std::filesystem::rename(dir.file("f.jpg"), dir.file("jpeg.gif"));
+    auto jpg = LoadPicture(dir.file("jpeg.gif")); // named like a GIF, decoded by content
     ASSERT_TRUE(jpg && jpg->width == 40);
     for (int shift : {16, 8, 0}) EXPECT_NEAR(int(jpg->at(20, 10) >> shift & 0xFF), (200 << 16 | 40 << 8 | 90) >> shift & 0xFF, 6);
 
