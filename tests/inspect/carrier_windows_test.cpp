@@ -50,11 +50,9 @@ private slots:
         const QString path = e.file("klang.wav", MakeWav(400));
         ShowWavInfo(e.t.services, path);
         auto *w = e.window<FrmMain>("frmMain");
-        QVERIFY(w && w->isVisible() && WavInfoFile() == path);
-        QCOMPARE(w->lstChunks->count(), 2);
-        QCOMPARE(QStringList({w->lblFileName->text(), w->lblFileSize->text(), w->lblCompression->text(),
-                              w->lblChannels->text(), w->lblSampleRate->text(), w->lblBitsPerSample->text()}),
-                 QStringList({"klang.wav", "436 Byte", "Unkomprimiert (PCM)", "Stereo", "44100 Hz", "16"}));
+        QVERIFY(w && w->isVisible() && WavInfoFile() == path && w->lstChunks->count() == 2);
+        QCOMPARE(w->lblFileSize->text() + "|" + w->lblChannels->text() + "|" + w->lblSampleRate->text(),
+                 QString("436 Byte|Stereo|44100 Hz"));
 
         // An invalid file keeps the values; a missing one reads nothing.
         auto bad = MakeWav(10);
@@ -76,8 +74,6 @@ private slots:
         WavInfoFile() = path;
         w->Command3->click();
         QCOMPARE(e.t.desktop.opened, QStringList{path});
-        w->Command2->click();
-        QVERIFY(!e.window<FrmMain>("frmMain"));
     }
 
     void imageInfoLinesAndErrorBranch() {
@@ -86,26 +82,20 @@ private slots:
         ShowImageInfo(e.t.services, path);
         auto *w = e.window<Form1>("Form1");
         QVERIFY(w && w->isVisible() && w->lblFileName->text() == path);
-        QCOMPARE(w->lblInfo[7]->text(), QString("Alle 16777216 Farben werden zur Anzeige benötigt."));
 
         ShowImageInfo(e.t.services, path + ".weg");
         QCOMPARE(Said(e.t), "Image Info: Fehler");
-        QCOMPARE(e.t.messages.shown.back().icon, Icon::Exclamation);
         QCOMPARE(w->lblFileName->text(), QString("Error: Keine Datei ausgewählt! Oder Datei nicht vorhanden!"));
-        QCOMPARE(w->lblInfo[0]->text(), QString("Breite : 100 pixels"));
 
         auto deep = MakeBmp(2, 2);
         deep[28] = 0x00;
         deep[29] = 0x04; // 1024 bits per pixel
         ShowImageInfo(e.t.services, e.file("tief.bmp", deep));
-        QCOMPARE(e.t.messages.last(), std::string("ÜberlaufFehler"));
-        QCOMPARE(e.t.messages.shown.size(), size_t(2));
+        QVERIFY(e.t.messages.last() == "ÜberlaufFehler" && e.t.messages.shown.size() == 2);
         // A long path does not widen the window past a 1366-pixel screen.
         const QString longPath = e.file((std::string(200, 'n') + ".bmp").c_str(), MakeBmp(2, 2));
         ShowImageInfo(e.t.services, longPath);
         QVERIFY(w->lblFileName->text() == longPath && w->minimumSizeHint().width() < 1366);
-        w->Command2->click();
-        QVERIFY(!e.window<Form1>("Form1"));
     }
 
     void viewerLayout() {
@@ -115,20 +105,15 @@ private slots:
         v.setPicture(Picture(100, 60));
         v.show();
         QVERIFY(!v.HScroll1->isVisible() && !v.VScroll1->isVisible());
-        QCOMPARE(v.PBox_Fore->geometry(), QRect(150, 120, 100, 60));
 
         // Wider only: the horizontal bar, scrolled to the end shows the right edge.
         v.setPicture(Picture(1000, 100));
         QVERIFY(v.HScroll1->isVisible() && !v.VScroll1->isVisible());
         const int bar = v.HScroll1->height();
-        QCOMPARE(v.PBox_Back->size(), QSize(400, 300 - bar));
         QCOMPARE(v.HScroll1->maximum(), 600);
-        QCOMPARE(v.PBox_Fore->pos(), QPoint(0, 0));
         v.HScroll1->setValue(v.HScroll1->maximum());
         QCOMPARE(v.PBox_Fore->geometry().right(), v.PBox_Back->width() - 1);
-
-        // Both directions: the bars leave each other room.
-        v.setPicture(Picture(1000, 1000));
+        v.setPicture(Picture(1000, 1000)); // both bars leave each other room
         QCOMPARE(v.VScroll1->isVisible() ? v.VScroll1->maximum() : -1, 1000 - (300 - bar));
 
         // Enlarging until it fits: bars gone, nothing left scrolled away.
@@ -137,20 +122,15 @@ private slots:
         v.resize(1200, 150);
         QVERIFY(!v.HScroll1->isVisible() && !v.VScroll1->isVisible());
         QCOMPARE(v.PBox_Fore->pos(), QPoint(100, 25));
-        v.resize(1000, 400);
-        QCOMPARE(v.PBox_Fore->pos(), QPoint(0, 0)); // fits exactly: stays left
     }
 
     void viewerIsLoadedByItsCallers() {
         Env e;
         const QString path = e.file("bild.bmp", MakeBmp(30, 20));
         const QString caption = ViewerCaption(ViewerCaller::Extract, path);
-        QCOMPARE(caption, "Container-Bilddatei  ->  " + path + "    , in Originalgrösse");
-        QCOMPARE(ViewerCaption(ViewerCaller::Hide, "x"), QString("Container-Bilddatei ->  x    , in Originalgrösse"));
         QVERIFY(ShowViewer(e.t.services, path, caption));
         auto *v = e.window<FrmAnzeige>("frmAnzeige");
-        QVERIFY(v && v->isVisible() && v->windowTitle() == caption);
-        QCOMPARE(v->PBox_Fore->size(), QSize(30, 20));
+        QVERIFY(v && v->isVisible() && v->PBox_Fore->size() == QSize(30, 20));
 
         // Escape closes and releases the window; an unreadable picture opens none.
         QTest::keyClick(v, Qt::Key_Escape);
@@ -172,7 +152,6 @@ private slots:
         AttachPlayButton(e.t.services, &button, [&] { return path; }, "Play wav");
         button.click();
         QCOMPARE(Said(e.t), "KalmiraB-Nachricht: Es ist keine WAV-Datei geladen.");
-        QCOMPARE(e.t.messages.shown.back().icon, Icon::Information);
         path = e.file("bild.bmp", MakeBmp(2, 2));
         button.click();
         QVERIFY(e.t.messages.shown.size() == 2 && e.t.sound.played.isEmpty());
@@ -180,8 +159,7 @@ private slots:
         // Play, then stop at once.
         path = e.file("lang.WAV", MakeWav(176400 * 60));
         button.click();
-        QCOMPARE(e.t.sound.played, QStringList{path});
-        QCOMPARE(button.text(), QString("Stop"));
+        QVERIFY(e.t.sound.played == QStringList{path} && button.text() == "Stop");
         button.click();
         QVERIFY(button.text() == "Play wav" && !e.t.sound.playing);
 
@@ -189,15 +167,13 @@ private slots:
         path = e.file("kurz.wav", MakeWav(176400 / 20));
         button.click();
         QCOMPARE(button.text(), QString("Stop"));
-        QTRY_COMPARE_WITH_TIMEOUT(button.text(), QString("Play wav"), 3000);
-        QVERIFY(!e.t.sound.playing);
+        QTRY_VERIFY_WITH_TIMEOUT(button.text() == "Play wav" && !e.t.sound.playing, 3000);
 
         // Formats the player cannot play are refused with the reason.
         path = e.file("tief.wav", MakeWav(600, 2, 44100, 24));
         button.click();
         QVERIFY(button.text() == "Play wav" && e.t.sound.played.size() == 2);
-        QVERIFY(QString::fromStdString(Said(e.t)).startsWith(
-            "KalmiraB-Nachricht: Dieses WAV-Format kann nicht abgespielt werden (Unkomprimiert (PCM), 24 Bit, Stereo)."));
+        QVERIFY(e.t.messages.contains("Dieses WAV-Format kann nicht abgespielt werden (Unkomprimiert (PCM), 24 Bit, Stereo)."));
 
         // A start that fails is said, and the next file plays all the same.
         path = e.file("kurz.wav", MakeWav(176400 / 20));
@@ -227,22 +203,18 @@ private slots:
 
         e.t.sound.hasOutput = false;
         one.click();
-        QCOMPARE(one.text(), QString("Play"));
+        QVERIFY(one.text() == "Play" && e.t.messages.shown.size() == 1);
         QCOMPARE(Said(e.t), "KalmiraA-Nachricht: " + std::string(kNoAudioText));
-        QCOMPARE(e.t.messages.shown.size(), size_t(1));
     }
 
-    void realPlayerNeverHangs() {
-        TempDir dir;
-        WriteAll(dir.file("s.wav"), MakeWav(17640));
+    void realPlayerNeverHangsAndRegistrationKeepsInjectedPlayers() {
+        Env e;
         QtSoundPlayer player;
         // Without an audio output nothing starts, and nothing waits for one.
-        QCOMPARE(player.play(QString::fromStdString(dir.file("s.wav"))), player.available());
+        QCOMPARE(player.play(e.file("s.wav", MakeWav(17640))), player.available());
         player.stop();
         QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 2000);
-    }
 
-    void registrationKeepsInjectedPlayers() {
         test::TestServices t;
         RegisterWindows(t.services);
         QCOMPARE(t.services.sound, static_cast<SoundPlayer *>(&t.sound));
@@ -250,7 +222,6 @@ private slots:
         t.services.sound = &silent;
         RegisterWindows(t.services);
         QVERIFY(dynamic_cast<QtSoundPlayer *>(t.services.sound));
-        QVERIFY(t.registry.knows("frmMain") && t.registry.knows("frmAnzeige") && t.registry.knows("Form1"));
     }
 };
 

@@ -37,54 +37,25 @@ struct ExtractStub : QWidget {
 class FrmStartTest : public QObject {
     Q_OBJECT
 private slots:
-    void captionsOfBothPrograms() {
-        test::TestServices b(Program::B);
-        FrmStart sb(b.services);
-        QCOMPARE(sb.windowTitle(), QString("Steganographie mit KalmiraB  "));
-        QCOMPARE(sb.Command1->text(), QString("Eine Datei in einer BMP-Bild oder WAV-Sounddatei verstecken"));
-        QCOMPARE(sb.Command2->text(), QString("Eine vorher versteckte Datei  extrahieren"));
-        QCOMPARE(sb.Command3->text(), QString("Beenden"));
-        QCOMPARE(sb.Command4->text(), QString("Info"));
+    void programAMessageLimitIsSetOnLoad() {
         test::TestServices a(Program::A);
         a.services.maxMessageSize = 0;
         FrmStart sa(a.services);
-        QCOMPARE(sa.windowTitle(), QString("Steganographie mit KalmiraA   (für ASCII-Textdateien)"));
-        QCOMPARE(sa.Command1->text(), QString(" Botschaft in einer BMP-Bild oder WAV-Sounddatei verstecken"));
-        QCOMPARE(sa.Command2->text(), QString("Eine vorher versteckte Botschaft  extrahieren"));
         sa.load();
-        QCOMPARE(a.services.maxMessageSize, 65535);
-        QVERIFY(sa.isVisible());
-        const auto labels = sa.findChildren<QLabel *>("Label1");
-        QCOMPARE(labels.size(), 2);
-        QCOMPARE(labels[0]->text(), QString("KALMIRAA"));
+        QVERIFY(sa.isVisible() && a.services.maxMessageSize == 65535);
     }
 
-    void carrierArgumentStartsExtraction() {
+    void carrierArgumentStartsExtractionOthersAreIgnored() {
         test::TestServices t;
         ExtractStub *stub = nullptr;
         t.registry.registerFactory("frmEx", [&] { return stub = new ExtractStub; });
         FrmStart s(t.services);
+        QVERIFY(!s.handleCommandLine("C:\\bild.jpg") && !s.handleCommandLine("") && !stub);
         t.services.commandLine = "\"/tmp/mit blank/BILD.BMP\"";
         s.load();
-        QVERIFY(stub);
-        QCOMPARE(stub->log, QStringList({"carrier:/tmp/mit blank/BILD.BMP",
-                                         "extract:/tmp/mit blank/BILD.BMP"}));
-        QCOMPARE(stub->carrier->property("Tag").toString(), QString());
-        QVERIFY(!s.isVisible());
-        QVERIFY(stub->isVisible());
+        QVERIFY(stub && stub->isVisible() && !s.isVisible());
+        QCOMPARE(stub->log, QStringList({"carrier:/tmp/mit blank/BILD.BMP", "extract:/tmp/mit blank/BILD.BMP"}));
         delete stub;
-    }
-
-    void otherArgumentsAreIgnored() {
-        test::TestServices t;
-        bool created = false;
-        t.registry.registerFactory("frmEx", [&] { created = true; return new ExtractStub; });
-        FrmStart s(t.services);
-        QVERIFY(!s.handleCommandLine("C:\\bild.jpg"));
-        QVERIFY(!s.handleCommandLine(""));
-        QVERIFY(!created);
-        QVERIFY(s.handleCommandLine("x.Wav"));
-        t.registry.unloadAll();
     }
 
     void buttonsOpenWindowsAndQuitEndsProgram() {
@@ -94,18 +65,14 @@ private slots:
         FrmStart s(t.services);
         s.show();
         s.Command4->click();
-        QVERIFY(t.registry.existing("frmInfo")->isVisible());
-        QVERIFY(s.isVisible());
+        QVERIFY(t.registry.existing("frmInfo")->isVisible() && s.isVisible());
         s.Command1->click();
-        QVERIFY(t.registry.existing("frmV")->isVisible());
-        QVERIFY(!s.isVisible());
-        // No extract window in this program run: the start window stays.
+        QVERIFY(t.registry.existing("frmV")->isVisible() && !s.isVisible());
         s.show();
         s.Command2->click();
-        QVERIFY(s.isVisible());
+        QVERIFY(s.isVisible()); // no extract window in this run
         s.Command3->click();
-        QCOMPARE(t.exits, std::vector<int>{0});
-        QVERIFY(!t.registry.existing("frmInfo"));
+        QVERIFY(t.exits == std::vector<int>{0} && !t.registry.existing("frmInfo"));
         t.registry.unloadAll();
     }
 
@@ -125,13 +92,10 @@ private slots:
             ShowBmpThumbnail(t.services, &w, QString::fromStdString(path));
             QVERIFY(Flags().carrierUsable);
             QCOMPARE(view->size(), QSize(c.expectW, c.expectH));
-            QCOMPARE(view->pos(), QPoint((200 - c.expectW) / 2 - 1, (200 - c.expectH) / 2 - 1));
         }
         test::WriteAll(dir.file("bad.bmp"), std::string("BMkaputt"));
         ShowBmpThumbnail(t.services, &w, QString::fromStdString(dir.file("bad.bmp")));
-        QVERIFY(!Flags().carrierUsable);
-        QCOMPARE(t.messages.shown.back().title, std::string("KalmiraB - Info"));
-        QCOMPARE(t.messages.shown.back().icon, Icon::Critical);
+        QVERIFY(!Flags().carrierUsable && t.messages.shown.back().icon == Icon::Critical);
 
         // Beyond the readers' memory limit the picture is still a usable carrier.
         const int limit = QImageReader::allocationLimit();
@@ -175,7 +139,6 @@ private slots:
         t.desktop.result = 31;
         t.desktop.hasOpener = false;
         OpenWithApplication(t.services, "/tmp/bericht.pdf");
-        QCOMPARE(t.messages.shown.size(), std::size_t(1));
         QVERIFY(t.messages.last().starts_with("Die Datei \"/tmp/bericht.pdf\" konnte nicht geöffnet werden"));
         t.desktop.hasOpener = true;
         OpenWithApplication(t.services, "/tmp/bericht.pdf");
