@@ -135,7 +135,9 @@ void LengthReport() {
     }
 }
 
-const char *Name(Path p) { return p == Path::Portable ? "portable" : p == Path::Sse2 ? "sse2" : "avx2"; }
+const char *Name(Path p) {
+    return p == Path::Portable ? "portable" : p == Path::Sse2 ? "sse2" : p == Path::Avx2 ? "avx2" : "avx512";
+}
 
 // Elements per second through Embedder::embed on one block, best of a few runs.
 double Rate(Path path, int h, double alpha) {
@@ -163,7 +165,7 @@ void SpeedReport() {
                 kSpeedGoal / 1e6, kSpeedFloor / 1e6, "path");
     for (const int h : kHeights) std::printf("   h=%-9d", h);
     std::printf("\n");
-    for (const Path path : {Path::Portable, Path::Sse2, Path::Avx2}) {
+    for (const Path path : {Path::Portable, Path::Sse2, Path::Avx2, Path::Avx512}) {
         if (!PathAvailable(path)) continue;
         std::printf("  %-9s", Name(path));
         for (const int h : kHeights) std::printf("  %5.1f /%5.1f", Rate(path, h, 0.5) / 1e6, Rate(path, h, 0.1) / 1e6);
@@ -264,6 +266,7 @@ void BM_ExtractAll(benchmark::State &state) {
 BENCHMARK_CAPTURE(BM_Embed, portable, Path::Portable)->ArgsProduct({{6, 8, 10}, {50}})->ArgNames({"h", "alpha%"});
 BENCHMARK_CAPTURE(BM_Embed, sse2, Path::Sse2)->ArgsProduct({{6, 8, 10}, {50}})->ArgNames({"h", "alpha%"});
 BENCHMARK_CAPTURE(BM_Embed, avx2, Path::Avx2)->ArgsProduct({{6, 7, 8, 9, 10}, {10, 50}})->ArgNames({"h", "alpha%"});
+BENCHMARK_CAPTURE(BM_Embed, avx512, Path::Avx512)->ArgsProduct({{6, 7, 8, 9, 10}, {10, 50}})->ArgNames({"h", "alpha%"});
 BENCHMARK(BM_EmbedAll)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExtractAll)->Unit(benchmark::kMillisecond);
 

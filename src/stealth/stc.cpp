@@ -23,7 +23,8 @@ bool ValidCosts(std::span<const float> costs) {
 
 bool Forward(Path path, const detail::Trellis &t) {
 #if defined(__x86_64__)
-    if (path == Path::Avx2 && PathAvailable(Path::Avx2)) return detail::ForwardAvx2(t);
+    if (path == Path::Avx512 && PathAvailable(Path::Avx512)) return detail::ForwardAvx512(t);
+    if (path >= Path::Avx2 && PathAvailable(Path::Avx2)) return detail::ForwardAvx2(t);
     if (path != Path::Portable) return detail::ForwardSse2(t);
 #else
     (void)path;
@@ -80,16 +81,25 @@ bool PathAvailable(Path path) {
         }();
         return has;
     }
+    case Path::Avx512: {
+        static const bool has = [] {
+            __builtin_cpu_init();
+            return __builtin_cpu_supports("avx512f") != 0;
+        }();
+        return has;
+    }
 #else
     case Path::Sse2:
-    case Path::Avx2: return false;
+    case Path::Avx2:
+    case Path::Avx512: return false;
 #endif
     }
     return false;
 }
 
 Path FastestPath() {
-    static const Path path = PathAvailable(Path::Avx2)   ? Path::Avx2
+    static const Path path = PathAvailable(Path::Avx512) ? Path::Avx512
+                             : PathAvailable(Path::Avx2) ? Path::Avx2
                              : PathAvailable(Path::Sse2) ? Path::Sse2
                                                          : Path::Portable;
     return path;
@@ -114,8 +124,8 @@ struct alignas(64) Embedder::States {
     float a[std::size_t{1} << kMaxHeight], b[std::size_t{1} << kMaxHeight];
 };
 
-Embedder::Embedder(Path path) : path_(path), states_(new States) {}
-Embedder::~Embedder() { delete states_; }
+Embedder::Embedder(Path path) : path_(path), states_(std::make_unique<States>()) {}
+Embedder::~Embedder() = default;
 
 EmbedResult Embedder::embed(const Code &code, std::span<const std::uint8_t> parities, std::span<const float> costs,
                             std::span<const std::uint8_t> message, std::span<std::uint8_t> stego) {
@@ -140,9 +150,10 @@ EmbedResult Embedder::embed(const Code &code, std::span<const std::uint8_t> pari
     }
 
     // Back from the one surviving state, undoing each move and each change.
+    const std::uint32_t all = (std::uint32_t{1} << code.height()) - 1; // keeps reads in the trail
     std::uint32_t state = 0;
     for (std::size_t i = m, j = n; i-- > 0;) {
-        state = (state << 1) | target_[i];
+        state = ((state << 1) | target_[i]) & all;
         const std::uint32_t mask = code.rowMask(i);
         const std::size_t first = code.start(i);
         const std::uint32_t *columns = code.submatrix(j - first);

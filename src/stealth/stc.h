@@ -1,9 +1,10 @@
 // Syndrome-trellis codes (Filler, Judas, Fridrich 2011): m message bits are
 // carried as the syndrome H*y of the parities y of n carrier elements. The
 // sender changes the parities of a set of elements of least total cost such
-// that H*y = message; the receiver needs only the parities. H is banded: the
-// h x w submatrix H_hat repeated along the diagonal, one row down per message
-// bit. docs/stc.md gives the construction bit for bit.
+// that H*y = message; the receiver needs only the parities. H is banded: per
+// message bit an h x w submatrix H_hat, one row further down each time, w
+// being floor(n/m) or ceil(n/m) so that the widths add up to n. docs/stc.md
+// gives the construction bit for bit.
 //
 // The coder sees plain arrays in the order the caller chose (the format
 // permutes the carrier first). One bit per byte everywhere: only the lowest
@@ -13,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -84,6 +86,7 @@ enum class Path {
     Portable, // plain C++, any processor
     Sse2,     // x86-64, 4 states per instruction (h >= 3)
     Avx2,     // x86-64 with AVX2, 8 states per instruction (h >= 4)
+    Avx512,   // x86-64 with AVX-512F, 16 states per instruction (h >= 5)
 };
 bool PathAvailable(Path path);
 Path FastestPath(); // chosen once at run time
@@ -123,7 +126,7 @@ private:
     Path path_;
     std::vector<std::uint8_t> trail_;  // one bit per state and element: was it changed?
     std::vector<std::uint8_t> target_; // message XOR syndrome of the cover
-    States *states_;
+    std::unique_ptr<States> states_;
 };
 
 // The message the parities carry (code.bits() bytes of 0 or 1). False when
@@ -146,8 +149,8 @@ struct Params {
 
 // The blocks of Partition(parities.size(), message.size(), params.maxLength)
 // on `threads` threads (0: one per core). The result does not depend on the
-// thread count. On failure stego is the cover parities and `block` names the
-// first block that failed.
+// thread count. On failure stego is the cover parities (if it has their
+// size) and `block` names the first block that failed.
 EmbedResult EmbedAll(const Params &params, std::span<const std::uint8_t> parities, std::span<const float> costs,
                      std::span<const std::uint8_t> message, std::span<std::uint8_t> stego, unsigned threads = 0,
                      Path path = FastestPath());

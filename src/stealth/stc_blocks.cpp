@@ -72,7 +72,13 @@ EmbedResult EmbedAll(const Params &params, std::span<const std::uint8_t> paritie
                      std::span<const std::uint8_t> message, std::span<std::uint8_t> stego, unsigned threads,
                      Path path) {
     const std::size_t n = parities.size();
-    if (!ValidParams(params, n, message.size()) || costs.size() != n || stego.size() != n) return {};
+    auto cover = [&] {
+        std::transform(parities.begin(), parities.end(), stego.begin(),
+                       [](std::uint8_t p) { return static_cast<std::uint8_t>(p & 1); });
+    };
+    if (stego.size() != n) return {};
+    cover();
+    if (!ValidParams(params, n, message.size()) || costs.size() != n) return {};
     const std::vector<Block> blocks = Partition(n, message.size(), params.maxLength);
     std::vector<EmbedResult> results(blocks.size());
     RunBlocks(blocks.size(), threads, path, [&](std::size_t b, Embedder &embedder) {
@@ -86,8 +92,7 @@ EmbedResult EmbedAll(const Params &params, std::span<const std::uint8_t> paritie
     total.status = Status::Ok;
     for (std::size_t b = 0; b < results.size(); ++b) {
         if (results[b].status != Status::Ok) {
-            std::transform(parities.begin(), parities.end(), stego.begin(),
-                           [](std::uint8_t p) { return static_cast<std::uint8_t>(p & 1); });
+            cover();
             results[b].block = b;
             results[b].cost = 0;
             results[b].changes = 0;

@@ -4,8 +4,6 @@
 // trail bit for bit.
 #include "stealth/stc_trellis.h"
 
-#include <limits>
-
 #if defined(__x86_64__)
 #include <immintrin.h>
 #define KALMIRA_AVX2 __attribute__((target("avx2")))
@@ -13,63 +11,6 @@
 
 namespace kalmira::stealth::stc::detail {
 namespace {
-
-constexpr float kInf = std::numeric_limits<float>::infinity();
-
-void Start(float *a, std::size_t states) {
-    a[0] = 0;
-    for (std::size_t s = 1; s < states; ++s) a[s] = kInf;
-}
-
-inline void Swap(float *&a, float *&b) {
-    float *t = a;
-    a = b;
-    b = t;
-}
-
-// The loop over the message bits. Ops::column handles one element,
-// Ops::move the step to the next window (returning the least surviving
-// cost). Where Ops::kFused, Ops::moveColumn does a move and the next block's
-// first column in one pass; it may when that column has its last row set
-// (all but the last h - 1 blocks): a state below 2^(h-1) then pairs with one
-// above, which the move left unreachable.
-template <class Ops>
-inline bool Drive(const Trellis &t, const Ops &ops) {
-    const Code &code = *t.code;
-    const std::size_t stride = TrailStride(code.height());
-    const std::uint32_t full = (std::uint32_t{1} << code.height()) - 1;
-    float *src = t.a, *dst = t.b;
-    Start(src, std::size_t{1} << code.height());
-    float least = 0;
-    std::uint8_t *trail = t.trail;
-    const std::size_t bits = code.bits();
-    for (std::size_t i = 0, j = 0; i < bits; ++i) {
-        const std::uint32_t mask = code.rowMask(i);
-        const std::size_t end = code.start(i + 1);
-        const std::uint32_t *columns = code.submatrix(end - j);
-        std::size_t k = 0;
-        if (i > 0) {
-            const std::uint32_t bit = t.target[i - 1] & 1u;
-            bool fused = false;
-            if constexpr (Ops::kFused) {
-                if (mask == full) {
-                    least = ops.moveColumn(src, dst, bit, least, columns[k++], t.costs[j++], trail);
-                    trail += stride;
-                    fused = true;
-                }
-            }
-            if (!fused) least = ops.move(src, dst, bit, least);
-            Swap(src, dst);
-            if (least == kInf) return false;
-        }
-        for (; j < end; ++j, ++k, trail += stride) {
-            ops.column(src, dst, columns[k] & mask, t.costs[j], trail);
-            Swap(src, dst);
-        }
-    }
-    // Only the path ending in the message's last bit counts.
-    return src[t.target[bits - 1] & 1u] != kInf;
-}
 
 struct PortableOps {
     static constexpr bool kFused = false;

@@ -220,7 +220,7 @@ TEST(Stc, EveryPathGivesTheSameBits) {
             Embedder portable(Path::Portable);
             std::vector<std::uint8_t> want(n), got(n);
             const EmbedResult expected = portable.embed(*code, c.parities, c.costs, c.message, want);
-            for (const Path path : {Path::Sse2, Path::Avx2}) {
+            for (const Path path : {Path::Sse2, Path::Avx2, Path::Avx512}) {
                 if (!PathAvailable(path)) continue;
                 Embedder embedder(path);
                 const EmbedResult r = embedder.embed(*code, c.parities, c.costs, c.message, got);
