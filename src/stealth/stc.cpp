@@ -2,6 +2,7 @@
 
 #include "stealth/stc_trellis.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace kalmira::stealth::stc {
@@ -37,11 +38,11 @@ bool Forward(Path path, const detail::Trellis &t) {
 constexpr int kFirstTabled = 6, kLastTabled = 10;
 constexpr std::size_t kTabledWidths = 33;
 constexpr std::uint8_t kChosen[kLastTabled - kFirstTabled + 1][kTabledWidths] = {
-    {0, 0, 38, 14, 19, 12, 2, 2, 58, 76, 57, 22, 10, 60, 46, 72, 36, 49, 13, 63, 46, 32, 12, 8, 23, 25, 2, 16, 74, 90, 79, 76, 51}, // h = 6
-    {0, 0, 65, 57, 2, 38, 85, 52, 56, 2, 37, 29, 84, 65, 47, 81, 73, 71, 37, 20, 36, 31, 68, 7, 33, 1, 21, 10, 25, 68, 31, 54, 17}, // h = 7
-    {0, 0, 82, 74, 12, 46, 67, 10, 63, 10, 25, 34, 79, 28, 60, 61, 73, 35, 53, 64, 22, 20, 89, 14, 29, 50, 30, 40, 78, 61, 19, 94, 55}, // h = 8
-    {0, 0, 9, 1, 39, 68, 47, 94, 1, 67, 20, 43, 83, 4, 57, 1, 61, 16, 31, 9, 51, 40, 18, 34, 76, 62, 88, 63, 58, 56, 24, 84, 57}, // h = 9
-    {0, 0, 17, 64, 32, 4, 7, 45, 1, 91, 62, 16, 53, 17, 35, 54, 65, 35, 28, 94, 9, 48, 5, 28, 56, 45, 60, 78, 17, 6, 47, 2, 24}, // h = 10
+    {0, 0, 38, 25, 72, 12, 57, 2, 58, 70, 57, 22, 10, 60, 46, 72, 36, 49, 13, 63, 46, 32, 12, 8, 42, 25, 2, 16, 74, 44, 50, 88, 90}, // h = 6
+    {0, 0, 81, 41, 39, 80, 72, 72, 9, 75, 37, 59, 78, 10, 47, 85, 73, 71, 6, 13, 36, 82, 15, 80, 33, 1, 21, 10, 56, 68, 12, 54, 17}, // h = 7
+    {0, 0, 84, 42, 12, 14, 59, 47, 29, 4, 25, 57, 36, 28, 91, 61, 17, 35, 22, 64, 9, 20, 40, 14, 46, 8, 30, 43, 78, 61, 19, 94, 16}, // h = 8
+    {0, 0, 56, 72, 33, 38, 51, 17, 66, 67, 67, 74, 64, 4, 50, 53, 61, 46, 31, 82, 51, 59, 18, 21, 95, 8, 3, 63, 69, 80, 27, 84, 28}, // h = 9
+    {0, 0, 17, 82, 18, 5, 26, 45, 24, 55, 52, 57, 68, 40, 35, 68, 21, 36, 28, 18, 20, 11, 92, 28, 10, 23, 68, 78, 56, 73, 11, 20, 1}, // h = 10
 };
 
 } // namespace
@@ -61,12 +62,14 @@ std::vector<std::uint32_t> Submatrix(int h, std::size_t w, std::uint32_t k) {
 
 std::optional<Code> Code::Make(std::size_t n, std::size_t m, int h, std::optional<std::uint32_t> candidate) {
     if (h < kMinHeight || h > kMaxHeight || n > kMaxBlockLength || m > n) return std::nullopt;
-    if (m == 0) return Code(n, m, h, 0, {});
-    const std::size_t narrow = n / m;
-    std::vector<std::uint32_t> columns = Submatrix(h, narrow, candidate.value_or(ChosenCandidate(h, narrow)));
-    const auto wide = Submatrix(h, narrow + 1, candidate.value_or(ChosenCandidate(h, narrow + 1)));
-    columns.insert(columns.end(), wide.begin(), wide.end());
-    return Code(n, m, h, narrow, std::move(columns));
+    if (m == 0) return Code(n, m, h, 0, 0, {});
+    const std::size_t head = std::min(2 * static_cast<std::size_t>(h), n - m), narrow = (n - head) / m;
+    std::vector<std::uint32_t> columns;
+    for (const std::size_t w : {narrow, narrow + 1, head + narrow}) {
+        const auto hhat = Submatrix(h, w, candidate.value_or(ChosenCandidate(h, w)));
+        columns.insert(columns.end(), hhat.begin(), hhat.end());
+    }
+    return Code(n, m, h, head, narrow, std::move(columns));
 }
 
 bool PathAvailable(Path path) {

@@ -2,9 +2,8 @@
 // carried as the syndrome H*y of the parities y of n carrier elements. The
 // sender changes the parities of a set of elements of least total cost such
 // that H*y = message; the receiver needs only the parities. H is banded: per
-// message bit an h x w submatrix H_hat, one row further down each time, w
-// being floor(n/m) or ceil(n/m) so that the widths add up to n. docs/stc.md
-// gives the construction bit for bit.
+// message bit an h x w submatrix H_hat, one row further down each time, the
+// widths w adding up to n. docs/stc.md gives the construction bit for bit.
 //
 // The coder sees plain arrays in the order the caller chose (the format
 // permutes the carrier first). One bit per byte everywhere: only the lowest
@@ -23,12 +22,13 @@ namespace kalmira::stealth::stc {
 
 inline constexpr int kMinHeight = 1;
 inline constexpr int kMaxHeight = 12;
-// Constraint height: within 10 % of the rate-distortion bound for relative
-// payloads 0.05 .. 0.5 on smooth and heavy-tailed costs, at about 20 million
-// elements per second per core with AVX2 (bench/stealth/stc_bench.cpp).
-inline constexpr int kDefaultHeight = 8;
+// Constraint height: the best coding loss the speed floor allows (7 million
+// elements per second and core; 13 with AVX2, 21 with AVX-512), within 10 %
+// of the bound at half rate, 11 to 19 % at lower rates; h = 9 would double
+// the speed for 1.5 to 3 points more loss (bench/stealth/stc_bench.cpp).
+inline constexpr int kDefaultHeight = 10;
 // Elements per block that Partition() aims below: path memory n * 2^h / 8
-// bytes (1 MiB at h = 8), and no measurable coding loss against longer ones.
+// bytes (4 MiB at h = 10), and no measurable coding loss against longer ones.
 inline constexpr std::size_t kDefaultBlockLength = std::size_t{1} << 15;
 inline constexpr std::size_t kMaxBlockLength = std::size_t{1} << 20;
 // Cost of an element that must never change.
@@ -56,15 +56,18 @@ public:
     std::size_t length() const { return n_; }
     std::size_t bits() const { return m_; }
     int height() const { return h_; }
-    // Message bit i is fed by the columns [start(i), start(i + 1)): floor(n/m)
-    // or ceil(n/m) of them.
+    // Message bit i is fed by the columns [start(i), start(i + 1)). The
+    // first also by head() more: only its columns reach row 0, and wet
+    // elements there would make every block with their syndrome bit wrong
+    // infeasible. The others split the rest, floor(n'/m) or ceil(n'/m) each.
+    std::size_t head() const { return head_; }
     std::size_t start(std::size_t i) const {
-        return static_cast<std::size_t>(std::uint64_t{i} * n_ / m_);
+        return i == 0 ? 0 : head_ + static_cast<std::size_t>(std::uint64_t{i} * (n_ - head_) / m_);
     }
     // The columns of a block of that width; bit r of a column is its entry in
     // row r of the block's window.
     const std::uint32_t *submatrix(std::size_t width) const {
-        return columns_.data() + (width == narrow_ ? 0 : narrow_);
+        return columns_.data() + (width == narrow_ ? 0 : width == narrow_ + 1 ? narrow_ : 2 * narrow_ + 1);
     }
     // The rows of block i's window that exist (the last h - 1 blocks lose some).
     std::uint32_t rowMask(std::size_t i) const {
@@ -73,12 +76,13 @@ public:
     }
 
 private:
-    Code(std::size_t n, std::size_t m, int h, std::size_t narrow, std::vector<std::uint32_t> columns)
-        : n_(n), m_(m), h_(h), narrow_(narrow), columns_(std::move(columns)) {}
+    Code(std::size_t n, std::size_t m, int h, std::size_t head, std::size_t narrow, std::vector<std::uint32_t> columns)
+        : n_(n), m_(m), h_(h), head_(head), narrow_(narrow), columns_(std::move(columns)) {}
     std::size_t n_, m_;
     int h_;
-    std::size_t narrow_;                 // floor(n/m)
-    std::vector<std::uint32_t> columns_; // H_hat of width floor(n/m), then of width floor(n/m) + 1
+    std::size_t head_, narrow_; // narrow = floor((n - head) / m)
+    // H_hat of the widths narrow, narrow + 1 and that of the first block
+    std::vector<std::uint32_t> columns_;
 };
 
 // The implementations of the trellis; all give identical results.

@@ -5,8 +5,10 @@
 #include <cstring>
 
 #if defined(__x86_64__)
+#if !defined(__clang__)
 // GCC 12's AVX-512 intrinsics trip its own -Wmaybe-uninitialized (GCC bug 105593).
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #define KALMIRA_AVX512 __attribute__((target("avx512f")))
