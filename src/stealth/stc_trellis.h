@@ -1,5 +1,5 @@
 // The forward pass of the Viterbi algorithm over one block, shared by the
-// coder (stc.cpp) and its implementations (stc_forward.cpp).
+// coder (stc.cpp) and its implementations (stc_forward.cpp, stc_avx512.cpp).
 //
 // A state is the partial syndrome of the h rows of the current window, bit 0
 // the row of the current message bit; its value is the least cost of the
