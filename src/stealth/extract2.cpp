@@ -26,7 +26,10 @@ bool ExtractBlock(std::span<const std::uint64_t> local, std::size_t m, int h, st
     const auto code = coder::Code::Make(local.size(), m, h, seed);
     if (!code) return false;
     std::vector<std::uint8_t> parities(local.size());
-    for (std::size_t i = 0; i < local.size(); ++i) parities[i] = w.flags[local[i]] & kParity;
+    for (std::size_t i = 0; i < local.size(); ++i) {
+        if (i + 16 < local.size()) __builtin_prefetch(&w.flags[local[i + 16]]); // random reads: fetch ahead
+        parities[i] = w.flags[local[i]] & kParity;
+    }
     return coder::Extract(*code, parities, {out, m});
 }
 

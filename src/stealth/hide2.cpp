@@ -50,37 +50,39 @@ private:
     std::uint64_t size_ = 0, pos_ = 0;
 };
 
-struct LocalChange {
-    std::uint64_t local;
-    std::int8_t direction;
-};
+constexpr std::size_t kAhead = 16; // elements gathered ahead
 
 // Embeds code blocks; one per thread, reusing its memory.
 class BlockEmbedder {
 public:
-    // Appends the changes that make the elements at `local` carry `message`;
-    // false when the coder finds no change set (or the block is invalid).
+    // Marks (kRise / kFall) the changes that make the elements at `local`
+    // carry `message`; false when the coder finds no change set (or the block
+    // is invalid). Blocks share no element, so they may run side by side.
     bool embed(std::span<const std::uint64_t> local, std::span<const std::uint8_t> message, int h,
-               std::uint64_t seed, const WindowState &w, std::vector<LocalChange> &out) {
+               std::uint64_t seed, WindowState &w) {
         if (message.empty()) return true; // carries nothing, changes nothing
         const std::size_t n = local.size();
         const auto code = coder::Code::Make(n, message.size(), h, seed);
         if (!code) return false;
-        parities_.resize(n);
+        flags_.resize(n);
         costs_.resize(n);
         stego_.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
-            parities_[i] = w.flags[local[i]] & kParity;
+            if (i + kAhead < n) { // the window's arrays are read at random: fetch ahead
+                __builtin_prefetch(&w.flags[local[i + kAhead]]);
+                __builtin_prefetch(&w.costs[local[i + kAhead]]);
+            }
+            flags_[i] = w.flags[local[i]]; // the coder looks at the lowest bit only: the parity
             costs_[i] = w.costs[local[i]];
         }
-        if (coder_.embed(*code, parities_, costs_, message, stego_).status != coder::Status::Ok) return false;
+        if (coder_.embed(*code, flags_, costs_, message, stego_).status != coder::Status::Ok) return false;
         coin_.resize(n / 8 + 1);
         randombytes_buf(coin_.data(), coin_.size());
         for (std::size_t i = 0; i < n; ++i) {
-            if (stego_[i] == parities_[i]) continue;
-            const std::uint8_t f = w.flags[local[i]];
+            const std::uint8_t f = flags_[i];
+            if (stego_[i] == (f & kParity)) continue;
             const bool rise = (f & kMayFall) == 0 || ((f & kMayRise) && ((coin_[i / 8] >> (i % 8)) & 1));
-            out.push_back({local[i], static_cast<std::int8_t>(rise ? 1 : -1)});
+            w.flags[local[i]] = f | (rise ? kRise : kFall);
         }
         return true;
     }
@@ -88,7 +90,7 @@ public:
 
 private:
     coder::Embedder coder_;
-    std::vector<std::uint8_t> parities_, stego_, coin_;
+    std::vector<std::uint8_t> flags_, stego_, coin_;
     std::vector<float> costs_;
 };
 
@@ -117,33 +119,32 @@ struct Coding {
 };
 
 // The changes of window j, sorted by element. False when a block is infeasible.
-bool CodeWindow(const Coding &c, std::uint64_t j, const WindowState &w, const std::vector<std::uint8_t> &bits,
+bool CodeWindow(const Coding &c, std::uint64_t j, WindowState &w, const std::vector<std::uint8_t> &bits,
                 const Fixed *fixed, std::vector<Change> &changes) {
     const BodyOrder order(c.g, c.keys, j);
     const std::size_t extra = fixed ? 2 : 0, blocks = static_cast<std::size_t>(c.plan.blocks(j));
-    std::vector<std::vector<LocalChange>> found(extra + blocks);
     std::vector<BlockEmbedder> embedders(WorkerThreads(c.threads));
     const bool ok = ParallelFor(extra + blocks, static_cast<unsigned>(embedders.size()), [&](std::size_t item, unsigned slot) {
         BlockEmbedder &e = embedders[slot];
         if (item == 0 && fixed)
-            return e.embed(fixed->salt, fixed->saltBits, format2::kHeadHeight, format2::SaltSeed(), w, found[item]);
+            return e.embed(fixed->salt, fixed->saltBits, format2::kHeadHeight, format2::SaltSeed(), w);
         if (item == 1 && fixed)
-            return e.embed(order.head(), fixed->headBits, format2::kHeadHeight, format2::HeadSeed(c.keys), w,
-                           found[item]);
+            return e.embed(order.head(), fixed->headBits, format2::kHeadHeight, format2::HeadSeed(c.keys), w);
         const std::uint64_t i = item - extra;
         const format2::BodyBlock b = c.plan.block(j, i);
         e.positions.resize(static_cast<std::size_t>(b.length));
         order.positions(b.first, e.positions.size(), e.positions.data());
         return e.embed(e.positions, {bits.data() + b.firstBit, static_cast<std::size_t>(b.bits)}, c.height,
-                       format2::BodySeed(c.keys, j, i), w, found[item]);
+                       format2::BodySeed(c.keys, j, i), w);
     });
     if (!ok) return false;
-    std::vector<LocalChange> all;
-    for (auto &f : found) all.insert(all.end(), f.begin(), f.end());
-    std::sort(all.begin(), all.end(), [](const LocalChange &a, const LocalChange &b) { return a.local < b.local; });
+    // Local order is element order: one pass gives the sorted list.
     const std::int32_t step = c.sound ? std::int32_t{1} << c.shift : 1;
-    changes.resize(all.size());
-    for (std::size_t i = 0; i < all.size(); ++i) changes[i] = {c.g.element(j, all[i].local), all[i].direction * step};
+    const auto marked = [](std::uint8_t f) { return (f & (kRise | kFall)) != 0; };
+    changes.clear();
+    changes.reserve(static_cast<std::size_t>(std::count_if(w.flags.begin(), w.flags.end(), marked)));
+    for (std::size_t l = 0; l < w.flags.size(); ++l)
+        if (marked(w.flags[l])) changes.push_back({c.g.element(j, l), w.flags[l] & kRise ? step : -step});
     return true;
 }
 
@@ -162,7 +163,7 @@ Outcome EmbedWindows(Survey &survey, ElementWriter &writer, const Coding &c, Str
     std::vector<std::uint8_t> bits;
     for (std::uint64_t j = 0; j < windows; ++j) {
         const double from = 0.3 + 0.7 * double(j) / double(windows), to = 0.3 + 0.7 * double(j + 1) / double(windows);
-        WindowState &w = survey.window0();
+        WindowState &w = survey.window0(); // the window being worked on
         if (j > 0 && !survey.scanner().scan(j, w, run.span(from, to, false))) return Outcome::IoError;
         bits.resize(static_cast<std::size_t>(c.plan.windowBits(j)));
         stream.bits(bits.data(), bits.size());

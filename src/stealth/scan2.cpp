@@ -62,29 +62,62 @@ bool WindowScanner::scan(std::uint64_t j, WindowState &out, const std::function<
     return ok;
 }
 
+namespace {
+
+// Row i of a carrier of `count` rows, mirrored about the first and last row when outside.
+std::uint64_t Mirror(std::int64_t i, std::int64_t count) {
+    if (count <= 1) return 0;
+    const std::int64_t period = 2 * (count - 1);
+    i %= period;
+    if (i < 0) i += period;
+    return static_cast<std::uint64_t>(i < count ? i : period - i);
+}
+
+} // namespace
+
+// Reads rows [r0 - halo, r1 + halo) into the buffer, those beyond the edges mirrored.
+bool WindowScanner::readRows(std::uint64_t r0, std::uint64_t r1, std::uint64_t halo, Buffers &buf) {
+    const std::uint64_t rows = shape_.rows, rv = shape_.rowValues(), w = shape_.width;
+    const std::uint64_t first = r0 >= halo ? r0 - halo : 0, last = std::min(rows, r1 + halo);
+    const std::uint64_t at = first + halo - r0; // buffer row of carrier row `first`
+    buf.values.resize(static_cast<std::size_t>((r1 - r0 + 2 * halo) * rv));
+    buf.locked.resize(shape_.hasAlpha ? static_cast<std::size_t>((r1 - r0 + 2 * halo) * w) : 0);
+    {
+        std::lock_guard<std::mutex> lock(readLock_);
+        const std::span<std::uint8_t> locked =
+            buf.locked.empty() ? std::span<std::uint8_t>{} : std::span(buf.locked).subspan(at * w, (last - first) * w);
+        if (!reader_.read(first, last - first, std::span(buf.values).subspan(at * rv, (last - first) * rv), locked))
+            return false;
+    }
+    for (std::uint64_t b = 0; b < r1 - r0 + 2 * halo; ++b) {
+        if (b >= at && b < at + (last - first)) continue;
+        const std::uint64_t src = Mirror(static_cast<std::int64_t>(r0 + b) - static_cast<std::int64_t>(halo),
+                                         static_cast<std::int64_t>(rows)) + halo - r0;
+        std::copy_n(buf.values.begin() + static_cast<std::ptrdiff_t>(src * rv), rv,
+                    buf.values.begin() + static_cast<std::ptrdiff_t>(b * rv));
+        if (!buf.locked.empty())
+            std::copy_n(buf.locked.begin() + static_cast<std::ptrdiff_t>(src * w), w,
+                        buf.locked.begin() + static_cast<std::ptrdiff_t>(b * w));
+    }
+    return true;
+}
+
 bool WindowScanner::stripe(std::uint64_t j, std::uint64_t k, WindowState &out, Buffers &buf, std::uint64_t &dry) {
     const std::uint64_t r0 = g_.stripeOf(j, k) * g_.stripeRows();
     const std::uint64_t r1 = std::min(r0 + g_.stripeRows(), shape_.rows);
     const std::uint64_t halo = costs_ ? costs_->haloRows : 0;
-    const std::uint64_t above = std::min(halo, r0), below = std::min(halo, shape_.rows - r1);
-    const std::uint64_t rows = above + (r1 - r0) + below;
-    buf.values.resize(static_cast<std::size_t>(rows * shape_.rowValues()));
-    buf.locked.resize(shape_.hasAlpha ? static_cast<std::size_t>(rows * shape_.width) : 0);
-    {
-        std::lock_guard<std::mutex> lock(readLock_);
-        if (!reader_.read(r0 - above, rows, buf.values, buf.locked)) return false;
-    }
+    if (!readRows(r0, r1, halo, buf)) return false;
     const std::size_t offset = static_cast<std::size_t>(k * g_.stripeElements());
     const std::size_t count = static_cast<std::size_t>((r1 - r0) * shape_.width);
+    const std::span<const std::uint8_t> locked =
+        buf.locked.empty() ? std::span<const std::uint8_t>{} : std::span(buf.locked).subspan(halo * shape_.width, count);
     float *costs = nullptr;
     if (costs_) {
         costs = out.costs.data() + offset;
-        const CostStripe view{shape_, r0, r1 - r0, above, below, buf.values, buf.locked, shift_.t};
-        costs_->costs(view, {costs, count});
+        costs_->costs(CostStripe{shape_, r0, r1 - r0, halo, buf.values, locked, shift_.t}, {costs, count});
     }
-    const std::uint8_t *locked = buf.locked.empty() ? nullptr : buf.locked.data() + above * shape_.width;
-    elements(buf.values.data() + above * shape_.rowValues(), locked, r0 * shape_.width, count,
-             out.flags.data() + offset, costs);
+    elements(buf.values.data() + halo * shape_.rowValues(), locked.empty() ? nullptr : locked.data(),
+             r0 * shape_.width, count, out.flags.data() + offset, costs);
     if (costs)
         for (std::size_t i = 0; i < count; ++i) dry += costs[i] != coder::kWet;
     return true;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -26,11 +27,37 @@ struct Shift {
 bool FindShift(ElementReader &reader, const format2::Geometry &g, Shift &out,
                const std::function<bool(double)> &progress = {});
 
+// An array whose elements start uninitialised: a window's arrays are first
+// written by the stripes on every core, so their pages are touched there
+// rather than cleared on one.
+template <class T>
+class WindowArray {
+public:
+    void resize(std::size_t n) {
+        if (n > capacity_) {
+            p_.reset(new T[n]);
+            capacity_ = n;
+        }
+        n_ = n;
+    }
+    std::size_t size() const { return n_; }
+    T *data() { return p_.get(); }
+    T &operator[](std::size_t i) { return p_[i]; }
+    const T &operator[](std::size_t i) const { return p_[i]; }
+    T *begin() { return p_.get(); }
+    T *end() { return p_.get() + n_; }
+
+private:
+    std::unique_ptr<T[]> p_;
+    std::size_t n_ = 0, capacity_ = 0;
+};
+
 // Per element of a window, in local order.
-enum ElementFlag : std::uint8_t { kParity = 1, kMayRise = 2, kMayFall = 4 };
+// kRise / kFall: the writer's decision to change the element.
+enum ElementFlag : std::uint8_t { kParity = 1, kMayRise = 2, kMayFall = 4, kRise = 8, kFall = 16 };
 struct WindowState {
-    std::vector<std::uint8_t> flags;
-    std::vector<float> costs; // writer only: +infinity for wet elements
+    WindowArray<std::uint8_t> flags;
+    WindowArray<float> costs; // writer only: +infinity for wet elements
     std::uint64_t dry = 0;    // finite costs
 };
 
@@ -48,6 +75,7 @@ private:
         std::vector<std::int32_t> values;
         std::vector<std::uint8_t> locked;
     };
+    bool readRows(std::uint64_t r0, std::uint64_t r1, std::uint64_t halo, Buffers &buf);
     bool stripe(std::uint64_t j, std::uint64_t k, WindowState &out, Buffers &buf, std::uint64_t &dry);
     void elements(const std::int32_t *values, const std::uint8_t *locked, std::uint64_t firstElement,
                   std::size_t count, std::uint8_t *flags, float *costs) const;

@@ -16,15 +16,16 @@
 
 namespace kalmira::stealth {
 
-// A stripe of rows handed to the cost function, with up to `haloRows` rows of
-// context above and below (fewer at the carrier's edges).
+// A stripe of rows handed to the cost function with `halo` rows of context
+// above and below; rows beyond the carrier's edges are mirrored (row -1 is
+// row 1, row R is row R - 2, and so on periodically).
 struct CostStripe {
     const ElementShape &shape;
-    std::uint64_t firstRow = 0, rows = 0;      // the stripe
-    std::uint64_t rowsAbove = 0, rowsBelow = 0; // context rows in `values` and `locked`
-    std::span<const std::int32_t> values;       // rowValues() per row, from firstRow - rowsAbove
-    std::span<const std::uint8_t> locked;       // one per element of the same rows; empty without alpha
-    int shift = 0;                              // sound: the effective shift t
+    std::uint64_t firstRow = 0, rows = 0; // the stripe
+    std::uint64_t halo = 0;
+    std::span<const std::int32_t> values; // halo + rows + halo rows of rowValues() values
+    std::span<const std::uint8_t> locked; // one per element of the stripe's own rows; empty without alpha
+    int shift = 0;                        // sound: the effective shift t
 };
 
 // The writer's costs. `costs` fills rows * width costs of the stripe's own

@@ -69,7 +69,8 @@ inline ElementCarrier Sound(std::uint64_t frames, std::uint64_t channels, int bi
 
 // Stand-in costs: cheap where the neighbours above and below differ much
 // (needs one halo row), silence wet. Checks that every stripe arrives with the
-// right context rows of the live carrier; `faults` counts the ones that did not.
+// right context rows of the live carrier, mirrored at its edges; `faults`
+// counts the ones that did not.
 struct CheckedCosts {
     const stealth::MemoryElements *live = nullptr;
     std::atomic<int> faults{0}, calls{0};
@@ -82,18 +83,26 @@ struct CheckedCosts {
     }
 
 private:
+    static std::uint64_t Mirror(std::int64_t i, std::int64_t n) {
+        if (n <= 1) return 0;
+        while (i < 0 || i >= n) i = i < 0 ? -i : 2 * (n - 1) - i;
+        return static_cast<std::uint64_t>(i);
+    }
     void fill(const stealth::CostStripe &s, std::uint64_t halo, std::span<float> out) {
         ++calls;
-        const std::uint64_t rv = s.shape.rowValues(), first = s.firstRow - s.rowsAbove;
-        const std::uint64_t rows = s.rowsAbove + s.rows + s.rowsBelow;
-        if (s.rowsAbove != std::min(halo, s.firstRow) || s.rowsBelow != std::min(halo, s.shape.rows - s.firstRow - s.rows) ||
-            s.values.size() != rows * rv || out.size() != s.rows * s.shape.width ||
-            (live && !std::equal(s.values.begin(), s.values.end(), live->values().begin() + first * rv)))
-            ++faults;
+        const std::uint64_t rv = s.shape.rowValues(), rows = 2 * halo + s.rows;
+        bool ok = s.halo == halo && s.values.size() == rows * rv && out.size() == s.rows * s.shape.width &&
+                  (s.locked.empty() || s.locked.size() == out.size());
+        for (std::uint64_t b = 0; ok && live && b < rows; ++b) {
+            const std::uint64_t src = Mirror(static_cast<std::int64_t>(s.firstRow + b) - static_cast<std::int64_t>(halo),
+                                             static_cast<std::int64_t>(s.shape.rows));
+            ok = std::equal(s.values.begin() + b * rv, s.values.begin() + (b + 1) * rv, live->values().begin() + src * rv);
+        }
+        faults += !ok;
         const int c = s.shape.channels;
         for (std::uint64_t r = 0; r < s.rows; ++r) {
-            const std::uint64_t y = s.rowsAbove + r;
-            const std::uint64_t up = y > 0 ? y - 1 : y, down = y + 1 < rows ? y + 1 : y;
+            const std::uint64_t y = halo + r;
+            const std::uint64_t up = y - 1, down = y + 1;
             for (std::uint64_t x = 0; x < s.shape.width; ++x) {
                 const std::int32_t *v = &s.values[(y * s.shape.width + x) * c];
                 if (s.shape.medium == stealth::Medium::Sound && v[0] == 0) {

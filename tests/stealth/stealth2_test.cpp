@@ -3,6 +3,7 @@
 #include "stealth/coder2.h"
 #include "stealth/format2.h"
 #include "stealth/orders2.h"
+#include "stealth/standard_costs.h"
 #include "stealth/stealth2.h"
 #include "stealth2_carriers.h"
 
@@ -100,14 +101,15 @@ TEST_P(Stealth2RoundTrip, DataComeBackAndOnlyDryElementsMoveByOneStep) {
     MemoryElements m = cover.make();
     CheckedCosts costs;
     costs.live = &m;
-    const auto cap = Capacity2(m, costs.model(), t);
+    const CostModel model = costs.model(cover.shape.medium == Medium::Sound ? 81 : 9); // the real costs' context
+    const auto cap = Capacity2(m, model, t);
     ASSERT_EQ(cap.outcome, CapacityResult::Outcome::Ok);
     ASSERT_GT(cap.recommendedPayload, 100u);
     EXPECT_LE(cap.recommendedPayload, cap.largestPayload);
     EXPECT_LE(cap.dryElements + cap.wetElements, cap.elements);
 
     const auto data = Data(cap.recommendedPayload / 3);
-    const Hide2Result h = HideInto(m, costs.model(), data, t);
+    const Hide2Result h = HideInto(m, model, data, t);
     ASSERT_EQ(h.outcome, HideResult::Outcome::Written);
     EXPECT_EQ(costs.faults, 0) << "cost stripes without their context rows";
 
@@ -158,6 +160,24 @@ TEST(Stealth2, LargestPayloadFitsAndOneByteMoreIsRefusedUntouched) {
     ASSERT_EQ(ExtractFrom(m, sink, Fast()).outcome, ExtractResult::Outcome::Extracted);
     EXPECT_EQ(sink.data(), data);
 }
+
+#ifdef KALMIRA_STANDARD_COSTS
+// The real costs and coder at the largest payload the writer's fit rule allows.
+TEST(Stealth2, StandardCostsCarryTheLargestPayload) {
+    for (const ElementCarrier &cover : {Picture(300, 260, 3, 8, true), Sound(60000, 2, 16, 0.7)}) {
+        MemoryElements m = cover.make();
+        const CostModel costs = StandardCosts(cover.shape);
+        const auto cap = Capacity2(m, costs, Fast());
+        ASSERT_EQ(cap.outcome, CapacityResult::Outcome::Ok);
+        ASSERT_GT(cap.largestPayload, 1000u);
+        const auto data = Data(cap.largestPayload - 5);
+        ASSERT_EQ(HideInto(m, costs, data, Fast()).outcome, HideResult::Outcome::Written);
+        MemorySink sink(1 << 20);
+        ASSERT_EQ(ExtractFrom(m, sink, Fast()).outcome, ExtractResult::Outcome::Extracted);
+        EXPECT_EQ(sink.data(), data);
+    }
+}
+#endif
 
 TEST(Stealth2, WrongPasswordAndUntouchedCarrierLookTheSameAndVersionOneIsTried) {
     const ElementCarrier cover = Sound(45000, 1, 16);
