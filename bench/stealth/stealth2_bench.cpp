@@ -129,7 +129,7 @@ void BM_CoderAlone(benchmark::State &state) {
         std::vector<coder::Embedder> coders(threads);
         ParallelFor(blocks, threads, [&](std::size_t i, unsigned slot) {
             const format2::BodyBlock b = plan.block(0, i);
-            const auto code = coder::Code::Make(b.length, b.bits, coder::kDefaultHeight, i);
+            const auto code = coder::Code::Make(b.length, b.bits, coder::kDefaultHeight);
             std::vector<std::uint8_t> stego(b.length);
             return coders[slot]
                        .embed(*code, {parities.data(), b.length}, {costs.data(), b.length}, {message.data(), b.bits},

@@ -20,10 +20,10 @@ using Outcome = ExtractResult::Outcome;
 
 // The message bits carried by the elements at `local`, appended to `out`
 // as bytes of 0 or 1. False when the block cannot be a code block.
-bool ExtractBlock(std::span<const std::uint64_t> local, std::size_t m, int h, std::uint64_t seed,
-                  const WindowState &w, std::uint8_t *out) {
+bool ExtractBlock(std::span<const std::uint64_t> local, std::size_t m, int h, const WindowState &w,
+                  std::uint8_t *out) {
     if (m == 0) return true;
-    const auto code = coder::Code::Make(local.size(), m, h, seed);
+    const auto code = coder::Code::Make(local.size(), m, h);
     if (!code) return false;
     std::vector<std::uint8_t> parities(local.size());
     for (std::size_t i = 0; i < local.size(); ++i) {
@@ -77,8 +77,8 @@ Outcome ReadBody(const Reading &r, StreamReader &stream, const Progress &progres
                                         auto &pos = scratch[slot];
                                         pos.resize(static_cast<std::size_t>(b.length));
                                         order.positions(b.first, pos.size(), pos.data());
-                                        return ExtractBlock(pos, static_cast<std::size_t>(b.bits), r.height,
-                                                            format2::BodySeed(r.keys, j, i), w, bits.data() + b.firstBit);
+                                        return ExtractBlock(pos, static_cast<std::size_t>(b.bits), r.height, w,
+                                                            bits.data() + b.firstBit);
                                     });
         if (!ok) return Outcome::Damaged;
         stream.bits(bits.data(), bits.size());
@@ -93,13 +93,13 @@ bool OpenHead(Survey &survey, std::string_view password, const Tuning &tuning, f
     const format2::Geometry &g = survey.geometry();
     const WindowState &w = survey.window0();
     std::vector<std::uint8_t> bits(format2::kSaltBits);
-    ExtractBlock(SaltSequence(g), bits.size(), format2::kHeadHeight, format2::SaltSeed(), w, bits.data());
+    ExtractBlock(SaltSequence(g), bits.size(), format2::kHeadHeight, w, bits.data());
     std::array<std::uint8_t, format::kSaltBytes> salt;
     Pack(bits, salt);
     if (!format2::DeriveKeys(password, salt.data(), tuning, keys)) return !(kdfFailed = true);
     const BodyOrder order(g, keys, 0);
     bits.assign(format2::kHeadBits, 0);
-    ExtractBlock(order.head(), bits.size(), format2::kHeadHeight, format2::HeadSeed(keys), w, bits.data());
+    ExtractBlock(order.head(), bits.size(), format2::kHeadHeight, w, bits.data());
     std::array<std::uint8_t, format::kHeadBytes> head;
     Pack(bits, head);
     return stream.open(keys.stream.data(), head.data(), info);

@@ -25,13 +25,6 @@ std::uint64_t GetU64(const std::uint8_t *p) {
     return v;
 }
 
-// BLAKE2b cannot give fewer than 16 bytes; a seed is the first 8 of 16, little-endian.
-std::uint64_t Seed(const std::uint8_t *key, std::size_t keyBytes, const std::uint8_t *msg, std::size_t n) {
-    std::uint8_t out[crypto_generichash_BYTES_MIN];
-    crypto_generichash(out, sizeof out, msg, n, key, keyBytes);
-    return GetU64(out);
-}
-
 } // namespace
 
 std::uint64_t SaltCount(std::uint64_t n0) { return std::min(n0 / 8, std::max(kSaltMin, n0 / 64)); }
@@ -40,6 +33,7 @@ std::optional<Geometry> Geometry::Make(const ElementShape &shape, std::uint64_t 
     if (shape.width == 0 || shape.rows == 0 || windowMax == 0) return std::nullopt;
     Geometry g;
     g.rows_ = shape.rows;
+    g.max_ = windowMax;
     g.n_ = shape.width * shape.rows;
     g.stripeRows_ = shape.medium == Medium::Picture ? kPictureStripeRows : kSoundStripeFrames;
     g.s_ = g.stripeRows_ * shape.width;
@@ -119,7 +113,6 @@ bool DeriveKeys(std::string_view password, const std::uint8_t *salt, const Tunin
         return false;
     crypto_kdf_derive_from_key(out.stream.data(), out.stream.size(), 1, kKdfContext, master.data());
     crypto_kdf_derive_from_key(out.order.data(), out.order.size(), 2, kKdfContext, master.data());
-    crypto_kdf_derive_from_key(out.code.data(), out.code.size(), 3, kKdfContext, master.data());
     return true;
 }
 
@@ -138,23 +131,6 @@ OrderKey WindowOrderKey(const Keys &keys, std::uint64_t j) {
     OrderKey k;
     crypto_generichash(k.data(), k.size(), msg, sizeof msg, keys.order.data(), keys.order.size());
     return k;
-}
-
-std::uint64_t SaltSeed() {
-    static const char msg[] = "Tarnformat 2: salt code";
-    return Seed(nullptr, 0, reinterpret_cast<const std::uint8_t *>(msg), sizeof msg - 1);
-}
-
-std::uint64_t HeadSeed(const Keys &keys) {
-    static const std::uint8_t msg[] = {'h', 'e', 'a', 'd'};
-    return Seed(keys.code.data(), keys.code.size(), msg, sizeof msg);
-}
-
-std::uint64_t BodySeed(const Keys &keys, std::uint64_t j, std::uint64_t i) {
-    std::uint8_t msg[20] = {'b', 'o', 'd', 'y'};
-    PutU64(msg + 4, j);
-    PutU64(msg + 12, i);
-    return Seed(keys.code.data(), keys.code.size(), msg, sizeof msg);
 }
 
 std::array<std::uint8_t, format::kInfoPlain> EncodeInfo(const Info &info) {

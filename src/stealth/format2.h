@@ -1,7 +1,7 @@
 // The arithmetic of the stealth format's version 2, shared by the writer and
 // the reader: windows of stripes, the fixed sets of window 0, how the body
-// bits are shared out over windows and blocks, keys, seeds and the info
-// block. See docs/stealth-format-v2.md.
+// bits are shared out over windows and blocks, keys and the info block.
+// See docs/stealth-format-v2.md.
 #pragma once
 
 #include "stealth/elements.h"
@@ -54,15 +54,16 @@ public:
 
     std::uint64_t saltCount() const { return salt_; }  // N_s
     std::uint64_t headCount() const { return 4 * salt_; } // N_h
-    // Window 0 holds enough elements for the salt and head sets.
-    bool fitsFormat() const { return windowSize(0) >= 2 * (salt_ + headCount()); }
+    // Window 0 holds enough elements for the salt and head sets, and no more
+    // than a window may (a single stripe can be larger: rows of over 2^18 pixels).
+    bool fitsFormat() const { return windowSize(0) >= 2 * (salt_ + headCount()) && windowSize(0) <= max_; }
     // Body elements of window j (window 0 without salt and head).
     std::uint64_t bodySize(std::uint64_t j) const;
     std::uint64_t bodyTotal() const { return n_ - (fitsFormat() ? 5 * salt_ : 0); } // NB
 
 private:
     Geometry() = default;
-    std::uint64_t n_ = 0, rows_ = 0, stripeRows_ = 0, s_ = 0, u_ = 0, j_ = 1, salt_ = 0;
+    std::uint64_t n_ = 0, rows_ = 0, stripeRows_ = 0, s_ = 0, u_ = 0, j_ = 1, salt_ = 0, max_ = 0;
 };
 
 // N_s for a window 0 of n0 elements.
@@ -97,18 +98,16 @@ std::uint64_t LargestBodyBits(const Geometry &g, const std::vector<std::uint64_t
 // Largest name plus data whose body takes at most `bodyBits` bits.
 std::uint64_t PlainFor(std::uint64_t bodyBits);
 
-// Keys: Argon2id as version 1, subkeys with the context "Tarnfmt2".
+// Keys: Argon2id as version 1, subkeys with the context "Tarnfmt2". The
+// code's submatrices are the coder's fixed ones: the order is keyed already.
 struct Keys {
-    SecretBytes stream{32}, order{64}, code{32};
+    SecretBytes stream{32}, order{64};
 };
 bool DeriveKeys(std::string_view password, const std::uint8_t *salt, const Tuning &tuning, Keys &out);
 
 using OrderKey = std::array<std::uint8_t, 48>; // a Permutation key
 OrderKey PublicOrderKey();
 OrderKey WindowOrderKey(const Keys &keys, std::uint64_t j);
-std::uint64_t SaltSeed();
-std::uint64_t HeadSeed(const Keys &keys);
-std::uint64_t BodySeed(const Keys &keys, std::uint64_t j, std::uint64_t i);
 
 // The info block, the stream's first message.
 struct Info {

@@ -58,11 +58,10 @@ public:
     // Marks (kRise / kFall) the changes that make the elements at `local`
     // carry `message`; false when the coder finds no change set (or the block
     // is invalid). Blocks share no element, so they may run side by side.
-    bool embed(std::span<const std::uint64_t> local, std::span<const std::uint8_t> message, int h,
-               std::uint64_t seed, WindowState &w) {
+    bool embed(std::span<const std::uint64_t> local, std::span<const std::uint8_t> message, int h, WindowState &w) {
         if (message.empty()) return true; // carries nothing, changes nothing
         const std::size_t n = local.size();
-        const auto code = coder::Code::Make(n, message.size(), h, seed);
+        const auto code = coder::Code::Make(n, message.size(), h);
         if (!code) return false;
         flags_.resize(n);
         costs_.resize(n);
@@ -127,15 +126,13 @@ bool CodeWindow(const Coding &c, std::uint64_t j, WindowState &w, const std::vec
     const bool ok = ParallelFor(extra + blocks, static_cast<unsigned>(embedders.size()), [&](std::size_t item, unsigned slot) {
         BlockEmbedder &e = embedders[slot];
         if (item == 0 && fixed)
-            return e.embed(fixed->salt, fixed->saltBits, format2::kHeadHeight, format2::SaltSeed(), w);
-        if (item == 1 && fixed)
-            return e.embed(order.head(), fixed->headBits, format2::kHeadHeight, format2::HeadSeed(c.keys), w);
+            return e.embed(fixed->salt, fixed->saltBits, format2::kHeadHeight, w);
+        if (item == 1 && fixed) return e.embed(order.head(), fixed->headBits, format2::kHeadHeight, w);
         const std::uint64_t i = item - extra;
         const format2::BodyBlock b = c.plan.block(j, i);
         e.positions.resize(static_cast<std::size_t>(b.length));
         order.positions(b.first, e.positions.size(), e.positions.data());
-        return e.embed(e.positions, {bits.data() + b.firstBit, static_cast<std::size_t>(b.bits)}, c.height,
-                       format2::BodySeed(c.keys, j, i), w);
+        return e.embed(e.positions, {bits.data() + b.firstBit, static_cast<std::size_t>(b.bits)}, c.height, w);
     });
     if (!ok) return false;
     // Local order is element order: one pass gives the sorted list.

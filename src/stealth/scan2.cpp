@@ -40,7 +40,7 @@ bool FindShift(ElementReader &reader, const format2::Geometry &g, Shift &out,
 
 WindowScanner::WindowScanner(ElementReader &reader, const format2::Geometry &g, const Shift &shift,
                              const CostModel *costs, unsigned threads)
-    : reader_(reader), g_(g), shape_(reader.shape()), shift_(shift), costs_(costs && costs->costs ? costs : nullptr),
+    : reader_(reader), g_(g), shape_(reader.shape()), shift_(shift), costs_(costs),
       threads_(WorkerThreads(threads)) {}
 
 bool WindowScanner::scan(std::uint64_t j, WindowState &out, const std::function<bool(double)> &progress) {
@@ -114,7 +114,8 @@ bool WindowScanner::stripe(std::uint64_t j, std::uint64_t k, WindowState &out, B
     float *costs = nullptr;
     if (costs_) {
         costs = out.costs.data() + offset;
-        costs_->costs(CostStripe{shape_, r0, r1 - r0, halo, buf.values, locked, shift_.t}, {costs, count});
+        if (costs_->costs) costs_->costs(CostStripe{shape_, r0, r1 - r0, halo, buf.values, locked, shift_.t}, {costs, count});
+        else std::fill_n(costs, count, 1.0f);
     }
     elements(buf.values.data() + halo * shape_.rowValues(), locked.empty() ? nullptr : locked.data(),
              r0 * shape_.width, count, out.flags.data() + offset, costs);

@@ -63,7 +63,7 @@ struct WindowState {
 
 class WindowScanner {
 public:
-    // Without costs (reader) only the parities are of use.
+    // Without a cost model (reader) only the parities are of use.
     WindowScanner(ElementReader &reader, const format2::Geometry &g, const Shift &shift, const CostModel *costs,
                   unsigned threads);
     // False on a read error or cancel.

@@ -3,7 +3,7 @@
 // i is the XOR of the parities of the elements [i*n/m, (i+1)*n/m), and the
 // sender flips the cheapest dry element of each segment whose XOR is wrong.
 // Correct and optimal for its code, wet elements included, but far from the
-// real coder's efficiency. The seed and height are accepted and ignored.
+// real coder's efficiency. The height and submatrix are accepted and ignored.
 #pragma once
 
 #include <cstddef>
@@ -23,7 +23,8 @@ inline constexpr float kMaxCost = 1e30f;
 
 class Code {
 public:
-    static std::optional<Code> Make(std::size_t n, std::size_t m, int h, std::uint64_t) {
+    static std::optional<Code> Make(std::size_t n, std::size_t m, int h,
+                                    std::optional<std::uint32_t> = std::nullopt) {
         if (h < kMinHeight || h > kMaxHeight || n > kMaxBlockLength || m > n) return std::nullopt;
         return Code(n, m);
     }

@@ -28,7 +28,8 @@ struct CostStripe {
     int shift = 0;                        // sound: the effective shift t
 };
 
-// The writer's costs. `costs` fills rows * width costs of the stripe's own
+// The writer's costs (without a function: the same cost everywhere). `costs`
+// fills rows * width costs of the stripe's own
 // elements, +infinity for elements that must not change; a cost must not depend
 // on where stripes begin (only on the rows within haloRows). It runs on several
 // threads at once. The format adds the wet elements it needs itself (locked
@@ -56,7 +57,9 @@ struct ElementFacts {
     std::uint64_t wetElements = 0; // elements of the whole carrier that must not change
     std::uint64_t recommendedPayload = 0; // name plus data at the recommended rate
     int shift = 0;                 // sound: the effective shift t
-    bool formatTooSmall = false;   // CarrierUnsuitable: window 0 cannot hold the salt and head sets
+    // CarrierUnsuitable: window 0 cannot hold the salt and head sets (or one
+    // stripe alone is larger than a window: rows of over 2^18 pixels)
+    bool formatTooSmall = false;
 };
 
 struct Capacity2Result : CapacityResult, ElementFacts {

@@ -221,8 +221,7 @@ std::uint64_t FirstBodyElement(const MemoryElements &m, const Tuning2 &t) {
         const std::uint64_t e = g.element(0, salt[i]);
         for (int c = 0; c < ch; ++c) parities[i] ^= m.values()[e * ch + c] & 1;
     }
-    coder::Extract(*coder::Code::Make(salt.size(), bits.size(), format2::kHeadHeight, format2::SaltSeed()), parities,
-                   bits);
+    coder::Extract(*coder::Code::Make(salt.size(), bits.size(), format2::kHeadHeight), parities, bits);
     std::uint8_t bytes[16] = {};
     for (std::size_t i = 0; i < bits.size(); ++i) bytes[i / 8] |= static_cast<std::uint8_t>(bits[i] << (i % 8));
     format2::Keys keys;
