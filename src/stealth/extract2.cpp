@@ -71,18 +71,17 @@ Outcome ReadBody(const Reading &r, StreamReader &stream, const Progress &progres
         if (j > 0 && !r.survey.scanner().scan(j, w, report)) return cancelled ? Outcome::Cancelled : Outcome::IoError;
         const BodyOrder order(g, r.keys, j);
         bits.assign(static_cast<std::size_t>(r.plan.windowBits(j)), 0);
-        const bool ok = ParallelFor(static_cast<std::size_t>(r.plan.blocks(j)), static_cast<unsigned>(scratch.size()),
-                                    [&](std::size_t i, unsigned slot) {
-                                        const format2::BodyBlock b = r.plan.block(j, i);
-                                        auto &pos = scratch[slot];
-                                        pos.resize(static_cast<std::size_t>(b.length));
-                                        order.positions(b.first, pos.size(), pos.data());
-                                        return ExtractBlock(pos, static_cast<std::size_t>(b.bits), r.height, w,
-                                                            bits.data() + b.firstBit);
-                                    });
-        if (!ok) return Outcome::Damaged;
+        const auto block = [&](std::size_t i, unsigned slot) {
+            const format2::BodyBlock b = r.plan.block(j, i);
+            auto &pos = scratch[slot];
+            pos.resize(static_cast<std::size_t>(b.length));
+            order.positions(b.first, pos.size(), pos.data());
+            return ExtractBlock(pos, static_cast<std::size_t>(b.bits), r.height, w, bits.data() + b.firstBit);
+        };
+        if (!ParallelFor(static_cast<std::size_t>(r.plan.blocks(j)), static_cast<unsigned>(scratch.size()), block))
+            return Outcome::Damaged;
         stream.bits(bits.data(), bits.size());
-        if (!report(1)) return Outcome::Cancelled;
+        if (j + 1 < g.windows() && !report(1)) return Outcome::Cancelled;
     }
     return FromStream(stream.state());
 }
@@ -141,7 +140,7 @@ Extract2Result Extract2(ElementReader &reader, std::string_view password, Sink &
     if (!OpenHead(survey, password, tuning, keys, stream, block, kdfFailed))
         return kdfFailed ? res : Version1(version1);
     res.version = 2;
-    if (!part(0.25, 1)(0)) return res.outcome = Outcome::Cancelled, res;
+    if (progress && !progress(0.25)) return res.outcome = Outcome::Cancelled, res;
     const auto info = format2::DecodeInfo(block.data());
     if (!info) return res.outcome = Outcome::Damaged, res;
     const format2::BodyPlan plan(survey.geometry(), info->bodyBits());

@@ -224,8 +224,10 @@ Hide2Result Hide2(ElementReader &reader, ElementWriter &writer, std::string_view
     if (!format2::DeriveKeys(password, salt, tuning, keys)) return res;
     if (!run.report(0.3)) return res.outcome = Outcome::Cancelled, res;
 
-    const format2::Info info{tuning.bodyHeight ? tuning.bodyHeight : coder::kDefaultHeight, kind,
-                             static_cast<std::uint16_t>(storedName.size()), data.size()};
+    const int height = tuning.bodyHeight >= coder::kMinHeight && tuning.bodyHeight <= coder::kMaxHeight
+                           ? tuning.bodyHeight
+                           : coder::kDefaultHeight;
+    const format2::Info info{height, kind, static_cast<std::uint16_t>(storedName.size()), data.size()};
     res.bodyHeight = info.height;
     StreamWriter stream(keys.stream.data(), format2::EncodeInfo(info), storedName, data.size(),
                         [&](std::uint8_t *out, std::size_t n) { return data.read(out, n); });

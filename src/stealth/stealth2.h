@@ -47,7 +47,7 @@ struct CostModel {
 struct Tuning2 : Tuning {
     std::uint64_t windowElements = std::uint64_t{1} << 24;
     unsigned threads = 0; // 0: one per core
-    int bodyHeight = 0;   // 0: the coder's default
+    int bodyHeight = 0;   // outside the coder's range (0): its default
 };
 
 // Facts beyond version 1's results.

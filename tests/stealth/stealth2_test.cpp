@@ -301,4 +301,33 @@ TEST(Stealth2, CarriersTooSmallForTheFormatAreRefusedAndVersionOneAsked) {
     EXPECT_EQ(e.outcome, ExtractResult::Outcome::IoError); // what version 1 said
 }
 
+// A carrier that fails its reads from a given row on, or its writes.
+class Failing : public MemoryElements {
+public:
+    using MemoryElements::MemoryElements;
+    bool read(std::uint64_t first, std::uint64_t rows, std::span<std::int32_t> v, std::span<std::uint8_t> l) override {
+        return first + rows <= failFrom && MemoryElements::read(first, rows, v, l);
+    }
+    bool apply(std::span<const Change> c) override { return !failWrites && MemoryElements::apply(c); }
+    std::uint64_t failFrom = ~std::uint64_t{0};
+    bool failWrites = false;
+};
+
+TEST(Stealth2, ReadAndWriteErrorsAreReported) {
+    const ElementCarrier cover = Picture(256, 200, 3, 8, false);
+    CheckedCosts costs;
+    Failing m(cover.shape, cover.values);
+    m.failWrites = true;
+    const Hide2Result h = HideInto(m, costs.model(), Data(500), Fast());
+    EXPECT_EQ(h.outcome, HideResult::Outcome::IoError);
+    EXPECT_TRUE(h.carrierTouched);
+    m.failWrites = false;
+    ASSERT_EQ(HideInto(m, costs.model(), Data(500), Fast()).outcome, HideResult::Outcome::Written);
+    m.failFrom = 150;
+    MemorySink sink(1 << 20);
+    EXPECT_EQ(ExtractFrom(m, sink, Fast()).outcome, ExtractResult::Outcome::IoError);
+    EXPECT_EQ(HideInto(m, costs.model(), Data(500), Fast()).outcome, HideResult::Outcome::IoError);
+    EXPECT_EQ(Capacity2(m, costs.model(), Fast()).outcome, CapacityResult::Outcome::IoError);
+}
+
 } // namespace
