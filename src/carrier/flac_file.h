@@ -54,6 +54,10 @@ struct FlacMetadataBlock {
 struct FlacEncoding {
     unsigned compressionLevel = 5; // estimated from the predictors of the frames
     unsigned blockSize = 4096;
+    // The input's frames up to about six seconds: how many samples per
+    // channel, and their bytes. The writer tries settings on them.
+    std::uint64_t trialFrames = 0;
+    std::uint64_t trialBytes = 0;
     std::uint32_t seekPoints = 0;   // real points of the input's SEEKTABLE
     std::uint32_t seekPlaceholders = 0;
 };

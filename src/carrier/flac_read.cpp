@@ -14,15 +14,19 @@ namespace kalmira::carrier {
 
 namespace {
 
+constexpr std::uint64_t kTrialFrames = std::uint64_t{1} << 18;
+
 struct Decoding {
     std::span<const std::uint8_t> input; // what libFLAC sees (no ID3v1 tag)
     std::size_t at = 0;
     FlacAudio *audio = nullptr;
     std::uint64_t sampleBudget = 0; // samples (all channels) the limit, or STREAMINFO, allows
     bool totalStated = false;       // the budget is STREAMINFO's count
+    std::uint64_t framesBegin = 0;
     std::uint64_t lastFrameEnd = 0;
     std::uint32_t allBits = 0;      // OR of every sample
     CodecProblem problem = CodecProblem::None;
+    bool framesAfterError = false;
     // Predictor statistics for the compression level.
     bool anyLpc = false;
     bool stereoDecorrelation = false;
@@ -76,7 +80,10 @@ FLAC__StreamDecoderWriteStatus OnFrame(const FLAC__StreamDecoder *decoder, const
     auto *d = static_cast<Decoding *>(data);
     FlacAudio &a = *d->audio;
     const FLAC__FrameHeader &h = frame->header;
-    if (d->problem != CodecProblem::None) return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+    if (d->problem != CodecProblem::None) {
+        d->framesAfterError = true;
+        return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+    }
     if (h.channels != a.channels || h.bits_per_sample != a.bitsPerSample || h.sample_rate != a.sampleRate)
         d->problem = CodecProblem::Unsupported;
     else if (std::uint64_t{h.blocksize} * a.channels > d->sampleBudget - a.samples.size())
@@ -97,6 +104,11 @@ FLAC__StreamDecoderWriteStatus OnFrame(const FLAC__StreamDecoder *decoder, const
     NoteSubframes(*d, frame);
     FLAC__uint64 end = 0;
     if (FLAC__stream_decoder_get_decode_position(decoder, &end)) d->lastFrameEnd = end;
+    FlacEncoding &e = a.encoding;
+    if (e.trialBytes == 0 && a.samples.size() >= kTrialFrames * a.channels) {
+        e.trialFrames = a.samples.size() / a.channels;
+        e.trialBytes = d->lastFrameEnd - d->framesBegin;
+    }
     return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
 }
 
@@ -121,24 +133,37 @@ CodecProblem RunDecoder(Decoding &d) {
     return md5Ok ? CodecProblem::None : CodecProblem::ChecksumMismatch;
 }
 
+// libFLAC's levels: 0-2 fixed predictors only (2 with mid/side), 3 LPC up
+// to order 6 without mid/side, 4-6 order 8 with 4, 5, 6 partition orders,
+// 7-8 order 12.
 unsigned EstimateLevel(const Decoding &d) {
     if (!d.anyLpc) return d.stereoDecorrelation ? 2 : 0;
-    if (d.maxLpcOrder <= 6) return 3;
+    if (d.maxLpcOrder <= 6 && !d.stereoDecorrelation) return 3;
     if (d.maxLpcOrder <= 8) return d.maxPartitionOrder <= 4 ? 4 : d.maxPartitionOrder == 5 ? 5 : 6;
     return 8;
 }
 
-// What follows the last frame: nothing, or the ID3v1 tag kept aside.
+// Whether the bytes after the last whole frame begin a frame (its sync code).
+bool CutFrameFollows(const Decoding &d) {
+    const std::size_t end = d.lastFrameEnd == 0 ? d.framesBegin : d.lastFrameEnd;
+    return d.input.size() - end >= 2 && d.input[end] == 0xFF && (d.input[end + 1] & 0xFE) == 0xF8;
+}
+
+// libFLAC reports a frame cut short by the end of the file as lost sync.
+CodecProblem Classify(CodecProblem p, const Decoding &d) {
+    if (p == CodecProblem::Malformed && !d.framesAfterError && d.at == d.input.size() && CutFrameFollows(d))
+        return CodecProblem::Truncated;
+    return p;
+}
+
+// What follows the last frame: nothing (the ID3v1 tag was set aside).
 CodecProblem CheckEnd(const Decoding &d, const flac::Scan &scan) {
     const FlacAudio &a = *d.audio;
     if (scan.info.totalSamples != 0 && a.frames != scan.info.totalSamples) return CodecProblem::Truncated;
     if (d.lastFrameEnd == 0 && a.frames > 0) return CodecProblem::Malformed;
     const std::size_t end = a.frames == 0 ? scan.framesBegin : d.lastFrameEnd;
     if (end == d.input.size()) return CodecProblem::None;
-    // A frame cut short begins with the sync code.
-    const std::uint8_t *rest = d.input.data() + end;
-    return d.input.size() - end >= 2 && rest[0] == 0xFF && (rest[1] & 0xFE) == 0xF8 ? CodecProblem::Truncated
-                                                                                    : CodecProblem::Malformed;
+    return CutFrameFollows(d) ? CodecProblem::Truncated : CodecProblem::Malformed;
 }
 
 // Copies the blocks after STREAMINFO; the SEEKTABLE leaves only its counts.
@@ -192,12 +217,17 @@ CodecProblem ReadFlac(std::span<const std::uint8_t> file, std::uint64_t memoryLi
         return CodecProblem::TooLarge;
     }
     d.input = file.first(file.size() - scan.trailingTag);
+    d.framesBegin = scan.framesBegin;
     d.audio = &audio;
-    if (CodecProblem e = RunDecoder(d); e != CodecProblem::None) return e;
+    if (CodecProblem e = Classify(RunDecoder(d), d); e != CodecProblem::None) return e;
     audio.frames = audio.samples.size() / audio.channels;
     if (CodecProblem e = CheckEnd(d, scan); e != CodecProblem::None) return e;
     audio.wastedBits = d.allBits == 0 ? 0 : std::min<std::uint32_t>(std::countr_zero(d.allBits), s.bitsPerSample - 1);
     audio.encoding.compressionLevel = EstimateLevel(d);
+    if (audio.encoding.trialBytes == 0 && audio.frames > 0) {
+        audio.encoding.trialFrames = audio.frames;
+        audio.encoding.trialBytes = d.lastFrameEnd - scan.framesBegin;
+    }
     return CodecProblem::None;
 }
 
