@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -58,16 +59,41 @@ private:
     std::size_t length_ = 0;
 };
 
-// Inflates the IDAT run and notes the first byte of every row. Empty when the
-// data does not inflate to exactly the expected rows (libpng has already
-// accepted it, so this only means: choose filters adaptively).
-std::vector<std::uint8_t> RowFilters(std::span<const std::uint8_t> file, const Layout &l, const PngImage &image) {
+// One pass over the input's image data: the filter type of every row, and
+// the first filtered bytes (about 1 MiB, to the end of a deflate block) with
+// the compressed bytes they took, to try zlib settings on.
+struct Inflated {
     std::vector<std::uint8_t> filters;
+    std::vector<std::uint8_t> prefix;
+    std::uint64_t prefixCompressed = 0;
+    bool complete = false; // inflated to exactly the expected rows
+};
+
+constexpr std::size_t kTrialBytes = std::size_t{1} << 20;
+constexpr std::size_t kTrialMax = std::size_t{8} << 20; // a first block beyond this: no trial
+
+void Note(Inflated &out, Rows &rows, std::size_t &inRow, const std::uint8_t *buf, std::size_t n) {
+    for (std::size_t i = 0; i < n && !rows.done();) {
+        if (inRow == 0) out.filters.push_back(buf[i]);
+        const std::size_t take = std::min(n - i, rows.length() - inRow);
+        i += take;
+        inRow += take;
+        if (inRow == rows.length()) {
+            inRow = 0;
+            rows.advance();
+        }
+    }
+}
+
+// Inflates the IDAT run block by block (libpng has accepted it already, so a
+// failure here only means: filters chosen adaptively, level from the header).
+void Inflate(std::span<const std::uint8_t> file, const Layout &l, const PngImage &image, Inflated &out) {
     z_stream z{};
-    if (inflateInit(&z) != Z_OK) return filters;
+    if (inflateInit(&z) != Z_OK) return;
     std::uint8_t buf[1 << 16];
     Rows rows(image);
-    std::size_t inRow = 0; // bytes of the current row seen so far
+    std::size_t inRow = 0;
+    bool trialDone = false;
     int r = Z_OK;
     for (std::size_t c = 0; c < l.idat.size() && r == Z_OK; ++c) {
         z.next_in = const_cast<Bytef *>(file.data() + l.idat[c].offset);
@@ -75,42 +101,85 @@ std::vector<std::uint8_t> RowFilters(std::span<const std::uint8_t> file, const L
         while (r == Z_OK && (z.avail_in > 0 || z.avail_out == 0)) {
             z.next_out = buf;
             z.avail_out = sizeof buf;
-            r = inflate(&z, Z_NO_FLUSH);
+            r = inflate(&z, Z_BLOCK);
             if (r == Z_BUF_ERROR) { // no progress: wants the next chunk
                 r = Z_OK;
                 break;
             }
-            for (std::size_t i = 0, n = sizeof buf - z.avail_out; i < n && !rows.done();) {
-                if (inRow == 0) filters.push_back(buf[i]);
-                const std::size_t take = std::min(n - i, rows.length() - inRow);
-                i += take;
-                inRow += take;
-                if (inRow == rows.length()) {
-                    inRow = 0;
-                    rows.advance();
-                }
+            const std::size_t n = sizeof buf - z.avail_out;
+            Note(out, rows, inRow, buf, n);
+            if (trialDone) continue;
+            if (out.prefix.size() + n > kTrialMax) {
+                out.prefix.clear();
+                trialDone = true;
+                continue;
+            }
+            out.prefix.insert(out.prefix.end(), buf, buf + n);
+            const bool blockEnd = (z.data_type & 128) != 0 || r == Z_STREAM_END;
+            if (blockEnd && (out.prefix.size() >= kTrialBytes || r == Z_STREAM_END)) {
+                out.prefixCompressed = z.total_in;
+                trialDone = true;
             }
         }
     }
     inflateEnd(&z);
-    if (r != Z_STREAM_END || !rows.done()) filters.clear();
-    return filters;
+    out.complete = r == Z_STREAM_END && rows.done() &&
+                   std::all_of(out.filters.begin(), out.filters.end(), [](std::uint8_t f) { return f <= 4; });
+    if (!trialDone) out.prefix.clear();
 }
 
-// The window stays 32 KiB: libpng shrinks the header's window size by itself
-// where the data allows, as the input's encoder did. Level from FLEVEL: the top of its range, so the result is
-// no larger than the input; stored data (level 0) stays stored.
-void ZlibSettings(std::span<const std::uint8_t> file, const Layout &l, PngEncoding &e) {
+std::uint64_t Deflated(const std::vector<std::uint8_t> &data, int level, int strategy) {
+    z_stream z{};
+    if (deflateInit2(&z, level, Z_DEFLATED, 15, 8, strategy) != Z_OK) return UINT64_MAX;
+    std::uint8_t buf[1 << 16];
+    z.next_in = const_cast<Bytef *>(data.data());
+    z.avail_in = static_cast<uInt>(data.size());
+    int r = Z_OK;
+    while (r == Z_OK) {
+        z.next_out = buf;
+        z.avail_out = sizeof buf;
+        r = deflate(&z, Z_FINISH);
+    }
+    const std::uint64_t n = r == Z_STREAM_END ? z.total_out : UINT64_MAX;
+    deflateEnd(&z);
+    return n;
+}
+
+// The zlib header's FLEVEL names a range of levels; the producer's strategy
+// and any stronger compressor (zopfli, libdeflate) are invisible. So settings
+// are tried on the first filtered bytes, cheapest first: the first that
+// comes within 1 % of what the input took wins, else the smallest.
+void ChooseLevel(std::span<const std::uint8_t> file, const Layout &l, const Inflated &in, PngEncoding &e) {
     std::uint8_t head[3];
     std::size_t have = 0;
     for (const ChunkRef &c : l.idat)
         for (std::uint32_t i = 0; i < c.length && have < 3; ++i) head[have++] = file[c.offset + i];
-    if (have < 3 || (head[0] & 0x0F) != 8 || (head[0] >> 4) > 7) return;
-    switch (head[1] >> 6) {
-    case 0: e.zlibLevel = ((head[2] >> 1) & 3) == 0 ? 0 : 1; break;
-    case 1: e.zlibLevel = 5; break;
-    case 2: e.zlibLevel = 6; break;
-    default: e.zlibLevel = 9; break;
+    if (have < 3) return;
+    const int flevel = head[1] >> 6;
+    const bool stored = flevel == 0 && ((head[2] >> 1) & 3) == 0;
+    struct Try {
+        int level, strategy;
+    };
+    std::vector<Try> tries;
+    if (stored) tries.push_back({0, Z_DEFAULT_STRATEGY});
+    static const int kLowest[4] = {1, 2, 6, 7};
+    tries.push_back({kLowest[flevel], Z_FILTERED});
+    if (flevel == 2) tries.push_back({6, Z_DEFAULT_STRATEGY});
+    tries.push_back({9, Z_FILTERED});
+    tries.push_back({9, Z_DEFAULT_STRATEGY});
+    e.zlibLevel = tries.front().level;
+    e.strategy = tries.front().strategy;
+    if (in.prefix.empty()) return;
+    const std::uint64_t target = in.prefixCompressed + in.prefixCompressed / 100 + 32;
+    std::uint64_t best = UINT64_MAX;
+    for (const Try &t : tries) {
+        const std::uint64_t n = Deflated(in.prefix, t.level, t.strategy);
+        if (n < best) {
+            best = n;
+            e.zlibLevel = t.level;
+            e.strategy = t.strategy;
+        }
+        if (n <= target) return;
     }
 }
 
@@ -118,23 +187,20 @@ void ZlibSettings(std::span<const std::uint8_t> file, const Layout &l, PngEncodi
 
 void StudyCompression(std::span<const std::uint8_t> file, const Layout &l, PngImage &image) {
     PngEncoding &e = image.encoding;
-    ZlibSettings(file, l, e);
     // The first chunk's size unless it is the only one: then one chunk again.
     if (l.idat.size() > 1 && l.idat[0].length >= 256)
         e.idatSize = l.idat[0].length;
     else if (l.idat.size() == 1)
         e.idatSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(l.idat[0].length + l.idat[0].length / 8 + 4096,
                                                                          std::uint64_t{1} << 24));
+    Inflated in;
     try {
-        e.rowFilters = RowFilters(file, l, image);
+        Inflate(file, l, image, in);
+        ChooseLevel(file, l, in, e);
     } catch (const std::bad_alloc &) {
-        e.rowFilters.clear();
+        in.complete = false;
     }
-    for (std::uint8_t f : e.rowFilters)
-        if (f > 4) {
-            e.rowFilters.clear();
-            break;
-        }
+    if (in.complete) e.rowFilters = std::move(in.filters);
 }
 
 } // namespace kalmira::carrier::png

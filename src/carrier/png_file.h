@@ -57,7 +57,8 @@ struct PngFacts {
 // How the input's image data was compressed; the writer follows it so that
 // the output costs about what the input did.
 struct PngEncoding {
-    int zlibLevel = 9;           // estimated from the zlib header
+    int zlibLevel = 9;  // zlib level and strategy that give about the input's size
+    int strategy = 1;   // Z_FILTERED
     std::uint32_t idatSize = 8192; // data bytes per IDAT chunk
     // Filter type (0..4) of every row in stream order (pass by pass when
     // interlaced); empty when unknown: then chosen adaptively.

@@ -149,7 +149,7 @@ CodecProblem WritePng(const PngImage &image, ByteSink &sink) {
     const bool useFilters = image.encoding.rowFilters.size() == StreamRows(image);
     Job job{&image, &sink, table.data(), static_cast<int>(table.size()), palette.data(),
             static_cast<int>(palette.size()), useFilters ? image.encoding.rowFilters.data() : nullptr,
-            Z_FILTERED, false, false};
+            image.encoding.strategy, false, false};
     if (Encode(&job)) {
         if (!image.trailer.empty() && !sink.write(image.trailer.data(), image.trailer.size()))
             return CodecProblem::WriteFailed;
