@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -42,7 +41,8 @@ struct ElementChange {
     std::int32_t delta = 0;
 };
 
-// Where an encoded file goes, in order, from its first byte.
+// Where an encoded file goes, in order, from its first byte. write() must
+// not throw: libpng calls it.
 class ByteSink {
 public:
     virtual ~ByteSink() = default;

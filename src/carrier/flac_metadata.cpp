@@ -8,6 +8,8 @@ namespace {
 
 constexpr std::size_t kStreamInfoLength = 34;
 constexpr std::size_t kSeekPointLength = 18;
+// Real files have a handful; the list of more would cost more than the file.
+constexpr std::size_t kMaxBlocks = 4096;
 
 // Size of an ID3v2 tag at `at` (header, body, footer), 0 when there is none.
 std::size_t Id3v2Size(std::span<const std::uint8_t> file, std::size_t at) {
@@ -55,6 +57,7 @@ CodecProblem ScanMetadata(std::span<const std::uint8_t> file, Scan &scan) {
         const std::uint8_t *h = file.data() + at;
         const BlockRef b{static_cast<std::uint8_t>(h[0] & 0x7F), at + 4, Be24(h + 1)};
         if (CodecProblem e = CheckBlock(b, scan.blocks.empty(), seekTable); e != CodecProblem::None) return e;
+        if (scan.blocks.size() == kMaxBlocks) return CodecProblem::Unsupported;
         if (file.size() - b.offset < b.length) return CodecProblem::Truncated;
         last = (h[0] & 0x80) != 0;
         seekTable = seekTable || b.type == FlacSeekTable;

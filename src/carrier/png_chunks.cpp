@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr std::uint32_t kMaxLength = 0x7FFFFFFF;
+constexpr std::size_t kMaxChunks = 4096;
 
 bool ValidType(const std::uint8_t *p) {
     return std::all_of(p, p + 4, [](std::uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); });
@@ -53,7 +54,7 @@ void ListChunk(PngFacts &f, const ChunkType &type, std::uint32_t length) {
 CodecProblem CheckOrder(const ChunkType &t, std::uint32_t length, const Layout &l, bool plte) {
     const bool first = l.facts.chunks.empty();
     if (first != Is(t, "IHDR")) return CodecProblem::Malformed;
-    const bool idatSeen = !l.idat.empty();
+    const bool idatSeen = l.idatCount > 0;
     const bool idatRunOver = idatSeen && !Is(l.facts.chunks.back().type, "IDAT");
     if (Is(t, "IDAT")) return idatRunOver ? CodecProblem::Malformed : CodecProblem::None;
     if (Is(t, "PLTE")) {
@@ -93,12 +94,14 @@ CodecProblem WalkChunks(std::span<const std::uint8_t> file, Layout &l) {
         ChunkType t;
         std::memcpy(t.data(), p + 4, 4);
         if (CodecProblem e = CheckOrder(t, length, l, plte); e != CodecProblem::None) return e;
-        const ChunkRef ref{t, at + 8, length, !l.idat.empty()};
+        const ChunkRef ref{t, at + 8, length, l.idatCount > 0};
         if (Is(t, "IHDR")) {
             if (CodecProblem e = ReadHeader(p + 8, length, l.facts); e != CodecProblem::None) return e;
         } else if (Is(t, "IDAT")) {
-            if (l.idat.empty()) l.idatBegin = at;
-            l.idat.push_back(ref);
+            if (l.idatCount++ == 0) {
+                l.idatBegin = at;
+                l.firstIdatLength = length;
+            }
             l.idatEnd = at + 12 + length;
         } else if (Is(t, "IEND")) {
             ListChunk(l.facts, t, length);
@@ -108,6 +111,7 @@ CodecProblem WalkChunks(std::span<const std::uint8_t> file, Layout &l) {
             return CodecProblem::None;
         } else {
             plte = plte || Is(t, "PLTE");
+            if (l.others.size() == kMaxChunks) return CodecProblem::Unsupported;
             l.others.push_back(ref);
         }
         ListChunk(l.facts, t, length);

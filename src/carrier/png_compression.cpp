@@ -1,6 +1,7 @@
 // How the input was compressed, so that the rewrite costs about the same:
 // the same filter for every row (the producer's choice is still the right one
-// after changes of one), the zlib level its header names, its IDAT size.
+// after changes of one), zlib settings that match its data, its IDAT size.
+// Also libpng's callbacks.
 #include "carrier/png_internal.h"
 
 #include <zlib.h>
@@ -70,7 +71,7 @@ struct Inflated {
 };
 
 constexpr std::size_t kTrialBytes = std::size_t{1} << 20;
-constexpr std::size_t kTrialMax = std::size_t{8} << 20; // a first block beyond this: no trial
+constexpr std::size_t kTrialMax = std::size_t{4} << 20; // a first block beyond this: no trial
 
 void Note(Inflated &out, Rows &rows, std::size_t &inRow, const std::uint8_t *buf, std::size_t n) {
     for (std::size_t i = 0; i < n && !rows.done();) {
@@ -95,9 +96,9 @@ void Inflate(std::span<const std::uint8_t> file, const Layout &l, const PngImage
     std::size_t inRow = 0;
     bool trialDone = false;
     int r = Z_OK;
-    for (std::size_t c = 0; c < l.idat.size() && r == Z_OK; ++c) {
-        z.next_in = const_cast<Bytef *>(file.data() + l.idat[c].offset);
-        z.avail_in = l.idat[c].length;
+    ForEachIdat(file, l, [&](std::span<const std::uint8_t> chunk) {
+        z.next_in = const_cast<Bytef *>(chunk.data());
+        z.avail_in = static_cast<uInt>(chunk.size());
         while (r == Z_OK && (z.avail_in > 0 || z.avail_out == 0)) {
             z.next_out = buf;
             z.avail_out = sizeof buf;
@@ -121,7 +122,8 @@ void Inflate(std::span<const std::uint8_t> file, const Layout &l, const PngImage
                 trialDone = true;
             }
         }
-    }
+        return r == Z_OK;
+    });
     inflateEnd(&z);
     out.complete = r == Z_STREAM_END && rows.done() &&
                    std::all_of(out.filters.begin(), out.filters.end(), [](std::uint8_t f) { return f <= 4; });
@@ -152,8 +154,10 @@ std::uint64_t Deflated(const std::vector<std::uint8_t> &data, int level, int str
 void ChooseLevel(std::span<const std::uint8_t> file, const Layout &l, const Inflated &in, PngEncoding &e) {
     std::uint8_t head[3];
     std::size_t have = 0;
-    for (const ChunkRef &c : l.idat)
-        for (std::uint32_t i = 0; i < c.length && have < 3; ++i) head[have++] = file[c.offset + i];
+    ForEachIdat(file, l, [&](std::span<const std::uint8_t> chunk) {
+        for (std::size_t i = 0; i < chunk.size() && have < 3; ++i) head[have++] = chunk[i];
+        return have < 3;
+    });
     if (have < 3) return;
     const int flevel = head[1] >> 6;
     const bool stored = flevel == 0 && ((head[2] >> 1) & 3) == 0;
@@ -188,11 +192,11 @@ void ChooseLevel(std::span<const std::uint8_t> file, const Layout &l, const Infl
 void StudyCompression(std::span<const std::uint8_t> file, const Layout &l, PngImage &image) {
     PngEncoding &e = image.encoding;
     // The first chunk's size unless it is the only one: then one chunk again.
-    if (l.idat.size() > 1 && l.idat[0].length >= 256)
-        e.idatSize = l.idat[0].length;
-    else if (l.idat.size() == 1)
-        e.idatSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(l.idat[0].length + l.idat[0].length / 8 + 4096,
-                                                                         std::uint64_t{1} << 24));
+    const std::uint64_t first = l.firstIdatLength;
+    if (l.idatCount > 1 && first >= 256)
+        e.idatSize = l.firstIdatLength;
+    else if (l.idatCount == 1)
+        e.idatSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(first + first / 8 + 4096, std::uint64_t{1} << 24));
     Inflated in;
     try {
         Inflate(file, l, image, in);

@@ -101,6 +101,8 @@ CodecProblem ReadPngFacts(std::span<const std::uint8_t> file, PngFacts &facts);
 
 // Decodes a PNG held in memory. `memoryLimit` bounds the bytes allocated for
 // the pixels and the kept chunks; TooLarge before allocating beyond it.
+// Beyond that, a working set of a few rows and at most 4 MiB of image data
+// (the compression trial).
 CodecProblem ReadPng(std::span<const std::uint8_t> file, std::uint64_t memoryLimit, PngImage &image);
 // The same from a file; the file's bytes count against the limit too.
 CodecProblem ReadPngFile(const std::string &path, std::uint64_t memoryLimit, PngImage &image);
