@@ -182,16 +182,7 @@ void KeepBlocks(std::span<const std::uint8_t> file, const flac::Scan &scan, Flac
     }
 }
 
-} // namespace
-
-bool FlacAudio::changeAllowed(std::uint64_t element, std::int32_t delta) const {
-    if (element >= samples.size() || delta == 0) return false;
-    const std::int64_t v = std::int64_t{samples[element]} + delta;
-    return v >= minSample() && v <= maxSample();
-}
-
-CodecProblem ReadFlac(std::span<const std::uint8_t> file, std::uint64_t memoryLimit, FlacAudio &audio) {
-    audio = FlacAudio{};
+CodecProblem Read(std::span<const std::uint8_t> file, std::uint64_t memoryLimit, FlacAudio &audio) {
     flac::Scan scan;
     if (CodecProblem e = flac::ScanMetadata(file, scan); e != CodecProblem::None) return e;
     const flac::StreamInfo &s = scan.info;
@@ -231,7 +222,23 @@ CodecProblem ReadFlac(std::span<const std::uint8_t> file, std::uint64_t memoryLi
     return CodecProblem::None;
 }
 
+} // namespace
+
+bool FlacAudio::changeAllowed(std::uint64_t element, std::int32_t delta) const {
+    if (element >= samples.size() || delta == 0) return false;
+    const std::int64_t v = std::int64_t{samples[element]} + delta;
+    return v >= minSample() && v <= maxSample();
+}
+
+CodecProblem ReadFlac(std::span<const std::uint8_t> file, std::uint64_t memoryLimit, FlacAudio &audio) {
+    audio = FlacAudio{};
+    const CodecProblem e = Read(file, memoryLimit, audio);
+    if (e != CodecProblem::None) audio = FlacAudio{};
+    return e;
+}
+
 CodecProblem ReadFlacFile(const std::string &path, std::uint64_t memoryLimit, FlacAudio &audio) {
+    audio = FlacAudio{};
     std::vector<std::uint8_t> bytes;
     if (CodecProblem e = ReadWholeFile(path, memoryLimit, bytes); e != CodecProblem::None) return e;
     return ReadFlac(bytes, memoryLimit - bytes.size(), audio);

@@ -48,5 +48,7 @@ bool Is(const ChunkType &t, const char *name);
 
 // Ancillary chunks whose meaning survives changed pixels.
 bool IsKnownAncillary(const ChunkType &t);
+// Written back: PLTE, the known ancillary chunks and the safe-to-copy ones.
+inline bool IsKept(const ChunkType &t) { return IsCritical(t) || IsKnownAncillary(t) || IsSafeToCopy(t); }
 
 } // namespace kalmira::carrier::png

@@ -1,8 +1,10 @@
 // Decoding with libpng. libpng reports errors with longjmp: the functions that
 // call it (and its callbacks) hold only trivially destructible objects, so a
 // jump never skips a destructor; everything C++ is prepared before and kept
-// after. libpng sees only IHDR, the IDAT run and IEND: the other chunks were
-// checked and copied by the chunk walker, and libpng cannot stumble on them.
+// after. (Its simplified API would avoid the jump but does not fit: it keeps
+// no chunks, writes no interlaced pictures, and turns 16-bit samples into
+// linear light.) libpng sees only IHDR, the IDAT run and IEND: the other
+// chunks were checked and copied by the chunk walker.
 #include "carrier/png_chunks.h"
 #include "carrier/png_internal.h"
 
@@ -104,7 +106,7 @@ CodecProblem SortChunks(const png::Layout &l, std::uint64_t &keptBytes, PngImage
     for (const png::ChunkRef &c : l.others) {
         if (Is(c.type, "acTL") || Is(c.type, "fcTL") || Is(c.type, "fdAT")) return CodecProblem::Animated;
         if (png::IsCritical(c.type) && !Is(c.type, "PLTE")) return CodecProblem::Unsupported;
-        if (png::IsCritical(c.type) || png::IsKnownAncillary(c.type) || png::IsSafeToCopy(c.type))
+        if (png::IsKept(c.type))
             keptBytes += c.length;
         else
             image.dropped.push_back(c.type);
@@ -115,7 +117,7 @@ CodecProblem SortChunks(const png::Layout &l, std::uint64_t &keptBytes, PngImage
 
 void KeepChunks(std::span<const std::uint8_t> file, const png::Layout &l, PngImage &image) {
     for (const png::ChunkRef &c : l.others) {
-        if (!png::IsCritical(c.type) && !png::IsKnownAncillary(c.type) && !png::IsSafeToCopy(c.type)) continue;
+        if (!png::IsKept(c.type)) continue;
         const std::uint8_t *d = file.data() + c.offset;
         image.chunks.push_back({c.type, {d, d + c.length}, c.afterImageData});
         if (!Is(c.type, "tRNS")) continue;
@@ -137,17 +139,7 @@ bool FitsLimit(const PngImage &image, std::uint64_t keptBytes, std::uint64_t lim
     return image.height <= (limit - keptBytes) / perRow;
 }
 
-} // namespace
-
-CodecProblem ReadPngFacts(std::span<const std::uint8_t> file, PngFacts &facts) {
-    png::Layout l;
-    const CodecProblem e = png::WalkChunks(file, l);
-    facts = std::move(l.facts);
-    return e;
-}
-
-CodecProblem ReadPng(std::span<const std::uint8_t> file, std::uint64_t memoryLimit, PngImage &image) {
-    image = PngImage{};
+CodecProblem Read(std::span<const std::uint8_t> file, std::uint64_t memoryLimit, PngImage &image) {
     png::Layout l;
     if (CodecProblem e = png::WalkChunks(file, l); e != CodecProblem::None) return e;
     const PngFacts &f = l.facts;
@@ -174,7 +166,24 @@ CodecProblem ReadPng(std::span<const std::uint8_t> file, std::uint64_t memoryLim
     return CodecProblem::None;
 }
 
+} // namespace
+
+CodecProblem ReadPngFacts(std::span<const std::uint8_t> file, PngFacts &facts) {
+    png::Layout l;
+    const CodecProblem e = png::WalkChunks(file, l);
+    facts = std::move(l.facts);
+    return e;
+}
+
+CodecProblem ReadPng(std::span<const std::uint8_t> file, std::uint64_t memoryLimit, PngImage &image) {
+    image = PngImage{};
+    const CodecProblem e = Read(file, memoryLimit, image);
+    if (e != CodecProblem::None) image = PngImage{};
+    return e;
+}
+
 CodecProblem ReadPngFile(const std::string &path, std::uint64_t memoryLimit, PngImage &image) {
+    image = PngImage{};
     std::vector<std::uint8_t> bytes;
     if (CodecProblem e = ReadWholeFile(path, memoryLimit, bytes); e != CodecProblem::None) return e;
     return ReadPng(bytes, memoryLimit - bytes.size(), image);
