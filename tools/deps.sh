@@ -9,6 +9,7 @@ KALMIRA_PACKAGES=(
   qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins qt6-translations-l10n libgl-dev
   zlib1g-dev libwmf-dev
   libsodium-dev
+  libpng-dev libflac-dev
   gstreamer1.0-plugins-good xdg-utils
 )
 
@@ -16,6 +17,7 @@ KALMIRA_PACKAGES=(
 KALMIRA_TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   xvfb xauth imagemagick
+  pngcheck flac
   desktop-file-utils appstream man-db
 )
 

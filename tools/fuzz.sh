@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:?usage: tools/fuzz.sh SECONDS [TARGET...]}
 shift
-all=(extract_file extract_message wav bmp_info decomp convert)
+all=(extract_file extract_message wav bmp_info decomp convert png flac)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all[@]}"); fi
 jobs=${FUZZ_JOBS:-2}
 dir=build-fuzz
@@ -28,6 +28,11 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tools/sanitizer/lsan.supp:print_suppressions=0
 
 "$dir/bin/fuzz_make_seeds" "$dir/seeds" >/dev/null
+# The codec targets start from the test carriers.
+for t in png flac; do
+  mkdir -p "$dir/seeds/$t"
+  cp tests/data/carrier/*."$t" "$dir/seeds/$t/"
+done
 mkdir -p "$dir/logs"
 
 max_len() {
