@@ -123,7 +123,7 @@ class JpegGridMeter {
 public:
     // Ratio both directions must reach; chosen on photos kept apart from the
     // ones it was checked on (docs/steganalysis.md).
-    static constexpr double kThreshold = 1.25;
+    static constexpr double kThreshold = 1.15;
 
     JpegGridMeter(int width, int channels, std::int32_t maxValue = 255);
     void addRow(std::span<const std::int32_t> row);  // width * channels values

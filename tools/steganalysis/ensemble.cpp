@@ -42,11 +42,9 @@ struct Learner {
 
 // Solves (S + lambda I) w = b for symmetric S (upper triangle, d x d), raising
 // lambda until the Cholesky factorisation succeeds.
-std::vector<double> Solve(std::vector<double> S, std::vector<double> b, int d) {
-    double trace = 0;
-    for (int i = 0; i < d; ++i) trace += S[static_cast<std::size_t>(i) * d + i];
-    const std::vector<double> original = S;
-    for (double lambda = 1e-8 * trace / d + 1e-300;; lambda *= 10) {
+std::vector<double> Solve(const std::vector<double> &original, std::vector<double> b, int d, double lambda) {
+    std::vector<double> S;
+    for (;; lambda = lambda * 10 + 1e-300) {
         S = original;
         bool ok = true;
         for (int j = 0; j < d && ok; ++j) {
@@ -66,20 +64,65 @@ std::vector<double> Solve(std::vector<double> S, std::vector<double> b, int d) {
                 rj[i] = s / l;
             }
         }
-        if (!ok) continue;
-        std::vector<double> y(b);
-        for (int i = 0; i < d; ++i) {  // U^T y = b
-            double s = y[i];
-            for (int k = 0; k < i; ++k) s -= S[static_cast<std::size_t>(k) * d + i] * y[k];
-            y[i] = s / S[static_cast<std::size_t>(i) * d + i];
-        }
-        for (int i = d - 1; i >= 0; --i) {  // U w = y
-            double s = y[i];
-            for (int k = i + 1; k < d; ++k) s -= S[static_cast<std::size_t>(i) * d + k] * y[k];
-            y[i] = s / S[static_cast<std::size_t>(i) * d + i];
-        }
-        return y;
+        if (ok) break;
     }
+    for (int i = 0; i < d; ++i) {  // U^T y = b
+        double s = b[i];
+        for (int k = 0; k < i; ++k) s -= S[static_cast<std::size_t>(k) * d + i] * b[k];
+        b[i] = s / S[static_cast<std::size_t>(i) * d + i];
+    }
+    for (int i = d - 1; i >= 0; --i) {  // U w = y
+        double s = b[i];
+        for (int k = i + 1; k < d; ++k) s -= S[static_cast<std::size_t>(i) * d + k] * b[k];
+        b[i] = s / S[static_cast<std::size_t>(i) * d + i];
+    }
+    return b;
+}
+
+// Upper triangle of X X^T for X with `rows` rows of `cols` values.
+std::vector<double> Gram(const std::vector<double> &X, int rows, int cols) {
+    std::vector<double> G(static_cast<std::size_t>(rows) * rows, 0);
+    for (int i = 0; i < rows; ++i)
+        for (int j = i; j < rows; ++j) {
+            const double *a = &X[static_cast<std::size_t>(i) * cols], *b = &X[static_cast<std::size_t>(j) * cols];
+            double s = 0;
+            for (int k = 0; k < cols; ++k) s += a[k] * b[k];
+            G[static_cast<std::size_t>(i) * rows + j] = s;
+        }
+    return G;
+}
+
+// Fisher directions (A^T A + lambda I)^-1 diff for the centred samples A
+// (m x d), one per lambda = ridge * trace(A^T A) / d. With fewer samples than
+// features through the m x m Gram matrix (Woodbury): the same direction, up
+// to scale.
+std::vector<std::vector<double>> FisherDirections(const std::vector<double> &A, int m, int d,
+                                                  const std::vector<double> &diff, const std::vector<double> &ridges) {
+    std::vector<std::vector<double>> out;
+    if (d <= m) {
+        std::vector<double> At(static_cast<std::size_t>(d) * m);
+        for (int i = 0; i < m; ++i)
+            for (int j = 0; j < d; ++j) At[static_cast<std::size_t>(j) * m + i] = A[static_cast<std::size_t>(i) * d + j];
+        const std::vector<double> S = Gram(At, d, m);
+        double trace = 0;
+        for (int i = 0; i < d; ++i) trace += S[static_cast<std::size_t>(i) * d + i];
+        for (double ridge : ridges) out.push_back(Solve(S, diff, d, ridge * trace / d));
+        return out;
+    }
+    const std::vector<double> G = Gram(A, m, d);
+    double trace = 0;
+    for (int i = 0; i < m; ++i) trace += G[static_cast<std::size_t>(i) * m + i];
+    std::vector<double> Ab(m, 0);
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < d; ++j) Ab[i] += A[static_cast<std::size_t>(i) * d + j] * diff[j];
+    for (double ridge : ridges) {
+        const std::vector<double> z = Solve(G, Ab, m, ridge * trace / d + 1e-300);
+        std::vector<double> w(diff);
+        for (int i = 0; i < m; ++i)
+            for (int j = 0; j < d; ++j) w[j] -= A[static_cast<std::size_t>(i) * d + j] * z[i];
+        out.push_back(std::move(w));
+    }
+    return out;
 }
 
 // Threshold on projections minimising (P_FA + P_MD) / 2 on the bag.
@@ -102,7 +145,9 @@ double BestThreshold(std::vector<double> coverProj, std::vector<double> stegoPro
     return threshold;
 }
 
-Learner Train(const Matrix &cover, const Matrix &stego, const std::vector<int> &train, int dsub, std::mt19937_64 &rng) {
+// One learner per ridge, sharing the subspace and the bootstrap sample.
+std::vector<Learner> Train(const Matrix &cover, const Matrix &stego, const std::vector<int> &train, int dsub,
+                           const std::vector<double> &ridges, std::mt19937_64 &rng) {
     Learner l;
     std::vector<int> all(cover.d);
     std::iota(all.begin(), all.end(), 0);
@@ -125,27 +170,30 @@ Learner Train(const Matrix &cover, const Matrix &stego, const std::vector<int> &
         mc[i] /= n;
         ms[i] /= n;
     }
-    std::vector<double> S(static_cast<std::size_t>(dsub) * dsub, 0), a(dsub);
+    const int m = 2 * n;
+    std::vector<double> A(static_cast<std::size_t>(m) * dsub);
+    int row = 0;
     for (int b : bag)
-        for (const auto &[m, mean] : {std::pair{&cover, &mc}, std::pair{&stego, &ms}}) {
-            const float *x = m->row(train[b]);
+        for (const auto &[mat, mean] : {std::pair{&cover, &mc}, std::pair{&stego, &ms}}) {
+            const float *x = mat->row(train[b]);
+            double *a = &A[static_cast<std::size_t>(row++) * dsub];
             for (int i = 0; i < dsub; ++i) a[i] = x[l.feats[i]] - (*mean)[i];
-            for (int i = 0; i < dsub; ++i) {
-                double *si = &S[static_cast<std::size_t>(i) * dsub];
-                const double ai = a[i];
-                for (int j = i; j < dsub; ++j) si[j] += ai * a[j];
-            }
         }
     std::vector<double> diff(dsub);
     for (int i = 0; i < dsub; ++i) diff[i] = ms[i] - mc[i];
-    l.w = Solve(std::move(S), std::move(diff), dsub);
-    std::vector<double> pc, ps;
-    for (int b : bag) {
-        pc.push_back(l.project(cover.row(train[b])));
-        ps.push_back(l.project(stego.row(train[b])));
+    std::vector<Learner> out;
+    for (std::vector<double> &w : FisherDirections(A, m, dsub, diff, ridges)) {
+        Learner r = l;
+        r.w = std::move(w);
+        std::vector<double> pc, ps;
+        for (int b : bag) {
+            pc.push_back(r.project(cover.row(train[b])));
+            ps.push_back(r.project(stego.row(train[b])));
+        }
+        r.threshold = BestThreshold(pc, ps);
+        out.push_back(std::move(r));
     }
-    l.threshold = BestThreshold(pc, ps);
-    return l;
+    return out;
 }
 
 // Out-of-bag error of the majority vote over the training set.
@@ -176,13 +224,19 @@ SplitResult EnsembleSplit(const Matrix &cover, const Matrix &stego, const std::v
     std::vector<Learner> chosen;
     for (int dsub : o.dsubGrid) {
         if (dsub > cover.d) break;
-        std::vector<Learner> ls;
-        for (int i = 0; i < o.learners; ++i) ls.push_back(Train(cover, stego, train, dsub, rng));
-        const double oob = OutOfBag(ls, cover, stego, train);
-        if (oob < best.oob) {
-            best.oob = oob;
-            best.dsub = dsub;
-            chosen = std::move(ls);
+        std::vector<std::vector<Learner>> ls(o.ridges.size());
+        for (int i = 0; i < o.learners; ++i) {
+            std::vector<Learner> per = Train(cover, stego, train, dsub, o.ridges, rng);
+            for (std::size_t r = 0; r < per.size(); ++r) ls[r].push_back(std::move(per[r]));
+        }
+        for (std::size_t r = 0; r < ls.size(); ++r) {
+            const double oob = OutOfBag(ls[r], cover, stego, train);
+            if (oob < best.oob) {
+                best.oob = oob;
+                best.dsub = dsub;
+                best.ridge = o.ridges[r];
+                chosen = std::move(ls[r]);
+            }
         }
     }
     std::vector<double> sc, ss;

@@ -1,6 +1,7 @@
 // Ensemble of Fisher linear discriminants on random subspaces with bootstrap
 // samples and majority vote (Kodovsky, Fridrich, Holub 2012). The subspace
-// dimension is chosen per split by the out-of-bag error of the training set.
+// dimension and the ridge of the discriminants are chosen per split by the
+// out-of-bag error of the training set.
 #pragma once
 
 #include <cstdint>
@@ -16,13 +17,17 @@ struct Matrix {
 
 struct EnsembleOptions {
     int learners = 51;
-    std::vector<int> dsubGrid = {25, 50, 100, 150, 200, 300};
+    std::vector<int> dsubGrid = {100, 300, 1000};
     std::uint64_t seed = 1;
+    // Lambdas added to the scatter matrix, relative to its mean diagonal: the
+    // subspaces hold more features than the training set has photos.
+    std::vector<double> ridges = {0.1, 0.3, 1, 3};
 };
 
 struct SplitResult {
     double pe = 0.5;  // on the test set, min over thresholds of the vote count
     int dsub = 0;
+    double ridge = 0;
     double oob = 0.5;
 };
 

@@ -71,6 +71,14 @@ std::vector<SplitResult> EnsembleOverSplits(const FeatureSet &cover, const Featu
             for (std::size_t s = t; s < splits.size(); s += threads) {
                 EnsembleOptions o;
                 o.learners = static_cast<int>(a.num("learners", 51));
+                if (a.flag("ridge")) {
+                    o.ridges.clear();
+                    for (const std::string &r : SplitComma(a.get("ridge", ""))) o.ridges.push_back(std::stod(r));
+                }
+                if (a.flag("dsub")) {
+                    o.dsubGrid.clear();
+                    for (const std::string &d : SplitComma(a.get("dsub", ""))) o.dsubGrid.push_back(std::stoi(d));
+                }
                 o.seed = static_cast<std::uint64_t>(a.num("seed", 1)) * 1000 + s;
                 results[s] = EnsembleSplit(cover.features, stego.features, splits[s].train, splits[s].test, o);
             }
@@ -103,15 +111,15 @@ int EvaluateCommand(const Args &a) {
         if (cover.features.d > 0 && !a.flag("no-ensemble")) {
             const std::vector<SplitResult> r = EnsembleOverSplits(cover, stego, splits, a);
             std::vector<double> pe;
-            std::map<int, int> dsubs;
+            std::map<std::pair<int, double>, int> chosen;
             for (const SplitResult &s : r) {
                 pe.push_back(s.pe);
-                ++dsubs[s.dsub];
+                ++chosen[{s.dsub, s.ridge}];
             }
             double m, sd;
             MeanSd(pe, m, sd);
-            const int dsub = std::max_element(dsubs.begin(), dsubs.end(), [](auto x, auto y) { return x.second < y.second; })->first;
-            std::printf(" %.3f+-%.3f d%-4d", m, sd, dsub);
+            const auto most = std::max_element(chosen.begin(), chosen.end(), [](auto x, auto y) { return x.second < y.second; })->first;
+            std::printf(" %.3f+-%.3f d%d/r%g", m, sd, most.first, most.second);
         } else {
             std::printf(" %-18s", "-");
         }
