@@ -11,16 +11,17 @@ namespace stealth = kalmira::stealth;
 
 namespace {
 
-// Change probability and entropy (bits) of an element with cost rho and n directions.
+// Change probability and entropy (bits) of an element with cost rho and n
+// directions: with e = n exp(-lambda rho), p = e / (1 + e) and
+// H = log2(1 + e) + p lambda rho / ln 2.
 inline void Element(double lambda, float rho, int n, double &p, double &h) {
     if (n == 0 || !std::isfinite(rho)) {
         p = h = 0;
         return;
     }
-    const double e = n * std::exp(-lambda * rho);
+    const double x = lambda * rho, e = n * std::exp(-x);
     p = e / (1 + e);
-    const double q = 1 - p;
-    h = (p > 0 ? -p * std::log2(p / n) : 0) - (q > 0 ? q * std::log2(q) : 0);
+    h = std::log2(1 + e) + p * x / std::log(2.0);
 }
 
 double Entropy(const std::vector<float> &costs, const std::vector<std::uint8_t> &dirs, double lambda) {
@@ -44,9 +45,14 @@ std::vector<std::int8_t> GibbsChanges(const std::vector<float> &costs, const std
             lo = hi;
             hi *= 2;
         }
+        // Bisection to a relative payload error of 1e-4, far below what P_E resolves.
         for (int i = 0; i < 60; ++i) {
-            const double mid = (lo + hi) / 2;
-            (Entropy(costs, dirs, mid) > bits ? lo : hi) = mid;
+            const double mid = (lo + hi) / 2, h = Entropy(costs, dirs, mid);
+            (h > bits ? lo : hi) = mid;
+            if (std::abs(h - bits) < 1e-4 * bits) {
+                lo = hi = mid;
+                break;
+            }
         }
     }
     if (lambdaOut) *lambdaOut = hi;
