@@ -1,7 +1,5 @@
 #include "stealth/standard_costs.h"
 
-#ifdef KALMIRA_STANDARD_COSTS
-
 #include "stealth/costs.h"
 
 #include <vector>
@@ -53,5 +51,3 @@ CostModel StandardCosts(const ElementShape &shape) {
 }
 
 } // namespace kalmira::stealth
-
-#endif

@@ -161,7 +161,6 @@ TEST(Stealth2, LargestPayloadFitsAndOneByteMoreIsRefusedUntouched) {
     EXPECT_EQ(sink.data(), data);
 }
 
-#ifdef KALMIRA_STANDARD_COSTS
 // The real costs and coder at the largest payload the writer's fit rule allows.
 TEST(Stealth2, StandardCostsCarryTheLargestPayload) {
     for (const ElementCarrier &cover : {Picture(300, 260, 3, 8, true), Sound(60000, 2, 16, 0.7)}) {
@@ -177,7 +176,6 @@ TEST(Stealth2, StandardCostsCarryTheLargestPayload) {
         EXPECT_EQ(sink.data(), data);
     }
 }
-#endif
 
 TEST(Stealth2, WrongPasswordAndUntouchedCarrierLookTheSameAndVersionOneIsTried) {
     const ElementCarrier cover = Sound(45000, 1, 16);
