@@ -277,7 +277,7 @@ int WriteMessage(const Options &o, const std::string &ansi, const std::string &d
 
 int TakeCarrier(const std::string &carrier, bool write, platform::FileLock &lock) {
     const hide::CarrierOpening o = hide::OpenCarrier(carrier, write, lock);
-    if (o.rolledBack) Complain(hide::RolledBackText(carrier));
+    if (o.recovered) Complain(hide::RecoveredText(o.recovered, carrier));
     switch (o.access) {
     case hide::CarrierAccess::Ready: return kOk;
     case hide::CarrierAccess::Missing: Complain("Die ContainerDatei \"" + carrier + "\" wurde nicht gefunden!"); break;
@@ -318,7 +318,10 @@ int CheckCarrier(const std::string &path, bool library) {
 
 int CheckHideFiles(const std::string &carrier, const std::string &file, bool library) {
     if (!platform::IsRegularFile(file)) {
-        Complain("Die zu versteckende Datei \"" + file + "\" wurde nicht gefunden!");
+        Complain(platform::KindOf(file) == platform::PathKind::Absent
+                     ? "Die zu versteckende Datei \"" + file + "\" wurde nicht gefunden!"
+                     : "\"" + file + "\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein Gerät) und "
+                       "kann nicht versteckt werden.");
         return kIoError;
     }
     if (int rc = CheckCarrier(carrier, library)) return rc;

@@ -300,7 +300,7 @@ TEST_F(Cli, StealthFilesAndMessagesAndTheOneAnswer) {
 
     ASSERT_EQ(run("hide c.bmp geheim.bin --stealth", "KALMIRA_PASSWORD=Sesam").rc, 0);
     EXPECT_NE(ReadAll(dir.file("c.bmp")), original);
-    EXPECT_FALSE(fs::exists(platform::CarrierJournal::PathFor(dir.file("c.bmp")))); // committed
+    EXPECT_FALSE(fs::exists(platform::JournalPathFor(dir.file("c.bmp")))); // committed
     EXPECT_NE(run("info c.bmp").out.find("Tarnformat: ohne Passwort nicht feststellbar"), std::string::npos);
     // Wrong password and no data are one answer, exit 2; nothing is written.
     r = run("extract c.bmp -o x.bin", "KALMIRA_PASSWORD=sesam");
@@ -398,7 +398,10 @@ TEST_F(Cli, LockedCarrierStopsWithExitFiveAndAnInterruptedHideIsUndone) {
     const pid_t child = ::fork();
     if (child == 0) {
         platform::CarrierJournal journal(carrier);
-        if (journal.begin({{91, 2000}}) != platform::JournalError::None) ::_exit(1);
+        const auto flip = [](std::int64_t, const std::uint8_t *o, std::uint8_t *out, std::size_t n) {
+                for (std::size_t i = 0; i < n; ++i) out[i] = o[i] ^ 1;
+            };
+        if (journal.begin({{91, 2000, flip}}) != platform::JournalError::None) ::_exit(1);
         auto bytes = ReadAll(carrier);
         for (int i = 91; i < 2091; ++i) bytes[i] ^= 1;
         WriteAll(carrier, bytes);
