@@ -128,7 +128,7 @@ int ExtractFileStealth(const Options &o, const std::string &password, ProgressBa
     std::string refusal; // why the chosen destination was declined
     StdoutSink toOutput;
     stealth::StagedFileSink toFile([&](const stealth::PayloadFacts &facts) -> std::string {
-        const std::string dest = Destination(o, platform::SafeFileName(FileNameOf(facts.storedName)));
+        const std::string dest = Destination(o, FileNameOf(facts.storedName));
         const platform::PathKind kind = platform::KindOf(dest);
         const bool dangling = kind == platform::PathKind::Absent && platform::KindOf(dest, false) != kind;
         if (kind == platform::PathKind::Directory) refusal = "\"" + Printable(dest) + "\" ist ein Ordner.";

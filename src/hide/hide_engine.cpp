@@ -158,7 +158,11 @@ bool HideEngine::openCarrier(Run &run) {
     return o.access == CarrierAccess::Ready;
 }
 
-bool HideEngine::takeCarrier(Run &run) { return platform::FileExists(run.result.carrierPath); }
+bool HideEngine::takeCarrier(Run &run) {
+    if (!platform::FileExists(run.result.carrierPath)) return false;
+    run.attrs.save(run.result.carrierPath);
+    return true;
+}
 
 std::optional<std::string> HideEngine::askPassword(Run &run) {
     std::optional<std::string> padded = passwords_.hidePassword();
@@ -211,10 +215,10 @@ bool HideEngine::journaledWrite(Run &run, std::int64_t length, const std::functi
             out[i] = v < 0 ? old[i] : static_cast<std::uint8_t>((old[i] & 0xFE) | ((v >> (7 - pos % 8)) & 1));
         }
     };
+    const bool readOnly = run.attrs.attrs >= 0 && (run.attrs.attrs & platform::AttrReadOnly);
     if (journal.begin({{payload::kLeadOffset, length, newBytes}},
-                      [&](std::int64_t, std::int64_t) { run.view.processEvents(); }) != platform::JournalError::None)
+                      [&](std::int64_t, std::int64_t) { run.view.processEvents(); }, readOnly) != platform::JournalError::None)
         return false; // nothing changed
-    run.attrs.save(r.carrierPath); // writable only while the journal can put the permissions back
     BinaryFile f;
     const bool ok = f.open(r.carrierPath, BinaryFile::Mode::ReadWrite) && write(f) && f.flush() && f.close();
     if (ok) run.attrs.restore();

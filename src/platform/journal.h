@@ -67,10 +67,12 @@ public:
     CarrierJournal(const CarrierJournal &) = delete;
     CarrierJournal &operator=(const CarrierJournal &) = delete;
 
-    // Records the file's identity and the regions (none: sparse batches
-    // follow) and makes them durable. On failure nothing of the journal
-    // remains and the carrier must not be written.
-    JournalError begin(const std::vector<JournalRegion> &regions = {}, const JournalProgress &progress = {});
+    // Records the file's identity, permissions and the regions (none: sparse
+    // batches follow) and makes them durable. `wasReadOnly`: the run lifted
+    // the file's read-only flag; a roll-back sets it again. On failure
+    // nothing of the journal remains and the carrier must not be written.
+    JournalError begin(const std::vector<JournalRegion> &regions = {}, const JournalProgress &progress = {},
+                       bool wasReadOnly = false);
     // Records a batch of changes, durable on return; only then may the
     // caller write those bytes. Each byte is journaled at most once.
     JournalError append(std::span<const ByteChange> batch);

@@ -31,7 +31,8 @@ bool RegionsFit(const std::vector<JournalRegion> &regions, std::int64_t size) {
 
 } // namespace
 
-JournalError CarrierJournal::begin(const std::vector<JournalRegion> &regions, const JournalProgress &progress) {
+JournalError CarrierJournal::begin(const std::vector<JournalRegion> &regions, const JournalProgress &progress,
+                                   bool wasReadOnly) {
     if (active()) return JournalError::JournalPresent;
     if (!InitCrypto()) return JournalError::WriteFailed;
     posix::Fd carrier(::open(carrierPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
@@ -54,8 +55,9 @@ JournalError CarrierJournal::begin(const std::vector<JournalRegion> &regions, co
     length_ = kHeadBytes;
     frames_ = 0;
     carrierSize_ = st.st_size;
+    const mode_t mode = (st.st_mode & 07777) & (wasReadOnly ? ~mode_t{0222} : ~mode_t{0});
     const Identity id{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), st.st_size,
-                      static_cast<std::uint32_t>(st.st_mode & 07777), st.st_nlink > 1 ? kHadLinks : 0u};
+                      static_cast<std::uint32_t>(mode), st.st_nlink > 1 ? kHadLinks : 0u};
     JournalError err = writeFrame(EncodeIdentity(id)) ? writeRegions(carrier.fd, regions, progress)
                                                        : JournalError::WriteFailed;
     if (err == JournalError::None && !seal()) err = JournalError::WriteFailed;

@@ -78,9 +78,10 @@ RollBackVerdict RollBack(int journalFd, const std::string &carrierPath) {
     if (!carrier || ::fstat(carrier.fd, &fst) != 0 || fst.st_ino != st.st_ino || fst.st_dev != st.st_dev)
         return RollBackVerdict::Failed;
     // First prove every journaled byte old or new, then write.
-    bool mismatch = false, ioError = false;
+    bool mismatch = false, ioError = false, any = false;
     std::int64_t restore = 0;
     Reader::Status r = reader.forEach([&](const Changes &c) {
+        any = any || !c.offset.empty();
         ioError = !Visit(carrier.fd, c, false, mismatch, restore);
         return !ioError && !mismatch;
     });
@@ -93,7 +94,9 @@ RollBackVerdict RollBack(int journalFd, const std::string &carrierPath) {
     }
     const bool modeBack = (fst.st_mode & 07777) != id.mode;
     if (modeBack && ::fchmod(carrier.fd, static_cast<mode_t>(id.mode)) != 0) return RollBackVerdict::Failed;
-    return restore > 0 || modeBack ? RollBackVerdict::Applied : RollBackVerdict::Unchanged;
+    // An interrupted write whose changes were recorded counts as undone, even
+    // when it had not reached the carrier yet (or a failed roll-back got that far).
+    return any || modeBack ? RollBackVerdict::Applied : RollBackVerdict::Unchanged;
 }
 
 } // namespace journal_io
