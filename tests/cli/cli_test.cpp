@@ -487,3 +487,23 @@ TEST_F(Cli, RefusalsOfHugeInputsAreBounded) {
 }
 
 } // namespace
+
+// What killed runs left goes with the next run, a reading one too; a file-size
+// limit is a write error with a message, not a silent death by SIGXFSZ.
+TEST_F(Cli, LeftoversGoWithAnyRunAndAFileSizeLimitIsAWriteError) {
+    const auto secret = RandomBytes(300000, 4);
+    const std::string carrier = put("c.wav", MakeWav(3000000));
+    hideWithEngine(carrier, "geheim.bin               ", Compressed(io, secret), "");
+    put(".~Abgebroch1.part", RandomBytes(100, 1));
+    WriteAll(tmp.file(".~Abgebroch2.part"), RandomBytes(100, 2));
+    EXPECT_EQ(run("info c.wav").rc, 0); // the run's check finds the temporary folder empty
+    EXPECT_FALSE(fs::exists(dir.file(".~Abgebroch1.part")));
+
+    limits = "ulimit -f 100 &&"; // 100 KiB
+    const Result r = run("extract c.wav -o aus.bin");
+    EXPECT_EQ(r.rc, 5) << r.err;
+    EXPECT_NE(r.err.find("konnte nicht geschrieben werden"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir.file("aus.bin")));
+    for (const auto &e : fs::directory_iterator(dir.path()))
+        EXPECT_NE(e.path().filename().string().rfind(".~", 0), 0u) << e.path();
+}

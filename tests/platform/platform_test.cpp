@@ -9,7 +9,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kalmira;
 using namespace kalmira::platform;
@@ -133,4 +137,26 @@ TEST(Attributes, DotFilesAreHiddenAndMissingFilesHaveNone) {
     test::WriteAll(dir.file(".secret"), std::string("y"));
     EXPECT_EQ(GetFileAttributes(dir.file(".secret")), AttrHidden);
     EXPECT_EQ(GetFileAttributes(dir.file("missing")), -1);
+}
+
+// Every program's first call: a file-size limit gives EFBIG instead of death
+// by SIGXFSZ, and nothing can dump the process's memory.
+TEST(Process, HardeningIgnoresFileSizeSignalsAndForbidsDumps) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        HardenProcess();
+        rlimit core{}, size{4096, 4096};
+        ::getrlimit(RLIMIT_CORE, &core);
+        ::setrlimit(RLIMIT_FSIZE, &size);
+        test::TempDir dir;
+        const int fd = ::open(dir.file("x").c_str(), O_WRONLY | O_CREAT, 0600);
+        const std::vector<char> block(4096, 'x');
+        const bool efbig = ::write(fd, block.data(), block.size()) == 4096 &&
+                           ::write(fd, block.data(), block.size()) < 0 && errno == EFBIG;
+        ::_exit(::prctl(PR_GET_DUMPABLE) == 0 && core.rlim_cur == 0 && core.rlim_max == 0 && efbig ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
