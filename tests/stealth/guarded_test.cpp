@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/resource.h>
 #include <sys/wait.h>
+
+#include <csignal>
 #include <unistd.h>
 
 using namespace kalmira;
@@ -81,6 +84,57 @@ TEST_F(Guarded, AHideThatDiesWhileWritingIsUndoneBeforeTheNextRun) {
     EXPECT_TRUE(safety.recovered);
     EXPECT_TRUE(SafetyNote(safety, "c.bmp"));
     EXPECT_EQ(ReadAll(carrier), original);
+}
+
+// The kill sweep of the classic format, for the stealth write: killed at
+// points spread over a whole run, or with writes failing from a point on
+// (a file-size limit), the next run finds the old carrier or the new payload.
+TEST_F(Guarded, KilledOrFailingAnywhereLeavesOldOrNew) {
+    Tuning tuning = FastKdf();
+    tuning.windowBytes = 64;
+    int points = 0;
+    {
+        Safety safety;
+        ASSERT_EQ(hide(safety, [&](double) { return ++points > 0; }, tuning).outcome, HideResult::Outcome::Written);
+        WriteAll(carrier, original);
+    }
+    ASSERT_GT(points, 50);
+    int olds = 0, news = 0;
+    for (int k = 1; k <= points; k += points / 15) {
+        for (bool failWrites : {false, true}) {
+            SCOPED_TRACE(std::to_string(k) + (failWrites ? ": writes fail" : ": killed"));
+            WriteAll(carrier, original);
+            const pid_t child = fork();
+            if (child == 0) {
+                signal(SIGXFSZ, SIG_IGN);
+                Safety safety;
+                int seen = 0;
+                hide(safety, [&](double) {
+                    if (++seen != k) return true;
+                    if (!failWrites) _exit(0);
+                    const rlimit low{100, RLIM_INFINITY}; // every carrier write fails from here on
+                    setrlimit(RLIMIT_FSIZE, &low);
+                    return true;
+                }, tuning);
+                _exit(0);
+            }
+            int status = 0;
+            waitpid(child, &status, 0);
+            Safety safety;
+            MemorySink sink(1 << 20);
+            const ExtractResult r = GuardedExtract(carrier, kPassword, sink, safety, {}, FastKdf());
+            if (r.outcome == ExtractResult::Outcome::Extracted) {
+                EXPECT_EQ(sink.data(), data);
+                ++news;
+            } else {
+                EXPECT_EQ(ReadAll(carrier), original);
+                ++olds;
+            }
+            for (const auto &e : std::filesystem::directory_iterator(dir.path()))
+                EXPECT_NE(e.path().filename().string().rfind(".~", 0), 0u) << e.path();
+        }
+    }
+    EXPECT_GT(olds, 0);
 }
 
 } // namespace
