@@ -48,8 +48,7 @@ std::string CarrierAccessText(CarrierAccess access, const std::string &path) {
                       "versuchen. Es wurde nichts verändert.";
     case CarrierAccess::RecoveryFailed:
         return "Ein unterbrochener Schreibvorgang in der Containerdatei \"" + path +
-               "\" konnte nicht rückgängig gemacht werden (die Datei oder ihr Ordner lässt sich nicht "
-               "schreiben). Die Datei wurde nicht verwendet.";
+               "\" konnte nicht rückgängig gemacht werden. Die Datei wurde nicht verwendet.";
     case CarrierAccess::Ready:
     case CarrierAccess::Missing: break;
     }
@@ -70,8 +69,8 @@ std::string RecoveredText(const Recovered &recovered, const std::string &path) {
     case Recovered::Kind::DamagedJournal:
         return "Für die Containerdatei " + q + " lag noch die Sicherung eines abgebrochenen Schreibvorgangs vor, "
                "sie ist jedoch beschädigt und wurde nicht angewandt, sondern als \"" + recovered.journal +
-               "\" beiseitegelegt. Die Datei selbst blieb unverändert; sie kann einen halb geschriebenen Inhalt "
-               "haben. Gegebenenfalls eine Sicherheitskopie zurückspielen.";
+               "\" beiseitegelegt. Die Datei selbst blieb unverändert; ihr Inhalt ist womöglich nur zum Teil "
+               "geschrieben. Falls vorhanden, bitte eine Sicherheitskopie zurückspielen.";
     case Recovered::Kind::None: break;
     }
     return "";

@@ -89,7 +89,7 @@ enum class RollBackVerdict {
 // puts the old bytes back.
 RollBackVerdict RollBack(int journalFd, const std::string &carrierPath);
 
-// The journal's name for a file of that identity in folder `realFolder` ("dir/").
+// The journal's name for a file of that identity (it lies beside the file's real path).
 std::string JournalName(std::uint64_t device, std::uint64_t inode);
 
 // The per-user index of journals of files with links in several folders:
