@@ -13,6 +13,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <utime.h>
 
 #include <csignal>
@@ -126,6 +127,30 @@ TEST(CrashSafety, KilledAtEveryPointLeavesOldOrNew) {
     WriteAll(s.carrier, s.oldCarrier);
     EXPECT_EQ(s.extract().outcome, ExtractOutcome::Extracted);
     EXPECT_TRUE(s.leftovers().empty());
+}
+
+// A read-only carrier killed mid-write is read-only again after the roll-back;
+// its backup copy is never readable by more users than the carrier.
+TEST(CrashSafety, PermissionsComeBackWithTheBytes) {
+    Scene s;
+    ::chmod(s.carrier.c_str(), 0400);
+    SteppedChild c([&](SteppedChild &self) {
+        SteppingView v(self);
+        return s.hide(v, s.newData, true).outcome == HideOutcome::Written ? 0 : 1;
+    });
+    for (int after = 0; after < 3;) { // three steps past the backup: in the data blocks
+        ASSERT_TRUE(c.nextStep());
+        if (std::filesystem::exists(s.backup)) ++after;
+        if (after < 3) c.go();
+    }
+    c.kill();
+    struct stat st{};
+    ASSERT_EQ(::stat(s.backup.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0077, 0u); // group and others: as the carrier
+    EXPECT_EQ(s.extract().recovered.kind, hide::Recovered::Kind::RolledBack);
+    EXPECT_TRUE(ReadAll(s.carrier) == s.oldCarrier);
+    ASSERT_EQ(::stat(s.carrier.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0400u);
 }
 
 TEST(CrashSafety, FailingWriteIsRolledBackNowOrByTheNextRun) {
