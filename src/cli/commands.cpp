@@ -69,8 +69,9 @@ void Say(const std::optional<Notice> &notice) {
 const char *const kTooLargeText = "\" ist zu gross: komprimiert mehr als 9.999.999 Byte.";
 
 // Compresses a file as the hide windows do; the temporary result is wiped.
-// A file that cannot fit any carrier stops the compression early (kUnsuitable).
-std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, ProgressBar &bar, int &rc) {
+// Output beyond `limit` bytes stops the compression early (`overLimit`).
+std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, ProgressBar &bar, int &rc,
+                                                      std::int64_t limit, bool &overLimit) {
     rc = kIoError;
     TempFile packed(TempFile::Removal::Wipe);
     if (!packed.valid()) {
@@ -80,14 +81,14 @@ std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, P
     ZorbComprFile z;
     z.InputFile = path;
     z.OutputFile = packed.path();
-    z.MaxOutput = hide::kMaxStorableCompressed;
+    z.MaxOutput = limit;
     {
         CompressionProgressScope hook([&](int pct) { bar.show(pct, "Datei wird komprimiert..."); });
         z.Compress();
     }
     bar.finish();
     if (z.ResultStatus() == ZorbComprFile::kTooLarge) {
-        Complain("Die Datei \"" + FileNameOf(path) + kTooLargeText);
+        overLimit = true;
         rc = kUnsuitable;
         return std::nullopt;
     }
@@ -247,7 +248,7 @@ std::optional<std::string> MessageText(const std::string &path, int &rc) {
 // A stored name never makes a hidden dot-file.
 std::string Destination(const Options &o, const std::string &storedName) {
     const auto first = storedName.find_first_not_of('.');
-    const std::string name = first == std::string::npos ? kNameIfNone : storedName.substr(first);
+    const std::string name = first == std::string::npos ? kNameIfNone : platform::SafeFileName(storedName.substr(first));
     if (o.output.empty()) return name;
     if (platform::IsDirectory(o.output)) return o.output + (o.output.back() == '/' ? "" : "/") + name;
     return o.output;
@@ -277,7 +278,7 @@ int WriteMessage(const Options &o, const std::string &ansi, const std::string &d
 
 int TakeCarrier(const std::string &carrier, bool write, platform::FileLock &lock) {
     const hide::CarrierOpening o = hide::OpenCarrier(carrier, write, lock);
-    if (o.rolledBack) Complain(hide::RolledBackText(carrier));
+    if (o.recovered) Complain(hide::RecoveredText(o.recovered, carrier));
     switch (o.access) {
     case hide::CarrierAccess::Ready: return kOk;
     case hide::CarrierAccess::Missing: Complain("Die ContainerDatei \"" + carrier + "\" wurde nicht gefunden!"); break;
@@ -318,7 +319,10 @@ int CheckCarrier(const std::string &path, bool library) {
 
 int CheckHideFiles(const std::string &carrier, const std::string &file, bool library) {
     if (!platform::IsRegularFile(file)) {
-        Complain("Die zu versteckende Datei \"" + file + "\" wurde nicht gefunden!");
+        Complain(platform::KindOf(file) == platform::PathKind::Absent
+                     ? "Die zu versteckende Datei \"" + file + "\" wurde nicht gefunden!"
+                     : "\"" + file + "\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein Gerät) und "
+                       "kann nicht versteckt werden.");
         return kIoError;
     }
     if (int rc = CheckCarrier(carrier, library)) return rc;
@@ -353,7 +357,18 @@ int Hide(const Options &o) {
         message = std::move(*text);
         data = CompressMessage(message, rc); // the size check needs the compressed size first
     } else {
-        data = CompressFile(file, bar, rc);
+        // Compression stops once the output passes what the carrier takes; a
+        // file too large for that even at deflate's best ratio is not read at all.
+        constexpr std::int64_t kDeflateBestRatio = 1032;
+        const std::int64_t room = std::max<std::int64_t>(0, hide::MaxCompressed(carrier, o.cipher));
+        const std::int64_t limit = std::min(room, hide::kMaxStorableCompressed);
+        bool overLimit = platform::FileSize(file) / kDeflateBestRatio > limit;
+        if (!overLimit) data = CompressFile(file, bar, rc, limit, overLimit);
+        if (overLimit && limit == hide::kMaxStorableCompressed) {
+            Complain("Die Datei \"" + FileNameOf(file) + kTooLargeText);
+            return kUnsuitable;
+        }
+        if (overLimit) return RefuseFit(hide::CheckFit(carrier, o.cipher, limit + 1), carrier, file);
     }
     if (!data) return rc;
     const auto n = static_cast<std::int64_t>(data->size());

@@ -47,7 +47,10 @@ void PrintWavFacts(const std::string &carrier) {
 int Wipe(const Options &o) {
     const std::string &path = o.args[0];
     if (!platform::IsRegularFile(path)) {
-        Complain("Die Datei \"" + path + "\" wurde nicht gefunden!");
+        Complain(platform::KindOf(path) == platform::PathKind::Absent
+                     ? "Die Datei \"" + path + "\" wurde nicht gefunden!"
+                     : "\"" + path + "\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein Gerät) und "
+                       "wird nicht zerstört.");
         return kIoError;
     }
     struct Observer : shredder::WipeObserver {
@@ -68,6 +71,10 @@ int Wipe(const Options &o) {
     case shredder::WipeResult::IsLink:
         Complain("Die Datei " + path + " ist eine Verknüpfung (symbolischer Link); Verknüpfungen "
                  "werden nicht zerstört. Es wurde nichts verändert.");
+        break;
+    case shredder::WipeResult::Replaced:
+        Complain("Die Datei " + path + " wurde während des Überschreibens durch eine andere Datei oder eine "
+                 "Verknüpfung ersetzt. Der Vorgang wurde abgebrochen; die neue Datei wurde nicht angetastet.");
         break;
     case shredder::WipeResult::OpenFailed:
         Complain("Die Datei " + path +

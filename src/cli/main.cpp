@@ -1,6 +1,7 @@
 // kalmira: the engines of KalmiraA and KalmiraB for scripts and batch use.
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "platform/platform.h"
 
 #include <cstring>
 #include <iostream>
@@ -208,6 +209,7 @@ int ParseOptions(const std::vector<std::string> &args, const std::string &name, 
 } // namespace
 
 int main(int argc, char **argv) {
+    kalmira::platform::HardenProcess(); // before any secret can reach memory
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return Usage("Kein Befehl angegeben.", "");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {

@@ -5,6 +5,7 @@
 #include "hide/carrier_check.h"
 #include "platform/platform.h"
 #include "platform/secure_memory.h"
+#include "platform/temp_file.h"
 #include "platform/terminal.h"
 #include "shell/helpers.h"
 #include "stealth/guarded.h"
@@ -128,9 +129,13 @@ int ExtractFileStealth(const Options &o, const std::string &password, ProgressBa
     StdoutSink toOutput;
     stealth::StagedFileSink toFile([&](const stealth::PayloadFacts &facts) -> std::string {
         const std::string dest = Destination(o, FileNameOf(facts.storedName));
-        if (platform::IsDirectory(dest)) refusal = "\"" + dest + "\" ist ein Ordner.";
-        else if (platform::FileExists(dest) && !o.force)
-            refusal = "Die Datei \"" + dest + "\" existiert bereits. Mit --force wird sie überschrieben.";
+        const platform::PathKind kind = platform::KindOf(dest);
+        const bool dangling = kind == platform::PathKind::Absent && platform::KindOf(dest, false) != kind;
+        if (kind == platform::PathKind::Directory) refusal = "\"" + Printable(dest) + "\" ist ein Ordner.";
+        else if (dangling || (kind != platform::PathKind::Absent && kind != platform::PathKind::Regular))
+            refusal = "\"" + Printable(dest) + "\" ist keine gewöhnliche Datei und wird nicht ersetzt, auch nicht mit --force.";
+        else if (kind == platform::PathKind::Regular && !o.force)
+            refusal = "Die Datei \"" + Printable(dest) + "\" existiert bereits. Mit --force wird sie überschrieben.";
         return refusal.empty() ? dest : std::string();
     });
     stealth::Safety safety;

@@ -1,7 +1,9 @@
 #include "convert/modConvert.h"
 
 #include "convert/image_memory.h"
+#include "platform/binary_file.h"
 #include "platform/platform.h"
+#include "platform/temp_file.h"
 
 #include <algorithm>
 #include <array>
@@ -9,10 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
-#include <filesystem>
-#include <fstream>
 #include <limits>
-#include <random>
 #include <unordered_map>
 
 namespace kalmira::convert {
@@ -231,50 +230,25 @@ std::vector<std::uint8_t> PixelRows(const Picture &p, int depth, const std::vect
 }
 
 
-// Writes the bytes to a fresh file beside `path` and moves it over `path`,
-// so that a failure leaves any older file of that name as it was.
+// Writes the bytes under a staging name beside `path` and moves it over
+// `path`, so that a failure leaves any older file of that name as it was.
 bool WriteReplacing(const std::string &path, const std::vector<std::uint8_t> &parts0,
                     const std::vector<std::uint8_t> &parts1, std::string &error) {
-    namespace fs = std::filesystem;
-    const fs::path target(platform::NativeFilePath(path));
-    std::random_device rd;
-    fs::path temp;
-    std::error_code ec;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".~%08x", static_cast<unsigned>(rd()));
-        temp = target;
-        temp += suffix;
-        if (!fs::exists(temp, ec)) break;
-    }
     errno = 0;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            error = ErrorText(errno);
-            return false;
-        }
-        out.write(reinterpret_cast<const char *>(parts0.data()), static_cast<std::streamsize>(parts0.size()));
-        out.write(reinterpret_cast<const char *>(parts1.data()), static_cast<std::streamsize>(parts1.size()));
-        out.close();
-        if (!out) {
-            error = ErrorText(errno);
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    if (fs::is_directory(target, ec)) {
-        error = ErrorText(EISDIR);
-        fs::remove(temp, ec);
+    platform::StagedFile staged(path);
+    if (staged.refused()) {
+        error = platform::KindOf(path) == platform::PathKind::Directory
+                    ? ErrorText(EISDIR)
+                    : "Unter diesem Namen besteht eine Verknüpfung ins Leere, eine Pipe oder ein Gerät.";
         return false;
     }
-    fs::rename(temp, target, ec);
-    if (ec) {
-        error = ErrorText(ec.value());
-        fs::remove(temp, ec);
-        return false;
-    }
-    return true;
+    platform::BinaryFile f;
+    const bool ok = staged.valid() && f.open(staged.path(), platform::BinaryFile::Mode::ReadWrite) &&
+                    f.writeAt(0, parts0.data(), parts0.size()) &&
+                    f.writeAt(static_cast<std::int64_t>(parts0.size()), parts1.data(), parts1.size()) && f.flush() &&
+                    f.close() && staged.commit(true) == platform::StagedFile::Commit::Done;
+    if (!ok) error = ErrorText(errno);
+    return ok;
 }
 
 } // namespace

@@ -102,7 +102,7 @@ ExtractEngine::~ExtractEngine() = default;
 ExtractOutcome ExtractEngine::openPayload(RunView &view, ExtractResult &r, Payload &p) {
     if (!platform::FileExists(r.carrierPath)) return ExtractOutcome::CarrierMissing;
     const hide::CarrierOpening opening = hide::OpenCarrier(r.carrierPath, false, p.lock);
-    r.rolledBack = opening.rolledBack;
+    r.recovered = opening.recovered;
     r.access = opening.access;
     if (opening.access == hide::CarrierAccess::Missing) return ExtractOutcome::CarrierMissing;
     if (opening.access != hide::CarrierAccess::Ready) return ExtractOutcome::NoAccess;
@@ -223,6 +223,7 @@ ExtractOutcome ExtractEngine::decompressTo(ExtractView &view, Payload &p, FileEx
     if (kind != platform::PathKind::Absent && kind != platform::PathKind::Regular)
         return ExtractOutcome::DestinationNotRegular;
     platform::StagedFile staged(r.destination);
+    if (staged.refused()) return ExtractOutcome::DestinationNotRegular; // a dangling link, say
     BinaryFile out;
     if (!staged.valid() || !out.open(staged.path(), BinaryFile::Mode::ReadWrite))
         return ExtractOutcome::FolderUnwritable;

@@ -85,7 +85,7 @@ struct ExtractResult {
     std::int64_t dataLength = 0;     // N from the header
     double seconds = 0;              // elapsed, from the header read on
     hide::CarrierAccess access = hide::CarrierAccess::Ready;
-    bool rolledBack = false;         // an interrupted hide was undone first
+    hide::Recovered recovered;       // what was done about an earlier run's journal first
 };
 
 struct FileExtractResult : ExtractResult {

@@ -2,6 +2,7 @@
 
 #include "platform/binary_file.h"
 #include "platform/platform.h"
+#include "platform/temp_file.h"
 #include "shell/helpers.h"
 #include "shell/qt_services.h"
 #include "shell/window_helpers.h"
@@ -179,16 +180,11 @@ void FrmExMessage::saveMessage() {
         text == shownText_ ? shownAnsi_ : platform::AnsiFromUtf8(S(text.replace('\n', "\r\n")));
 
     // Written beside the destination first, so a failed write keeps the old file.
-    if (platform::FileExists(dest)) platform::SetFileAttributes(dest, platform::AttrNormal);
-    const std::string temp = platform::MakeTempFileIn(FolderOf(dest), FileNameOf(dest));
-    bool ok = !temp.empty();
-    if (ok) {
-        platform::BinaryFile f;
-        ok = f.open(temp, platform::BinaryFile::Mode::CreateTruncate) &&
-             f.writeAt(0, bytes.data(), bytes.size()) && f.close();
-        ok = ok && platform::ReplaceFile(temp, dest);
-        if (!ok) std::remove(temp.c_str());
-    }
+    platform::StagedFile staged(dest);
+    platform::BinaryFile f;
+    const bool ok = staged.valid() && f.open(staged.path(), platform::BinaryFile::Mode::ReadWrite) &&
+                    f.writeAt(0, bytes.data(), bytes.size()) && f.flush() && f.close() &&
+                    staged.commit(true) == platform::StagedFile::Commit::Done;
     if (!ok)
         s_.messages->show(Icon::Critical, "Kalmira - Fehlernachricht",
                           "Die Datei \"" + dest + "\" konnte nicht geschrieben werden.");

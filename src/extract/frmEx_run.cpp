@@ -50,7 +50,7 @@ void FrmExFile::extractRun() {
     }
     FileRunView view(*this);
     const FileExtractResult r = engine_->extractFile(view, S(Text4->text()));
-    if (r.rolledBack) tell(Notice{Icon::Information, "Kalmira-Nachricht", hide::RolledBackText(r.carrierPath)});
+    if (r.recovered) tell(Notice{Icon::Information, "Kalmira-Nachricht", hide::RecoveredText(r.recovered, r.carrierPath)});
     if (r.outcome == ExtractOutcome::NoPayload && extractStealth()) return;
     tell(ExtractNotice(r));
     if (r.outcome == ExtractOutcome::ProgramEnded) return;
@@ -70,7 +70,7 @@ void FrmExMessage::extractRun() {
     Text1->clear();
     MessageRunView view(*this);
     const MessageExtractResult r = engine_->extractMessage(view, S(Text4->text()), s_.maxMessageSize);
-    if (r.rolledBack) tell(Notice{Icon::Information, "Kalmira-Nachricht", hide::RolledBackText(r.carrierPath)});
+    if (r.recovered) tell(Notice{Icon::Information, "Kalmira-Nachricht", hide::RecoveredText(r.recovered, r.carrierPath)});
     if (r.outcome == ExtractOutcome::NoPayload && extractStealth()) {
         Command6->setEnabled(true); // whatever the box holds may be saved, as after a classic run
         Command2->setEnabled(true);

@@ -2,7 +2,6 @@
 
 #include "platform/journal.h"
 #include "platform/platform.h"
-#include "platform/temp_file.h"
 #include "shell/helpers.h"
 
 namespace kalmira::hide {
@@ -22,15 +21,18 @@ CarrierOpening OpenCarrier(const std::string &path, bool forWriting, FileLock &l
         return o;
     }
     const auto kind = forWriting ? FileLock::Kind::Exclusive : FileLock::Kind::Shared;
-    switch (platform::LockAndRecover(path, kind, lock)) {
+    const platform::Recovery r = platform::LockAndRecover(path, kind, lock);
+    switch (r.result) {
     case RecoverResult::Busy: o.access = CarrierAccess::Busy; return o;
     case RecoverResult::Failed: o.access = CarrierAccess::RecoveryFailed; return o;
-    case RecoverResult::RolledBack: o.rolledBack = true; break;
-    default: break;
+    case RecoverResult::RolledBack: o.recovered.kind = Recovered::Kind::RolledBack; break;
+    case RecoverResult::SetAside:
+        o.recovered.kind = r.why == platform::Recovery::Why::Damaged ? Recovered::Kind::DamagedJournal
+                                                                     : Recovered::Kind::NotThisFile;
+        o.recovered.journal = r.setAside;
+        break;
+    case RecoverResult::Nothing: break;
     }
-    // Leftovers of killed runs: the exclusive recovery removed unfinished
-    // journals; staged backups go here.
-    if (forWriting) platform::StagedFile::RemoveLeftovers(FolderOf(path).empty() ? "./" : FolderOf(path));
     o.access = CarrierAccess::Ready;
     return o;
 }
@@ -53,9 +55,25 @@ std::string CarrierAccessText(CarrierAccess access, const std::string &path) {
     return "";
 }
 
-std::string RolledBackText(const std::string &path) {
-    return "Ein unterbrochener Schreibvorgang in der Containerdatei \"" + path +
-           "\" wurde rückgängig gemacht. Sie enthält wieder ihren früheren Inhalt.";
+std::string RecoveredText(const Recovered &recovered, const std::string &path) {
+    const std::string q = "\"" + path + "\"";
+    switch (recovered.kind) {
+    case Recovered::Kind::RolledBack:
+        return "Ein unterbrochener Schreibvorgang in der Containerdatei " + q +
+               " wurde rückgängig gemacht. Sie enthält wieder ihren früheren Inhalt.";
+    case Recovered::Kind::NotThisFile:
+        return "Für die Containerdatei " + q + " lag noch die Sicherung eines abgebrochenen Schreibvorgangs vor. "
+               "Die Datei wurde seitdem ersetzt oder verändert; die Sicherung passt nicht mehr zu ihr und wurde "
+               "deshalb nicht angewandt, sondern als \"" + recovered.journal + "\" beiseitegelegt. Die Datei "
+               "selbst blieb unverändert. Wird die Sicherung nicht mehr gebraucht, kann sie gelöscht werden.";
+    case Recovered::Kind::DamagedJournal:
+        return "Für die Containerdatei " + q + " lag noch die Sicherung eines abgebrochenen Schreibvorgangs vor, "
+               "sie ist jedoch beschädigt und wurde nicht angewandt, sondern als \"" + recovered.journal +
+               "\" beiseitegelegt. Die Datei selbst blieb unverändert; ihr Inhalt ist womöglich nur zum Teil "
+               "geschrieben. Falls vorhanden, bitte eine Sicherheitskopie zurückspielen.";
+    case Recovered::Kind::None: break;
+    }
+    return "";
 }
 
 } // namespace kalmira::hide

@@ -19,9 +19,21 @@ enum class CarrierAccess {
     RecoveryFailed, // an interrupted write could not be rolled back; nothing done
 };
 
+// What the opening did about an earlier run's journal (say so once).
+struct Recovered {
+    enum class Kind {
+        None,
+        RolledBack,      // an interrupted write was undone
+        NotThisFile,     // a journal of a file that has since changed: set aside, not applied
+        DamagedJournal,  // a journal that does not read back: set aside, not applied
+    } kind = Kind::None;
+    std::string journal; // where a set-aside journal lies now
+    explicit operator bool() const { return kind != Kind::None; }
+};
+
 struct CarrierOpening {
     CarrierAccess access = CarrierAccess::Missing;
-    bool rolledBack = false; // an interrupted write was undone (say so once)
+    Recovered recovered;
 };
 
 // Takes `lock` (Exclusive when `forWriting`) and recovers. A writer also
@@ -33,6 +45,7 @@ CarrierOpening OpenCarrier(const std::string &path, bool forWriting, platform::F
 std::string CarrierAccessText(CarrierAccess access, const std::string &path);
 
 // "Ein unterbrochener Schreibvorgang in der Containerdatei "x" wurde rückgängig gemacht."
-std::string RolledBackText(const std::string &path);
+// and the like; "" when nothing was found.
+std::string RecoveredText(const Recovered &recovered, const std::string &path);
 
 } // namespace kalmira::hide

@@ -4,6 +4,7 @@
 #include "hide/payload.h"
 #include "inspect/register.h"
 #include "platform/platform.h"
+#include "platform/temp_file.h"
 #include "shell/helpers.h"
 #include "shell/qt_services.h"
 #include "shell/window_helpers.h"
@@ -164,12 +165,12 @@ bool FrmVFile::compress(const std::string &p, std::int64_t length) {
         setWindowTitle(t_.title);
         return false;
     }
-    const std::string temp = platform::MakeTempFile("Message");
+    const platform::TempFile packed(platform::TempFile::Removal::Wipe);
+    const std::string &temp = packed.path();
     const int status = compressTo(p, temp);
     setBusy(false);
     setWindowTitle(t_.title);
     auto failed = [&] {
-        if (!temp.empty()) QFile::remove(Q(temp));
         if (status == -200)
             s_.messages->show(Icon::Critical, "Kalmira - Fehlernachricht",
                               "Error -200: Die Datei \"" + p +
@@ -198,7 +199,6 @@ bool FrmVFile::compress(const std::string &p, std::int64_t length) {
     QFile in(Q(temp));
     const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
     in.close();
-    QFile::remove(Q(temp));
     if (bytes.size() != c) return failed();
     data_.assign(bytes.begin(), bytes.end());
     return true;

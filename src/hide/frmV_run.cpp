@@ -18,8 +18,8 @@ void FrmV::runHide() {
     } else {
         const HideResult result = hideWith(optCrypt[1]->isChecked() ? payload::Mode::Rc4 : payload::Mode::Aes);
         if (ReachedCarrier(result.outcome)) Flags().hideRunDone = true;
-        if (result.rolledBack)
-            s_.messages->show(Icon::Information, "Kalmira-Nachricht", RolledBackText(result.carrierPath));
+        if (result.recovered)
+            s_.messages->show(Icon::Information, "Kalmira-Nachricht", RecoveredText(result.recovered, result.carrierPath));
         if (const auto notice = HideNotice(result)) s_.messages->show(notice->icon, notice->title, notice->text);
     }
     setBusy(false);

@@ -123,7 +123,7 @@ bool HideEngine::makeBackup(Run &run, const std::string &copy) {
     default: run.result.outcome = HideOutcome::BackupNotRegular; return false;
     }
     const std::string status = "Erstelle Kopie -> " + copyName;
-    platform::StagedFile staged(copy);
+    platform::StagedFile staged(copy, carrier); // never readable by more users than the carrier
     BinaryFile in, out;
     bool ok = staged.valid() && in.open(carrier, BinaryFile::Mode::Read) &&
               out.open(staged.path(), BinaryFile::Mode::ReadWrite);
@@ -153,7 +153,7 @@ bool HideEngine::makeBackup(Run &run, const std::string &copy) {
 bool HideEngine::openCarrier(Run &run) {
     HideResult &r = run.result;
     const CarrierOpening o = OpenCarrier(r.carrierPath, true, run.lock);
-    r.rolledBack = o.rolledBack;
+    r.recovered = o.recovered;
     r.access = o.access;
     return o.access == CarrierAccess::Ready;
 }
@@ -203,15 +203,25 @@ std::optional<std::vector<std::uint8_t>> HideEngine::compressMessage(Run &run, c
 // Old or new, never neither: the original bytes of the span about to change
 // go into a journal beside the carrier first; a failed write puts them back
 // at once, a killed run leaves the journal for the next run to roll back.
-bool HideEngine::journaledWrite(Run &run, std::int64_t length,
+bool HideEngine::journaledWrite(Run &run, std::int64_t length, const std::function<int(std::int64_t g)> &byteAt,
                                 const std::function<bool(BinaryFile &)> &write) {
     HideResult &r = run.result;
     platform::CarrierJournal journal(r.carrierPath);
-    if (journal.begin({{payload::kLeadOffset, length}},
-                      [&](std::int64_t, std::int64_t) { run.view.processEvents(); }) != platform::JournalError::None)
+    // Old and new bytes both: a later run rolls back only a carrier whose every byte is one of them.
+    const auto newBytes = [&](std::int64_t at, const std::uint8_t *old, std::uint8_t *out, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::int64_t pos = at + static_cast<std::int64_t>(i) - payload::kLeadOffset;
+            const int v = byteAt(pos / 8);
+            out[i] = v < 0 ? old[i] : static_cast<std::uint8_t>((old[i] & 0xFE) | ((v >> (7 - pos % 8)) & 1));
+        }
+    };
+    const bool readOnly = run.attrs.attrs >= 0 && (run.attrs.attrs & platform::AttrReadOnly);
+    if (journal.begin({{payload::kLeadOffset, length, newBytes}},
+                      [&](std::int64_t, std::int64_t) { run.view.processEvents(); }, readOnly) != platform::JournalError::None)
         return false; // nothing changed
     BinaryFile f;
     const bool ok = f.open(r.carrierPath, BinaryFile::Mode::ReadWrite) && write(f) && f.flush() && f.close();
+    if (ok) run.attrs.restore();
     if (ok && journal.commit()) return true;
     f.close();
     r.carrierIntact = journal.rollback();
@@ -222,10 +232,18 @@ bool HideEngine::journaledWrite(Run &run, std::int64_t length,
 bool HideEngine::writeFilePayload(Run &run, const std::string &header, const std::vector<std::uint8_t> &data) {
     RunView &view = run.view;
     const auto total = static_cast<std::int64_t>(data.size());
-    return journaledWrite(run, payload::kHeaderRegionSize + 8 * total, [&](BinaryFile &f) {
+    const std::uint8_t lead = leadByte();
+    const auto headerBytes = static_cast<std::int64_t>(header.size());
+    const auto byteAt = [&](std::int64_t g) -> int {
+        if (g == 0) return lead;
+        if (g <= headerBytes) return static_cast<std::uint8_t>(header[static_cast<std::size_t>(g - 1)]);
+        const std::int64_t d = g - payload::kHeaderRegionSize / 8;
+        return d >= 0 && d < total ? data[static_cast<std::size_t>(d)] : -1;
+    };
+    return journaledWrite(run, payload::kHeaderRegionSize + 8 * total, byteAt, [&](BinaryFile &f) {
         std::vector<std::uint8_t> buf(payload::kHeaderRegionSize);
         if (!f.readAt(payload::kLeadOffset, buf.data(), buf.size())) return false;
-        payload::EmbedByte(leadByte(), buf.data());
+        payload::EmbedByte(lead, buf.data());
         payload::EmbedBytes(reinterpret_cast<const std::uint8_t *>(header.data()), header.size(), buf.data() + 8);
         if (!f.writeAt(payload::kLeadOffset, buf.data(), buf.size())) return false;
         buf.resize(8 * kDataBlock);
@@ -254,10 +272,14 @@ bool HideEngine::writeMessagePayload(Run &run, const std::string &text) {
     RunView &view = run.view;
     view.setCaption(">>>>>>>>>> ByteArrays erzeugen ...");
     const auto L = static_cast<std::int64_t>(text.size());
-    return journaledWrite(run, 8 + 8 * L, [&](BinaryFile &f) {
+    const std::uint8_t lead = leadByte();
+    const auto byteAt = [&](std::int64_t g) -> int {
+        return g == 0 ? lead : static_cast<std::uint8_t>(text[static_cast<std::size_t>(g - 1)]);
+    };
+    return journaledWrite(run, 8 + 8 * L, byteAt, [&](BinaryFile &f) {
         std::vector<std::uint8_t> buf(static_cast<std::size_t>(8 + 8 * L));
         if (!f.readAt(payload::kLeadOffset, buf.data(), buf.size())) return false;
-        payload::EmbedByte(leadByte(), buf.data());
+        payload::EmbedByte(lead, buf.data());
         int shown = -1;
         for (std::int64_t i = 0; i < L; ++i) {
             payload::EmbedByte(static_cast<std::uint8_t>(text[static_cast<std::size_t>(i)]), buf.data() + 8 + 8 * i);

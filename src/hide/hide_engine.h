@@ -85,7 +85,7 @@ struct HideResult {
     std::int64_t storedSize = 0;      // data bytes written (AES pads to blocks)
     FitCheck fit;                     // carrier size, size needed, structure
     CarrierAccess access = CarrierAccess::Ready;
-    bool rolledBack = false;          // an earlier run's interrupted write was undone first
+    Recovered recovered;              // what was done about an earlier run's journal first
     bool carrierIntact = true;        // WriteFailed: the old content was put back
     double seconds = 0;               // elapsed
 };
@@ -122,7 +122,9 @@ private:
     std::optional<std::string> askPassword(Run &run);
     std::vector<std::uint8_t> encrypt(const std::string &padded, payload::Mode mode,
                                       const std::vector<std::uint8_t> &data);
-    bool journaledWrite(Run &run, std::int64_t length, const std::function<bool(platform::BinaryFile &)> &write);
+    // `byteAt(g)`: the payload byte spread over carrier bytes 91 + 8g .. 98 + 8g, -1 where none.
+    bool journaledWrite(Run &run, std::int64_t length, const std::function<int(std::int64_t g)> &byteAt,
+                        const std::function<bool(platform::BinaryFile &)> &write);
     bool writeFilePayload(Run &run, const std::string &header, const std::vector<std::uint8_t> &data);
     bool writeMessagePayload(Run &run, const std::string &text);
     HideResult finish(Run &run, HideOutcome outcome);

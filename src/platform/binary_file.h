@@ -16,7 +16,11 @@ public:
     BinaryFile(const BinaryFile &) = delete;
     BinaryFile &operator=(const BinaryFile &) = delete;
 
-    bool open(const std::string &path, Mode mode);
+    // Without `followLinks` a symbolic link at the path is refused.
+    bool open(const std::string &path, Mode mode, bool followLinks = true);
+    // The path still names this very file (not a link, not another file).
+    bool denotedBy(const std::string &path) const;
+    bool truncate(); // to length 0
     bool isOpen() const { return fd_ >= 0; }
     std::int64_t size() const;
     // False unless exactly n bytes were transferred.

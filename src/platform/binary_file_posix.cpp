@@ -1,5 +1,7 @@
 #include "platform/binary_file.h"
 
+#include "platform/posix_io.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +12,7 @@ namespace kalmira::platform {
 
 BinaryFile::~BinaryFile() { close(); }
 
-bool BinaryFile::open(const std::string &path, Mode mode) {
+bool BinaryFile::open(const std::string &path, Mode mode, bool followLinks) {
     close();
     int flags = O_CLOEXEC;
     switch (mode) {
@@ -19,6 +21,7 @@ bool BinaryFile::open(const std::string &path, Mode mode) {
     case Mode::CreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     }
     // O_NONBLOCK: a FIFO must not hang the open; it is refused below.
+    if (!followLinks) flags |= O_NOFOLLOW;
     fd_ = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY, 0666);
     if (fd_ < 0) return false;
     struct stat st{};
@@ -36,30 +39,20 @@ std::int64_t BinaryFile::size() const {
 }
 
 bool BinaryFile::readAt(std::int64_t offset, void *buf, std::size_t n) const {
-    auto *p = static_cast<char *>(buf);
-    while (n > 0) {
-        ssize_t r = ::pread(fd_, p, n, static_cast<off_t>(offset));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        p += r;
-        offset += r;
-        n -= static_cast<std::size_t>(r);
-    }
-    return fd_ >= 0;
+    return fd_ >= 0 && posix::ReadAll(fd_, buf, n, offset);
 }
 
 bool BinaryFile::writeAt(std::int64_t offset, const void *buf, std::size_t n) {
-    const auto *p = static_cast<const char *>(buf);
-    while (n > 0) {
-        ssize_t r = ::pwrite(fd_, p, n, static_cast<off_t>(offset));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        p += r;
-        offset += r;
-        n -= static_cast<std::size_t>(r);
-    }
-    return fd_ >= 0;
+    return fd_ >= 0 && posix::WriteAll(fd_, buf, n, offset);
 }
+
+bool BinaryFile::denotedBy(const std::string &path) const {
+    struct stat a{}, b{};
+    return fd_ >= 0 && ::fstat(fd_, &a) == 0 && ::lstat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+bool BinaryFile::truncate() { return fd_ >= 0 && ::ftruncate(fd_, 0) == 0 && ::fsync(fd_) == 0; }
 
 bool BinaryFile::flush() { return fd_ >= 0 && ::fsync(fd_) == 0; }
 

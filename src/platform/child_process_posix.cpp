@@ -45,8 +45,7 @@ bool ChildProcess::read(void *data, std::size_t n) {
         pollfd pfd{fd_, POLLIN, 0};
         const int r = ::poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 1000)));
         if (r <= 0) continue;
-        const ssize_t got = ::read(fd_, p, n);
-        if (got < 0 && errno == EINTR) continue;
+        const ssize_t got = posix::RetryEintr([&] { return ::read(fd_, p, n); });
         if (got <= 0) return false;
         p += got;
         n -= static_cast<std::size_t>(got);
@@ -59,8 +58,7 @@ ChildProcess::~ChildProcess() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGKILL); // finished or not: nothing more is needed from it
     int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
+    posix::RetryEintr([&] { return ::waitpid(pid_, &status, 0); });
 }
 
 } // namespace kalmira::platform

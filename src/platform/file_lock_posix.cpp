@@ -1,5 +1,7 @@
 #include "platform/file_lock.h"
 
+#include "platform/posix_io.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -40,8 +42,7 @@ FileLock::Result FileLock::acquire(const std::string &path, Kind kind,
     const int op = (kind == Kind::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
-        if (::flock(fd, op) == 0) break;
-        if (errno == EINTR) continue;
+        if (posix::RetryEintr([&] { return ::flock(fd, op); }) == 0) break;
         if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
             const bool busy = errno == EWOULDBLOCK;
             ::close(fd);

@@ -1,59 +1,62 @@
 // Rollback journal for in-place carrier writes: old or new, never neither.
 //
-// A writer declares up front which byte ranges of the carrier it will change.
-// begin() copies their original bytes into a journal beside the carrier
-// (".<name>.kalmira-journal" in the carrier's folder) and makes it durable;
-// only then may the carrier change. After the caller has written and flushed
-// the carrier, commit() removes the journal. A run that dies in between leaves
-// the journal behind, and the next run on that carrier rolls the ranges back
-// before it does anything else (Recover / LockAndRecover).
+// A writer records, before it changes them, the carrier bytes it will change:
+// contiguous regions whose new bytes are known up front (begin), or sparse
+// batches of 1- to 4-byte changes (append), each durable before the caller
+// writes those bytes. After the carrier is written and flushed, commit()
+// voids and removes the journal. A run that dies in between leaves it
+// behind; the next run on that file undoes the changes first.
 //
-// Journal layout (integers little-endian):
-//   header   "KALMJRN1", u32 version (1), u32 region count n,
-//            u64 device, u64 inode, i64 carrier size, i64 data bytes,
-//            u32 fingerprint bytes, u32 fingerprint CRC-32
-//   table    n x (i64 offset, i64 length)
-//   data     the original bytes of every region, in table order
-//   trailer  "KALMJEND", u64 journal length, u32 CRC-32, u32 Adler-32
-//            (both over everything before the trailer)
-// The journal is written under a temporary name ("...kalmira-journal.XXXXXX"),
-// flushed and renamed, and the folder flushed: the final name only ever
-// holds a complete journal. The checksums catch a journal damaged later.
-// A journal belongs to the carrier of the same size and device/inode, or,
-// where inode numbers do not survive a remount (FAT on a removable stick), of
-// the same size and fingerprint: a checksum of up to 64 KiB of the bytes
-// outside every region, which the write never changes.
+// One journal belongs to one file, not to a name: it lies beside the file's
+// real path (symbolic links resolved), named after the file's device and
+// inode, so every hard link in that folder finds it; a file with links in
+// other folders is also entered in a small per-user index. It is applied
+// only to the same file (device, inode, size) whose every journaled byte
+// holds its old or its new value; any other journal is set aside under a
+// name that says what it is, and reported. The journal holds the old and
+// new bytes and the file's permissions, encrypted with a random key kept in
+// its first block, and is overwritten and flushed before it is removed.
 #pragma once
 
 #include "platform/file_lock.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace kalmira::platform {
 
-struct JournalRegion {
-    static constexpr std::int64_t kToEnd = -1;
+// 1 to 4 consecutive carrier bytes: a pixel's channels, a sample.
+struct ByteChange {
     std::int64_t offset = 0;
-    std::int64_t length = 0; // kToEnd: from offset up to the carrier's end
+    std::uint8_t length = 1;
+    std::array<std::uint8_t, 4> before{};
+    std::array<std::uint8_t, 4> after{};
+};
 
-    // The whole usable range of a carrier whose payload area starts at
-    // `offset` (for writers that touch scattered bytes across it).
-    static JournalRegion From(std::int64_t offset) { return {offset, kToEnd}; }
+// Fills out[0..n) with the new values of the n bytes at `offset`, given their old ones.
+using NewBytes = std::function<void(std::int64_t offset, const std::uint8_t *old, std::uint8_t *out, std::size_t n)>;
+
+// A contiguous span whose new bytes are known before the write.
+struct JournalRegion {
+    std::int64_t offset = 0;
+    std::int64_t length = 0;
+    NewBytes newBytes;
 };
 
 enum class JournalError {
     None,
     CarrierUnreadable, // cannot be opened, is no regular file, read failed
-    BadRegion,         // a region lies outside the carrier
-    JournalPresent,    // a journal already sits at the name (not recovered, or of another file)
+    BadRegion,         // a change lies outside the carrier, or a change is empty or too long
+    JournalPresent,    // a journal of this file is still there (not recovered)
     WriteFailed,       // the journal could not be written or flushed (full disk)
 };
 
-// (bytes copied so far, total) after every block copied into the journal.
+// (bytes recorded so far, total) while regions are recorded.
 using JournalProgress = std::function<void(std::int64_t done, std::int64_t total)>;
 
 class CarrierJournal {
@@ -64,48 +67,74 @@ public:
     CarrierJournal(const CarrierJournal &) = delete;
     CarrierJournal &operator=(const CarrierJournal &) = delete;
 
-    // Records and flushes the original bytes. On failure nothing of the
-    // journal remains and the carrier must not be written.
-    JournalError begin(const std::vector<JournalRegion> &regions,
-                       const JournalProgress &progress = {});
-    // Call after the carrier has been written and flushed: the new content stands.
+    // Records the file's identity, permissions and the regions (none: sparse
+    // batches follow) and makes them durable. `wasReadOnly`: the run lifted
+    // the file's read-only flag; a roll-back sets it again. On failure
+    // nothing of the journal remains and the carrier must not be written.
+    JournalError begin(const std::vector<JournalRegion> &regions = {}, const JournalProgress &progress = {},
+                       bool wasReadOnly = false);
+    // Records a batch of changes, durable on return; only then may the
+    // caller write those bytes. Each byte is journaled at most once.
+    JournalError append(std::span<const ByteChange> batch);
+    // Call after the carrier has been written and flushed: the new content
+    // stands. True once the journal is void on the device.
     bool commit();
-    // A carrier write failed: puts the original bytes back now. When that
-    // fails too, the journal stays for the next run.
+    // A carrier write failed: puts the old bytes back now. When that fails
+    // too, the journal stays for the next run.
     bool rollback();
     bool active() const { return fd_ >= 0; }
-
-    static std::string PathFor(const std::string &carrierPath);
+    // Bytes the journal takes on the device so far.
+    std::int64_t size() const { return length_; }
 
 private:
-    JournalError writeJournal(int carrierFd, const std::vector<JournalRegion> &regions,
+    JournalError writeRegions(int carrierFd, const std::vector<JournalRegion> &regions,
                               const JournalProgress &progress);
-    void discard();
+    bool writeFrame(std::span<const std::uint8_t> plain);
+    bool seal();
+    void close();
 
     std::string carrierPath_;
-    std::string tempPath_;
-    int fd_ = -1; // the journal, open from begin() until commit or rollback
+    std::string path_;     // the journal's final name
+    std::string indexKey_; // entered in the per-user index under this key ("" when not)
+    int fd_ = -1;          // open (and locked) from begin() until commit or rollback
+    std::int64_t length_ = 0;
+    std::int64_t carrierSize_ = 0;
+    std::uint64_t frames_ = 0;
+    std::array<std::uint8_t, 32> key_{};
+    std::array<std::uint8_t, 24> nonce_{};
 };
 
 enum class RecoverResult {
-    Nothing,             // no journal: the carrier is as the last run left it
-    RolledBack,          // an interrupted write was undone (say so once)
-    DiscardedIncomplete, // an unfinished or damaged journal was removed; carrier untouched
-    LeftAlone,           // the journal belongs to another file identity; not touched
-    Busy,                // another run holds the carrier
-    Failed,              // the roll-back could not be completed; the journal stays
+    Nothing,    // no journal: the carrier is as the last run left it
+    RolledBack, // an interrupted write was undone (say so once)
+    SetAside,   // a journal was found but not applied; see Recovery::why
+    Busy,       // another run holds the carrier
+    Failed,     // the roll-back could not be completed; the journal stays
 };
 
-// The caller holds an exclusive lock on the carrier. Journals a killed run
-// left unfinished under their temporary names go too (the carrier was not
-// touched yet).
-RecoverResult Recover(const std::string &carrierPath, const FileLock &exclusiveLock);
+struct Recovery {
+    enum class Why {
+        None,
+        OtherFile, // the journal is this file's by identity, but the bytes are not the interrupted ones
+        Damaged,   // the journal cannot be read back (changed, truncated)
+    };
+    RecoverResult result = RecoverResult::Nothing;
+    Why why = Why::None;
+    std::string setAside; // where the journal lies now
+    bool operator==(RecoverResult r) const { return result == r; }
+};
+
+// The caller holds an exclusive lock on the carrier.
+Recovery Recover(const std::string &carrierPath, const FileLock &exclusiveLock);
 
 // Every run's first step on a carrier: takes the lock of `kind` (waiting up
-// to `wait`), undoes an interrupted write under an exclusive lock, and returns
-// with `lock` held as `kind` unless the result is Busy or Failed.
-RecoverResult LockAndRecover(const std::string &carrierPath, FileLock::Kind kind,
-                             FileLock &lock,
-                             std::chrono::milliseconds wait = FileLock::kDefaultWait);
+// to `wait`), undoes an interrupted write under an exclusive lock, removes
+// what killed runs left beside the carrier and in the temporary folder, and
+// returns with `lock` held as `kind` unless the result is Busy or Failed.
+Recovery LockAndRecover(const std::string &carrierPath, FileLock::Kind kind, FileLock &lock,
+                        std::chrono::milliseconds wait = FileLock::kDefaultWait);
+
+// Where the journal of the file at `carrierPath` lies ("" when the file cannot be queried).
+std::string JournalPathFor(const std::string &carrierPath);
 
 } // namespace kalmira::platform

@@ -1,68 +1,102 @@
 // Internals shared by the journal's writer and its recovery (not an interface).
+//
+// Layout: a first block of 80 bytes (random key, random nonce, the length of
+// the journal's durable part and a keyed digest of it), then frames, each a
+// 32-bit length and the frame encrypted and authenticated with the key
+// (XChaCha20-Poly1305, the frame's number in the nonce). Frame 0 names the
+// file (device, inode, size, permissions); the others hold changes. Bytes
+// past the durable length belong to an append that never completed: the
+// carrier bytes they describe were not written yet.
 #pragma once
 
 #include "platform/journal.h"
-
-#include <unistd.h>
+#include "platform/posix_io.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace kalmira::platform::journal_io {
 
-inline constexpr const char *kJournalSuffix = ".kalmira-journal";
-inline constexpr std::size_t kBlock = 1 << 20;
-inline constexpr std::size_t kMaxRegions = 1 << 20;
-inline constexpr std::size_t kHeaderBytes = 56;
-inline constexpr std::int64_t kFingerprintBudget = 64 * 1024;
-inline constexpr std::size_t kRegionBytes = 16;
-inline constexpr std::size_t kTrailerBytes = 24;
+inline constexpr std::size_t kHeadBytes = 80;
+inline constexpr std::int64_t kLengthAt = 56;
+inline constexpr std::size_t kRegionChunk = 1 << 20; // carrier bytes per region frame
+inline constexpr std::size_t kSparseFrame = 1 << 16; // changes per sparse frame, at most
+inline constexpr std::size_t kMaxFrame = 3 << 20;
+inline constexpr std::uint32_t kHadLinks = 1; // flag: the file had links besides the one journaled
 
-struct Fd {
-    int fd = -1;
-    ~Fd() { if (fd >= 0) ::close(fd); }
-};
-
-struct Checksum {
-    Checksum();
-    void add(const void *data, std::size_t n);
-    std::uint32_t crc;
-    std::uint32_t adler;
-};
-
-struct JournalHeader {
+struct Identity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
-    std::int64_t carrierSize = 0;
-    std::int64_t dataBytes = 0;
-    std::uint32_t fingerprintBytes = 0; // how many untouched bytes were summed
-    std::uint32_t fingerprintCrc = 0;
-    std::vector<JournalRegion> regions;
+    std::int64_t size = 0;
+    std::uint32_t mode = 0;
+    std::uint32_t flags = 0;
 };
 
-// CRC-32 of the first kFingerprintBudget carrier bytes outside every region,
-// which no journaled write changes. False when the carrier cannot be read.
-bool Fingerprint(int carrierFd, const JournalHeader &h, std::uint32_t &bytes, std::uint32_t &crc);
+// The changes of one frame, ascending by offset; before/after hold the bytes
+// of all changes back to back.
+struct Changes {
+    std::vector<std::int64_t> offset;
+    std::vector<std::uint32_t> length;
+    std::vector<std::uint8_t> before, after;
+    void clear() { offset.clear(), length.clear(), before.clear(), after.clear(); }
+};
 
-std::string EncodeHeader(const JournalHeader &h);
-std::string EncodeTrailer(std::uint64_t journalLength, const Checksum &sum);
+std::vector<std::uint8_t> EncodeIdentity(const Identity &id);
+std::vector<std::uint8_t> EncodeRegion(std::int64_t offset, const std::uint8_t *before, const std::uint8_t *after,
+                                       std::size_t n);
+// `batch` sorted by offset.
+std::vector<std::uint8_t> EncodeSparse(std::span<const ByteChange> batch);
 
-bool WriteAll(int fd, const void *data, std::size_t n);
-bool ReadAt(int fd, void *data, std::size_t n, std::int64_t offset);
+// Encrypts frame `index` into out (length prefix included); false when libsodium fails.
+bool SealFrame(const std::uint8_t *key, const std::uint8_t *nonce, std::uint64_t index,
+               std::span<const std::uint8_t> plain, std::vector<std::uint8_t> &out);
+void LengthDigest(const std::uint8_t *key, std::uint64_t length, std::uint8_t out[16]);
+bool InitCrypto();
 
-// "dir/" of "dir/name" ("" for a bare name) and "name".
-std::string FolderOf(const std::string &path);
-std::string NameOf(const std::string &path);
-bool FlushFolder(const std::string &folder);
+class Reader {
+public:
+    enum class Status { Valid, Void, Damaged, Unreadable };
+    explicit Reader(int fd) : fd_(fd) {}
+    // Reads the first block and the identity frame.
+    Status open();
+    const Identity &identity() const { return id_; }
+    // Calls fn with each frame's changes, in order. Damaged when a frame
+    // does not decode; fn returning false stops with Valid.
+    Status forEach(const std::function<bool(const Changes &)> &fn);
 
-// Validates the journal open at journalFd and puts its bytes back into the
-// carrier; removes the journal when done or when it is invalid.
-RecoverResult RollBackFrom(int journalFd, const std::string &carrierPath);
+private:
+    Status frame(std::int64_t &pos, std::vector<std::uint8_t> &plain, std::uint64_t index);
+    int fd_;
+    Identity id_;
+    std::uint8_t key_[32] = {};
+    std::uint8_t nonce_[24] = {};
+    std::int64_t length_ = 0, firstChange_ = 0;
+};
 
-// True when the journal beside the carrier has a sound header naming another
-// file (read without the checksums, so cheap under a shared lock).
-bool JournalOfAnotherFile(const std::string &carrierPath);
+enum class RollBackVerdict {
+    Applied,     // old bytes (or permissions) put back
+    Unchanged,   // the journal is void, or the carrier holds the old state already
+    NotThisFile, // another file, or bytes that are neither old nor new: untouched
+    Damaged,     // the journal does not read back: untouched
+    Failed,      // reading or writing failed; the journal stays
+};
+
+// Checks the journal open at journalFd against the file at carrierPath and
+// puts the old bytes back.
+RollBackVerdict RollBack(int journalFd, const std::string &carrierPath);
+
+// The journal's name for a file of that identity (it lies beside the file's real path).
+std::string JournalName(std::uint64_t device, std::uint64_t inode);
+
+// The per-user index of journals of files with links in several folders:
+// "device inode journal-path" lines under $XDG_STATE_HOME (or ~/.local/state).
+std::string IndexKey(std::uint64_t device, std::uint64_t inode);
+bool IndexAdd(const std::string &key, const std::string &journalPath);
+void IndexRemove(const std::string &key, const std::string &journalPath);
+std::vector<std::string> IndexFind(const std::string &key);
 
 } // namespace kalmira::platform::journal_io

@@ -1,22 +1,19 @@
 #include "platform/journal.h"
 
 #include "platform/journal_io.h"
+#include "platform/platform.h"
+#include "platform/staging.h"
 
 #include <fcntl.h>
+#include <sodium.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
+#include <algorithm>
 #include <utility>
 
 namespace kalmira::platform {
 
 using namespace journal_io;
-
-std::string CarrierJournal::PathFor(const std::string &carrierPath) {
-    return FolderOf(carrierPath) + "." + NameOf(carrierPath) + kJournalSuffix;
-}
 
 CarrierJournal::CarrierJournal(std::string carrierPath) : carrierPath_(std::move(carrierPath)) {}
 
@@ -26,124 +23,162 @@ CarrierJournal::~CarrierJournal() {
 
 namespace {
 
-bool resolveRegions(const std::vector<JournalRegion> &in, std::int64_t carrierSize,
-                    std::vector<JournalRegion> &out) {
-    if (in.empty() || in.size() > kMaxRegions) return false;
-    out.clear();
-    for (JournalRegion r : in) {
-        if (r.length == JournalRegion::kToEnd) r.length = carrierSize - r.offset;
-        if (r.offset < 0 || r.length < 0 || r.offset > carrierSize ||
-            r.length > carrierSize - r.offset)
-            return false;
-        out.push_back(r);
-    }
-    return true;
-}
-
-// No replacing: a journal already at the name is never overwritten.
-bool renameNoReplace(const std::string &from, const std::string &to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    struct stat st{};
-    if (::lstat(to.c_str(), &st) == 0 || errno != ENOENT) return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
+bool RegionsFit(const std::vector<JournalRegion> &regions, std::int64_t size) {
+    return std::all_of(regions.begin(), regions.end(), [&](const JournalRegion &r) {
+        return r.offset >= 0 && r.length > 0 && r.offset <= size && r.length <= size - r.offset && r.newBytes;
+    });
 }
 
 } // namespace
 
-JournalError CarrierJournal::begin(const std::vector<JournalRegion> &regions,
-                                   const JournalProgress &progress) {
+JournalError CarrierJournal::begin(const std::vector<JournalRegion> &regions, const JournalProgress &progress,
+                                   bool wasReadOnly) {
     if (active()) return JournalError::JournalPresent;
-    Fd carrier{::open(carrierPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-    struct stat cst{};
-    if (carrier.fd < 0 || ::fstat(carrier.fd, &cst) != 0 || !S_ISREG(cst.st_mode))
+    if (!InitCrypto()) return JournalError::WriteFailed;
+    posix::Fd carrier(::open(carrierPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat st{};
+    const std::string real = RealPath(carrierPath_);
+    if (!carrier || ::fstat(carrier.fd, &st) != 0 || !S_ISREG(st.st_mode) || real.empty())
         return JournalError::CarrierUnreadable;
-    std::vector<JournalRegion> resolved;
-    if (!resolveRegions(regions, cst.st_size, resolved)) return JournalError::BadRegion;
-    const std::string finalPath = PathFor(carrierPath_);
+    if (!RegionsFit(regions, st.st_size)) return JournalError::BadRegion;
+    const std::string folder = staging::FolderOf(real);
+    const std::string path = folder + JournalName(st.st_dev, st.st_ino);
     struct stat jst{};
-    if (::lstat(finalPath.c_str(), &jst) == 0) return JournalError::JournalPresent;
+    if (::lstat(path.c_str(), &jst) == 0) return JournalError::JournalPresent;
 
-    std::string temp = finalPath + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return JournalError::WriteFailed;
-    fd_ = fd;
-    tempPath_ = temp;
-    JournalError err = writeJournal(carrier.fd, resolved, progress);
-    if (err == JournalError::None && !renameNoReplace(tempPath_, finalPath))
+    std::string staged;
+    posix::Fd fd = staging::Create(folder, staged);
+    if (!fd) return JournalError::WriteFailed;
+    fd_ = fd.release();
+    randombytes_buf(key_.data(), key_.size());
+    randombytes_buf(nonce_.data(), nonce_.size());
+    length_ = kHeadBytes;
+    frames_ = 0;
+    carrierSize_ = st.st_size;
+    const mode_t mode = (st.st_mode & 07777) & (wasReadOnly ? ~mode_t{0222} : ~mode_t{0});
+    const Identity id{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), st.st_size,
+                      static_cast<std::uint32_t>(mode), st.st_nlink > 1 ? kHadLinks : 0u};
+    JournalError err = writeFrame(EncodeIdentity(id)) ? writeRegions(carrier.fd, regions, progress)
+                                                       : JournalError::WriteFailed;
+    if (err == JournalError::None && !seal()) err = JournalError::WriteFailed;
+    // Links in other folders find the journal through the index (best effort).
+    if (err == JournalError::None && st.st_nlink > 1) {
+        indexKey_ = IndexKey(id.device, id.inode);
+        IndexAdd(indexKey_, path);
+    }
+    if (err == JournalError::None && !RenameNoReplace(staged, path))
         err = errno == EEXIST ? JournalError::JournalPresent : JournalError::WriteFailed;
-    if (err != JournalError::None) {
-        discard();
-        return err;
+    if (err == JournalError::None) {
+        path_ = path;
+        // Once the folder entry is durable the carrier may change.
+        if (staging::FlushFolder(folder)) return JournalError::None;
+        err = JournalError::WriteFailed;
+        staged = path;
     }
-    tempPath_.clear();
-    // Once the folder entry is durable the carrier may change.
-    if (!FlushFolder(FolderOf(carrierPath_))) {
-        ::unlink(finalPath.c_str());
-        discard();
-        return JournalError::WriteFailed;
-    }
-    return JournalError::None;
+    staging::Overwrite(fd_);
+    ::unlink(staged.c_str());
+    if (!indexKey_.empty()) IndexRemove(indexKey_, path);
+    close();
+    return err;
 }
 
-JournalError CarrierJournal::writeJournal(int carrierFd, const std::vector<JournalRegion> &regions,
+JournalError CarrierJournal::writeRegions(int carrierFd, const std::vector<JournalRegion> &regions,
                                           const JournalProgress &progress) {
-    struct stat cst{};
-    if (::fstat(carrierFd, &cst) != 0) return JournalError::CarrierUnreadable;
-    JournalHeader h;
-    h.device = static_cast<std::uint64_t>(cst.st_dev);
-    h.inode = static_cast<std::uint64_t>(cst.st_ino);
-    h.carrierSize = cst.st_size;
-    h.regions = regions;
-    for (const JournalRegion &r : regions) h.dataBytes += r.length;
-    if (!Fingerprint(carrierFd, h, h.fingerprintBytes, h.fingerprintCrc))
-        return JournalError::CarrierUnreadable;
-
-    Checksum sum;
-    std::string head = EncodeHeader(h);
-    sum.add(head.data(), head.size());
-    if (!WriteAll(fd_, head.data(), head.size())) return JournalError::WriteFailed;
-    std::vector<unsigned char> buf(kBlock);
-    std::int64_t done = 0;
+    std::int64_t total = 0, done = 0;
+    for (const JournalRegion &r : regions) total += r.length;
+    std::vector<std::uint8_t> before(kRegionChunk), after(kRegionChunk);
     for (const JournalRegion &r : regions) {
         for (std::int64_t pos = 0; pos < r.length;) {
-            auto n = static_cast<std::size_t>(std::min<std::int64_t>(kBlock, r.length - pos));
-            if (!ReadAt(carrierFd, buf.data(), n, r.offset + pos))
-                return JournalError::CarrierUnreadable;
-            sum.add(buf.data(), n);
-            if (!WriteAll(fd_, buf.data(), n)) return JournalError::WriteFailed;
+            const auto n = static_cast<std::size_t>(std::min<std::int64_t>(kRegionChunk, r.length - pos));
+            if (!posix::ReadAll(carrierFd, before.data(), n, r.offset + pos)) return JournalError::CarrierUnreadable;
+            r.newBytes(r.offset + pos, before.data(), after.data(), n);
+            std::vector<std::uint8_t> plain = EncodeRegion(r.offset + pos, before.data(), after.data(), n);
+            const bool ok = writeFrame(plain);
+            sodium_memzero(plain.data(), plain.size());
+            if (!ok) return JournalError::WriteFailed;
             pos += static_cast<std::int64_t>(n);
             done += static_cast<std::int64_t>(n);
-            if (progress) progress(done, h.dataBytes);
+            if (progress) progress(done, total);
         }
     }
-    std::string tail = EncodeTrailer(static_cast<std::uint64_t>(head.size()) + h.dataBytes, sum);
-    if (!WriteAll(fd_, tail.data(), tail.size()) || ::fsync(fd_) != 0)
-        return JournalError::WriteFailed;
+    sodium_memzero(before.data(), before.size());
+    sodium_memzero(after.data(), after.size());
     return JournalError::None;
 }
 
-void CarrierJournal::discard() {
-    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
-    tempPath_.clear();
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+JournalError CarrierJournal::append(std::span<const ByteChange> batch) {
+    if (!active()) return JournalError::WriteFailed;
+    std::vector<ByteChange> sorted(batch.begin(), batch.end());
+    for (const ByteChange &c : sorted)
+        if (c.length < 1 || c.length > 4 || c.offset < 0 || c.offset > carrierSize_ - c.length)
+            return JournalError::BadRegion;
+    std::sort(sorted.begin(), sorted.end(), [](const ByteChange &a, const ByteChange &b) { return a.offset < b.offset; });
+    for (std::size_t at = 0; at < sorted.size(); at += kSparseFrame) {
+        const std::size_t n = std::min(kSparseFrame, sorted.size() - at);
+        std::vector<std::uint8_t> plain = EncodeSparse(std::span<const ByteChange>(sorted).subspan(at, n));
+        const bool ok = writeFrame(plain);
+        sodium_memzero(plain.data(), plain.size());
+        if (!ok) return JournalError::WriteFailed;
+    }
+    sodium_memzero(sorted.data(), sorted.size() * sizeof(ByteChange));
+    return sorted.empty() || seal() ? JournalError::None : JournalError::WriteFailed;
 }
 
+bool CarrierJournal::writeFrame(std::span<const std::uint8_t> plain) {
+    std::vector<std::uint8_t> frame;
+    if (!SealFrame(key_.data(), nonce_.data(), frames_, plain, frame) ||
+        !posix::WriteAll(fd_, frame.data(), frame.size(), length_))
+        return false;
+    length_ += static_cast<std::int64_t>(frame.size());
+    ++frames_;
+    return true;
+}
+
+// The first block names the durable length: frames written after it are
+// ignored until the next seal.
+bool CarrierJournal::seal() {
+    std::uint8_t head[kHeadBytes] = {};
+    std::copy(key_.begin(), key_.end(), head);
+    std::copy(nonce_.begin(), nonce_.end(), head + 32);
+    for (int i = 0; i < 8; ++i) head[kLengthAt + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(length_) >> (8 * i));
+    LengthDigest(key_.data(), static_cast<std::uint64_t>(length_), head + kLengthAt + 8);
+    const bool ok = posix::WriteAll(fd_, head, sizeof head, 0) && ::fdatasync(fd_) == 0;
+    sodium_memzero(head, sizeof head);
+    return ok;
+}
+
+void CarrierJournal::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    sodium_memzero(key_.data(), key_.size());
+    path_.clear();
+    indexKey_.clear();
+}
+
+// The key goes first: once its zeros are durable the journal is void, even
+// should its name survive a crash.
 bool CarrierJournal::commit() {
     if (!active()) return false;
-    const std::string path = PathFor(carrierPath_);
-    bool ok = ::unlink(path.c_str()) == 0 && FlushFolder(FolderOf(carrierPath_));
-    discard();
-    return ok;
+    static const std::uint8_t zeros[kHeadBytes] = {};
+    if (!posix::WriteAll(fd_, zeros, sizeof zeros, 0) || ::fdatasync(fd_) != 0) return false; // still whole
+    staging::Overwrite(fd_);
+    ::unlink(path_.c_str());
+    staging::FlushFolder(staging::FolderOf(path_));
+    if (!indexKey_.empty()) IndexRemove(indexKey_, path_);
+    close();
+    return true;
 }
 
 bool CarrierJournal::rollback() {
     if (!active()) return false;
-    bool ok = RollBackFrom(fd_, carrierPath_) == RecoverResult::RolledBack;
-    discard(); // a failed roll-back leaves the journal for the next run
-    return ok;
+    const RollBackVerdict v = RollBack(fd_, carrierPath_);
+    const bool ok = v == RollBackVerdict::Applied || v == RollBackVerdict::Unchanged;
+    if (ok) {
+        commit();
+        return true;
+    }
+    close(); // the journal stays for the next run
+    return false;
 }
 
 } // namespace kalmira::platform

@@ -20,17 +20,6 @@ char PathSeparator();
 // Temporary folder with a trailing separator; "" when there is none usable.
 std::string TempFolder();
 
-// New, empty, private file in the temporary folder: the prefix's first three
-// ASCII letters or digits, six random characters, ".tmp". "" on failure.
-std::string MakeTempFile(const std::string &prefix);
-
-// The same in a given folder (with or without trailing separator).
-std::string MakeTempFileIn(const std::string &folder, const std::string &prefix);
-
-// Replaces `to` by `from` in one step where the system allows it; the result
-// gets the permissions of a newly created file.
-bool ReplaceFile(const std::string &from, const std::string &to);
-
 // -1 when the file cannot be queried. On POSIX read-only means no write
 // permission bit set, hidden means the name starts with a dot.
 int GetFileAttributes(const std::string &path);
@@ -58,8 +47,18 @@ std::int64_t FileSize(const std::string &path);
 bool FlushPath(const std::string &path);
 bool FlushDescriptor(int fd);
 
-// Moves a file to a new name; fails rather than replace an existing file.
-bool RenameNoReplace(const std::string &from, const std::string &to);
+// Moves a file to a new name in one step; an existing file at `to` is
+// replaced only when `replace` (otherwise errno is EEXIST).
+bool Rename(const std::string &from, const std::string &to, bool replace);
+inline bool RenameNoReplace(const std::string &from, const std::string &to) { return Rename(from, to, false); }
+
+// The path with every symbolic link resolved, absolute; "" when it cannot be.
+std::string RealPath(const std::string &path);
+
+// First thing every program does: a file-size limit gives a write error
+// instead of killing the process, and no core dump (nor another process of
+// the user) can read the secrets in its memory.
+void HardenProcess();
 
 // Folder of the running executable, with a trailing separator.
 std::string ProgramFolder();

@@ -1,6 +1,9 @@
 #include "platform/platform.h"
 
 #include <dlfcn.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,32 +31,6 @@ std::string TempFolder() {
         }
     }
     return "/tmp/";
-}
-
-std::string MakeTempFile(const std::string &prefix) { return MakeTempFileIn(TempFolder(), prefix); }
-
-bool ReplaceFile(const std::string &from, const std::string &to) {
-    if (::rename(from.c_str(), to.c_str()) != 0) return false;
-    // Temporary files are private; the result gets a new file's permissions.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(to.c_str(), 0666 & ~mask);
-    return true;
-}
-
-std::string MakeTempFileIn(const std::string &folder, const std::string &prefix) {
-    if (folder.empty()) return "";
-    std::string dir = folder.back() == '/' ? folder : folder + "/";
-    std::string pre;
-    for (char c : prefix) {
-        if (pre.size() == 3) break;
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) pre += c;
-    }
-    std::string path = dir + pre + "XXXXXX.tmp";
-    const int fd = ::mkostemps(path.data(), 4, O_CLOEXEC);
-    if (fd < 0) return "";
-    ::close(fd);
-    return path;
 }
 
 static std::string lastComponent(const std::string &path) {
@@ -139,14 +116,34 @@ bool FlushPath(const std::string &path) {
     return ok;
 }
 
-bool RenameNoReplace(const std::string &from, const std::string &to) {
+bool Rename(const std::string &from, const std::string &to, bool replace) {
     if (from.empty() || to.empty()) return false;
+    if (replace) return ::rename(from.c_str(), to.c_str()) == 0;
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     // File systems without the flag: check first, accepting the small race.
     struct stat st{};
-    if (::lstat(to.c_str(), &st) == 0 || errno != ENOENT) return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return errno == ENOENT && ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::string RealPath(const std::string &path) {
+    if (path.empty()) return "";
+    char *real = ::realpath(path.c_str(), nullptr);
+    if (!real) return "";
+    std::string out = real;
+    std::free(real);
+    return out;
+}
+
+void HardenProcess() {
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    const rlimit none{0, 0};
+    ::setrlimit(RLIMIT_CORE, &none);
 }
 
 static std::string executablePath() {

@@ -1,20 +1,21 @@
-// Files that must not outlive a run: temporary files (optionally wiped when
-// removed) and staged output, written beside its destination and put in
-// place by one rename.
+// Files that must not outlive a run: temporary files and staged output,
+// written beside its destination and put in place by one rename.
+//
+// Both live under names of the form ".~XXXXXXXXXX.part" that say nothing of
+// the program, are private and locked while their run lives; a run killed
+// midway leaves one that the next run in that folder (or in the temporary
+// folder) wipes and removes.
 #pragma once
-
-#include "platform/file_lock.h"
 
 #include <string>
 
 namespace kalmira::platform {
 
-// Overwrites a file with 0x00, 0xFF and 0xAA, each pass written through to
-// the device, then deletes it. True when the file is gone.
-bool WipeFile(const std::string &path);
+// A stored or typed file name as it may be written: C0 controls, DEL and C1
+// controls (U+0080..U+009F) become "_".
+std::string SafeFileName(const std::string &name);
 
-// A new, empty file with a random name that never carries characters of any
-// name the programs handle; removed when the object ends unless released.
+// A new, empty file, wiped and removed when the object ends unless released.
 class TempFile {
 public:
     enum class Removal { Delete, Wipe };
@@ -34,32 +35,36 @@ public:
     bool valid() const { return !path_.empty(); }
     // Removes the file now (wiping it when asked); true when it is gone.
     bool remove();
-    // The file is someone else's now.
-    void release() { path_.clear(); }
 
 private:
     std::string path_;
-    Removal removal_ = Removal::Delete;
+    int fd_ = -1; // holds the lock
+    Removal removal_ = Removal::Wipe;
 };
 
-// Output written under a staging name beside `destination` and committed by
-// renaming it; wiped and removed when it ends uncommitted. Staging names
-// (".kalmira-staged-XXXXXX.tmp") are locked while their run lives, so a run
-// killed midway leaves one that the next staging in that folder removes.
+// Output written under a staging name beside its destination and committed
+// by renaming it; wiped and removed when it ends uncommitted. A destination
+// that is a symbolic link to a regular file is replaced where the link
+// points (the link stays); a folder, FIFO, device or dangling link is refused.
 class StagedFile {
 public:
-    static constexpr const char *kPrefix = ".kalmira-staged-";
-    explicit StagedFile(const std::string &destination);
+    // `limitMode`: a file whose permissions the result never exceeds (a
+    // backup's original); otherwise those of the file replaced, if any.
+    explicit StagedFile(const std::string &destination, const std::string &limitMode = "");
     ~StagedFile();
     StagedFile(const StagedFile &) = delete;
     StagedFile &operator=(const StagedFile &) = delete;
     const std::string &path() const { return path_; }
     bool valid() const { return !path_.empty(); }
+    // The destination as written: its name made safe (SafeFileName).
     const std::string &destination() const { return destination_; }
+    // The destination is no regular file (nor absent): nothing was staged.
+    bool refused() const { return refused_; }
 
     enum class Commit { Done, Exists, Failed };
     // Puts the staged file in place; an existing destination is replaced only
-    // when `replace`. The result gets the permissions of a new file.
+    // when `replace`. The result gets the permissions of a new file under the
+    // umask, never wider than those of the file it replaces or `limitMode`.
     Commit commit(bool replace);
 
     // Wipes and removes staging files of ended runs in `folder`; how many.
@@ -67,8 +72,11 @@ public:
 
 private:
     std::string destination_;
+    std::string target_; // the destination with symbolic links resolved
+    std::string limitMode_;
     std::string path_;
-    FileLock lock_;
+    int fd_ = -1; // holds the lock
+    bool refused_ = false;
 };
 
 } // namespace kalmira::platform

@@ -6,6 +6,7 @@
 #include "hide/register.h"
 #include "info/register.h"
 #include "inspect/register.h"
+#include "platform/platform.h"
 #include "shell/frmStart.h"
 #include "shell/registry.h"
 #include "shell/services.h"
@@ -19,6 +20,7 @@
 #include <QTranslator>
 
 int main(int argc, char **argv) {
+    kalmira::platform::HardenProcess(); // before any secret can reach memory
     QApplication app(argc, argv);
 #ifdef KALMIRA_PROGRAM_A
     const auto program = kalmira::Program::A;

@@ -169,6 +169,13 @@ void FrmWipe::destroyFile() {
         refuseLink(path);
         return;
     }
+    const platform::PathKind kind = platform::KindOf(p);
+    if (kind == platform::PathKind::Directory || kind == platform::PathKind::Other) {
+        s_.messages->show(Icon::None, "DateiShredder-Nachricht",
+                          S("\"" + path + "\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein Gerät) "
+                            "und wird nicht zerstört."));
+        return;
+    }
     // Only what a plain directory search lists: hidden files and folders are not offered.
     const int attrs = platform::GetFileAttributes(p);
     if (!platform::IsRegularFile(p) || attrs == -1 || (attrs & platform::AttrHidden)) {
@@ -204,6 +211,15 @@ void FrmWipe::wipe(const QString &sFileName) {
     if (result == WipeResult::IsLink) {
         setEnabled(true);
         refuseLink(sFileName);
+        return;
+    }
+    if (result == WipeResult::Replaced) {
+        setEnabled(true);
+        resetDisplay();
+        s_.messages->show(Icon::Exclamation, kMessageTitle,
+                          S("Die Datei " + sFileName +
+                            " wurde während des Überschreibens durch eine andere Datei oder eine Verknüpfung "
+                            "ersetzt. Der Vorgang wurde abgebrochen; die neue Datei wurde nicht angetastet."));
         return;
     }
     if (result == WipeResult::OpenFailed) {

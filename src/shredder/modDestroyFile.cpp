@@ -1,5 +1,6 @@
 #include "shredder/modDestroyFile.h"
 
+#include "platform/binary_file.h"
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -27,12 +28,9 @@ void clear_attributes(const std::string &path) {
 }
 
 bool truncate_file(const std::string &path) {
-    // resize_file fails on a missing file instead of creating one.
-    std::error_code ec;
-    fs::resize_file(fs::path(path), 0, ec);
-    if (ec) return false;
-    platform::FlushPath(path);
-    return platform::FileSize(path) == 0;
+    // Never through a link, never creating a missing file.
+    platform::BinaryFile f;
+    return f.open(path, platform::BinaryFile::Mode::ReadWrite, false) && f.truncate() && f.size() == 0;
 }
 
 std::string DelFileName(const std::tm &when) {

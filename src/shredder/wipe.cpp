@@ -1,5 +1,6 @@
 #include "shredder/wipe.h"
 
+#include "platform/binary_file.h"
 #include "platform/platform.h"
 #include "shredder/modDestroyFile.h"
 
@@ -18,54 +19,47 @@ std::int64_t ProgressStep(Method method, std::int64_t blockCount) {
 
 namespace {
 
-// One pass over the file from its first byte. The pass is flushed to the
-// device before it returns: otherwise the page cache would merge the passes
-// and only the last one would ever reach the disk.
-bool writePass(const std::string &path, int pass, Method method, std::uint8_t pattern,
+// One pass over the open file from its first byte. The pass is flushed to
+// the device before it returns: otherwise the page cache would merge the
+// passes and only the last one would ever reach the disk.
+bool writePass(platform::BinaryFile &f, const std::string &path, int pass, Method method, std::uint8_t pattern,
                std::int64_t &runningBlock, int &percent, WipeObserver &observer) {
-    std::FILE *f = std::fopen(platform::NativeFilePath(path).c_str(), "r+b");
-    if (!f) return false;
-    const std::int64_t length = platform::FileSize(path);
-    if (length < 0) {
-        std::fclose(f);
-        return false;
-    }
+    const std::int64_t length = f.size();
+    if (length < 0) return false;
     const std::int64_t blocks = BlockCount(length);
     const std::int64_t step = ProgressStep(method, blocks);
     const std::vector<std::uint8_t> buffer(kBlockSize, pattern);
-    bool ok = true;
-    for (std::int64_t b = 1; b <= blocks && ok; ++b) {
+    for (std::int64_t b = 1; b <= blocks; ++b) {
         // "normal" counts per pass, "intensiv" over all passes together.
         const std::int64_t number = method == Method::Normal ? b : ++runningBlock;
         if (number % step == 0) {
             if (percent < 99) ++percent;
             observer.progress(percent);
         }
-        ok = std::fwrite(buffer.data(), 1, buffer.size(), f) == buffer.size();
+        if (!f.writeAt((b - 1) * kBlockSize, buffer.data(), buffer.size())) return false;
     }
-    ok = std::fflush(f) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    ok = ok && platform::FlushPath(path);
-    if (ok) observer.passWritten(pass, path);
-    return ok;
+    if (!f.flush()) return false;
+    observer.passWritten(pass, path);
+    return true;
 }
 
 } // namespace
 
 WipeResult wipe(const std::string &path, Method method, WipeObserver &observer) {
     if (is_link(path)) return WipeResult::IsLink;
+    platform::BinaryFile f;
+    if (!f.open(path, platform::BinaryFile::Mode::ReadWrite, false))
+        return is_link(path) ? WipeResult::IsLink : WipeResult::OpenFailed;
     std::int64_t runningBlock = 0;
     int percent = 0;
-    if (method == Method::Normal) {
-        if (!writePass(path, 1, method, 0x00, runningBlock, percent, observer))
-            return WipeResult::OpenFailed;
-    } else {
-        for (int pass = 1; pass <= 7; ++pass) {
-            if (!writePass(path, pass, method, kIntensivPatterns[pass - 1], runningBlock, percent,
-                           observer))
-                return WipeResult::OpenFailed;
-        }
+    const int passes = method == Method::Normal ? 1 : 7;
+    for (int pass = 1; pass <= passes; ++pass) {
+        if (!f.denotedBy(path)) return WipeResult::Replaced;
+        const std::uint8_t pattern = method == Method::Normal ? 0x00 : kIntensivPatterns[pass - 1];
+        if (!writePass(f, path, pass, method, pattern, runningBlock, percent, observer)) return WipeResult::OpenFailed;
     }
+    if (!f.denotedBy(path)) return WipeResult::Replaced;
+    f.close();
     wipe_total(path, observer);
     // Hidden files count too: the verdict must not call a surviving file destroyed.
     return file_exists(path) ? WipeResult::NotDeleted : WipeResult::Destroyed;

@@ -39,12 +39,15 @@ enum class WipeResult {
     NotDeleted,  // overwritten, but still there (truncation, rename or delete failed)
     OpenFailed,  // could not be opened, written or flushed; later passes skipped
     IsLink,      // a symbolic link: left alone, and so is its target
+    Replaced,    // the path came to name another file or a link midway: stopped there
 };
 
 // Overwrites the file with the method's passes, then runs wipe_total and
 // judges by whether a file is still found under the path. A symbolic link is
 // refused untouched: overwriting would empty the target, and deleting would
-// remove only the link, leaving the emptied target behind.
+// remove only the link, leaving the emptied target behind. The file is
+// opened once, never through a link, and every pass and the truncation
+// first check that the path still names it.
 WipeResult wipe(const std::string &path, Method method, WipeObserver &observer);
 
 // Makes the attributes plain, truncates, renames and deletes. Each step runs

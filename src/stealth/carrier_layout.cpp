@@ -200,20 +200,24 @@ bool ReadPass(const platform::BinaryFile &file, const Layout &layout, const Chun
 }
 
 bool RewritePass(platform::BinaryFile &file, const Layout &layout, const RewriteFn &fn,
-                 const std::function<void(double)> &progress, bool &touched) {
+                 const std::function<void(double)> &progress, bool &touched, const ChunkWriter &writer) {
+    std::vector<std::uint8_t> was; // the chunk as read, for the writer
     const bool ok = Walk(layout, [&](std::uint64_t at, std::vector<std::uint8_t> &raw, std::uint8_t *usable,
                                      std::size_t count, std::uint64_t rows, std::uint64_t first, double done) {
         if (!file.readAt(static_cast<std::int64_t>(at), raw.data(), raw.size())) return false;
+        if (writer) was.assign(raw.begin(), raw.end());
         Gather(layout, raw.data(), usable, rows);
         if (fn(first, usable, count)) {
             Scatter(layout, usable, raw.data(), rows);
             touched = true;
-            if (!file.writeAt(static_cast<std::int64_t>(at), raw.data(), raw.size())) return false;
+            if (writer ? !writer(static_cast<std::int64_t>(at), was, raw)
+                       : !file.writeAt(static_cast<std::int64_t>(at), raw.data(), raw.size()))
+                return false;
         }
         if (progress) progress(done);
         return true;
     });
-    return ok && file.flush();
+    return ok && (!writer || writer(-1, {}, {})) && file.flush();
 }
 
 } // namespace kalmira::stealth

@@ -48,8 +48,9 @@ using RewriteFn = std::function<bool(std::uint64_t first, std::uint8_t *bytes, s
 
 // The one place that writes a carrier: reads each chunk, lets `fn` change its
 // usable bytes, writes back the chunks that changed, and flushes to the device.
-// Everything `fn` needs must be computed before; it must not fail.
+// Everything `fn` needs must be computed before; it must not fail. A
+// `writer` writes the changed chunks instead (see ChunkWriter).
 bool RewritePass(platform::BinaryFile &file, const Layout &layout, const RewriteFn &fn,
-                 const std::function<void(double)> &progress, bool &touched);
+                 const std::function<void(double)> &progress, bool &touched, const ChunkWriter &writer = {});
 
 } // namespace kalmira::stealth

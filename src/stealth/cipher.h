@@ -36,7 +36,7 @@ private:
     std::string name_;
     Reader read_;
     std::uint64_t plainTotal_, plainDone_ = 0;
-    SecretBytes plain_{format::kChunkPlain};
+    platform::SecureBytes plain_ = platform::SecureBytes(format::kChunkPlain);
     std::vector<std::uint8_t> cipher_;
     std::size_t pos_ = 0;
     bool failed_ = false;
@@ -67,7 +67,7 @@ private:
     std::uint64_t plainTotal_ = 0, plainDone_ = 0;
     std::vector<std::uint8_t> cipher_;
     std::size_t want_ = 0;
-    SecretBytes plain_{format::kChunkPlain};
+    platform::SecureBytes plain_ = platform::SecureBytes(format::kChunkPlain);
     State state_ = State::Running;
     bool began_ = false;
 };

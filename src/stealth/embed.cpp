@@ -216,7 +216,8 @@ std::uint64_t MatchLanes(std::uint64_t v, std::uint64_t change, std::uint64_t fl
 } // namespace
 
 bool Embedder::apply(platform::BinaryFile &file, const Window &w, const std::vector<BitAt> &bits,
-                     const std::function<void(double)> &progress, bool &touched, std::uint64_t &changed) {
+                     const std::function<void(double)> &progress, bool &touched, std::uint64_t &changed,
+                     const ChunkWriter &writer) {
     Coin coin;
     auto next = bits.begin();
     const std::uint8_t *fields = w.fields.data();
@@ -255,7 +256,7 @@ bool Embedder::apply(platform::BinaryFile &file, const Window &w, const std::vec
             }
         });
         return changed != before;
-    }, progress, touched);
+    }, progress, touched, writer);
 }
 
 } // namespace kalmira::stealth

@@ -60,7 +60,8 @@ public:
     // Returns false on a write error; `changed` counts the bytes changed. With
     // singleSlots() the fields may hold the payload bits themselves (no accumulate()).
     bool apply(platform::BinaryFile &file, const Window &w, const std::vector<BitAt> &bits,
-               const std::function<void(double)> &progress, bool &touched, std::uint64_t &changed);
+               const std::function<void(double)> &progress, bool &touched, std::uint64_t &changed,
+               const ChunkWriter &writer = {});
 
 private:
     template <bool kLow, class Fn, class GroupFn>

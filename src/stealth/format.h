@@ -9,7 +9,7 @@
 // See docs/stealth-format.md.
 #pragma once
 
-#include "stealth/secret.h"
+#include "platform/secure_memory.h"
 #include "stealth/stealth.h"
 
 #include <sodium.h>
@@ -67,8 +67,8 @@ std::uint64_t LargestPlain(std::uint64_t usable);
 // Argon2id of the password, then the stream key (32 bytes) and the key of
 // the slot order (64 bytes). False when memory runs out.
 struct Keys {
-    SecretBytes stream{crypto_secretstream_xchacha20poly1305_KEYBYTES};
-    SecretBytes order{64};
+    platform::SecureBytes stream = platform::SecureBytes(crypto_secretstream_xchacha20poly1305_KEYBYTES);
+    platform::SecureBytes order = platform::SecureBytes(64);
 };
 bool DeriveKeys(std::string_view password, const std::uint8_t *salt, const Tuning &tuning, Keys &out);
 

@@ -6,6 +6,11 @@
 #include "stealth/carrier_layout.h"
 #include "stealth/format.h"
 
+#include <sodium.h>
+
+#include <algorithm>
+#include <functional>
+
 namespace kalmira::stealth {
 
 namespace {
@@ -16,7 +21,7 @@ using platform::FileLock;
 // set) when the run must not go on.
 bool Lock(const std::string &carrierPath, bool forWriting, FileLock &lock, Safety &safety) {
     const hide::CarrierOpening opening = hide::OpenCarrier(carrierPath, forWriting, lock);
-    safety.recovered = opening.rolledBack;
+    safety.recovered = opening.recovered;
     if (opening.access == hide::CarrierAccess::Ready || opening.access == hide::CarrierAccess::Missing)
         return true; // a missing carrier is the engine's refusal
     safety.problem = Safety::Problem::NoAccess;
@@ -24,20 +29,77 @@ bool Lock(const std::string &carrierPath, bool forWriting, FileLock &lock, Safet
     return false;
 }
 
-// Where the usable bytes start, when the carrier takes the payload at all;
-// otherwise the engine itself returns the refusal without writing.
-std::optional<std::int64_t> WritableFrom(const std::string &carrierPath, const HideSource &source,
-                                         const std::string &storedName) {
+// Whether the engine will write at all; otherwise it returns its refusal
+// itself, and no journal is begun.
+bool WillWrite(const std::string &carrierPath, const HideSource &source, const std::string &storedName,
+               std::string_view password) {
     platform::BinaryFile file;
-    if (!file.open(carrierPath, platform::BinaryFile::Mode::Read)) return std::nullopt;
+    if (password.empty() || password.size() > kMaxPasswordBytes ||
+        !file.open(carrierPath, platform::BinaryFile::Mode::Read))
+        return false;
     const Layout layout = ReadLayout(file);
-    if (layout.problem != Unsuitable::None) return std::nullopt;
+    if (layout.problem != Unsuitable::None) return false;
     const std::int64_t data = source.path.empty() ? static_cast<std::int64_t>(source.bytes.size())
                                                   : platform::FileSize(source.path);
-    if (data < 0 || static_cast<std::uint64_t>(data) + storedName.size() > format::LargestPlain(layout.usable()))
-        return std::nullopt;
-    return static_cast<std::int64_t>(layout.offset);
+    return data >= 0 && static_cast<std::uint64_t>(data) + storedName.size() <= format::LargestPlain(layout.usable());
 }
+
+// Writes the engine's changed chunks through the journal: the changed bytes
+// of a batch of chunks go into the journal, durable, before those bytes are
+// written; so the journal grows with the bytes that change, not with the carrier.
+class JournaledWriter {
+public:
+    JournaledWriter(platform::CarrierJournal &journal, const std::string &carrierPath) : journal_(journal) {
+        file_.open(carrierPath, platform::BinaryFile::Mode::ReadWrite);
+    }
+    ~JournaledWriter() { sodium_memzero(pending_.data(), pending_.size() * sizeof(platform::ByteChange)); }
+    bool operator()(std::int64_t at, std::span<const std::uint8_t> was, std::span<const std::uint8_t> now) {
+        if (at < 0) return flush();
+        for (std::size_t i = 0; i < now.size();) {
+            if (was[i] == now[i]) {
+                ++i;
+                continue;
+            }
+            platform::ByteChange c;
+            c.offset = at + static_cast<std::int64_t>(i);
+            for (c.length = 0; c.length < 4 && i < now.size() && was[i] != now[i]; ++c.length, ++i) {
+                c.before[c.length] = was[i];
+                c.after[c.length] = now[i];
+            }
+            pending_.push_back(c);
+        }
+        return pending_.size() < kBatch || flush();
+    }
+
+private:
+    static constexpr std::size_t kBatch = 1 << 18;
+    static constexpr std::int64_t kSpan = 1 << 16;
+
+    // Journal first, then the bytes, read-modify-write in spans of up to 64 KiB.
+    bool flush() {
+        if (pending_.empty()) return true;
+        if (!file_.isOpen() || journal_.append(pending_) != platform::JournalError::None) return false;
+        std::vector<std::uint8_t> buf;
+        for (std::size_t i = 0; i < pending_.size();) {
+            const std::int64_t lo = pending_[i].offset;
+            std::size_t j = i;
+            std::int64_t hi = lo;
+            for (; j < pending_.size() && pending_[j].offset >= lo && pending_[j].offset + pending_[j].length <= lo + kSpan; ++j)
+                hi = std::max(hi, pending_[j].offset + pending_[j].length);
+            buf.resize(static_cast<std::size_t>(hi - lo));
+            if (!file_.readAt(lo, buf.data(), buf.size())) return false;
+            for (; i < j; ++i)
+                std::copy_n(pending_[i].after.begin(), pending_[i].length, buf.begin() + (pending_[i].offset - lo));
+            if (!file_.writeAt(lo, buf.data(), buf.size())) return false;
+        }
+        pending_.clear();
+        return true;
+    }
+
+    platform::CarrierJournal &journal_;
+    platform::BinaryFile file_;
+    std::vector<platform::ByteChange> pending_;
+};
 
 } // namespace
 
@@ -47,24 +109,22 @@ HideResult GuardedHide(const std::string &carrierPath, std::string_view password
     HideResult refused; // IoError, nothing touched
     FileLock lock;
     if (!Lock(carrierPath, true, lock, safety)) return refused;
-    const std::optional<std::int64_t> from = WritableFrom(carrierPath, source, storedName);
-    if (!from || password.empty() || password.size() > kMaxPasswordBytes)
+    if (!WillWrite(carrierPath, source, storedName, password))
         return Hide(carrierPath, password, kind, storedName, source, progress, tuning);
-
-    // The journal takes the first tenth of the progress; it cannot be cancelled.
-    constexpr double kJournalShare = 0.1;
     platform::CarrierJournal journal(carrierPath);
-    const auto copied = [&](std::int64_t done, std::int64_t total) {
-        if (progress && total > 0) progress(kJournalShare * double(done) / double(total));
-    };
-    if (journal.begin({platform::JournalRegion::From(*from)}, copied) != platform::JournalError::None) {
+    if (journal.begin() != platform::JournalError::None) {
         safety.problem = Safety::Problem::JournalFailed;
         return refused;
     }
-    const Progress rest = [&](double f) { return !progress || progress(kJournalShare + (1 - kJournalShare) * f); };
-    HideResult r = Hide(carrierPath, password, kind, storedName, source, rest, tuning);
+    JournaledWriter writer(journal, carrierPath);
+    HideResult r = Hide(carrierPath, password, kind, storedName, source, progress, tuning, std::ref(writer));
+    safety.journalBytes = journal.size();
     if (r.outcome == HideResult::Outcome::Written) {
-        if (!journal.commit()) r.outcome = HideResult::Outcome::IoError, r.carrierTouched = true;
+        if (!journal.commit()) {
+            safety.rolledBack = journal.rollback();
+            r.outcome = HideResult::Outcome::IoError;
+            r.carrierTouched = !safety.rolledBack;
+        }
     } else if (r.carrierTouched) {
         safety.rolledBack = journal.rollback();
         r.carrierTouched = !safety.rolledBack;
@@ -98,7 +158,7 @@ std::optional<Wording> SafetyWording(const Safety &safety, const std::string &ca
 
 std::optional<std::string> SafetyNote(const Safety &safety, const std::string &carrier) {
     if (!safety.recovered) return std::nullopt;
-    return hide::RolledBackText(carrier);
+    return hide::RecoveredText(safety.recovered, carrier);
 }
 
 } // namespace kalmira::stealth

@@ -1,7 +1,7 @@
 // Stealth runs as the programs start them: under the carrier's lock, after an
-// interrupted earlier write has been undone, and (hiding) with the carrier's
-// whole usable range in a rollback journal while RewritePass changes it, so a
-// run that dies midway leaves the old carrier, never a half-written one.
+// interrupted earlier write has been undone, and (hiding) with every byte the
+// run changes in a rollback journal before it is written, so a run that dies
+// midway leaves the old carrier, never a half-written one.
 #pragma once
 
 #include "hide/carrier_access.h"
@@ -21,8 +21,9 @@ struct Safety {
         JournalFailed, // the journal could not be written (carrier unchanged)
     } problem = Problem::None;
     hide::CarrierAccess access = hide::CarrierAccess::Ready;
-    bool recovered = false;  // an interrupted earlier write was undone first
-    bool rolledBack = false; // this run's write failed and was undone
+    hide::Recovered recovered; // an interrupted earlier write was undone (or its journal set aside) first
+    bool rolledBack = false;   // this run's write failed and was undone
+    std::int64_t journalBytes = 0; // what the journal took (hiding)
 };
 
 // With a Safety problem the result's outcome is IoError and nothing was written.

@@ -69,7 +69,7 @@ struct Run {
 // them. With segments of one slot the read pass is left out.
 Outcome EmbedBody(platform::BinaryFile &carrier, Embedder &emb, CipherWriter &cipher,
                   std::vector<BitAt> fixed, int k, std::uint64_t blocks, std::size_t windowBytes,
-                  const Progress &progress, HideResult &res) {
+                  const Progress &progress, const ChunkWriter &writer, HideResult &res) {
     const std::uint64_t per = emb.windowBlocks(windowBytes);
     const std::uint64_t windows = std::max<std::uint64_t>(1, (blocks + per - 1) / per);
     Window w;
@@ -86,7 +86,7 @@ Outcome EmbedBody(platform::BinaryFile &carrier, Embedder &emb, CipherWriter &ci
         if (i == 0 && !run.report(1)) return Outcome::Cancelled;
         run.base += run.span;
         if (!emb.apply(carrier, w, fixed, [&](double f) { run.report(f); }, res.carrierTouched,
-                       res.changedBytes))
+                       res.changedBytes, writer))
             return Outcome::IoError;
         fixed.clear();
     }
@@ -97,7 +97,7 @@ Outcome EmbedBody(platform::BinaryFile &carrier, Embedder &emb, CipherWriter &ci
 
 HideResult Hide(const std::string &carrierPath, std::string_view password, Kind kind,
                 const std::string &storedName, const HideSource &source, const Progress &progress,
-                const Tuning &tuning) {
+                const Tuning &tuning, const ChunkWriter &writer) {
     HideResult res;
     if (password.empty() || password.size() > kMaxPasswordBytes) return res.outcome = Outcome::BadPassword, res;
     if (storedName.size() > kMaxNameBytes) return res.outcome = Outcome::NameTooLong, res;
@@ -131,7 +131,7 @@ HideResult Hide(const std::string &carrierPath, std::string_view password, Kind 
     const std::uint64_t blocks = format::Blocks(format::BodyBytes(res.payloadBytes), k);
     Embedder emb(layout, keys.order.data(), k, blocks);
     res.outcome = EmbedBody(carrier, emb, cipher, FixedBits(emb, salt, cipher.head().data()), k, blocks,
-                            tuning.windowBytes, progress, res);
+                            tuning.windowBytes, progress, writer, res);
     if (res.outcome == Outcome::Written && !carrier.close()) res.outcome = Outcome::IoError;
     return res;
 }

@@ -1,14 +1,16 @@
 #include "platform/binary_file.h"
 #include "platform/platform.h"
+#include "platform/temp_file.h"
 #include "stealth/stealth.h"
 
 #include <sodium.h>
 
-#include <cstdio>
 
 namespace kalmira::stealth {
 
 struct StagedFileSink::File {
+    explicit File(const std::string &destination) : staged(destination) {}
+    platform::StagedFile staged; // wiped and removed unless committed
     platform::BinaryFile f;
 };
 
@@ -23,12 +25,11 @@ StagedFileSink::~StagedFileSink() { abort(); }
 bool StagedFileSink::begin(const PayloadFacts &facts, bool &) {
     destination_ = choose_(facts);
     if (destination_.empty()) return false;
-    const auto slash = destination_.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : destination_.substr(0, slash + 1);
     // Beside the destination, never in the temporary folder: the data are plaintext.
-    staged_ = platform::MakeTempFileIn(folder, "Tarn");
-    file_ = std::make_unique<File>();
-    if (staged_.empty() || !file_->f.open(staged_, platform::BinaryFile::Mode::CreateTruncate)) {
+    file_ = std::make_unique<File>(destination_);
+    refused_ = file_->staged.refused();
+    destination_ = file_->staged.destination();
+    if (!file_->staged.valid() || !file_->f.open(file_->staged.path(), platform::BinaryFile::Mode::ReadWrite)) {
         abort();
         return false;
     }
@@ -43,17 +44,14 @@ bool StagedFileSink::write(std::span<const std::uint8_t> data) {
 
 bool StagedFileSink::commit() {
     if (!file_ || !file_->f.flush() || !file_->f.close()) return false;
+    const platform::StagedFile::Commit c = file_->staged.commit(replace_);
+    exists_ = c == platform::StagedFile::Commit::Exists;
+    if (c != platform::StagedFile::Commit::Done) return false;
     file_.reset();
-    if (!platform::ReplaceFile(staged_, destination_)) return false;
-    staged_.clear();
     return true;
 }
 
-void StagedFileSink::abort() {
-    file_.reset();
-    if (!staged_.empty()) std::remove(staged_.c_str());
-    staged_.clear();
-}
+void StagedFileSink::abort() { file_.reset(); }
 
 MemorySink::~MemorySink() { abort(); }
 

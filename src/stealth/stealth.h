@@ -79,9 +79,16 @@ struct HideResult {
     bool carrierTouched = false;      // IoError only: the carrier may be partly written
 };
 
+// Takes over the writing of a hide's changed chunks (the journal around a
+// guarded run): called with each changed chunk's file offset and its bytes
+// as read and as they are to become, and once with empty chunks at the end
+// of every pass, before the carrier is flushed. False fails the run.
+using ChunkWriter = std::function<bool(std::int64_t at, std::span<const std::uint8_t> was,
+                                       std::span<const std::uint8_t> now)>;
+
 HideResult Hide(const std::string &carrierPath, std::string_view password, Kind kind,
                 const std::string &storedName, const HideSource &source,
-                const Progress &progress = {}, const Tuning &tuning = {});
+                const Progress &progress = {}, const Tuning &tuning = {}, const ChunkWriter &writer = {});
 
 // What an extraction learns once the password has opened the payload.
 struct PayloadFacts {
@@ -102,9 +109,11 @@ public:
     virtual void abort() = 0;
 };
 
-// Writes into a staged file beside the destination and renames it over the
-// destination on commit; the staged file is removed on abort. The destination
-// is fixed, or chosen once the facts are known ("" cancels).
+// Writes into a staged file beside the destination (platform::StagedFile)
+// and puts it in place on commit; the staged file is wiped and removed on
+// abort. The destination is fixed, or chosen once the facts are known ("" cancels).
+// An existing destination is replaced (unless `replace` is false); one that
+// is no regular file, or a dangling link, is refused.
 class StagedFileSink : public Sink {
 public:
     explicit StagedFileSink(std::string destination);
@@ -114,14 +123,19 @@ public:
     bool write(std::span<const std::uint8_t> data) override;
     bool commit() override;
     void abort() override;
+    void setReplace(bool replace) { replace_ = replace; }
+    // As written: control characters of the name replaced.
     const std::string &destination() const { return destination_; }
+    bool refused() const { return refused_; } // the destination was no regular file
+    bool existed() const { return exists_; }  // commit found the destination and may not replace it
 
 private:
     struct File;
     std::function<std::string(const PayloadFacts &)> choose_;
-    std::string destination_, staged_;
+    std::string destination_;
     std::unique_ptr<File> file_;
     std::uint64_t written_ = 0;
+    bool replace_ = true, refused_ = false, exists_ = false;
 };
 
 // Keeps the data in memory (messages), up to maxBytes; wiped on destruction.

@@ -13,6 +13,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <utime.h>
 
 #include <csignal>
@@ -73,7 +74,7 @@ struct Scene {
     std::vector<std::string> leftovers() const {
         std::vector<std::string> names;
         for (auto &e : std::filesystem::directory_iterator(dir.path()))
-            if (e.path().filename().string().find("kalmira") != std::string::npos) names.push_back(e.path().string());
+            if (e.path().filename().string().rfind(".~", 0) == 0) names.push_back(e.path().string());
         return names;
     }
 };
@@ -119,19 +120,37 @@ TEST(CrashSafety, KilledAtEveryPointLeavesOldOrNew) {
     EXPECT_GT(news, 0);
 
     // Staged backups and unfinished journals of killed runs go with the next
-    // hide. Later kills of the sweep may already have cleared older ones, so
-    // one of each is planted as a killed run leaves it.
-    WriteAll(s.dir.file(".kalmira-staged-k1Ll3d.tmp"), std::vector<std::uint8_t>{1, 2, 3});
-    WriteAll(platform::CarrierJournal::PathFor(s.carrier) + ".k1Ll3d", std::vector<std::uint8_t>{1, 2, 3});
-    ASSERT_GE(s.leftovers().size(), 2u);
-    for (const auto &f : s.leftovers()) {
-        utimbuf old{100, 100};
-        ::utime(f.c_str(), &old);
-    }
+    // run, an extraction too. Later kills of the sweep may already have
+    // cleared older ones, so one is planted as a killed run leaves it.
+    WriteAll(s.dir.file(".~k1Ll3dAbCd.part"), std::vector<std::uint8_t>{1, 2, 3});
+    ASSERT_GE(s.leftovers().size(), 1u);
     WriteAll(s.carrier, s.oldCarrier);
-    FakeRunView v;
-    EXPECT_EQ(s.hide(v, s.newData, false).outcome, HideOutcome::Written);
+    EXPECT_EQ(s.extract().outcome, ExtractOutcome::Extracted);
     EXPECT_TRUE(s.leftovers().empty());
+}
+
+// A read-only carrier killed mid-write is read-only again after the roll-back;
+// its backup copy is never readable by more users than the carrier.
+TEST(CrashSafety, PermissionsComeBackWithTheBytes) {
+    Scene s;
+    ::chmod(s.carrier.c_str(), 0400);
+    SteppedChild c([&](SteppedChild &self) {
+        SteppingView v(self);
+        return s.hide(v, s.newData, true).outcome == HideOutcome::Written ? 0 : 1;
+    });
+    for (int after = 0; after < 3;) { // three steps past the backup: in the data blocks
+        ASSERT_TRUE(c.nextStep());
+        if (std::filesystem::exists(s.backup)) ++after;
+        if (after < 3) c.go();
+    }
+    c.kill();
+    struct stat st{};
+    ASSERT_EQ(::stat(s.backup.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0077, 0u); // group and others: as the carrier
+    EXPECT_EQ(s.extract().recovered.kind, hide::Recovered::Kind::RolledBack);
+    EXPECT_TRUE(ReadAll(s.carrier) == s.oldCarrier);
+    ASSERT_EQ(::stat(s.carrier.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0400u);
 }
 
 TEST(CrashSafety, FailingWriteIsRolledBackNowOrByTheNextRun) {
@@ -170,13 +189,13 @@ TEST(CrashSafety, FailingWriteIsRolledBackNowOrByTheNextRun) {
         return r.outcome == HideOutcome::WriteFailed && !r.carrierIntact ? 0 : 1;
     });
     ASSERT_EQ(c.wait(), 0);
-    EXPECT_TRUE(std::filesystem::exists(platform::CarrierJournal::PathFor(s.carrier)));
+    EXPECT_TRUE(std::filesystem::exists(platform::JournalPathFor(s.carrier)));
     const auto r = s.extract();
-    EXPECT_TRUE(r.rolledBack);
+    EXPECT_EQ(r.recovered.kind, hide::Recovered::Kind::RolledBack);
     EXPECT_EQ(r.outcome, ExtractOutcome::Extracted);
     EXPECT_TRUE(ReadAll(s.carrier) == s.oldCarrier);
-    EXPECT_NE(hide::RolledBackText(s.carrier).find("rückgängig gemacht"), std::string::npos);
-    EXPECT_FALSE(s.extract().rolledBack); // said once
+    EXPECT_NE(hide::RecoveredText(r.recovered, s.carrier).find("rückgängig gemacht"), std::string::npos);
+    EXPECT_FALSE(s.extract().recovered); // said once
 }
 
 TEST(CrashSafety, RunsOfTwoProcessesExcludeEachOther) {

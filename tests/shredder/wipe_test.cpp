@@ -154,3 +154,29 @@ TEST(Wipe, FileInReadOnlyFolderIsReportedNotDeleted) {
         },
         testing::ExitedWithCode(0), "");
 }
+
+// A symbolic link swapped in for the file between two passes: the run stops
+// there, and neither the link's target nor the link is touched.
+TEST(Wipe, LinkSwappedInMidwayStopsTheRun) {
+    test::TempDir dir;
+    const std::string path = dir.file("geheim.doc"), other = dir.file("anderswo.txt");
+    test::WriteAll(path, test::RandomBytes(10000, 1));
+    const auto otherBytes = test::RandomBytes(5000, 2);
+    test::WriteAll(other, otherBytes);
+    struct Swapper : Recorder {
+        std::string path, other;
+        void passWritten(int pass, const std::string &p) override {
+            Recorder::passWritten(pass, p);
+            if (pass != 2) return;
+            fs::rename(path, path + ".weg");
+            fs::create_symlink(other, path);
+        }
+    } r;
+    r.path = path;
+    r.other = other;
+    EXPECT_EQ(wipe(path, Method::Intensiv, r), WipeResult::Replaced);
+    EXPECT_EQ(r.passes.size(), 2u);
+    EXPECT_EQ(test::ReadAll(other), otherBytes);
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_EQ(r.truncations, 0);
+}

@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/resource.h>
 #include <sys/wait.h>
+
+#include <csignal>
 #include <unistd.h>
 
 using namespace kalmira;
@@ -26,17 +29,17 @@ struct Guarded : ::testing::Test {
     std::vector<std::uint8_t> original = StealthBmp(200, 100, 24).bytes;
     std::vector<std::uint8_t> data = RandomBytes(3000, 2);
     void SetUp() override { WriteAll(carrier, original); }
-    HideResult hide(Safety &safety, const Progress &progress = {}) {
+    HideResult hide(Safety &safety, const Progress &progress = {}, Tuning tuning = FastKdf()) {
         HideSource src;
         src.bytes = data;
-        return GuardedHide(carrier, kPassword, Kind::File, "a.bin", src, safety, progress, FastKdf());
+        return GuardedHide(carrier, kPassword, Kind::File, "a.bin", src, safety, progress, tuning);
     }
 };
 
 TEST_F(Guarded, RoundTripLeavesNoJournalAndABusyCarrierIsLeftAlone) {
     Safety safety;
     ASSERT_EQ(hide(safety).outcome, HideResult::Outcome::Written);
-    EXPECT_FALSE(std::filesystem::exists(platform::CarrierJournal::PathFor(carrier)));
+    EXPECT_FALSE(std::filesystem::exists(platform::JournalPathFor(carrier)));
     MemorySink sink(1 << 20);
     ASSERT_EQ(GuardedExtract(carrier, kPassword, sink, safety, {}, FastKdf()).outcome,
               ExtractResult::Outcome::Extracted);
@@ -58,19 +61,21 @@ TEST_F(Guarded, AHideThatDiesWhileWritingIsUndoneBeforeTheNextRun) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        // Past the read pass the rewrite pass reports after writing: die there.
+        // Small windows: many passes, each writing its changes at its end. Die midway.
         Safety safety;
+        Tuning tuning = FastKdf();
+        tuning.windowBytes = 64;
         hide(safety, [](double f) {
-            if (f > 0.95) _exit(0);
+            if (f > 0.6) _exit(0);
             return true;
-        });
+        }, tuning);
         _exit(1);
     }
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child did not die while writing";
     ASSERT_NE(ReadAll(carrier), original);
-    ASSERT_TRUE(std::filesystem::exists(platform::CarrierJournal::PathFor(carrier)));
+    ASSERT_TRUE(std::filesystem::exists(platform::JournalPathFor(carrier)));
 
     Safety safety;
     MemorySink sink(1 << 20);
@@ -79,6 +84,57 @@ TEST_F(Guarded, AHideThatDiesWhileWritingIsUndoneBeforeTheNextRun) {
     EXPECT_TRUE(safety.recovered);
     EXPECT_TRUE(SafetyNote(safety, "c.bmp"));
     EXPECT_EQ(ReadAll(carrier), original);
+}
+
+// The kill sweep of the classic format, for the stealth write: killed at
+// points spread over a whole run, or with writes failing from a point on
+// (a file-size limit), the next run finds the old carrier or the new payload.
+TEST_F(Guarded, KilledOrFailingAnywhereLeavesOldOrNew) {
+    Tuning tuning = FastKdf();
+    tuning.windowBytes = 64;
+    int points = 0;
+    {
+        Safety safety;
+        ASSERT_EQ(hide(safety, [&](double) { return ++points > 0; }, tuning).outcome, HideResult::Outcome::Written);
+        WriteAll(carrier, original);
+    }
+    ASSERT_GT(points, 50);
+    int olds = 0, news = 0;
+    for (int k = 1; k <= points; k += points / 15) {
+        for (bool failWrites : {false, true}) {
+            SCOPED_TRACE(std::to_string(k) + (failWrites ? ": writes fail" : ": killed"));
+            WriteAll(carrier, original);
+            const pid_t child = fork();
+            if (child == 0) {
+                signal(SIGXFSZ, SIG_IGN);
+                Safety safety;
+                int seen = 0;
+                hide(safety, [&](double) {
+                    if (++seen != k) return true;
+                    if (!failWrites) _exit(0);
+                    const rlimit low{100, RLIM_INFINITY}; // every carrier write fails from here on
+                    setrlimit(RLIMIT_FSIZE, &low);
+                    return true;
+                }, tuning);
+                _exit(0);
+            }
+            int status = 0;
+            waitpid(child, &status, 0);
+            Safety safety;
+            MemorySink sink(1 << 20);
+            const ExtractResult r = GuardedExtract(carrier, kPassword, sink, safety, {}, FastKdf());
+            if (r.outcome == ExtractResult::Outcome::Extracted) {
+                EXPECT_EQ(sink.data(), data);
+                ++news;
+            } else {
+                EXPECT_EQ(ReadAll(carrier), original);
+                ++olds;
+            }
+            for (const auto &e : std::filesystem::directory_iterator(dir.path()))
+                EXPECT_NE(e.path().filename().string().rfind(".~", 0), 0u) << e.path();
+        }
+    }
+    EXPECT_GT(olds, 0);
 }
 
 } // namespace
