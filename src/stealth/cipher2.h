@@ -5,7 +5,7 @@
 #pragma once
 
 #include "stealth/format.h"
-#include "stealth/secret.h"
+#include "platform/secure_memory.h"
 #include "stealth/stealth.h"
 
 #include <sodium.h>
@@ -46,7 +46,7 @@ private:
     std::string name_;
     Reader read_;
     std::uint64_t plainTotal_, plainDone_ = 0;
-    SecretBytes plain_{format::kChunkPlain};
+    platform::SecureBytes plain_ = platform::SecureBytes(format::kChunkPlain);
     std::vector<std::uint8_t> cipher_;
     std::size_t pos_ = 0;
     std::uint8_t byte_ = 0;
@@ -82,7 +82,7 @@ private:
     std::uint64_t nameBytes_ = 0, plainTotal_ = 0, plainDone_ = 0;
     std::vector<std::uint8_t> cipher_;
     std::size_t want_ = 0;
-    SecretBytes plain_{format::kChunkPlain};
+    platform::SecureBytes plain_ = platform::SecureBytes(format::kChunkPlain);
     std::uint8_t byte_ = 0;
     int bitsIn_ = 0;
     State state_ = State::Running;

@@ -107,7 +107,7 @@ std::uint64_t PlainFor(std::uint64_t bodyBits) {
 }
 
 bool DeriveKeys(std::string_view password, const std::uint8_t *salt, const Tuning &tuning, Keys &out) {
-    SecretBytes master(32);
+    platform::SecureBytes master(32);
     if (crypto_pwhash(master.data(), master.size(), password.data(), password.size(), salt, tuning.kdfOps,
                       tuning.kdfMemBytes, crypto_pwhash_ALG_ARGON2ID13) != 0)
         return false;

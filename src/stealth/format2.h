@@ -6,7 +6,7 @@
 
 #include "stealth/elements.h"
 #include "stealth/format.h"
-#include "stealth/secret.h"
+#include "platform/secure_memory.h"
 #include "stealth/stealth.h"
 
 #include <array>
@@ -101,7 +101,7 @@ std::uint64_t PlainFor(std::uint64_t bodyBits);
 // Keys: Argon2id as version 1, subkeys with the context "Tarnfmt2". The
 // code's submatrices are the coder's fixed ones: the order is keyed already.
 struct Keys {
-    SecretBytes stream{32}, order{64};
+    platform::SecureBytes stream = platform::SecureBytes(32), order = platform::SecureBytes(64);
 };
 bool DeriveKeys(std::string_view password, const std::uint8_t *salt, const Tuning &tuning, Keys &out);
 
