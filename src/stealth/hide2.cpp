@@ -14,6 +14,7 @@
 #include <sodium.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kalmira::stealth {
 
@@ -58,7 +59,12 @@ public:
     // Marks (kRise / kFall) the changes that make the elements at `local`
     // carry `message`; false when the coder finds no change set (or the block
     // is invalid). Blocks share no element, so they may run side by side.
-    bool embed(std::span<const std::uint64_t> local, std::span<const std::uint8_t> message, int h, WindowState &w) {
+    // With `lambda` > 0 the block first takes random changes as the body's
+    // changes fall (each element with the probability the body's costs give
+    // it), and the coder only corrects those: so a block of a few fixed bits
+    // (salt, head) changes at the body's rate, not at a rate of its own.
+    bool embed(std::span<const std::uint64_t> local, std::span<const std::uint8_t> message, int h, WindowState &w,
+               double lambda = 0) {
         if (message.empty()) return true; // carries nothing, changes nothing
         const std::size_t n = local.size();
         const auto code = coder::Code::Make(n, message.size(), h);
@@ -74,11 +80,14 @@ public:
             flags_[i] = w.flags[local[i]]; // the coder looks at the lowest bit only: the parity
             costs_[i] = w.costs[local[i]];
         }
+        prior_.assign(n, 0);
+        if (lambda > 0) DrawPrior(lambda);
+        for (std::size_t i = 0; i < n; ++i) flags_[i] ^= prior_[i];
         if (coder_.embed(*code, flags_, costs_, message, stego_).status != coder::Status::Ok) return false;
         coin_.resize(n / 8 + 1);
         randombytes_buf(coin_.data(), coin_.size());
         for (std::size_t i = 0; i < n; ++i) {
-            const std::uint8_t f = flags_[i];
+            const std::uint8_t f = flags_[i] ^ prior_[i]; // the element as it is
             if (stego_[i] == (f & kParity)) continue;
             const bool rise = (f & kMayFall) == 0 || ((f & kMayRise) && ((coin_[i / 8] >> (i % 8)) & 1));
             w.flags[local[i]] = f | (rise ? kRise : kFall);
@@ -88,10 +97,48 @@ public:
     std::vector<std::uint64_t> positions; // scratch for body blocks
 
 private:
+    // Flips of the parity with the probability of a change at `lambda`
+    // (the payload-limited sender's distribution); never a wet element.
+    void DrawPrior(double lambda) {
+        std::vector<std::uint32_t> u(flags_.size());
+        randombytes_buf(u.data(), u.size() * sizeof u[0]);
+        for (std::size_t i = 0; i < flags_.size(); ++i) {
+            if (!std::isfinite(costs_[i])) continue;
+            const double p = 1 / (1 + std::exp(lambda * costs_[i]));
+            prior_[i] = u[i] < p * 4294967296.0 ? kParity : 0;
+        }
+    }
+
     coder::Embedder coder_;
-    std::vector<std::uint8_t> flags_, stego_, coin_;
+    std::vector<std::uint8_t> flags_, stego_, coin_, prior_;
     std::vector<float> costs_;
 };
+
+double Entropy2(double p) { return p <= 0 || p >= 1 ? 0 : -(p * std::log2(p) + (1 - p) * std::log2(1 - p)); }
+
+// The lambda at which changing each element of window 0 with probability
+// 1 / (1 + e^(lambda * cost)) carries `bits` over `elements` elements: the
+// body's rate, estimated on an even sample of the window.
+double MatchingLambda(const WindowState &w, double bits, double elements) {
+    const std::size_t n = w.costs.size(), stride = std::max<std::size_t>(1, n / 65536);
+    std::vector<float> sample;
+    for (std::size_t i = 0; i < n; i += stride)
+        if (std::isfinite(w.costs[i])) sample.push_back(w.costs[i]);
+    const double target = bits * (double(n) / double(stride)) / elements;
+    if (sample.empty() || target <= 0) return 0;
+    const auto carried = [&](double lambda) {
+        double sum = 0;
+        for (float c : sample) sum += Entropy2(1 / (1 + std::exp(lambda * c)));
+        return sum;
+    };
+    double lo = 1e-9, hi = 1e9; // carried() falls as lambda grows
+    if (carried(lo) <= target) return lo;
+    for (int i = 0; i < 100 && hi / lo > 1.0001; ++i) {
+        const double mid = std::sqrt(lo * hi);
+        (carried(mid) > target ? lo : hi) = mid;
+    }
+    return std::sqrt(lo * hi);
+}
 
 // Bits of a byte string, lowest bit of each byte first.
 std::vector<std::uint8_t> Bits(const std::uint8_t *bytes, std::size_t n) {
@@ -104,6 +151,7 @@ std::vector<std::uint8_t> Bits(const std::uint8_t *bytes, std::size_t n) {
 struct Fixed {
     std::vector<std::uint64_t> salt;
     std::vector<std::uint8_t> saltBits, headBits;
+    double lambda = 0; // the body's rate, for the salt and head blocks
 };
 
 struct Coding {
@@ -126,8 +174,9 @@ bool CodeWindow(const Coding &c, std::uint64_t j, WindowState &w, const std::vec
     const bool ok = ParallelFor(extra + blocks, static_cast<unsigned>(embedders.size()), [&](std::size_t item, unsigned slot) {
         BlockEmbedder &e = embedders[slot];
         if (item == 0 && fixed)
-            return e.embed(fixed->salt, fixed->saltBits, format2::kHeadHeight, w);
-        if (item == 1 && fixed) return e.embed(order.head(), fixed->headBits, format2::kHeadHeight, w);
+            return e.embed(fixed->salt, fixed->saltBits, format2::kHeadHeight, w, fixed->lambda);
+        if (item == 1 && fixed)
+            return e.embed(order.head(), fixed->headBits, format2::kHeadHeight, w, fixed->lambda);
         const std::uint64_t i = item - extra;
         const format2::BodyBlock b = c.plan.block(j, i);
         e.positions.resize(static_cast<std::size_t>(b.length));
@@ -233,7 +282,8 @@ Hide2Result Hide2(ElementReader &reader, ElementWriter &writer, std::string_view
                         [&](std::uint8_t *out, std::size_t n) { return data.read(out, n); });
     const format2::Geometry &g = survey.geometry();
     const format2::BodyPlan plan(g, info.bodyBits());
-    Fixed fixed{SaltSequence(g), Bits(salt, sizeof salt), Bits(stream.head().data(), stream.head().size())};
+    Fixed fixed{SaltSequence(g), Bits(salt, sizeof salt), Bits(stream.head().data(), stream.head().size()),
+                MatchingLambda(survey.window0(), double(plan.windowBits(0)), double(g.bodySize(0)))};
     const Coding coding{g, keys, plan, info.height, survey.shift().t, shape.medium == Medium::Sound,
                         shape.channels, tuning.threads};
     res.outcome = EmbedWindows(survey, writer, coding, stream, fixed, run, res);

@@ -177,6 +177,26 @@ TEST(Stealth2, StandardCostsCarryTheLargestPayload) {
     }
 }
 
+// The public salt elements change at the body's rate, small payload or large:
+// a set of its own rate would tell a carrier with data from one without.
+TEST(Stealth2, SaltElementsChangeAsOftenAsTheRest) {
+    const ElementCarrier cover = Picture(512, 512, 3, 8, false);
+    const CostModel costs = StandardCosts(cover.shape);
+    for (const double bitsPerValue : {0.02, 0.12}) {
+        MemoryElements m = cover.make();
+        const auto bytes = static_cast<std::size_t>(bitsPerValue * 512 * 512 * 3 / 8);
+        ASSERT_EQ(HideInto(m, costs, Data(bytes), Fast()).outcome, HideResult::Outcome::Written);
+        const format2::Geometry g = *format2::Geometry::Make(cover.shape);
+        double salt = 0, rest = 0;
+        for (std::uint64_t e = 0; e < cover.shape.elements(); ++e)
+            if (m.values()[e * 3] != cover.values[e * 3]) (IsSaltElement(g, e) ? salt : rest) += 1;
+        const double saltRate = salt / double(g.saltCount()),
+                     restRate = rest / double(cover.shape.elements() - g.saltCount());
+        EXPECT_GT(saltRate, restRate / 2) << bitsPerValue;
+        EXPECT_LT(saltRate, restRate * 2) << bitsPerValue;
+    }
+}
+
 TEST(Stealth2, WrongPasswordAndUntouchedCarrierLookTheSameAndVersionOneIsTried) {
     const ElementCarrier cover = Sound(45000, 1, 16);
     MemoryElements untouched = cover.make(), stego = cover.make();
