@@ -4,7 +4,7 @@
 #include "carriers.h"
 #include "compress/zorbzlib.h"
 #include "convert/modConvert.h"
-#include "hide/carrier_check.h"
+#include "carrier/payload_fit.h"
 #include "hide/hide_engine.h"
 #include "inspect/bmp_info.h"
 #include "inspect/modWAV.h"
@@ -111,25 +111,25 @@ std::string Wav(std::vector<std::uint8_t> bytes, std::uint32_t at, std::uint32_t
 void WavRows(Probe &p, const std::string &input, const std::string &bytes) {
     const std::string path = p.dir.file("w.wav");
     WriteAll(path, bytes);
-    inspect::WavChunks c;
-    const auto r = inspect::ReadWavChunks(path, c);
+    carrier::WavChunks c;
+    const auto r = carrier::ReadWavChunks(path, c);
     std::string ids;
     for (std::size_t i = 0; i < c.ids.size() && i < 4; ++i) ids += (i ? "," : "") + c.ids[i];
     if (c.ids.size() > 4) ids += ",... (" + std::to_string(c.ids.size()) + " lines)";
-    Row(input, "WAV info", r == inspect::WavRead::Ok ? "chunks: " + ids
+    Row(input, "WAV info", r == carrier::WavRead::Ok ? "chunks: " + ids
                            : r == inspect::WavRead::NotRiffWave ? "NotRiffWave" : "CannotOpen",
         r == inspect::WavRead::NotRiffWave ? "Die Datei '" + path + "' ist keine gültige Wave-Datei." : "");
-    const double s = inspect::WavSeconds(path);
+    const double s = carrier::WavSeconds(path);
     Row(input, "play buttons (WavSeconds)", s < 0 ? "no playing time" : std::to_string(s) + " s", "");
-    const auto cs = hide::CheckCarrierStructure(path, 100);
-    Row(input, "hide carrier check", cs == hide::CarrierStructure::Ok ? "Ok" : "refused",
+    const auto cs = payload::CheckStructure(path, 100);
+    Row(input, "hide carrier check", cs == payload::CarrierStructure::Ok ? "Ok" : "refused",
         hide::CarrierStructureMessage(cs, "w.wav"));
 }
 
 void BmpRows(Probe &p, const std::string &input, const std::vector<std::uint8_t> &bytes) {
     const std::string path = p.dir.file("b.bmp");
     WriteAll(path, bytes);
-    inspect::BmpHeaderFacts f;
+    carrier::BmpHeader f;
     std::string error;
     std::array<std::string, 8> lines;
     if (!inspect::ReadBmpHeaderFacts(path, f, error))
@@ -141,8 +141,8 @@ void BmpRows(Probe &p, const std::string &input, const std::vector<std::uint8_t>
     const auto st = convert::ConvertImageToBmp(path, p.dir.file("o.bmp"), true);
     Row(input, "converter", st == convert::ConvertStatus::Ok ? "Ok"
                             : st == convert::ConvertStatus::CannotDecode ? "CannotDecode" : "SaveFailed", "");
-    const auto cs = hide::CheckCarrierStructure(path, 10);
-    Row(input, "hide carrier check", cs == hide::CarrierStructure::Ok ? "Ok" : "refused",
+    const auto cs = payload::CheckStructure(path, 10);
+    Row(input, "hide carrier check", cs == payload::CarrierStructure::Ok ? "Ok" : "refused",
         hide::CarrierStructureMessage(cs, "b.bmp"));
 }
 

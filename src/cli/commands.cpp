@@ -6,12 +6,10 @@
 #include "convert/modConvert.h"
 #include "extract/extract_engine.h"
 #include "extract/extract_texts.h"
-#include "hide/carrier_access.h"
-#include "hide/carrier_check.h"
+#include "carrier/carrier_texts.h"
+#include "carrier/payload_fit.h"
 #include "hide/hide_engine.h"
 #include "hide/hide_texts.h"
-#include "inspect/bmp_info.h"
-#include "inspect/modWAV.h"
 #include "platform/binary_file.h"
 #include "platform/platform.h"
 #include "platform/secure_memory.h"
@@ -53,15 +51,6 @@ bool ValidUtf8(const std::string &s) {
     return true;
 }
 
-const char *CipherName(payload::Mode mode) {
-    switch (mode) {
-    case payload::Mode::Aes: return "AES-256";
-    case payload::Mode::Rc4: return "RC4-256";
-    case payload::Mode::Plain: break;
-    }
-    return "unverschlüsselt";
-}
-
 void Say(const std::optional<Notice> &notice) {
     if (notice) Complain(notice->text);
 }
@@ -80,7 +69,7 @@ std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, P
     ZorbComprFile z;
     z.InputFile = path;
     z.OutputFile = packed.path();
-    z.MaxOutput = hide::kMaxStorableCompressed;
+    z.MaxOutput = payload::kMaxStorableCompressed;
     {
         CompressionProgressScope hook([&](int pct) { bar.show(pct, "Datei wird komprimiert..."); });
         z.Compress();
@@ -112,18 +101,18 @@ std::optional<std::vector<std::uint8_t>> CompressMessage(const std::string &mess
     return std::vector<std::uint8_t>(packed->begin(), packed->end());
 }
 
-int RefuseFit(const hide::FitCheck &fit, const std::string &carrier, const std::string &file) {
+int RefuseFit(const payload::FitCheck &fit, const std::string &carrier, const std::string &file) {
     switch (fit.fit) {
-    case hide::Fit::TooLarge:
+    case payload::Fit::TooLarge:
         Complain("Die Datei \"" + FileNameOf(file) + kTooLargeText);
         break;
-    case hide::Fit::TooSmall:
+    case payload::Fit::TooSmall:
         Complain(hide::TooSmallText(carrier, fit.carrierSize, file, fit.requiredSize));
         break;
-    case hide::Fit::Structure:
+    case payload::Fit::Structure:
         Complain(hide::CarrierStructureMessage(fit.structure, FileNameOf(carrier)));
         break;
-    case hide::Fit::Ok: return kOk;
+    case payload::Fit::Ok: return kOk;
     }
     return kUnsuitable;
 }
@@ -215,6 +204,15 @@ int ExtractFile(const Options &o, const std::string &dest, const std::string &pa
 
 } // namespace
 
+const char *CipherName(payload::Mode mode) {
+    switch (mode) {
+    case payload::Mode::Aes: return "AES-256";
+    case payload::Mode::Rc4: return "RC4-256";
+    case payload::Mode::Plain: break;
+    }
+    return "unverschlüsselt";
+}
+
 std::optional<std::string> MessageText(const std::string &path, int &rc) {
     std::string bytes;
     rc = kUnsuitable;
@@ -275,40 +273,30 @@ int WriteMessage(const Options &o, const std::string &ansi, const std::string &d
     return kIoError;
 }
 
-int TakeCarrier(const std::string &carrier, bool write, platform::FileLock &lock) {
-    const hide::CarrierOpening o = hide::OpenCarrier(carrier, write, lock);
-    if (o.rolledBack) Complain(hide::RolledBackText(carrier));
-    switch (o.access) {
-    case hide::CarrierAccess::Ready: return kOk;
-    case hide::CarrierAccess::Missing: Complain("Die ContainerDatei \"" + carrier + "\" wurde nicht gefunden!"); break;
-    default: Complain(hide::CarrierAccessText(o.access, carrier)); break;
+int SayOpening(const carrier::CarrierOpening &opening, const std::string &path) {
+    if (opening.rolledBack) Complain(carrier::RolledBackText(path));
+    switch (opening.access) {
+    case carrier::CarrierAccess::Ready: return kOk;
+    case carrier::CarrierAccess::Missing: Complain("Die ContainerDatei \"" + path + "\" wurde nicht gefunden!"); break;
+    default: Complain(carrier::CarrierAccessText(opening.access, path)); break;
     }
     return kIoError;
 }
 
+int TakeCarrier(const std::string &path, bool write, platform::FileLock &lock) {
+    return SayOpening(carrier::OpenCarrier(path, write, lock), path);
+}
+
+int RefuseCarrier(carrier::CarrierKind kind, const std::string &path) {
+    const std::optional<Notice> refusal = carrier::RefusalNotice(kind, path);
+    if (!refusal) return kOk;
+    Complain(refusal->text);
+    using K = carrier::CarrierKind;
+    return kind == K::Missing || kind == K::NotRegular || kind == K::Unreadable ? kIoError : kUnsuitable;
+}
+
 int CheckCarrier(const std::string &path, bool library) {
-    switch (hide::ClassifyCarrier(path)) {
-    case hide::CarrierKind::Bmp:
-    case hide::CarrierKind::Wav: break;
-    case hide::CarrierKind::Missing:
-        Complain("Die ContainerDatei \"" + path + "\" wurde nicht gefunden!");
-        return kIoError;
-    case hide::CarrierKind::NotRegular:
-        Complain(hide::CarrierAccessText(hide::CarrierAccess::NotRegular, path));
-        return kIoError;
-    case hide::CarrierKind::Unreadable:
-        Complain("Die ContainerDatei \"" + path + "\" kann nicht gelesen werden.");
-        return kIoError;
-    case hide::CarrierKind::NotBmp:
-        Complain("Die ausgewählte Datei ist keine gültige BMP-Datei, oder sie ist fehlerhaft!");
-        return kUnsuitable;
-    case hide::CarrierKind::NotWav:
-        Complain("Die Datei: " + path + " ist keine gültige WAV-Datei.");
-        return kUnsuitable;
-    case hide::CarrierKind::OtherName:
-        Complain("Die Datei \"" + path + "\" ist keine BMP- oder WAV-Datei (.bmp, .wav).");
-        return kUnsuitable;
-    }
+    if (int rc = RefuseCarrier(carrier::Classify(path), path)) return rc;
     if (library && !ZorbLibraryPresent()) {
         Complain(ZorbMissingMessage());
         return kIoError;
@@ -357,7 +345,7 @@ int Hide(const Options &o) {
     }
     if (!data) return rc;
     const auto n = static_cast<std::int64_t>(data->size());
-    if (int rc = RefuseFit(hide::CheckFit(carrier, o.cipher, n), carrier, file)) return rc;
+    if (int rc = RefuseFit(payload::CheckFit(carrier, o.cipher, n), carrier, file)) return rc;
 
     std::string padded;
     ScopeGuard wipe{[&] { platform::WipeString(padded); platform::WipeString(message); }};
@@ -408,49 +396,11 @@ int Extract(const Options &o) {
     return o.text ? ExtractMessage(o, dest, padded, bar) : ExtractFile(o, dest, padded, bar);
 }
 
-int Info(const Options &o) {
-    const std::string &carrier = o.args[0];
-    if (int rc = CheckCarrier(carrier)) return rc;
-    platform::FileLock lock;
-    if (int rc = TakeCarrier(carrier, false, lock)) return rc;
-    std::int64_t length = 0;
-    const std::optional<payload::ParsedHeader> header = extract::ReadPayloadHeader(carrier, &length);
-    if (!header) {
-        Complain("Die ContainerDatei \"" + carrier + "\" kann nicht gelesen werden.");
-        return kIoError;
-    }
-    std::cout << "Container: " << carrier << "\n"
-              << "Dateigrösse: " << length << " Byte\n";
-    if (hide::ClassifyCarrier(carrier) == hide::CarrierKind::Bmp) PrintBmpFacts(carrier);
-    else PrintWavFacts(carrier);
-    const std::int64_t room = hide::MaxCompressed(carrier, payload::Mode::Aes);
-    const std::int64_t capacity = hide::Capacity(carrier, payload::Mode::Aes);
-    std::cout << "Kapazität: " << (capacity < 0 ? 0 : capacity) << " Byte (grösste unkomprimierbare Datei)\n";
-    int rc = kOk;
-    if (!header->mode) {
-        PrintNoClassicPayload(carrier);
-    } else {
-        std::cout << "Versteckte Daten: ja\n"
-                  << "  Verfahren: " << CipherName(*header->mode) << "\n"
-                  << "  Gespeicherter Name: " << Printable(payload::StoredFileName(*header)) << "\n";
-        const auto &n = header->dataLength;
-        if (!n || payload::CarrierBytesFor(*n) > length) {
-            std::cout << "  Datenlänge: ungültig (beschädigt)\n";
-            rc = kDamaged;
-        } else {
-            std::cout << "  Datenlänge: " << *n << " Byte\n"
-                      << "  Noch frei: " << std::max<std::int64_t>(0, room - *n) << " Byte\n";
-        }
-    }
-    std::cout.flush();
-    return rc;
-}
-
 int CapacityCommand(const Options &o) {
     if (o.stealth) return CapacityStealth(o);
     const std::string &carrier = o.args[0];
     if (int rc = CheckCarrier(carrier)) return rc;
-    const std::int64_t capacity = hide::Capacity(carrier, o.cipher);
+    const std::int64_t capacity = payload::Capacity(carrier, o.cipher);
     if (capacity < 0) {
         Complain(hide::CapacityTooSmallText(carrier, platform::FileSize(carrier)));
         return kUnsuitable;

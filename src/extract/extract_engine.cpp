@@ -29,18 +29,6 @@ constexpr std::size_t kCarrierBlock = 32768;
 const char *const kRestCaptionB = "KalmiraB - Extraktion";
 const char *const kRestCaptionA = "KalmiraA - Extraktion";
 
-// The header region in one read; a file shorter than it holds no payload.
-bool ReadHeaderRegion(const BinaryFile &f, std::int64_t length, std::string &header) {
-    std::vector<std::uint8_t> region(static_cast<std::size_t>(payload::kDataOffset + 1), ' ');
-    const auto have = static_cast<std::size_t>(std::min<std::int64_t>(length, static_cast<std::int64_t>(region.size())));
-    if (have > 0 && !f.readAt(0, region.data(), have)) return false;
-    header.assign(payload::kHeaderSize, ' ');
-    if (have == region.size())
-        payload::ReadBytes(region.data() + payload::kHeaderOffset, payload::kHeaderSize,
-                           reinterpret_cast<std::uint8_t *>(header.data()));
-    return true;
-}
-
 // The message box takes text up to a NUL character and up to its capacity;
 // false when that left something out.
 bool ShowMessage(MessageExtractView &view, MessageExtractResult &r, std::string &message) {
@@ -80,12 +68,10 @@ std::string FormatSeconds(double seconds) {
     return s;
 }
 
-std::optional<payload::ParsedHeader> ReadPayloadHeader(const std::string &carrier, std::int64_t *carrierSize) {
+std::optional<payload::ParsedHeader> ReadPayloadHeader(const std::string &carrier) {
     BinaryFile f;
-    std::string header;
-    if (!f.open(carrier, BinaryFile::Mode::Read) || !ReadHeaderRegion(f, f.size(), header)) return std::nullopt;
-    if (carrierSize) *carrierSize = f.size();
-    return payload::ParseHeader(header);
+    if (!f.open(carrier, BinaryFile::Mode::Read)) return std::nullopt;
+    return payload::ReadHeader(f, f.size());
 }
 
 bool PasswordMatches(const payload::ParsedHeader &header, const std::string &padded) {
@@ -101,17 +87,17 @@ ExtractEngine::~ExtractEngine() = default;
 // Extracted means "go on".
 ExtractOutcome ExtractEngine::openPayload(RunView &view, ExtractResult &r, Payload &p) {
     if (!platform::FileExists(r.carrierPath)) return ExtractOutcome::CarrierMissing;
-    const hide::CarrierOpening opening = hide::OpenCarrier(r.carrierPath, false, p.lock);
+    const carrier::CarrierOpening opening = carrier::OpenCarrier(r.carrierPath, false, p.lock);
     r.rolledBack = opening.rolledBack;
     r.access = opening.access;
-    if (opening.access == hide::CarrierAccess::Missing) return ExtractOutcome::CarrierMissing;
-    if (opening.access != hide::CarrierAccess::Ready) return ExtractOutcome::NoAccess;
+    if (opening.access == carrier::CarrierAccess::Missing) return ExtractOutcome::CarrierMissing;
+    if (opening.access != carrier::CarrierAccess::Ready) return ExtractOutcome::NoAccess;
     view.repaint();
-    std::string header;
     if (!p.file.open(r.carrierPath, BinaryFile::Mode::Read)) return ExtractOutcome::CarrierUnreadable;
     p.carrierLength = r.carrierSize = p.file.size();
-    if (!ReadHeaderRegion(p.file, p.carrierLength, header)) return ExtractOutcome::CarrierUnreadable;
-    p.header = payload::ParseHeader(header);
+    const std::optional<payload::ParsedHeader> header = payload::ReadHeader(p.file, p.carrierLength);
+    if (!header) return ExtractOutcome::CarrierUnreadable;
+    p.header = *header;
     if (!p.header.mode) return ExtractOutcome::NoPayload;
     p.mode = r.mode = *p.header.mode;
     r.storedName = payload::PlainFileName(payload::StoredFileName(p.header));
@@ -139,7 +125,7 @@ Damage ExtractEngine::checkLength(const Payload &p) const {
     // The length field is untrusted: digits only, and the data must lie in the file.
     if (!p.header.dataLength) return Damage::LengthField;
     const std::int64_t n = *p.header.dataLength;
-    if (payload::CarrierBytesFor(n) > p.carrierLength) return Damage::LengthBeyondCarrier;
+    if (!payload::DataWithin(n, p.carrierLength)) return Damage::LengthBeyondCarrier;
     if (p.mode == payload::Mode::Aes && n % 16 != 0) return Damage::AesBlocks;
     return Damage::None;
 }

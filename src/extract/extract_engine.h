@@ -3,8 +3,8 @@
 // KalmiraA). It decides and returns a result; extract_texts.h speaks.
 #pragma once
 
-#include "hide/carrier_access.h"
-#include "hide/payload.h"
+#include "carrier/access.h"
+#include "carrier/payload.h"
 #include "hide/run_view.h"
 
 #include <cstdint>
@@ -84,7 +84,7 @@ struct ExtractResult {
     std::string storedName;          // plain file name (UTF-8), "" when none
     std::int64_t dataLength = 0;     // N from the header
     double seconds = 0;              // elapsed, from the header read on
-    hide::CarrierAccess access = hide::CarrierAccess::Ready;
+    carrier::CarrierAccess access = carrier::CarrierAccess::Ready;
     bool rolledBack = false;         // an interrupted hide was undone first
 };
 
@@ -129,7 +129,7 @@ private:
 
 // The header of a carrier, read as the runs read it; nullopt when the file
 // cannot be read. A file too short for a header yields one without a mode.
-std::optional<payload::ParsedHeader> ReadPayloadHeader(const std::string &carrier, std::int64_t *carrierSize = nullptr);
+std::optional<payload::ParsedHeader> ReadPayloadHeader(const std::string &carrier);
 
 // The digest check: whether a padded password opens the payload.
 bool PasswordMatches(const payload::ParsedHeader &header, const std::string &padded);

@@ -1,5 +1,6 @@
 #include "extract/extract_texts.h"
 
+#include "carrier/carrier_texts.h"
 #include "compress/ZorbComprFile.h"
 #include "shell/helpers.h"
 
@@ -83,7 +84,7 @@ std::optional<Notice> ExtractNotice(const ExtractResult &r) {
         return Notice{Icon::Critical, kErrorTitle,
                       "Die Container-Datei \"" + r.carrierPath + "\" kann nicht gelesen werden. Es wurde nichts gespeichert."};
     case ExtractOutcome::NoAccess:
-        return Notice{Icon::Critical, kErrorTitle, hide::CarrierAccessText(r.access, r.carrierPath)};
+        return Notice{Icon::Critical, kErrorTitle, carrier::CarrierAccessText(r.access, r.carrierPath)};
     case ExtractOutcome::NoPayload:
         return Notice{Icon::Information, Title(r.program),
                       b ? "Die ausgewählte Container-Datei enthält keine versteckte Datei!"

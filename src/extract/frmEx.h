@@ -3,6 +3,7 @@
 // saves it on request.
 #pragma once
 
+#include "carrier/classify.h"
 #include "extract/extract_engine.h"
 #include "shell/services.h"
 #include "shell/window_parts.h"
@@ -116,6 +117,7 @@ private:
     void wrongPassword(int attemptsLeft) override;
 
     bool unloadAfterRun_ = false;
+    carrier::CarrierKind carrierKind_ = carrier::CarrierKind::Missing; // of Text4, as last checked
     template <class View, class Window> friend class RunViewOf;
 };
 

@@ -1,5 +1,6 @@
 // The extraction runs of both extract windows: where the windows call the
 // engine, and what the runs see of the windows.
+#include "carrier/carrier_texts.h"
 #include "extract/extract_texts.h"
 #include "extract/frmEx_file.h"
 #include "extract/frmEx_message.h"
@@ -50,7 +51,7 @@ void FrmExFile::extractRun() {
     }
     FileRunView view(*this);
     const FileExtractResult r = engine_->extractFile(view, S(Text4->text()));
-    if (r.rolledBack) tell(Notice{Icon::Information, "Kalmira-Nachricht", hide::RolledBackText(r.carrierPath)});
+    if (r.rolledBack) tell(Notice{Icon::Information, "Kalmira-Nachricht", carrier::RolledBackText(r.carrierPath)});
     if (r.outcome == ExtractOutcome::NoPayload && extractStealth()) return;
     tell(ExtractNotice(r));
     if (r.outcome == ExtractOutcome::ProgramEnded) return;
@@ -70,7 +71,7 @@ void FrmExMessage::extractRun() {
     Text1->clear();
     MessageRunView view(*this);
     const MessageExtractResult r = engine_->extractMessage(view, S(Text4->text()), s_.maxMessageSize);
-    if (r.rolledBack) tell(Notice{Icon::Information, "Kalmira-Nachricht", hide::RolledBackText(r.carrierPath)});
+    if (r.rolledBack) tell(Notice{Icon::Information, "Kalmira-Nachricht", carrier::RolledBackText(r.carrierPath)});
     if (r.outcome == ExtractOutcome::NoPayload && extractStealth()) {
         Command6->setEnabled(true); // whatever the box holds may be saved, as after a classic run
         Command2->setEnabled(true);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hide/hide_engine.h"
+#include "carrier/classify.h"
 #include "hide/hide_texts.h"
 #include "shell/services.h"
 #include "shell/window_parts.h"
@@ -123,6 +124,7 @@ protected:
     // buttons for a usable carrier.
     void checkCarrier(const QString &path);
     void dropFiles(QWidget *target, const QStringList &paths);
+    void tell(const std::optional<Notice> &notice); // nothing when nullopt
     void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -135,6 +137,7 @@ protected:
     QString lastFileFolder_, lastCarrierFolder_;
     QString droppedFile_, droppedCarrier_; // the Tags of Command3 and Befehl2
     bool carrierChecked_ = false;          // Text1 passed its checks
+    carrier::CarrierKind carrierKind_ = carrier::CarrierKind::Missing; // of Text1, as last checked
     bool working_ = false;                 // compression, loading or a run in progress
 
     struct WorkingScope {
@@ -155,7 +158,7 @@ private:
     void runStealthHide();
     void chooseCarrier(); // Befehl2
     void runHide();       // Befehl1
-    void enableForCarrier(const QString &path, bool usable);
+    void enableForCarrier(bool usable);
     void clearThumbnail();
     void showCarrierImage();
     void switchToExtract();

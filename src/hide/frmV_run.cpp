@@ -1,4 +1,5 @@
 // The hide runs of both hide windows: where the windows call the engine.
+#include "carrier/carrier_texts.h"
 #include "hide/frmV_file.h"
 #include "hide/frmV_message.h"
 #include "shell/helpers.h"
@@ -19,7 +20,7 @@ void FrmV::runHide() {
         const HideResult result = hideWith(optCrypt[1]->isChecked() ? payload::Mode::Rc4 : payload::Mode::Aes);
         if (ReachedCarrier(result.outcome)) Flags().hideRunDone = true;
         if (result.rolledBack)
-            s_.messages->show(Icon::Information, "Kalmira-Nachricht", RolledBackText(result.carrierPath));
+            s_.messages->show(Icon::Information, "Kalmira-Nachricht", carrier::RolledBackText(result.carrierPath));
         if (const auto notice = HideNotice(result)) s_.messages->show(notice->icon, notice->title, notice->text);
     }
     setBusy(false);

@@ -98,8 +98,8 @@ bool HideEngine::fits(Run &run, std::int64_t compressed) {
     HideResult &r = run.result;
     r.compressedSize = compressed;
     r.storedSize = payload::StoredDataLength(r.mode, compressed);
-    r.fit = CheckFit(r.carrierPath, r.mode, compressed);
-    return r.fit.fit == Fit::Ok;
+    r.fit = payload::CheckFit(r.carrierPath, r.mode, compressed);
+    return r.fit.fit == payload::Fit::Ok;
 }
 
 // The copy is written under a staging name and renamed when complete: an
@@ -152,10 +152,10 @@ bool HideEngine::makeBackup(Run &run, const std::string &copy) {
 
 bool HideEngine::openCarrier(Run &run) {
     HideResult &r = run.result;
-    const CarrierOpening o = OpenCarrier(r.carrierPath, true, run.lock);
+    const carrier::CarrierOpening o = carrier::OpenCarrier(r.carrierPath, true, run.lock);
     r.rolledBack = o.rolledBack;
     r.access = o.access;
-    return o.access == CarrierAccess::Ready;
+    return o.access == carrier::CarrierAccess::Ready;
 }
 
 bool HideEngine::takeCarrier(Run &run) {
@@ -322,8 +322,8 @@ HideResult HideEngine::runFile(Run &run, const FileHideInput &in, const std::vec
     if (!openCarrier(run)) return finish(run, HideOutcome::NoAccess);
     if (in.sourcePath.empty()) return finish(run, HideOutcome::NoSourceChosen);
     const auto n = static_cast<std::int64_t>(data.size());
-    if (!fits(run, n)) return finish(run, r.fit.fit == Fit::TooLarge  ? HideOutcome::CarrierTooLarge
-                                          : r.fit.fit == Fit::TooSmall ? HideOutcome::CarrierTooSmall
+    if (!fits(run, n)) return finish(run, r.fit.fit == payload::Fit::TooLarge  ? HideOutcome::CarrierTooLarge
+                                          : r.fit.fit == payload::Fit::TooSmall ? HideOutcome::CarrierTooSmall
                                                                        : HideOutcome::CarrierStructure);
     if (in.backup && !makeBackup(run, in.backupPath)) return backupFailed(run);
     run.view.setBusy(true);
@@ -365,7 +365,7 @@ HideResult HideEngine::runMessage(Run &run, MessageHideView &view, const Message
         view.focusMessage();
         return finish(run, HideOutcome::NoMessage);
     }
-    if (!openCarrier(run) && r.access != CarrierAccess::Missing) return finish(run, HideOutcome::NoAccess);
+    if (!openCarrier(run) && r.access != carrier::CarrierAccess::Missing) return finish(run, HideOutcome::NoAccess);
     if (in.backup && !makeBackup(run, in.backupPath)) return backupFailed(run);
     if (!ZorbLibraryPresent()) {
         r.outcome = HideOutcome::LibraryMissing;
@@ -387,8 +387,8 @@ HideResult HideEngine::runMessage(Run &run, MessageHideView &view, const Message
                                       " %]. ContainerSize: " + carrierSize + sizes
                                 : "Botschaft: " + FormatThousands(msgLen) + " Byte.  ContainerSize: " +
                                       carrierSize + sizes);
-    if (!fits(run, n)) return finish(run, r.fit.fit == Fit::TooLarge  ? HideOutcome::CarrierTooLarge
-                                          : r.fit.fit == Fit::TooSmall ? HideOutcome::CarrierTooSmall
+    if (!fits(run, n)) return finish(run, r.fit.fit == payload::Fit::TooLarge  ? HideOutcome::CarrierTooLarge
+                                          : r.fit.fit == payload::Fit::TooSmall ? HideOutcome::CarrierTooSmall
                                                                        : HideOutcome::CarrierStructure);
     std::string text = payload::ComposeHeader(r.mode, "", n, nameField); // header + data
     if (in.encrypt) {

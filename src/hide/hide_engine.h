@@ -2,9 +2,8 @@
 // It decides and returns a result; hide_texts.h turns results into words.
 #pragma once
 
-#include "hide/carrier_access.h"
-#include "hide/carrier_check.h"
-#include "hide/payload.h"
+#include "carrier/access.h"
+#include "carrier/payload_fit.h"
 #include "hide/run_view.h"
 
 #include <cstdint>
@@ -83,8 +82,8 @@ struct HideResult {
     std::int64_t messageSize = 0;     // KalmiraA: bytes of the message
     std::int64_t compressedSize = 0;  // n, compressed data bytes
     std::int64_t storedSize = 0;      // data bytes written (AES pads to blocks)
-    FitCheck fit;                     // carrier size, size needed, structure
-    CarrierAccess access = CarrierAccess::Ready;
+    payload::FitCheck fit;            // carrier size, size needed, structure
+    carrier::CarrierAccess access = carrier::CarrierAccess::Ready;
     bool rolledBack = false;          // an earlier run's interrupted write was undone first
     bool carrierIntact = true;        // WriteFailed: the old content was put back
     double seconds = 0;               // elapsed

@@ -1,5 +1,6 @@
 #include "hide/hide_texts.h"
 
+#include "carrier/carrier_texts.h"
 #include "compress/ZorbComprFile.h"
 #include "shell/helpers.h"
 
@@ -56,21 +57,21 @@ std::string CapacityTooSmallText(const std::string &carrier, std::int64_t carrie
            " Byte) oder kann nicht verwendet werden.";
 }
 
-std::string CarrierStructureMessage(CarrierStructure result, const std::string &name) {
+std::string CarrierStructureMessage(payload::CarrierStructure result, const std::string &name) {
     switch (result) {
-    case CarrierStructure::BmpHeaderTooLong:
+    case payload::CarrierStructure::BmpHeaderTooLong:
         return "Die Containerdatei \"" + name +
                "\" kann nicht verwendet werden: Ihr BMP-Dateikopf ist länger als 91 Byte und "
                "würde beim Verstecken beschädigt. Bitte die Datei mit dem BildConverter in "
                "eine 24-Bit-BMP-Datei umwandeln oder eine andere Containerdatei wählen.";
-    case CarrierStructure::WavDataTooShort:
+    case payload::CarrierStructure::WavDataTooShort:
         return "Die Containerdatei \"" + name +
                "\" kann nicht verwendet werden: Ihre Klangdaten beginnen zu spät oder sind zu "
                "kurz, so dass der WAV-Dateikopf beim Verstecken beschädigt würde. Bitte eine "
                "andere WAV-Datei wählen.";
-    case CarrierStructure::Unreadable:
+    case payload::CarrierStructure::Unreadable:
         return "Die Containerdatei \"" + name + "\" kann nicht gelesen werden.";
-    case CarrierStructure::Ok: break;
+    case payload::CarrierStructure::Ok: break;
     }
     return "";
 }
@@ -122,7 +123,7 @@ std::optional<Notice> HideNotice(const HideResult &r) {
                       "Die Sicherheitskopie \"" + r.backupPath +
                           "\" kann nicht angelegt werden: Unter diesem Namen besteht bereits eine Verknüpfung, "
                           "ein Ordner oder eine Gerätedatei. Die Containerdatei wurde nicht verändert."};
-    case HideOutcome::NoAccess: return Notice{Icon::Critical, kErrorTitle, CarrierAccessText(r.access, r.carrierPath)};
+    case HideOutcome::NoAccess: return Notice{Icon::Critical, kErrorTitle, carrier::CarrierAccessText(r.access, r.carrierPath)};
     case HideOutcome::LibraryMissing: return Notice{Icon::Critical, kTitleCommon, ZorbMissingMessage()};
     case HideOutcome::CompressionFailed:
         return Notice{Icon::Critical, kErrorTitle,

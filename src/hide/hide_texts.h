@@ -2,7 +2,7 @@
 // and the command-line tool.
 #pragma once
 
-#include "hide/carrier_check.h"
+#include "carrier/payload_fit.h"
 #include "hide/hide_engine.h"
 #include "hide/run_view.h"
 
@@ -30,7 +30,7 @@ std::string CapacityTooSmallText(const std::string &carrier, std::int64_t carrie
 std::string DataTooLargeText();
 
 // The German refusal for a damaged-structure result.
-std::string CarrierStructureMessage(CarrierStructure result, const std::string &carrierName);
+std::string CarrierStructureMessage(payload::CarrierStructure result, const std::string &carrierName);
 
 // The question before an existing backup copy is replaced.
 std::string ReplaceBackupQuestion(const std::string &copyName);

@@ -47,11 +47,4 @@ public:
     virtual bool replaceBackup(const std::string &copyName) = 0;
 };
 
-// What a window or the tool tells the user once a run has ended.
-struct Notice {
-    Icon icon = Icon::None;
-    std::string title;
-    std::string text;
-};
-
 } // namespace kalmira

@@ -29,6 +29,13 @@ public:
     void processEvents() override {}
 };
 
+// What a window or the tool tells the user once a run has ended.
+struct Notice {
+    Icon icon = Icon::None;
+    std::string title;
+    std::string text;
+};
+
 // Which of the two programs is running; they share all code but a few windows.
 enum class Program { A, B };
 

@@ -1,10 +1,10 @@
 #include "stealth/guarded.h"
 
+#include "carrier/carrier_texts.h"
 #include "platform/binary_file.h"
 #include "platform/journal.h"
 #include "platform/platform.h"
-#include "stealth/carrier_layout.h"
-#include "stealth/format.h"
+#include "carrier/stealth_layout.h"
 
 namespace kalmira::stealth {
 
@@ -15,9 +15,9 @@ using platform::FileLock;
 // The shared first step of every run on a carrier; false (with the problem
 // set) when the run must not go on.
 bool Lock(const std::string &carrierPath, bool forWriting, FileLock &lock, Safety &safety) {
-    const hide::CarrierOpening opening = hide::OpenCarrier(carrierPath, forWriting, lock);
+    const carrier::CarrierOpening opening = carrier::OpenCarrier(carrierPath, forWriting, lock);
     safety.recovered = opening.rolledBack;
-    if (opening.access == hide::CarrierAccess::Ready || opening.access == hide::CarrierAccess::Missing)
+    if (opening.access == carrier::CarrierAccess::Ready || opening.access == carrier::CarrierAccess::Missing)
         return true; // a missing carrier is the engine's refusal
     safety.problem = Safety::Problem::NoAccess;
     safety.access = opening.access;
@@ -31,11 +31,10 @@ std::optional<std::int64_t> WritableFrom(const std::string &carrierPath, const H
     platform::BinaryFile file;
     if (!file.open(carrierPath, platform::BinaryFile::Mode::Read)) return std::nullopt;
     const Layout layout = ReadLayout(file);
-    if (layout.problem != Unsuitable::None) return std::nullopt;
     const std::int64_t data = source.path.empty() ? static_cast<std::int64_t>(source.bytes.size())
                                                   : platform::FileSize(source.path);
-    if (data < 0 || static_cast<std::uint64_t>(data) + storedName.size() > format::LargestPlain(layout.usable()))
-        return std::nullopt;
+    const auto bytes = PayloadBytes(storedName, static_cast<std::uint64_t>(data));
+    if (data < 0 || CheckFit(CapacityOf(layout), bytes).outcome != FitCheck::Outcome::Fits) return std::nullopt;
     return static_cast<std::int64_t>(layout.offset);
 }
 
@@ -84,7 +83,7 @@ ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view pa
 std::optional<Wording> SafetyWording(const Safety &safety, const std::string &carrier) {
     const std::string q = "\"" + carrier + "\"";
     switch (safety.problem) {
-    case Safety::Problem::NoAccess: return Wording{"Kalmira", hide::CarrierAccessText(safety.access, carrier)};
+    case Safety::Problem::NoAccess: return Wording{"Kalmira", carrier::CarrierAccessText(safety.access, carrier)};
     case Safety::Problem::JournalFailed:
         return Wording{"Kalmira", "Für " + q + " konnte keine Sicherung angelegt werden (Datenträger voll "
                                       "oder schreibgeschützt?). Die Datei ist unverändert."};
@@ -98,7 +97,7 @@ std::optional<Wording> SafetyWording(const Safety &safety, const std::string &ca
 
 std::optional<std::string> SafetyNote(const Safety &safety, const std::string &carrier) {
     if (!safety.recovered) return std::nullopt;
-    return hide::RolledBackText(carrier);
+    return carrier::RolledBackText(carrier);
 }
 
 } // namespace kalmira::stealth

@@ -4,7 +4,7 @@
 // run that dies midway leaves the old carrier, never a half-written one.
 #pragma once
 
-#include "hide/carrier_access.h"
+#include "carrier/access.h"
 #include "stealth/stealth.h"
 #include "stealth/stealth_texts.h"
 
@@ -20,7 +20,7 @@ struct Safety {
         NoAccess,      // see `access`: not a file, not writable, busy, recovery failed (nothing done)
         JournalFailed, // the journal could not be written (carrier unchanged)
     } problem = Problem::None;
-    hide::CarrierAccess access = hide::CarrierAccess::Ready;
+    carrier::CarrierAccess access = carrier::CarrierAccess::Ready;
     bool recovered = false;  // an interrupted earlier write was undone first
     bool rolledBack = false; // this run's write failed and was undone
 };

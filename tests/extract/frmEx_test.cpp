@@ -1,3 +1,4 @@
+#include "carrier/carrier_texts.h"
 #include "extract/frmEx_file.h"
 #include "extract/frmEx_message.h"
 
@@ -268,7 +269,7 @@ private slots:
         r.w->Command2->click();
         const auto rolledBack = [&] {
             return std::count_if(r.t.messages.shown.begin(), r.t.messages.shown.end(),
-                                 [&](const auto &m) { return m.text == hide::RolledBackText(carrier); });
+                                 [&](const auto &m) { return m.text == carrier::RolledBackText(carrier); });
         };
         QCOMPARE(rolledBack(), 1);
         QCOMPARE(ReadAll(carrier), before);

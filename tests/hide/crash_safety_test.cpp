@@ -1,5 +1,6 @@
 // Old or new, never neither: hides killed at every point, failing writes,
 // locks between processes (the tool's tests refuse links and pipes).
+#include "carrier/carrier_texts.h"
 #include "hide/hide_engine.h"
 
 #include "carriers.h"
@@ -21,7 +22,7 @@
 using namespace kalmira;
 using namespace kalmira::test;
 using extract::ExtractOutcome;
-using hide::CarrierAccess;
+using carrier::CarrierAccess;
 using hide::HideOutcome;
 
 namespace {
@@ -175,7 +176,7 @@ TEST(CrashSafety, FailingWriteIsRolledBackNowOrByTheNextRun) {
     EXPECT_TRUE(r.rolledBack);
     EXPECT_EQ(r.outcome, ExtractOutcome::Extracted);
     EXPECT_TRUE(ReadAll(s.carrier) == s.oldCarrier);
-    EXPECT_NE(hide::RolledBackText(s.carrier).find("rückgängig gemacht"), std::string::npos);
+    EXPECT_NE(carrier::RolledBackText(s.carrier).find("rückgängig gemacht"), std::string::npos);
     EXPECT_FALSE(s.extract().rolledBack); // said once
 }
 

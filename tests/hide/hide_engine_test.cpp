@@ -1,7 +1,7 @@
 #include "hide/hide_engine.h"
 
 #include "carriers.h"
-#include "hide/carrier_check.h"
+#include "carrier/payload_fit.h"
 #include "platform/platform.h"
 #include "run_fakes.h"
 #include "shell/helpers.h"
@@ -210,7 +210,7 @@ TEST_F(HideFixture, DamagingStructuresAreRefusedBeforeAnyWrite) {
     auto shortData = MakeWav(8000);
     shortData.resize(shortData.size() + 20000, 0);   // trailing junk after the data chunk
     prepare(1000, shortData);
-    EXPECT_EQ(hide::CheckCarrierStructure(in.carrierPath, 1000), hide::CarrierStructure::WavDataTooShort);
+    EXPECT_EQ(payload::CheckStructure(in.carrierPath, 1000), payload::CarrierStructure::WavDataTooShort);
     EXPECT_EQ(hideFile(view, in), HideOutcome::CarrierStructure);
 
     prepare(1000, MakeWav(20000));

@@ -1,11 +1,11 @@
-#include "hide/carrier_access.h"
+#include "carrier/access.h"
 
 #include "platform/journal.h"
 #include "platform/platform.h"
 #include "platform/temp_file.h"
 #include "shell/helpers.h"
 
-namespace kalmira::hide {
+namespace kalmira::carrier {
 
 using platform::FileLock;
 using platform::RecoverResult;
@@ -35,27 +35,4 @@ CarrierOpening OpenCarrier(const std::string &path, bool forWriting, FileLock &l
     return o;
 }
 
-std::string CarrierAccessText(CarrierAccess access, const std::string &path) {
-    const std::string name = "Die Containerdatei \"" + path + "\"";
-    switch (access) {
-    case CarrierAccess::NotRegular: return name + " ist keine gewöhnliche Datei.";
-    case CarrierAccess::NotWritable:
-        return name + " kann nicht geschrieben werden (schreibgeschützt). Es wurde nichts verändert.";
-    case CarrierAccess::Busy:
-        return name + " wird gerade von einem anderen Kalmira-Vorgang benutzt. Bitte später noch einmal "
-                      "versuchen. Es wurde nichts verändert.";
-    case CarrierAccess::RecoveryFailed:
-        return "Ein unterbrochener Schreibvorgang in der Containerdatei \"" + path +
-               "\" konnte nicht rückgängig gemacht werden. Die Datei wurde nicht verwendet.";
-    case CarrierAccess::Ready:
-    case CarrierAccess::Missing: break;
-    }
-    return "";
-}
-
-std::string RolledBackText(const std::string &path) {
-    return "Ein unterbrochener Schreibvorgang in der Containerdatei \"" + path +
-           "\" wurde rückgängig gemacht. Sie enthält wieder ihren früheren Inhalt.";
-}
-
-} // namespace kalmira::hide
+} // namespace kalmira::carrier
