@@ -56,8 +56,15 @@ struct Probe {
     TempDir dir;
     FakeMessages messages;
     TellingPasswords passwords{messages, Program::B};
-    hide::MessageQuestions questions{messages};
-    hide::HideEngine hider{questions, passwords};
+    struct Questions : hide::RunQuestions {
+        explicit Questions(Messages &m) : messages(m) {}
+        bool replaceBackup(const std::string &name) override {
+            return messages.show(Icon::Question, hide::kReplaceBackupTitle, hide::ReplaceBackupQuestion(name),
+                                 Buttons::YesNoDefaultNo) == Answer::Yes;
+        }
+        Messages &messages;
+    } questions{messages};
+    hide::HideEngine hider{questions};
     extract::ExtractEngine extractor{passwords};
 
     std::string hidden(payload::Mode mode, std::size_t plainBytes = 3000, std::uint32_t seed = 3) {
@@ -74,8 +81,8 @@ struct Probe {
         in.encrypt = mode != payload::Mode::Plain;
         in.cipher = mode;
         passwords.hide = {Padded("geheim")};
-        FakeRunView v;
-        hider.hideFile(v, in, data);
+        FakeHideProgress v;
+        HideAsWindow(hider, v, passwords, in, data);
         return c;
     }
     std::string last() {
@@ -287,9 +294,9 @@ int main(int argc, char **argv) {
         in.nameField = *payload::NameField("a.bin");
         in.backup = true;
         in.backupPath = full + "/c-Kopie.bmp";
-        FakeRunView hv;
+        FakeHideProgress hv;
         p.messages.answers = {Answer::Yes};
-        auto h = Told(p.messages, p.hider.hideFile(hv, in, data)).outcome;
+        auto h = Told(p.messages, HideAsWindow(p.hider, hv, p.passwords, in, data)).outcome;
         Row("full disk for the backup copy", "hide (KalmiraB)",
             h == hide::HideOutcome::Written ? "Written" : h == hide::HideOutcome::BackupFailed ? "BackupFailed" : "WriteFailed or other", p.last());
     }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "extract/extract_engine.h"
-#include "hide/hide_engine.h"
 #include "shell/ui.h"
 
 #include <optional>
@@ -60,17 +59,6 @@ protected:
     ProgressBar &bar_;
 };
 
-class HideView : public ConsoleView<RunView> {
-public:
-    using ConsoleView::ConsoleView;
-};
-
-class MessageHideView : public ConsoleView<hide::MessageHideView> {
-public:
-    using ConsoleView::ConsoleView;
-    void setSizeLine(const std::string &) override {}
-};
-
 // Extraction writes to `target`, replacing an existing file only when asked;
 // "-" streams to standard output.
 class ExtractView : public ConsoleView<extract::ExtractView> {
@@ -101,7 +89,6 @@ class FixedPassword : public PasswordSource {
 public:
     explicit FixedPassword(std::string padded) : padded_(std::move(padded)) {}
     ~FixedPassword() override;
-    std::optional<std::string> hidePassword() override { return padded_; }
     std::string extractPassword() override { return padded_; }
 
 private:

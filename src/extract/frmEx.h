@@ -112,7 +112,6 @@ private:
     void previewToggled();       // checkBmpShow
     void thumbnail(const QString &path);
 
-    std::optional<std::string> hidePassword() override { return std::nullopt; }
     std::string extractPassword() override;
     void wrongPassword(int attemptsLeft) override;
 

@@ -65,7 +65,7 @@ FrmV *MakeFrmV(Services &services) {
 }
 
 FrmV::FrmV(Services &services, const FrmVTexts &t)
-    : s_(services), t_(t), questions_(*services.messages), engine_(questions_, *this) {
+    : s_(services), t_(t), questions_(*services.messages), engine_(questions_) {
     setObjectName("frmV");
     setWindowTitle(t.title);
     setMouseTracking(true);
@@ -309,7 +309,7 @@ void FrmV::finish(QVBoxLayout *root) {
     CentreOnScreen(this);
 }
 
-// ---- RunView / PasswordSource ------------------------------------------------
+// ---- what the runs show -------------------------------------------------------
 
 void FrmV::setCaption(const std::string &caption) { setWindowTitle(Q(caption)); }
 
@@ -324,19 +324,6 @@ void FrmV::pause(double seconds) { pauseFor(seconds); }
 
 void FrmV::processEvents() {
     if (s_.pump) s_.pump->processEvents();
-}
-
-void FrmV::repaint() { QWidget::repaint(); }
-
-std::optional<std::string> FrmV::hidePassword() {
-    Text3->clear();
-    std::optional<QString> padded = askPassword ? askPassword() : crypto::AskHidePassword(s_, this);
-    if (!padded || padded->isEmpty()) {
-        Text3->clear();
-        return std::nullopt;
-    }
-    Text3->setText(*padded);
-    return platform::AnsiFromUtf8(S(*padded));
 }
 
 // ---- choosing the carrier -----------------------------------------------------
@@ -406,7 +393,7 @@ void FrmV::chooseCarrier() {
                           "2. Sie besitzen keine Rechte um in diesen Ordner zu schreiben.");
         return;
     }
-    lblKopie->setText(folder + Q(BaseNameOf(p)) + "-Kopie" + Q(ExtensionOf(p)));
+    lblKopie->setText(Q(BackupPathFor(p)));
     Text1->setText(path);
     Label3->setText("Dateigrösse der ausgewählten Containerdatei: " + Thousands(length) + " Byte");
     checkCarrier(path);

@@ -9,6 +9,8 @@ namespace kalmira::hide {
 namespace {
 
 const char *const kTitleCommon = "Kalmira-Nachricht";
+const char *const kRestCaptionB = "KalmiraB - Verstecken";
+const char *const kRestCaptionA = "KalmiraA - Verstecken";
 const char *const kErrorTitle = "Kalmira - Fehlernachricht";
 
 const char *const kHintB =
@@ -32,7 +34,71 @@ std::string WriteFailedText(const HideResult &r) {
     return text;
 }
 
+std::string EncryptCaption(Program program, payload::Mode mode) {
+    const char *cipher = mode == payload::Mode::Rc4 ? "RC4" : "AES-256";
+    return program == Program::B ? std::string(">>>>>>>>>>>>>  Datei wird ") + cipher + " verschlüsselt..."
+                                 : std::string("***********  Datei wird ") + cipher + " verschlüsselt  *********\"";
+}
+
 } // namespace
+
+std::string WithSign(long long value) { return (value >= 0 ? " " : "") + std::to_string(value); }
+
+std::string HideStepLabel(Program program, const std::string &backupPath, Step step) {
+    switch (step) {
+    case Step::Backup: return "Erstelle Kopie -> " + FileNameOf(backupPath);
+    case Step::Write: return program == Program::B ? "Die Datei wird versteckt..." : "Versteck-Vorgang läuft ...";
+    default: break;
+    }
+    return "";
+}
+
+std::string HideCaption(Program program, payload::Mode mode, const std::string &backupPath, Step step, int pct) {
+    const bool b = program == Program::B;
+    const std::string label = HideStepLabel(program, backupPath, step);
+    switch (step) {
+    case Step::Backup: return label + " " + WithSign(pct) + " %";
+    case Step::BackupDone: return HideStepLabel(program, backupPath, Step::Backup) + " 100 %";
+    case Step::Encrypt: return EncryptCaption(program, mode);
+    case Step::Encrypted: return b ? "" : kRestCaptionA;
+    case Step::Compose: return b ? "" : ">>>>>>>>>> ByteArrays erzeugen ...";
+    case Step::Write: return ">>>>>>>>>> " + label + (b ? " " : "   ") + WithSign(pct) + " % bearbeitet";
+    case Step::Written: return b ? "" : ">>>>>>>>>> Versteck-Vorgang beendet, 100% bearbeitet";
+    }
+    return "";
+}
+
+std::vector<TimedCaption> HideEndCaptions(const HideResult &r) {
+    const bool b = r.program == Program::B;
+    std::vector<TimedCaption> out;
+    switch (r.outcome) {
+    case HideOutcome::Ready:
+    case HideOutcome::Cancelled:
+    case HideOutcome::LibraryMissing:
+    case HideOutcome::Busy: return out;
+    case HideOutcome::WriteFailed: return {{0, b ? kRestCaptionB : kRestCaptionA}};
+    default: break;
+    }
+    if (b && r.outcome != HideOutcome::NoCarrierChosen) out.push_back({0, ">>>>>>>>>> Die Datei wurde versteckt... 100 %"});
+    const bool pauses = r.outcome == HideOutcome::Written || r.outcome == HideOutcome::NoCarrierChosen;
+    out.push_back({b && pauses ? 1.0 : 0.0, b ? kFinishedCaption : kFinishedCaptionA});
+    out.push_back({pauses ? (b ? 4.0 : 3.0) : 0.0, b ? kRestCaptionB : kRestCaptionA});
+    return out;
+}
+
+std::string MessageSizeLine(const HideResult &r) {
+    if (r.compressedSize <= 0) return "";
+    const std::int64_t p = payload::RoundedForRun(r.compressedSize), msgLen = r.messageSize;
+    const std::string sizes =
+        " Byte, ContainerMinSize: " + FormatThousands(payload::MinCarrierForRun(r.compressedSize)) + " Byte";
+    const std::string carrierSize = FormatThousands(r.fit.carrierSize);
+    if (p >= msgLen)
+        return "Botschaft: " + FormatThousands(msgLen) + " Byte.  ContainerSize: " + carrierSize + sizes;
+    return "Botschaft: " + FormatThousands(msgLen) + " Byte, komprimiert zu: " + FormatThousands(p) + " Byte [" +
+           std::to_string(p * 100 / msgLen) + " %]. ContainerSize: " + carrierSize + sizes;
+}
+
+std::string MessageSizeLineCancelled(const HideResult &r) { return "Botschaft: " + FormatThousands(r.messageSize) + " Byte"; }
 
 std::string TooSmallText(const std::string &carrier, std::int64_t carrierSize, const std::string &hiddenFile,
                          std::int64_t requiredSize) {
@@ -93,11 +159,6 @@ std::string ReplaceBackupQuestion(const std::string &copyName) {
            "verwendet werden.";
 }
 
-bool MessageQuestions::replaceBackup(const std::string &copyName) {
-    return messages_.show(Icon::Question, "Kalmira - Anfrage", ReplaceBackupQuestion(copyName),
-                          Buttons::YesNoDefaultNo) == Answer::Yes;
-}
-
 std::optional<Notice> HideNotice(const HideResult &r) {
     const bool b = r.program == Program::B;
     const std::string title = b ? "KalmiraB-Nachricht" : "KalmiraA-Nachricht";
@@ -139,6 +200,7 @@ std::optional<Notice> HideNotice(const HideResult &r) {
     case HideOutcome::CarrierStructure:
         return Notice{Icon::Exclamation, title, CarrierStructureMessage(r.fit.structure, FileNameOf(r.carrierPath))};
     case HideOutcome::WriteFailed: return Notice{Icon::Critical, kErrorTitle, WriteFailedText(r)};
+    case HideOutcome::Ready:
     case HideOutcome::Written:
     case HideOutcome::Cancelled:
     case HideOutcome::Busy: break;

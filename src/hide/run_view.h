@@ -28,8 +28,6 @@ public:
 class PasswordSource {
 public:
     virtual ~PasswordSource() = default;
-    // nullopt when the user cancelled.
-    virtual std::optional<std::string> hidePassword() = 0;
     // What the extract window's password box holds after the dialog closed:
     // the padded password, or whatever was there before when it was closed
     // without confirming ("" at the first attempt).
@@ -37,14 +35,6 @@ public:
     // The password just given was wrong; `attemptsLeft` more are allowed
     // (0: the program ends next).
     virtual void wrongPassword(int attemptsLeft) { (void)attemptsLeft; }
-};
-
-// Questions a run asks while it goes on.
-class RunQuestions {
-public:
-    virtual ~RunQuestions() = default;
-    // A backup copy `copyName` exists already: true replaces it.
-    virtual bool replaceBackup(const std::string &copyName) = 0;
 };
 
 } // namespace kalmira

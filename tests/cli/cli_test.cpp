@@ -78,15 +78,15 @@ struct Cli : ::testing::Test {
                         const std::vector<std::uint8_t> &data, const std::string &pw) {
         FakePasswords passwords;
         passwords.hide.push_back(Padded(pw));
-        FakeRunView view;
+        FakeHideProgress view;
         hide::FileHideInput in;
         in.carrierPath = carrier;
         in.sourcePath = "x";
         in.nameField = nameField;
         in.encrypt = !pw.empty();
         in.cipher = payload::Mode::Aes;
-        ASSERT_EQ(hide::HideEngine(KeepBackups(), passwords).hideFile(view, in, data).outcome,
-                  hide::HideOutcome::Written);
+        hide::HideEngine engine(KeepBackups());
+        ASSERT_EQ(HideAsWindow(engine, view, passwords, in, data).outcome, hide::HideOutcome::Written);
     }
 };
 

@@ -22,7 +22,7 @@ struct EngineTest : ::testing::Test {
     FakePasswords passwords;
     FakeExtractView view;
     FakeMessageExtractView messageView;
-    hide::HideEngine hider{KeepBackups(), passwords};
+    hide::HideEngine hider{KeepBackups()};
     extract::ExtractEngine extractor{passwords};
 
     std::string hideFile(const std::vector<std::uint8_t> &plain, const std::string &name,

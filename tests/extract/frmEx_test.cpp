@@ -83,7 +83,7 @@ template <class W> struct Run {
     test::TempDir dir, tmp;
     test::TestServices t;
     test::FakePasswords passwords;
-    hide::HideEngine hider{KeepBackups(), passwords};
+    hide::HideEngine hider{KeepBackups()};
     W *w = nullptr;
     std::deque<QString> typed;
     std::vector<double> pauses;

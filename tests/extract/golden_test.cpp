@@ -40,7 +40,7 @@ TEST(Golden, CarriersStillExtract) {
     FakePasswords passwords;
     if (std::getenv("KALMIRA_WRITE_GOLDEN")) {
         TempDir dir;
-        hide::HideEngine hider(KeepBackups(), passwords);
+        hide::HideEngine hider(KeepBackups());
         hider.setLeadByteForTesting(0x79);
         for (const Case &c : kCases) {
             WriteAll(kGoldenDir + c.file, MakeBmp(64, 64, 11));

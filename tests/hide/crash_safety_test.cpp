@@ -28,7 +28,7 @@ using hide::HideOutcome;
 namespace {
 
 // Every point a run reports to its window becomes a step the test can kill at.
-struct SteppingView : FakeRunView {
+struct SteppingView : FakeHideProgress {
     explicit SteppingView(SteppedChild &c) : child(c) {}
     void processEvents() override { child.step(); }
     void pause(double) override { child.step(); }
@@ -47,15 +47,15 @@ struct Scene {
 
     Scene() {
         WriteAll(carrier, MakeBmp(500, 300));
-        FakeRunView v;
+        FakeHideProgress v;
         EXPECT_EQ(hide(v, Compressed(work, oldPlain), false).outcome, HideOutcome::Written);
         oldCarrier = ReadAll(carrier);
         EXPECT_EQ(hide(v, newData, false).outcome, HideOutcome::Written);
         newCarrier = ReadAll(carrier);
         WriteAll(carrier, oldCarrier);
     }
-    hide::HideResult hide(RunView &v, const std::vector<std::uint8_t> &data, bool withBackup) {
-        hide::HideEngine engine(KeepBackups(), passwords);
+    hide::HideResult hide(FakeHideProgress &v, const std::vector<std::uint8_t> &data, bool withBackup) {
+        hide::HideEngine engine(KeepBackups());
         engine.setLeadByteForTesting(7);
         hide::FileHideInput in;
         in.carrierPath = carrier;
@@ -63,7 +63,7 @@ struct Scene {
         in.nameField = *payload::NameField("geheim.bin");
         in.backup = withBackup;
         in.backupPath = backup;
-        return engine.hideFile(v, in, data);
+        return HideAsWindow(engine, v, passwords, in, data);
     }
     extract::FileExtractResult extract() {
         extract::ExtractEngine engine(passwords);
@@ -130,7 +130,7 @@ TEST(CrashSafety, KilledAtEveryPointLeavesOldOrNew) {
         ::utime(f.c_str(), &old);
     }
     WriteAll(s.carrier, s.oldCarrier);
-    FakeRunView v;
+    FakeHideProgress v;
     EXPECT_EQ(s.hide(v, s.newData, false).outcome, HideOutcome::Written);
     EXPECT_TRUE(s.leftovers().empty());
 }
@@ -145,7 +145,7 @@ TEST(CrashSafety, FailingWriteIsRolledBackNowOrByTheNextRun) {
         low = old;
         low.rlim_cur = 4096;
         setrlimit(RLIMIT_FSIZE, &low);
-        FakeRunView v;
+        FakeHideProgress v;
         const auto r = s.hide(v, s.newData, false);
         setrlimit(RLIMIT_FSIZE, &old);
         EXPECT_EQ(r.outcome, HideOutcome::WriteFailed);
@@ -160,7 +160,7 @@ TEST(CrashSafety, FailingWriteIsRolledBackNowOrByTheNextRun) {
     // Writes fail after the first carrier bytes changed, and so does the
     // roll-back: the next run puts the old bytes back and says so.
     SteppedChild c([&](SteppedChild &) {
-        struct FailingView : FakeRunView {
+        struct FailingView : FakeHideProgress {
             void processEvents() override {
                 if (++events != 2) return; // the first data block comes next
                 rlimit low{1000, RLIM_INFINITY};
@@ -208,13 +208,13 @@ TEST(CrashSafety, CarrierOnAReadOnlyMountIsNotWritableNotDamaged) {
         WriteAll(carrier, MakeBmp(100, 100));
         if (::mount(nullptr, mountPoint.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) return 77;
         FakePasswords passwords;
-        hide::HideEngine engine(KeepBackups(), passwords);
+        hide::HideEngine engine(KeepBackups());
         hide::FileHideInput in;
         in.carrierPath = carrier;
         in.sourcePath = "x";
         in.nameField = *payload::NameField("x");
-        FakeRunView v;
-        const auto r = engine.hideFile(v, in, std::vector<std::uint8_t>(100, 1));
+        FakeHideProgress v;
+        const auto r = HideAsWindow(engine, v, passwords, in, std::vector<std::uint8_t>(100, 1));
         const std::string text = hide::HideNotice(r)->text;
         return r.access == CarrierAccess::NotWritable && text.find("kann nicht geschrieben werden") != std::string::npos &&
                        text.find("beschädigt") == std::string::npos

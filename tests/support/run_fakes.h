@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <deque>
 #include <optional>
+#include <span>
+#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -34,11 +36,27 @@ public:
 
 struct FakeRunView : RecordingView<RunView> {};
 
-struct FakeMessageHideView : RecordingView<hide::MessageHideView> {
-    void setSizeLine(const std::string &t) override { sizeLine = t; }
-    void focusMessage() override { ++focused; }
+// A hide run's steps as the windows' captions; the end captions and their
+// pauses, the size line and the focus as HideAsWindow adds them.
+struct FakeHideProgress : hide::HideProgress {
+    void step(hide::Step s, int percent) override {
+        const std::string c = hide::HideCaption(program, mode, backupPath, s, percent);
+        if (!c.empty()) captions.push_back(c);
+    }
+    void processEvents() override { ++events; }
+    virtual void pause(double s) { pauses.push_back(s); }
+    bool sawCaption(const std::string &part) const {
+        for (const auto &c : captions)
+            if (c.find(part) != std::string::npos) return true;
+        return false;
+    }
+    Program program = Program::B;
+    payload::Mode mode = payload::Mode::Plain;
+    std::string backupPath;
+    std::vector<std::string> captions;
+    std::vector<double> pauses;
     std::string sizeLine;
-    int focused = 0;
+    int events = 0, focused = 0;
 };
 
 struct FakeExtractView : RecordingView<extract::ExtractView> {
@@ -60,8 +78,8 @@ struct FakeMessageExtractView : RecordingView<extract::MessageExtractView> {
 };
 
 // For runs that make no backups: every question is answered "Nein".
-inline RunQuestions &KeepBackups() {
-    static struct : RunQuestions {
+inline hide::RunQuestions &KeepBackups() {
+    static struct : hide::RunQuestions {
         bool replaceBackup(const std::string &) override { return false; }
     } questions;
     return questions;
@@ -75,7 +93,7 @@ struct FakePasswords : PasswordSource {
         queue.pop_front();
         return p;
     }
-    std::optional<std::string> hidePassword() override { return ++asked, next(hide, std::optional<std::string>()); }
+    std::optional<std::string> hidePassword() { return ++asked, next(hide, std::optional<std::string>()); }
     std::string extractPassword() override { return ++asked, next(extract, std::string()); }
     void wrongPassword(int attemptsLeft) override { rejected.push_back(attemptsLeft); }
     std::deque<std::optional<std::string>> hide;
@@ -105,6 +123,39 @@ struct TellingPasswords : FakePasswords {
     Program program;
 };
 
+// A hide run as the windows make it: the checks, the password from
+// `passwords` when one is needed, the write, the end captions and pauses.
+template <class Input>
+hide::HideResult HideAsWindow(hide::HideEngine &engine, FakeHideProgress &view, FakePasswords &passwords,
+                              const Input &in, std::span<const std::uint8_t> data = {}) {
+    constexpr bool file = std::is_same_v<Input, hide::FileHideInput>;
+    view.program = file ? Program::B : Program::A;
+    view.mode = in.encrypt ? in.cipher : payload::Mode::Plain;
+    view.backupPath = in.backupPath;
+    hide::PreparedHide p = [&] {
+        if constexpr (file) return engine.prepareFile(view, in, data);
+        else return engine.prepareMessage(view, in);
+    }();
+    hide::HideResult r = p.result();
+    if (r.outcome == hide::HideOutcome::NoMessage) ++view.focused;
+    if (const std::string line = hide::MessageSizeLine(r); !line.empty()) view.sizeLine = line;
+    if (p.needsPassword()) {
+        const std::optional<std::string> pw = passwords.hidePassword();
+        if (!pw || pw->empty()) {
+            view.sizeLine = hide::MessageSizeLineCancelled(r);
+            return engine.cancel(p);
+        }
+        r = engine.run(view, p, *pw);
+    } else if (p.ready()) {
+        r = engine.run(view, p);
+    }
+    for (const hide::TimedCaption &c : hide::HideEndCaptions(r)) {
+        if (c.pauseBefore > 0) view.pause(c.pauseBefore);
+        view.captions.push_back(c.caption);
+    }
+    return r;
+}
+
 // Hides `plain` stored as `name` into `carrier` the way KalmiraB does, and
 // `ansi` the way KalmiraA does; encrypted runs use `password`.
 inline hide::HideOutcome HideFile(hide::HideEngine &hider, FakePasswords &passwords, const TempDir &work,
@@ -121,8 +172,8 @@ inline hide::HideOutcome HideFile(hide::HideEngine &hider, FakePasswords &passwo
     in.encrypt = mode != payload::Mode::Plain;
     in.cipher = mode;
     if (in.encrypt) passwords.hide.push_back(Padded(password));
-    FakeRunView view;
-    return hider.hideFile(view, in, data).outcome;
+    FakeHideProgress view;
+    return HideAsWindow(hider, view, passwords, in, data).outcome;
 }
 
 inline hide::HideOutcome HideMessage(hide::HideEngine &hider, FakePasswords &passwords,
@@ -134,8 +185,8 @@ inline hide::HideOutcome HideMessage(hide::HideEngine &hider, FakePasswords &pas
     in.encrypt = mode != payload::Mode::Plain;
     in.cipher = mode;
     if (in.encrypt) passwords.hide.push_back(Padded("Sesam"));
-    FakeMessageHideView view;
-    return hider.hideMessage(view, in).outcome;
+    FakeHideProgress view;
+    return HideAsWindow(hider, view, passwords, in).outcome;
 }
 
 } // namespace kalmira::test
