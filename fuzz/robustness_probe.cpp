@@ -65,7 +65,7 @@ struct Probe {
         Messages &messages;
     } questions{messages};
     hide::HideEngine hider{questions};
-    extract::ExtractEngine extractor{passwords};
+    extract::ExtractEngine extractor;
 
     std::string hidden(payload::Mode mode, std::size_t plainBytes = 3000, std::uint32_t seed = 3) {
         return hiddenData(mode, RandomBytes(plainBytes, seed));
@@ -97,7 +97,7 @@ struct Probe {
         v.destination = dest.empty() ? dir.file("out.bin") : dest;
         passwords.extract = {Padded("geheim")};
         messages.shown.clear();
-        auto r = Told(messages, extractor.extractFile(v, carrier));
+        auto r = Told(messages, ExtractAsWindow(extractor, v, passwords, carrier));
         const bool left = r.outcome != ExtractOutcome::Extracted && platform::FileExists(v.destination) &&
                           dest.empty();
         Row(input, "extract (KalmiraB)", std::string(Name(r.outcome)) + (left ? ", FILE LEFT" : ", nothing written"),
@@ -105,7 +105,7 @@ struct Probe {
         std::remove(v.destination.c_str());
         FakeMessageExtractView mv;
         passwords.extract = {Padded("geheim")};
-        auto m = Told(messages, extractor.extractMessage(mv, carrier, 65535));
+        auto m = Told(messages, ExtractAsWindow(extractor, mv, passwords, carrier, 65535));
         Row(input, "extract (KalmiraA)", Name(m.outcome), last());
     }
 };
@@ -207,7 +207,7 @@ int main(int argc, char **argv) {
         platform::SetFileAttributes(p.dir.file("ro.bin"), platform::AttrReadOnly);
         FakeExtractView v;
         v.destination = p.dir.file("ro.bin");
-        auto r = Told(p.messages, p.extractor.extractFile(v, c));
+        auto r = Told(p.messages, ExtractAsWindow(p.extractor, v, p.passwords, c));
         Row("read-only destination file", "extract (KalmiraB)",
             std::string(Name(r.outcome)) + (ReadAll(p.dir.file("ro.bin")) == RandomBytes(2000, 9) ? ", replaced" : ", NOT replaced"),
             p.last());
@@ -278,7 +278,7 @@ int main(int argc, char **argv) {
         p.messages.shown.clear();
         FakeExtractView v;
         v.destination = full + "/out.bin";
-        auto r = Told(p.messages, p.extractor.extractFile(v, c));
+        auto r = Told(p.messages, ExtractAsWindow(p.extractor, v, p.passwords, c));
         Row("full disk at the destination", "extract (KalmiraB)",
             std::string(Name(r.outcome)) + (platform::FileExists(v.destination) ? ", FILE LEFT" : ", nothing written"), p.last());
         WriteAll(p.dir.file("big.bmp"), MakeBmp(400, 400));

@@ -56,11 +56,11 @@ void BM_Extract(benchmark::State &state) {
     Setup &s = setup();
     FakeMessages messages;
     FakePasswords passwords;
-    extract::ExtractEngine engine(passwords);
+    extract::ExtractEngine engine;
     FakeExtractView view;
     view.destination = s.dir.file("out.bin");
     for (auto _ : state) {
-        if (engine.extractFile(view, s.carrier).outcome != extract::ExtractOutcome::Extracted)
+        if (ExtractAsWindow(engine, view, passwords, s.carrier).outcome != extract::ExtractOutcome::Extracted)
             state.SkipWithError("extract failed");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.touched()));

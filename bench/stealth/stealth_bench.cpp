@@ -148,11 +148,11 @@ void BM_ClassicHide(benchmark::State &state) {
 void BM_ClassicExtract(benchmark::State &state) {
     Setup &s = setup();
     FakePasswords passwords;
-    extract::ExtractEngine engine(passwords);
+    extract::ExtractEngine engine;
     FakeExtractView view;
     view.destination = s.dir.file("out.bin");
     Timed(state, "classic extract", [&] {
-        return engine.extractFile(view, s.carrier).outcome == extract::ExtractOutcome::Extracted;
+        return ExtractAsWindow(engine, view, passwords, s.carrier).outcome == extract::ExtractOutcome::Extracted;
     });
 }
 

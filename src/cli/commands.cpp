@@ -82,11 +82,10 @@ int ExtractExit(extract::ExtractOutcome outcome) {
 }
 
 int ExtractMessage(const Options &o, const std::string &dest, const std::string &padded, ProgressBar &bar) {
-    FixedPassword passwords(padded);
-    extract::ExtractEngine engine(passwords);
-    MessageExtractView view(bar);
-    const extract::MessageExtractResult r =
-        engine.extractMessage(view, o.args[0], static_cast<int>(kMaxMessageSize));
+    extract::ExtractEngine engine;
+    ExtractView view(bar, Program::A);
+    extract::OpenedPayload opened = engine.open(view, Program::A, o.args[0]);
+    const extract::MessageExtractResult r = engine.runMessage(view, opened, static_cast<int>(kMaxMessageSize), padded);
     bar.finish();
     Say(extract::ExtractNotice(r));
     if (r.outcome != extract::ExtractOutcome::Extracted) return ExtractExit(r.outcome);
@@ -95,10 +94,10 @@ int ExtractMessage(const Options &o, const std::string &dest, const std::string 
 
 int ExtractFile(const Options &o, const std::string &dest, const std::string &padded, ProgressBar &bar) {
     const bool toStdout = o.output == "-";
-    FixedPassword passwords(padded);
-    extract::ExtractEngine engine(passwords);
-    ExtractView view(bar, toStdout ? "-" : dest, o.force);
-    extract::FileExtractResult r = engine.extractFile(view, o.args[0]);
+    extract::ExtractEngine engine;
+    ExtractView view(bar, Program::B, toStdout ? "-" : dest, o.force);
+    extract::OpenedPayload opened = engine.open(view, Program::B, o.args[0]);
+    extract::FileExtractResult r = engine.runFile(view, opened, padded);
     bar.finish();
     if (toStdout) r.destination = "-";
     Say(extract::ExtractNotice(r));

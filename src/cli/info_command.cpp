@@ -3,7 +3,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "carrier/facts.h"
-#include "extract/extract_engine.h"
+#include "extract/extract_texts.h"
 #include "inspect/bmp_info.h"
 #include "inspect/modWAV.h"
 

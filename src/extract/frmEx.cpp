@@ -8,6 +8,7 @@
 #include "info/register.h"
 #include "inspect/register.h"
 #include "platform/platform.h"
+#include "platform/secure_memory.h"
 #include "shell/helpers.h"
 #include "shell/qt_services.h"
 #include "shell/registry.h"
@@ -61,7 +62,7 @@ FrmEx *MakeFrmEx(Services &services) {
 
 FrmEx::FrmEx(Services &services, const FrmExTexts &t)
     : QWidget(nullptr, Qt::Window), s_(services), t_(t),
-      engine_(std::make_unique<ExtractEngine>(static_cast<PasswordSource &>(*this))) {
+      engine_(std::make_unique<ExtractEngine>()) {
     setObjectName("frmEx");
     setWindowTitle(t.title);
     setMouseTracking(true);
@@ -375,18 +376,25 @@ void FrmEx::switchToHide() {
     hide();
 }
 
-void FrmEx::wrongPassword(int attemptsLeft) {
-    const Notice n = WrongPasswordNotice(s_.program, attemptsLeft);
-    s_.messages->show(n.icon, n.title, n.text);
-}
 
 void FrmEx::tell(const std::optional<Notice> &notice) {
     if (notice) s_.messages->show(notice->icon, notice->title, notice->text);
 }
 
-std::string FrmEx::extractPassword() {
+std::string FrmEx::askExtractPassword() {
     if (askPassword) askPassword();
     return platform::AnsiFromUtf8(S(Text1->text()));
+}
+
+std::optional<std::string> FrmEx::passwordFor(const OpenedPayload &opened) {
+    for (int attempt = 0; attempt < kPasswordAttempts; ++attempt) {
+        std::string padded = askExtractPassword();
+        setCursor(Qt::WaitCursor);
+        if (opened.passwordMatches(padded)) return padded;
+        platform::WipeString(padded);
+        tell(WrongPasswordNotice(s_.program, kPasswordAttempts - 1 - attempt));
+    }
+    return std::nullopt;
 }
 
 void FrmEx::extract() {

@@ -25,12 +25,7 @@ std::string HideCaption(Program program, payload::Mode mode, const std::string &
 // The tool's progress bar: the label of a step that counts in percent; "" for the others.
 std::string HideStepLabel(Program program, const std::string &backupPath, Step step);
 
-// The captions a hide window shows once a run has ended, in order; each
-// after the one before has been held for `pauseBefore` seconds.
-struct TimedCaption {
-    double pauseBefore = 0;
-    std::string caption;
-};
+// The captions a hide window shows once a run has ended (see TimedCaption).
 std::vector<TimedCaption> HideEndCaptions(const HideResult &result);
 
 // KalmiraA's size line once the message is compressed ("" before): message,

@@ -68,7 +68,8 @@ struct Cli : ::testing::Test {
         passwords.extract.push_back(crypto::PadPassword(pw));
         FakeExtractView view;
         view.destination = dir.file("engine.out");
-        EXPECT_EQ(extract::ExtractEngine(passwords).extractFile(view, carrier).outcome,
+        extract::ExtractEngine engine;
+        EXPECT_EQ(ExtractAsWindow(engine, view, passwords, carrier).outcome,
                   extract::ExtractOutcome::Extracted);
         if (storedName) *storedName = view.offeredName;
         return ReadAll(view.destination);
@@ -120,7 +121,8 @@ TEST_F(Cli, HiddenByTheToolExtractedByTheEngine) {
     FakePasswords passwords;
     passwords.extract.push_back(Padded("Sesam"));
     FakeMessageExtractView view;
-    auto report = extract::ExtractEngine(passwords).extractMessage(view, carrier, 65535);
+    extract::ExtractEngine engine;
+    auto report = ExtractAsWindow(engine, view, passwords, carrier, 65535);
     EXPECT_EQ(report.outcome, extract::ExtractOutcome::Extracted);
     EXPECT_EQ(report.messageAnsi, "Gr\xFC\xDF" "e!");
     EXPECT_EQ(report.storedName, "Gruss.txt");

@@ -50,11 +50,11 @@ TEST(Golden, CarriersStillExtract) {
     }
     for (const Case &c : kCases) {
         TempDir dir;
-        extract::ExtractEngine extractor(passwords);
+        extract::ExtractEngine extractor;
         FakeExtractView view;
         view.destination = dir.file("out.txt");
         passwords.extract = {Padded(kPassword)};
-        auto report = extractor.extractFile(view, kGoldenDir + c.file);
+        auto report = ExtractAsWindow(extractor, view, passwords, kGoldenDir + c.file);
         ASSERT_EQ(report.outcome, extract::ExtractOutcome::Extracted) << c.file;
         EXPECT_EQ(view.offeredName, "Golden.txt");
         EXPECT_EQ(ReadAll(view.destination), GoldenPlain()) << c.file;

@@ -66,10 +66,10 @@ struct Scene {
         return HideAsWindow(engine, v, passwords, in, data);
     }
     extract::FileExtractResult extract() {
-        extract::ExtractEngine engine(passwords);
+        extract::ExtractEngine engine;
         FakeExtractView v;
         v.destination = work.file("out");
-        return engine.extractFile(v, carrier);
+        return ExtractAsWindow(engine, v, passwords, carrier);
     }
     std::vector<std::string> leftovers() const {
         std::vector<std::string> names;
