@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static fuzz::Scratch scratch;
     const std::string path = scratch.file("carrier.bmp");
     fuzz::Write(path, data, size);
-    inspect::BmpHeaderFacts facts;
+    carrier::BmpHeader facts;
     std::string error;
     if (inspect::ReadBmpHeaderFacts(path, facts, error)) {
         std::array<std::string, 8> lines;

@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (int i = 0; i < 3; ++i) passwords.extract.push_back(test::Padded("geheim"));
     test::FakeExtractView view;
     view.destination = scratch.file("extracted.out");
-    extract::ExtractEngine engine(passwords);
-    const extract::FileExtractResult report = engine.extractFile(view, carrierPath);
+    extract::ExtractEngine engine;
+    const extract::FileExtractResult report = ExtractAsWindow(engine, view, passwords, carrierPath);
 
     // Only a finished run may leave the destination; every refusal says why.
     const bool written = std::filesystem::exists(view.destination);

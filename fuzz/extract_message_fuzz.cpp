@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     test::FakePasswords passwords;
     for (int i = 0; i < 3; ++i) passwords.extract.push_back(test::Padded("geheim"));
     test::FakeMessageExtractView view;
-    extract::ExtractEngine engine(passwords);
+    extract::ExtractEngine engine;
     const int limit = 65535;
-    const extract::MessageExtractResult report = engine.extractMessage(view, carrierPath, limit);
+    const extract::MessageExtractResult report = ExtractAsWindow(engine, view, passwords, carrierPath, limit);
 
     // What the message box shows is a text without NUL, within the limit.
     if (report.messageAnsi.size() > static_cast<std::size_t>(limit)) std::abort();

@@ -3,7 +3,7 @@
 // than on single bits spread over eight carrier bytes.
 #pragma once
 
-#include "hide/payload.h"
+#include "carrier/payload.h"
 
 #include <cstdint>
 #include <cstdlib>

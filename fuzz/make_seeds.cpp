@@ -55,8 +55,8 @@ int main(int argc, char **argv) {
     TempDir dir;
     FakeMessages messages;
     FakePasswords passwords;
-    FakeRunView view;
-    hide::HideEngine engine(KeepBackups(), passwords);
+    FakeHideProgress view;
+    hide::HideEngine engine(KeepBackups());
     const auto plain = Text("Treffpunkt morgen um acht am alten Bahnhof. Treffpunkt morgen um acht.\n");
     const auto packed = Compressed(dir, plain);
 
@@ -72,7 +72,7 @@ int main(int argc, char **argv) {
         in.cipher = mode;
         WriteAll(in.carrierPath, MakeBmp(64, 8));
         passwords.hide = {Padded("geheim")};
-        if (engine.hideFile(view, in, data).outcome != hide::HideOutcome::Written) return 1;
+        if (HideAsWindow(engine, view, passwords, in, data).outcome != hide::HideOutcome::Written) return 1;
         const auto carrier = ReadAll(in.carrierPath);
         Seed("extract_file", "file" + std::to_string(k), PayloadForm(carrier));
         // KalmiraA: a typed message.
@@ -83,8 +83,7 @@ int main(int argc, char **argv) {
         msg.cipher = mode;
         WriteAll(msg.carrierPath, MakeWav(4096, 1, 8000, 8));
         passwords.hide = {Padded("geheim")};
-        FakeMessageHideView mview;
-        if (engine.hideMessage(mview, msg).outcome != hide::HideOutcome::Written) return 1;
+        if (HideAsWindow(engine, view, passwords, msg).outcome != hide::HideOutcome::Written) return 1;
         Seed("extract_message", "msg" + std::to_string(k), PayloadForm(ReadAll(msg.carrierPath)));
         ++k;
     }

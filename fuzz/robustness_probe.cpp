@@ -4,7 +4,7 @@
 #include "carriers.h"
 #include "compress/zorbzlib.h"
 #include "convert/modConvert.h"
-#include "hide/carrier_check.h"
+#include "carrier/payload_fit.h"
 #include "hide/hide_engine.h"
 #include "inspect/bmp_info.h"
 #include "inspect/modWAV.h"
@@ -56,9 +56,16 @@ struct Probe {
     TempDir dir;
     FakeMessages messages;
     TellingPasswords passwords{messages, Program::B};
-    hide::MessageQuestions questions{messages};
-    hide::HideEngine hider{questions, passwords};
-    extract::ExtractEngine extractor{passwords};
+    struct Questions : hide::RunQuestions {
+        explicit Questions(Messages &m) : messages(m) {}
+        bool replaceBackup(const std::string &name) override {
+            return messages.show(Icon::Question, hide::kReplaceBackupTitle, hide::ReplaceBackupQuestion(name),
+                                 Buttons::YesNoDefaultNo) == Answer::Yes;
+        }
+        Messages &messages;
+    } questions{messages};
+    hide::HideEngine hider{questions};
+    extract::ExtractEngine extractor;
 
     std::string hidden(payload::Mode mode, std::size_t plainBytes = 3000, std::uint32_t seed = 3) {
         return hiddenData(mode, RandomBytes(plainBytes, seed));
@@ -74,8 +81,8 @@ struct Probe {
         in.encrypt = mode != payload::Mode::Plain;
         in.cipher = mode;
         passwords.hide = {Padded("geheim")};
-        FakeRunView v;
-        hider.hideFile(v, in, data);
+        FakeHideProgress v;
+        HideAsWindow(hider, v, passwords, in, data);
         return c;
     }
     std::string last() {
@@ -90,7 +97,7 @@ struct Probe {
         v.destination = dest.empty() ? dir.file("out.bin") : dest;
         passwords.extract = {Padded("geheim")};
         messages.shown.clear();
-        auto r = Told(messages, extractor.extractFile(v, carrier));
+        auto r = Told(messages, ExtractAsWindow(extractor, v, passwords, carrier));
         const bool left = r.outcome != ExtractOutcome::Extracted && platform::FileExists(v.destination) &&
                           dest.empty();
         Row(input, "extract (KalmiraB)", std::string(Name(r.outcome)) + (left ? ", FILE LEFT" : ", nothing written"),
@@ -98,7 +105,7 @@ struct Probe {
         std::remove(v.destination.c_str());
         FakeMessageExtractView mv;
         passwords.extract = {Padded("geheim")};
-        auto m = Told(messages, extractor.extractMessage(mv, carrier, 65535));
+        auto m = Told(messages, ExtractAsWindow(extractor, mv, passwords, carrier, 65535));
         Row(input, "extract (KalmiraA)", Name(m.outcome), last());
     }
 };
@@ -111,25 +118,25 @@ std::string Wav(std::vector<std::uint8_t> bytes, std::uint32_t at, std::uint32_t
 void WavRows(Probe &p, const std::string &input, const std::string &bytes) {
     const std::string path = p.dir.file("w.wav");
     WriteAll(path, bytes);
-    inspect::WavChunks c;
-    const auto r = inspect::ReadWavChunks(path, c);
+    carrier::WavChunks c;
+    const auto r = carrier::ReadWavChunks(path, c);
     std::string ids;
     for (std::size_t i = 0; i < c.ids.size() && i < 4; ++i) ids += (i ? "," : "") + c.ids[i];
     if (c.ids.size() > 4) ids += ",... (" + std::to_string(c.ids.size()) + " lines)";
-    Row(input, "WAV info", r == inspect::WavRead::Ok ? "chunks: " + ids
+    Row(input, "WAV info", r == carrier::WavRead::Ok ? "chunks: " + ids
                            : r == inspect::WavRead::NotRiffWave ? "NotRiffWave" : "CannotOpen",
         r == inspect::WavRead::NotRiffWave ? "Die Datei '" + path + "' ist keine gültige Wave-Datei." : "");
-    const double s = inspect::WavSeconds(path);
+    const double s = carrier::WavSeconds(path);
     Row(input, "play buttons (WavSeconds)", s < 0 ? "no playing time" : std::to_string(s) + " s", "");
-    const auto cs = hide::CheckCarrierStructure(path, 100);
-    Row(input, "hide carrier check", cs == hide::CarrierStructure::Ok ? "Ok" : "refused",
+    const auto cs = payload::CheckStructure(path, 100);
+    Row(input, "hide carrier check", cs == payload::CarrierStructure::Ok ? "Ok" : "refused",
         hide::CarrierStructureMessage(cs, "w.wav"));
 }
 
 void BmpRows(Probe &p, const std::string &input, const std::vector<std::uint8_t> &bytes) {
     const std::string path = p.dir.file("b.bmp");
     WriteAll(path, bytes);
-    inspect::BmpHeaderFacts f;
+    carrier::BmpHeader f;
     std::string error;
     std::array<std::string, 8> lines;
     if (!inspect::ReadBmpHeaderFacts(path, f, error))
@@ -141,8 +148,8 @@ void BmpRows(Probe &p, const std::string &input, const std::vector<std::uint8_t>
     const auto st = convert::ConvertImageToBmp(path, p.dir.file("o.bmp"), true);
     Row(input, "converter", st == convert::ConvertStatus::Ok ? "Ok"
                             : st == convert::ConvertStatus::CannotDecode ? "CannotDecode" : "SaveFailed", "");
-    const auto cs = hide::CheckCarrierStructure(path, 10);
-    Row(input, "hide carrier check", cs == hide::CarrierStructure::Ok ? "Ok" : "refused",
+    const auto cs = payload::CheckStructure(path, 10);
+    Row(input, "hide carrier check", cs == payload::CarrierStructure::Ok ? "Ok" : "refused",
         hide::CarrierStructureMessage(cs, "b.bmp"));
 }
 
@@ -200,7 +207,7 @@ int main(int argc, char **argv) {
         platform::SetFileAttributes(p.dir.file("ro.bin"), platform::AttrReadOnly);
         FakeExtractView v;
         v.destination = p.dir.file("ro.bin");
-        auto r = Told(p.messages, p.extractor.extractFile(v, c));
+        auto r = Told(p.messages, ExtractAsWindow(p.extractor, v, p.passwords, c));
         Row("read-only destination file", "extract (KalmiraB)",
             std::string(Name(r.outcome)) + (ReadAll(p.dir.file("ro.bin")) == RandomBytes(2000, 9) ? ", replaced" : ", NOT replaced"),
             p.last());
@@ -271,7 +278,7 @@ int main(int argc, char **argv) {
         p.messages.shown.clear();
         FakeExtractView v;
         v.destination = full + "/out.bin";
-        auto r = Told(p.messages, p.extractor.extractFile(v, c));
+        auto r = Told(p.messages, ExtractAsWindow(p.extractor, v, p.passwords, c));
         Row("full disk at the destination", "extract (KalmiraB)",
             std::string(Name(r.outcome)) + (platform::FileExists(v.destination) ? ", FILE LEFT" : ", nothing written"), p.last());
         WriteAll(p.dir.file("big.bmp"), MakeBmp(400, 400));
@@ -287,9 +294,9 @@ int main(int argc, char **argv) {
         in.nameField = *payload::NameField("a.bin");
         in.backup = true;
         in.backupPath = full + "/c-Kopie.bmp";
-        FakeRunView hv;
+        FakeHideProgress hv;
         p.messages.answers = {Answer::Yes};
-        auto h = Told(p.messages, p.hider.hideFile(hv, in, data)).outcome;
+        auto h = Told(p.messages, HideAsWindow(p.hider, hv, p.passwords, in, data)).outcome;
         Row("full disk for the backup copy", "hide (KalmiraB)",
             h == hide::HideOutcome::Written ? "Written" : h == hide::HideOutcome::BackupFailed ? "BackupFailed" : "WriteFailed or other", p.last());
     }

@@ -1,7 +1,7 @@
 // Setting and reading payload bits in 64 MiB of carrier on each path, the
 // byte loop beside the word paths. Rates are bytes of carrier per second;
 // the target is 3 GB/s or more.
-#include "hide/bits.h"
+#include "carrier/bits.h"
 
 #include <benchmark/benchmark.h>
 

@@ -39,14 +39,14 @@ void BM_Hide(benchmark::State &state) {
     Setup &s = setup();
     FakeMessages messages;
     FakePasswords passwords;
-    hide::HideEngine engine(KeepBackups(), passwords);
-    FakeRunView view;
+    hide::HideEngine engine(KeepBackups());
+    FakeHideProgress view;
     hide::FileHideInput in;
     in.carrierPath = s.carrier;
     in.sourcePath = "x.bin";
     in.nameField = *payload::NameField("x.bin");
     for (auto _ : state) {
-        if (engine.hideFile(view, in, s.data).outcome != hide::HideOutcome::Written)
+        if (HideAsWindow(engine, view, passwords, in, s.data).outcome != hide::HideOutcome::Written)
             state.SkipWithError("hide failed");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.touched()));
@@ -56,11 +56,11 @@ void BM_Extract(benchmark::State &state) {
     Setup &s = setup();
     FakeMessages messages;
     FakePasswords passwords;
-    extract::ExtractEngine engine(passwords);
+    extract::ExtractEngine engine;
     FakeExtractView view;
     view.destination = s.dir.file("out.bin");
     for (auto _ : state) {
-        if (engine.extractFile(view, s.carrier).outcome != extract::ExtractOutcome::Extracted)
+        if (ExtractAsWindow(engine, view, passwords, s.carrier).outcome != extract::ExtractOutcome::Extracted)
             state.SkipWithError("extract failed");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.touched()));

@@ -135,23 +135,24 @@ void BM_KeyDerivation(benchmark::State &state) {
 void BM_ClassicHide(benchmark::State &state) {
     Setup &s = setup();
     FakePasswords passwords;
-    hide::HideEngine engine(KeepBackups(), passwords);
-    FakeRunView view;
+    hide::HideEngine engine(KeepBackups());
+    FakeHideProgress view;
     hide::FileHideInput in;
     in.carrierPath = s.carrier;
     in.sourcePath = s.source;
     in.nameField = *payload::NameField("x.bin");
-    Timed(state, "classic hide", [&] { return engine.hideFile(view, in, s.data).outcome == hide::HideOutcome::Written; });
+    Timed(state, "classic hide",
+          [&] { return HideAsWindow(engine, view, passwords, in, s.data).outcome == hide::HideOutcome::Written; });
 }
 
 void BM_ClassicExtract(benchmark::State &state) {
     Setup &s = setup();
     FakePasswords passwords;
-    extract::ExtractEngine engine(passwords);
+    extract::ExtractEngine engine;
     FakeExtractView view;
     view.destination = s.dir.file("out.bin");
     Timed(state, "classic extract", [&] {
-        return engine.extractFile(view, s.carrier).outcome == extract::ExtractOutcome::Extracted;
+        return ExtractAsWindow(engine, view, passwords, s.carrier).outcome == extract::ExtractOutcome::Extracted;
     });
 }
 

@@ -6,12 +6,10 @@
 #include "convert/modConvert.h"
 #include "extract/extract_engine.h"
 #include "extract/extract_texts.h"
-#include "hide/carrier_access.h"
-#include "hide/carrier_check.h"
+#include "carrier/carrier_texts.h"
+#include "carrier/payload_fit.h"
 #include "hide/hide_engine.h"
 #include "hide/hide_texts.h"
-#include "inspect/bmp_info.h"
-#include "inspect/modWAV.h"
 #include "platform/binary_file.h"
 #include "platform/platform.h"
 #include "platform/secure_memory.h"
@@ -53,113 +51,8 @@ bool ValidUtf8(const std::string &s) {
     return true;
 }
 
-const char *CipherName(payload::Mode mode) {
-    switch (mode) {
-    case payload::Mode::Aes: return "AES-256";
-    case payload::Mode::Rc4: return "RC4-256";
-    case payload::Mode::Plain: break;
-    }
-    return "unverschlüsselt";
-}
-
 void Say(const std::optional<Notice> &notice) {
     if (notice) Complain(notice->text);
-}
-
-const char *const kTooLargeText = "\" ist zu gross: komprimiert mehr als 9.999.999 Byte.";
-
-// Compresses a file as the hide windows do; the temporary result is wiped.
-// Output beyond `limit` bytes stops the compression early (`overLimit`).
-std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, ProgressBar &bar, int &rc,
-                                                      std::int64_t limit, bool &overLimit) {
-    rc = kIoError;
-    TempFile packed(TempFile::Removal::Wipe);
-    if (!packed.valid()) {
-        Complain("Im temporären Ordner kann nicht geschrieben werden.");
-        return std::nullopt;
-    }
-    ZorbComprFile z;
-    z.InputFile = path;
-    z.OutputFile = packed.path();
-    z.MaxOutput = limit;
-    {
-        CompressionProgressScope hook([&](int pct) { bar.show(pct, "Datei wird komprimiert..."); });
-        z.Compress();
-    }
-    bar.finish();
-    if (z.ResultStatus() == ZorbComprFile::kTooLarge) {
-        overLimit = true;
-        rc = kUnsuitable;
-        return std::nullopt;
-    }
-    std::string bytes;
-    if (z.ResultStatus() != 0 || !ReadFile(packed.path(), bytes)) {
-        Complain("Die Datei \"" + path + "\" konnte nicht komprimiert werden (Fehler " +
-                 std::to_string(z.ResultStatus()) + ").");
-        return std::nullopt;
-    }
-    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
-}
-
-// The compressed size the run will store, as the message run compresses it
-// (in memory, as the run does).
-std::optional<std::vector<std::uint8_t>> CompressMessage(const std::string &message, int &rc) {
-    const auto packed = DeflateMemory(reinterpret_cast<const std::uint8_t *>(message.data()), message.size());
-    if (!packed) {
-        Complain("Die Botschaft konnte nicht komprimiert werden.");
-        rc = kIoError;
-        return std::nullopt;
-    }
-    return std::vector<std::uint8_t>(packed->begin(), packed->end());
-}
-
-int RefuseFit(const hide::FitCheck &fit, const std::string &carrier, const std::string &file) {
-    switch (fit.fit) {
-    case hide::Fit::TooLarge:
-        Complain("Die Datei \"" + FileNameOf(file) + kTooLargeText);
-        break;
-    case hide::Fit::TooSmall:
-        Complain(hide::TooSmallText(carrier, fit.carrierSize, file, fit.requiredSize));
-        break;
-    case hide::Fit::Structure:
-        Complain(hide::CarrierStructureMessage(fit.structure, FileNameOf(carrier)));
-        break;
-    case hide::Fit::Ok: return kOk;
-    }
-    return kUnsuitable;
-}
-
-int HideExit(const hide::HideResult &r) {
-    switch (r.outcome) {
-    case hide::HideOutcome::Written: return kOk;
-    case hide::HideOutcome::Cancelled: return kUsage;
-    case hide::HideOutcome::CarrierTooLarge:
-    case hide::HideOutcome::CarrierTooSmall:
-    case hide::HideOutcome::CarrierStructure: return kUnsuitable;
-    default: break;
-    }
-    return kIoError;
-}
-
-hide::HideResult RunHide(const Options &o, const std::string &message, const std::string &nameField,
-                         const std::string &padded, std::vector<std::uint8_t> &data, ProgressBar &bar) {
-    const std::string &carrier = o.args[0];
-    StderrMessages messages;
-    hide::MessageQuestions questions(messages);
-    FixedPassword passwords(padded);
-    hide::HideEngine engine(questions, passwords);
-    const bool encrypt = o.cipher != payload::Mode::Plain;
-    const std::string backupPath = FolderOf(carrier) + BaseNameOf(carrier) + "-Kopie" + ExtensionOf(carrier);
-    if (o.text) {
-        MessageHideView view(bar);
-        hide::MessageHideInput in{carrier, message, o.args[1], nameField, encrypt,
-                                  encrypt ? o.cipher : payload::Mode::Aes, o.backup, backupPath};
-        return engine.hideMessage(view, in);
-    }
-    HideView view(bar);
-    hide::FileHideInput in{carrier, o.args[1], nameField, encrypt, encrypt ? o.cipher : payload::Mode::Aes,
-                           o.backup, backupPath};
-    return engine.hideFile(view, in, data);
 }
 
 // The password of an encrypted payload, checked once; kOk or the exit code.
@@ -189,11 +82,10 @@ int ExtractExit(extract::ExtractOutcome outcome) {
 }
 
 int ExtractMessage(const Options &o, const std::string &dest, const std::string &padded, ProgressBar &bar) {
-    FixedPassword passwords(padded);
-    extract::ExtractEngine engine(passwords);
-    MessageExtractView view(bar);
-    const extract::MessageExtractResult r =
-        engine.extractMessage(view, o.args[0], static_cast<int>(kMaxMessageSize));
+    extract::ExtractEngine engine;
+    ExtractView view(bar, Program::A);
+    extract::OpenedPayload opened = engine.open(view, Program::A, o.args[0]);
+    const extract::MessageExtractResult r = engine.runMessage(view, opened, static_cast<int>(kMaxMessageSize), padded);
     bar.finish();
     Say(extract::ExtractNotice(r));
     if (r.outcome != extract::ExtractOutcome::Extracted) return ExtractExit(r.outcome);
@@ -202,10 +94,10 @@ int ExtractMessage(const Options &o, const std::string &dest, const std::string 
 
 int ExtractFile(const Options &o, const std::string &dest, const std::string &padded, ProgressBar &bar) {
     const bool toStdout = o.output == "-";
-    FixedPassword passwords(padded);
-    extract::ExtractEngine engine(passwords);
-    ExtractView view(bar, toStdout ? "-" : dest, o.force);
-    extract::FileExtractResult r = engine.extractFile(view, o.args[0]);
+    extract::ExtractEngine engine;
+    ExtractView view(bar, Program::B, toStdout ? "-" : dest, o.force);
+    extract::OpenedPayload opened = engine.open(view, Program::B, o.args[0]);
+    extract::FileExtractResult r = engine.runFile(view, opened, padded);
     bar.finish();
     if (toStdout) r.destination = "-";
     Say(extract::ExtractNotice(r));
@@ -215,6 +107,15 @@ int ExtractFile(const Options &o, const std::string &dest, const std::string &pa
 }
 
 } // namespace
+
+const char *CipherName(payload::Mode mode) {
+    switch (mode) {
+    case payload::Mode::Aes: return "AES-256";
+    case payload::Mode::Rc4: return "RC4-256";
+    case payload::Mode::Plain: break;
+    }
+    return "unverschlüsselt";
+}
 
 std::optional<std::string> MessageText(const std::string &path, int &rc) {
     std::string bytes;
@@ -276,40 +177,30 @@ int WriteMessage(const Options &o, const std::string &ansi, const std::string &d
     return kIoError;
 }
 
-int TakeCarrier(const std::string &carrier, bool write, platform::FileLock &lock) {
-    const hide::CarrierOpening o = hide::OpenCarrier(carrier, write, lock);
-    if (o.recovered) Complain(hide::RecoveredText(o.recovered, carrier));
-    switch (o.access) {
-    case hide::CarrierAccess::Ready: return kOk;
-    case hide::CarrierAccess::Missing: Complain("Die ContainerDatei \"" + carrier + "\" wurde nicht gefunden!"); break;
-    default: Complain(hide::CarrierAccessText(o.access, carrier)); break;
+int SayOpening(const carrier::CarrierOpening &opening, const std::string &path) {
+    if (opening.recovered) Complain(carrier::RecoveredText(opening.recovered, path));
+    switch (opening.access) {
+    case carrier::CarrierAccess::Ready: return kOk;
+    case carrier::CarrierAccess::Missing: Complain("Die ContainerDatei \"" + path + "\" wurde nicht gefunden!"); break;
+    default: Complain(carrier::CarrierAccessText(opening.access, path)); break;
     }
     return kIoError;
 }
 
+int TakeCarrier(const std::string &path, bool write, platform::FileLock &lock) {
+    return SayOpening(carrier::OpenCarrier(path, write, lock), path);
+}
+
+int RefuseCarrier(carrier::CarrierKind kind, const std::string &path) {
+    const std::optional<Notice> refusal = carrier::RefusalNotice(kind, path);
+    if (!refusal) return kOk;
+    Complain(refusal->text);
+    using K = carrier::CarrierKind;
+    return kind == K::Missing || kind == K::NotRegular || kind == K::Unreadable ? kIoError : kUnsuitable;
+}
+
 int CheckCarrier(const std::string &path, bool library) {
-    switch (hide::ClassifyCarrier(path)) {
-    case hide::CarrierKind::Bmp:
-    case hide::CarrierKind::Wav: break;
-    case hide::CarrierKind::Missing:
-        Complain("Die ContainerDatei \"" + path + "\" wurde nicht gefunden!");
-        return kIoError;
-    case hide::CarrierKind::NotRegular:
-        Complain(hide::CarrierAccessText(hide::CarrierAccess::NotRegular, path));
-        return kIoError;
-    case hide::CarrierKind::Unreadable:
-        Complain("Die ContainerDatei \"" + path + "\" kann nicht gelesen werden.");
-        return kIoError;
-    case hide::CarrierKind::NotBmp:
-        Complain("Die ausgewählte Datei ist keine gültige BMP-Datei, oder sie ist fehlerhaft!");
-        return kUnsuitable;
-    case hide::CarrierKind::NotWav:
-        Complain("Die Datei: " + path + " ist keine gültige WAV-Datei.");
-        return kUnsuitable;
-    case hide::CarrierKind::OtherName:
-        Complain("Die Datei \"" + path + "\" ist keine BMP- oder WAV-Datei (.bmp, .wav).");
-        return kUnsuitable;
-    }
+    if (int rc = RefuseCarrier(carrier::Classify(path), path)) return rc;
     if (library && !ZorbLibraryPresent()) {
         Complain(ZorbMissingMessage());
         return kIoError;
@@ -331,63 +222,6 @@ int CheckHideFiles(const std::string &carrier, const std::string &file, bool lib
         return kUsage;
     }
     return kOk;
-}
-
-int Hide(const Options &o) {
-    if (o.stealth) return HideStealth(o);
-    const std::string &carrier = o.args[0];
-    const std::string &file = o.args[1];
-    if (int rc = CheckHideFiles(carrier, file, true)) return rc;
-    const std::optional<std::string> nameField = payload::NameField(FileNameOf(file));
-    if (!nameField) {
-        Complain("Der Dateiname \"" + FileNameOf(file) + "\" ist länger als 25 Zeichen und lässt sich nicht kürzen.");
-        return kUnsuitable;
-    }
-    {
-        platform::FileLock lock; // released again: the run takes its own
-        if (int rc = TakeCarrier(carrier, true, lock)) return rc;
-    }
-    ProgressBar bar;
-    std::string message;
-    std::optional<std::vector<std::uint8_t>> data;
-    int rc = kOk;
-    if (o.text) {
-        std::optional<std::string> text = MessageText(file, rc);
-        if (!text) return rc;
-        message = std::move(*text);
-        data = CompressMessage(message, rc); // the size check needs the compressed size first
-    } else {
-        // Compression stops once the output passes what the carrier takes; a
-        // file too large for that even at deflate's best ratio is not read at all.
-        constexpr std::int64_t kDeflateBestRatio = 1032;
-        const std::int64_t room = std::max<std::int64_t>(0, hide::MaxCompressed(carrier, o.cipher));
-        const std::int64_t limit = std::min(room, hide::kMaxStorableCompressed);
-        bool overLimit = platform::FileSize(file) / kDeflateBestRatio > limit;
-        if (!overLimit) data = CompressFile(file, bar, rc, limit, overLimit);
-        if (overLimit && limit == hide::kMaxStorableCompressed) {
-            Complain("Die Datei \"" + FileNameOf(file) + kTooLargeText);
-            return kUnsuitable;
-        }
-        if (overLimit) return RefuseFit(hide::CheckFit(carrier, o.cipher, limit + 1), carrier, file);
-    }
-    if (!data) return rc;
-    const auto n = static_cast<std::int64_t>(data->size());
-    if (int rc = RefuseFit(hide::CheckFit(carrier, o.cipher, n), carrier, file)) return rc;
-
-    std::string padded;
-    ScopeGuard wipe{[&] { platform::WipeString(padded); platform::WipeString(message); }};
-    if (o.cipher != payload::Mode::Plain) {
-        std::optional<std::string> pw = ObtainPassword(o.passwordFile, true, false);
-        if (!pw) return kUsage;
-        padded.swap(*pw);
-    }
-    const hide::HideResult r = RunHide(o, message, *nameField, padded, *data, bar);
-    bar.finish();
-    Say(hide::HideNotice(r));
-    if (r.outcome == hide::HideOutcome::Written)
-        std::cout << "Die Datei \"" << FileNameOf(file) << "\" wurde in \"" << carrier << "\" versteckt (" << n
-                  << " Byte komprimiert, " << CipherName(o.cipher) << ")." << std::endl;
-    return HideExit(r);
 }
 
 int Extract(const Options &o) {
@@ -423,49 +257,11 @@ int Extract(const Options &o) {
     return o.text ? ExtractMessage(o, dest, padded, bar) : ExtractFile(o, dest, padded, bar);
 }
 
-int Info(const Options &o) {
-    const std::string &carrier = o.args[0];
-    if (int rc = CheckCarrier(carrier)) return rc;
-    platform::FileLock lock;
-    if (int rc = TakeCarrier(carrier, false, lock)) return rc;
-    std::int64_t length = 0;
-    const std::optional<payload::ParsedHeader> header = extract::ReadPayloadHeader(carrier, &length);
-    if (!header) {
-        Complain("Die ContainerDatei \"" + carrier + "\" kann nicht gelesen werden.");
-        return kIoError;
-    }
-    std::cout << "Container: " << carrier << "\n"
-              << "Dateigrösse: " << length << " Byte\n";
-    if (hide::ClassifyCarrier(carrier) == hide::CarrierKind::Bmp) PrintBmpFacts(carrier);
-    else PrintWavFacts(carrier);
-    const std::int64_t room = hide::MaxCompressed(carrier, payload::Mode::Aes);
-    const std::int64_t capacity = hide::Capacity(carrier, payload::Mode::Aes);
-    std::cout << "Kapazität: " << (capacity < 0 ? 0 : capacity) << " Byte (grösste unkomprimierbare Datei)\n";
-    int rc = kOk;
-    if (!header->mode) {
-        PrintNoClassicPayload(carrier);
-    } else {
-        std::cout << "Versteckte Daten: ja\n"
-                  << "  Verfahren: " << CipherName(*header->mode) << "\n"
-                  << "  Gespeicherter Name: " << Printable(payload::StoredFileName(*header)) << "\n";
-        const auto &n = header->dataLength;
-        if (!n || payload::CarrierBytesFor(*n) > length) {
-            std::cout << "  Datenlänge: ungültig (beschädigt)\n";
-            rc = kDamaged;
-        } else {
-            std::cout << "  Datenlänge: " << *n << " Byte\n"
-                      << "  Noch frei: " << std::max<std::int64_t>(0, room - *n) << " Byte\n";
-        }
-    }
-    std::cout.flush();
-    return rc;
-}
-
 int CapacityCommand(const Options &o) {
     if (o.stealth) return CapacityStealth(o);
     const std::string &carrier = o.args[0];
     if (int rc = CheckCarrier(carrier)) return rc;
-    const std::int64_t capacity = hide::Capacity(carrier, o.cipher);
+    const std::int64_t capacity = payload::Capacity(carrier, o.cipher);
     if (capacity < 0) {
         Complain(hide::CapacityTooSmallText(carrier, platform::FileSize(carrier)));
         return kUnsuitable;

@@ -1,7 +1,10 @@
 // The sub-commands of `kalmira`. Each returns the process exit code.
 #pragma once
 
-#include "hide/payload.h"
+#include "carrier/access.h"
+#include "carrier/classify.h"
+#include "carrier/payload.h"
+#include "carrier/stealth_layout.h"
 #include "platform/file_lock.h"
 
 #include <optional>
@@ -35,16 +38,15 @@ struct Options {
     std::string passwordFile;
 };
 
+// "AES-256", "RC4-256", "unverschlüsselt".
+const char *CipherName(payload::Mode mode);
+
 int Hide(const Options &o);
 int Extract(const Options &o);
 int Info(const Options &o);
 int CapacityCommand(const Options &o);
 int Wipe(const Options &o);
 int Convert(const Options &o);
-
-// The header facts `info` prints for a BMP or a WAV carrier.
-void PrintBmpFacts(const std::string &carrier);
-void PrintWavFacts(const std::string &carrier);
 
 // The stealth format ("Tarnformat", stealth_commands.cpp). ExtractStealth
 // runs for a carrier without a classic payload.
@@ -53,7 +55,7 @@ int ExtractStealth(const Options &o);
 int CapacityStealth(const Options &o);
 // What `info` can say of a carrier without a classic payload: "nein" only
 // when it cannot hold the stealth format either.
-void PrintNoClassicPayload(const std::string &carrier);
+void PrintNoClassicPayload(const carrier::Layout &layout);
 
 // Where `extract` writes: -o as given, a folder gets the stored name.
 std::string Destination(const Options &o, const std::string &storedName);
@@ -80,5 +82,9 @@ int CheckHideFiles(const std::string &carrier, const std::string &file, bool lib
 // hide back and says so once, refuses what is no file, not writable or busy.
 // kOk, or the exit code (kIoError) after the complaint.
 int TakeCarrier(const std::string &carrier, bool write, platform::FileLock &lock);
+// The complaints of TakeCarrier for an opening already made.
+int SayOpening(const carrier::CarrierOpening &opening, const std::string &carrier);
+// CheckCarrier's complaint for a carrier of `kind`; kOk for a usable one.
+int RefuseCarrier(carrier::CarrierKind kind, const std::string &carrier);
 
 } // namespace kalmira::cli

@@ -1,6 +1,7 @@
 #include "cli/console.h"
 
 #include "crypto/keys.h"
+#include "extract/extract_texts.h"
 #include "crypto/password_text.h"
 #include "platform/secure_memory.h"
 #include "platform/platform.h"
@@ -59,24 +60,6 @@ struct ScopeWipe {
 // Stored names reach messages too: nothing but line ends goes out raw.
 void Complain(const std::string &text) { std::cerr << "kalmira: " << Printable(Lines(text), true) << std::endl; }
 
-Answer StderrMessages::show(Icon, const std::string &, const std::string &text, Buttons buttons) {
-    switch (buttons) {
-    case Buttons::Ok:
-        Complain(text);
-        return Answer::Ok;
-    case Buttons::YesNo:
-    case Buttons::YesNoDefaultNo:
-        Complain(text + "\n-> Nein");
-        return Answer::No;
-    case Buttons::OkCancel:
-    case Buttons::YesNoCancel:
-    case Buttons::RetryCancel:
-        break;
-    }
-    Complain(text + "\n-> Abbruch");
-    return Answer::Cancel;
-}
-
 ProgressBar::ProgressBar() : enabled_(platform::IsTerminal(platform::StdStream::Error)) {}
 
 void ProgressBar::show(int percent, const std::string &label) {
@@ -98,12 +81,6 @@ void ProgressBar::show(int percent, const std::string &label) {
     drawn_ = true;
 }
 
-void ProgressBar::caption(const std::string &caption) {
-    std::string label;
-    const int pct = CaptionPercent(caption, label);
-    if (pct >= 0) show(pct, label);
-}
-
 void ProgressBar::finish() {
     if (!drawn_) return;
     std::fputs("\n", stderr);
@@ -111,22 +88,6 @@ void ProgressBar::finish() {
     drawn_ = false;
     last_ = -1;
     label_.clear();
-}
-
-int CaptionPercent(const std::string &caption, std::string &label) {
-    const auto sign = caption.rfind('%');
-    if (sign == std::string::npos) return -1;
-    std::size_t end = sign;
-    while (end > 0 && caption[end - 1] == ' ') --end;
-    std::size_t begin = end;
-    while (begin > 0 && caption[begin - 1] >= '0' && caption[begin - 1] <= '9') --begin;
-    if (begin == end || end - begin > 3) return -1;
-    const int pct = std::atoi(caption.substr(begin, end - begin).c_str());
-    std::size_t from = caption.find_first_not_of(">* ");
-    std::size_t to = begin;
-    while (to > 0 && caption[to - 1] == ' ') --to;
-    label = from == std::string::npos || from >= to ? "" : caption.substr(from, to - from);
-    return pct;
 }
 
 std::string PasswordProblem(const std::string &utf8, bool allowEmpty) {
@@ -229,7 +190,10 @@ std::string Printable(const std::string &utf8, bool keepLineEnds) {
     return out;
 }
 
-FixedPassword::~FixedPassword() { platform::WipeString(padded_); }
+void ExtractView::step(extract::Step step, int percent) {
+    const std::string label = extract::ExtractStepLabel(program_, step);
+    if (!label.empty() && percent >= 0) bar_.show(percent, label);
+}
 
 bool ExtractView::write(const std::uint8_t *data, std::size_t n) { return platform::WriteStandardOutput(data, n); }
 

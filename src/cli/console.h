@@ -4,22 +4,11 @@
 #pragma once
 
 #include "extract/extract_engine.h"
-#include "hide/hide_engine.h"
-#include "shell/ui.h"
 
 #include <optional>
 #include <string>
 
 namespace kalmira::cli {
-
-// Message boxes become lines on stderr. Questions get their default answer
-// (a tool run from a script cannot be asked), which for the backup question
-// keeps the existing copy.
-class StderrMessages : public Messages {
-public:
-    Answer show(Icon icon, const std::string &title, const std::string &text,
-                Buttons buttons = Buttons::Ok) override;
-};
 
 // Prints one German line on stderr, prefixed with the tool's name; control
 // characters other than line ends are shown escaped (see Printable).
@@ -31,8 +20,6 @@ public:
     ProgressBar();
     ~ProgressBar() { finish(); }
     void show(int percent, const std::string &label);
-    // Takes a window caption ("... 37 % bearbeitet") and draws what it says.
-    void caption(const std::string &caption);
     // Ends the line, if one was drawn.
     void finish();
     bool enabled() const { return enabled_; }
@@ -44,68 +31,24 @@ private:
     std::string label_;
 };
 
-// Splits a caption into its label and percentage (-1 when it has none).
-int CaptionPercent(const std::string &caption, std::string &label);
-
-// Run views: no pauses, no events to pump, captions feed the bar.
-template <class Base> class ConsoleView : public Base {
+// An extract run's steps on the bar. KalmiraB's run writes to `target`,
+// replacing an existing file only when asked; "-" streams to standard output.
+class ExtractView : public extract::ExtractView {
 public:
-    explicit ConsoleView(ProgressBar &bar) : bar_(bar) {}
-    void setCaption(const std::string &c) override { bar_.caption(c); }
-    void setBusy(bool) override {}
-    void pause(double) override {}
+    ExtractView(ProgressBar &bar, Program program, std::string target = "", bool replace = false)
+        : bar_(bar), program_(program), target_(std::move(target)), replace_(replace) {}
+    void step(extract::Step step, int percent) override;
     void processEvents() override {}
-
-protected:
-    ProgressBar &bar_;
-};
-
-class HideView : public ConsoleView<RunView> {
-public:
-    using ConsoleView::ConsoleView;
-};
-
-class MessageHideView : public ConsoleView<hide::MessageHideView> {
-public:
-    using ConsoleView::ConsoleView;
-    void setSizeLine(const std::string &) override {}
-};
-
-// Extraction writes to `target`, replacing an existing file only when asked;
-// "-" streams to standard output.
-class ExtractView : public ConsoleView<extract::ExtractView> {
-public:
-    ExtractView(ProgressBar &bar, std::string target, bool replace)
-        : ConsoleView(bar), target_(std::move(target)), replace_(replace) {}
     std::string chooseDestination(const std::string &) override { return target_; }
     bool replaceExisting() const override { return replace_; }
     bool streams() const override { return target_ == "-"; }
     bool write(const std::uint8_t *data, std::size_t n) override;
-    void exitProgram() override {}
 
 private:
+    ProgressBar &bar_;
+    Program program_;
     std::string target_;
     bool replace_;
-};
-
-class MessageExtractView : public ConsoleView<extract::MessageExtractView> {
-public:
-    using ConsoleView::ConsoleView;
-    void showMessage(const std::string &) override {}
-    void setResultLine(const std::string &) override {}
-    void exitProgram() override {}
-};
-
-// The engines ask for the password that the tool has read before the run.
-class FixedPassword : public PasswordSource {
-public:
-    explicit FixedPassword(std::string padded) : padded_(std::move(padded)) {}
-    ~FixedPassword() override;
-    std::optional<std::string> hidePassword() override { return padded_; }
-    std::string extractPassword() override { return padded_; }
-
-private:
-    std::string padded_;
 };
 
 // A text as the terminal may show it: control characters (C0, DEL, C1)

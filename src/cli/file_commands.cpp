@@ -1,48 +1,16 @@
-// The commands that do not hide or extract: wipe, convert and what `info`
-// prints about a carrier's own header.
+// The commands that do not hide or extract: wipe and convert.
 #include "cli/commands.h"
 
 #include "cli/console.h"
 #include "convert/modConvert.h"
-#include "extract/extract_engine.h"
-#include "inspect/bmp_info.h"
-#include "inspect/modWAV.h"
 #include "platform/platform.h"
 #include "platform/temp_file.h"
 #include "shell/helpers.h"
 #include "shredder/wipe.h"
 
-#include <array>
 #include <iostream>
 
 namespace kalmira::cli {
-
-void PrintBmpFacts(const std::string &carrier) {
-    inspect::BmpHeaderFacts facts;
-    std::string error;
-    std::array<std::string, 8> lines;
-    std::cout << "Typ: BMP-Bild\n";
-    if (inspect::ReadBmpHeaderFacts(carrier, facts, error) && inspect::BmpInfoLines(facts, lines, error))
-        for (const auto &l : lines) std::cout << "  " << l << "\n";
-    else
-        std::cout << "  " << error << " Fehler\n";
-}
-
-void PrintWavFacts(const std::string &carrier) {
-    inspect::WavChunks chunks;
-    std::cout << "Typ: WAV-Datei\n";
-    if (inspect::ReadWavChunks(carrier, chunks) != inspect::WavRead::Ok) return;
-    const inspect::WavFormat &f = chunks.format;
-    std::string ids;
-    for (const auto &id : chunks.ids) ids += (ids.empty() ? "" : ", ") + id;
-    std::cout << "  Format: " << inspect::FormatTagName(f.formatTag) << "\n"
-              << "  Kanäle: " << inspect::ChannelText(f.channels) << "\n"
-              << "  Abtastrate: " << f.sampleRate << " Hz\n"
-              << "  Bits pro Sample: " << inspect::BitsPerSampleText(f.bitsPerSample) << "\n";
-    const double seconds = inspect::WavSeconds(carrier);
-    if (seconds >= 0) std::cout << "  Spieldauer: " << extract::FormatSeconds(seconds) << " s\n";
-    std::cout << "  Chunks: " << ids << "\n";
-}
 
 int Wipe(const Options &o) {
     const std::string &path = o.args[0];

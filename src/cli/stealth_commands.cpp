@@ -2,7 +2,6 @@
 // fallback for carriers without a classic payload, and what info can say.
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "hide/carrier_check.h"
 #include "platform/platform.h"
 #include "platform/secure_memory.h"
 #include "platform/temp_file.h"
@@ -164,16 +163,10 @@ bool PasswordAvailable(const Options &o) {
 
 // An unsuitable or too small carrier is refused before the password is asked.
 int RefuseStealthFit(const std::string &carrier, std::uint64_t payloadBytes) {
-    const stealth::CapacityResult cap = stealth::Capacity(carrier);
-    const bool unsuitable = cap.outcome == stealth::CapacityResult::Outcome::CarrierUnsuitable;
-    if (!unsuitable && (cap.outcome != stealth::CapacityResult::Outcome::Ok || payloadBytes <= cap.largestPayload))
-        return kOk; // a read error is the run's to report
-    HideResult r;
-    r.outcome = unsuitable ? HideResult::Outcome::CarrierUnsuitable : HideResult::Outcome::TooSmall;
-    r.reason = cap.reason;
-    r.largestPayload = cap.largestPayload;
-    r.payloadBytes = payloadBytes;
-    Complain(stealth::HideWording(r, carrier).text);
+    using O = stealth::FitCheck::Outcome;
+    const stealth::FitCheck fit = stealth::CheckFit(carrier, payloadBytes);
+    if (fit.outcome == O::Fits || fit.outcome == O::IoError) return kOk; // a read error is the run's to report
+    Complain(stealth::FitWording(fit, carrier).text);
     return kUnsuitable;
 }
 
@@ -201,7 +194,7 @@ int HideStealth(const Options &o) {
     }
     const std::string name = FileNameOf(file);
     const std::int64_t dataBytes = o.text ? static_cast<std::int64_t>(message.size()) : platform::FileSize(file);
-    const std::uint64_t payloadBytes = name.size() + static_cast<std::uint64_t>(std::max<std::int64_t>(0, dataBytes));
+    const std::uint64_t payloadBytes = stealth::PayloadBytes(name, static_cast<std::uint64_t>(std::max<std::int64_t>(0, dataBytes)));
     if (int rc = RefuseStealthFit(carrier, payloadBytes)) return rc;
     std::optional<std::string> password = ObtainAnsiPassword(o.passwordFile, true, false);
     if (!password) return kUsage;
@@ -266,8 +259,8 @@ int CapacityStealth(const Options &o) {
     return kIoError;
 }
 
-void PrintNoClassicPayload(const std::string &carrier) {
-    const stealth::CapacityResult cap = stealth::Capacity(carrier);
+void PrintNoClassicPayload(const carrier::Layout &layout) {
+    const stealth::CapacityResult cap = stealth::CapacityOf(layout);
     if (cap.reason == stealth::Unsuitable::Malformed) {
         std::cout << "Versteckte Daten: keine im klassischen Format\n"
                   << "  Tarnformat: nicht lesbar (" << stealth::UnsuitableText(cap.reason) << ")\n";

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kalmira::crypto {
 
@@ -33,8 +34,12 @@ inline std::string PadPassword(const std::string &ansiPassword) {
 }
 
 // Padded password + key suffix: 32 characters, the key of both ciphers.
-inline std::string CipherKeyText(const std::string &paddedPassword) {
-    return paddedPassword + KeySuffix();
+inline std::string CipherKeyText(std::string_view paddedPassword) {
+    const std::string suffix = KeySuffix();
+    std::string key;
+    key.reserve(paddedPassword.size() + suffix.size()); // one buffer: nothing of the password is left behind
+    key.append(paddedPassword).append(suffix);
+    return key;
 }
 
 } // namespace kalmira::crypto

@@ -1,7 +1,5 @@
 #include "extract/extract_engine.h"
 
-#include "extract/extract_texts.h"
-
 #include "compress/ZorbComprFile.h"
 #include "compress/zlib_memory.h"
 #include "crypto/cRijndael.h"
@@ -12,11 +10,9 @@
 #include "platform/platform.h"
 #include "platform/secure_memory.h"
 #include "platform/temp_file.h"
-#include "shell/helpers.h"
 #include "shell/scope_guard.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 namespace kalmira::extract {
@@ -26,181 +22,175 @@ using platform::BinaryFile;
 namespace {
 
 constexpr std::size_t kCarrierBlock = 32768;
-const char *const kRestCaptionB = "KalmiraB - Extraktion";
-const char *const kRestCaptionA = "KalmiraA - Extraktion";
-
-// The header region in one read; a file shorter than it holds no payload.
-bool ReadHeaderRegion(const BinaryFile &f, std::int64_t length, std::string &header) {
-    std::vector<std::uint8_t> region(static_cast<std::size_t>(payload::kDataOffset + 1), ' ');
-    const auto have = static_cast<std::size_t>(std::min<std::int64_t>(length, static_cast<std::int64_t>(region.size())));
-    if (have > 0 && !f.readAt(0, region.data(), have)) return false;
-    header.assign(payload::kHeaderSize, ' ');
-    if (have == region.size())
-        payload::ReadBytes(region.data() + payload::kHeaderOffset, payload::kHeaderSize,
-                           reinterpret_cast<std::uint8_t *>(header.data()));
-    return true;
-}
 
 // The message box takes text up to a NUL character and up to its capacity;
 // false when that left something out.
-bool ShowMessage(MessageExtractView &view, MessageExtractResult &r, std::string &message) {
+bool TakeMessage(MessageExtractResult &r, std::string &message) {
     std::size_t shownLen = std::min(message.find('\0'), message.size());
     shownLen = std::min(shownLen, static_cast<std::size_t>(std::max(r.maxMessageSize, 0)));
     r.messageAnsi = message.substr(0, shownLen);
+    r.messageShown = true;
     const bool whole = shownLen == message.size();
     platform::WipeString(message);
-    view.showMessage(r.messageAnsi);
-    view.setResultLine(MessageResultLine(r));
     return whole;
 }
 
 } // namespace
 
-struct ExtractEngine::Payload {
-    ~Payload() { // decrypted data and the password do not outlive the run
-        platform::SecureWipe(data.data(), data.size());
-        platform::WipeString(password);
+struct OpenedPayload::State {
+    State(bool *busyFlag, Program program, const std::string &carrier) : busy(busyFlag) {
+        if (busy) *busy = true;
+        result.program = program;
+        result.carrierPath = carrier;
+        result.outcome = busy ? ExtractOutcome::Ready : ExtractOutcome::Busy;
     }
-    platform::FileLock lock; // shared, for the whole run
+    ~State() { // decrypted data do not outlive the run
+        platform::SecureWipe(data.data(), data.size());
+        if (busy) *busy = false;
+    }
+    State(const State &) = delete;
+    State &operator=(const State &) = delete;
+
+    bool *busy;                       // the engine's flag while this run lives
+    ExtractResult result;
+    platform::FileLock lock;          // shared, for the whole run
     BinaryFile file;
     std::int64_t carrierLength = 0;
     payload::ParsedHeader header;
-    payload::Mode mode = payload::Mode::Plain;
-    std::string password;              // padded, when encrypted
-    std::vector<std::uint8_t> data;    // the hidden data, decrypted in place
+    std::vector<std::uint8_t> data;   // the hidden data, decrypted in place
     double start = 0;
 };
 
-std::string FormatSeconds(double seconds) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", seconds < 0 ? 0.0 : seconds);
-    std::string s = buf;
-    for (char &c : s)
-        if (c == '.') c = ',';
-    return s;
+OpenedPayload::OpenedPayload(std::unique_ptr<State> state) : state_(std::move(state)) {}
+OpenedPayload::OpenedPayload(OpenedPayload &&other) noexcept = default;
+OpenedPayload::~OpenedPayload() = default;
+const ExtractResult &OpenedPayload::result() const { return state_->result; }
+bool OpenedPayload::passwordMatches(std::string_view padded) const {
+    return PasswordMatches(state_->header, padded);
 }
 
-std::optional<payload::ParsedHeader> ReadPayloadHeader(const std::string &carrier, std::int64_t *carrierSize) {
+std::optional<payload::ParsedHeader> ReadPayloadHeader(const std::string &carrier) {
     BinaryFile f;
-    std::string header;
-    if (!f.open(carrier, BinaryFile::Mode::Read) || !ReadHeaderRegion(f, f.size(), header)) return std::nullopt;
-    if (carrierSize) *carrierSize = f.size();
-    return payload::ParseHeader(header);
+    if (!f.open(carrier, BinaryFile::Mode::Read)) return std::nullopt;
+    return payload::ReadHeader(f, f.size());
 }
 
-bool PasswordMatches(const payload::ParsedHeader &header, const std::string &padded) {
+bool PasswordMatches(const payload::ParsedHeader &header, std::string_view padded) {
     return crypto::clsMD5().DigestString(padded) == header.digest;
 }
 
-ExtractEngine::ExtractEngine(PasswordSource &passwords) : passwords_(passwords) {}
+ExtractEngine::ExtractEngine() = default;
 
 ExtractEngine::~ExtractEngine() = default;
 
-// ---- steps ----------------------------------------------------------------
+// ---- opening ----------------------------------------------------------------
 
-// Extracted means "go on".
-ExtractOutcome ExtractEngine::openPayload(RunView &view, ExtractResult &r, Payload &p) {
-    if (!platform::FileExists(r.carrierPath)) return ExtractOutcome::CarrierMissing;
-    const hide::CarrierOpening opening = hide::OpenCarrier(r.carrierPath, false, p.lock);
+// False with the outcome set when the run must not go on.
+bool ExtractEngine::readHeader(State &s) {
+    ExtractResult &r = s.result;
+    auto stop = [&](ExtractOutcome outcome) { return r.outcome = outcome, false; };
+    if (!platform::FileExists(r.carrierPath)) return stop(ExtractOutcome::CarrierMissing);
+    const carrier::CarrierOpening opening = carrier::OpenCarrier(r.carrierPath, false, s.lock);
     r.recovered = opening.recovered;
     r.access = opening.access;
-    if (opening.access == hide::CarrierAccess::Missing) return ExtractOutcome::CarrierMissing;
-    if (opening.access != hide::CarrierAccess::Ready) return ExtractOutcome::NoAccess;
-    view.repaint();
-    std::string header;
-    if (!p.file.open(r.carrierPath, BinaryFile::Mode::Read)) return ExtractOutcome::CarrierUnreadable;
-    p.carrierLength = r.carrierSize = p.file.size();
-    if (!ReadHeaderRegion(p.file, p.carrierLength, header)) return ExtractOutcome::CarrierUnreadable;
-    p.header = payload::ParseHeader(header);
-    if (!p.header.mode) return ExtractOutcome::NoPayload;
-    p.mode = r.mode = *p.header.mode;
-    r.storedName = payload::PlainFileName(payload::StoredFileName(p.header));
-    r.dataLength = p.header.dataLength.value_or(0);
-    return ExtractOutcome::Extracted;
+    if (opening.access == carrier::CarrierAccess::Missing) return stop(ExtractOutcome::CarrierMissing);
+    if (opening.access != carrier::CarrierAccess::Ready) return stop(ExtractOutcome::NoAccess);
+    if (!s.file.open(r.carrierPath, BinaryFile::Mode::Read)) return stop(ExtractOutcome::CarrierUnreadable);
+    s.carrierLength = r.carrierSize = s.file.size();
+    const std::optional<payload::ParsedHeader> header = payload::ReadHeader(s.file, s.carrierLength);
+    if (!header) return stop(ExtractOutcome::CarrierUnreadable);
+    s.header = *header;
+    if (!s.header.mode) return stop(ExtractOutcome::NoPayload);
+    r.mode = *s.header.mode;
+    r.storedName = payload::PlainFileName(payload::StoredFileName(s.header));
+    r.dataLength = s.header.dataLength.value_or(0);
+    return true;
 }
 
-// Three attempts; the caller ends the program after the third wrong one.
-bool ExtractEngine::checkPassword(RunView &view, Payload &p) {
-    if (p.mode == payload::Mode::Plain) return true;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        std::string pw = passwords_.extractPassword();
-        ScopeGuard wipe{[&] { platform::WipeString(pw); }};
-        view.setBusy(true);
-        if (PasswordMatches(p.header, pw)) {
-            p.password = pw;
-            return true;
-        }
-        passwords_.wrongPassword(2 - attempt);
+OpenedPayload ExtractEngine::open(ExtractProgress &, Program program, const std::string &carrierPath) {
+    auto state = std::make_unique<State>(running_ ? nullptr : &running_, program, carrierPath);
+    State &s = *state;
+    ExtractResult &r = s.result;
+    const bool b = program == Program::B;
+    if (!s.busy) {
+    } else if (b && !ZorbLibraryPresent()) {
+        r.outcome = ExtractOutcome::LibraryMissing;
+    } else if (carrierPath.empty()) {
+        r.outcome = ExtractOutcome::NoCarrierChosen;
+    } else if (!b && !ZorbLibraryPresent()) {
+        r.outcome = ExtractOutcome::LibraryMissing;
+    } else {
+        s.start = platform::MonotonicSeconds();
+        readHeader(s);
     }
-    return false;
+    return OpenedPayload(std::move(state));
 }
 
-Damage ExtractEngine::checkLength(const Payload &p) const {
+ExtractResult ExtractEngine::endProgram(OpenedPayload &opened) {
+    if (opened.ready()) opened.state_->result.outcome = ExtractOutcome::ProgramEnded;
+    return opened.result();
+}
+
+// ---- steps ----------------------------------------------------------------
+
+Damage ExtractEngine::checkLength(const State &s) const {
     // The length field is untrusted: digits only, and the data must lie in the file.
-    if (!p.header.dataLength) return Damage::LengthField;
-    const std::int64_t n = *p.header.dataLength;
-    if (payload::CarrierBytesFor(n) > p.carrierLength) return Damage::LengthBeyondCarrier;
-    if (p.mode == payload::Mode::Aes && n % 16 != 0) return Damage::AesBlocks;
+    if (!s.header.dataLength) return Damage::LengthField;
+    const std::int64_t n = *s.header.dataLength;
+    if (!payload::DataWithin(n, s.carrierLength)) return Damage::LengthBeyondCarrier;
+    if (s.result.mode == payload::Mode::Aes && n % 16 != 0) return Damage::AesBlocks;
     return Damage::None;
 }
 
-bool ExtractEngine::readFilePayload(RunView &view, Payload &p) {
-    const std::int64_t n = *p.header.dataLength;
-    p.data.resize(static_cast<std::size_t>(n));
+bool ExtractEngine::readFilePayload(ExtractProgress &progress, State &s) {
+    const std::int64_t n = *s.header.dataLength;
+    s.data.resize(static_cast<std::size_t>(n));
     std::vector<std::uint8_t> block(kCarrierBlock);
     double shown = 0;
     for (std::int64_t done = 0; done < n;) {
-        view.processEvents();
+        progress.processEvents();
         const double pct = std::min(100.0, static_cast<double>(done) / static_cast<double>(n) * 100);
-        if (pct - shown >= 1) {
-            shown = pct;
-            view.setCaption(">>>>>>>>>>Versteckte Datei wird extrahiert ...   " +
-                            std::to_string(static_cast<int>(pct)) + " % bearbeitet");
-        }
+        if (pct - shown >= 1) progress.step(Step::Read, static_cast<int>(shown = pct));
         const auto count = static_cast<std::size_t>(std::min<std::int64_t>(kCarrierBlock / 8, n - done));
-        if (!p.file.readAt(payload::kDataOffset + 8 * done, block.data(), 8 * count)) return false;
-        payload::ReadBytes(block.data(), count, p.data.data() + done);
+        if (!s.file.readAt(payload::kDataOffset + 8 * done, block.data(), 8 * count)) return false;
+        payload::ReadBytes(block.data(), count, s.data.data() + done);
         done += static_cast<std::int64_t>(count);
     }
-    p.file.close();
-    view.setCaption(">>>>>>>>>>Versteckte Datei wurde extrahiert ...   100 % bearbeitet");
+    s.file.close();
+    progress.step(Step::ReadDone, 100);
     return true;
 }
 
-bool ExtractEngine::readMessagePayload(RunView &view, Payload &p) {
-    const std::int64_t n = *p.header.dataLength;
+bool ExtractEngine::readMessagePayload(ExtractProgress &progress, State &s) {
+    const std::int64_t n = *s.header.dataLength;
     std::vector<std::uint8_t> samples(static_cast<std::size_t>(8 * n));
-    if (!p.file.readAt(payload::kDataOffset, samples.data(), samples.size())) return false;
-    p.data.resize(static_cast<std::size_t>(n));
+    if (!s.file.readAt(payload::kDataOffset, samples.data(), samples.size())) return false;
+    s.data.resize(static_cast<std::size_t>(n));
     int shown = 0;
     const std::int64_t l8 = std::max<std::int64_t>(1, (n - 1) * 8);
     for (std::int64_t i = 0; i < n; ++i) {
-        p.data[static_cast<std::size_t>(i)] = payload::ReadByte(samples.data() + 8 * i);
+        s.data[static_cast<std::size_t>(i)] = payload::ReadByte(samples.data() + 8 * i);
         const int pct = static_cast<int>(std::min<std::int64_t>(100, 8 * i * 100 / l8));
-        if (pct - shown >= 1) {
-            shown = pct;
-            view.repaint();
-            view.setCaption(">>>>>>>>>> Extraktion - Vorgang läuft ...   " + std::to_string(pct) + " % bearbeitet");
-        }
+        if (pct - shown >= 1) progress.step(Step::Read, shown = pct);
     }
-    p.file.close();
-    view.setCaption(">>>>>>>>>> Extraktion - Vorgang ...   100 % bearbeitet");
+    s.file.close();
+    progress.step(Step::ReadDone, 100);
     return true;
 }
 
-bool ExtractEngine::decrypt(Payload &p) {
-    if (p.mode == payload::Mode::Plain) return true;
-    std::string key = crypto::CipherKeyText(p.password);
+bool ExtractEngine::decrypt(State &s, std::string_view padded) {
+    if (s.result.mode == payload::Mode::Plain) return true;
+    std::string key = crypto::CipherKeyText(padded);
     ScopeGuard wipeKey{[&] { platform::WipeString(key); }};
-    if (p.mode == payload::Mode::Rc4) {
-        crypto::clsRC4().EncryptByte(p.data.data(), p.data.size(), key);
+    if (s.result.mode == payload::Mode::Rc4) {
+        crypto::clsRC4().EncryptByte(s.data.data(), s.data.size(), key);
         return true;
     }
     crypto::cRijndael aes; // its key schedule is wiped when it ends
     aes.SetCipherKey(reinterpret_cast<const std::uint8_t *>(key.data()), key.size(), 256);
     std::vector<std::uint8_t> out;
-    const bool ok = aes.ArrayDecrypt(out, p.data, 0) == 0;
-    p.data.swap(out);
+    const bool ok = aes.ArrayDecrypt(out, s.data, 0) == 0;
+    s.data.swap(out);
     platform::SecureWipe(out.data(), out.size());
     return ok;
 }
@@ -208,9 +198,9 @@ bool ExtractEngine::decrypt(Payload &p) {
 // The decrypted data are inflated from memory straight into a staging file
 // beside the destination, put in place only when complete. A destination
 // that is not a regular file is never replaced.
-ExtractOutcome ExtractEngine::decompressTo(ExtractView &view, Payload &p, FileExtractResult &r) {
+ExtractOutcome ExtractEngine::decompressTo(ExtractView &view, State &s, FileExtractResult &r) {
     if (view.streams()) {
-        const InflateStatus status = InflateMemory(p.data.data(), p.data.size(), [&](const std::uint8_t *b, std::size_t n) {
+        const InflateStatus status = InflateMemory(s.data.data(), s.data.size(), [&](const std::uint8_t *b, std::size_t n) {
             r.extractedSize += static_cast<std::int64_t>(n);
             return view.write(b, n);
         });
@@ -227,11 +217,11 @@ ExtractOutcome ExtractEngine::decompressTo(ExtractView &view, Payload &p, FileEx
     BinaryFile out;
     if (!staged.valid() || !out.open(staged.path(), BinaryFile::Mode::ReadWrite))
         return ExtractOutcome::FolderUnwritable;
-    view.setCaption(">>>>>>>>>>>>>>> Datei wird dekomprimiert...");
+    view.step(Step::Inflate, -1);
     int lastShown = -1;
     std::int64_t written = 0;
     const InflateStatus status = InflateMemory(
-        p.data.data(), p.data.size(),
+        s.data.data(), s.data.size(),
         [&](const std::uint8_t *bytes, std::size_t n) {
             if (!out.writeAt(written, bytes, n)) return false;
             written += static_cast<std::int64_t>(n);
@@ -240,11 +230,10 @@ ExtractOutcome ExtractEngine::decompressTo(ExtractView &view, Payload &p, FileEx
         -1,
         [&](int pct) {
             if (pct == lastShown) return;
-            lastShown = pct;
-            view.setCaption(">>>>>>>>>> Die Datei wird dekomprimiert: " + std::to_string(pct) + " % bearbeitet...");
+            view.step(Step::Inflate, lastShown = pct);
             view.processEvents();
         });
-    platform::SecureWipe(p.data.data(), p.data.size());
+    platform::SecureWipe(s.data.data(), s.data.size());
     const bool flushed = status == InflateStatus::Ok && out.flush();
     if (!out.close() || status == InflateStatus::SinkFailed || (status == InflateStatus::Ok && !flushed))
         return ExtractOutcome::WriteFailed;
@@ -262,10 +251,10 @@ ExtractOutcome ExtractEngine::decompressTo(ExtractView &view, Payload &p, FileEx
 }
 
 // KalmiraA: inflated in memory; more than the message box holds is TooLarge.
-ExtractOutcome ExtractEngine::decompressMessage(RunView &, Payload &p, std::string &message, std::int64_t limit) {
+ExtractOutcome ExtractEngine::decompressMessage(State &s, std::string &message, std::int64_t limit) {
     platform::SecureBytes plain;
     const InflateStatus status = InflateMemory(
-        p.data.data(), p.data.size(),
+        s.data.data(), s.data.size(),
         [&](const std::uint8_t *bytes, std::size_t n) {
             plain.insert(plain.end(), bytes, bytes + n);
             return true;
@@ -279,133 +268,69 @@ ExtractOutcome ExtractEngine::decompressMessage(RunView &, Payload &p, std::stri
 
 // ---- the runs -------------------------------------------------------------
 
-FileExtractResult ExtractEngine::extractFile(ExtractView &view, const std::string &carrier) {
-    FileExtractResult r;
-    if (running_) return r;
-    running_ = true;
-    ScopeGuard idle{[this] { running_ = false; }};
-    r.program = Program::B;
-    r.carrierPath = carrier;
-    if (!ZorbLibraryPresent()) {
-        r.outcome = ExtractOutcome::LibraryMissing;
-        return r;
-    }
-    Payload p;
-    return runFile(view, r, p);
-}
-
-FileExtractResult ExtractEngine::runFile(ExtractView &view, FileExtractResult &r, Payload &p) {
-    auto end = [&](ExtractOutcome outcome, bool pause = true) {
-        r.outcome = outcome;
-        view.setBusy(false);
-        view.setCaption(kExtractFinishedCaption);
-        if (pause) view.pause(1);
-        view.setCaption(kRestCaptionB);
-        return r;
-    };
-    if (r.carrierPath.empty()) return end(ExtractOutcome::NoCarrierChosen);
-    view.setBusy(true);
-    p.start = platform::MonotonicSeconds();
-    const ExtractOutcome opened = openPayload(view, r, p);
-    if (opened != ExtractOutcome::Extracted)
-        return end(opened, opened == ExtractOutcome::CarrierUnreadable);
-    if (!checkPassword(view, p)) {
-        view.exitProgram();
-        view.setBusy(false);
-        r.outcome = ExtractOutcome::ProgramEnded;
-        return r;
-    }
-    if ((r.damage = checkLength(p)) != Damage::None) return end(ExtractOutcome::Damaged);
-    if (!readFilePayload(view, p)) return end(ExtractOutcome::CarrierUnreadable);
-
+ExtractOutcome ExtractEngine::fileRun(ExtractView &view, State &s, FileExtractResult &r, std::string_view padded) {
+    if ((r.damage = checkLength(s)) != Damage::None) return ExtractOutcome::Damaged;
+    if (!readFilePayload(view, s)) return ExtractOutcome::CarrierUnreadable;
     r.destination = view.chooseDestination(r.storedName);
-    if (r.destination.empty()) return end(ExtractOutcome::Cancelled);
-    view.repaint();
-    view.setBusy(true);
-    if (p.mode == payload::Mode::Rc4) view.setCaption(">>>>>>>>>>>>>  Datei wird entschlüsselt (RC4) ...");
-    else if (p.mode == payload::Mode::Aes) view.setCaption(">>>>>>>>>>>>>  Datei wird entschlüsselt (AES-256)...");
-    if (!decrypt(p)) {
+    if (r.destination.empty()) return ExtractOutcome::Cancelled;
+    if (r.mode != payload::Mode::Plain) view.step(Step::Decrypt, 0);
+    if (!decrypt(s, padded)) {
         r.damage = Damage::Decryption;
-        return end(ExtractOutcome::Damaged);
+        return ExtractOutcome::Damaged;
     }
-    const ExtractOutcome done = decompressTo(view, p, r);
-    if (done != ExtractOutcome::Extracted) return end(done);
-    view.setCaption(kRestCaptionB);
-    r.seconds = platform::MonotonicSeconds() - p.start;
-    view.setCaption(">>>>>>>>>>Versteckte Datei wurde extrahiert ...100 % bearbeitet");
-    return end(ExtractOutcome::Extracted);
+    const ExtractOutcome done = decompressTo(view, s, r);
+    if (done == ExtractOutcome::Extracted) r.seconds = platform::MonotonicSeconds() - s.start;
+    return done;
 }
 
-MessageExtractResult ExtractEngine::extractMessage(MessageExtractView &view, const std::string &carrier,
-                                                   int maxMessageSize) {
-    MessageExtractResult r;
-    if (running_) return r;
-    running_ = true;
-    ScopeGuard idle{[this] { running_ = false; }};
-    r.program = Program::A;
-    r.carrierPath = carrier;
-    r.maxMessageSize = maxMessageSize;
-    Payload p;
-    p.start = platform::MonotonicSeconds();
-    return runMessage(view, r, p);
+FileExtractResult ExtractEngine::runFile(ExtractView &view, OpenedPayload &opened, std::string_view padded) {
+    State &s = *opened.state_;
+    FileExtractResult r;
+    static_cast<ExtractResult &>(r) = s.result;
+    if (!opened.ready()) return r;
+    if (opened.needsPassword() && !opened.passwordMatches(padded)) r.outcome = ExtractOutcome::ProgramEnded;
+    else r.outcome = fileRun(view, s, r, padded);
+    return r;
 }
 
-MessageExtractResult ExtractEngine::runMessage(MessageExtractView &view, MessageExtractResult &r, Payload &p) {
-    auto finished = [&](ExtractOutcome outcome, bool pause = true) {
-        r.outcome = outcome;
-        view.setCaption(kExtractFinishedCaption);
-        if (pause) view.pause(1);
-        view.setCaption(kRestCaptionA);
-        return r;
-    };
-    auto end = [&](ExtractOutcome outcome, bool pause = true) {
-        view.setBusy(false);
-        r.saveEnabled = true;
-        return finished(outcome, pause);
-    };
-    auto tooLarge = [&] {
-        view.setBusy(false);
-        view.setCaption(kRestCaptionA);
-        r.outcome = ExtractOutcome::TooLarge;
-        r.saveEnabled = false;
-        return r;
-    };
-    if (r.carrierPath.empty()) {
-        view.setResultLine("");
-        return finished(ExtractOutcome::NoCarrierChosen);
-    }
-    if (!ZorbLibraryPresent()) {
-        r.outcome = ExtractOutcome::LibraryMissing;
-        return r;
-    }
-    view.setBusy(true);
-    view.showMessage("");
-    const ExtractOutcome opened = openPayload(view, r, p);
-    if (opened != ExtractOutcome::Extracted) return end(opened, opened == ExtractOutcome::CarrierUnreadable);
-    if (!checkPassword(view, p)) {
-        view.exitProgram();
-        view.setBusy(false);
-        r.outcome = ExtractOutcome::ProgramEnded;
-        return r;
-    }
-    view.setCaption(">>>>>>>>>> Extraktion vorbereiten (ByteArray erzeugen) ...");
-    if (p.header.dataLength && *p.header.dataLength - 1 > r.maxMessageSize) return tooLarge();
-    if ((r.damage = checkLength(p)) != Damage::None) return end(ExtractOutcome::Damaged);
-    if (!readMessagePayload(view, p)) return end(ExtractOutcome::CarrierUnreadable);
-    if (p.mode == payload::Mode::Rc4) view.setCaption(">>>>>>>>>> Entschlüsseln (RC4) ...");
-    if (p.mode == payload::Mode::Aes) view.setCaption(">>>>>>>>>> Entschlüsseln (AES) ...");
+ExtractOutcome ExtractEngine::messageRun(ExtractProgress &progress, State &s, MessageExtractResult &r,
+                                         std::string_view padded) {
+    progress.step(Step::Prepare, 0);
+    if (s.header.dataLength && *s.header.dataLength - 1 > r.maxMessageSize) return ExtractOutcome::TooLarge;
+    if ((r.damage = checkLength(s)) != Damage::None) return ExtractOutcome::Damaged;
+    if (!readMessagePayload(progress, s)) return ExtractOutcome::CarrierUnreadable;
+    if (r.mode != payload::Mode::Plain) progress.step(Step::Decrypt, 0);
     std::string message;
     ScopeGuard wipeMessage{[&] { platform::WipeString(message); }};
-    ExtractOutcome done = decrypt(p) ? decompressMessage(view, p, message, r.maxMessageSize + std::int64_t{1})
-                                     : ExtractOutcome::Damaged;
-    if (done == ExtractOutcome::TooLarge) return tooLarge();
-    if (done != ExtractOutcome::Extracted) {
-        if (done == ExtractOutcome::Damaged) r.damage = Damage::Decompression;
-        return end(done);
+    const ExtractOutcome done = decrypt(s, padded) ? decompressMessage(s, message, r.maxMessageSize + std::int64_t{1})
+                                                    : ExtractOutcome::Damaged;
+    if (done == ExtractOutcome::Damaged) r.damage = Damage::Decompression;
+    if (done != ExtractOutcome::Extracted) return done;
+    if (!TakeMessage(r, message)) return ExtractOutcome::TooLarge;
+    r.seconds = platform::MonotonicSeconds() - s.start;
+    return ExtractOutcome::Extracted;
+}
+
+MessageExtractResult ExtractEngine::runMessage(ExtractProgress &progress, OpenedPayload &opened, int maxMessageSize,
+                                               std::string_view padded) {
+    State &s = *opened.state_;
+    MessageExtractResult r;
+    static_cast<ExtractResult &>(r) = s.result;
+    r.maxMessageSize = maxMessageSize;
+    if (opened.ready()) {
+        if (opened.needsPassword() && !opened.passwordMatches(padded)) r.outcome = ExtractOutcome::ProgramEnded;
+        else r.outcome = messageRun(progress, s, r, padded);
     }
-    if (!ShowMessage(view, r, message)) return tooLarge();
-    r.seconds = platform::MonotonicSeconds() - p.start;
-    return end(ExtractOutcome::Extracted);
+    // What the box holds may be saved after every run that read the carrier.
+    switch (r.outcome) {
+    case ExtractOutcome::NoCarrierChosen:
+    case ExtractOutcome::LibraryMissing:
+    case ExtractOutcome::ProgramEnded:
+    case ExtractOutcome::TooLarge:
+    case ExtractOutcome::Busy: r.saveEnabled = false; break;
+    default: r.saveEnabled = true; break;
+    }
+    return r;
 }
 
 } // namespace kalmira::extract

@@ -1,25 +1,39 @@
-// The extract run: reads a payload back, checks the password, decrypts,
-// decompresses and hands the result on (a file in KalmiraB, a text in
-// KalmiraA). It decides and returns a result; extract_texts.h speaks.
+// The extract run, in two steps as the windows and the tool run it: open()
+// locks the carrier and reads the header; the caller checks the password
+// (passwordMatches) as often as it allows, then runFile()/runMessage() read
+// the data back, decrypt, decompress and hand the result on (a file in
+// KalmiraB, a text in KalmiraA). Progress leaves as steps and percentages,
+// the end as a result; extract_texts.h puts both into words.
 #pragma once
 
-#include "hide/carrier_access.h"
-#include "hide/payload.h"
-#include "hide/run_view.h"
+#include "carrier/access.h"
+#include "carrier/payload.h"
+#include "shell/ui.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-
-namespace kalmira::crypto {
-class cRijndael;
-}
+#include <string_view>
 
 namespace kalmira::extract {
 
-class ExtractView : public RunView {
+// The steps a run reports while it goes on, each with how far it is (0..100).
+enum class Step {
+    Prepare,   // KalmiraA: the checks of the header are done, the bytes come next
+    Read,      // reading the hidden bytes
+    ReadDone,
+    Decrypt,   // decrypting with the header's cipher
+    Inflate,   // KalmiraB: decompressing into the destination
+};
+
+class ExtractProgress : public EventPump {
+public:
+    virtual void step(Step step, int percent) = 0;
+};
+
+// KalmiraB's run also asks where the file goes.
+class ExtractView : public ExtractProgress {
 public:
     // The save dialog: full destination path, "" when cancelled.
     // `defaultName` is already a plain file name ("" when none is usable).
@@ -30,20 +44,11 @@ public:
     // destination, so it never touches a disk.
     virtual bool streams() const { return false; }
     virtual bool write(const std::uint8_t *, std::size_t) { return false; }
-    // The third wrong password ends the program.
-    virtual void exitProgram() = 0;
-};
-
-class MessageExtractView : public RunView {
-public:
-    // Receives the message (ANSI, one byte per character).
-    virtual void showMessage(const std::string &ansiText) = 0;
-    virtual void setResultLine(const std::string &text) = 0;
-    virtual void exitProgram() = 0;
 };
 
 // Every way an extract run ends.
 enum class ExtractOutcome {
+    Ready,              // open(): the header is read, the run may go on
     Extracted,
     NoCarrierChosen,
     CarrierMissing,
@@ -84,8 +89,8 @@ struct ExtractResult {
     std::string storedName;          // plain file name (UTF-8), "" when none
     std::int64_t dataLength = 0;     // N from the header
     double seconds = 0;              // elapsed, from the header read on
-    hide::CarrierAccess access = hide::CarrierAccess::Ready;
-    hide::Recovered recovered;       // what was done about an earlier run's journal first
+    carrier::CarrierAccess access = carrier::CarrierAccess::Ready;
+    carrier::Recovered recovered;    // what was done about an earlier run's journal first
 };
 
 struct FileExtractResult : ExtractResult {
@@ -95,49 +100,69 @@ struct FileExtractResult : ExtractResult {
 
 struct MessageExtractResult : ExtractResult {
     std::string messageAnsi;         // what the message box shows
+    bool messageShown = false;       // the run got as far as the message box
     int maxMessageSize = 0;
     bool saveEnabled = false;        // the message may be saved
 };
 
+// Wrong passwords a window allows before the program ends.
+inline constexpr int kPasswordAttempts = 3;
+
+// A payload between the header and its data: holds the carrier's shared lock.
+class OpenedPayload {
+public:
+    OpenedPayload(OpenedPayload &&other) noexcept;
+    OpenedPayload &operator=(OpenedPayload &&) = delete;
+    ~OpenedPayload();
+    const ExtractResult &result() const;
+    bool ready() const { return result().outcome == ExtractOutcome::Ready; }
+    bool needsPassword() const { return ready() && result().mode != payload::Mode::Plain; }
+    // The digest check of a padded password.
+    bool passwordMatches(std::string_view padded) const;
+
+private:
+    friend class ExtractEngine;
+    struct State;
+    explicit OpenedPayload(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
+
 class ExtractEngine {
 public:
-    explicit ExtractEngine(PasswordSource &passwords);
+    ExtractEngine();
     ~ExtractEngine();
 
-    FileExtractResult extractFile(ExtractView &view, const std::string &carrierPath);
-    MessageExtractResult extractMessage(MessageExtractView &view, const std::string &carrierPath,
-                                        int maxMessageSize);
+    OpenedPayload open(ExtractProgress &progress, Program program, const std::string &carrierPath);
+    // With the padded password of an encrypted payload (checked). A payload
+    // that is not ready returns its result as it is.
+    FileExtractResult runFile(ExtractView &view, OpenedPayload &opened, std::string_view padded = {});
+    MessageExtractResult runMessage(ExtractProgress &progress, OpenedPayload &opened, int maxMessageSize,
+                                    std::string_view padded = {});
+    // Every attempt at the password was wrong: the program ends.
+    ExtractResult endProgram(OpenedPayload &opened);
 
     bool running() const { return running_; }
 
 private:
-    struct Payload;
-    ExtractOutcome openPayload(RunView &view, ExtractResult &result, Payload &p);
-    bool checkPassword(RunView &view, Payload &p);
-    Damage checkLength(const Payload &p) const;
-    bool readFilePayload(RunView &view, Payload &p);
-    bool readMessagePayload(RunView &view, Payload &p);
-    bool decrypt(Payload &p);
-    ExtractOutcome decompressTo(ExtractView &view, Payload &p, FileExtractResult &r);
-    ExtractOutcome decompressMessage(RunView &view, Payload &p, std::string &message, std::int64_t limit);
-    FileExtractResult runFile(ExtractView &view, FileExtractResult &r, Payload &p);
-    MessageExtractResult runMessage(MessageExtractView &view, MessageExtractResult &r, Payload &p);
+    using State = OpenedPayload::State;
+    bool readHeader(State &s);
+    Damage checkLength(const State &s) const;
+    bool readFilePayload(ExtractProgress &progress, State &s);
+    bool readMessagePayload(ExtractProgress &progress, State &s);
+    bool decrypt(State &s, std::string_view padded);
+    ExtractOutcome decompressTo(ExtractView &view, State &s, FileExtractResult &r);
+    ExtractOutcome decompressMessage(State &s, std::string &message, std::int64_t limit);
+    ExtractOutcome fileRun(ExtractView &view, State &s, FileExtractResult &r, std::string_view padded);
+    ExtractOutcome messageRun(ExtractProgress &progress, State &s, MessageExtractResult &r, std::string_view padded);
 
-    PasswordSource &passwords_;
     bool running_ = false;
 };
 
 // The header of a carrier, read as the runs read it; nullopt when the file
 // cannot be read. A file too short for a header yields one without a mode.
-std::optional<payload::ParsedHeader> ReadPayloadHeader(const std::string &carrier, std::int64_t *carrierSize = nullptr);
+std::optional<payload::ParsedHeader> ReadPayloadHeader(const std::string &carrier);
 
 // The digest check: whether a padded password opens the payload.
-bool PasswordMatches(const payload::ParsedHeader &header, const std::string &padded);
-
-// The caption both extract runs hold on screen when they are done.
-inline constexpr const char *kExtractFinishedCaption = "          **********   FERTIG!  **********";
-
-// "0,153": seconds with three decimals, German decimal comma.
-std::string FormatSeconds(double seconds);
+bool PasswordMatches(const payload::ParsedHeader &header, std::string_view padded);
 
 } // namespace kalmira::extract

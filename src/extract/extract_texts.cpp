@@ -1,13 +1,18 @@
 #include "extract/extract_texts.h"
 
+#include "carrier/carrier_texts.h"
 #include "compress/ZorbComprFile.h"
 #include "shell/helpers.h"
+
+#include <cstdio>
 
 namespace kalmira::extract {
 
 namespace {
 
 const char *const kErrorTitle = "Kalmira - Fehlernachricht";
+const char *const kRestCaptionB = "KalmiraB - Extraktion";
+const char *const kRestCaptionA = "KalmiraA - Extraktion";
 
 std::string Title(Program program) { return program == Program::B ? "KalmiraB-Nachricht" : "KalmiraA-Nachricht"; }
 
@@ -61,7 +66,76 @@ std::optional<Notice> FileNotice(const FileExtractResult &r) {
     return ExtractNotice(static_cast<const ExtractResult &>(r));
 }
 
+std::string DecryptCaption(Program program, payload::Mode mode) {
+    const bool rc4 = mode == payload::Mode::Rc4;
+    if (program == Program::B)
+        return rc4 ? ">>>>>>>>>>>>>  Datei wird entschlüsselt (RC4) ..." : ">>>>>>>>>>>>>  Datei wird entschlüsselt (AES-256)...";
+    return rc4 ? ">>>>>>>>>> Entschlüsseln (RC4) ..." : ">>>>>>>>>> Entschlüsseln (AES) ...";
+}
+
 } // namespace
+
+std::string FormatSeconds(double seconds) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3f", seconds < 0 ? 0.0 : seconds);
+    std::string s = buf;
+    for (char &c : s)
+        if (c == '.') c = ',';
+    return s;
+}
+
+std::string ExtractStepLabel(Program program, Step step) {
+    switch (step) {
+    case Step::Read: return program == Program::B ? "Versteckte Datei wird extrahiert ..." : "Extraktion - Vorgang läuft ...";
+    case Step::Inflate: return "Die Datei wird dekomprimiert:";
+    default: break;
+    }
+    return "";
+}
+
+std::string ExtractCaption(Program program, payload::Mode mode, Step step, int pct) {
+    const bool b = program == Program::B;
+    switch (step) {
+    case Step::Prepare: return b ? "" : ">>>>>>>>>> Extraktion vorbereiten (ByteArray erzeugen) ...";
+    case Step::Read:
+        return (b ? ">>>>>>>>>>" : ">>>>>>>>>> ") + ExtractStepLabel(program, step) + "   " + std::to_string(pct) +
+               " % bearbeitet";
+    case Step::ReadDone:
+        return b ? ">>>>>>>>>>Versteckte Datei wurde extrahiert ...   100 % bearbeitet"
+                 : ">>>>>>>>>> Extraktion - Vorgang ...   100 % bearbeitet";
+    case Step::Decrypt: return mode == payload::Mode::Plain ? "" : DecryptCaption(program, mode);
+    case Step::Inflate:
+        return pct < 0 ? ">>>>>>>>>>>>>>> Datei wird dekomprimiert..."
+                       : ">>>>>>>>>> " + ExtractStepLabel(program, step) + " " + std::to_string(pct) + " % bearbeitet...";
+    }
+    return "";
+}
+
+std::vector<TimedCaption> ExtractEndCaptions(const ExtractResult &r) {
+    const bool b = r.program == Program::B;
+    const char *rest = b ? kRestCaptionB : kRestCaptionA;
+    switch (r.outcome) {
+    case ExtractOutcome::Ready:
+    case ExtractOutcome::Busy:
+    case ExtractOutcome::LibraryMissing:
+    case ExtractOutcome::ProgramEnded: return {};
+    case ExtractOutcome::TooLarge:
+        if (!b) return {{0, rest}};
+        break;
+    case ExtractOutcome::Extracted:
+        if (b)
+            return {{0, rest},
+                    {0, ">>>>>>>>>>Versteckte Datei wurde extrahiert ...100 % bearbeitet"},
+                    {0, kExtractFinishedCaption},
+                    {1, rest}};
+        break;
+    default: break;
+    }
+    // A carrier that could not be opened does not hold the caption.
+    const bool pause = r.outcome != ExtractOutcome::CarrierMissing && r.outcome != ExtractOutcome::NoAccess &&
+                       r.outcome != ExtractOutcome::NoPayload;
+    return {{0, kExtractFinishedCaption}, {pause ? 1.0 : 0.0, rest}};
+}
 
 Notice WrongPasswordNotice(Program program, int attemptsLeft) {
     return Notice{Icon::Exclamation, Title(program),
@@ -83,7 +157,7 @@ std::optional<Notice> ExtractNotice(const ExtractResult &r) {
         return Notice{Icon::Critical, kErrorTitle,
                       "Die Container-Datei \"" + r.carrierPath + "\" kann nicht gelesen werden. Es wurde nichts gespeichert."};
     case ExtractOutcome::NoAccess:
-        return Notice{Icon::Critical, kErrorTitle, hide::CarrierAccessText(r.access, r.carrierPath)};
+        return Notice{Icon::Critical, kErrorTitle, carrier::CarrierAccessText(r.access, r.carrierPath)};
     case ExtractOutcome::NoPayload:
         return Notice{Icon::Information, Title(r.program),
                       b ? "Die ausgewählte Container-Datei enthält keine versteckte Datei!"

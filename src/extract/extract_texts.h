@@ -6,8 +6,23 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kalmira::extract {
+
+// The caption both extract runs hold on screen when they are done.
+inline constexpr const char *kExtractFinishedCaption = "          **********   FERTIG!  **********";
+
+// "0,153": seconds with three decimals, German decimal comma.
+std::string FormatSeconds(double seconds);
+
+// What the window of `program` shows in its title bar for a step of a run on
+// a payload hidden with `mode`; "" when it shows nothing.
+std::string ExtractCaption(Program program, payload::Mode mode, Step step, int percent);
+// The tool's progress bar: the label of a step that counts in percent; "" for the others.
+std::string ExtractStepLabel(Program program, Step step);
+// The captions an extract window shows once a run has ended.
+std::vector<TimedCaption> ExtractEndCaptions(const ExtractResult &result);
 
 // What the user is told when a run has ended; nullopt when nothing
 // (extracted, cancelled, program ended, busy).

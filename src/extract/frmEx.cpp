@@ -1,12 +1,14 @@
 #include "extract/frmEx.h"
 #include "extract/extract_texts.h"
 
+#include "carrier/carrier_texts.h"
 #include "crypto/register.h"
 #include "extract/frmEx_file.h"
 #include "extract/frmEx_message.h"
 #include "info/register.h"
 #include "inspect/register.h"
 #include "platform/platform.h"
+#include "platform/secure_memory.h"
 #include "shell/helpers.h"
 #include "shell/qt_services.h"
 #include "shell/registry.h"
@@ -27,8 +29,6 @@ namespace kalmira::extract {
 namespace {
 
 constexpr int kPreviewPixels = TwipsToPixels(2355);
-
-bool EndsWithLower(const QString &path, const char *tail) { return path.toLower().endsWith(tail); }
 
 // The picture the display field shows while no carrier is previewed.
 QPixmap Placeholder(int size) {
@@ -62,7 +62,7 @@ FrmEx *MakeFrmEx(Services &services) {
 
 FrmEx::FrmEx(Services &services, const FrmExTexts &t)
     : QWidget(nullptr, Qt::Window), s_(services), t_(t),
-      engine_(std::make_unique<ExtractEngine>(static_cast<PasswordSource &>(*this))) {
+      engine_(std::make_unique<ExtractEngine>()) {
     setObjectName("frmEx");
     setWindowTitle(t.title);
     setMouseTracking(true);
@@ -294,8 +294,7 @@ QString FrmEx::chooseCarrierPath() {
     Command1->setProperty("Tag", QString());
     QString path;
     if (!tag.isEmpty()) {
-        const QString ext = Q(ExtensionOf(S(tag))).toLower();
-        if (ext != ".bmp" && ext != ".wav") {
+        if (!carrier::HasCarrierName(S(tag))) {
             s_.messages->show(Icon::Information, S(s_.programName()),
                               "Es können nur BMP oder WAV-Dateien ausgewählt werden.");
             return {};
@@ -316,16 +315,15 @@ QString FrmEx::chooseCarrierPath() {
 }
 
 void FrmEx::checkCarrier(const QString &path) {
-    if (EndsWithLower(path, ".bmp")) {
+    carrierKind_ = carrier::Classify(S(path));
+    if (carrier::NamedBmp(carrierKind_)) {
         setCursor(Qt::WaitCursor);
+        // Shown, the preview decides by what the file holds (nothing is written into it).
         if (checkBmpShow->isChecked()) {
             thumbnail(path);
-        } else if (!IsBmpFile(S(path))) {
-            setCarrierUsable(false);
-            s_.messages->show(Icon::Critical, "Kalmira",
-                              "Die ausgewählte Datei ist keine gültige BMP-Datei, oder sie ist fehlerhaft!");
         } else {
-            setCarrierUsable(true);
+            setCarrierUsable(carrierKind_ == carrier::CarrierKind::Bmp);
+            tell(carrier::RefusalNotice(carrierKind_, S(path)));
         }
         if (carrierUsable()) {
             Command2->setEnabled(true);
@@ -335,10 +333,12 @@ void FrmEx::checkCarrier(const QString &path) {
         bmpChecked();
         unsetCursor();
     }
-    if (EndsWithLower(path, ".wav") && IsWavFile(S(path), *s_.messages)) {
+    if (carrierKind_ == carrier::CarrierKind::Wav) {
         Command2->setEnabled(true);
         Command7->setEnabled(true);
         Command8->setEnabled(false);
+    } else if (!carrier::NamedBmp(carrierKind_) && carrierKind_ != carrier::CarrierKind::OtherName) {
+        tell(carrier::RefusalNotice(carrierKind_, S(path)));
     }
     Image1->setVisible(!(carrierUsable() && checkBmpShow->isChecked()));
 }
@@ -353,7 +353,7 @@ void FrmEx::previewToggled() {
         Anzeige1->clear();
         Anzeige1->hide();
         Image1->show();
-    } else if (!Text4->text().isEmpty() && EndsWithLower(Text4->text(), "bmp")) {
+    } else if (!Text4->text().isEmpty() && carrier::NamedBmp(carrierKind_)) {
         thumbnail(Text4->text());
         Image1->hide();
     }
@@ -361,7 +361,7 @@ void FrmEx::previewToggled() {
 
 void FrmEx::showCarrier() {
     const QString path = Text4->text();
-    if (!path.isEmpty() && EndsWithLower(path, ".bmp")) {
+    if (!path.isEmpty() && carrier::NamedBmp(carrierKind_)) {
         inspect::ShowViewer(s_, path, inspect::ViewerCaption(inspect::ViewerCaller::Extract, path));
         return;
     }
@@ -376,18 +376,25 @@ void FrmEx::switchToHide() {
     hide();
 }
 
-void FrmEx::wrongPassword(int attemptsLeft) {
-    const Notice n = WrongPasswordNotice(s_.program, attemptsLeft);
-    s_.messages->show(n.icon, n.title, n.text);
-}
 
 void FrmEx::tell(const std::optional<Notice> &notice) {
     if (notice) s_.messages->show(notice->icon, notice->title, notice->text);
 }
 
-std::string FrmEx::extractPassword() {
+std::string FrmEx::askExtractPassword() {
     if (askPassword) askPassword();
     return platform::AnsiFromUtf8(S(Text1->text()));
+}
+
+std::optional<std::string> FrmEx::passwordFor(const OpenedPayload &opened) {
+    for (int attempt = 0; attempt < kPasswordAttempts; ++attempt) {
+        std::string padded = askExtractPassword();
+        setCursor(Qt::WaitCursor);
+        if (opened.passwordMatches(padded)) return padded;
+        platform::WipeString(padded);
+        tell(WrongPasswordNotice(s_.program, kPasswordAttempts - 1 - attempt));
+    }
+    return std::nullopt;
 }
 
 void FrmEx::extract() {

@@ -3,6 +3,7 @@
 // saves it on request.
 #pragma once
 
+#include "carrier/classify.h"
 #include "extract/extract_engine.h"
 #include "shell/services.h"
 #include "shell/window_parts.h"
@@ -32,7 +33,7 @@ struct FrmExTexts {
         *helpText4;
 };
 
-class FrmEx : public QWidget, private PasswordSource {
+class FrmEx : public QWidget {
     Q_OBJECT
 public:
     ~FrmEx() override;
@@ -78,6 +79,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void tell(const std::optional<Notice> &notice); // a run's final notice
+    // The classic run: opens the carrier, asks for the password, runs `run`
+    // (opened, padded password) and shows the end captions.
+    template <class Result, class Progress, class Run> Result classicRun(Progress &progress, Run &&run);
+    void showEnd(const ExtractResult &result);
+    // The header is read (or the run has ended before it).
+    virtual void payloadOpened(const ExtractResult &) {}
 
     // The stealth format, tried when the carrier holds no classic payload
     // (frmEx_stealth.cpp). False when the carrier cannot hold it either.
@@ -111,12 +118,15 @@ private:
     void previewToggled();       // checkBmpShow
     void thumbnail(const QString &path);
 
-    std::optional<std::string> hidePassword() override { return std::nullopt; }
-    std::string extractPassword() override;
-    void wrongPassword(int attemptsLeft) override;
+    // The password dialog as often as it is allowed; the padded password that
+    // opens `opened`, or nullopt (the program ends) when none did.
+    std::optional<std::string> passwordFor(const OpenedPayload &opened);
+    std::string askExtractPassword();
 
     bool unloadAfterRun_ = false;
-    template <class View, class Window> friend class RunViewOf;
+    carrier::CarrierKind carrierKind_ = carrier::CarrierKind::Missing; // of Text4, as last checked
+    template <class Progress> friend class CaptionProgress;
+    friend class FileRunView;
 };
 
 // The extract window of the running program (services.program).

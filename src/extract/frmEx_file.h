@@ -26,7 +26,6 @@ protected:
 
 private:
     void layOut();
-    friend class FileRunView;
     QString extractedFile_;
 };
 

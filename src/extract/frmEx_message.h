@@ -19,6 +19,7 @@ public:
 
 protected:
     void extractRun() override;
+    void payloadOpened(const ExtractResult &result) override;
     void clearResults() override;
     void showThumbnail(const QString &) override { Command5->click(); } // its preview button
     bool carrierUsable() const override { return ownCarrierUsable_; }
@@ -28,7 +29,6 @@ protected:
     void clearForExit() override;
 
 private:
-    friend class MessageRunView;
     void layOut();
     void showMessageText(const std::string &ansi);
     void saveMessage(); // Command6

@@ -1,46 +1,71 @@
-// The extraction runs of both extract windows: where the windows call the
-// engine, and what the runs see of the windows.
+// The extraction runs of both extract windows: the engine's two steps, the
+// password dialog between them, and what the window shows meanwhile and after.
+#include "carrier/carrier_texts.h"
 #include "extract/extract_texts.h"
 #include "extract/frmEx_file.h"
 #include "extract/frmEx_message.h"
+#include "platform/secure_memory.h"
 #include "shell/qt_services.h"
 #include "shell/window_helpers.h"
 #include "shell/window_parts.h"
 
 namespace kalmira::extract {
 
-// What a run sees of its window: captions, pointer, pauses, the exit button.
-template <class View, class Window> class RunViewOf : public View {
+// The engine's steps as the window's captions.
+template <class Progress> class CaptionProgress : public Progress {
 public:
-    explicit RunViewOf(Window &w) : w_(w) {}
-    void setCaption(const std::string &c) override { w_.setWindowTitle(Q(c)); }
-    void setBusy(bool busy) override { busy ? w_.setCursor(Qt::WaitCursor) : w_.unsetCursor(); }
-    void pause(double seconds) override { w_.pauseFor(seconds); }
+    explicit CaptionProgress(FrmEx &w) : w_(w) {}
+    void step(Step step, int percent) override {
+        const std::string caption = ExtractCaption(w_.s_.program, mode, step, percent);
+        if (caption.empty()) return;
+        w_.setWindowTitle(Q(caption));
+        if (step == Step::Read && w_.s_.program == Program::A) w_.QWidget::repaint();
+    }
     void processEvents() override { w_.s_.pump->processEvents(); }
-    void repaint() override { w_.QWidget::repaint(); }
-    void exitProgram() override { w_.Command4->click(); }
+    payload::Mode mode = payload::Mode::Plain; // of the opened payload
 
 protected:
-    Window &w_;
+    FrmEx &w_;
 };
 
-class FileRunView : public RunViewOf<ExtractView, FrmExFile> {
+class FileRunView : public CaptionProgress<ExtractView> {
 public:
-    using RunViewOf::RunViewOf;
+    using CaptionProgress::CaptionProgress;
     std::string chooseDestination(const std::string &defaultName) override {
         QString folder;
         const QString name = ShowSaveDialog(w_.s_, &w_, "Extrahierte Datei speichern unter", folder,
                                             Q(defaultName), "Extrahierte-Datei|*.*|Alle Dateien|*.*", "");
+        w_.setCursor(Qt::WaitCursor);
         return name.isEmpty() ? std::string() : S(WithSeparator(folder) + name);
     }
 };
 
-class MessageRunView : public RunViewOf<MessageExtractView, FrmExMessage> {
-public:
-    using RunViewOf::RunViewOf;
-    void showMessage(const std::string &ansi) override { w_.showMessageText(ansi); }
-    void setResultLine(const std::string &text) override { w_.Label3->setText(Q(text)); }
-};
+template <class Result, class Progress, class Run> Result FrmEx::classicRun(Progress &progress, Run &&run) {
+    setCursor(Qt::WaitCursor);
+    OpenedPayload opened = engine_->open(progress, s_.program, S(Text4->text()));
+    progress.mode = opened.result().mode;
+    payloadOpened(opened.result());
+    std::optional<std::string> padded;
+    Result r;
+    if (opened.needsPassword() && !(padded = passwordFor(opened))) {
+        Command4->click(); // the third wrong password ends the program
+        static_cast<ExtractResult &>(r) = engine_->endProgram(opened);
+    } else {
+        r = run(opened, padded.value_or(""));
+    }
+    if (padded) platform::WipeString(*padded);
+    unsetCursor();
+    showEnd(r);
+    if (r.recovered) tell(Notice{Icon::Information, "Kalmira-Nachricht", carrier::RecoveredText(r.recovered, r.carrierPath)});
+    return r;
+}
+
+void FrmEx::showEnd(const ExtractResult &result) {
+    for (const TimedCaption &c : ExtractEndCaptions(result)) {
+        if (c.pauseBefore > 0) pauseFor(c.pauseBefore);
+        setWindowTitle(Q(c.caption));
+    }
+}
 
 void FrmExFile::extractRun() {
     Text1->clear();
@@ -49,8 +74,9 @@ void FrmExFile::extractRun() {
         Label5->clear();
     }
     FileRunView view(*this);
-    const FileExtractResult r = engine_->extractFile(view, S(Text4->text()));
-    if (r.recovered) tell(Notice{Icon::Information, "Kalmira-Nachricht", hide::RecoveredText(r.recovered, r.carrierPath)});
+    const FileExtractResult r = classicRun<FileExtractResult>(view, [&](OpenedPayload &opened, const std::string &pw) {
+        return engine_->runFile(view, opened, pw);
+    });
     if (r.outcome == ExtractOutcome::NoPayload && extractStealth()) return;
     tell(ExtractNotice(r));
     if (r.outcome == ExtractOutcome::ProgramEnded) return;
@@ -65,12 +91,24 @@ void FrmExFile::extractRun() {
     Text1->clear(); // the password does not outlive the run
 }
 
+void FrmExMessage::payloadOpened(const ExtractResult &r) {
+    if (r.outcome == ExtractOutcome::NoCarrierChosen) Label3->clear();
+    else if (r.outcome != ExtractOutcome::LibraryMissing && r.outcome != ExtractOutcome::Busy) showMessageText("");
+}
+
 void FrmExMessage::extractRun() {
     Command2->setEnabled(false);
     Text1->clear();
-    MessageRunView view(*this);
-    const MessageExtractResult r = engine_->extractMessage(view, S(Text4->text()), s_.maxMessageSize);
-    if (r.recovered) tell(Notice{Icon::Information, "Kalmira-Nachricht", hide::RecoveredText(r.recovered, r.carrierPath)});
+    CaptionProgress<ExtractProgress> progress(*this);
+    const MessageExtractResult r =
+        classicRun<MessageExtractResult>(progress, [&](OpenedPayload &opened, const std::string &pw) {
+            MessageExtractResult m = engine_->runMessage(progress, opened, s_.maxMessageSize, pw);
+            if (m.messageShown) {
+                showMessageText(m.messageAnsi);
+                Label3->setText(Q(MessageResultLine(m)));
+            }
+            return m;
+        });
     if (r.outcome == ExtractOutcome::NoPayload && extractStealth()) {
         Command6->setEnabled(true); // whatever the box holds may be saved, as after a classic run
         Command2->setEnabled(true);

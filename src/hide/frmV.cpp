@@ -2,7 +2,8 @@
 
 #include "convert/register.h"
 #include "crypto/register.h"
-#include "hide/carrier_check.h"
+#include "carrier/carrier_texts.h"
+#include "carrier/payload_fit.h"
 #include "hide/frmV_file.h"
 #include "hide/frmV_message.h"
 #include "info/register.h"
@@ -64,7 +65,7 @@ FrmV *MakeFrmV(Services &services) {
 }
 
 FrmV::FrmV(Services &services, const FrmVTexts &t)
-    : s_(services), t_(t), questions_(*services.messages), engine_(questions_, *this) {
+    : s_(services), t_(t), questions_(*services.messages), engine_(questions_) {
     setObjectName("frmV");
     setWindowTitle(t.title);
     setMouseTracking(true);
@@ -177,7 +178,7 @@ void FrmV::connectControls() {
         if (!checkBmpShow->isChecked()) {
             clearThumbnail();
             Image1->show();
-        } else if (carrierChecked_ && Text1->text().right(3).toLower() == "bmp") {
+        } else if (carrierChecked_ && carrierKind_ == carrier::CarrierKind::Bmp) {
             thumbnailSwitchedOn();
         }
     });
@@ -308,7 +309,7 @@ void FrmV::finish(QVBoxLayout *root) {
     CentreOnScreen(this);
 }
 
-// ---- RunView / PasswordSource ------------------------------------------------
+// ---- what the runs show -------------------------------------------------------
 
 void FrmV::setCaption(const std::string &caption) { setWindowTitle(Q(caption)); }
 
@@ -325,19 +326,6 @@ void FrmV::processEvents() {
     if (s_.pump) s_.pump->processEvents();
 }
 
-void FrmV::repaint() { QWidget::repaint(); }
-
-std::optional<std::string> FrmV::hidePassword() {
-    Text3->clear();
-    std::optional<QString> padded = askPassword ? askPassword() : crypto::AskHidePassword(s_, this);
-    if (!padded || padded->isEmpty()) {
-        Text3->clear();
-        return std::nullopt;
-    }
-    Text3->setText(*padded);
-    return platform::AnsiFromUtf8(S(*padded));
-}
-
 // ---- choosing the carrier -----------------------------------------------------
 
 void FrmV::clearThumbnail() {
@@ -350,10 +338,10 @@ void FrmV::thumbnailSwitchedOn() {
     Image1->setVisible(Anzeige1->isHidden());
 }
 
-void FrmV::enableForCarrier(const QString &path, bool usable) {
+void FrmV::enableForCarrier(bool usable) {
     carrierChecked_ = usable;
     if (usable) {
-        const bool bmp = path.right(4).toLower() == ".bmp";
+        const bool bmp = carrierKind_ == carrier::CarrierKind::Bmp;
         Befehl1->setEnabled(true);
         Command6->setEnabled(bmp);
         Command5->setEnabled(!bmp);
@@ -379,8 +367,7 @@ void FrmV::chooseCarrier() {
     if (!droppedCarrier_.isEmpty()) {
         path = droppedCarrier_;
         droppedCarrier_.clear();
-        const QString ext = Q(ExtensionOf(S(path))).toLower();
-        if (ext != ".bmp" && ext != ".wav") {
+        if (!carrier::HasCarrierName(S(path))) {
             s_.messages->show(Icon::Information, S(s_.programName()),
                               "Es können nur BMP oder. WAV-Datei als Container verwendet werden");
             return;
@@ -406,7 +393,7 @@ void FrmV::chooseCarrier() {
                           "2. Sie besitzen keine Rechte um in diesen Ordner zu schreiben.");
         return;
     }
-    lblKopie->setText(folder + Q(BaseNameOf(p)) + "-Kopie" + Q(ExtensionOf(p)));
+    lblKopie->setText(Q(BackupPathFor(p)));
     Text1->setText(path);
     Label3->setText("Dateigrösse der ausgewählten Containerdatei: " + Thousands(length) + " Byte");
     checkCarrier(path);
@@ -414,46 +401,43 @@ void FrmV::chooseCarrier() {
 
 void FrmV::checkCarrier(const QString &path) {
     const std::string p = S(path);
+    carrierKind_ = carrier::Classify(p);
     if (stealth() && !stealthCarrierUsable(p)) {
-        enableForCarrier(path, false);
+        enableForCarrier(false);
         return;
     }
     if (!stealth() && !carrierAcceptable(p)) return;
     // The run would refuse it anyway: say so now, with what to do.
-    const CarrierStructure structure = stealth() ? CarrierStructure::Ok : CheckCarrierStructure(p, dataLength());
-    if (structure != CarrierStructure::Ok) {
+    const payload::CarrierStructure structure =
+        stealth() ? payload::CarrierStructure::Ok : payload::CheckStructure(p, dataLength());
+    if (structure != payload::CarrierStructure::Ok) {
         s_.messages->show(Icon::Exclamation, t_.messageTitle, CarrierStructureMessage(structure, FileNameOf(p)));
-        enableForCarrier(path, false);
+        enableForCarrier(false);
         return;
     }
-    const QString tail = path.right(4).toLower();
-    bool usable = false;
-    if (tail == ".bmp") {
+    // Checked before the thumbnail: it would also take other picture formats
+    // by their content, and those must not be written into.
+    bool usable = carrierKind_ == carrier::CarrierKind::Wav;
+    if (carrierKind_ == carrier::CarrierKind::Bmp) {
         setBusy(true);
-        // Checked first in both programs: the thumbnail would also take other
-        // picture formats by their content, and those must not be written into.
-        if (!IsBmpFile(p)) {
-            setBusy(false);
-            s_.messages->show(Icon::Critical, "Kalmira",
-                              "Die ausgewählte Datei ist keine gültige BMP-Datei, oder sie ist fehlerhaft!");
-        } else if (checkBmpShow->isChecked()) {
-            usable = showThumbnail(path);
-        } else {
-            usable = true;
-        }
+        usable = !checkBmpShow->isChecked() || showThumbnail(path);
         setBusy(false);
-        setCarrierFlag(usable);
-    } else if (tail == ".wav") {
-        usable = IsWavFile(p, *s_.messages);
+    } else if (carrierKind_ != carrier::CarrierKind::OtherName) {
+        tell(carrier::RefusalNotice(carrierKind_, p));
     }
-    enableForCarrier(path, usable);
+    if (carrier::NamedBmp(carrierKind_)) setCarrierFlag(usable);
+    enableForCarrier(usable);
+}
+
+void FrmV::tell(const std::optional<Notice> &notice) {
+    if (notice) s_.messages->show(notice->icon, notice->title, notice->text);
 }
 
 // ---- the other buttons ------------------------------------------------------------
 
 void FrmV::showCarrierImage() {
     const QString path = Text1->text();
-    if (path.right(4).toLower() == ".bmp") {
+    if (carrier::NamedBmp(carrierKind_)) {
         inspect::ShowViewer(s_, path, inspect::ViewerCaption(inspect::ViewerCaller::Hide, path));
     } else {
         s_.messages->show(Icon::Information, t_.messageTitle,

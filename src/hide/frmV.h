@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hide/hide_engine.h"
+#include "carrier/classify.h"
 #include "hide/hide_texts.h"
 #include "shell/services.h"
 #include "shell/window_parts.h"
@@ -36,7 +37,17 @@ struct FrmVTexts {
         *helpCommand5, *helpCommand6, *helpCommand9, *helpText5;
 };
 
-class FrmV : public QWidget, public MessageHideView, public PasswordSource {
+// The run's question as a message box ("Ja" replaces the copy).
+class BoxQuestions : public RunQuestions {
+public:
+    explicit BoxQuestions(Messages &messages) : messages_(messages) {}
+    bool replaceBackup(const std::string &copyName) override;
+
+private:
+    Messages &messages_;
+};
+
+class FrmV : public QWidget {
     Q_OBJECT
 public:
     ~FrmV() override;
@@ -63,25 +74,20 @@ public:
     QRadioButton *optCrypt[2];
     QFrame *Picture2;
 
-    // RunView / MessageHideView
-    void setCaption(const std::string &caption) override;
-    void setBusy(bool busy) override;
-    void pause(double seconds) override;
-    void processEvents() override;
-    void repaint() override;
-    void setSizeLine(const std::string &) override {}
-    void focusMessage() override {}
-
-    // PasswordSource
-    std::optional<std::string> hidePassword() override;
-    std::string extractPassword() override { return {}; }
+    // What the runs show while they go on.
+    void setCaption(const std::string &caption);
+    void setBusy(bool busy);
+    void pause(double seconds);
+    void processEvents();
+    virtual void setSizeLine(const std::string &) {}
+    virtual void focusMessage() {}
 
 protected:
     FrmV(Services &services, const FrmVTexts &texts);
 
     // The variant's part of the window.
     virtual void chooseSource() = 0;                       // Command3
-    virtual HideResult hideWith(payload::Mode cipher) = 0;      // Befehl1: the engine call
+    virtual PreparedHide prepareWith(HideProgress &progress, payload::Mode cipher) = 0; // Befehl1: the checks
     virtual bool showThumbnail(const QString &path) = 0;   // the usable flag
     virtual void setCarrierFlag(bool usable) = 0;
     virtual void enableInfoButtons(bool on, bool bmp) = 0;
@@ -123,18 +129,20 @@ protected:
     // buttons for a usable carrier.
     void checkCarrier(const QString &path);
     void dropFiles(QWidget *target, const QStringList &paths);
+    void tell(const std::optional<Notice> &notice); // nothing when nullopt
     void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
     Services &s_;
     const FrmVTexts &t_;
-    MessageQuestions questions_;
+    BoxQuestions questions_;
     HideEngine engine_;
     HelpTexts *help_;
     std::string nameField_;
     QString lastFileFolder_, lastCarrierFolder_;
     QString droppedFile_, droppedCarrier_; // the Tags of Command3 and Befehl2
     bool carrierChecked_ = false;          // Text1 passed its checks
+    carrier::CarrierKind carrierKind_ = carrier::CarrierKind::Missing; // of Text1, as last checked
     bool working_ = false;                 // compression, loading or a run in progress
 
     struct WorkingScope {
@@ -155,7 +163,10 @@ private:
     void runStealthHide();
     void chooseCarrier(); // Befehl2
     void runHide();       // Befehl1
-    void enableForCarrier(const QString &path, bool usable);
+    HideResult runClassicHide(payload::Mode cipher);
+    std::optional<std::string> askHidePassword(); // padded ANSI; nullopt when none was given
+    void showEnd(const HideResult &result);
+    void enableForCarrier(bool usable);
     void clearThumbnail();
     void showCarrierImage();
     void switchToExtract();

@@ -1,7 +1,7 @@
 #include "hide/frmV_file.h"
 
 #include "compress/ZorbComprFile.h"
-#include "hide/payload.h"
+#include "carrier/payload_fit.h"
 #include "inspect/register.h"
 #include "platform/platform.h"
 #include "platform/temp_file.h"
@@ -67,8 +67,8 @@ bool FrmVFile::carrierDropAllowed() {
 }
 
 bool FrmVFile::carrierAcceptable(const std::string &carrier) {
-    const FitCheck fit = CheckFit(carrier, payload::Mode::Plain, dataLength());
-    if (fit.fit != Fit::TooSmall) return true;
+    const payload::FitCheck fit = payload::CheckFit(carrier, payload::Mode::Plain, dataLength());
+    if (fit.fit != payload::Fit::TooSmall) return true;
     s_.messages->show(Icon::Exclamation, "Kalmira-Nachricht",
                       TooSmallTextWithHint(Program::B, carrier, fit.carrierSize, S(Text5->text()), fit.requiredSize));
     return false;
@@ -83,9 +83,8 @@ bool FrmVFile::showThumbnail(const QString &path) {
 
 void FrmVFile::showCarrierInfo() {
     const QString path = Text1->text();
-    const QString tail = path.right(3).toLower();
-    if (tail == "bmp") inspect::ShowImageInfo(s_, path);
-    else if (tail == "wav") inspect::ShowWavInfo(s_, path);
+    if (carrierKind_ == carrier::CarrierKind::Bmp) inspect::ShowImageInfo(s_, path);
+    else if (carrierKind_ == carrier::CarrierKind::Wav) inspect::ShowWavInfo(s_, path);
 }
 
 void FrmVFile::chooseSource() {
@@ -124,7 +123,7 @@ void FrmVFile::chooseSource() {
     // A carrier still named in Text1 is checked again against the new data.
     const std::string carrier = S(Text1->text());
     if (!carrier.empty() && platform::FileExists(carrier) &&
-        (stealth() || CheckFit(carrier, payload::Mode::Plain, dataLength()).fit != Fit::TooSmall))
+        (stealth() || payload::CheckFit(carrier, payload::Mode::Plain, dataLength()).fit != payload::Fit::TooSmall))
         checkCarrier(Text1->text());
 }
 
@@ -132,7 +131,7 @@ int FrmVFile::compressTo(const std::string &path, const std::string &temp) {
     ZorbComprFile z;
     z.InputFile = path;
     z.OutputFile = temp;
-    z.MaxOutput = kMaxStorableCompressed; // a file that cannot fit stops early
+    z.MaxOutput = payload::kMaxStorableCompressed; // a file that cannot fit stops early
     shownPercent_ = -1;
     CompressionProgressScope hook([this](int percent) {
         if (percent == shownPercent_) return;

@@ -21,7 +21,7 @@ public:
 
 protected:
     void chooseSource() override;
-    HideResult hideWith(payload::Mode cipher) override;
+    PreparedHide prepareWith(HideProgress &progress, payload::Mode cipher) override;
     bool showThumbnail(const QString &path) override;
     void setCarrierFlag(bool usable) override;
     void enableInfoButtons(bool on, bool) override { Command9->setEnabled(on); }

@@ -1,6 +1,6 @@
 #include "hide/frmV_message.h"
 
-#include "hide/payload.h"
+#include "carrier/payload.h"
 #include "inspect/register.h"
 #include "platform/platform.h"
 #include "shell/helpers.h"
@@ -120,7 +120,7 @@ FrmVMessage::FrmVMessage(Services &services) : FrmV(services, kTexts) {
     connect(Check2, &QCheckBox::clicked, this, [this] { toggleWrap(); });
     connect(Command4, &QPushButton::clicked, this, [this] { FrmV::thumbnailSwitchedOn(); });
     connect(Command10, &QPushButton::clicked, this, [this] {
-        if (Text1->text().right(3).toLower() == "wav") inspect::ShowWavInfo(s_, Text1->text());
+        if (carrierKind_ == carrier::CarrierKind::Wav) inspect::ShowWavInfo(s_, Text1->text());
     });
 
     layOut();

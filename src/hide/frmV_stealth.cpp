@@ -3,7 +3,7 @@
 #include "crypto/register.h"
 #include "hide/frmV_file.h"
 #include "hide/frmV_message.h"
-#include "hide/payload.h"
+#include "carrier/payload.h"
 #include "platform/platform.h"
 #include "platform/secure_memory.h"
 #include "shell/helpers.h"
@@ -49,25 +49,13 @@ void FrmV::formatSwitched() {
 
 bool FrmV::stealthCarrierUsable(const std::string &carrier) {
     const stealth::CapacityResult cap = stealth::Capacity(carrier);
-    if (cap.outcome != stealth::CapacityResult::Outcome::Ok) {
-        stealth::HideResult r;
-        r.outcome = cap.outcome == stealth::CapacityResult::Outcome::CarrierUnsuitable
-                        ? stealth::HideResult::Outcome::CarrierUnsuitable
-                        : stealth::HideResult::Outcome::IoError;
-        r.reason = cap.reason;
-        const stealth::Wording w = stealth::HideWording(r, FileNameOf(carrier));
-        s_.messages->show(Icon::Exclamation, w.title, w.text);
-        return false;
-    }
-    Label3->setText(CarrierSizeLine(carrier) + ", im Tarnformat frei für Name und Daten: " +
-                    Thousands(static_cast<long long>(cap.largestPayload)) + " Byte");
+    if (cap.outcome == stealth::CapacityResult::Outcome::Ok)
+        Label3->setText(CarrierSizeLine(carrier) + ", im Tarnformat frei für Name und Daten: " +
+                        Thousands(static_cast<long long>(cap.largestPayload)) + " Byte");
     const std::int64_t need = stealthPayloadBytes();
-    if (need < 0 || static_cast<std::uint64_t>(need) <= cap.largestPayload) return true;
-    stealth::HideResult r;
-    r.outcome = stealth::HideResult::Outcome::TooSmall;
-    r.largestPayload = cap.largestPayload;
-    r.payloadBytes = static_cast<std::uint64_t>(need);
-    const stealth::Wording w = stealth::HideWording(r, FileNameOf(carrier));
+    const stealth::FitCheck fit = stealth::CheckFit(cap, need < 0 ? 0 : static_cast<std::uint64_t>(need));
+    if (fit.outcome == stealth::FitCheck::Outcome::Fits) return true;
+    const stealth::Wording w = stealth::FitWording(fit, FileNameOf(carrier));
     s_.messages->show(Icon::Exclamation, w.title, w.text);
     return false;
 }
@@ -163,7 +151,7 @@ bool FrmVMessage::stealthPayload(StealthPayload &out) {
         return false;
     }
     const std::string loaded = S(Text5->text());
-    out.name = loaded.empty() ? std::string("Botschaft.txt") : FileNameOf(loaded);
+    out.name = loaded.empty() ? std::string(payload::kTypedMessageFile) : FileNameOf(loaded);
     return true;
 }
 
@@ -171,7 +159,8 @@ std::int64_t FrmVMessage::stealthPayloadBytes() const {
     const std::string message = messageAnsi();
     const std::string loaded = S(Text5->text());
     if (message.empty()) return -1;
-    return static_cast<std::int64_t>(message.size() + (loaded.empty() ? 13 : FileNameOf(loaded).size()));
+    const std::size_t name = loaded.empty() ? payload::kTypedMessageFile.size() : FileNameOf(loaded).size();
+    return static_cast<std::int64_t>(message.size() + name);
 }
 
 } // namespace kalmira::hide

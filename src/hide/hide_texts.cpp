@@ -1,5 +1,6 @@
 #include "hide/hide_texts.h"
 
+#include "carrier/carrier_texts.h"
 #include "compress/ZorbComprFile.h"
 #include "shell/helpers.h"
 
@@ -8,6 +9,8 @@ namespace kalmira::hide {
 namespace {
 
 const char *const kTitleCommon = "Kalmira-Nachricht";
+const char *const kRestCaptionB = "KalmiraB - Verstecken";
+const char *const kRestCaptionA = "KalmiraA - Verstecken";
 const char *const kErrorTitle = "Kalmira - Fehlernachricht";
 
 const char *const kHintB =
@@ -31,7 +34,71 @@ std::string WriteFailedText(const HideResult &r) {
     return text;
 }
 
+std::string EncryptCaption(Program program, payload::Mode mode) {
+    const char *cipher = mode == payload::Mode::Rc4 ? "RC4" : "AES-256";
+    return program == Program::B ? std::string(">>>>>>>>>>>>>  Datei wird ") + cipher + " verschlüsselt..."
+                                 : std::string("***********  Datei wird ") + cipher + " verschlüsselt  *********\"";
+}
+
 } // namespace
+
+std::string WithSign(long long value) { return (value >= 0 ? " " : "") + std::to_string(value); }
+
+std::string HideStepLabel(Program program, const std::string &backupPath, Step step) {
+    switch (step) {
+    case Step::Backup: return "Erstelle Kopie -> " + FileNameOf(backupPath);
+    case Step::Write: return program == Program::B ? "Die Datei wird versteckt..." : "Versteck-Vorgang läuft ...";
+    default: break;
+    }
+    return "";
+}
+
+std::string HideCaption(Program program, payload::Mode mode, const std::string &backupPath, Step step, int pct) {
+    const bool b = program == Program::B;
+    const std::string label = HideStepLabel(program, backupPath, step);
+    switch (step) {
+    case Step::Backup: return label + " " + WithSign(pct) + " %";
+    case Step::BackupDone: return HideStepLabel(program, backupPath, Step::Backup) + " 100 %";
+    case Step::Encrypt: return EncryptCaption(program, mode);
+    case Step::Encrypted: return b ? "" : kRestCaptionA;
+    case Step::Compose: return b ? "" : ">>>>>>>>>> ByteArrays erzeugen ...";
+    case Step::Write: return ">>>>>>>>>> " + label + (b ? " " : "   ") + WithSign(pct) + " % bearbeitet";
+    case Step::Written: return b ? "" : ">>>>>>>>>> Versteck-Vorgang beendet, 100% bearbeitet";
+    }
+    return "";
+}
+
+std::vector<TimedCaption> HideEndCaptions(const HideResult &r) {
+    const bool b = r.program == Program::B;
+    std::vector<TimedCaption> out;
+    switch (r.outcome) {
+    case HideOutcome::Ready:
+    case HideOutcome::Cancelled:
+    case HideOutcome::LibraryMissing:
+    case HideOutcome::Busy: return out;
+    case HideOutcome::WriteFailed: return {{0, b ? kRestCaptionB : kRestCaptionA}};
+    default: break;
+    }
+    if (b && r.outcome != HideOutcome::NoCarrierChosen) out.push_back({0, ">>>>>>>>>> Die Datei wurde versteckt... 100 %"});
+    const bool pauses = r.outcome == HideOutcome::Written || r.outcome == HideOutcome::NoCarrierChosen;
+    out.push_back({b && pauses ? 1.0 : 0.0, b ? kFinishedCaption : kFinishedCaptionA});
+    out.push_back({pauses ? (b ? 4.0 : 3.0) : 0.0, b ? kRestCaptionB : kRestCaptionA});
+    return out;
+}
+
+std::string MessageSizeLine(const HideResult &r) {
+    if (r.compressedSize <= 0) return "";
+    const std::int64_t p = payload::RoundedForRun(r.compressedSize), msgLen = r.messageSize;
+    const std::string sizes =
+        " Byte, ContainerMinSize: " + FormatThousands(payload::MinCarrierForRun(r.compressedSize)) + " Byte";
+    const std::string carrierSize = FormatThousands(r.fit.carrierSize);
+    if (p >= msgLen)
+        return "Botschaft: " + FormatThousands(msgLen) + " Byte.  ContainerSize: " + carrierSize + sizes;
+    return "Botschaft: " + FormatThousands(msgLen) + " Byte, komprimiert zu: " + FormatThousands(p) + " Byte [" +
+           std::to_string(p * 100 / msgLen) + " %]. ContainerSize: " + carrierSize + sizes;
+}
+
+std::string MessageSizeLineCancelled(const HideResult &r) { return "Botschaft: " + FormatThousands(r.messageSize) + " Byte"; }
 
 std::string TooSmallText(const std::string &carrier, std::int64_t carrierSize, const std::string &hiddenFile,
                          std::int64_t requiredSize) {
@@ -56,21 +123,21 @@ std::string CapacityTooSmallText(const std::string &carrier, std::int64_t carrie
            " Byte) oder kann nicht verwendet werden.";
 }
 
-std::string CarrierStructureMessage(CarrierStructure result, const std::string &name) {
+std::string CarrierStructureMessage(payload::CarrierStructure result, const std::string &name) {
     switch (result) {
-    case CarrierStructure::BmpHeaderTooLong:
+    case payload::CarrierStructure::BmpHeaderTooLong:
         return "Die Containerdatei \"" + name +
                "\" kann nicht verwendet werden: Ihr BMP-Dateikopf ist länger als 91 Byte und "
                "würde beim Verstecken beschädigt. Bitte die Datei mit dem BildConverter in "
                "eine 24-Bit-BMP-Datei umwandeln oder eine andere Containerdatei wählen.";
-    case CarrierStructure::WavDataTooShort:
+    case payload::CarrierStructure::WavDataTooShort:
         return "Die Containerdatei \"" + name +
                "\" kann nicht verwendet werden: Ihre Klangdaten beginnen zu spät oder sind zu "
                "kurz, so dass der WAV-Dateikopf beim Verstecken beschädigt würde. Bitte eine "
                "andere WAV-Datei wählen.";
-    case CarrierStructure::Unreadable:
+    case payload::CarrierStructure::Unreadable:
         return "Die Containerdatei \"" + name + "\" kann nicht gelesen werden.";
-    case CarrierStructure::Ok: break;
+    case payload::CarrierStructure::Ok: break;
     }
     return "";
 }
@@ -90,11 +157,6 @@ std::string ReplaceBackupQuestion(const std::string &copyName) {
            "\roder RC4-kompatibel verschlüsselt. "
            "\rDeshalb sollte immer die Option \"Zu versteckende Datei zusätzlich verschlüsseln\" "
            "verwendet werden.";
-}
-
-bool MessageQuestions::replaceBackup(const std::string &copyName) {
-    return messages_.show(Icon::Question, "Kalmira - Anfrage", ReplaceBackupQuestion(copyName),
-                          Buttons::YesNoDefaultNo) == Answer::Yes;
 }
 
 std::optional<Notice> HideNotice(const HideResult &r) {
@@ -122,7 +184,7 @@ std::optional<Notice> HideNotice(const HideResult &r) {
                       "Die Sicherheitskopie \"" + r.backupPath +
                           "\" kann nicht angelegt werden: Unter diesem Namen besteht bereits eine Verknüpfung, "
                           "ein Ordner oder eine Gerätedatei. Die Containerdatei wurde nicht verändert."};
-    case HideOutcome::NoAccess: return Notice{Icon::Critical, kErrorTitle, CarrierAccessText(r.access, r.carrierPath)};
+    case HideOutcome::NoAccess: return Notice{Icon::Critical, kErrorTitle, carrier::CarrierAccessText(r.access, r.carrierPath)};
     case HideOutcome::LibraryMissing: return Notice{Icon::Critical, kTitleCommon, ZorbMissingMessage()};
     case HideOutcome::CompressionFailed:
         return Notice{Icon::Critical, kErrorTitle,
@@ -138,6 +200,7 @@ std::optional<Notice> HideNotice(const HideResult &r) {
     case HideOutcome::CarrierStructure:
         return Notice{Icon::Exclamation, title, CarrierStructureMessage(r.fit.structure, FileNameOf(r.carrierPath))};
     case HideOutcome::WriteFailed: return Notice{Icon::Critical, kErrorTitle, WriteFailedText(r)};
+    case HideOutcome::Ready:
     case HideOutcome::Written:
     case HideOutcome::Cancelled:
     case HideOutcome::Busy: break;

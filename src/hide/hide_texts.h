@@ -2,14 +2,37 @@
 // and the command-line tool.
 #pragma once
 
-#include "hide/carrier_check.h"
+#include "carrier/payload_fit.h"
 #include "hide/hide_engine.h"
-#include "hide/run_view.h"
+#include "shell/ui.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kalmira::hide {
+
+// The captions a run holds on screen when it is done.
+inline constexpr const char *kFinishedCaption = "          **********   FERTIG!  **********";
+inline constexpr const char *kFinishedCaptionA = "          **********   FERTIG   **********";
+
+// " 37": the number format with a leading blank for non-negative numbers.
+std::string WithSign(long long value);
+
+// What the window of `program` shows in its title bar for a step of a run
+// hiding with `mode` (and copying to `backupPath`); "" when it shows nothing.
+std::string HideCaption(Program program, payload::Mode mode, const std::string &backupPath, Step step, int percent);
+// The tool's progress bar: the label of a step that counts in percent; "" for the others.
+std::string HideStepLabel(Program program, const std::string &backupPath, Step step);
+
+// The captions a hide window shows once a run has ended (see TimedCaption).
+std::vector<TimedCaption> HideEndCaptions(const HideResult &result);
+
+// KalmiraA's size line once the message is compressed ("" before): message,
+// compressed and carrier sizes, and the least carrier size.
+std::string MessageSizeLine(const HideResult &result);
+// ... when no password was given.
+std::string MessageSizeLineCancelled(const HideResult &result);
 
 // What the user is told when a run has ended; nullopt when nothing
 // (written, cancelled, busy).
@@ -30,19 +53,10 @@ std::string CapacityTooSmallText(const std::string &carrier, std::int64_t carrie
 std::string DataTooLargeText();
 
 // The German refusal for a damaged-structure result.
-std::string CarrierStructureMessage(CarrierStructure result, const std::string &carrierName);
+std::string CarrierStructureMessage(payload::CarrierStructure result, const std::string &carrierName);
 
-// The question before an existing backup copy is replaced.
+// The question before an existing backup copy is replaced: title, text.
+inline constexpr const char *kReplaceBackupTitle = "Kalmira - Anfrage";
 std::string ReplaceBackupQuestion(const std::string &copyName);
-
-// Asks the run's questions through message boxes ("Ja" replaces the copy).
-class MessageQuestions : public RunQuestions {
-public:
-    explicit MessageQuestions(Messages &messages) : messages_(messages) {}
-    bool replaceBackup(const std::string &copyName) override;
-
-private:
-    Messages &messages_;
-};
 
 } // namespace kalmira::hide

@@ -45,7 +45,7 @@ Form1::Form1(Services &services, QWidget *parent) : QWidget(parent), s_(services
 }
 
 void Form1::loadPicture() {
-    BmpHeaderFacts facts;
+    carrier::BmpHeader facts;
     std::string error;
     std::array<std::string, 8> lines;
     if (ReadBmpHeaderFacts(S(path_), facts, error) && BmpInfoLines(facts, lines, error)) {

@@ -3,20 +3,11 @@
 #include "shell/helpers.h"
 
 #include <cmath>
-#include "platform/byte_order.h"
-
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 
 namespace kalmira::inspect {
 
 namespace {
-
-using platform::Le16;
-using platform::Le32;
 
 const char *CompressionName(std::int32_t c) {
     switch (c) {
@@ -30,33 +21,14 @@ const char *CompressionName(std::int32_t c) {
 
 } // namespace
 
-bool ReadBmpHeaderFacts(const std::string &path, BmpHeaderFacts &facts, std::string &error) {
+bool ReadBmpHeaderFacts(const std::string &path, carrier::BmpHeader &facts, std::string &error) {
     error.clear();
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "Fehler beim Zugriff auf Pfad/Datei";
-        return false;
+    switch (carrier::ReadBmpHeader(path, facts)) {
+    case carrier::BmpRead::Ok: return true;
+    case carrier::BmpRead::Missing: break;
+    case carrier::BmpRead::CannotRead: error = "Fehler beim Zugriff auf Pfad/Datei"; break;
     }
-    std::uint8_t h[54];
-    std::memset(h, 0, sizeof h);
-    in.read(reinterpret_cast<char *>(h), sizeof h);
-    const auto length = std::filesystem::file_size(path, ec);
-    if (ec) {
-        error = "Fehler beim Zugriff auf Pfad/Datei";
-        return false;
-    }
-    const std::uint8_t *info = h + 14;
-    facts.width = Le32(info + 4);
-    facts.height = Le32(info + 8);
-    facts.planes = Le16(info + 12);
-    facts.bitsPerPixel = Le16(info + 14);
-    facts.compression = Le32(info + 16);
-    facts.colorsUsed = Le32(info + 32);
-    facts.colorsImportant = Le32(info + 36);
-    facts.fileLength = static_cast<std::int64_t>(length);
-    return true;
+    return false;
 }
 
 bool PowerOfTwoText(int bits, std::string &text) {
@@ -79,7 +51,7 @@ std::string SignedText(long long value) {
     return value < 0 ? std::to_string(value) : " " + std::to_string(value);
 }
 
-bool BmpInfoLines(const BmpHeaderFacts &f, std::array<std::string, 8> &lines, std::string &error) {
+bool BmpInfoLines(const carrier::BmpHeader &f, std::array<std::string, 8> &lines, std::string &error) {
     std::string colours;
     if (!PowerOfTwoText(f.bitsPerPixel, colours)) {
         error = "Überlauf";

@@ -121,7 +121,7 @@ FrmMain::FrmMain(Services &services, QWidget *parent) : QWidget(parent), s_(serv
 
 bool FrmMain::ReadWavChunks(const QString &path) {
     WavChunks chunks;
-    if (inspect::ReadWavChunks(S(path), chunks) != WavRead::Ok) {
+    if (carrier::ReadWavChunks(S(path), chunks) != WavRead::Ok) {
         s_.messages->show(Icon::Critical, "Kalmira - Info",
                           S("Die Datei '" + path + "' ist keine gültige Wave-Datei."));
         return false;

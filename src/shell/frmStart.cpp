@@ -1,5 +1,7 @@
 #include "shell/frmStart.h"
 
+#include "carrier/classify.h"
+
 #include "platform/platform.h"
 #include "shell/helpers.h"
 #include "shell/qt_services.h"
@@ -85,8 +87,7 @@ bool FrmStart::handleCommandLine(const QString &argument) {
     if (argument.isEmpty()) return false;
     QString path = argument;
     path.remove('"');
-    const QString ext = Q(ExtensionOf(S(path))).toLower();
-    if (ext != ".wav" && ext != ".bmp") return false;
+    if (!carrier::HasCarrierName(S(path))) return false;
 
     QWidget *ex = s_.registry->window("frmEx");
     if (!ex) return false;

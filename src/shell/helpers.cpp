@@ -1,11 +1,5 @@
 #include "shell/helpers.h"
 
-#include "platform/platform.h"
-
-#include <cstdio>
-#include <fstream>
-#include <vector>
-
 namespace kalmira {
 
 namespace {
@@ -37,34 +31,6 @@ std::string BaseNameOf(const std::string &path) {
     long len = static_cast<long>(dot) - start;
     if (len < 0) return "";
     return path.substr(static_cast<size_t>(start), static_cast<size_t>(len));
-}
-
-static std::string readHead(const std::string &path, size_t n, bool &ok) {
-    std::ifstream in(path, std::ios::binary);
-    ok = static_cast<bool>(in);
-    if (!ok) return "";
-    std::string buf(n, '\0');
-    in.read(buf.data(), static_cast<std::streamsize>(n));
-    buf.resize(static_cast<size_t>(in.gcount()));
-    return buf;
-}
-
-bool IsBmpFile(const std::string &path) {
-    bool ok = false;
-    std::string head = readHead(path, 2, ok);
-    return ok && head == "BM";
-}
-
-bool IsWavFile(const std::string &path, Messages &messages) {
-    if (!platform::IsRegularFile(path)) return false;
-    bool ok = false;
-    std::string head = readHead(path, 12, ok);
-    if (!ok) return false;
-    if (head.size() == 12 && head.compare(0, 4, "RIFF") == 0 && head.compare(8, 4, "WAVE") == 0)
-        return true;
-    messages.show(Icon::Critical, "Kalmira-Fehlernachricht",
-                  "Die Datei: " + path + " ist keine gültige WAV-Datei.");
-    return false;
 }
 
 SharedFlags &Flags() {

@@ -1,4 +1,4 @@
-// Path, carrier-probe and temporary-file helpers shared by all windows.
+// Path and number helpers shared by all windows and engines.
 #pragma once
 
 #include "shell/ui.h"
@@ -12,11 +12,6 @@ std::string ExtensionOf(const std::string &name);
 std::string FolderOf(const std::string &path);
 std::string FileNameOf(const std::string &path);
 std::string BaseNameOf(const std::string &path);
-
-bool IsBmpFile(const std::string &path);
-// Shows "ist keine gültige WAV-Datei." when the file is readable but no WAV.
-bool IsWavFile(const std::string &path, Messages &messages);
-
 
 // The two flags the windows share.
 struct SharedFlags {

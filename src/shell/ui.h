@@ -29,6 +29,20 @@ public:
     void processEvents() override {}
 };
 
+// What a window or the tool tells the user once a run has ended.
+struct Notice {
+    Icon icon = Icon::None;
+    std::string title;
+    std::string text;
+};
+
+// A title-bar text a window shows once a run has ended, after holding the
+// one before for `pauseBefore` seconds.
+struct TimedCaption {
+    double pauseBefore = 0;
+    std::string caption;
+};
+
 // Which of the two programs is running; they share all code but a few windows.
 enum class Program { A, B };
 

@@ -5,7 +5,7 @@
 // byte has its lowest bit set; one byte changed by one sets it to any value.
 #pragma once
 
-#include "stealth/carrier_layout.h"
+#include "carrier/stealth_layout.h"
 #include "stealth/format.h"
 #include "stealth/permutation.h"
 

@@ -1,9 +1,10 @@
 #include "stealth/guarded.h"
 
+#include "carrier/carrier_texts.h"
+#include "carrier/stealth_layout.h"
 #include "platform/binary_file.h"
 #include "platform/journal.h"
 #include "platform/platform.h"
-#include "stealth/carrier_layout.h"
 #include "stealth/format.h"
 
 #include <sodium.h>
@@ -20,9 +21,9 @@ using platform::FileLock;
 // The shared first step of every run on a carrier; false (with the problem
 // set) when the run must not go on.
 bool Lock(const std::string &carrierPath, bool forWriting, FileLock &lock, Safety &safety) {
-    const hide::CarrierOpening opening = hide::OpenCarrier(carrierPath, forWriting, lock);
+    const carrier::CarrierOpening opening = carrier::OpenCarrier(carrierPath, forWriting, lock);
     safety.recovered = opening.recovered;
-    if (opening.access == hide::CarrierAccess::Ready || opening.access == hide::CarrierAccess::Missing)
+    if (opening.access == carrier::CarrierAccess::Ready || opening.access == carrier::CarrierAccess::Missing)
         return true; // a missing carrier is the engine's refusal
     safety.problem = Safety::Problem::NoAccess;
     safety.access = opening.access;
@@ -41,7 +42,8 @@ bool WillWrite(const std::string &carrierPath, const HideSource &source, const s
     if (layout.problem != Unsuitable::None) return false;
     const std::int64_t data = source.path.empty() ? static_cast<std::int64_t>(source.bytes.size())
                                                   : platform::FileSize(source.path);
-    return data >= 0 && static_cast<std::uint64_t>(data) + storedName.size() <= format::LargestPlain(layout.usable());
+    return data >= 0 && CheckFit(CapacityOf(layout), PayloadBytes(storedName, static_cast<std::uint64_t>(data))).outcome ==
+                            FitCheck::Outcome::Fits;
 }
 
 // Writes the engine's changed chunks through the journal: the changed bytes
@@ -144,7 +146,7 @@ ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view pa
 std::optional<Wording> SafetyWording(const Safety &safety, const std::string &carrier) {
     const std::string q = "\"" + carrier + "\"";
     switch (safety.problem) {
-    case Safety::Problem::NoAccess: return Wording{"Kalmira", hide::CarrierAccessText(safety.access, carrier)};
+    case Safety::Problem::NoAccess: return Wording{"Kalmira", carrier::CarrierAccessText(safety.access, carrier)};
     case Safety::Problem::JournalFailed:
         return Wording{"Kalmira", "Für " + q + " konnte keine Sicherung angelegt werden (Datenträger voll "
                                       "oder schreibgeschützt?). Die Datei ist unverändert."};
@@ -158,7 +160,7 @@ std::optional<Wording> SafetyWording(const Safety &safety, const std::string &ca
 
 std::optional<std::string> SafetyNote(const Safety &safety, const std::string &carrier) {
     if (!safety.recovered) return std::nullopt;
-    return hide::RecoveredText(safety.recovered, carrier);
+    return carrier::RecoveredText(safety.recovered, carrier);
 }
 
 } // namespace kalmira::stealth

@@ -4,7 +4,7 @@
 // midway leaves the old carrier, never a half-written one.
 #pragma once
 
-#include "hide/carrier_access.h"
+#include "carrier/access.h"
 #include "stealth/stealth.h"
 #include "stealth/stealth_texts.h"
 
@@ -20,8 +20,8 @@ struct Safety {
         NoAccess,      // see `access`: not a file, not writable, busy, recovery failed (nothing done)
         JournalFailed, // the journal could not be written (carrier unchanged)
     } problem = Problem::None;
-    hide::CarrierAccess access = hide::CarrierAccess::Ready;
-    hide::Recovered recovered; // an interrupted earlier write was undone (or its journal set aside) first
+    carrier::CarrierAccess access = carrier::CarrierAccess::Ready;
+    carrier::Recovered recovered; // an interrupted earlier write was undone (or its journal set aside) first
     bool rolledBack = false;   // this run's write failed and was undone
     std::int64_t journalBytes = 0; // what the journal took (hiding)
 };

@@ -4,6 +4,8 @@
 // Engines only: results are returned, never shown; stealth_texts.h words them.
 #pragma once
 
+#include "carrier/stealth_layout.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -15,16 +17,13 @@
 
 namespace kalmira::stealth {
 
-// Why a carrier cannot take the format.
-enum class Unsuitable {
-    None,
-    NotBmpOrWav,     // neither a BMP nor a RIFF/WAVE file
-    PaletteBmp,      // 1-, 4- or 8-bit BMP
-    UnsupportedBmp,  // 16-bit, compressed, odd bit fields, rows over 256 KiB
-    CompressedWav,   // not PCM
-    UnsupportedWav,  // PCM, but not 8, 16 or 24 bits per sample
-    Malformed,       // headers contradict themselves or the file is cut short
-};
+// Why a carrier cannot take the format, and where its usable bytes lie: the
+// carrier layer decides.
+using carrier::Layout;
+using carrier::ReadLayout;
+using carrier::ReadPass;
+using carrier::RewritePass;
+using Unsuitable = carrier::Unsuitable;
 
 // Progress from 0 to 1; return false to cancel (honoured before the carrier is written).
 using Progress = std::function<bool(double fraction)>;
@@ -37,6 +36,21 @@ struct CapacityResult {
 };
 
 CapacityResult Capacity(const std::string &carrierPath);
+CapacityResult CapacityOf(const Layout &layout);
+
+// The format's fit rule, for the windows, the tool and the guarded runs:
+// whether a payload of `payloadBytes` (stored name plus data) fits.
+struct FitCheck {
+    enum class Outcome { Fits, CarrierUnsuitable, TooSmall, IoError } outcome = Outcome::IoError;
+    Unsuitable reason = Unsuitable::None;
+    std::uint64_t largestPayload = 0;
+    std::uint64_t payloadBytes = 0;
+};
+FitCheck CheckFit(const CapacityResult &capacity, std::uint64_t payloadBytes);
+FitCheck CheckFit(const std::string &carrierPath, std::uint64_t payloadBytes);
+inline std::uint64_t PayloadBytes(const std::string &storedName, std::uint64_t dataBytes) {
+    return storedName.size() + dataBytes;
+}
 
 enum class Kind : std::uint8_t { File = 0, Message = 1 };
 

@@ -13,6 +13,17 @@ std::string Bytes(std::uint64_t n) {
     return (n == 0 ? std::string("0") : FormatThousands(static_cast<long long>(n))) + " Byte";
 }
 
+const char *const kHideTitle = "Verstecken im Tarnformat";
+
+std::string TooSmallText(const std::string &carrier, std::uint64_t largest, std::uint64_t payload) {
+    return Quoted(carrier) + " ist zu klein: im Tarnformat passen höchstens " + Bytes(largest) +
+           " hinein, gebraucht werden " + Bytes(payload) + ".";
+}
+
+std::string UnchangedText(const std::string &carrier) {
+    return Quoted(carrier) + " kann nicht gelesen oder geschrieben werden; die Datei ist unverändert.";
+}
+
 } // namespace
 
 std::string UnsuitableText(Unsuitable reason) {
@@ -36,26 +47,35 @@ std::string UnsuitableText(Unsuitable reason) {
 
 Wording HideWording(const HideResult &r, const std::string &carrier) {
     using O = HideResult::Outcome;
-    const std::string title = "Verstecken im Tarnformat";
+    const std::string title = kHideTitle;
     switch (r.outcome) {
     case O::Written:
         return {title, "Die Daten (" + Bytes(r.payloadBytes) + ") sind im Tarnformat in " + Quoted(carrier) +
                            " versteckt."};
     case O::CarrierUnsuitable:
-        return {title, Quoted(carrier) + " kann nicht verwendet werden. " + UnsuitableText(r.reason)};
-    case O::TooSmall:
-        return {title, Quoted(carrier) + " ist zu klein: im Tarnformat passen höchstens " +
-                           Bytes(r.largestPayload) + " hinein, gebraucht werden " + Bytes(r.payloadBytes) + "."};
+        return FitWording(FitCheck{FitCheck::Outcome::CarrierUnsuitable, r.reason, 0, 0}, carrier);
+    case O::TooSmall: return {title, TooSmallText(carrier, r.largestPayload, r.payloadBytes)};
     case O::BadPassword: return {title, "Das Passwort muss 1 bis 16 Zeichen lang sein."};
     case O::NameTooLong: return {title, "Der Dateiname ist zu lang."};
     case O::SourceError: return {title, "Die zu versteckende Datei kann nicht gelesen werden."};
     case O::Cancelled: return {title, "Abgebrochen. " + Quoted(carrier) + " ist unverändert."};
     case O::IoError:
-        return {title, r.carrierTouched
-                           ? Quoted(carrier) + " konnte nicht vollständig geschrieben werden."
-                           : Quoted(carrier) + " kann nicht gelesen oder geschrieben werden; die Datei ist unverändert."};
+        return {title, r.carrierTouched ? Quoted(carrier) + " konnte nicht vollständig geschrieben werden."
+                                        : UnchangedText(carrier)};
     }
     return {title, ""};
+}
+
+Wording FitWording(const FitCheck &fit, const std::string &carrier) {
+    using O = FitCheck::Outcome;
+    switch (fit.outcome) {
+    case O::CarrierUnsuitable:
+        return {kHideTitle, Quoted(carrier) + " kann nicht verwendet werden. " + UnsuitableText(fit.reason)};
+    case O::TooSmall: return {kHideTitle, TooSmallText(carrier, fit.largestPayload, fit.payloadBytes)};
+    case O::IoError: return {kHideTitle, UnchangedText(carrier)};
+    case O::Fits: break;
+    }
+    return {kHideTitle, ""};
 }
 
 Wording ExtractWording(const ExtractResult &r, const std::string &carrier) {

@@ -18,6 +18,9 @@ inline constexpr const char *kFormatName = "Tarnformat";
 std::string UnsuitableText(Unsuitable reason);
 // `carrier` is the carrier's name as the user knows it.
 Wording HideWording(const HideResult &result, const std::string &carrier);
+// Why a payload does not fit, in the words of the hide run; for a check
+// before the run.
+Wording FitWording(const FitCheck &fit, const std::string &carrier);
 Wording ExtractWording(const ExtractResult &result, const std::string &carrier);
 
 } // namespace kalmira::stealth

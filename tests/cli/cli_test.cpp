@@ -68,7 +68,8 @@ struct Cli : ::testing::Test {
         passwords.extract.push_back(crypto::PadPassword(pw));
         FakeExtractView view;
         view.destination = dir.file("engine.out");
-        EXPECT_EQ(extract::ExtractEngine(passwords).extractFile(view, carrier).outcome,
+        extract::ExtractEngine engine;
+        EXPECT_EQ(ExtractAsWindow(engine, view, passwords, carrier).outcome,
                   extract::ExtractOutcome::Extracted);
         if (storedName) *storedName = view.offeredName;
         return ReadAll(view.destination);
@@ -78,15 +79,15 @@ struct Cli : ::testing::Test {
                         const std::vector<std::uint8_t> &data, const std::string &pw) {
         FakePasswords passwords;
         passwords.hide.push_back(Padded(pw));
-        FakeRunView view;
+        FakeHideProgress view;
         hide::FileHideInput in;
         in.carrierPath = carrier;
         in.sourcePath = "x";
         in.nameField = nameField;
         in.encrypt = !pw.empty();
         in.cipher = payload::Mode::Aes;
-        ASSERT_EQ(hide::HideEngine(KeepBackups(), passwords).hideFile(view, in, data).outcome,
-                  hide::HideOutcome::Written);
+        hide::HideEngine engine(KeepBackups());
+        ASSERT_EQ(HideAsWindow(engine, view, passwords, in, data).outcome, hide::HideOutcome::Written);
     }
 };
 
@@ -120,7 +121,8 @@ TEST_F(Cli, HiddenByTheToolExtractedByTheEngine) {
     FakePasswords passwords;
     passwords.extract.push_back(Padded("Sesam"));
     FakeMessageExtractView view;
-    auto report = extract::ExtractEngine(passwords).extractMessage(view, carrier, 65535);
+    extract::ExtractEngine engine;
+    auto report = ExtractAsWindow(engine, view, passwords, carrier, 65535);
     EXPECT_EQ(report.outcome, extract::ExtractOutcome::Extracted);
     EXPECT_EQ(report.messageAnsi, "Gr\xFC\xDF" "e!");
     EXPECT_EQ(report.storedName, "Gruss.txt");

@@ -1,7 +1,7 @@
 #include "convert/image_memory.h"
 #include "convert/modConvert.h"
 #include "convert/wmf_render.h"
-#include "hide/payload.h"
+#include "carrier/payload.h"
 
 #include "fakes.h"
 

@@ -22,8 +22,8 @@ struct EngineTest : ::testing::Test {
     FakePasswords passwords;
     FakeExtractView view;
     FakeMessageExtractView messageView;
-    hide::HideEngine hider{KeepBackups(), passwords};
-    extract::ExtractEngine extractor{passwords};
+    hide::HideEngine hider{KeepBackups()};
+    extract::ExtractEngine extractor;
 
     std::string hideFile(const std::vector<std::uint8_t> &plain, const std::string &name,
                          payload::Mode mode = payload::Mode::Plain,
@@ -41,11 +41,11 @@ struct EngineTest : ::testing::Test {
         view.destination = dest;
         passwords.extract.clear();
         for (const auto &p : typed) passwords.extract.push_back(p.empty() ? "" : Padded(p));
-        return Told(messages, extractor.extractFile(view, carrier));
+        return Told(messages, ExtractAsWindow(extractor, view, passwords, carrier));
     }
     extract::MessageExtractResult extractMessage(FakeMessageExtractView &v, const std::string &carrier) {
         passwords.extract = {Padded("Sesam")};
-        return Told(messages, extractor.extractMessage(v, carrier, 65535));
+        return Told(messages, ExtractAsWindow(extractor, v, passwords, carrier, 65535));
     }
 };
 

@@ -172,14 +172,14 @@ TEST_F(Fixture, KalmiraARefusesWhatIsNoMessage) {
 // only a message run does.
 TEST_F(Fixture, MessageHideFocusesTheBoxAndTellsTheCompressedSize) {
     WriteAll(dir.file("k.bmp"), MakeBmp(20, 20));
-    FakeMessageHideView v;
+    FakeHideProgress v;
     hide::MessageHideInput in;
     in.carrierPath = dir.file("k.bmp");
-    EXPECT_EQ(hider.hideMessage(v, in).outcome, HideOutcome::NoMessage);
+    EXPECT_EQ(HideAsWindow(hider, v, passwords, in).outcome, HideOutcome::NoMessage);
     EXPECT_EQ(v.focused, 1);
 
     for (auto b : RandomBytes(5000, 8)) in.messageAnsi += static_cast<char>('a' + b % 26);
-    EXPECT_EQ(hider.hideMessage(v, in).outcome, HideOutcome::CarrierTooSmall);
+    EXPECT_EQ(HideAsWindow(hider, v, passwords, in).outcome, HideOutcome::CarrierTooSmall);
     EXPECT_EQ(v.sizeLine.substr(0, 39), "Botschaft: 5.000 Byte, komprimiert zu: ");
     EXPECT_TRUE(v.pauses.empty());
 }

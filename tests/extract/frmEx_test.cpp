@@ -1,3 +1,4 @@
+#include "carrier/carrier_texts.h"
 #include "extract/frmEx_file.h"
 #include "extract/frmEx_message.h"
 
@@ -82,7 +83,7 @@ template <class W> struct Run {
     test::TempDir dir, tmp;
     test::TestServices t;
     test::FakePasswords passwords;
-    hide::HideEngine hider{KeepBackups(), passwords};
+    hide::HideEngine hider{KeepBackups()};
     W *w = nullptr;
     std::deque<QString> typed;
     std::vector<double> pauses;

@@ -40,7 +40,7 @@ TEST(Golden, CarriersStillExtract) {
     FakePasswords passwords;
     if (std::getenv("KALMIRA_WRITE_GOLDEN")) {
         TempDir dir;
-        hide::HideEngine hider(KeepBackups(), passwords);
+        hide::HideEngine hider(KeepBackups());
         hider.setLeadByteForTesting(0x79);
         for (const Case &c : kCases) {
             WriteAll(kGoldenDir + c.file, MakeBmp(64, 64, 11));
@@ -50,11 +50,11 @@ TEST(Golden, CarriersStillExtract) {
     }
     for (const Case &c : kCases) {
         TempDir dir;
-        extract::ExtractEngine extractor(passwords);
+        extract::ExtractEngine extractor;
         FakeExtractView view;
         view.destination = dir.file("out.txt");
         passwords.extract = {Padded(kPassword)};
-        auto report = extractor.extractFile(view, kGoldenDir + c.file);
+        auto report = ExtractAsWindow(extractor, view, passwords, kGoldenDir + c.file);
         ASSERT_EQ(report.outcome, extract::ExtractOutcome::Extracted) << c.file;
         EXPECT_EQ(view.offeredName, "Golden.txt");
         EXPECT_EQ(ReadAll(view.destination), GoldenPlain()) << c.file;

@@ -37,9 +37,9 @@ template <class F> void WithFileSizeLimit(rlim_t bytes, F f) {
 TEST_F(Hostile, ZeroByteCarrierHoldsNoPayload) {
     WriteAll(dir.file("empty.bmp"), std::string());
     view.destination = dir.file("out");
-    EXPECT_EQ(Told(messages, extractor.extractFile(view, dir.file("empty.bmp"))).outcome, ExtractOutcome::NoPayload);
+    EXPECT_EQ(Told(messages, ExtractAsWindow(extractor, view, passwords, dir.file("empty.bmp"))).outcome, ExtractOutcome::NoPayload);
     EXPECT_EQ(messages.last(), "Die ausgewählte Container-Datei enthält keine versteckte Datei!");
-    EXPECT_EQ(Told(messages, extractor.extractMessage(messageView, dir.file("empty.bmp"), 65535)).outcome,
+    EXPECT_EQ(Told(messages, ExtractAsWindow(extractor, messageView, passwords, dir.file("empty.bmp"), 65535)).outcome,
               ExtractOutcome::NoPayload);
     EXPECT_EQ(messages.last(), "Diese Datei enthält keine versteckte Botschaft!");
     EXPECT_FALSE(platform::FileExists(dir.file("out")));
@@ -50,11 +50,11 @@ TEST_F(Hostile, CarrierThatIsNoRegularFileIsRefused) {
     ASSERT_EQ(::mkfifo(dir.file("pipe.bmp").c_str(), 0600), 0);
     view.destination = dir.file("out");
     for (const char *name : {"folder.bmp", "pipe.bmp"}) {
-        auto report = Told(messages, extractor.extractFile(view, dir.file(name)));
+        auto report = Told(messages, ExtractAsWindow(extractor, view, passwords, dir.file(name)));
         EXPECT_EQ(report.outcome, ExtractOutcome::NoAccess);
         EXPECT_EQ(messages.shown.back().title, "Kalmira - Fehlernachricht");
         EXPECT_NE(messages.last().find("ist keine gewöhnliche Datei"), std::string::npos);
-        auto m = Told(messages, extractor.extractMessage(messageView, dir.file(name), 65535));
+        auto m = Told(messages, ExtractAsWindow(extractor, messageView, passwords, dir.file(name), 65535));
         EXPECT_EQ(m.outcome, ExtractOutcome::NoAccess);
     }
     EXPECT_FALSE(platform::FileExists(dir.file("out")));
@@ -67,7 +67,7 @@ TEST_F(Hostile, FullDiskWhileDecompressingKeepsTheDestination) {
     WriteAll(dir.file("keep.txt"), std::string("vorher"));
     view.destination = dir.file("keep.txt");
     extract::FileExtractResult report;
-    WithFileSizeLimit(64 * 1024, [&] { report = Told(messages, extractor.extractFile(view, carrier)); });
+    WithFileSizeLimit(64 * 1024, [&] { report = Told(messages, ExtractAsWindow(extractor, view, passwords, carrier)); });
     EXPECT_EQ(report.outcome, ExtractOutcome::WriteFailed);
     EXPECT_NE(messages.last().find("Ist der Datenträger voll?"), std::string::npos) << messages.last();
     EXPECT_EQ(ReadAll(dir.file("keep.txt")), std::vector<std::uint8_t>({'v', 'o', 'r', 'h', 'e', 'r'}));
@@ -75,7 +75,7 @@ TEST_F(Hostile, FullDiskWhileDecompressingKeepsTheDestination) {
 
     // KalmiraA unpacks in memory and stops at what its box holds.
     extract::MessageExtractResult m;
-    WithFileSizeLimit(4096, [&] { m = extractor.extractMessage(messageView, carrier, 65535); });
+    WithFileSizeLimit(4096, [&] { m = ExtractAsWindow(extractor, messageView, passwords, carrier, 65535); });
     EXPECT_EQ(m.outcome, ExtractOutcome::TooLarge);
 }
 
@@ -85,7 +85,7 @@ TEST_F(Hostile, DestinationThatIsNoRegularFileIsNeverReplaced) {
     std::filesystem::create_directory(dir.file("folder"));
     for (const char *name : {"pipe", "folder"}) {
         view.destination = dir.file(name); // the view allows replacing, as --force does
-        const auto r = Told(messages, extractor.extractFile(view, carrier));
+        const auto r = Told(messages, ExtractAsWindow(extractor, view, passwords, carrier));
         EXPECT_EQ(r.outcome, ExtractOutcome::DestinationNotRegular) << name;
         EXPECT_NE(messages.last().find("keine gewöhnliche Datei"), std::string::npos);
     }

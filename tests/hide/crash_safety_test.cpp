@@ -1,5 +1,6 @@
 // Old or new, never neither: hides killed at every point, failing writes,
 // locks between processes (the tool's tests refuse links and pipes).
+#include "carrier/carrier_texts.h"
 #include "hide/hide_engine.h"
 
 #include "carriers.h"
@@ -22,13 +23,13 @@
 using namespace kalmira;
 using namespace kalmira::test;
 using extract::ExtractOutcome;
-using hide::CarrierAccess;
+using carrier::CarrierAccess;
 using hide::HideOutcome;
 
 namespace {
 
 // Every point a run reports to its window becomes a step the test can kill at.
-struct SteppingView : FakeRunView {
+struct SteppingView : FakeHideProgress {
     explicit SteppingView(SteppedChild &c) : child(c) {}
     void processEvents() override { child.step(); }
     void pause(double) override { child.step(); }
@@ -47,15 +48,15 @@ struct Scene {
 
     Scene() {
         WriteAll(carrier, MakeBmp(500, 300));
-        FakeRunView v;
+        FakeHideProgress v;
         EXPECT_EQ(hide(v, Compressed(work, oldPlain), false).outcome, HideOutcome::Written);
         oldCarrier = ReadAll(carrier);
         EXPECT_EQ(hide(v, newData, false).outcome, HideOutcome::Written);
         newCarrier = ReadAll(carrier);
         WriteAll(carrier, oldCarrier);
     }
-    hide::HideResult hide(RunView &v, const std::vector<std::uint8_t> &data, bool withBackup) {
-        hide::HideEngine engine(KeepBackups(), passwords);
+    hide::HideResult hide(FakeHideProgress &v, const std::vector<std::uint8_t> &data, bool withBackup) {
+        hide::HideEngine engine(KeepBackups());
         engine.setLeadByteForTesting(7);
         hide::FileHideInput in;
         in.carrierPath = carrier;
@@ -63,13 +64,13 @@ struct Scene {
         in.nameField = *payload::NameField("geheim.bin");
         in.backup = withBackup;
         in.backupPath = backup;
-        return engine.hideFile(v, in, data);
+        return HideAsWindow(engine, v, passwords, in, data);
     }
     extract::FileExtractResult extract() {
-        extract::ExtractEngine engine(passwords);
+        extract::ExtractEngine engine;
         FakeExtractView v;
         v.destination = work.file("out");
-        return engine.extractFile(v, carrier);
+        return ExtractAsWindow(engine, v, passwords, carrier);
     }
     std::vector<std::string> leftovers() const {
         std::vector<std::string> names;
@@ -147,7 +148,7 @@ TEST(CrashSafety, PermissionsComeBackWithTheBytes) {
     struct stat st{};
     ASSERT_EQ(::stat(s.backup.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0077, 0u); // group and others: as the carrier
-    EXPECT_EQ(s.extract().recovered.kind, hide::Recovered::Kind::RolledBack);
+    EXPECT_EQ(s.extract().recovered.kind, carrier::Recovered::Kind::RolledBack);
     EXPECT_TRUE(ReadAll(s.carrier) == s.oldCarrier);
     ASSERT_EQ(::stat(s.carrier.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0400u);
@@ -163,7 +164,7 @@ TEST(CrashSafety, FailingWriteIsRolledBackNowOrByTheNextRun) {
         low = old;
         low.rlim_cur = 4096;
         setrlimit(RLIMIT_FSIZE, &low);
-        FakeRunView v;
+        FakeHideProgress v;
         const auto r = s.hide(v, s.newData, false);
         setrlimit(RLIMIT_FSIZE, &old);
         EXPECT_EQ(r.outcome, HideOutcome::WriteFailed);
@@ -178,7 +179,7 @@ TEST(CrashSafety, FailingWriteIsRolledBackNowOrByTheNextRun) {
     // Writes fail after the first carrier bytes changed, and so does the
     // roll-back: the next run puts the old bytes back and says so.
     SteppedChild c([&](SteppedChild &) {
-        struct FailingView : FakeRunView {
+        struct FailingView : FakeHideProgress {
             void processEvents() override {
                 if (++events != 2) return; // the first data block comes next
                 rlimit low{1000, RLIM_INFINITY};
@@ -191,10 +192,10 @@ TEST(CrashSafety, FailingWriteIsRolledBackNowOrByTheNextRun) {
     ASSERT_EQ(c.wait(), 0);
     EXPECT_TRUE(std::filesystem::exists(platform::JournalPathFor(s.carrier)));
     const auto r = s.extract();
-    EXPECT_EQ(r.recovered.kind, hide::Recovered::Kind::RolledBack);
+    EXPECT_EQ(r.recovered.kind, carrier::Recovered::Kind::RolledBack);
     EXPECT_EQ(r.outcome, ExtractOutcome::Extracted);
     EXPECT_TRUE(ReadAll(s.carrier) == s.oldCarrier);
-    EXPECT_NE(hide::RecoveredText(r.recovered, s.carrier).find("rückgängig gemacht"), std::string::npos);
+    EXPECT_NE(carrier::RecoveredText(r.recovered, s.carrier).find("rückgängig gemacht"), std::string::npos);
     EXPECT_FALSE(s.extract().recovered); // said once
 }
 
@@ -226,13 +227,13 @@ TEST(CrashSafety, CarrierOnAReadOnlyMountIsNotWritableNotDamaged) {
         WriteAll(carrier, MakeBmp(100, 100));
         if (::mount(nullptr, mountPoint.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) return 77;
         FakePasswords passwords;
-        hide::HideEngine engine(KeepBackups(), passwords);
+        hide::HideEngine engine(KeepBackups());
         hide::FileHideInput in;
         in.carrierPath = carrier;
         in.sourcePath = "x";
         in.nameField = *payload::NameField("x");
-        FakeRunView v;
-        const auto r = engine.hideFile(v, in, std::vector<std::uint8_t>(100, 1));
+        FakeHideProgress v;
+        const auto r = HideAsWindow(engine, v, passwords, in, std::vector<std::uint8_t>(100, 1));
         const std::string text = hide::HideNotice(r)->text;
         return r.access == CarrierAccess::NotWritable && text.find("kann nicht geschrieben werden") != std::string::npos &&
                        text.find("beschädigt") == std::string::npos

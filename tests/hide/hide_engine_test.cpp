@@ -1,7 +1,8 @@
 #include "hide/hide_engine.h"
 
 #include "carriers.h"
-#include "hide/carrier_check.h"
+#include "carrier/payload_fit.h"
+#include "hide/hide_texts.h"
 #include "platform/platform.h"
 #include "run_fakes.h"
 #include "shell/helpers.h"
@@ -18,13 +19,23 @@ using hide::HideOutcome;
 
 namespace {
 
+// The backup question as the windows ask it.
+struct AskingQuestions : hide::RunQuestions {
+    explicit AskingQuestions(Messages &m) : messages(m) {}
+    bool replaceBackup(const std::string &copyName) override {
+        return messages.show(Icon::Question, hide::kReplaceBackupTitle, hide::ReplaceBackupQuestion(copyName),
+                             Buttons::YesNoDefaultNo) == Answer::Yes;
+    }
+    Messages &messages;
+};
+
 struct HideFixture : ::testing::Test {
     TempDir dir;
     FakeMessages messages;
     FakePasswords passwords;
-    FakeRunView view;
-    hide::MessageQuestions questions{messages};
-    hide::HideEngine engine{questions, passwords};
+    FakeHideProgress view;
+    AskingQuestions questions{messages};
+    hide::HideEngine engine{questions};
     std::vector<std::uint8_t> data;
     FileHideInput in;
 
@@ -36,8 +47,8 @@ struct HideFixture : ::testing::Test {
         WriteAll(in.carrierPath, carrier);
     }
     std::vector<std::uint8_t> carrier() const { return ReadAll(in.carrierPath); }
-    HideOutcome hideFile(RunView &v, const FileHideInput &input) {
-        return Told(messages, engine.hideFile(v, input, data)).outcome;
+    HideOutcome hideFile(FakeHideProgress &v, const FileHideInput &input) {
+        return Told(messages, HideAsWindow(engine, v, passwords, input, data)).outcome;
     }
 };
 
@@ -210,7 +221,7 @@ TEST_F(HideFixture, DamagingStructuresAreRefusedBeforeAnyWrite) {
     auto shortData = MakeWav(8000);
     shortData.resize(shortData.size() + 20000, 0);   // trailing junk after the data chunk
     prepare(1000, shortData);
-    EXPECT_EQ(hide::CheckCarrierStructure(in.carrierPath, 1000), hide::CarrierStructure::WavDataTooShort);
+    EXPECT_EQ(payload::CheckStructure(in.carrierPath, 1000), payload::CarrierStructure::WavDataTooShort);
     EXPECT_EQ(hideFile(view, in), HideOutcome::CarrierStructure);
 
     prepare(1000, MakeWav(20000));
@@ -219,13 +230,13 @@ TEST_F(HideFixture, DamagingStructuresAreRefusedBeforeAnyWrite) {
 
 TEST_F(HideFixture, OneRunAtATime) {
     prepare(1000, MakeBmp(100, 100));
-    struct ReentrantView : FakeRunView {
+    struct ReentrantView : FakeHideProgress {
         hide::HideEngine *engine = nullptr;
         FileHideInput *in = nullptr;
         std::vector<std::uint8_t> *data = nullptr;
         std::optional<HideOutcome> inner;
         void processEvents() override {
-            if (!inner) inner = engine->hideFile(*this, *in, *data).outcome;
+            if (!inner) inner = engine->prepareFile(*this, *in, *data).result().outcome;
         }
     } v;
     v.engine = &engine;

@@ -21,7 +21,7 @@ void Put(Bytes &v, std::size_t at, std::uint32_t x, int n) {
 Lines LinesOf(const Bytes &file) {
     TempDir dir;
     WriteAll(dir.file("b.bmp"), file);
-    BmpHeaderFacts f;
+    kalmira::carrier::BmpHeader f;
     std::string error;
     EXPECT_TRUE(ReadBmpHeaderFacts(dir.file("b.bmp"), f, error));
     Lines lines;
@@ -64,7 +64,7 @@ TEST(BmpInfo, AnyFileIsReadAsZerosPastItsEnd) {
 }
 
 TEST(BmpInfo, FailuresAndPowers) {
-    BmpHeaderFacts f;
+    kalmira::carrier::BmpHeader f;
     std::string error = "x";
     EXPECT_FALSE(ReadBmpHeaderFacts("/nonexistent/b.bmp", f, error));
     EXPECT_EQ(error, "");

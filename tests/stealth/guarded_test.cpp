@@ -51,7 +51,7 @@ TEST_F(Guarded, RoundTripLeavesNoJournalAndABusyCarrierIsLeftAlone) {
     Safety busy;
     hide(busy);
     EXPECT_EQ(busy.problem, Safety::Problem::NoAccess);
-    EXPECT_EQ(busy.access, hide::CarrierAccess::Busy);
+    EXPECT_EQ(busy.access, carrier::CarrierAccess::Busy);
     EXPECT_EQ(ReadAll(carrier), written);
     ASSERT_TRUE(SafetyWording(busy, "c.bmp"));
     EXPECT_NE(SafetyWording(busy, "c.bmp")->text.find("anderen Kalmira-Vorgang"), std::string::npos);

@@ -4,7 +4,7 @@
 #include "compress/ZorbComprFile.h"
 #include "crypto/keys.h"
 #include "fakes.h"
-#include "hide/payload.h"
+#include "carrier/payload.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,5 @@
-// Recording views and scripted passwords for the hide and extract runs.
+// Recording progress, scripted passwords and the windows' run sequence for
+// the hide and extract engines.
 #pragma once
 
 #include "carriers.h"
@@ -10,74 +11,79 @@
 #include <cstdio>
 #include <deque>
 #include <optional>
+#include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace kalmira::test {
 
-template <class Base> class RecordingView : public Base {
-public:
-    void setCaption(const std::string &c) override { captions.push_back(c); }
-    void setBusy(bool) override {}
-    void pause(double s) override { pauses.push_back(s); }
+// A run's steps as the windows' captions (`caption` turns a step into one),
+// the end captions and their pauses as the *AsWindow helpers add them.
+template <class Base> struct RecordingProgress : Base {
     void processEvents() override { ++events; }
-
+    virtual void pause(double s) { pauses.push_back(s); }
+    void record(const std::string &c) {
+        if (!c.empty()) captions.push_back(c);
+    }
     bool sawCaption(const std::string &part) const {
         for (const auto &c : captions)
             if (c.find(part) != std::string::npos) return true;
         return false;
     }
+    Program program = Program::B;
+    payload::Mode mode = payload::Mode::Plain;
     std::vector<std::string> captions;
     std::vector<double> pauses;
     int events = 0;
 };
 
-struct FakeRunView : RecordingView<RunView> {};
-
-struct FakeMessageHideView : RecordingView<hide::MessageHideView> {
-    void setSizeLine(const std::string &t) override { sizeLine = t; }
-    void focusMessage() override { ++focused; }
+struct FakeHideProgress : RecordingProgress<hide::HideProgress> {
+    void step(hide::Step s, int percent) override { record(hide::HideCaption(program, mode, backupPath, s, percent)); }
+    std::string backupPath;
     std::string sizeLine;
     int focused = 0;
 };
 
-struct FakeExtractView : RecordingView<extract::ExtractView> {
+template <class Base> struct ExtractRecording : RecordingProgress<Base> {
+    void step(extract::Step s, int percent) override {
+        this->record(extract::ExtractCaption(this->program, this->mode, s, percent));
+    }
+    int exits = 0;
+};
+
+struct FakeExtractView : ExtractRecording<extract::ExtractView> {
     std::string chooseDestination(const std::string &name) override {
         offeredName = name;
         return destination;
     }
-    void exitProgram() override { ++exits; }
     std::string destination, offeredName;
-    int exits = 0;
 };
 
-struct FakeMessageExtractView : RecordingView<extract::MessageExtractView> {
-    void showMessage(const std::string &t) override { shown = t; }
-    void setResultLine(const std::string &t) override { resultLine = t; }
-    void exitProgram() override { ++exits; }
+struct FakeMessageExtractView : ExtractRecording<extract::ExtractProgress> {
     std::string shown, resultLine;
-    int exits = 0;
 };
 
 // For runs that make no backups: every question is answered "Nein".
-inline RunQuestions &KeepBackups() {
-    static struct : RunQuestions {
+inline hide::RunQuestions &KeepBackups() {
+    static struct : hide::RunQuestions {
         bool replaceBackup(const std::string &) override { return false; }
     } questions;
     return questions;
 }
 
 // Padded passwords in order; an exhausted queue cancels (hide) or answers "".
-struct FakePasswords : PasswordSource {
+struct FakePasswords {
+    virtual ~FakePasswords() = default;
     template <class T> static T next(std::deque<T> &queue, T none) {
         if (queue.empty()) return none;
         T p = queue.front();
         queue.pop_front();
         return p;
     }
-    std::optional<std::string> hidePassword() override { return ++asked, next(hide, std::optional<std::string>()); }
-    std::string extractPassword() override { return ++asked, next(extract, std::string()); }
-    void wrongPassword(int attemptsLeft) override { rejected.push_back(attemptsLeft); }
+    std::optional<std::string> hidePassword() { return ++asked, next(hide, std::optional<std::string>()); }
+    std::string extractPassword() { return ++asked, next(extract, std::string()); }
+    virtual void wrongPassword(int attemptsLeft) { rejected.push_back(attemptsLeft); }
     std::deque<std::optional<std::string>> hide;
     std::deque<std::string> extract;
     std::vector<int> rejected;   // attempts left after each wrong password
@@ -105,6 +111,73 @@ struct TellingPasswords : FakePasswords {
     Program program;
 };
 
+template <class View> void ShowEnd(View &view, const std::vector<TimedCaption> &end) {
+    for (const TimedCaption &c : end) {
+        if (c.pauseBefore > 0) view.pause(c.pauseBefore);
+        view.captions.push_back(c.caption);
+    }
+}
+
+// A hide run as the windows make it: the checks, the password from
+// `passwords` when one is needed, the write, the end captions and pauses.
+template <class Input>
+hide::HideResult HideAsWindow(hide::HideEngine &engine, FakeHideProgress &view, FakePasswords &passwords,
+                              const Input &in, std::span<const std::uint8_t> data = {}) {
+    constexpr bool file = std::is_same_v<Input, hide::FileHideInput>;
+    view.program = file ? Program::B : Program::A;
+    view.mode = in.encrypt ? in.cipher : payload::Mode::Plain;
+    view.backupPath = in.backupPath;
+    hide::PreparedHide p = [&] {
+        if constexpr (file) return engine.prepareFile(view, in, data);
+        else return engine.prepareMessage(view, in);
+    }();
+    hide::HideResult r = p.result();
+    if (r.outcome == hide::HideOutcome::NoMessage) ++view.focused;
+    if (const std::string line = hide::MessageSizeLine(r); !line.empty()) view.sizeLine = line;
+    if (p.needsPassword()) {
+        const std::optional<std::string> pw = passwords.hidePassword();
+        if (!pw || pw->empty()) {
+            view.sizeLine = hide::MessageSizeLineCancelled(r);
+            return engine.cancel(p);
+        }
+        r = engine.run(view, p, *pw);
+    } else if (p.ready()) {
+        r = engine.run(view, p);
+    }
+    ShowEnd(view, hide::HideEndCaptions(r));
+    return r;
+}
+
+// An extract run as the windows make it: the header, the password dialog up
+// to three times, the run, the end captions and pauses.
+template <class View>
+auto ExtractAsWindow(extract::ExtractEngine &engine, View &view, FakePasswords &passwords, const std::string &carrier,
+                     int maxMessageSize = 65535) {
+    constexpr bool file = std::is_base_of_v<extract::ExtractView, View>;
+    using Result = std::conditional_t<file, extract::FileExtractResult, extract::MessageExtractResult>;
+    view.program = file ? Program::B : Program::A;
+    extract::OpenedPayload opened = engine.open(view, view.program, carrier);
+    view.mode = opened.result().mode;
+    std::optional<std::string> pw;
+    for (int attempt = 0; opened.needsPassword() && !pw && attempt < extract::kPasswordAttempts; ++attempt) {
+        std::string p = passwords.extractPassword();
+        if (opened.passwordMatches(p)) pw = p;
+        else passwords.wrongPassword(extract::kPasswordAttempts - 1 - attempt);
+    }
+    Result r;
+    if (opened.needsPassword() && !pw) {
+        ++view.exits;
+        static_cast<extract::ExtractResult &>(r) = engine.endProgram(opened);
+    } else if constexpr (file) {
+        r = engine.runFile(view, opened, pw.value_or(""));
+    } else {
+        r = engine.runMessage(view, opened, maxMessageSize, pw.value_or(""));
+        if (r.messageShown) view.shown = r.messageAnsi, view.resultLine = extract::MessageResultLine(r);
+    }
+    ShowEnd(view, extract::ExtractEndCaptions(r));
+    return r;
+}
+
 // Hides `plain` stored as `name` into `carrier` the way KalmiraB does, and
 // `ansi` the way KalmiraA does; encrypted runs use `password`.
 inline hide::HideOutcome HideFile(hide::HideEngine &hider, FakePasswords &passwords, const TempDir &work,
@@ -121,8 +194,8 @@ inline hide::HideOutcome HideFile(hide::HideEngine &hider, FakePasswords &passwo
     in.encrypt = mode != payload::Mode::Plain;
     in.cipher = mode;
     if (in.encrypt) passwords.hide.push_back(Padded(password));
-    FakeRunView view;
-    return hider.hideFile(view, in, data).outcome;
+    FakeHideProgress view;
+    return HideAsWindow(hider, view, passwords, in, data).outcome;
 }
 
 inline hide::HideOutcome HideMessage(hide::HideEngine &hider, FakePasswords &passwords,
@@ -134,8 +207,8 @@ inline hide::HideOutcome HideMessage(hide::HideEngine &hider, FakePasswords &pas
     in.encrypt = mode != payload::Mode::Plain;
     in.cipher = mode;
     if (in.encrypt) passwords.hide.push_back(Padded("Sesam"));
-    FakeMessageHideView view;
-    return hider.hideMessage(view, in).outcome;
+    FakeHideProgress view;
+    return HideAsWindow(hider, view, passwords, in).outcome;
 }
 
 } // namespace kalmira::test

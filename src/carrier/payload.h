@@ -2,13 +2,17 @@
 // data, one bit per carrier byte from offset 91 on. Both programs share it.
 #pragma once
 
-#include "hide/bits.h"
+#include "carrier/bits.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+namespace kalmira::platform {
+class BinaryFile;
+}
 
 namespace kalmira::payload {
 
@@ -32,8 +36,11 @@ std::optional<Mode> ModeFromTag(std::string_view tag);
 // with blanks, or shortened to base~1.ext; nullopt when it cannot be shortened.
 std::optional<std::string> NameField(const std::string &fileNameUtf8);
 
-// Name stored for a message typed in KalmiraA.
-inline const char *kTypedMessageName = "Botschaft.txt            ";
+// Name stored for a message typed in KalmiraA (the stealth format stores it
+// as it is, the classic one as its padded name field).
+inline constexpr std::string_view kTypedMessageFile = "Botschaft.txt";
+inline constexpr std::string_view kTypedMessageName = "Botschaft.txt            ";
+static_assert(kTypedMessageName.size() == kNameFieldSize);
 
 // 55 header bytes. `digest` holds the 16 raw digest bytes (ignored for Plain,
 // which stores sixteen '0'); `dataLength` is N >= 1.
@@ -73,5 +80,14 @@ std::int64_t StoredDataLength(Mode mode, std::int64_t compressedLength);
 inline std::int64_t CarrierBytesFor(std::int64_t dataLength) {
     return kDataOffset + 8 * dataLength;
 }
+// Whether a stored length is one a carrier of `carrierLength` bytes holds.
+inline bool DataWithin(std::int64_t dataLength, std::int64_t carrierLength) {
+    return CarrierBytesFor(dataLength) <= carrierLength;
+}
+
+// The header of an open carrier of `length` bytes, read as the runs read it;
+// nullopt on a read error. A file too short for a header yields one without
+// a mode.
+std::optional<ParsedHeader> ReadHeader(const platform::BinaryFile &file, std::int64_t length);
 
 } // namespace kalmira::payload

@@ -1,22 +1,21 @@
-#include "stealth/carrier_layout.h"
+#include "carrier/stealth_layout.h"
 
+#include "carrier/bmp.h"
+#include "carrier/classify.h"
+#include "carrier/riff.h"
 #include "platform/binary_file.h"
-#include "platform/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
 #include <numeric>
 #include <vector>
 
-namespace kalmira::stealth {
+namespace kalmira::carrier {
 
 namespace {
 
 constexpr std::size_t kChunkBytes = std::size_t{512} << 10; // stays in the L2 cache from read to write
 constexpr std::uint64_t kMaxRowBytes = std::uint64_t{256} << 10;     // 87,381 pixels of 24 bits
-
-using platform::Le16u;
-using platform::Le32u;
 
 Layout Refuse(Unsuitable why) {
     Layout l;
@@ -24,22 +23,32 @@ Layout Refuse(Unsuitable why) {
     return l;
 }
 
-Layout BmpLayout(const platform::BinaryFile &file, std::uint64_t size) {
-    std::uint8_t h[70] = {};
-    const std::size_t have = static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof h));
-    if (have < 26 || !file.readAt(0, h, have)) return Refuse(Unsuitable::Malformed);
-    const std::uint32_t dib = Le32u(h + 14);
+// One sample a row; little-endian, so a sample's low byte comes first.
+Layout SampleLayout(const Chunk &data, std::uint32_t bits) {
+    Layout l;
+    l.offset = static_cast<std::uint64_t>(data.body());
+    l.groupSize = bits / 8;
+    l.rowStride = l.groupSize;
+    l.rows = data.size / l.groupSize;
+    l.groups = 1;
+    l.usablePerGroup = 1;
+    return l;
+}
+
+Layout BmpLayout(const platform::BinaryFile &file) {
+    BmpHeader h;
+    if (!ReadBmpHeader(file, h) || h.have < 26) return Refuse(Unsuitable::Malformed);
     std::int64_t width, height;
     std::uint32_t bpp, compression = 0;
-    if (dib == 12) {
-        width = static_cast<std::int16_t>(Le16u(h + 18));
-        height = static_cast<std::int16_t>(Le16u(h + 20));
-        bpp = Le16u(h + 24);
-    } else if (dib >= 40 && have >= 54) {
-        width = static_cast<std::int32_t>(Le32u(h + 18));
-        height = static_cast<std::int32_t>(Le32u(h + 22));
-        bpp = Le16u(h + 28);
-        compression = Le32u(h + 30);
+    if (h.infoSize == 12) {
+        width = h.coreWidth;
+        height = h.coreHeight;
+        bpp = h.coreBitsPerPixel;
+    } else if (h.infoSize >= 40 && h.have >= 54) {
+        width = h.width;
+        height = h.height;
+        bpp = static_cast<std::uint16_t>(h.bitsPerPixel);
+        compression = static_cast<std::uint32_t>(h.compression);
     } else {
         return Refuse(Unsuitable::Malformed);
     }
@@ -47,65 +56,51 @@ Layout BmpLayout(const platform::BinaryFile &file, std::uint64_t size) {
     if (bpp != 24 && bpp != 32) return Refuse(Unsuitable::UnsupportedBmp);
     if (compression == 3 && bpp == 32) {
         // Bit fields: only the usual blue-green-red order, masks after a 40-byte header.
-        if (have < 66 || Le32u(h + 54) != 0x00FF0000 || Le32u(h + 58) != 0x0000FF00 ||
-            Le32u(h + 62) != 0x000000FF)
+        if (h.have < 66 || h.masks[0] != 0x00FF0000 || h.masks[1] != 0x0000FF00 || h.masks[2] != 0x000000FF)
             return Refuse(Unsuitable::UnsupportedBmp);
     } else if (compression != 0) {
         return Refuse(Unsuitable::UnsupportedBmp);
     }
     if (width <= 0 || height == 0) return Refuse(Unsuitable::Malformed);
+    const auto size = static_cast<std::uint64_t>(h.fileLength);
     Layout l;
-    l.offset = Le32u(h + 10);
+    l.offset = h.dataOffset;
     l.rows = static_cast<std::uint64_t>(height < 0 ? -height : height);
     l.groupSize = bpp / 8;
     l.groups = static_cast<std::uint64_t>(width);
     l.usablePerGroup = 3;
     l.rowStride = (l.rowBytes() + 3) / 4 * 4;
-    if (l.offset < 14 + dib || l.offset + (l.rows - 1) * l.rowStride + l.rowBytes() > size)
+    if (l.offset < 14 + std::uint64_t{h.infoSize} || l.offset + (l.rows - 1) * l.rowStride + l.rowBytes() > size)
         return Refuse(Unsuitable::Malformed);
     // Passes read up to 64 whole rows at a time: keep that bounded.
     if (l.rowStride > kMaxRowBytes) return Refuse(Unsuitable::UnsupportedBmp);
     return l;
 }
 
-// Walks the RIFF chunks: "fmt " must come before "data"; anything else
-// (LIST, fact, ...) is skipped, odd-sized chunks with their pad byte.
-Layout WavLayout(const platform::BinaryFile &file, std::uint64_t size) {
-    std::uint64_t at = 12;
-    std::uint32_t format = 0, channels = 0, bits = 0;
+// "fmt " must come before "data"; anything else (LIST, fact, ...) is skipped.
+Layout WavLayout(const platform::BinaryFile &file, std::int64_t size) {
+    WavFormat fmt;
     bool haveFmt = false;
-    while (at + 8 <= size) {
-        std::uint8_t c[8];
-        if (!file.readAt(static_cast<std::int64_t>(at), c, 8)) return Refuse(Unsuitable::Malformed);
-        const std::uint64_t len = Le32u(c + 4);
-        const std::uint64_t body = at + 8;
-        if (std::memcmp(c, "fmt ", 4) == 0) {
-            std::uint8_t f[26] = {};
-            if (len < 16 || body + 16 > size) return Refuse(Unsuitable::Malformed);
-            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>({len, 26, size - body}));
-            if (!file.readAt(static_cast<std::int64_t>(body), f, n)) return Refuse(Unsuitable::Malformed);
-            format = Le16u(f);
-            channels = Le16u(f + 2);
-            bits = Le16u(f + 14);
-            if (format == 0xFFFE && n >= 26) format = Le16u(f + 24); // extensible: the sub-format
+    Layout l = Refuse(Unsuitable::Malformed);
+    const bool read = WalkChunks(file, size, [&](const Chunk &c) {
+        if (c.cut) return false;
+        if (c.is("fmt ")) {
+            if (c.size < 16 || c.body() + 16 > size || !ReadFormat(file, size, c, fmt)) return false;
             haveFmt = true;
-        } else if (std::memcmp(c, "data", 4) == 0) {
-            if (!haveFmt) return Refuse(Unsuitable::Malformed);
-            if (format != 1) return Refuse(Unsuitable::CompressedWav);
-            if (bits != 8 && bits != 16 && bits != 24) return Refuse(Unsuitable::UnsupportedWav);
-            if (channels == 0 || body + len > size) return Refuse(Unsuitable::Malformed);
-            Layout l;
-            l.offset = body;
-            l.groupSize = bits / 8;
-            l.rowStride = l.groupSize;
-            l.rows = len / l.groupSize;
-            l.groups = 1;
-            l.usablePerGroup = 1; // little-endian: the low byte comes first
-            return l;
+            return true;
         }
-        at = body + len + (len & 1);
-    }
-    return Refuse(Unsuitable::Malformed);
+        if (!c.is("data")) return true;
+        const std::uint32_t format = fmt.formatTag == -2 && fmt.subFormat ? fmt.subFormat
+                                                                          : static_cast<std::uint16_t>(fmt.formatTag);
+        const auto bits = static_cast<std::uint16_t>(fmt.bitsPerSample);
+        if (!haveFmt) l = Refuse(Unsuitable::Malformed);
+        else if (format != 1) l = Refuse(Unsuitable::CompressedWav);
+        else if (bits != 8 && bits != 16 && bits != 24) l = Refuse(Unsuitable::UnsupportedWav);
+        else if (fmt.channels == 0 || c.body() + static_cast<std::int64_t>(c.size) > size) l = Refuse(Unsuitable::Malformed);
+        else l = SampleLayout(c, bits);
+        return false;
+    });
+    return read ? l : Refuse(Unsuitable::Malformed);
 }
 
 } // namespace
@@ -120,10 +115,11 @@ Layout ReadLayout(const platform::BinaryFile &file) {
     const std::int64_t size = file.size();
     std::uint8_t magic[12] = {};
     if (size < 12 || !file.readAt(0, magic, 12)) return Refuse(Unsuitable::NotBmpOrWav);
-    const auto usize = static_cast<std::uint64_t>(size);
-    if (magic[0] == 'B' && magic[1] == 'M') return BmpLayout(file, usize);
-    if (std::memcmp(magic, "RIFF", 4) == 0 && std::memcmp(magic + 8, "WAVE", 4) == 0)
-        return WavLayout(file, usize);
+    switch (ContentOf(magic, sizeof magic)) {
+    case Content::Bmp: return BmpLayout(file);
+    case Content::Wav: return WavLayout(file, size);
+    case Content::Other: break;
+    }
     return Refuse(Unsuitable::NotBmpOrWav);
 }
 
@@ -220,4 +216,4 @@ bool RewritePass(platform::BinaryFile &file, const Layout &layout, const Rewrite
     return ok && (!writer || writer(-1, {}, {})) && file.flush();
 }
 
-} // namespace kalmira::stealth
+} // namespace kalmira::carrier

@@ -1,8 +1,11 @@
-#include "hide/payload.h"
+#include "carrier/payload.h"
 
+#include "platform/binary_file.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace kalmira::payload {
 
@@ -99,6 +102,17 @@ std::int64_t RoundedForDisplay(std::int64_t n) { return 16 * ((n - 1) / 16 + 1);
 
 std::int64_t StoredDataLength(Mode mode, std::int64_t n) {
     return mode == Mode::Aes ? 16 * ((n + 15) / 16) : n;
+}
+
+std::optional<ParsedHeader> ReadHeader(const platform::BinaryFile &f, std::int64_t length) {
+    // The header region in one read; a file shorter than it holds no payload.
+    std::vector<std::uint8_t> region(static_cast<std::size_t>(kDataOffset + 1), ' ');
+    const auto have = static_cast<std::size_t>(std::min<std::int64_t>(length, static_cast<std::int64_t>(region.size())));
+    if (length < 0 || (have > 0 && !f.readAt(0, region.data(), have))) return std::nullopt;
+    std::string header(kHeaderSize, ' ');
+    if (have == region.size())
+        ReadBytes(region.data() + kHeaderOffset, kHeaderSize, reinterpret_cast<std::uint8_t *>(header.data()));
+    return ParseHeader(header);
 }
 
 } // namespace kalmira::payload

@@ -1,4 +1,4 @@
-#include "hide/payload.h"
+#include "carrier/payload.h"
 
 #include "fakes.h"
 

@@ -1,4 +1,4 @@
-#include "hide/bits.h"
+#include "carrier/bits.h"
 
 #include <bit>
 #include <cstring>

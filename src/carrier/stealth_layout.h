@@ -1,8 +1,6 @@
-// Where the usable sample bytes of a carrier lie, and passes over them in
-// large sequential chunks.
+// Where the stealth format's usable sample bytes of a carrier lie, and passes
+// over them in large sequential chunks.
 #pragma once
-
-#include "stealth/stealth.h"
 
 #include <cstdint>
 #include <functional>
@@ -12,7 +10,18 @@ namespace kalmira::platform {
 class BinaryFile;
 }
 
-namespace kalmira::stealth {
+namespace kalmira::carrier {
+
+// Why a carrier cannot take the stealth format.
+enum class Unsuitable {
+    None,
+    NotBmpOrWav,    // neither a BMP nor a RIFF/WAVE file
+    PaletteBmp,     // 1-, 4- or 8-bit BMP
+    UnsupportedBmp, // 16-bit, compressed, odd bit fields, rows over 256 KiB
+    CompressedWav,  // not PCM
+    UnsupportedWav, // PCM, but not 8, 16 or 24 bits per sample
+    Malformed,      // headers contradict themselves or the file is cut short
+};
 
 // Usable bytes lie in `rows` rows of `rowStride` bytes from `offset`; each row
 // holds `groups` groups (pixels, samples) of `groupSize` bytes whose first
@@ -53,4 +62,4 @@ using RewriteFn = std::function<bool(std::uint64_t first, std::uint8_t *bytes, s
 bool RewritePass(platform::BinaryFile &file, const Layout &layout, const RewriteFn &fn,
                  const std::function<void(double)> &progress, bool &touched, const ChunkWriter &writer = {});
 
-} // namespace kalmira::stealth
+} // namespace kalmira::carrier

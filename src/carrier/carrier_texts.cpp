@@ -1,41 +1,6 @@
-#include "hide/carrier_access.h"
+#include "carrier/carrier_texts.h"
 
-#include "platform/journal.h"
-#include "platform/platform.h"
-#include "shell/helpers.h"
-
-namespace kalmira::hide {
-
-using platform::FileLock;
-using platform::RecoverResult;
-
-CarrierOpening OpenCarrier(const std::string &path, bool forWriting, FileLock &lock) {
-    CarrierOpening o;
-    switch (platform::KindOf(path)) {
-    case platform::PathKind::Absent: return o;
-    case platform::PathKind::Regular: break;
-    default: o.access = CarrierAccess::NotRegular; return o;
-    }
-    if (forWriting && !platform::IsWritable(path)) {
-        o.access = CarrierAccess::NotWritable;
-        return o;
-    }
-    const auto kind = forWriting ? FileLock::Kind::Exclusive : FileLock::Kind::Shared;
-    const platform::Recovery r = platform::LockAndRecover(path, kind, lock);
-    switch (r.result) {
-    case RecoverResult::Busy: o.access = CarrierAccess::Busy; return o;
-    case RecoverResult::Failed: o.access = CarrierAccess::RecoveryFailed; return o;
-    case RecoverResult::RolledBack: o.recovered.kind = Recovered::Kind::RolledBack; break;
-    case RecoverResult::SetAside:
-        o.recovered.kind = r.why == platform::Recovery::Why::Damaged ? Recovered::Kind::DamagedJournal
-                                                                     : Recovered::Kind::NotThisFile;
-        o.recovered.journal = r.setAside;
-        break;
-    case RecoverResult::Nothing: break;
-    }
-    o.access = CarrierAccess::Ready;
-    return o;
-}
+namespace kalmira::carrier {
 
 std::string CarrierAccessText(CarrierAccess access, const std::string &path) {
     const std::string name = "Die Containerdatei \"" + path + "\"";
@@ -76,4 +41,24 @@ std::string RecoveredText(const Recovered &recovered, const std::string &path) {
     return "";
 }
 
-} // namespace kalmira::hide
+std::optional<Notice> RefusalNotice(CarrierKind kind, const std::string &path) {
+    switch (kind) {
+    case CarrierKind::Bmp:
+    case CarrierKind::Wav: break;
+    case CarrierKind::NotBmp:
+        return Notice{Icon::Critical, "Kalmira", "Die ausgewählte Datei ist keine gültige BMP-Datei, oder sie ist fehlerhaft!"};
+    case CarrierKind::NotWav:
+        return Notice{Icon::Critical, "Kalmira-Fehlernachricht", "Die Datei: " + path + " ist keine gültige WAV-Datei."};
+    case CarrierKind::OtherName:
+        return Notice{Icon::Critical, "Kalmira", "Die Datei \"" + path + "\" ist keine BMP- oder WAV-Datei (.bmp, .wav)."};
+    case CarrierKind::Missing:
+        return Notice{Icon::Critical, "Kalmira", "Die ContainerDatei \"" + path + "\" wurde nicht gefunden!"};
+    case CarrierKind::NotRegular:
+        return Notice{Icon::Critical, "Kalmira", CarrierAccessText(CarrierAccess::NotRegular, path)};
+    case CarrierKind::Unreadable:
+        return Notice{Icon::Critical, "Kalmira", "Die ContainerDatei \"" + path + "\" kann nicht gelesen werden."};
+    }
+    return std::nullopt;
+}
+
+} // namespace kalmira::carrier

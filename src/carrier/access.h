@@ -8,7 +8,7 @@
 
 #include <string>
 
-namespace kalmira::hide {
+namespace kalmira::carrier {
 
 enum class CarrierAccess {
     Ready,          // locked as asked
@@ -40,12 +40,4 @@ struct CarrierOpening {
 // removes staging leftovers of killed runs beside the carrier.
 CarrierOpening OpenCarrier(const std::string &path, bool forWriting, platform::FileLock &lock);
 
-// "Die Containerdatei "x" ist keine gewöhnliche Datei." and the like; "" for
-// Ready and Missing (each run has its own words for a missing carrier).
-std::string CarrierAccessText(CarrierAccess access, const std::string &path);
-
-// "Ein unterbrochener Schreibvorgang in der Containerdatei "x" wurde rückgängig gemacht."
-// and the like; "" when nothing was found.
-std::string RecoveredText(const Recovered &recovered, const std::string &path);
-
-} // namespace kalmira::hide
+} // namespace kalmira::carrier

@@ -1,0 +1,26 @@
+// The German words for what the carrier layer decides, for the windows and
+// the command-line tool alike.
+#pragma once
+
+#include "carrier/access.h"
+#include "carrier/classify.h"
+#include "shell/ui.h"
+
+#include <optional>
+#include <string>
+
+namespace kalmira::carrier {
+
+// "Die Containerdatei "x" ist keine gewöhnliche Datei." and the like; "" for
+// Ready and Missing (each run has its own words for a missing carrier).
+std::string CarrierAccessText(CarrierAccess access, const std::string &path);
+
+// "Ein unterbrochener Schreibvorgang in der Containerdatei "x" wurde rückgängig gemacht."
+// and the like; "" when nothing was found.
+std::string RecoveredText(const Recovered &recovered, const std::string &path);
+
+// Why a file is refused as a carrier ("Die ausgewählte Datei ist keine
+// gültige BMP-Datei, ..."); nullopt for the usable kinds.
+std::optional<Notice> RefusalNotice(CarrierKind kind, const std::string &path);
+
+} // namespace kalmira::carrier

@@ -1,0 +1,49 @@
+#include "carrier/classify.h"
+
+#include "carrier/riff.h"
+#include "platform/binary_file.h"
+#include "platform/platform.h"
+
+namespace kalmira::carrier {
+
+namespace {
+
+std::string LowerExtension(const std::string &path) {
+    const auto dot = path.rfind('.');
+    const auto sep = path.find_last_of("\\/");
+    if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return "";
+    std::string ext = path.substr(dot);
+    for (char &c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return ext;
+}
+
+} // namespace
+
+Content ContentOf(const std::uint8_t *head, std::size_t have) {
+    if (have >= 2 && head[0] == 'B' && head[1] == 'M') return Content::Bmp;
+    if (have >= 12 && IsRiffWave(head)) return Content::Wav;
+    return Content::Other;
+}
+
+bool HasCarrierName(const std::string &path) {
+    const std::string ext = LowerExtension(path);
+    return ext == ".bmp" || ext == ".wav";
+}
+
+CarrierKind Classify(const std::string &path) {
+    if (!platform::IsRegularFile(path))
+        return platform::FileExists(path) ? CarrierKind::NotRegular : CarrierKind::Missing;
+    platform::BinaryFile f;
+    if (!f.open(path, platform::BinaryFile::Mode::Read)) return CarrierKind::Unreadable;
+    std::uint8_t head[12] = {};
+    const std::int64_t size = f.size();
+    const std::size_t have = size >= 12 ? 12 : size >= 2 ? 2 : 0;
+    const Content content = have > 0 && f.readAt(0, head, have) ? ContentOf(head, have) : Content::Other;
+    const std::string ext = LowerExtension(path);
+    if (ext == ".bmp") return content == Content::Bmp ? CarrierKind::Bmp : CarrierKind::NotBmp;
+    if (ext == ".wav") return content == Content::Wav ? CarrierKind::Wav : CarrierKind::NotWav;
+    return CarrierKind::OtherName;
+}
+
+} // namespace kalmira::carrier
