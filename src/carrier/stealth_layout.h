@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 namespace kalmira::platform {
@@ -54,6 +55,13 @@ bool ReadPass(const platform::BinaryFile &file, const Layout &layout, const Chun
 
 // Like ChunkFn; returns whether it changed any byte.
 using RewriteFn = std::function<bool(std::uint64_t first, std::uint8_t *bytes, std::size_t n)>;
+
+// Takes over the writing of a hide's changed chunks (the journal around a
+// guarded run): called with each changed chunk's file offset and its bytes
+// as read and as they are to become, and once with empty chunks at the end
+// of every pass, before the carrier is flushed. False fails the run.
+using ChunkWriter = std::function<bool(std::int64_t at, std::span<const std::uint8_t> was,
+                                       std::span<const std::uint8_t> now)>;
 
 // The one place that writes a carrier: reads each chunk, lets `fn` change its
 // usable bytes, writes back the chunks that changed, and flushes to the device.

@@ -6,6 +6,7 @@
 #include "hide/hide_engine.h"
 #include "hide/hide_texts.h"
 #include "platform/binary_file.h"
+#include "platform/platform.h"
 #include "platform/secure_memory.h"
 #include "platform/temp_file.h"
 #include "shell/helpers.h"

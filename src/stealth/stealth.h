@@ -23,6 +23,7 @@ using carrier::Layout;
 using carrier::ReadLayout;
 using carrier::ReadPass;
 using carrier::RewritePass;
+using carrier::ChunkWriter;
 using Unsuitable = carrier::Unsuitable;
 
 // Progress from 0 to 1; return false to cancel (honoured before the carrier is written).
@@ -93,12 +94,6 @@ struct HideResult {
     bool carrierTouched = false;      // IoError only: the carrier may be partly written
 };
 
-// Takes over the writing of a hide's changed chunks (the journal around a
-// guarded run): called with each changed chunk's file offset and its bytes
-// as read and as they are to become, and once with empty chunks at the end
-// of every pass, before the carrier is flushed. False fails the run.
-using ChunkWriter = std::function<bool(std::int64_t at, std::span<const std::uint8_t> was,
-                                       std::span<const std::uint8_t> now)>;
 
 HideResult Hide(const std::string &carrierPath, std::string_view password, Kind kind,
                 const std::string &storedName, const HideSource &source,
