@@ -22,6 +22,7 @@ Capacity2Result Capacity2(ElementReader &reader, const CostModel &costs, const T
     }
     FillFacts(survey, res);
     res.largestPayload = survey.largestPlain();
+    res.recommendedPayload = survey.recommendedPlain();
     if (costs.jpegOrigin && shape.medium == Medium::Picture) res.jpegOrigin = costs.jpegOrigin(reader);
     res.outcome = CapacityResult::Outcome::Ok;
     return res;

@@ -34,6 +34,10 @@ struct CapacityResult {
     Unsuitable reason = Unsuitable::None;
     std::uint64_t usableBytes = 0;  // sample bytes that may change
     std::uint64_t largestPayload = 0; // stored name plus data, in bytes
+    // Stored name plus data at which the format stays near chance for a trained
+    // detector; hiding more is allowed but warned about.
+    std::uint64_t recommendedPayload = 0;
+    bool jpegOrigin = false; // a picture that was once a JPEG: every change stands out
 };
 
 CapacityResult Capacity(const std::string &carrierPath);

@@ -55,16 +55,13 @@ struct ElementFacts {
     std::uint64_t elements = 0;    // N
     std::uint64_t dryElements = 0; // body elements the writer may change (a lower bound)
     std::uint64_t wetElements = 0; // elements of the whole carrier that must not change
-    std::uint64_t recommendedPayload = 0; // name plus data at the recommended rate
     int shift = 0;                 // sound: the effective shift t
     // CarrierUnsuitable: window 0 cannot hold the salt and head sets (or one
     // stripe alone is larger than a window: rows of over 2^18 pixels)
     bool formatTooSmall = false;
 };
 
-struct Capacity2Result : CapacityResult, ElementFacts {
-    bool jpegOrigin = false;
-};
+struct Capacity2Result : CapacityResult, ElementFacts {};
 // usableBytes counts colour values (pictures) or samples.
 Capacity2Result Capacity2(ElementReader &reader, const CostModel &costs, const Tuning2 &tuning = {});
 

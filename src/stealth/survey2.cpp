@@ -54,7 +54,6 @@ void FillFacts(Survey &survey, ElementFacts &facts) {
     facts.elements = survey.geometry().elements();
     facts.dryElements = survey.dry();
     facts.wetElements = survey.wet();
-    facts.recommendedPayload = survey.recommendedPlain();
     facts.shift = survey.shift().t;
 }
 

@@ -49,7 +49,7 @@ private:
     std::uint64_t dry_ = 0, wet_ = 0;
 };
 
-// Fills the facts a survey found (elements, dry, wet, recommended, shift).
+// Fills the facts a survey found (elements, dry, wet, shift).
 void FillFacts(Survey &survey, ElementFacts &facts);
 
 } // namespace kalmira::stealth
