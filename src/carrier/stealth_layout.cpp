@@ -66,6 +66,7 @@ Layout BmpLayout(const platform::BinaryFile &file) {
     Layout l;
     l.offset = h.dataOffset;
     l.rows = static_cast<std::uint64_t>(height < 0 ? -height : height);
+    l.topDown = height < 0;
     l.groupSize = bpp / 8;
     l.groups = static_cast<std::uint64_t>(width);
     l.usablePerGroup = 3;
@@ -97,7 +98,10 @@ Layout WavLayout(const platform::BinaryFile &file, std::int64_t size) {
         else if (format != 1) l = Refuse(Unsuitable::CompressedWav);
         else if (bits != 8 && bits != 16 && bits != 24) l = Refuse(Unsuitable::UnsupportedWav);
         else if (fmt.channels == 0 || c.body() + static_cast<std::int64_t>(c.size) > size) l = Refuse(Unsuitable::Malformed);
-        else l = SampleLayout(c, bits);
+        else {
+            l = SampleLayout(c, bits);
+            l.frameSamples = static_cast<std::uint16_t>(fmt.channels);
+        }
         return false;
     });
     return read ? l : Refuse(Unsuitable::Malformed);

@@ -35,6 +35,8 @@ struct Layout {
     std::uint64_t groups = 0;
     std::uint32_t groupSize = 0;
     std::uint32_t usablePerGroup = 0;
+    bool topDown = false;        // pictures: the first row in the file is the top row
+    std::uint32_t frameSamples = 1; // sound: samples per frame (channels)
 
     std::uint64_t usable() const { return rows * groups * usablePerGroup; }
     std::uint64_t rowBytes() const { return groups * groupSize; }
