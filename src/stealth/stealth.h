@@ -22,8 +22,6 @@ namespace kalmira::stealth {
 using carrier::Layout;
 using carrier::ReadLayout;
 using carrier::ReadPass;
-using carrier::RewritePass;
-using carrier::ChunkWriter;
 using Unsuitable = carrier::Unsuitable;
 
 // Progress from 0 to 1; return false to cancel (honoured before the carrier is written).
@@ -40,7 +38,9 @@ struct CapacityResult {
     bool jpegOrigin = false; // a picture that was once a JPEG: every change stands out
 };
 
+// Version 2's capacity of the carrier (what a hide writes).
 CapacityResult Capacity(const std::string &carrierPath);
+// Version 1's, from the layout alone: whether an older carrier may hold data.
 CapacityResult CapacityOf(const Layout &layout);
 
 // The format's fit rule, for the windows, the tool and the guarded runs:
@@ -98,10 +98,6 @@ struct HideResult {
     bool carrierTouched = false;      // IoError only: the carrier may be partly written
 };
 
-
-HideResult Hide(const std::string &carrierPath, std::string_view password, Kind kind,
-                const std::string &storedName, const HideSource &source,
-                const Progress &progress = {}, const Tuning &tuning = {}, const ChunkWriter &writer = {});
 
 // What an extraction learns once the password has opened the payload.
 struct PayloadFacts {
