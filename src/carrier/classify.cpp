@@ -20,18 +20,18 @@ std::string LowerExtension(const std::string &path) {
     return ext;
 }
 
-bool IsPng(const std::uint8_t *head, std::size_t have) {
+} // namespace
+
+bool IsPngStart(const std::uint8_t *head, std::size_t have) {
     static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     return have >= 8 && std::equal(kSignature, kSignature + 8, head);
 }
 
 // An ID3v2 tag in front is the codec's to skip.
-bool IsFlac(const std::uint8_t *head, std::size_t have) {
+bool IsFlacStart(const std::uint8_t *head, std::size_t have) {
     return have >= 4 && ((head[0] == 'f' && head[1] == 'L' && head[2] == 'a' && head[3] == 'C') ||
                          (head[0] == 'I' && head[1] == 'D' && head[2] == '3'));
 }
-
-} // namespace
 
 Content ContentOf(const std::uint8_t *head, std::size_t have) {
     if (have >= 2 && head[0] == 'B' && head[1] == 'M') return Content::Bmp;
@@ -55,8 +55,8 @@ CarrierKind Classify(const std::string &path) {
     const bool read = have > 0 && f.readAt(0, head, have);
     const Content content = read ? ContentOf(head, have) : Content::Other;
     const std::string ext = LowerExtension(path);
-    if (ext == ".png") return read && IsPng(head, have) ? CarrierKind::Png : CarrierKind::NotPng;
-    if (ext == ".flac") return read && IsFlac(head, have) ? CarrierKind::Flac : CarrierKind::NotFlac;
+    if (ext == ".png") return read && IsPngStart(head, have) ? CarrierKind::Png : CarrierKind::NotPng;
+    if (ext == ".flac") return read && IsFlacStart(head, have) ? CarrierKind::Flac : CarrierKind::NotFlac;
     if (ext == ".bmp") return content == Content::Bmp ? CarrierKind::Bmp : CarrierKind::NotBmp;
     if (ext == ".wav") return content == Content::Wav ? CarrierKind::Wav : CarrierKind::NotWav;
     return CarrierKind::OtherName;

@@ -1,5 +1,8 @@
 #include "carrier/whole_file.h"
 
+#include "carrier/flac_elements.h"
+#include "carrier/png_elements.h"
+
 #include <new>
 
 namespace kalmira::carrier {
@@ -25,6 +28,41 @@ bool ToCodecChanges(std::span<const Change> changes, std::vector<ElementChange> 
     }
     for (std::size_t i = 0; i < changes.size(); ++i) out[i] = {changes[i].element, changes[i].delta};
     return true;
+}
+
+ElementFile OpenWholeFileElements(const std::string &path, bool png, ElementAccess mode) {
+    const bool write = mode == ElementAccess::Write;
+    std::unique_ptr<WholeFileElements> c;
+    if (png) c = std::make_unique<PngElements>(path, write);
+    else c = std::make_unique<FlacElements>(path, write);
+    ElementFile out;
+    out.versionOne = false;
+    const WholeFileProblem p = c->problem();
+    if (!p) {
+        out.outcome = ElementFile::Outcome::Ready;
+        out.elements = std::move(c);
+        return out;
+    }
+    using F = platform::FileRewrite::Problem;
+    out.outcome = ElementFile::Outcome::Unsuitable;
+    switch (p.file) {
+    case F::None: break;
+    case F::HardLinked: out.reason = Unsuitable::HardLinked; return out;
+    default: out.outcome = ElementFile::Outcome::IoError; return out;
+    }
+    switch (p.codec) {
+    case CodecProblem::PalettePicture:
+    case CodecProblem::LowBitDepth: out.reason = Unsuitable::PalettePng; break;
+    case CodecProblem::Animated: out.reason = Unsuitable::UnsupportedPng; break;
+    case CodecProblem::Unsupported: out.reason = png ? Unsuitable::UnsupportedPng : Unsuitable::UnsupportedFlac; break;
+    case CodecProblem::TooLarge: out.reason = Unsuitable::TooLarge; break;
+    case CodecProblem::ReadFailed:
+    case CodecProblem::WriteFailed:
+    case CodecProblem::InvalidChange:
+    case CodecProblem::None: out.outcome = ElementFile::Outcome::IoError; break;
+    default: out.reason = Unsuitable::Malformed; break;
+    }
+    return out;
 }
 
 bool WholeFileElements::load(const std::string &path, bool forWriting, std::uint64_t limit,

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "carrier/codec_common.h"
-#include "carrier/elements.h"
+#include "carrier/element_file.h"
 #include "platform/rewrite.h"
 
 #include <cstdint>
@@ -30,10 +30,14 @@ struct WholeFileProblem {
     }
 };
 
+// OpenElementFile's cases for a file that starts as a PNG or a FLAC: Ready,
+// or Unsuitable with the reason, or IoError (unreadable, no staging file).
+ElementFile OpenWholeFileElements(const std::string &path, bool png, ElementAccess mode);
+
 // The format's change list in the codecs' terms; false when out of memory.
 bool ToCodecChanges(std::span<const Change> changes, std::vector<ElementChange> &out);
 
-class WholeFileElements : public ElementReader, public ElementWriter {
+class WholeFileElements : public ElementCarrier {
 public:
     const ElementShape &shape() const override { return shape_; }
     // Encodes the changed carrier and puts it in place of the old file.

@@ -37,6 +37,7 @@ void MakeWav(const std::string &file, int channels, int rate, int bits, int fram
             for (int b = 0; b < bits / 8; ++b) d.push_back(static_cast<std::uint8_t>(v >> (8 * b)));
         }
     Bytes w;
+    w.reserve(44 + d.size());
     auto put = [&](std::uint32_t x, int n) {
         for (int i = 0; i < n; ++i) w.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
     };
