@@ -41,7 +41,9 @@ void MakeWav(const std::string &file, int channels, int rate, int bits, int fram
     auto put = [&](std::uint32_t x, int n) {
         for (int i = 0; i < n; ++i) w.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
     };
-    auto tag = [&](const char *t) { w.insert(w.end(), t, t + 4); };
+    auto tag = [&](const char *t) {
+        for (int i = 0; i < 4; ++i) w.push_back(static_cast<std::uint8_t>(t[i]));
+    };
     const auto align = static_cast<std::uint32_t>(channels * bits / 8);
     tag("RIFF");
     put(36 + static_cast<std::uint32_t>(d.size()), 4);

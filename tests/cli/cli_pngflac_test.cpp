@@ -77,3 +77,41 @@ TEST_F(CliPngFlac, ClassicRefusesInfoShowsFacts) {
     EXPECT_EQ(r.rc, 4);
     EXPECT_NE(r.err.find("keine gültige FLAC-Datei"), std::string::npos) << r.err;
 }
+
+// The stealth format end to end: capacity, hide, a valid file afterwards
+// (pngcheck, flac -t), extract; refusals name their reason and change nothing.
+TEST_F(CliPngFlac, StealthHideAndExtract) {
+    ASSERT_EQ(shell("convert -size 256x180 -seed 3 plasma:fractal -blur 0x1 -depth 16 -define png:color-type=6 "
+                    "c.png"),
+              0);
+    WriteAll(dir.file("a.wav"), MakeWav(4 * 48000, 2, 48000, 16));
+    ASSERT_EQ(shell("flac -s -o a.flac a.wav"), 0);
+    WriteAll(dir.file("s.txt"), std::string("Treffpunkt: Bahnhof, 18 Uhr."));
+    for (const char *carrier : {"c.png", "a.flac"}) {
+        const std::string c = carrier;
+        Result r = run("kalmira capacity --stealth " + c);
+        ASSERT_EQ(r.rc, 0) << c << r.err;
+        EXPECT_GT(std::stoull(r.out), 40u) << c;
+        r = run("kalmira hide --stealth " + c + " s.txt", "KALMIRA_PASSWORD=Sesam");
+        ASSERT_EQ(r.rc, 0) << c << r.err;
+        EXPECT_EQ(shell(c == "c.png" ? "pngcheck -q c.png >/dev/null" : "flac -t -s a.flac"), 0) << c;
+        r = run("kalmira extract " + c + " -o -", "KALMIRA_PASSWORD=Sesam");
+        ASSERT_EQ(r.rc, 0) << c << r.err;
+        EXPECT_EQ(r.out, "Treffpunkt: Bahnhof, 18 Uhr.") << c;
+        EXPECT_EQ(run("kalmira extract " + c + " -o x", "KALMIRA_PASSWORD=sesam").rc, 2) << c;
+    }
+    EXPECT_EQ(FilesIn(dir.path()), 4u); // no journal, no staging file, no "x"
+
+    ASSERT_EQ(shell("convert c.png -colors 16 PNG8:p.png"), 0);
+    const auto palette = ReadAll(dir.file("p.png"));
+    Result r = run("kalmira hide --stealth p.png s.txt", "KALMIRA_PASSWORD=Sesam");
+    EXPECT_EQ(r.rc, 4);
+    EXPECT_NE(r.err.find("BildConverter"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadAll(dir.file("p.png")), palette);
+    ASSERT_EQ(shell("ln c.png zweiter-name.png"), 0);
+    const auto linked = ReadAll(dir.file("c.png"));
+    r = run("kalmira hide --stealth c.png s.txt", "KALMIRA_PASSWORD=Sesam");
+    EXPECT_EQ(r.rc, 4);
+    EXPECT_NE(r.err.find("harte Links"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadAll(dir.file("c.png")), linked);
+}
