@@ -408,10 +408,9 @@ void FrmV::chooseCarrier() {
 void FrmV::checkCarrier(const QString &path) {
     const std::string p = S(path);
     carrierKind_ = carrier::Classify(p);
-    if (stealth() && !stealthCarrierUsable(p)) {
-        enableForCarrier(false);
-        return;
-    }
+    const bool classicOnly = !stealth() && carrier::StealthOnly(carrierKind_);
+    if (classicOnly) tell(carrier::RefusalNotice(carrierKind_, p));
+    if (classicOnly || (stealth() && !stealthCarrierUsable(p))) return enableForCarrier(false);
     if (!stealth() && !carrierAcceptable(p)) return;
     // The run would refuse it anyway: say so now, with what to do.
     const payload::CarrierStructure structure =

@@ -3,6 +3,7 @@
 // replaced: the old file or the new one, and the next run sweeps the rest.
 #include "carrier/flac_elements.h"
 #include "carrier/png_elements.h"
+#include "platform/file_lock.h"
 #include "platform/temp_file.h"
 
 #include "whole_file_tools.h"
@@ -180,4 +181,26 @@ TEST(WholeFileRewrite, KilledRunLeavesOldOrNew) {
         platform::StagedFile::RemoveLeftovers(dir.path());
         EXPECT_EQ(FilesIn(dir.path()), 1u);
     }
+}
+
+// A run waiting for the lock while another replaces the file whole gets the
+// lock of the new file, not of the old one it opened first.
+TEST(WholeFileRewrite, WaitingLockFollowsTheReplacement) {
+    TempDir dir;
+    const std::string path = dir.file("c.png"), next = dir.file("next.png");
+    WriteAll(path, std::string("old"));
+    WriteAll(next, std::string("new"));
+    platform::FileLock writer;
+    ASSERT_EQ(writer.acquire(path, platform::FileLock::Kind::Exclusive), platform::FileLock::Result::Locked);
+    std::thread replace([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ::rename(next.c_str(), path.c_str());
+        writer.release();
+    });
+    platform::FileLock reader;
+    EXPECT_EQ(reader.acquire(path, platform::FileLock::Kind::Shared), platform::FileLock::Result::Locked);
+    replace.join();
+    platform::FileLock other;
+    EXPECT_EQ(other.acquire(path, platform::FileLock::Kind::Exclusive, std::chrono::milliseconds(0)),
+              platform::FileLock::Result::Busy);
 }
