@@ -17,7 +17,7 @@ KALMIRA_PACKAGES=(
 KALMIRA_TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   xvfb xauth imagemagick
-  pngcheck flac
+  pngcheck flac sox
   desktop-file-utils appstream man-db
 )
 

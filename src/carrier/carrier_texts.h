@@ -4,6 +4,7 @@
 
 #include "carrier/access.h"
 #include "carrier/classify.h"
+#include "carrier/codec_common.h"
 #include "shell/ui.h"
 
 #include <optional>
@@ -20,7 +21,15 @@ std::string CarrierAccessText(CarrierAccess access, const std::string &path);
 std::string RecoveredText(const Recovered &recovered, const std::string &path);
 
 // Why a file is refused as a carrier ("Die ausgewählte Datei ist keine
-// gültige BMP-Datei, ..."); nullopt for the usable kinds.
-std::optional<Notice> RefusalNotice(CarrierKind kind, const std::string &path);
+// gültige BMP-Datei, ..."); nullopt for the usable kinds. PNG and FLAC are
+// usable only in a `stealth` run.
+std::optional<Notice> RefusalNotice(CarrierKind kind, const std::string &path, bool stealth = false);
+
+// Why a PNG or FLAC file cannot be taken as a carrier, or could not be
+// written back; "" for None.
+std::string CodecProblemText(CodecProblem problem, const std::string &path);
+
+// A PNG or FLAC carrier in a classic run: the stealth format only.
+std::string ClassicOnlyText(const std::string &path);
 
 } // namespace kalmira::carrier

@@ -5,6 +5,9 @@
 // offset of 128.
 #include "carrier/element_file.h"
 
+#include "carrier/classify.h"
+#include "carrier/whole_file.h"
+
 #include "platform/binary_file.h"
 #include "platform/journal.h"
 #include "platform/secure_memory.h"
@@ -209,6 +212,10 @@ ElementFile OpenElementFile(const std::string &path, ElementAccess mode, platfor
     ElementFile out;
     platform::BinaryFile probe;
     if (!probe.open(path, platform::BinaryFile::Mode::Read)) return out;
+    std::uint8_t head[8] = {};
+    const bool headRead = probe.size() >= 8 && probe.readAt(0, head, sizeof head);
+    if (headRead && (IsPngStart(head, 8) || IsFlacStart(head, 8)))
+        return OpenWholeFileElements(path, IsPngStart(head, 8), mode);
     const Layout layout = ReadLayout(probe);
     if (layout.problem != Unsuitable::None) {
         out.outcome = probe.size() < 0 ? ElementFile::Outcome::IoError : ElementFile::Outcome::Unsuitable;

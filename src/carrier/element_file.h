@@ -25,9 +25,11 @@ struct ElementFile {
     enum class Outcome { Ready, Unsuitable, IoError } outcome = Outcome::IoError;
     Unsuitable reason = Unsuitable::None; // Unsuitable: why
     std::unique_ptr<ElementCarrier> elements;
+    bool versionOne = true; // version 1 may live here too (BMP, WAV; not PNG, FLAC)
 };
 
-// Opens the carrier at `path`. A writer journals into `journal` when given
+// Opens the carrier at `path`: BMP and WAV in place, PNG and FLAC decoded
+// into memory and, when committed, replaced whole (whole_file.h). A writer journals into `journal` when given
 // (begun by the writer before its first change, so a run that changes
 // nothing leaves no journal); without one it writes directly (tests).
 // `journalFailed` is set when the journal could not be begun or written:

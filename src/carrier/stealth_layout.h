@@ -20,7 +20,12 @@ enum class Unsuitable {
     UnsupportedBmp, // 16-bit, compressed, odd bit fields, rows over 256 KiB
     CompressedWav,  // not PCM
     UnsupportedWav, // PCM, but not 8, 16 or 24 bits per sample
-    Malformed,      // headers contradict themselves or the file is cut short
+    Malformed,      // headers contradict themselves or the file is cut short (PNG, FLAC: or damaged)
+    PalettePng,     // PNG with a palette or greys below 8 bits
+    UnsupportedPng, // animated PNG, unknown critical chunks
+    UnsupportedFlac, // over 24 bits per sample, stream parameters changing midway
+    TooLarge,       // PNG or FLAC that would take more memory decoded than allowed
+    HardLinked,     // PNG or FLAC with further names: replacing it would part them
 };
 
 // Usable bytes lie in `rows` rows of `rowStride` bytes from `offset`; each row

@@ -192,7 +192,7 @@ int TakeCarrier(const std::string &path, bool write, platform::FileLock &lock) {
 }
 
 int RefuseCarrier(carrier::CarrierKind kind, const std::string &path) {
-    const std::optional<Notice> refusal = carrier::RefusalNotice(kind, path);
+    const std::optional<Notice> refusal = carrier::RefusalNotice(kind, path, carrier::StealthOnly(kind));
     if (!refusal) return kOk;
     Complain(refusal->text);
     using K = carrier::CarrierKind;
@@ -206,6 +206,12 @@ int CheckCarrier(const std::string &path, bool library) {
         return kIoError;
     }
     return kOk;
+}
+
+int RefuseStealthOnly(const std::string &carrier) {
+    if (!carrier::StealthOnly(carrier::Classify(carrier))) return kOk;
+    Complain(carrier::ClassicOnlyText(carrier) + " Bitte mit --stealth aufrufen.");
+    return kUnsuitable;
 }
 
 int CheckHideFiles(const std::string &carrier, const std::string &file, bool library) {
@@ -227,6 +233,7 @@ int CheckHideFiles(const std::string &carrier, const std::string &file, bool lib
 int Extract(const Options &o) {
     const std::string &carrier = o.args[0];
     if (int rc = CheckCarrier(carrier, true)) return rc;
+    if (carrier::StealthOnly(carrier::Classify(carrier))) return ExtractStealth(o);
     platform::FileLock lock; // shared, for the whole run
     if (int rc = TakeCarrier(carrier, false, lock)) return rc;
     const std::optional<payload::ParsedHeader> header = extract::ReadPayloadHeader(carrier);
@@ -261,6 +268,7 @@ int CapacityCommand(const Options &o) {
     if (o.stealth) return CapacityStealth(o);
     const std::string &carrier = o.args[0];
     if (int rc = CheckCarrier(carrier)) return rc;
+    if (int rc = RefuseStealthOnly(carrier)) return rc;
     const std::int64_t capacity = payload::Capacity(carrier, o.cipher);
     if (capacity < 0) {
         Complain(hide::CapacityTooSmallText(carrier, platform::FileSize(carrier)));

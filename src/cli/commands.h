@@ -70,9 +70,12 @@ constexpr std::int64_t kMaxMessageSize = 65535;
 
 // The prologue every carrier command shares: the carrier must exist and be a
 // ".bmp" starting with "BM" or a ".wav" of RIFF form "WAVE", as the windows
-// accept them; with `library`, the compression library must be there.
+// accept them, or a ".png" / ".flac" with its signature (stealth format only:
+// see RefuseStealthOnly); with `library`, the compression library must be there.
 // kOk, or the exit code after the complaint.
 int CheckCarrier(const std::string &path, bool library = false);
+// The classic runs' refusal of a PNG or FLAC carrier, naming --stealth.
+int RefuseStealthOnly(const std::string &carrier);
 // `hide`'s prologue: the file to hide exists, the carrier passes CheckCarrier,
 // and they are not the same file.
 int CheckHideFiles(const std::string &carrier, const std::string &file, bool library);

@@ -171,6 +171,7 @@ int Hide(const Options &o) {
     const std::string &carrier = o.args[0];
     const std::string &file = o.args[1];
     if (int rc = CheckHideFiles(carrier, file, true)) return rc;
+    if (int rc = RefuseStealthOnly(carrier)) return rc;
     const std::optional<std::string> nameField = payload::NameField(FileNameOf(file));
     if (!nameField) {
         Complain("Der Dateiname \"" + FileNameOf(file) + "\" ist länger als 25 Zeichen und lässt sich nicht kürzen.");

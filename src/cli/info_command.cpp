@@ -2,9 +2,11 @@
 // put into words.
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "carrier/carrier_texts.h"
 #include "carrier/facts.h"
 #include "extract/extract_texts.h"
 #include "inspect/bmp_info.h"
+#include "inspect/codec_info.h"
 #include "inspect/modWAV.h"
 
 #include <array>
@@ -54,12 +56,34 @@ int PrintPayload(const carrier::CarrierFacts &f) {
     return kOk;
 }
 
+// PNG and FLAC: their facts; what the stealth format can take is for
+// `capacity --stealth` (it reads the whole picture or recording).
+int InfoStealthOnly(const std::string &path) {
+    const inspect::CodecFacts f = inspect::ReadCodecFacts(path);
+    if (int rc = SayOpening(f.opening, path)) return rc;
+    if (f.problem != carrier::CodecProblem::None) {
+        Complain(carrier::CodecProblemText(f.problem, path));
+        return f.problem == carrier::CodecProblem::ReadFailed ? kIoError : kUnsuitable;
+    }
+    const bool png = f.kind == carrier::CarrierKind::Png;
+    std::cout << "Container: " << path << "\n"
+              << "Dateigrösse: " << f.length << " Byte\n"
+              << (png ? "Typ: PNG-Bild\n" : "Typ: FLAC-Aufnahme\n");
+    for (const std::string &line : png ? inspect::PngFactLines(f.png) : inspect::FlacFactLines(f.flac))
+        std::cout << "  " << line << "\n";
+    std::cout << "Kapazität: nur im Tarnformat (kalmira capacity --stealth)\n"
+              << "Versteckte Daten: ohne Passwort nicht feststellbar (absichtlich; kalmira extract prüft es)\n";
+    std::cout.flush();
+    return kOk;
+}
+
 } // namespace
 
 int Info(const Options &o) {
     const std::string &path = o.args[0];
     const carrier::CarrierFacts f = carrier::ReadFacts(path);
     if (int rc = RefuseCarrier(f.kind, path)) return rc;
+    if (carrier::StealthOnly(f.kind)) return InfoStealthOnly(path);
     if (int rc = SayOpening(f.opening, path)) return rc;
     if (!f.read) {
         Complain("Die ContainerDatei \"" + path + "\" kann nicht gelesen werden.");

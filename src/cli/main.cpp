@@ -77,8 +77,8 @@ const std::map<std::string, Command> &Commands() {
         {"hide",
          {"kalmira hide CONTAINER DATEI [--cipher aes|rc4|none] [--backup] [--text]\n"
           "             [--stealth] [--password-file DATEI]",
-          "Versteckt DATEI komprimiert (und verschlüsselt) in CONTAINER (BMP oder WAV); der\n"
-          "Container wird an Ort und Stelle verändert.\n"
+          "Versteckt DATEI komprimiert (und verschlüsselt) in CONTAINER (klassisch nur BMP\n"
+          "oder WAV, an Ort und Stelle verändert; PNG und FLAC nur mit --stealth).\n"
           "  --cipher aes|rc4|none  Verschlüsselung: AES-256 (Vorgabe), RC4-kompatibel, keine\n"
           "  --backup               vorher Sicherheitskopie NAME-Kopie.EXT anlegen (eine\n"
           "                         vorhandene Kopie bleibt erhalten)\n"
@@ -86,8 +86,9 @@ const std::map<std::string, Command> &Commands() {
           "                         65535 Byte, UTF-8 wird nach Windows-1252 gewandelt)\n"
           "  --stealth              im Tarnformat verstecken: schwer zu entdecken, immer\n"
           "                         verschlüsselt (ohne --cipher und --backup), nicht\n"
-          "                         komprimiert, ohne Grössengrenze; nur 24-/32-Bit-BMP und\n"
-          "                         unkomprimierte WAV\n",
+          "                         komprimiert, ohne Grössengrenze; nimmt 24-/32-Bit-BMP,\n"
+          "                         unkomprimierte WAV, PNG (8/16 Bit je Kanal) und FLAC;\n"
+          "                         PNG und FLAC werden als Ganzes neu geschrieben\n",
           2, {"--backup", "--text", "--cipher", "--stealth", "--password-file"}, Hide}},
         {"extract",
          {"kalmira extract CONTAINER [-o PFAD|-] [--force] [--text [--raw]]\n"
@@ -105,14 +106,16 @@ const std::map<std::string, Command> &Commands() {
          {"kalmira info CONTAINER",
           "Zeigt, ob CONTAINER versteckte Daten enthält (Verfahren, gespeicherter Name,\n"
           "Datenlänge, noch freier Platz), seine Kapazität und die Angaben des BMP- oder\n"
-          "WAV-Dateikopfs. Daten im Tarnformat sind ohne Passwort nicht zu erkennen: ohne\n"
+          "WAV-Dateikopfs; bei PNG und FLAC deren Bild- oder Klangangaben und Chunks bzw.\n"
+          "Metadaten. Daten im Tarnformat sind ohne Passwort nicht zu erkennen: ohne\n"
           "klassische Daten sagt info, ob der Container welche im Tarnformat tragen kann.\n",
           1, {}, Info}},
         {"capacity",
          {"kalmira capacity CONTAINER [--cipher aes|rc4|none | --stealth]",
           "Gibt die Grösse der grössten Datei in Byte aus, die in CONTAINER passt, vor der\n"
           "Kompression und für nicht komprimierbare Daten gerechnet.\n"
-          "  --stealth  im Tarnformat: Dateiname (UTF-8) und Daten zusammen, in Byte\n",
+          "  --stealth  im Tarnformat: Dateiname (UTF-8) und Daten zusammen, in Byte\n"
+          "             (auch für PNG und FLAC)\n",
           1, {"--cipher", "--stealth"}, CapacityCommand}},
         {"wipe",
          {"kalmira wipe DATEI [--intensiv]",

@@ -294,16 +294,18 @@ QString FrmEx::chooseCarrierPath() {
     Command1->setProperty("Tag", QString());
     QString path;
     if (!tag.isEmpty()) {
-        if (!carrier::HasCarrierName(S(tag))) {
+        if (!carrier::HasCarrierName(S(tag), true)) {
             s_.messages->show(Icon::Information, S(s_.programName()),
-                              "Es können nur BMP oder WAV-Dateien ausgewählt werden.");
+                              "Es können nur BMP-, WAV-, PNG- oder FLAC-Dateien ausgewählt werden.");
             return {};
         }
         name = Q(FileNameOf(S(tag)));
         path = tag;
     } else {
         name = ShowOpenDialog(s_, this, t_.openTitle, folder, name,
-                              "BMP o. WAV-Dateien (*.bmp;*.wav)|*.bmp;*.wav| Alle Dateien (*.*)|*.*", "*.*");
+                              "BMP o. WAV-Dateien (*.bmp;*.wav)|*.bmp;*.wav|PNG o. FLAC-Dateien, nur Tarnformat "
+                              "(*.png;*.flac)|*.png;*.flac| Alle Dateien (*.*)|*.*",
+                              "*.*");
         QWidget::repaint();
         path = WithSeparator(folder) + name;
     }
@@ -333,12 +335,13 @@ void FrmEx::checkCarrier(const QString &path) {
         bmpChecked();
         unsetCursor();
     }
-    if (carrierKind_ == carrier::CarrierKind::Wav) {
+    if (carrierKind_ == carrier::CarrierKind::Wav || carrier::StealthOnly(carrierKind_)) {
+        const bool picture = carrierKind_ == carrier::CarrierKind::Png;
         Command2->setEnabled(true);
-        Command7->setEnabled(true);
-        Command8->setEnabled(false);
+        Command7->setEnabled(!picture);
+        Command8->setEnabled(picture);
     } else if (!carrier::NamedBmp(carrierKind_) && carrierKind_ != carrier::CarrierKind::OtherName) {
-        tell(carrier::RefusalNotice(carrierKind_, S(path)));
+        tell(carrier::RefusalNotice(carrierKind_, S(path), true));
     }
     Image1->setVisible(!(carrierUsable() && checkBmpShow->isChecked()));
 }

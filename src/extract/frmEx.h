@@ -89,6 +89,8 @@ protected:
     // The stealth format, tried when the carrier holds no classic payload
     // (frmEx_stealth.cpp). False when the carrier cannot hold it either.
     virtual bool extractStealth() = 0;
+    // A carrier only the stealth format takes: tried in it alone; true then.
+    bool stealthOnly();
     // Asks once for the password as typed; nullopt when none was given.
     std::optional<std::string> stealthPassword();
     // Runs the engine under the carrier's lock with captions; false after a

@@ -60,6 +60,18 @@ template <class Result, class Progress, class Run> Result FrmEx::classicRun(Prog
     return r;
 }
 
+bool FrmEx::stealthOnly() {
+    if (!carrier::StealthOnly(carrier::Classify(S(Text4->text())))) return false;
+    // The classic format never lives in a PNG or FLAC.
+    if (!extractStealth()) {
+        ExtractResult none;
+        none.outcome = ExtractOutcome::NoPayload;
+        none.program = s_.program;
+        tell(ExtractNotice(none));
+    }
+    return true;
+}
+
 void FrmEx::showEnd(const ExtractResult &result) {
     for (const TimedCaption &c : ExtractEndCaptions(result)) {
         if (c.pauseBefore > 0) pauseFor(c.pauseBefore);
@@ -74,6 +86,7 @@ void FrmExFile::extractRun() {
         Label5->clear();
     }
     FileRunView view(*this);
+    if (stealthOnly()) return;
     const FileExtractResult r = classicRun<FileExtractResult>(view, [&](OpenedPayload &opened, const std::string &pw) {
         return engine_->runFile(view, opened, pw);
     });
@@ -100,6 +113,10 @@ void FrmExMessage::extractRun() {
     Command2->setEnabled(false);
     Text1->clear();
     CaptionProgress<ExtractProgress> progress(*this);
+    if (stealthOnly()) {
+        Command2->setEnabled(true);
+        return;
+    }
     const MessageExtractResult r =
         classicRun<MessageExtractResult>(progress, [&](OpenedPayload &opened, const std::string &pw) {
             MessageExtractResult m = engine_->runMessage(progress, opened, s_.maxMessageSize, pw);

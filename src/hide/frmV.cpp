@@ -341,7 +341,7 @@ void FrmV::thumbnailSwitchedOn() {
 void FrmV::enableForCarrier(bool usable) {
     carrierChecked_ = usable;
     if (usable) {
-        const bool bmp = carrierKind_ == carrier::CarrierKind::Bmp;
+        const bool bmp = carrierKind_ == carrier::CarrierKind::Bmp || carrierKind_ == carrier::CarrierKind::Png;
         Befehl1->setEnabled(true);
         Command6->setEnabled(bmp);
         Command5->setEnabled(!bmp);
@@ -367,16 +367,22 @@ void FrmV::chooseCarrier() {
     if (!droppedCarrier_.isEmpty()) {
         path = droppedCarrier_;
         droppedCarrier_.clear();
-        if (!carrier::HasCarrierName(S(path))) {
+        if (!carrier::HasCarrierName(S(path), stealth())) {
             s_.messages->show(Icon::Information, S(s_.programName()),
-                              "Es können nur BMP oder. WAV-Datei als Container verwendet werden");
+                              stealth() ? "Im Tarnformat können BMP-, WAV-, PNG- oder FLAC-Dateien als Container "
+                                          "verwendet werden"
+                                        : "Es können nur BMP oder. WAV-Datei als Container verwendet werden");
             return;
         }
         folder = WithSeparator(Q(FolderOf(S(path))));
     } else {
         folder = lastCarrierFolder_;
-        const QString name = ShowOpenDialog(s_, this, "BMP- o. WAV-Datei öffnen (Containerdatei)", folder, "",
-                                            "BMP- o. WAV-Dateien (*.bmp;*.wav)|*.bmp;*.wav", "*.wav;*.bmp");
+        const QString name =
+            stealth() ? ShowOpenDialog(s_, this, "BMP-, WAV-, PNG- o. FLAC-Datei öffnen (Containerdatei)", folder, "",
+                                       "Containerdateien (*.bmp;*.wav;*.png;*.flac)|*.bmp;*.wav;*.png;*.flac",
+                                       "*.wav;*.bmp;*.png;*.flac")
+                      : ShowOpenDialog(s_, this, "BMP- o. WAV-Datei öffnen (Containerdatei)", folder, "",
+                                       "BMP- o. WAV-Dateien (*.bmp;*.wav)|*.bmp;*.wav", "*.wav;*.bmp");
         QWidget::repaint();
         if (name.isEmpty()) return;
         folder = WithSeparator(folder);
@@ -402,10 +408,9 @@ void FrmV::chooseCarrier() {
 void FrmV::checkCarrier(const QString &path) {
     const std::string p = S(path);
     carrierKind_ = carrier::Classify(p);
-    if (stealth() && !stealthCarrierUsable(p)) {
-        enableForCarrier(false);
-        return;
-    }
+    const bool classicOnly = !stealth() && carrier::StealthOnly(carrierKind_);
+    if (classicOnly) tell(carrier::RefusalNotice(carrierKind_, p));
+    if (classicOnly || (stealth() && !stealthCarrierUsable(p))) return enableForCarrier(false);
     if (!stealth() && !carrierAcceptable(p)) return;
     // The run would refuse it anyway: say so now, with what to do.
     const payload::CarrierStructure structure =
@@ -417,13 +422,13 @@ void FrmV::checkCarrier(const QString &path) {
     }
     // Checked before the thumbnail: it would also take other picture formats
     // by their content, and those must not be written into.
-    bool usable = carrierKind_ == carrier::CarrierKind::Wav;
-    if (carrierKind_ == carrier::CarrierKind::Bmp) {
+    bool usable = carrierKind_ == carrier::CarrierKind::Wav || (stealth() && carrierKind_ == carrier::CarrierKind::Flac);
+    if (carrierKind_ == carrier::CarrierKind::Bmp || (stealth() && carrierKind_ == carrier::CarrierKind::Png)) {
         setBusy(true);
         usable = !checkBmpShow->isChecked() || showThumbnail(path);
         setBusy(false);
     } else if (carrierKind_ != carrier::CarrierKind::OtherName) {
-        tell(carrier::RefusalNotice(carrierKind_, p));
+        tell(carrier::RefusalNotice(carrierKind_, p, stealth()));
     }
     if (carrier::NamedBmp(carrierKind_)) setCarrierFlag(usable);
     enableForCarrier(usable);

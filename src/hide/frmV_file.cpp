@@ -85,6 +85,7 @@ void FrmVFile::showCarrierInfo() {
     const QString path = Text1->text();
     if (carrierKind_ == carrier::CarrierKind::Bmp) inspect::ShowImageInfo(s_, path);
     else if (carrierKind_ == carrier::CarrierKind::Wav) inspect::ShowWavInfo(s_, path);
+    else if (carrier::StealthOnly(carrierKind_)) inspect::ShowCodecInfo(s_, path);
 }
 
 void FrmVFile::chooseSource() {

@@ -121,6 +121,7 @@ FrmVMessage::FrmVMessage(Services &services) : FrmV(services, kTexts) {
     connect(Command4, &QPushButton::clicked, this, [this] { FrmV::thumbnailSwitchedOn(); });
     connect(Command10, &QPushButton::clicked, this, [this] {
         if (carrierKind_ == carrier::CarrierKind::Wav) inspect::ShowWavInfo(s_, Text1->text());
+        else if (carrierKind_ == carrier::CarrierKind::Flac) inspect::ShowCodecInfo(s_, Text1->text());
     });
 
     layOut();

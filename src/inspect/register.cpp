@@ -1,7 +1,9 @@
 #include "inspect/register.h"
 
+#include "carrier/carrier_texts.h"
 #include "convert/image_memory.h"
 #include "inspect/Form1.h"
+#include "inspect/codec_info.h"
 #include "inspect/frmAnzeige.h"
 #include "inspect/frmMain.h"
 #include "inspect/sound.h"
@@ -29,6 +31,21 @@ void ShowWavInfo(Services &services, const QString &wavPath) {
     WavInfoFile() = wavPath;
     w->Command1->click();
     services.registry->show("frmMain");
+}
+
+void ShowCodecInfo(Services &services, const QString &path) {
+    const std::string p = S(path);
+    const CodecFacts f = ReadCodecFacts(p);
+    std::string text = carrier::CarrierAccessText(f.opening.access, p);
+    if (text.empty() && f.problem != carrier::CodecProblem::None) text = carrier::CodecProblemText(f.problem, p);
+    if (!text.empty()) {
+        services.messages->show(Icon::Exclamation, "Kalmira", text);
+        return;
+    }
+    const bool png = f.kind == carrier::CarrierKind::Png;
+    text = p + "\n";
+    for (const std::string &line : png ? PngFactLines(f.png) : FlacFactLines(f.flac)) text += "\n" + line;
+    services.messages->show(Icon::Information, png ? "PNG-Bild" : "FLAC-Aufnahme", text);
 }
 
 void ShowImageInfo(Services &services, const QString &bmpPath) {

@@ -24,6 +24,10 @@ QString &WavInfoFile();
 // the window; a missing or invalid file shows the window's own message.
 void ShowWavInfo(Services &services, const QString &wavPath);
 
+// The facts of a PNG or FLAC carrier (codec_info.h) in a message, or why
+// they cannot be read.
+void ShowCodecInfo(Services &services, const QString &path);
+
 // Reads the BMP header into "Form1" (its hidden Command1) and shows it.
 void ShowImageInfo(Services &services, const QString &bmpPath);
 

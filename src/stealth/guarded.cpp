@@ -82,6 +82,17 @@ ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view pa
     if (!Lock(carrierPath, false, lock, safety)) return {};
     const Version1Attempt version1 = [&] { return Extract(carrierPath, password, sink, progress, tuning); };
     const carrier::ElementFile file = carrier::OpenElementFile(carrierPath, carrier::ElementAccess::Read);
+    if (!file.versionOne) {
+        // PNG, FLAC: version 2 alone, and a refusal is the codec's.
+        if (file.outcome == carrier::ElementFile::Outcome::Ready)
+            return Extract2(*file.elements, password, sink, {}, progress, tuning);
+        ExtractResult res;
+        if (file.outcome == carrier::ElementFile::Outcome::Unsuitable) {
+            res.outcome = ExtractResult::Outcome::CarrierUnsuitable;
+            res.reason = file.reason;
+        }
+        return res;
+    }
     // Version 1 words a carrier it cannot read (refused, cut short) itself.
     if (file.outcome != carrier::ElementFile::Outcome::Ready) return version1();
     return Extract2(*file.elements, password, sink, version1, progress, tuning);

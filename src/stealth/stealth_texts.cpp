@@ -1,5 +1,7 @@
 #include "stealth/stealth_texts.h"
 
+#include "carrier/whole_file.h"
+
 #include "shell/helpers.h"
 
 namespace kalmira::stealth {
@@ -28,7 +30,8 @@ std::string UnchangedText(const std::string &carrier) {
 
 std::string UnsuitableText(Unsuitable reason) {
     switch (reason) {
-    case Unsuitable::NotBmpOrWav: return "Die Datei ist weder ein BMP-Bild noch eine WAV-Klangdatei.";
+    case Unsuitable::NotBmpOrWav:
+        return "Die Datei ist weder ein BMP- oder PNG-Bild noch eine WAV- oder FLAC-Klangdatei.";
     case Unsuitable::PaletteBmp:
         return "Das Bild hat eine Farbpalette (1, 4 oder 8 Bit). Das Tarnformat braucht ein 24- oder "
                "32-Bit-Bild; bitte das Bild mit dem BildConverter umwandeln.";
@@ -40,6 +43,21 @@ std::string UnsuitableText(Unsuitable reason) {
     case Unsuitable::UnsupportedWav:
         return "Das Tarnformat braucht Klangdaten mit 8, 16 oder 24 Bit je Abtastwert.";
     case Unsuitable::Malformed: return "Die Datei ist beschädigt oder unvollständig.";
+    case Unsuitable::PalettePng:
+        return "Das PNG-Bild hat eine Farbpalette oder weniger als 8 Bit Graustufen. Das Tarnformat braucht "
+               "ein Bild mit 8 oder 16 Bit je Kanal; bitte das Bild mit dem BildConverter umwandeln.";
+    case Unsuitable::UnsupportedPng:
+        return "Das PNG-Bild ist animiert oder enthält unbekannte kritische Chunks, die beim Neuschreiben "
+               "verloren gingen.";
+    case Unsuitable::UnsupportedFlac:
+        return "Das Tarnformat braucht eine FLAC-Aufnahme mit 8 bis 24 Bit je Abtastwert und gleichbleibenden "
+               "Stromparametern.";
+    case Unsuitable::TooLarge:
+        return "Die Datei ist zu gross: Entpackt bräuchte sie mehr als " +
+               std::to_string(carrier::kWholeFileMemoryLimit >> 30) + " GiB Arbeitsspeicher.";
+    case Unsuitable::HardLinked:
+        return "Die Datei hat weitere Namen (harte Links). Sie wird beim Verstecken als Ganzes neu geschrieben, "
+               "die anderen Namen behielten den alten Inhalt; bitte eine Kopie ohne weitere Namen verwenden.";
     case Unsuitable::None: break;
     }
     return "";

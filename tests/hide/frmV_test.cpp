@@ -380,6 +380,27 @@ private slots:
         QVERIFY(h.w.Check1->isEnabled() && h.w.checkKopie->isEnabled());
         QVERIFY(!h.w.Label3->text().contains("Tarnformat"));
     }
+
+    // PNG and FLAC: offered and taken with the Tarnformat ticked, refused
+    // without it with the reason; a PNG gets the picture buttons.
+    void pngAndFlacOnlyWithTheStealthFormat() {
+        HideB h;
+        const QString png = QS(h.dir.file("bild.png"));
+        QCOMPARE(std::system(("convert -size 256x180 -seed 3 plasma:fractal -depth 8 '" + h.dir.file("bild.png") +
+                              "' 2>/dev/null").c_str()),
+                 0);
+        h.open(png);
+        h.w.Befehl2->click();
+        QVERIFY2(Said(h).find("nur im Tarnformat") != std::string::npos, Said(h).c_str());
+        QVERIFY(!h.w.Befehl1->isEnabled());
+        QVERIFY(!h.t.dialogs.openRequests.back().filter.contains("*.png"));
+        h.w.checkTarn->click();
+        h.open(png);
+        h.w.Befehl2->click();
+        QVERIFY(h.t.dialogs.openRequests.back().filter.contains("*.png;*.flac"));
+        QVERIFY(h.w.Label3->text().contains("im Tarnformat frei"));
+        QVERIFY(h.w.Command6->isEnabled() && !h.w.Command5->isEnabled());
+    }
 };
 
 QTEST_MAIN(FrmVTest)
