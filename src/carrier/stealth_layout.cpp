@@ -66,6 +66,7 @@ Layout BmpLayout(const platform::BinaryFile &file) {
     Layout l;
     l.offset = h.dataOffset;
     l.rows = static_cast<std::uint64_t>(height < 0 ? -height : height);
+    l.topDown = height < 0;
     l.groupSize = bpp / 8;
     l.groups = static_cast<std::uint64_t>(width);
     l.usablePerGroup = 3;
@@ -97,7 +98,10 @@ Layout WavLayout(const platform::BinaryFile &file, std::int64_t size) {
         else if (format != 1) l = Refuse(Unsuitable::CompressedWav);
         else if (bits != 8 && bits != 16 && bits != 24) l = Refuse(Unsuitable::UnsupportedWav);
         else if (fmt.channels == 0 || c.body() + static_cast<std::int64_t>(c.size) > size) l = Refuse(Unsuitable::Malformed);
-        else l = SampleLayout(c, bits);
+        else {
+            l = SampleLayout(c, bits);
+            l.frameSamples = static_cast<std::uint16_t>(fmt.channels);
+        }
         return false;
     });
     return read ? l : Refuse(Unsuitable::Malformed);
@@ -168,20 +172,6 @@ void Gather(const Layout &l, const std::uint8_t *raw, std::uint8_t *out, std::ui
     }
 }
 
-void Scatter(const Layout &l, const std::uint8_t *in, std::uint8_t *raw, std::uint64_t rows) {
-    if (Dense(l)) return;
-    for (std::uint64_t r = 0; r < rows; ++r) {
-        std::uint8_t *row = raw + r * l.rowStride;
-        if (l.groupSize == l.usablePerGroup) {
-            std::memcpy(row, in, static_cast<std::size_t>(l.groups * l.groupSize));
-            in += l.groups * l.groupSize;
-            continue;
-        }
-        for (std::uint64_t g = 0; g < l.groups; ++g)
-            for (std::uint32_t b = 0; b < l.usablePerGroup; ++b) row[g * l.groupSize + b] = *in++;
-    }
-}
-
 } // namespace
 
 bool ReadPass(const platform::BinaryFile &file, const Layout &layout, const ChunkFn &fn,
@@ -193,27 +183,6 @@ bool ReadPass(const platform::BinaryFile &file, const Layout &layout, const Chun
         fn(first, usable, count);
         return !progress || progress(done);
     });
-}
-
-bool RewritePass(platform::BinaryFile &file, const Layout &layout, const RewriteFn &fn,
-                 const std::function<void(double)> &progress, bool &touched, const ChunkWriter &writer) {
-    std::vector<std::uint8_t> was; // the chunk as read, for the writer
-    const bool ok = Walk(layout, [&](std::uint64_t at, std::vector<std::uint8_t> &raw, std::uint8_t *usable,
-                                     std::size_t count, std::uint64_t rows, std::uint64_t first, double done) {
-        if (!file.readAt(static_cast<std::int64_t>(at), raw.data(), raw.size())) return false;
-        if (writer) was.assign(raw.begin(), raw.end());
-        Gather(layout, raw.data(), usable, rows);
-        if (fn(first, usable, count)) {
-            Scatter(layout, usable, raw.data(), rows);
-            touched = true;
-            if (writer ? !writer(static_cast<std::int64_t>(at), was, raw)
-                       : !file.writeAt(static_cast<std::int64_t>(at), raw.data(), raw.size()))
-                return false;
-        }
-        if (progress) progress(done);
-        return true;
-    });
-    return ok && (!writer || writer(-1, {}, {})) && file.flush();
 }
 
 } // namespace kalmira::carrier

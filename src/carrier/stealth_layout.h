@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <string>
 
 namespace kalmira::platform {
@@ -35,6 +34,8 @@ struct Layout {
     std::uint64_t groups = 0;
     std::uint32_t groupSize = 0;
     std::uint32_t usablePerGroup = 0;
+    bool topDown = false;        // pictures: the first row in the file is the top row
+    std::uint32_t frameSamples = 1; // sound: samples per frame (channels)
 
     std::uint64_t usable() const { return rows * groups * usablePerGroup; }
     std::uint64_t rowBytes() const { return groups * groupSize; }
@@ -52,22 +53,5 @@ using ChunkFn = std::function<void(std::uint64_t first, std::uint8_t *bytes, std
 // One read pass over every usable byte. False on a read error or cancel.
 bool ReadPass(const platform::BinaryFile &file, const Layout &layout, const ChunkFn &fn,
               const std::function<bool(double)> &progress);
-
-// Like ChunkFn; returns whether it changed any byte.
-using RewriteFn = std::function<bool(std::uint64_t first, std::uint8_t *bytes, std::size_t n)>;
-
-// Takes over the writing of a hide's changed chunks (the journal around a
-// guarded run): called with each changed chunk's file offset and its bytes
-// as read and as they are to become, and once with empty chunks at the end
-// of every pass, before the carrier is flushed. False fails the run.
-using ChunkWriter = std::function<bool(std::int64_t at, std::span<const std::uint8_t> was,
-                                       std::span<const std::uint8_t> now)>;
-
-// The one place that writes a carrier: reads each chunk, lets `fn` change its
-// usable bytes, writes back the chunks that changed, and flushes to the device.
-// Everything `fn` needs must be computed before; it must not fail. A
-// `writer` writes the changed chunks instead (see ChunkWriter).
-bool RewritePass(platform::BinaryFile &file, const Layout &layout, const RewriteFn &fn,
-                 const std::function<void(double)> &progress, bool &touched, const ChunkWriter &writer = {});
 
 } // namespace kalmira::carrier

@@ -55,7 +55,7 @@ int ExtractStealth(const Options &o);
 int CapacityStealth(const Options &o);
 // What `info` can say of a carrier without a classic payload: "nein" only
 // when it cannot hold the stealth format either.
-void PrintNoClassicPayload(const carrier::Layout &layout);
+void PrintNoClassicPayload(const std::string &carrier, const carrier::Layout &layout);
 
 // Where `extract` writes: -o as given, a folder gets the stored name.
 std::string Destination(const Options &o, const std::string &storedName);

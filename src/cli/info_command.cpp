@@ -71,7 +71,7 @@ int Info(const Options &o) {
     else PrintWavFacts(f);
     std::cout << "Kapazität: " << (f.capacity < 0 ? 0 : f.capacity) << " Byte (grösste unkomprimierbare Datei)\n";
     int rc = kOk;
-    if (!f.header.mode) PrintNoClassicPayload(f.stealth);
+    if (!f.header.mode) PrintNoClassicPayload(path, f.stealth);
     else rc = PrintPayload(f);
     std::cout.flush();
     return rc;

@@ -2,6 +2,7 @@
 // fallback for carriers without a classic payload, and what info can say.
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "carrier/element_file.h"
 #include "platform/platform.h"
 #include "platform/secure_memory.h"
 #include "platform/temp_file.h"
@@ -161,13 +162,29 @@ bool PasswordAvailable(const Options &o) {
            platform::IsTerminal(platform::StdStream::Input);
 }
 
-// An unsuitable or too small carrier is refused before the password is asked.
+// How a picture that was once a JPEG can become a better carrier.
+const char *const kScaleDownHint =
+    " Verkleinert (kalmira convert --verkleinern N) ergibt es einen besseren Container.";
+
+void NoteJpegOrigin(const stealth::CapacityResult &cap, const std::string &carrier) {
+    if (cap.jpegOrigin) Complain(stealth::JpegOriginText(carrier) + kScaleDownHint);
+}
+
+// An unsuitable or too small carrier is refused before the password is
+// asked; a payload above the recommended one, or a picture that was once a
+// JPEG, is warned about and the run goes on.
 int RefuseStealthFit(const std::string &carrier, std::uint64_t payloadBytes) {
     using O = stealth::FitCheck::Outcome;
-    const stealth::FitCheck fit = stealth::CheckFit(carrier, payloadBytes);
-    if (fit.outcome == O::Fits || fit.outcome == O::IoError) return kOk; // a read error is the run's to report
-    Complain(stealth::FitWording(fit, carrier).text);
-    return kUnsuitable;
+    const stealth::CapacityResult cap = stealth::Capacity(carrier);
+    const stealth::FitCheck fit = stealth::CheckFit(cap, payloadBytes);
+    if (fit.outcome == O::IoError) return kOk; // a read error is the run's to report
+    if (fit.outcome != O::Fits) {
+        Complain(stealth::FitWording(fit, carrier).text);
+        return kUnsuitable;
+    }
+    if (payloadBytes > cap.recommendedPayload) Complain(stealth::AboveRecommendedText(payloadBytes, cap.recommendedPayload));
+    NoteJpegOrigin(cap, carrier);
+    return kOk;
 }
 
 } // namespace
@@ -219,11 +236,11 @@ int ExtractStealth(const Options &o) {
                                        "Passwort prüfen (--password-file oder KALMIRA_PASSWORD).");
         return kNoPayload;
     }
-    const stealth::CapacityResult cap = stealth::Capacity(carrier);
-    if (cap.outcome == stealth::CapacityResult::Outcome::CarrierUnsuitable) {
+    const carrier::ElementFile elements = carrier::OpenElementFile(carrier, carrier::ElementAccess::Read);
+    if (elements.outcome == carrier::ElementFile::Outcome::Unsuitable) {
         // Nothing in the stealth format can be read from it either; a cut-short file says so.
-        const bool cut = cap.reason == stealth::Unsuitable::Malformed;
-        Complain(NoClassicPayload(o) + (cut ? " " + stealth::UnsuitableText(cap.reason) : std::string()));
+        const bool cut = elements.reason == stealth::Unsuitable::Malformed;
+        Complain(NoClassicPayload(o) + (cut ? " " + stealth::UnsuitableText(elements.reason) : std::string()));
         return kNoPayload;
     }
     if (o.output != "-" && !o.output.empty() && !platform::IsDirectory(o.output) && platform::FileExists(o.output) &&
@@ -248,7 +265,11 @@ int CapacityStealth(const Options &o) {
     if (int rc = CheckCarrier(carrier)) return rc;
     const stealth::CapacityResult cap = stealth::Capacity(carrier);
     switch (cap.outcome) {
-    case stealth::CapacityResult::Outcome::Ok: std::cout << cap.largestPayload << std::endl; return kOk;
+    case stealth::CapacityResult::Outcome::Ok:
+        // The largest payload stays the first line: scripts read it.
+        std::cout << cap.largestPayload << "\n" << stealth::RecommendedText(cap.recommendedPayload) << std::endl;
+        NoteJpegOrigin(cap, carrier);
+        return kOk;
     case stealth::CapacityResult::Outcome::CarrierUnsuitable:
         Complain("\"" + carrier + "\" kann nicht im Tarnformat verwendet werden. " +
                  stealth::UnsuitableText(cap.reason));
@@ -259,7 +280,8 @@ int CapacityStealth(const Options &o) {
     return kIoError;
 }
 
-void PrintNoClassicPayload(const carrier::Layout &layout) {
+void PrintNoClassicPayload(const std::string &carrier, const carrier::Layout &layout) {
+    // Older carriers may hold version 1 wherever its layout fits.
     const stealth::CapacityResult cap = stealth::CapacityOf(layout);
     if (cap.reason == stealth::Unsuitable::Malformed) {
         std::cout << "Versteckte Daten: keine im klassischen Format\n"
@@ -270,9 +292,11 @@ void PrintNoClassicPayload(const carrier::Layout &layout) {
         std::cout << "Versteckte Daten: nein\n";
         return;
     }
+    const stealth::CapacityResult now = stealth::Capacity(carrier);
     std::cout << "Versteckte Daten: keine im klassischen Format\n"
               << "  Tarnformat: ohne Passwort nicht feststellbar (absichtlich; kalmira extract prüft es)\n"
-              << "  Kapazität im Tarnformat: " << cap.largestPayload << " Byte (Name und Daten)\n";
+              << "  Kapazität im Tarnformat: " << now.largestPayload << " Byte (Name und Daten), "
+              << "empfohlen höchstens " << now.recommendedPayload << " Byte\n";
 }
 
 } // namespace kalmira::cli

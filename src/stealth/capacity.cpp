@@ -1,9 +1,13 @@
+#include "carrier/element_file.h"
 #include "platform/binary_file.h"
 #include "stealth/format.h"
+#include "stealth/standard_costs.h"
 #include "stealth/stealth.h"
+#include "stealth/stealth2.h"
 
 namespace kalmira::stealth {
 
+// Version 1's capacity: what an older carrier of this layout may hold.
 CapacityResult CapacityOf(const Layout &layout) {
     CapacityResult res;
     if (layout.problem != Unsuitable::None) {
@@ -17,10 +21,32 @@ CapacityResult CapacityOf(const Layout &layout) {
     return res;
 }
 
-CapacityResult Capacity(const std::string &carrierPath) {
+bool MayHoldData(const std::string &carrierPath) {
     platform::BinaryFile file;
-    if (!file.open(carrierPath, platform::BinaryFile::Mode::Read)) return {};
-    return CapacityOf(ReadLayout(file));
+    if (!file.open(carrierPath, platform::BinaryFile::Mode::Read)) return false;
+    const CapacityResult v1 = CapacityOf(ReadLayout(file));
+    return v1.outcome == CapacityResult::Outcome::Ok && v1.largestPayload > 0;
+}
+
+CapacityResult Capacity(const std::string &carrierPath) {
+    CapacityResult res;
+    const carrier::ElementFile file = carrier::OpenElementFile(carrierPath, carrier::ElementAccess::Read);
+    switch (file.outcome) {
+    case carrier::ElementFile::Outcome::Ready: break;
+    case carrier::ElementFile::Outcome::Unsuitable:
+        res.outcome = CapacityResult::Outcome::CarrierUnsuitable;
+        res.reason = file.reason;
+        return res;
+    case carrier::ElementFile::Outcome::IoError: return res;
+    }
+    res = Capacity2(*file.elements, StandardCosts(file.elements->shape()));
+    // A carrier of the right kind that is merely too small holds nothing: the
+    // fit rule words that as too small, not as the wrong kind of file.
+    if (res.outcome == CapacityResult::Outcome::CarrierUnsuitable && res.reason == Unsuitable::None) {
+        res.outcome = CapacityResult::Outcome::Ok;
+        res.largestPayload = res.recommendedPayload = 0;
+    }
+    return res;
 }
 
 FitCheck CheckFit(const CapacityResult &cap, std::uint64_t payloadBytes) {

@@ -8,23 +8,22 @@ namespace kalmira::stealth {
 using format::kAbytes;
 using format::kChunkPlain;
 
-CipherWriter::CipherWriter(const std::uint8_t *key, const format::Info &info, const std::string &name,
-                           Reader read)
-    : name_(name), read_(std::move(read)), plainTotal_(info.nameBytes + info.dataBytes) {
+StreamWriter::StreamWriter(const std::uint8_t *key, const InfoBlock &info, const std::string &name,
+                           std::uint64_t dataBytes, Reader read)
+    : name_(name), read_(std::move(read)), plainTotal_(name.size() + dataBytes) {
     crypto_secretstream_xchacha20poly1305_init_push(&st_, head_.data(), key);
-    const auto plain = format::EncodeInfo(info);
-    crypto_secretstream_xchacha20poly1305_push(&st_, head_.data() + format::kStreamHeader, nullptr,
-                                               plain.data(), plain.size(), nullptr, 0, 0);
+    crypto_secretstream_xchacha20poly1305_push(&st_, head_.data() + format::kStreamHeader, nullptr, info.data(),
+                                               info.size(), nullptr, 0, 0);
     cipher_.reserve(kChunkPlain + kAbytes);
 }
 
-CipherWriter::~CipherWriter() {
+StreamWriter::~StreamWriter() {
     sodium_memzero(&st_, sizeof st_);
     sodium_memzero(name_.data(), name_.size());
 }
 
-bool CipherWriter::refill() {
-    if (plainDone_ >= plainTotal_ && !cipher_.empty()) return false; // final chunk sent
+bool StreamWriter::refill() {
+    if (finished_) return false; // final chunk sent
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkPlain, plainTotal_ - plainDone_));
     std::size_t fromName = 0;
     if (plainDone_ < name_.size()) {
@@ -32,63 +31,80 @@ bool CipherWriter::refill() {
         std::memcpy(plain_.data(), name_.data() + plainDone_, fromName);
     }
     if (n > fromName && !read_(plain_.data() + fromName, n - fromName)) {
-        failed_ = true;
+        failed_ = finished_ = true;
         return false;
     }
     plainDone_ += n;
-    const std::uint8_t tag = plainDone_ == plainTotal_ ? crypto_secretstream_xchacha20poly1305_TAG_FINAL : 0;
+    finished_ = plainDone_ == plainTotal_;
+    const std::uint8_t tag = finished_ ? crypto_secretstream_xchacha20poly1305_TAG_FINAL : 0;
     cipher_.resize(n + kAbytes);
     crypto_secretstream_xchacha20poly1305_push(&st_, cipher_.data(), nullptr, plain_.data(), n, nullptr, 0, tag);
     pos_ = 0;
     return true;
 }
 
-void CipherWriter::xorInto(std::uint8_t *out, std::size_t n) {
-    while (n > 0) {
-        if (pos_ == cipher_.size() && !refill()) {
-            std::vector<std::uint8_t> pad(n);
-            randombytes_buf(pad.data(), n);
-            for (std::size_t i = 0; i < n; ++i) out[i] ^= pad[i];
-            return;
+std::uint8_t StreamWriter::nextByte() {
+    if (pos_ == cipher_.size() && !refill()) {
+        std::uint8_t pad;
+        randombytes_buf(&pad, 1);
+        return pad;
+    }
+    return cipher_[pos_++];
+}
+
+void StreamWriter::bits(std::uint8_t *out, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        if (bitsLeft_ == 0) {
+            byte_ = nextByte();
+            bitsLeft_ = 8;
         }
-        const std::size_t m = std::min(n, cipher_.size() - pos_);
-        for (std::size_t i = 0; i < m; ++i) out[i] ^= cipher_[pos_ + i];
-        pos_ += m;
-        out += m;
-        n -= m;
+        out[i] = byte_ & 1;
+        byte_ >>= 1;
+        --bitsLeft_;
     }
 }
 
-CipherReader::~CipherReader() { sodium_memzero(&st_, sizeof st_); }
+StreamReader::~StreamReader() { sodium_memzero(&st_, sizeof st_); }
 
-bool CipherReader::open(const std::uint8_t *key, const std::uint8_t *head, format::Info &info) {
+bool StreamReader::open(const std::uint8_t *key, const std::uint8_t *head, InfoBlock &info) {
     if (crypto_secretstream_xchacha20poly1305_init_pull(&st_, head, key) != 0) return false;
-    std::uint8_t plain[format::kInfoPlain];
     unsigned char tag = 0;
-    const int r = crypto_secretstream_xchacha20poly1305_pull(
-        &st_, plain, nullptr, &tag, head + format::kStreamHeader, format::kInfoPlain + kAbytes, nullptr, 0);
-    if (r != 0 || tag != 0) return false;
-    const auto decoded = format::DecodeInfo(plain);
-    if (!decoded) {
-        state_ = State::Damaged;
-        return true;
-    }
-    info_ = info = *decoded;
-    plainTotal_ = info.nameBytes + info.dataBytes;
-    return true;
+    const int r = crypto_secretstream_xchacha20poly1305_pull(&st_, info.data(), nullptr, &tag,
+                                                             head + format::kStreamHeader,
+                                                             format::kInfoPlain + kAbytes, nullptr, 0);
+    return r == 0 && tag == 0;
 }
 
-void CipherReader::start(Sink &sink, PayloadFacts &facts) {
+void StreamReader::start(Sink &sink, PayloadFacts &facts, Kind kind, std::uint16_t nameBytes,
+                         std::uint64_t dataBytes) {
     sink_ = &sink;
     facts_ = &facts;
-    facts.kind = info_.kind;
-    facts.length = info_.dataBytes;
+    facts.kind = kind;
+    facts.length = dataBytes;
+    nameBytes_ = nameBytes;
+    plainTotal_ = nameBytes + dataBytes;
     want_ = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkPlain, plainTotal_) + kAbytes);
     cipher_.reserve(want_);
-    if (info_.nameBytes == 0) deliver(nullptr, 0);
+    if (nameBytes == 0) deliver(nullptr, 0);
 }
 
-void CipherReader::give(const std::uint8_t *bytes, std::size_t n) {
+void StreamReader::bits(const std::uint8_t *in, std::size_t n) {
+    for (std::size_t i = 0; i < n && state_ == State::Running; ++i) {
+        byte_ |= static_cast<std::uint8_t>((in[i] & 1) << bitsIn_);
+        if (++bitsIn_ == 8) {
+            give(byte_);
+            byte_ = 0;
+            bitsIn_ = 0;
+        }
+    }
+}
+
+void StreamReader::give(std::uint8_t byte) {
+    cipher_.push_back(byte);
+    if (cipher_.size() == want_) pull();
+}
+
+void StreamReader::give(const std::uint8_t *bytes, std::size_t n) {
     while (n > 0 && state_ == State::Running) {
         const std::size_t m = std::min(n, want_ - cipher_.size());
         cipher_.insert(cipher_.end(), bytes, bytes + m);
@@ -98,11 +114,11 @@ void CipherReader::give(const std::uint8_t *bytes, std::size_t n) {
     }
 }
 
-void CipherReader::pull() {
+void StreamReader::pull() {
     unsigned long long n = 0;
     unsigned char tag = 0;
-    if (crypto_secretstream_xchacha20poly1305_pull(&st_, plain_.data(), &n, &tag, cipher_.data(),
-                                                   cipher_.size(), nullptr, 0) != 0) {
+    if (crypto_secretstream_xchacha20poly1305_pull(&st_, plain_.data(), &n, &tag, cipher_.data(), cipher_.size(),
+                                                   nullptr, 0) != 0) {
         state_ = State::Damaged;
         return;
     }
@@ -114,11 +130,11 @@ void CipherReader::pull() {
     }
     const std::uint64_t chunkStart = plainDone_ - n;
     std::size_t skip = 0;
-    if (chunkStart < info_.nameBytes) {
-        skip = static_cast<std::size_t>(std::min<std::uint64_t>(n, info_.nameBytes - chunkStart));
+    if (chunkStart < nameBytes_) {
+        skip = static_cast<std::size_t>(std::min<std::uint64_t>(n, nameBytes_ - chunkStart));
         facts_->storedName.append(reinterpret_cast<const char *>(plain_.data()), skip);
     }
-    if (facts_->storedName.size() == info_.nameBytes && (skip > 0 || chunkStart >= info_.nameBytes))
+    if (facts_->storedName.size() == nameBytes_ && (skip > 0 || chunkStart >= nameBytes_))
         deliver(plain_.data() + skip, static_cast<std::size_t>(n) - skip);
     if (state_ != State::Running) return;
     cipher_.clear();
@@ -127,8 +143,8 @@ void CipherReader::pull() {
 }
 
 // The first call (name complete) begins the sink.
-void CipherReader::deliver(const std::uint8_t *p, std::size_t n) {
-    if (facts_->storedName.size() == info_.nameBytes && sink_ && !began_) {
+void StreamReader::deliver(const std::uint8_t *p, std::size_t n) {
+    if (facts_->storedName.size() == nameBytes_ && sink_ && !began_) {
         began_ = true;
         bool tooLarge = false;
         if (!sink_->begin(*facts_, tooLarge)) {

@@ -2,8 +2,6 @@
 
 #include "platform/binary_file.h"
 
-#include <sodium.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -15,38 +13,6 @@ namespace {
 using format::kGroup;
 using format::kHeadSlots;
 using format::kSaltSlots;
-
-// Random directions when hiding; they need no secrecy beyond being unpredictable.
-class Coin {
-public:
-    Coin() { randombytes_buf(s_, sizeof s_); }
-    std::uint64_t next() { // xoshiro256**
-        const std::uint64_t r = rotl(s_[1] * 5, 7) * 9, t = s_[1] << 17;
-        s_[2] ^= s_[0];
-        s_[3] ^= s_[1];
-        s_[1] ^= s_[2];
-        s_[0] ^= s_[3];
-        s_[2] ^= t;
-        s_[3] = rotl(s_[3], 45);
-        return r;
-    }
-    int step() { // +1 or -1
-        if (bits_ == 0) {
-            word_ = next();
-            bits_ = 64;
-        }
-        --bits_;
-        const int s = static_cast<int>(word_ & 1) * 2 - 1;
-        word_ >>= 1;
-        return s;
-    }
-
-private:
-    static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
-    std::uint64_t s_[4];
-    std::uint64_t word_ = 0;
-    int bits_ = 0;
-};
 
 // Bit r of the result is the lowest bit of p[r], r < 64.
 std::uint64_t LowBits(const std::uint8_t *p) {
@@ -71,12 +37,6 @@ std::uint64_t XorPermuteBits(std::uint64_t x, std::uint64_t m) {
     return x;
 }
 
-// LSB matching: one up or down at random, never wrapping.
-std::uint8_t Matched(std::uint8_t v, Coin &coin) {
-    const int s = v == 0 ? 1 : v == 255 ? -1 : coin.step();
-    return static_cast<std::uint8_t>(v + s);
-}
-
 } // namespace
 
 Embedder::Embedder(const Layout &layout, const std::uint8_t *orderKey, int k, std::uint64_t blocks)
@@ -85,9 +45,6 @@ Embedder::Embedder(const Layout &layout, const std::uint8_t *orderKey, int k, st
       seg_(format::BodySlots(layout.usable()), blocks), layout_(layout) {
     std::memcpy(maskKey_, orderKey + 48, 16);
     maskKey_[1] |= 1;
-    randombytes_buf(pickKey_, sizeof pickKey_);
-    pickKey_[1] |= 1;
-    pickKey_[2] |= 1;
 }
 
 std::uint64_t Embedder::headIndex(std::uint64_t s) const {
@@ -187,76 +144,6 @@ bool Embedder::accumulate(const platform::BinaryFile &file, Window &w,
             std::memcpy(fields + bit / 8, &word, 8);
         });
     }, progress);
-}
-
-namespace {
-
-// 0x01 in byte i for each bit i of an 8-bit value.
-struct Spread {
-    std::uint64_t t[256];
-    constexpr Spread() : t() {
-        for (int v = 0; v < 256; ++v)
-            for (int i = 0; i < 8; ++i)
-                if (v >> i & 1) t[v] |= std::uint64_t{1} << (8 * i);
-    }
-};
-constexpr Spread kSpread;
-
-// LSB matching on the bytes of v whose lane in `change` holds 0x01; `up`
-// lanes choose the direction. 0 only goes up, 255 only down; no carries
-// cross lanes (odd bytes below 255 go up, even ones above 0 go down).
-std::uint64_t MatchLanes(std::uint64_t v, std::uint64_t change, std::uint64_t flipOnly) {
-    constexpr std::uint64_t k7F = 0x7F7F7F7F7F7F7F7Full, k01 = 0x0101010101010101ull;
-    const std::uint64_t zero = ~(((v & k7F) + k7F) | v) >> 7 & k01;
-    const std::uint64_t nv = ~v, full = ~(((nv & k7F) + k7F) | nv) >> 7 & k01;
-    const std::uint64_t flip = change & (flipOnly | zero | full), other = change & ~flip;
-    return (v ^ flip) + (other & v & k01) - (other & nv & k01);
-}
-
-} // namespace
-
-bool Embedder::apply(platform::BinaryFile &file, const Window &w, const std::vector<BitAt> &bits,
-                     const std::function<void(double)> &progress, bool &touched, std::uint64_t &changed,
-                     const ChunkWriter &writer) {
-    Coin coin;
-    auto next = bits.begin();
-    const std::uint8_t *fields = w.fields.data();
-    // Without syndromes the fields are payload bits: compare them with the bytes.
-    const std::uint64_t direct = singleSlots() ? ~std::uint64_t{0} : 0;
-    return RewritePass(file, layout_, [&](std::uint64_t first, std::uint8_t *u, std::size_t n) {
-        const std::uint64_t before = changed;
-        for (; next != bits.end() && next->index < first + n; ++next) {
-            std::uint8_t &v = u[next->index - first];
-            if ((v & 1) != next->bit) {
-                v = Matched(v, coin);
-                ++changed;
-            }
-        }
-        visit<true>(first, u, n, w, [&](std::uint8_t *base, std::uint64_t m, std::uint64_t low, std::uint64_t j0,
-                                        std::uint64_t j1, std::uint64_t i, std::uint64_t b, std::uint64_t length) {
-            const std::uint64_t c = format::GetField(fields, b - w.first, k_) ^ ((low >> j0) & direct & 1);
-            // Column c sits at segment slots c-1, c-1+n, ...: one of them, chosen per block.
-            const std::uint64_t count = n_ == 1 ? length : (length - c) / n_ + 1;
-            const std::uint64_t target = c - 1 + pick(b, count) * n_;
-            const bool hit = c != 0 && target >= i && target < i + (j1 - j0);
-            std::uint8_t &v = base[(hit ? j0 + target - i : j0) ^ m];
-            const int step = coin.step();
-            v = static_cast<std::uint8_t>(v + (hit ? (v == 0 ? 1 : v == 255 ? -1 : step) : 0));
-            changed += hit;
-        }, [&](std::uint8_t *base, std::uint64_t m, std::uint64_t low, std::uint64_t bit) {
-            std::uint64_t c;
-            std::memcpy(&c, fields + bit / 8, 8);
-            const std::uint64_t change = XorPermuteBits(c ^ (low & direct), m), random = coin.next(); // byte order
-            changed += static_cast<std::uint64_t>(std::popcount(change));
-            for (int q = 0; q < 8; ++q) {
-                std::uint64_t v;
-                std::memcpy(&v, base + 8 * q, 8);
-                v = MatchLanes(v, kSpread.t[(change >> (8 * q)) & 0xFF], kSpread.t[(random >> (8 * q)) & 0xFF]);
-                std::memcpy(base + 8 * q, &v, 8);
-            }
-        });
-        return changed != before;
-    }, progress, touched, writer);
 }
 
 } // namespace kalmira::stealth

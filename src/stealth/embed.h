@@ -1,4 +1,4 @@
-// The passes over a carrier's slots. A keyed permutation orders groups of 64
+// Reading version 1 from a carrier's slots. A keyed permutation orders groups of 64
 // consecutive usable bytes, a keyed mask orders the bytes inside each group;
 // the body slots are cut into one segment per k-bit block. A block's
 // syndrome is the XOR of (i mod (2^k - 1)) + 1 over the segment slots i whose
@@ -38,12 +38,6 @@ struct Window {
     }
 };
 
-// A wanted lowest bit at one usable byte (salt and head).
-struct BitAt {
-    std::uint64_t index;
-    std::uint8_t bit;
-};
-
 class Embedder {
 public:
     // `blocks` = 0 when only the head is to be found.
@@ -53,31 +47,17 @@ public:
     std::uint64_t headIndex(std::uint64_t s) const;
     std::uint64_t windowBlocks(std::size_t windowBytes) const;
     std::uint64_t blocks() const { return seg_.blocks; }
-    // k = 1 and one slot per segment: the syndrome of a block is its byte's lowest bit.
-    bool singleSlots() const { return k_ == 1 && seg_.length == 1; }
 
     bool accumulate(const platform::BinaryFile &file, Window &w, const std::function<bool(double)> &progress);
-    // Returns false on a write error; `changed` counts the bytes changed. With
-    // singleSlots() the fields may hold the payload bits themselves (no accumulate()).
-    bool apply(platform::BinaryFile &file, const Window &w, const std::vector<BitAt> &bits,
-               const std::function<void(double)> &progress, bool &touched, std::uint64_t &changed,
-               const ChunkWriter &writer = {});
 
 private:
     template <bool kLow, class Fn, class GroupFn>
     void visit(std::uint64_t first, std::uint8_t *bytes, std::size_t n, const Window &w, Fn &&fn, GroupFn &&whole);
     std::uint64_t mask(std::uint64_t g) const { return ((g ^ maskKey_[0]) * maskKey_[1]) >> 58; }
-    // Which of the `count` slots of a segment with the wanted column changes.
-    std::uint64_t pick(std::uint64_t block, std::uint64_t count) const {
-        std::uint64_t h = (block ^ pickKey_[0]) * pickKey_[1];
-        h ^= h >> 31;
-        return static_cast<std::uint64_t>((static_cast<unsigned __int128>(h * pickKey_[2]) * count) >> 64);
-    }
 
     Permutation perm_;
     std::uint64_t groups_;
     std::uint64_t maskKey_[2];
-    std::uint64_t pickKey_[3]; // random for each run: nothing reads it back
     int k_;
     std::uint64_t n_;
     Segments seg_;

@@ -28,22 +28,22 @@ bool ReadBits(const platform::BinaryFile &file, const Layout &layout, std::uint6
     return true;
 }
 
-Outcome FromReader(CipherReader::State s) {
+Outcome FromReader(StreamReader::State s) {
     switch (s) {
-    case CipherReader::State::Done: return Outcome::Extracted;
-    case CipherReader::State::TooLarge: return Outcome::TooLarge;
-    case CipherReader::State::SinkDeclined: return Outcome::Cancelled;
-    case CipherReader::State::SinkFailed: return Outcome::IoError;
+    case StreamReader::State::Done: return Outcome::Extracted;
+    case StreamReader::State::TooLarge: return Outcome::TooLarge;
+    case StreamReader::State::SinkDeclined: return Outcome::Cancelled;
+    case StreamReader::State::SinkFailed: return Outcome::IoError;
     default: return Outcome::Damaged;
     }
 }
 
-Outcome ReadBody(const platform::BinaryFile &carrier, Embedder &emb, CipherReader &reader, int k,
+Outcome ReadBody(const platform::BinaryFile &carrier, Embedder &emb, StreamReader &reader, int k,
                  std::uint64_t blocks, std::size_t windowBytes, const Progress &progress) {
     const std::uint64_t per = emb.windowBlocks(windowBytes);
     const std::uint64_t windows = std::max<std::uint64_t>(1, (blocks + per - 1) / per);
     Window w;
-    for (std::uint64_t i = 0; i < windows && reader.state() == CipherReader::State::Running; ++i) {
+    for (std::uint64_t i = 0; i < windows && reader.state() == StreamReader::State::Running; ++i) {
         const double base = 0.2 + 0.8 * double(i) / double(windows), span = 0.8 / double(windows);
         bool cancelled = false;
         w.reset(i * per, std::min(blocks, (i + 1) * per), k);
@@ -84,16 +84,17 @@ ExtractResult Extract(const std::string &carrierPath, std::string_view password,
     std::uint8_t head[format::kHeadBytes];
     if (!ReadBits(carrier, layout, format::kHeadBits, [&](std::uint64_t s) { return probe.headIndex(s); }, head))
         return res;
-    CipherReader reader;
-    format::Info info;
-    if (!reader.open(keys.stream.data(), head, info)) return res.outcome = Outcome::NoDataOrWrongPassword, res;
+    StreamReader reader;
+    InfoBlock block;
+    if (!reader.open(keys.stream.data(), head, block)) return res.outcome = Outcome::NoDataOrWrongPassword, res;
+    const auto decoded = format::DecodeInfo(block.data());
+    if (!decoded) return res.outcome = Outcome::Damaged, res;
+    const format::Info info = *decoded;
     const std::uint64_t plain = std::uint64_t{info.nameBytes} + info.dataBytes;
-    if (reader.state() != CipherReader::State::Running ||
-        format::Blocks(format::BodyBytes(plain), info.k) >
-            format::BodySlots(layout.usable()) / format::BlockSlots(info.k))
+    if (format::Blocks(format::BodyBytes(plain), info.k) > format::BodySlots(layout.usable()) / format::BlockSlots(info.k))
         return res.outcome = Outcome::Damaged, res;
 
-    reader.start(sink, res.facts);
+    reader.start(sink, res.facts, info.kind, info.nameBytes, info.dataBytes);
     const std::uint64_t blocks = format::Blocks(format::BodyBytes(plain), info.k);
     Embedder emb(layout, keys.order.data(), info.k, blocks);
     res.outcome = ReadBody(carrier, emb, reader, info.k, blocks, tuning.windowBytes, progress);

@@ -2,7 +2,7 @@
 // block, the key, the head from its keyed block; then the body window by
 // window into the sink. When the head does not open, version 1 is tried
 // (always, so that no data and a wrong password cost the same).
-#include "stealth/cipher2.h"
+#include "stealth/cipher.h"
 #include "stealth/coder2.h"
 #include "stealth/format2.h"
 #include "stealth/orders2.h"

@@ -1,7 +1,7 @@
 // The arithmetic of the stealth format's version 2, shared by the writer and
 // the reader: windows of stripes, the fixed sets of window 0, how the body
 // bits are shared out over windows and blocks, keys and the info block.
-// See docs/stealth-format-v2.md.
+// See docs/stealth-format.md, "Version 2".
 #pragma once
 
 #include "stealth/elements.h"

@@ -1,16 +1,12 @@
 #include "stealth/guarded.h"
 
 #include "carrier/carrier_texts.h"
-#include "carrier/stealth_layout.h"
-#include "platform/binary_file.h"
+#include "carrier/element_file.h"
 #include "platform/journal.h"
 #include "platform/platform.h"
-#include "stealth/format.h"
-
-#include <sodium.h>
+#include "stealth/standard_costs.h"
 
 #include <algorithm>
-#include <functional>
 
 namespace kalmira::stealth {
 
@@ -30,117 +26,65 @@ bool Lock(const std::string &carrierPath, bool forWriting, FileLock &lock, Safet
     return false;
 }
 
-// Whether the engine will write at all; otherwise it returns its refusal
-// itself, and no journal is begun.
-bool WillWrite(const std::string &carrierPath, const HideSource &source, const std::string &storedName,
-               std::string_view password) {
-    platform::BinaryFile file;
-    if (password.empty() || password.size() > kMaxPasswordBytes ||
-        !file.open(carrierPath, platform::BinaryFile::Mode::Read))
-        return false;
-    const Layout layout = ReadLayout(file);
-    if (layout.problem != Unsuitable::None) return false;
-    const std::int64_t data = source.path.empty() ? static_cast<std::int64_t>(source.bytes.size())
-                                                  : platform::FileSize(source.path);
-    return data >= 0 && CheckFit(CapacityOf(layout), PayloadBytes(storedName, static_cast<std::uint64_t>(data))).outcome ==
-                            FitCheck::Outcome::Fits;
-}
-
-// Writes the engine's changed chunks through the journal: the changed bytes
-// of a batch of chunks go into the journal, durable, before those bytes are
-// written; so the journal grows with the bytes that change, not with the carrier.
-class JournaledWriter {
-public:
-    JournaledWriter(platform::CarrierJournal &journal, const std::string &carrierPath) : journal_(journal) {
-        file_.open(carrierPath, platform::BinaryFile::Mode::ReadWrite);
-    }
-    ~JournaledWriter() { sodium_memzero(pending_.data(), pending_.size() * sizeof(platform::ByteChange)); }
-    bool operator()(std::int64_t at, std::span<const std::uint8_t> was, std::span<const std::uint8_t> now) {
-        if (at < 0) return flush();
-        for (std::size_t i = 0; i < now.size();) {
-            if (was[i] == now[i]) {
-                ++i;
-                continue;
-            }
-            platform::ByteChange c;
-            c.offset = at + static_cast<std::int64_t>(i);
-            for (c.length = 0; c.length < 4 && i < now.size() && was[i] != now[i]; ++c.length, ++i) {
-                c.before[c.length] = was[i];
-                c.after[c.length] = now[i];
-            }
-            pending_.push_back(c);
-        }
-        return pending_.size() < kBatch || flush();
-    }
-
-private:
-    static constexpr std::size_t kBatch = 1 << 18;
-    static constexpr std::int64_t kSpan = 1 << 16;
-
-    // Journal first, then the bytes, read-modify-write in spans of up to 64 KiB.
-    bool flush() {
-        if (pending_.empty()) return true;
-        if (!file_.isOpen() || journal_.append(pending_) != platform::JournalError::None) return false;
-        std::vector<std::uint8_t> buf;
-        for (std::size_t i = 0; i < pending_.size();) {
-            const std::int64_t lo = pending_[i].offset;
-            std::size_t j = i;
-            std::int64_t hi = lo;
-            for (; j < pending_.size() && pending_[j].offset >= lo && pending_[j].offset + pending_[j].length <= lo + kSpan; ++j)
-                hi = std::max(hi, pending_[j].offset + pending_[j].length);
-            buf.resize(static_cast<std::size_t>(hi - lo));
-            if (!file_.readAt(lo, buf.data(), buf.size())) return false;
-            for (; i < j; ++i)
-                std::copy_n(pending_[i].after.begin(), pending_[i].length, buf.begin() + (pending_[i].offset - lo));
-            if (!file_.writeAt(lo, buf.data(), buf.size())) return false;
-        }
-        pending_.clear();
-        return true;
-    }
-
-    platform::CarrierJournal &journal_;
-    platform::BinaryFile file_;
-    std::vector<platform::ByteChange> pending_;
-};
-
 } // namespace
 
 HideResult GuardedHide(const std::string &carrierPath, std::string_view password, Kind kind,
                        const std::string &storedName, const HideSource &source, Safety &safety,
-                       const Progress &progress, const Tuning &tuning) {
-    HideResult refused; // IoError, nothing touched
+                       const Progress &progress, const Tuning2 &tuning) {
+    HideResult res; // IoError, nothing touched
+    if (password.empty() || password.size() > kMaxPasswordBytes) return res.outcome = HideResult::Outcome::BadPassword, res;
+    if (storedName.size() > kMaxNameBytes) return res.outcome = HideResult::Outcome::NameTooLong, res;
     FileLock lock;
-    if (!Lock(carrierPath, true, lock, safety)) return refused;
-    if (!WillWrite(carrierPath, source, storedName, password))
-        return Hide(carrierPath, password, kind, storedName, source, progress, tuning);
+    if (!Lock(carrierPath, true, lock, safety)) return res;
+    // The writer begins the journal with its first change: a run refused or
+    // cancelled before leaves none behind.
     platform::CarrierJournal journal(carrierPath);
-    if (journal.begin() != platform::JournalError::None) {
-        safety.problem = Safety::Problem::JournalFailed;
-        return refused;
+    bool journalFailed = false;
+    carrier::ElementFile file =
+        carrier::OpenElementFile(carrierPath, carrier::ElementAccess::Write, &journal, &journalFailed);
+    if (file.outcome != carrier::ElementFile::Outcome::Ready) {
+        if (file.outcome == carrier::ElementFile::Outcome::Unsuitable) res.outcome = HideResult::Outcome::CarrierUnsuitable;
+        res.reason = file.reason;
+        return res;
     }
-    JournaledWriter writer(journal, carrierPath);
-    HideResult r = Hide(carrierPath, password, kind, storedName, source, progress, tuning, std::ref(writer));
+    res = Hide2(*file.elements, *file.elements, password, kind, storedName, source,
+                StandardCosts(file.elements->shape()), progress, tuning);
     safety.journalBytes = journal.size();
-    if (r.outcome == HideResult::Outcome::Written) {
-        if (!journal.commit()) {
-            safety.rolledBack = journal.rollback();
-            r.outcome = HideResult::Outcome::IoError;
-            r.carrierTouched = !safety.rolledBack;
-        }
-    } else if (r.carrierTouched) {
-        safety.rolledBack = journal.rollback();
-        r.carrierTouched = !safety.rolledBack;
-    } else {
-        journal.commit(); // nothing written: the journal only goes
+    if (res.outcome == HideResult::Outcome::CarrierUnsuitable && res.reason == Unsuitable::None) {
+        // The right kind of file, too small for the format: nothing fits (as Capacity says).
+        const std::int64_t data = source.path.empty() ? static_cast<std::int64_t>(source.bytes.size())
+                                                      : platform::FileSize(source.path);
+        res.outcome = HideResult::Outcome::TooSmall;
+        res.largestPayload = 0;
+        res.payloadBytes = PayloadBytes(storedName, static_cast<std::uint64_t>(std::max<std::int64_t>(0, data)));
     }
-    return r;
+    if (journalFailed) {
+        // Nothing of the failing window was written; earlier windows are undone.
+        safety.problem = Safety::Problem::JournalFailed;
+        res.outcome = HideResult::Outcome::IoError;
+        res.carrierTouched = journal.active() && !journal.rollback();
+        return res;
+    }
+    if (!journal.active()) { // nothing was written: every write follows its journal entry
+        res.carrierTouched = false;
+        return res;
+    }
+    if (res.outcome == HideResult::Outcome::Written && journal.commit()) return res;
+    safety.rolledBack = journal.rollback();
+    if (res.outcome == HideResult::Outcome::Written) res.outcome = HideResult::Outcome::IoError;
+    res.carrierTouched = !safety.rolledBack;
+    return res;
 }
 
 ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view password, Sink &sink,
-                             Safety &safety, const Progress &progress, const Tuning &tuning) {
+                             Safety &safety, const Progress &progress, const Tuning2 &tuning) {
     FileLock lock;
     if (!Lock(carrierPath, false, lock, safety)) return {};
-    return Extract(carrierPath, password, sink, progress, tuning);
+    const Version1Attempt version1 = [&] { return Extract(carrierPath, password, sink, progress, tuning); };
+    const carrier::ElementFile file = carrier::OpenElementFile(carrierPath, carrier::ElementAccess::Read);
+    // Version 1 words a carrier it cannot read (refused, cut short) itself.
+    if (file.outcome != carrier::ElementFile::Outcome::Ready) return version1();
+    return Extract2(*file.elements, password, sink, version1, progress, tuning);
 }
 
 std::optional<Wording> SafetyWording(const Safety &safety, const std::string &carrier) {

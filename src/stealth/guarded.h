@@ -6,6 +6,7 @@
 
 #include "carrier/access.h"
 #include "stealth/stealth.h"
+#include "stealth/stealth2.h"
 #include "stealth/stealth_texts.h"
 
 #include <optional>
@@ -26,12 +27,14 @@ struct Safety {
     std::int64_t journalBytes = 0; // what the journal took (hiding)
 };
 
-// With a Safety problem the result's outcome is IoError and nothing was written.
+// Hiding writes version 2 with the standard costs; extracting reads
+// version 2 and, where its head does not open, version 1. With a Safety
+// problem the result's outcome is IoError and the carrier is unchanged.
 HideResult GuardedHide(const std::string &carrierPath, std::string_view password, Kind kind,
                        const std::string &storedName, const HideSource &source, Safety &safety,
-                       const Progress &progress = {}, const Tuning &tuning = {});
+                       const Progress &progress = {}, const Tuning2 &tuning = {});
 ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view password, Sink &sink,
-                             Safety &safety, const Progress &progress = {}, const Tuning &tuning = {});
+                             Safety &safety, const Progress &progress = {}, const Tuning2 &tuning = {});
 
 // Messages only: declines a file payload, as the programs show messages only.
 class MessageSink : public MemorySink {

@@ -3,7 +3,7 @@
 // changes and hand them to the writer. Nothing is written before window 0's
 // changes are complete, so a cancel or a failure up to then leaves no trace.
 #include "platform/binary_file.h"
-#include "stealth/cipher2.h"
+#include "stealth/cipher.h"
 #include "stealth/coder2.h"
 #include "stealth/format2.h"
 #include "stealth/orders2.h"

@@ -22,8 +22,6 @@ namespace kalmira::stealth {
 using carrier::Layout;
 using carrier::ReadLayout;
 using carrier::ReadPass;
-using carrier::RewritePass;
-using carrier::ChunkWriter;
 using Unsuitable = carrier::Unsuitable;
 
 // Progress from 0 to 1; return false to cancel (honoured before the carrier is written).
@@ -40,8 +38,13 @@ struct CapacityResult {
     bool jpegOrigin = false; // a picture that was once a JPEG: every change stands out
 };
 
+// Version 2's capacity of the carrier (what a hide writes).
 CapacityResult Capacity(const std::string &carrierPath);
+// Version 1's, from the layout alone: whether an older carrier may hold data.
 CapacityResult CapacityOf(const Layout &layout);
+// Whether the carrier may hold data of either version (headers only: a
+// carrier too small for version 2 may still hold version 1).
+bool MayHoldData(const std::string &carrierPath);
 
 // The format's fit rule, for the windows, the tool and the guarded runs:
 // whether a payload of `payloadBytes` (stored name plus data) fits.
@@ -98,10 +101,6 @@ struct HideResult {
     bool carrierTouched = false;      // IoError only: the carrier may be partly written
 };
 
-
-HideResult Hide(const std::string &carrierPath, std::string_view password, Kind kind,
-                const std::string &storedName, const HideSource &source,
-                const Progress &progress = {}, const Tuning &tuning = {}, const ChunkWriter &writer = {});
 
 // What an extraction learns once the password has opened the payload.
 struct PayloadFacts {

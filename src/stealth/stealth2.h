@@ -45,6 +45,8 @@ struct CostModel {
 // lower it, carriers made so are unreadable otherwise); threads and the body
 // code's height are the writer's choice.
 struct Tuning2 : Tuning {
+    Tuning2() = default;
+    Tuning2(const Tuning &t) : Tuning(t) {} // NOLINT: the guarded runs take version 1's tuning
     std::uint64_t windowElements = std::uint64_t{1} << 24;
     unsigned threads = 0; // 0: one per core
     int bodyHeight = 0;   // outside the coder's range (0): its default

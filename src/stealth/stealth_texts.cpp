@@ -136,4 +136,19 @@ Wording ExtractWording(const ExtractResult &r, const std::string &carrier) {
     return {title, ""};
 }
 
+std::string RecommendedText(std::uint64_t recommended) {
+    return "Empfohlen: höchstens " + Bytes(recommended) +
+           ". Bis dahin bleibt das Versteck auch für statistische Prüfungen unauffällig.";
+}
+
+std::string AboveRecommendedText(std::uint64_t payloadBytes, std::uint64_t recommended) {
+    return "Warnung: " + Bytes(payloadBytes) + " sind mehr als die empfohlenen " + Bytes(recommended) +
+           ". Das Versteck ist so für statistische Prüfungen leichter zu entdecken; es wird trotzdem angelegt.";
+}
+
+std::string JpegOriginText(const std::string &carrier) {
+    return "Hinweis: " + Quoted(carrier) +
+           " war einmal ein JPEG-Bild. Jede Änderung fällt einer Prüfung auf JPEG-Spuren auf.";
+}
+
 } // namespace kalmira::stealth

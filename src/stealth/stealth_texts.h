@@ -40,4 +40,12 @@ Wording JpegOriginNote(const std::string &carrier);
 Wording FitWording(const FitCheck &fit, const std::string &carrier);
 Wording ExtractWording(const ExtractResult &result, const std::string &carrier);
 
+// The recommended payload (CapacityResult::recommendedPayload), as a note
+// beside the largest one.
+std::string RecommendedText(std::uint64_t recommended);
+// A payload above the recommended one: allowed, but said once before the run.
+std::string AboveRecommendedText(std::uint64_t payloadBytes, std::uint64_t recommended);
+// A picture that was once a JPEG (CapacityResult::jpegOrigin).
+std::string JpegOriginText(const std::string &carrier);
+
 } // namespace kalmira::stealth

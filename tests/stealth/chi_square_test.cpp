@@ -1,7 +1,7 @@
 // The Westfeld-Pfitzmann chi-square attack on pairs of values over the pixel
 // bytes: it must see plain LSB replacement, and not the stealth format.
 #include "fakes.h"
-#include "stealth/stealth.h"
+#include "stealth/guarded.h"
 #include "stealth_carriers.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +47,7 @@ std::vector<std::uint8_t> Pixels(const TestCarrier &c, const std::vector<std::ui
     return out;
 }
 
-TEST(StealthChiSquare, SeesLsbReplacementButNotTheStealthFormatAtHalfCapacity) {
+TEST(StealthChiSquare, SeesLsbReplacementButNotTheStealthFormatAtFullCapacity) {
     const TestCarrier cover = StretchedPhoto();
     EXPECT_LT(EmbeddingProbability(Pixels(cover, cover.bytes)), 0.01);
 
@@ -61,8 +61,10 @@ TEST(StealthChiSquare, SeesLsbReplacementButNotTheStealthFormatAtHalfCapacity) {
     TempDir dir;
     WriteAll(dir.file("c.bmp"), cover.bytes);
     const auto cap = stealth::Capacity(dir.file("c.bmp"));
-    const auto data = RandomBytes(cap.largestPayload / 2, 8);
-    ASSERT_EQ(stealth::Hide(dir.file("c.bmp"), "pw", stealth::Kind::File, "", {"", data}, {}, FastKdf()).outcome,
+    const auto data = RandomBytes(cap.largestPayload, 8);
+    stealth::Safety safety;
+    ASSERT_EQ(stealth::GuardedHide(dir.file("c.bmp"), "pw", stealth::Kind::File, "", {"", data}, safety, {}, FastKdf())
+                  .outcome,
               stealth::HideResult::Outcome::Written);
     EXPECT_LT(EmbeddingProbability(Pixels(cover, ReadAll(dir.file("c.bmp")))), 0.01);
 }

@@ -26,10 +26,16 @@ const std::string kPassword = "Sesam";
 struct Guarded : ::testing::Test {
     TempDir dir;
     std::string carrier = dir.file("c.bmp");
-    std::vector<std::uint8_t> original = StealthBmp(200, 100, 24).bytes;
+    std::vector<std::uint8_t> original = StealthBmp(256, 640, 24).bytes;
     std::vector<std::uint8_t> data = RandomBytes(3000, 2);
     void SetUp() override { WriteAll(carrier, original); }
-    HideResult hide(Safety &safety, const Progress &progress = {}, Tuning tuning = FastKdf()) {
+    // Three windows of 64 Ki pixels: the carrier is written three times.
+    static Tuning2 Windowed() {
+        Tuning2 t = FastKdf();
+        t.windowElements = 65536;
+        return t;
+    }
+    HideResult hide(Safety &safety, const Progress &progress = {}, Tuning2 tuning = FastKdf()) {
         HideSource src;
         src.bytes = data;
         return GuardedHide(carrier, kPassword, Kind::File, "a.bin", src, safety, progress, tuning);
@@ -61,14 +67,12 @@ TEST_F(Guarded, AHideThatDiesWhileWritingIsUndoneBeforeTheNextRun) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        // Small windows: many passes, each writing its changes at its end. Die midway.
+        // Die after the first window is written, while the second is read.
         Safety safety;
-        Tuning tuning = FastKdf();
-        tuning.windowBytes = 64;
         hide(safety, [](double f) {
             if (f > 0.6) _exit(0);
             return true;
-        }, tuning);
+        }, Windowed());
         _exit(1);
     }
     int status = 0;
@@ -79,7 +83,7 @@ TEST_F(Guarded, AHideThatDiesWhileWritingIsUndoneBeforeTheNextRun) {
 
     Safety safety;
     MemorySink sink(1 << 20);
-    EXPECT_EQ(GuardedExtract(carrier, kPassword, sink, safety, {}, FastKdf()).outcome,
+    EXPECT_EQ(GuardedExtract(carrier, kPassword, sink, safety, {}, Windowed()).outcome,
               ExtractResult::Outcome::NoDataOrWrongPassword);
     EXPECT_TRUE(safety.recovered);
     EXPECT_TRUE(SafetyNote(safety, "c.bmp"));
@@ -90,17 +94,16 @@ TEST_F(Guarded, AHideThatDiesWhileWritingIsUndoneBeforeTheNextRun) {
 // points spread over a whole run, or with writes failing from a point on
 // (a file-size limit), the next run finds the old carrier or the new payload.
 TEST_F(Guarded, KilledOrFailingAnywhereLeavesOldOrNew) {
-    Tuning tuning = FastKdf();
-    tuning.windowBytes = 64;
+    const Tuning2 tuning = Windowed();
     int points = 0;
     {
         Safety safety;
         ASSERT_EQ(hide(safety, [&](double) { return ++points > 0; }, tuning).outcome, HideResult::Outcome::Written);
         WriteAll(carrier, original);
     }
-    ASSERT_GT(points, 50);
+    ASSERT_GT(points, 15);
     int olds = 0, news = 0;
-    for (int k = 1; k <= points; k += points / 15) {
+    for (int k = 1; k <= points; k += std::max(1, points / 12)) {
         for (bool failWrites : {false, true}) {
             SCOPED_TRACE(std::to_string(k) + (failWrites ? ": writes fail" : ": killed"));
             WriteAll(carrier, original);
@@ -122,7 +125,7 @@ TEST_F(Guarded, KilledOrFailingAnywhereLeavesOldOrNew) {
             waitpid(child, &status, 0);
             Safety safety;
             MemorySink sink(1 << 20);
-            const ExtractResult r = GuardedExtract(carrier, kPassword, sink, safety, {}, FastKdf());
+            const ExtractResult r = GuardedExtract(carrier, kPassword, sink, safety, {}, tuning);
             if (r.outcome == ExtractResult::Outcome::Extracted) {
                 EXPECT_EQ(sink.data(), data);
                 ++news;
