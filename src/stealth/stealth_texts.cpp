@@ -15,6 +15,13 @@ std::string Bytes(std::uint64_t n) {
 
 const char *const kHideTitle = "Verstecken im Tarnformat";
 
+const std::string kEasierToFind = "Das Versteck ist so für statistische Prüfungen leichter zu entdecken.";
+
+std::string JpegCore(const std::string &carrier) {
+    return Quoted(carrier) + " war einmal ein JPEG-Bild. Jede Änderung um ±1 fällt einer Prüfung auf "
+                             "JPEG-Spuren auf, auch im Tarnformat.";
+}
+
 std::string TooSmallText(const std::string &carrier, std::uint64_t largest, std::uint64_t payload) {
     return Quoted(carrier) + " ist zu klein: im Tarnformat passen höchstens " + Bytes(largest) +
            " hinein, gebraucht werden " + Bytes(payload) + ".";
@@ -74,9 +81,7 @@ Wording HideWording(const HideResult &r, const std::string &carrier, const std::
 Wording AboveRecommendedQuestion(std::uint64_t payloadBytes, std::uint64_t recommended, const std::string &carrier) {
     return {"Kalmira - Anfrage",
             "Name und Daten (" + Bytes(payloadBytes) + ") sind mehr, als für " + Quoted(carrier) +
-                " empfohlen ist (" + Bytes(recommended) +
-                "). Je mehr im Tarnformat steckt, desto eher erkennt ein geübtes Prüfprogramm, dass etwas "
-                "versteckt ist.\r\nTrotzdem verstecken?"};
+                " empfohlen ist (" + Bytes(recommended) + "). " + kEasierToFind + "\r\nTrotzdem verstecken?"};
 }
 
 std::string CapacityLine(std::int64_t carrierSize, const CapacityResult &cap) {
@@ -97,9 +102,8 @@ std::string CapacityDetails(const CapacityResult &cap) {
 
 Wording JpegOriginNote(const std::string &carrier) {
     return {"Kalmira-Nachricht",
-            Quoted(carrier) + " war früher ein JPEG-Bild. Eine JPEG-Prüfung erkennt darin jede Änderung "
-                              "um ±1, auch im Tarnformat.\r\nEin besserer Container entsteht, wenn das "
-                              "ursprüngliche Bild im BildConverter mit \"verkleinern\" umgewandelt wird."};
+            JpegCore(carrier) + "\r\nEin besserer Container entsteht, wenn das ursprüngliche Bild im "
+                                "BildConverter mit \"verkleinern\" umgewandelt wird."};
 }
 
 Wording FitWording(const FitCheck &fit, const std::string &carrier) {
@@ -142,13 +146,12 @@ std::string RecommendedText(std::uint64_t recommended) {
 }
 
 std::string AboveRecommendedText(std::uint64_t payloadBytes, std::uint64_t recommended) {
-    return "Warnung: " + Bytes(payloadBytes) + " sind mehr als die empfohlenen " + Bytes(recommended) +
-           ". Das Versteck ist so für statistische Prüfungen leichter zu entdecken; es wird trotzdem angelegt.";
+    return "Warnung: " + Bytes(payloadBytes) + " sind mehr als die empfohlenen " + Bytes(recommended) + ". " +
+           kEasierToFind + " Es wird trotzdem angelegt.";
 }
 
 std::string JpegOriginText(const std::string &carrier) {
-    return "Hinweis: " + Quoted(carrier) +
-           " war einmal ein JPEG-Bild. Jede Änderung fällt einer Prüfung auf JPEG-Spuren auf.";
+    return "Hinweis: " + JpegCore(carrier);
 }
 
 } // namespace kalmira::stealth

@@ -442,11 +442,13 @@ private slots:
             cap.outcome = stealth::CapacityResult::Outcome::Ok;
             cap.largestPayload = 6'502'964;
             cap.recommendedPayload = 1'300'592;
-            const QString line = QS(stealth::CapacityLine(104'857'644, cap));
-            w->Label3->setText(line);
-            QApplication::processEvents();
-            QVERIFY2(w->Label3->fontMetrics().horizontalAdvance(line) <= w->Label3->width(),
-                     qPrintable(QString("%1 > %2").arg(w->Label3->fontMetrics().horizontalAdvance(line)).arg(w->Label3->width())));
+            for (const QString line : {QS(stealth::CapacityLine(104'857'644, cap)),
+                                       QString("Dateigrösse der ausgewählten Containerdatei: 104.857.644 Byte")}) {
+                w->Label3->setText(line);
+                QApplication::processEvents();
+                const int advance = w->Label3->fontMetrics().horizontalAdvance(line);
+                QVERIFY2(advance <= w->Label3->width(), qPrintable(QString("%1 > %2").arg(advance).arg(w->Label3->width())));
+            }
             QVERIFY(w->layout()->totalMinimumSize().height() <= w->height());
             // The picture frame ends above the row of tool buttons.
             QWidget *frame = w->findChild<QWidget *>("Shape1");
