@@ -6,6 +6,8 @@
 
 #include <QCloseEvent>
 
+#include <algorithm>
+
 namespace kalmira::crypto {
 
 FrmPas::FrmPas(Services &services, QWidget *parent) : QDialog(parent), s_(services) {
@@ -44,6 +46,17 @@ FrmPas::FrmPas(Services &services, QWidget *parent) : QDialog(parent), s_(servic
     });
     connect(Text1, &MaskedEdit::menuRequested, this, [this] { PopUpAt(mnuTest, Text1); });
     connect(Command1, &QPushButton::clicked, this, &FrmPas::okClicked);
+}
+
+void FrmPas::setQuestion(const QString &question) {
+    Label1->setText(question);
+    const int grow = std::max(0, Label1->heightForWidth(Label1->width()) - Label1->height());
+    if (grow == 0) return;
+    Label1->resize(Label1->width(), Label1->height() + grow);
+    for (QWidget *w : {static_cast<QWidget *>(Text1), static_cast<QWidget *>(Command1), static_cast<QWidget *>(Image1)})
+        w->move(w->x(), w->y() + grow);
+    Shape1->resize(Shape1->width(), Shape1->height() + grow);
+    setFixedSize(width(), height() + grow);
 }
 
 void FrmPas::showEvent(QShowEvent *event) {

@@ -28,6 +28,8 @@ public:
     const std::optional<QString> &password() const { return password_; }
     // The same password as typed, without padding (the stealth format's).
     const std::optional<QString> &typed() const { return typed_; }
+    // Another question above the field; the dialog grows to show it whole.
+    void setQuestion(const QString &question);
 
     MaskedEdit *Text1;
     QLabel *Label1;

@@ -18,7 +18,8 @@ void RegisterWindows(Services &services) {
 namespace {
 // A new dialog for every request, reachable by its name while it is open.
 template <class Dialog>
-std::optional<QString> Ask(Services &services, const QString &name, QWidget *owner, bool typed = false) {
+std::optional<QString> Ask(Services &services, const QString &name, QWidget *owner, bool typed = false,
+                           const QString &question = {}) {
     std::unique_ptr<Dialog> own;
     Dialog *dialog = nullptr;
     if (services.registry) {
@@ -30,6 +31,9 @@ std::optional<QString> Ask(Services &services, const QString &name, QWidget *own
         dialog = own.get();
     }
     if (owner) dialog->setParent(owner, dialog->windowFlags());
+    if constexpr (requires { dialog->setQuestion(question); }) {
+        if (!question.isEmpty()) dialog->setQuestion(question);
+    }
     dialog->exec();
     std::optional<QString> result = typed ? dialog->typed() : dialog->password();
     if (!own) services.registry->unload(name);
@@ -49,8 +53,8 @@ std::optional<QString> AskHidePasswordAsTyped(Services &services, QWidget *owner
     return Ask<FrmPasV>(services, "frmPasV", owner, true);
 }
 
-std::optional<QString> AskExtractPasswordAsTyped(Services &services, QWidget *owner) {
-    return Ask<FrmPas>(services, "frmPas", owner, true);
+std::optional<QString> AskExtractPasswordAsTyped(Services &services, QWidget *owner, const QString &question) {
+    return Ask<FrmPas>(services, "frmPas", owner, true, question);
 }
 
 } // namespace kalmira::crypto

@@ -30,7 +30,9 @@ std::optional<QString> AskExtractPassword(Services &services, QWidget *owner = n
 // The same dialogs giving the password as typed, without padding: the
 // stealth format takes the password itself (1 to 16 characters).
 std::optional<QString> AskHidePasswordAsTyped(Services &services, QWidget *owner = nullptr);
-std::optional<QString> AskExtractPasswordAsTyped(Services &services, QWidget *owner = nullptr);
+// `question` replaces the extract dialog's own when given.
+std::optional<QString> AskExtractPasswordAsTyped(Services &services, QWidget *owner = nullptr,
+                                                 const QString &question = {});
 
 // The padding rule both dialogs use, for a password of at most 16 characters.
 QString PaddedPassword(const QString &password);

@@ -41,6 +41,15 @@ struct FileResultLines {
 };
 FileResultLines ResultLines(const FileExtractResult &result);
 
+// KalmiraB's cipher line after data came out of the stealth format.
+inline constexpr const char *kStealthCipherLine = "Die extrahierten Daten waren im Tarnformat verschlüsselt.";
+
+// The password question once the classic format found nothing: only the
+// stealth format may still hold data, and only then is a password needed.
+inline constexpr const char *kStealthPasswordQuestion =
+    "Im klassischen Format wurde in dieser Datei nichts gefunden. Ein Passwort ist nur nötig, wenn "
+    "die Daten im Tarnformat versteckt wurden. Dann bitte das Passwort eingeben (sonst Esc):";
+
 // KalmiraA's result line: "Extrahierte Botschaft: 12 Byte,  ContainerSize: ..."
 std::string MessageResultLine(const MessageExtractResult &result);
 

@@ -16,6 +16,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMouseEvent>
@@ -68,7 +69,8 @@ FrmEx::FrmEx(Services &services, const FrmExTexts &t)
     setMouseTracking(true);
     askPassword = [this] {
         // Closing the dialog leaves Text1 as it was: the run counts that as wrong.
-        auto pw = typedPassword_ ? crypto::AskExtractPasswordAsTyped(s_, this) : crypto::AskExtractPassword(s_, this);
+        auto pw = typedPassword_ ? crypto::AskExtractPasswordAsTyped(s_, this, passwordQuestion_)
+                                 : crypto::AskExtractPassword(s_, this);
         if (pw) Text1->setText(*pw);
     };
     pauseFor = [](double seconds) { WaitFor(seconds); };
@@ -276,7 +278,7 @@ void FrmEx::openCarrier() {
 
 QString FrmEx::chooseCarrierPath() {
     // After a hide run the dialog proposes the carrier just written.
-    QString folder = WithSeparator(QDir::toNativeSeparators(QDir::currentPath()));
+    QString folder = StartFolder(s_, folders::kCarrier, WithSeparator(QDir::toNativeSeparators(QDir::currentPath())));
     QString name;
     if (Flags().hideRunDone && s_.registry) {
         if (QWidget *hideWindow = s_.registry->existing("frmV")) {
@@ -313,8 +315,21 @@ QString FrmEx::chooseCarrierPath() {
         Image1->show();
         return {};
     }
+    // A carrier given by its path (the command line, a drop) keeps what comes
+    // out of it beside it; one chosen in the dialog, where extractions went last.
+    carrierGiven_ = !tag.isEmpty();
+    RememberFolder(s_, folders::kCarrier, WithSeparator(Q(FolderOf(S(path)))));
     return path;
 }
+
+QString FrmEx::saveFolder() const {
+    const QString carrier = Text4->text();
+    const QString beside =
+        carrier.isEmpty() ? QString() : WithSeparator(QDir::toNativeSeparators(QFileInfo(carrier).absolutePath()));
+    return carrierGiven_ ? beside : StartFolder(s_, folders::kExtracted, beside);
+}
+
+void FrmEx::savedIn(const QString &folder) { RememberFolder(s_, folders::kExtracted, WithSeparator(folder)); }
 
 void FrmEx::checkCarrier(const QString &path) {
     carrierKind_ = carrier::Classify(S(path));

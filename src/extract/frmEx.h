@@ -46,6 +46,8 @@ public:
     // True while the stealth format asks: the password goes into Text1 as
     // typed, without the classic padding.
     bool wantsTypedPassword() const { return typedPassword_; }
+    // The question the dialog asks instead of its own; "" for its own.
+    const QString &passwordQuestion() const { return passwordQuestion_; }
     // Holds a finished caption on screen; tests replace it to skip the wait.
     std::function<void(double seconds)> pauseFor;
 
@@ -99,7 +101,11 @@ protected:
                     stealth::ExtractResult &result);
     void tellStealth(const stealth::ExtractResult &result, const std::string &carrier);
     bool stealthPossible(const std::string &carrier) const;
+    // Where the save dialogs start, and what they remember once a file is saved.
+    QString saveFolder() const;
+    void savedIn(const QString &folder);
     bool typedPassword_ = false; // the dialog gives the password as typed
+    QString passwordQuestion_;
 
     Services &s_;
     const FrmExTexts &t_;
@@ -126,6 +132,7 @@ private:
     std::string askExtractPassword();
 
     bool unloadAfterRun_ = false;
+    bool carrierGiven_ = false; // the carrier came by its path, not from the dialog
     carrier::CarrierKind carrierKind_ = carrier::CarrierKind::Missing; // of Text4, as last checked
     template <class Progress> friend class CaptionProgress;
     friend class FileRunView;

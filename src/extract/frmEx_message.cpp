@@ -169,10 +169,11 @@ void FrmExMessage::saveMessage() {
                           "extrahiert.");
         return;
     }
-    QString folder;
+    QString folder = saveFolder();
     const QString name = ShowSaveDialog(s_, this, "Extrahierte Botschaft speichern unter", folder,
                                         hiddenName_.trimmed(), "Botschaft (*.txt)|*.txt", "*.txt");
     if (name.isEmpty()) return;
+    savedIn(folder);
     const std::string dest = S(WithSeparator(folder) + name);
     // The box gives line breaks back as "\n": an unedited message is saved byte
     // for byte as it was extracted, an edited one with CR LF as it was hidden.

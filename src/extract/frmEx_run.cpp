@@ -32,9 +32,10 @@ class FileRunView : public CaptionProgress<ExtractView> {
 public:
     using CaptionProgress::CaptionProgress;
     std::string chooseDestination(const std::string &defaultName) override {
-        QString folder;
+        QString folder = w_.saveFolder();
         const QString name = ShowSaveDialog(w_.s_, &w_, "Extrahierte Datei speichern unter", folder,
                                             Q(defaultName), "Extrahierte-Datei|*.*|Alle Dateien|*.*", "");
+        if (!name.isEmpty()) w_.savedIn(folder);
         w_.setCursor(Qt::WaitCursor);
         return name.isEmpty() ? std::string() : S(WithSeparator(folder) + name);
     }

@@ -19,8 +19,10 @@ bool FrmEx::stealthPossible(const std::string &carrier) const { return stealth::
 std::optional<std::string> FrmEx::stealthPassword() {
     Text1->clear();
     typedPassword_ = true;
+    passwordQuestion_ = QString::fromUtf8(kStealthPasswordQuestion);
     if (askPassword) askPassword();
     typedPassword_ = false;
+    passwordQuestion_.clear();
     std::string password = platform::AnsiFromUtf8(S(Text1->text()));
     Text1->clear(); // the password does not outlive the run
     if (password.empty()) return std::nullopt;
@@ -66,10 +68,11 @@ bool FrmExFile::extractStealth() {
     std::optional<std::string> password = stealthPassword();
     if (!password) return false; // without one, only the classic answer can be given
     stealth::StagedFileSink sink([this](const stealth::PayloadFacts &facts) {
-        QString folder;
+        QString folder = saveFolder();
         const QString name = ShowSaveDialog(s_, this, "Extrahierte Datei speichern unter", folder,
                                             Q(FileNameOf(facts.storedName)),
                                             "Extrahierte-Datei|*.*|Alle Dateien|*.*", "");
+        if (!name.isEmpty()) savedIn(folder);
         return name.isEmpty() ? std::string() : S(WithSeparator(folder) + name);
     });
     stealth::ExtractResult r;
@@ -82,7 +85,7 @@ bool FrmExFile::extractStealth() {
     Command5->setEnabled(true);
     Label4->setText("Im Tarnformat versteckt: " + Thousands(static_cast<long long>(r.facts.length)) + " Byte");
     Label5->clear();
-    Label6->setText("XChaCha20-Poly1305 (Tarnformat)");
+    Label6->setText(kStealthCipherLine);
     return true;
 }
 

@@ -70,6 +70,7 @@ FrmV::FrmV(Services &services, const FrmVTexts &t)
     setWindowTitle(t.title);
     setMouseTracking(true);
     pauseFor = [](double seconds) { WaitFor(seconds); };
+    capacityOf = [](const std::string &carrier) { return stealth::Capacity(carrier); };
     buildControls();
     connectControls();
     addHelpTexts();
@@ -205,8 +206,8 @@ void FrmV::addHelpTexts() {
         {optCrypt[0], "Wählt den AES-256 Algorithmus zur Verschlüsselung. Höchste Sicherheit."},
         {optCrypt[1], "Wählt einen RC4 kompatiblen Algorithmus zur Verschlüsselung. Sicher, sehr schnell."},
         {Text1, "Name der Containerdatei."}, {Text5, t.helpText5},
-        {checkTarn, "Tarnformat: kaum zu entdecken, immer verschlüsselt, ohne Grössengrenze. Nur 24-/32-Bit-BMP "
-                    "und unkomprimierte WAV. Ältere Programme können es nicht lesen."}};
+        {checkTarn, "Tarnformat: kaum zu entdecken, immer verschlüsselt. Platz: höchstens ½ Bit je Farb- oder "
+                    "Abtastwert an unruhigen Stellen, oft weniger als klassisch. Nur 24-/32-Bit-BMP, PCM-WAV."}};
     for (auto [w, text] : helps) help_->add(w, QString::fromUtf8(text));
 }
 
@@ -258,7 +259,15 @@ QBoxLayout *FrmV::pathRow(QPushButton *button, QFrame *field, QWidget *below1, Q
     int row = 1;
     for (QWidget *w : {below1, below2}) {
         if (!w) continue;
-        if (auto *l = qobject_cast<QLabel *>(w)) l->setWordWrap(true);
+        if (w == Label3) {
+            // One line, its room kept from the start: a longer line or a second
+            // one would squeeze the fixed window's picture frame.
+            Label3->setWordWrap(false);
+            Label3->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+            Label3->setFixedHeight(fontMetrics().lineSpacing() + 2);
+        } else if (auto *l = qobject_cast<QLabel *>(w)) {
+            l->setWordWrap(true);
+        }
         grid->addWidget(w, row++, 1);
     }
     grid->setColumnStretch(1, 1);
@@ -358,6 +367,8 @@ void FrmV::chooseCarrier() {
     Text1->clear();
     clearThumbnail();
     Label3->clear();
+    Label3->setToolTip({});
+    jpegNoted_.clear();
     Flags().carrierUsable = false;
     setCarrierFlag(false);
     carrierChecked_ = false;
@@ -376,7 +387,7 @@ void FrmV::chooseCarrier() {
         }
         folder = WithSeparator(Q(FolderOf(S(path))));
     } else {
-        folder = lastCarrierFolder_;
+        folder = StartFolder(s_, folders::kCarrier, lastCarrierFolder_);
         const QString name =
             stealth() ? ShowOpenDialog(s_, this, "BMP-, WAV-, PNG- o. FLAC-Datei öffnen (Containerdatei)", folder, "",
                                        "Containerdateien (*.bmp;*.wav;*.png;*.flac)|*.bmp;*.wav;*.png;*.flac",
@@ -386,9 +397,10 @@ void FrmV::chooseCarrier() {
         QWidget::repaint();
         if (name.isEmpty()) return;
         folder = WithSeparator(folder);
-        lastCarrierFolder_ = folder;
         path = folder + name;
     }
+    lastCarrierFolder_ = folder;
+    RememberFolder(s_, folders::kCarrier, folder);
     const std::string p = S(path);
     const std::int64_t length = platform::FileSize(p);
     if (length < 0 || !platform::IsRegularFile(p)) {

@@ -4,6 +4,7 @@
 
 #include "hide/hide_engine.h"
 #include "carrier/classify.h"
+#include "carrier/payload.h"
 #include "hide/hide_texts.h"
 #include "shell/services.h"
 #include "shell/window_parts.h"
@@ -55,6 +56,8 @@ public:
     // Seams for tests; the defaults run the password dialog and a timed wait.
     std::function<std::optional<QString>()> askPassword;
     std::function<void(double)> pauseFor;
+    // The stealth capacity of a carrier (stealth::Capacity).
+    std::function<stealth::CapacityResult(const std::string &)> capacityOf;
 
     // The 25-byte name field (ANSI) of the chosen file; "" for a typed message.
     const std::string &nameField() const { return nameField_; }
@@ -139,6 +142,7 @@ protected:
     HideEngine engine_;
     HelpTexts *help_;
     std::string nameField_;
+    std::optional<payload::StoredName> storedName_; // the classic format's name for the chosen file
     QString lastFileFolder_, lastCarrierFolder_;
     QString droppedFile_, droppedCarrier_; // the Tags of Command3 and Befehl2
     bool carrierChecked_ = false;          // Text1 passed its checks
@@ -160,6 +164,9 @@ private:
     void buildStealthOption();
     void stealthToggled();
     bool stealthCarrierUsable(const std::string &carrier); // says why not
+    // Hiding more than the recommended payload: false when the user said no.
+    bool acceptAboveRecommended(std::uint64_t payloadBytes, const std::string &carrier);
+    void tellStoredName(const HideResult &result);
     void runStealthHide();
     void chooseCarrier(); // Befehl2
     void runHide();       // Befehl1
@@ -172,6 +179,8 @@ private:
     void switchToExtract();
 
     bool busy_ = false;
+    stealth::CapacityResult capacity_; // of the carrier in Text1, as last checked
+    QString jpegNoted_;                 // the carrier whose JPEG note was shown
 };
 
 // The hide window of the running program (services.program).

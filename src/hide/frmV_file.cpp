@@ -94,6 +94,7 @@ void FrmVFile::chooseSource() {
     Text5->clear();
     Label5->clear();
     nameField_.clear();
+    storedName_.reset();
     data_.clear();
     data_.shrink_to_fit();
     // Without data there is nothing to hide, whatever carrier is shown.
@@ -104,13 +105,15 @@ void FrmVFile::chooseSource() {
         path = droppedFile_;
         droppedFile_.clear();
     } else {
-        QString folder = lastFileFolder_;
+        QString folder = StartFolder(s_, folders::kHidden, lastFileFolder_);
         const QString name = ShowOpenDialog(s_, this, "Die zu versteckende Datei öffnen", folder, "",
                                             "Zu versteckende Datei (*.*)|*.*", "*.*");
         QWidget::repaint();
-        folder = WithSeparator(folder);
-        if (!name.isEmpty()) lastFileFolder_ = folder;
-        path = name.isEmpty() ? QString() : folder + name;
+        path = name.isEmpty() ? QString() : WithSeparator(folder) + name;
+    }
+    if (!path.isEmpty()) {
+        lastFileFolder_ = WithSeparator(Q(FolderOf(S(path))));
+        RememberFolder(s_, folders::kHidden, lastFileFolder_);
     }
     const std::string p = S(path);
     const std::int64_t length = path.isEmpty() ? -1 : platform::FileSize(p);
@@ -146,15 +149,16 @@ int FrmVFile::compressTo(const std::string &path, const std::string &temp) {
 
 bool FrmVFile::compress(const std::string &p, std::int64_t length) {
     Label4->setText("Grösse der zu versteckenden Datei: " + Thousands(length) + " Bytes");
-    std::optional<std::string> field = payload::NameField(FileNameOf(p));
-    if (!field) {
+    std::optional<payload::StoredName> stored = payload::ClassicStoredName(FileNameOf(p));
+    if (!stored) {
         s_.messages->show(Icon::Exclamation, t_.messageTitle,
                           "Der Dateiname \"" + FileNameOf(p) +
                               "\" ist zu lang und lässt sich nicht auf 25 Zeichen kürzen. Bitte die "
                               "Datei umbenennen.");
         return false;
     }
-    nameField_ = *field;
+    nameField_ = stored->field;
+    storedName_ = std::move(stored);
     Text5->setText(Q(p));
 
     WorkingScope working(working_);

@@ -238,6 +238,7 @@ void FrmVMessage::chooseSource() {
     loadedText_.clear();
     Text2->clear(); // the other box follows
     nameField_.clear();
+    storedName_.reset();
     Check2->setChecked(false);
     Text2->show();
     Text4->hide();
@@ -251,20 +252,21 @@ void FrmVMessage::chooseSource() {
             return;
         }
     } else {
-        QString folder = lastFileFolder_;
+        QString folder = StartFolder(s_, folders::kText, lastFileFolder_);
         const QString name = ShowOpenDialog(s_, this, "Die zu versteckende Textdatei öffnen", folder, "",
                                             "ASCII Textdateien (*.txt)|*.txt| Alle Dateien (*.*)|*.*", "*.*");
         if (name.isEmpty()) return;
-        lastFileFolder_ = WithSeparator(folder);
-        path = lastFileFolder_ + name;
+        path = WithSeparator(folder) + name;
     }
+    lastFileFolder_ = WithSeparator(Q(FolderOf(S(path))));
+    RememberFolder(s_, folders::kText, lastFileFolder_);
     loadTextFile(path);
 }
 
 void FrmVMessage::loadTextFile(const QString &path) {
     const std::string p = S(path);
-    std::optional<std::string> field = payload::NameField(FileNameOf(p));
-    if (!field) {
+    std::optional<payload::StoredName> stored = payload::ClassicStoredName(FileNameOf(p));
+    if (!stored) {
         s_.messages->show(Icon::Exclamation, "KalmiraA-Nachricht",
                           "Der Dateiname \"" + FileNameOf(p) +
                               "\" ist zu lang und lässt sich nicht auf 25 Zeichen kürzen. Bitte die "
@@ -310,7 +312,8 @@ void FrmVMessage::loadTextFile(const QString &path) {
         return tooLarge(static_cast<std::int64_t>(ansi.size()));
     text.replace("\r\n", "\n");
     text.replace('\r', '\n');
-    nameField_ = *field;
+    nameField_ = stored->field;
+    storedName_ = std::move(stored);
     loadedAnsi_ = ansi;
     syncing_ = true;
     Text2->setPlainText(text);

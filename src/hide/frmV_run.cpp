@@ -54,12 +54,19 @@ void FrmV::runHide() {
         if (result.recovered)
             s_.messages->show(Icon::Information, "Kalmira-Nachricht", carrier::RecoveredText(result.recovered, result.carrierPath));
         tell(HideNotice(result));
+        tellStoredName(result);
     }
     setBusy(false);
     Text3->clear();
     Command3->setEnabled(fileOn);
     Befehl2->setEnabled(carrierOn);
     Befehl1->setEnabled(true);
+}
+
+void FrmV::tellStoredName(const HideResult &result) {
+    if (result.outcome != HideOutcome::Written || !storedName_ || !storedName_->changed) return;
+    s_.messages->show(Icon::Information, t_.messageTitle,
+                      StoredNameText(FileNameOf(S(Text5->text())), storedName_->name));
 }
 
 // The checks, then the password (the window's own dialog), then the write.

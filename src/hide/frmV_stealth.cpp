@@ -39,6 +39,7 @@ void FrmV::stealthToggled() {
         w->setEnabled(!on);
     if (working_) return;
     Befehl1->setEnabled(false);
+    Label3->setToolTip({});
     if (!Text1->text().isEmpty()) Label3->setText(CarrierSizeLine(S(Text1->text())));
     formatSwitched();
 }
@@ -48,16 +49,34 @@ void FrmV::formatSwitched() {
 }
 
 bool FrmV::stealthCarrierUsable(const std::string &carrier) {
-    const stealth::CapacityResult cap = stealth::Capacity(carrier);
-    if (cap.outcome == stealth::CapacityResult::Outcome::Ok)
-        Label3->setText(CarrierSizeLine(carrier) + ", im Tarnformat frei für Name und Daten: " +
-                        Thousands(static_cast<long long>(cap.largestPayload)) + " Byte");
+    capacity_ = capacityOf(carrier);
+    const stealth::CapacityResult &cap = capacity_;
+    if (cap.outcome == stealth::CapacityResult::Outcome::Ok) {
+        Label3->setText(Q(stealth::CapacityLine(platform::FileSize(carrier), cap)));
+        Label3->setToolTip(Q(stealth::CapacityDetails(cap)));
+    }
     const std::int64_t need = stealthPayloadBytes();
     const stealth::FitCheck fit = stealth::CheckFit(cap, need < 0 ? 0 : static_cast<std::uint64_t>(need));
-    if (fit.outcome == stealth::FitCheck::Outcome::Fits) return true;
-    const stealth::Wording w = stealth::FitWording(fit, FileNameOf(carrier));
-    s_.messages->show(Icon::Exclamation, w.title, w.text);
-    return false;
+    if (fit.outcome != stealth::FitCheck::Outcome::Fits) {
+        const stealth::Wording w = stealth::FitWording(fit, FileNameOf(carrier));
+        s_.messages->show(Icon::Exclamation, w.title, w.text);
+        return false;
+    }
+    // Once per chosen carrier, not again when the file or the format changes.
+    if (cap.jpegOrigin && jpegNoted_ != Q(carrier)) {
+        jpegNoted_ = Q(carrier);
+        const stealth::Wording w = stealth::JpegOriginNote(FileNameOf(carrier));
+        s_.messages->show(Icon::Information, w.title, w.text);
+    }
+    return true;
+}
+
+bool FrmV::acceptAboveRecommended(std::uint64_t payloadBytes, const std::string &carrier) {
+    // 0: the capacity could not say (a carrier too small is refused before).
+    const std::uint64_t recommended = capacity_.recommendedPayload;
+    if (recommended == 0 || payloadBytes <= recommended) return true;
+    const stealth::Wording q = stealth::AboveRecommendedQuestion(payloadBytes, recommended, FileNameOf(carrier));
+    return s_.messages->show(Icon::Question, q.title, q.text, Buttons::YesNoDefaultNo) == Answer::Yes;
 }
 
 void FrmV::runStealthHide() {
@@ -70,6 +89,9 @@ void FrmV::runStealthHide() {
     }
     StealthPayload payload;
     if (!stealthPayload(payload)) return;
+    // capacity_ is the carrier's as checked when it was chosen (the survey takes long).
+    const std::int64_t need = stealthPayloadBytes();
+    if (need > 0 && !acceptAboveRecommended(static_cast<std::uint64_t>(need), carrier)) return Wipe(payload.bytes);
     // As typed: the padding of the classic format does not apply.
     std::optional<QString> typed = askPassword ? askPassword() : crypto::AskHidePasswordAsTyped(s_, this);
     if (!typed || typed->isEmpty()) return Wipe(payload.bytes);
@@ -100,7 +122,8 @@ void FrmV::runStealthHide() {
     if (written) Flags().hideRunDone = true;
     const std::string name = FileNameOf(carrier);
     if (const auto note = stealth::SafetyNote(safety, name)) s_.messages->show(Icon::Information, "Kalmira", *note);
-    const stealth::Wording w = stealth::SafetyWording(safety, name).value_or(stealth::HideWording(r, name));
+    const stealth::Wording w =
+        stealth::SafetyWording(safety, name).value_or(stealth::HideWording(r, name, payload.name));
     s_.messages->show(written ? Icon::Information : Icon::Exclamation, w.title, w.text);
 }
 
@@ -109,6 +132,7 @@ void FrmV::runStealthHide() {
 bool FrmVFile::takeForStealth(const std::string &path, std::int64_t length) {
     Text5->setText(Q(path));
     nameField_.clear();
+    storedName_.reset();
     data_.clear();
     data_.shrink_to_fit();
     Label4->setText("Grösse der zu versteckenden Datei: " + Thousands(length) +

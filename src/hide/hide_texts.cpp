@@ -142,6 +142,13 @@ std::string CarrierStructureMessage(payload::CarrierStructure result, const std:
     return "";
 }
 
+std::string StoredNameText(const std::string &fileName, const std::string &storedName) {
+    return "Versteckt ist die Datei unter dem Namen \"" + storedName + "\" statt \"" + fileName +
+           "\": Das klassische Format speichert höchstens 25 Zeichen, und nur Zeichen des "
+           "westeuropäischen Zeichensatzes (Windows-1252). Unter diesem Namen wird sie auch wieder "
+           "extrahiert.";
+}
+
 std::string ReplaceBackupQuestion(const std::string &copyName) {
     return "Es existiert bereits eine Sicherheitskopie (" + copyName +
            ") der ContainerDatei.\r\nSoll eine neue Kopie erzeugt werden?\r\n\r\n"

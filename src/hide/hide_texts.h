@@ -55,6 +55,10 @@ std::string DataTooLargeText();
 // The German refusal for a damaged-structure result.
 std::string CarrierStructureMessage(payload::CarrierStructure result, const std::string &carrierName);
 
+// After a classic hide that stored the file under another name than its own
+// (payload::ClassicStoredName): which name, and why.
+std::string StoredNameText(const std::string &fileName, const std::string &storedName);
+
 // The question before an existing backup copy is replaced: title, text.
 inline constexpr const char *kReplaceBackupTitle = "Kalmira - Anfrage";
 std::string ReplaceBackupQuestion(const std::string &copyName);

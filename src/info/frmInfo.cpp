@@ -128,7 +128,7 @@ bool FrmInfo::eventFilter(QObject *watched, QEvent *event) {
     const int index = label->property("Index").toInt();
     switch (event->type()) {
     case QEvent::MouseMove:
-        // The shredder link (4) takes no part in the hover colours. Consumed,
+        // The shredder (4) and stealth (5) links take no part in the hover colours. Consumed,
         // or the frame beneath would turn the link blue again.
         if (index < 4) hoverTopic(index);
         return true;

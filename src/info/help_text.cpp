@@ -11,7 +11,7 @@ namespace {
 // Running text starts with one blank, list items with "  - ", their
 // continuation lines with four blanks.
 
-// KalmiraB: 179 entries.
+// KalmiraB: 186 entries.
 const char *const kHelpB[] = {
     "",
     "               *** WAS IST STEGANOGRAPHIE? ***",
@@ -168,9 +168,16 @@ const char *const kHelpB[] = {
     "  - Die Daten sind immer verschlüsselt (XChaCha20-Poly1305). Der Schlüssel entsteht mit",
     "    Argon2id aus dem Passwort, so dass jeder Rateversuch Zeit und Speicher kostet.",
     "  - Die Bits werden über das ganze Bild bzw. den ganzen Klang verstreut; ohne Passwort",
-    "    ist nicht zu erkennen, dass etwas versteckt ist. Es gibt keine Größengrenze.",
-    "  - Geeignet sind BMP-Bilder mit 24 oder 32 Bit und unkomprimierte WAV-Dateien. Die",
-    "    Datei wird nicht komprimiert; die Containerdatei muss gut 8-mal so groß sein.",
+    "    ist nicht zu erkennen, dass etwas versteckt ist.",
+    "  - Eine feste Größengrenze gibt es nicht, aber der Platz hängt vom Inhalt ab: Geändert",
+    "    werden nur unruhige Stellen (Bildrauschen, Kanten, lebhafter Klang), ruhige Flächen",
+    "    und Stille nie. Höchstens ein halbes Bit passt in einen Farb- oder Abtastwert dieser",
+    "    Stellen; oft ist das weniger als im klassischen Format.",
+    "  - Neben der Größe des Containers steht, wie viel empfohlen ist: Bis dahin bleibt das",
+    "    Versteck auch für geübte Prüfprogramme unauffällig. Vor mehr fragt das Programm.",
+    "  - Geeignet sind BMP-Bilder mit 24 oder 32 Bit und WAV-Dateien mit ganzzahligem PCM.",
+    "    Die Datei wird nicht komprimiert. Ein Bild, das einmal ein JPEG war, verrät jede",
+    "    Änderung; einen besseren Container gibt das JPEG, im BildConverter verkleinert.",
     "  - Verschlüsselungsverfahren und Kopie der Containerdatei sind dabei abgeschaltet.",
     " Beim Extrahieren wird zuerst das klassische Format gesucht. Fehlt es, fragt das",
     " Programm einmal nach dem Passwort; \"keine Daten\" und \"falsches Passwort\" ergeben",
@@ -181,7 +188,7 @@ const char *const kHelpB[] = {
     "", "", "", "", "", "", "", "", "", "", "", "", "", "", "",
 };
 
-// KalmiraA: 163 entries.
+// KalmiraA: 170 entries.
 const char *const kHelpA[] = {
     "",
     "               *** WAS IST STEGANOGRAPHIE? ***",
@@ -321,9 +328,16 @@ const char *const kHelpA[] = {
     "  - Die Daten sind immer verschlüsselt (XChaCha20-Poly1305). Der Schlüssel entsteht mit",
     "    Argon2id aus dem Passwort, so dass jeder Rateversuch Zeit und Speicher kostet.",
     "  - Die Bits werden über das ganze Bild bzw. den ganzen Klang verstreut; ohne Passwort",
-    "    ist nicht zu erkennen, dass etwas versteckt ist. Es gibt keine Größengrenze.",
-    "  - Geeignet sind BMP-Bilder mit 24 oder 32 Bit und unkomprimierte WAV-Dateien. Die",
-    "    Botschaft wird nicht komprimiert; der Container muss gut 8-mal so groß sein.",
+    "    ist nicht zu erkennen, dass etwas versteckt ist.",
+    "  - Eine feste Größengrenze gibt es nicht, aber der Platz hängt vom Inhalt ab: Geändert",
+    "    werden nur unruhige Stellen (Bildrauschen, Kanten, lebhafter Klang), ruhige Flächen",
+    "    und Stille nie. Höchstens ein halbes Bit passt in einen Farb- oder Abtastwert dieser",
+    "    Stellen; oft ist das weniger als im klassischen Format.",
+    "  - Neben der Größe des Containers steht, wie viel empfohlen ist: Bis dahin bleibt das",
+    "    Versteck auch für geübte Prüfprogramme unauffällig. Vor mehr fragt das Programm.",
+    "  - Geeignet sind BMP-Bilder mit 24 oder 32 Bit und WAV-Dateien mit ganzzahligem PCM.",
+    "    Die Botschaft wird nicht komprimiert. Ein Bild, das einmal ein JPEG war, verrät jede",
+    "    Änderung; einen besseren Container gibt das JPEG, im BildConverter verkleinert.",
     "  - Verschlüsselungsverfahren und Kopie der Containerdatei sind dabei abgeschaltet.",
     " Beim Extrahieren wird zuerst das klassische Format gesucht. Fehlt es, fragt das",
     " Programm einmal nach dem Passwort; \"keine Daten\" und \"falsches Passwort\" ergeben",
@@ -346,20 +360,22 @@ const std::vector<std::string> &HelpText(Program program) {
     return program == Program::A ? a : b;
 }
 
-const std::array<Topic, 5> &Topics(Program program) {
-    static const std::array<Topic, 5> b{{
+const std::array<Topic, 6> &Topics(Program program) {
+    static const std::array<Topic, 6> b{{
         {3, "Was ist Steganographie?", 0},
         {0, "Eine Datei verstecken", kHideHelpEntryB},
         {1, "Eine Datei extrahieren", kExtractHelpEntryB},
         {4, "Verschlüsselungsverfahren", 124},
         {2, "Eine Datei vernichten", 138},
+        {5, "Das Tarnformat", kStealthHelpEntryB},
     }};
-    static const std::array<Topic, 5> a{{
+    static const std::array<Topic, 6> a{{
         {3, "Was ist Steganographie?", 0},
         {0, "Eine Botschaft (Txt-Datei) verstecken", kHideHelpEntryA},
         {1, "Eine Botschaft (Txt-Datei) extrahieren", kExtractHelpEntryA},
         {4, "Verwendete Verschlüsselungsverfahren", 107},
         {2, "Eine Datei vernichten", 121},
+        {5, "Das Tarnformat", kStealthHelpEntryA},
     }};
     return program == Program::A ? a : b;
 }

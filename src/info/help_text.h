@@ -16,13 +16,15 @@ inline constexpr int kHideHelpEntryB = 37;
 inline constexpr int kExtractHelpEntryB = 100;
 inline constexpr int kHideHelpEntryA = 35;
 inline constexpr int kExtractHelpEntryA = 88;
+inline constexpr int kStealthHelpEntryB = 147;
+inline constexpr int kStealthHelpEntryA = 130;
 
 inline constexpr int HideHelpEntry(Program p) { return p == Program::A ? kHideHelpEntryA : kHideHelpEntryB; }
 inline constexpr int ExtractHelpEntry(Program p) {
     return p == Program::A ? kExtractHelpEntryA : kExtractHelpEntryB;
 }
 
-// One entry per list line: 179 in KalmiraB, 163 in KalmiraA.
+// One entry per list line: 186 in KalmiraB, 170 in KalmiraA.
 const std::vector<std::string> &HelpText(Program program);
 
 // A topic link: the index of its label, its caption and the entry it scrolls
@@ -33,8 +35,8 @@ struct Topic {
     int entry;
 };
 
-// The five topics in their order from the top of the frame down.
-const std::array<Topic, 5> &Topics(Program program);
+// The six topics in their order from the top of the frame down.
+const std::array<Topic, 6> &Topics(Program program);
 
 // Entry for the topic label with this index; -1 for an unknown index.
 int TopicEntry(Program program, int labelIndex);

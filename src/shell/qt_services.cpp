@@ -10,8 +10,11 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QSettings>
 #include <QStringList>
 #include <QUrl>
+
+#include <memory>
 
 namespace kalmira {
 
@@ -117,6 +120,24 @@ bool QtDesktop::chooseApplication(const QString &path) {
 
 void QtEventPump::processEvents() { QCoreApplication::processEvents(); }
 
+namespace {
+std::unique_ptr<QSettings> OpenSettings(const QString &iniFile) {
+    if (!iniFile.isEmpty()) return std::make_unique<QSettings>(iniFile, QSettings::IniFormat);
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, "Kalmira", "Kalmira");
+}
+} // namespace
+
+QString SettingsFolderMemory::folder(const QString &kind) const {
+    const QString folder = OpenSettings(iniFile_)->value("Ordner/" + kind).toString();
+    // A folder removed since is no start: the dialog would fall back to anywhere.
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void SettingsFolderMemory::remember(const QString &kind, const QString &folder) {
+    if (folder.isEmpty()) return;
+    OpenSettings(iniFile_)->setValue("Ordner/" + kind, folder);
+}
+
 Services &DefaultServices(Program program) {
     static QtMessages messages;
     static QtFileDialogs dialogs;
@@ -124,6 +145,7 @@ Services &DefaultServices(Program program) {
     static QtDesktop desktop;
     static SilentSoundPlayer sound;
     static QtEventPump pump;
+    static SettingsFolderMemory folders;
     static WindowRegistry registry;
     static Services services;
     services.program = program;
@@ -133,6 +155,7 @@ Services &DefaultServices(Program program) {
     services.desktop = &desktop;
     services.sound = &sound;
     services.pump = &pump;
+    services.folders = &folders;
     services.registry = &registry;
     // Queued: a request made before the event loop runs (an extraction started
     // from the command line) would otherwise be lost and leave no window.

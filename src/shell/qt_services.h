@@ -37,6 +37,18 @@ public:
     void processEvents() override;
 };
 
+// Folders kept in the platform's settings (on Linux under $XDG_CONFIG_HOME),
+// one file for both programs, which share their carriers; or in `iniFile`.
+class SettingsFolderMemory : public FolderMemory {
+public:
+    explicit SettingsFolderMemory(QString iniFile = {}) : iniFile_(std::move(iniFile)) {}
+    QString folder(const QString &kind) const override;
+    void remember(const QString &kind, const QString &folder) override;
+
+private:
+    QString iniFile_;
+};
+
 // No audio: reports unavailable and never plays.
 class SilentSoundPlayer : public SoundPlayer {
 public:

@@ -65,6 +65,22 @@ public:
     virtual bool isPlaying() const = 0;
 };
 
+// The folder last used for each kind of file, kept between runs.
+class FolderMemory {
+public:
+    virtual ~FolderMemory() = default;
+    virtual QString folder(const QString &kind) const = 0; // "" when none is known
+    virtual void remember(const QString &kind, const QString &folder) = 0;
+};
+
+// The kinds of file the windows remember folders for.
+namespace folders {
+inline const QString kCarrier = QStringLiteral("Container");
+inline const QString kHidden = QStringLiteral("Versteckt");    // a file to hide
+inline const QString kText = QStringLiteral("Text");           // a message file to hide
+inline const QString kExtracted = QStringLiteral("Extrahiert"); // saved extractions
+} // namespace folders
+
 struct Services {
     Program program = Program::B;
     Messages *messages = nullptr;
@@ -73,6 +89,7 @@ struct Services {
     Desktop *desktop = nullptr;
     SoundPlayer *sound = nullptr;
     EventPump *pump = nullptr;
+    FolderMemory *folders = nullptr; // none: the dialogs start where they are told
     WindowRegistry *registry = nullptr;
     // Ends the program (all windows close). Tests record the call instead.
     std::function<void(int)> exitProgram;

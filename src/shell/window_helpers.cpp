@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "shell/helpers.h"
 #include "shell/qt_services.h"
+#include "shell/window_parts.h"
 
 #include <QImage>
 #include <QImageReader>
@@ -32,6 +33,15 @@ QString ShowSaveDialog(Services &s, QWidget *owner, const QString &title, QStrin
                        const QString &fileName, const QString &filter,
                        const QString &defaultExt) {
     return runDialog(s, true, owner, title, folder, fileName, filter, defaultExt);
+}
+
+QString StartFolder(const Services &s, const QString &kind, const QString &fallback) {
+    const QString known = s.folders ? s.folders->folder(kind) : QString();
+    return known.isEmpty() ? fallback : WithSeparator(known);
+}
+
+void RememberFolder(Services &s, const QString &kind, const QString &folder) {
+    if (s.folders && !folder.isEmpty()) s.folders->remember(kind, folder);
 }
 
 void OpenWithApplication(Services &s, const QString &path) {

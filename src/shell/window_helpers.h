@@ -18,6 +18,11 @@ QString ShowSaveDialog(Services &s, QWidget *owner, const QString &title, QStrin
                        const QString &fileName, const QString &filter,
                        const QString &defaultExt);
 
+// The folder a dialog for files of `kind` starts in: the one last used for
+// them, else `fallback`. RememberFolder keeps a folder as the last used.
+QString StartFolder(const Services &s, const QString &kind, const QString &fallback = {});
+void RememberFolder(Services &s, const QString &kind, const QString &folder);
+
 void OpenWithApplication(Services &s, const QString &path);
 
 // Thumbnail into the window's "Anzeige1" label inside its "Picture2" frame;

@@ -17,6 +17,13 @@ std::string Bytes(std::uint64_t n) {
 
 const char *const kHideTitle = "Verstecken im Tarnformat";
 
+const std::string kEasierToFind = "Das Versteck ist so für statistische Prüfungen leichter zu entdecken.";
+
+std::string JpegCore(const std::string &carrier) {
+    return Quoted(carrier) + " war einmal ein JPEG-Bild. Jede Änderung um ±1 fällt einer Prüfung auf "
+                             "JPEG-Spuren auf, auch im Tarnformat.";
+}
+
 std::string TooSmallText(const std::string &carrier, std::uint64_t largest, std::uint64_t payload) {
     return Quoted(carrier) + " ist zu klein: im Tarnformat passen höchstens " + Bytes(largest) +
            " hinein, gebraucht werden " + Bytes(payload) + ".";
@@ -39,7 +46,8 @@ std::string UnsuitableText(Unsuitable reason) {
         return "Das Bild ist komprimiert, hat 16 Bit Farbtiefe oder ist extrem breit. Das Tarnformat "
                "braucht ein unkomprimiertes 24- oder 32-Bit-Bild mit Zeilen bis 256 KB.";
     case Unsuitable::CompressedWav:
-        return "Die Klangdaten sind komprimiert. Das Tarnformat braucht unkomprimierte PCM-Klangdaten.";
+        return "Die Klangdaten sind kein ganzzahliges PCM (sondern komprimiert oder Gleitkommazahlen). "
+               "Das Tarnformat braucht unkomprimierte PCM-Klangdaten mit 8, 16 oder 24 Bit je Abtastwert.";
     case Unsuitable::UnsupportedWav:
         return "Das Tarnformat braucht Klangdaten mit 8, 16 oder 24 Bit je Abtastwert.";
     case Unsuitable::Malformed: return "Die Datei ist beschädigt oder unvollständig.";
@@ -63,13 +71,17 @@ std::string UnsuitableText(Unsuitable reason) {
     return "";
 }
 
-Wording HideWording(const HideResult &r, const std::string &carrier) {
+Wording HideWording(const HideResult &r, const std::string &carrier, const std::optional<std::string> &storedName) {
     using O = HideResult::Outcome;
     const std::string title = kHideTitle;
     switch (r.outcome) {
-    case O::Written:
-        return {title, "Die Daten (" + Bytes(r.payloadBytes) + ") sind im Tarnformat in " + Quoted(carrier) +
-                           " versteckt."};
+    case O::Written: {
+        const std::string what =
+            storedName && storedName->size() <= r.payloadBytes
+                ? "Die Daten (" + Bytes(r.payloadBytes - storedName->size()) + ")"
+                : "Name und Daten (" + Bytes(r.payloadBytes) + ")";
+        return {title, what + " sind im Tarnformat verschlüsselt in " + Quoted(carrier) + " versteckt."};
+    }
     case O::CarrierUnsuitable:
         return FitWording(FitCheck{FitCheck::Outcome::CarrierUnsuitable, r.reason, 0, 0}, carrier);
     case O::TooSmall: return {title, TooSmallText(carrier, r.largestPayload, r.payloadBytes)};
@@ -82,6 +94,34 @@ Wording HideWording(const HideResult &r, const std::string &carrier) {
                                         : UnchangedText(carrier)};
     }
     return {title, ""};
+}
+
+Wording AboveRecommendedQuestion(std::uint64_t payloadBytes, std::uint64_t recommended, const std::string &carrier) {
+    return {"Kalmira - Anfrage",
+            "Name und Daten (" + Bytes(payloadBytes) + ") sind mehr, als für " + Quoted(carrier) +
+                " empfohlen ist (" + Bytes(recommended) + "). " + kEasierToFind + "\r\nTrotzdem verstecken?"};
+}
+
+std::string CapacityLine(std::int64_t carrierSize, const CapacityResult &cap) {
+    // Under the carrier's path: its size needs no name.
+    std::string line = Bytes(carrierSize < 0 ? 0 : static_cast<std::uint64_t>(carrierSize));
+    if (cap.outcome != CapacityResult::Outcome::Ok) return line;
+    if (cap.recommendedPayload > 0) return line + "; Tarnformat empfohlen: bis " + Bytes(cap.recommendedPayload);
+    return line + "; Tarnformat: höchstens " + Bytes(cap.largestPayload);
+}
+
+std::string CapacityDetails(const CapacityResult &cap) {
+    if (cap.outcome != CapacityResult::Outcome::Ok) return "";
+    std::string text = "Im Tarnformat passen höchstens " + Bytes(cap.largestPayload) + " (Name und Daten).";
+    if (cap.recommendedPayload > 0)
+        text += " Bis " + Bytes(cap.recommendedPayload) + " bleibt es für geübte Prüfprogramme unauffällig.";
+    return text;
+}
+
+Wording JpegOriginNote(const std::string &carrier) {
+    return {"Kalmira-Nachricht",
+            JpegCore(carrier) + "\r\nEin besserer Container entsteht, wenn das ursprüngliche Bild im "
+                                "BildConverter mit \"verkleinern\" umgewandelt wird."};
 }
 
 Wording FitWording(const FitCheck &fit, const std::string &carrier) {
@@ -124,13 +164,12 @@ std::string RecommendedText(std::uint64_t recommended) {
 }
 
 std::string AboveRecommendedText(std::uint64_t payloadBytes, std::uint64_t recommended) {
-    return "Warnung: " + Bytes(payloadBytes) + " sind mehr als die empfohlenen " + Bytes(recommended) +
-           ". Das Versteck ist so für statistische Prüfungen leichter zu entdecken; es wird trotzdem angelegt.";
+    return "Warnung: " + Bytes(payloadBytes) + " sind mehr als die empfohlenen " + Bytes(recommended) + ". " +
+           kEasierToFind + " Es wird trotzdem angelegt.";
 }
 
 std::string JpegOriginText(const std::string &carrier) {
-    return "Hinweis: " + Quoted(carrier) +
-           " war einmal ein JPEG-Bild. Jede Änderung fällt einer Prüfung auf JPEG-Spuren auf.";
+    return "Hinweis: " + JpegCore(carrier);
 }
 
 } // namespace kalmira::stealth

@@ -4,6 +4,7 @@
 
 #include "stealth/stealth.h"
 
+#include <optional>
 #include <string>
 
 namespace kalmira::stealth {
@@ -16,8 +17,24 @@ struct Wording {
 inline constexpr const char *kFormatName = "Tarnformat";
 
 std::string UnsuitableText(Unsuitable reason);
-// `carrier` is the carrier's name as the user knows it.
-Wording HideWording(const HideResult &result, const std::string &carrier);
+// `carrier` is the carrier's name as the user knows it. Given the stored
+// name, the message counts the data alone, as the user chose them; without
+// it, it counts name and data together.
+Wording HideWording(const HideResult &result, const std::string &carrier,
+                    const std::optional<std::string> &storedName = std::nullopt);
+
+// The question before hiding more than the recommended payload (both stored
+// name plus data); "Ja" hides anyway.
+Wording AboveRecommendedQuestion(std::uint64_t payloadBytes, std::uint64_t recommended,
+                                 const std::string &carrier);
+// The hide windows' line under the carrier: its size and what the format
+// takes (the recommended payload when known, else the largest), one short
+// line; CapacityDetails says both in full.
+std::string CapacityLine(std::int64_t carrierSize, const CapacityResult &capacity);
+std::string CapacityDetails(const CapacityResult &capacity);
+
+// The note when a picture that was once a JPEG is chosen.
+Wording JpegOriginNote(const std::string &carrier);
 // Why a payload does not fit, in the words of the hide run; for a check
 // before the run.
 Wording FitWording(const FitCheck &fit, const std::string &carrier);

@@ -39,6 +39,31 @@ TEST(Header, TagsAreCaseSensitiveAndLengthMustBeDigits) {
     EXPECT_FALSE(ParseHeader("short").mode);
 }
 
+// What the user is told is stored: exactly what extraction gives back.
+TEST(ClassicStoredName, SaysWhenTheStoredNameDiffers) {
+    const auto same = ClassicStoredName("Übersicht.doc");
+    ASSERT_TRUE(same);
+    EXPECT_FALSE(same->changed);
+    EXPECT_EQ(same->name, "Übersicht.doc");
+    const struct {
+        const char *file, *stored;
+    } changed[] = {{"日本語.txt", "???.txt"},
+                   {"bad\xff.txt", "bad?.txt"},
+                   {"ein_sehr_langer_dateiname_fuer_ein_archiv.tar.gz", "ein_sehr_langer_date~1.gz"},
+                   {"trailing.txt ", "trailing.txt"}};
+    for (const auto &c : changed) {
+        const auto s = ClassicStoredName(c.file);
+        ASSERT_TRUE(s) << c.file;
+        EXPECT_TRUE(s->changed) << c.file;
+        EXPECT_EQ(s->name, c.stored);
+        EXPECT_EQ(s->field, *NameField(c.file));
+        ParsedHeader h;
+        h.nameField = s->field;
+        EXPECT_EQ(StoredFileName(h), s->name);
+    }
+    EXPECT_FALSE(ClassicStoredName(std::string(26, 'x')));
+}
+
 TEST(NameField, PadsShortensOrRefuses) {
     EXPECT_EQ(*NameField("Jahresabschluss-Entwurf-2004.xls"), "Jahresabschluss-Ent~1.xls");
     std::string exact25(21, 'a');

@@ -2,7 +2,9 @@
 #include "extract/frmEx_file.h"
 #include "extract/frmEx_message.h"
 
+#include "crypto/frmPas.h"
 #include "crypto/register.h"
+#include "extract/extract_texts.h"
 #include "extract/register.h"
 #include "fakes_ui.h"
 #include "platform/journal.h"
@@ -10,6 +12,8 @@
 #include "run_fakes.h"
 #include "shell/frmStart.h"
 #include "shell/helpers.h"
+#include "shell/qt_services.h"
+#include "shell/window_parts.h"
 
 #include <QMimeData>
 #include <QPointer>
@@ -229,6 +233,68 @@ private slots:
         QVERIFY(survived);
         QCOMPARE(r.t.exits, std::vector<int>{0});
         QVERIFY(!r.t.registry.existing("frmEx"));
+    }
+
+    // A carrier given by its path keeps what comes out beside it; one chosen
+    // in the dialog sends it where extractions went last.
+    void saveDialogStartsBesideAGivenCarrierOrWhereLastSaved() {
+        RunB r;
+        test::TempDir settings, other;
+        SettingsFolderMemory memory(QS(settings.file("ordner.ini")));
+        r.t.services.folders = &memory;
+        memory.remember(folders::kExtracted, QS(other.path()));
+        const auto plain = RandomBytes(500, 5);
+        const std::string carrier = r.hidden(plain, "brief.doc", payload::Mode::Plain, false);
+        r.t.dialogs.saveAnswers.push_back("");
+        QVERIFY(r.t.registry.get<FrmStart>("frmStart")->handleCommandLine(QS(carrier)));
+        QCOMPARE(r.t.dialogs.saveRequests.back().folder, WithSeparator(QS(r.dir.path())));
+
+        r.t.dialogs.saveAnswers.push_back(QS(other.file("brief.doc")));
+        r.open(carrier);
+        QCOMPARE(r.t.dialogs.openRequests.back().folder, WithSeparator(QS(r.dir.path())));
+        r.w->Command2->click();
+        QCOMPARE(r.t.dialogs.saveRequests.back().folder, WithSeparator(QS(other.path())));
+        QCOMPARE(ReadAll(other.file("brief.doc")), plain);
+    }
+
+    // Nothing in the classic format: the question says so and that only the
+    // stealth format needs a password; Escape gives the classic answer.
+    void nothingClassicAsksOnlyForAStealthPassword() {
+        for (Program program : {Program::B, Program::A}) {
+            std::unique_ptr<RunB> b;
+            std::unique_ptr<RunA> a;
+            FrmEx *w = nullptr;
+            test::TestServices *t = nullptr;
+            std::string folder;
+            if (program == Program::B) {
+                b = std::make_unique<RunB>();
+                w = b->w, t = &b->t, folder = b->dir.path();
+            } else {
+                a = std::make_unique<RunA>();
+                w = a->w, t = &a->t, folder = a->dir.path();
+            }
+            const std::string empty = folder + "/leer.bmp";
+            WriteAll(empty, test::MakeBmp(200, 200));
+            QString question;
+            w->askPassword = [&] { question = w->passwordQuestion(); }; // Escape
+            t->dialogs.openAnswers.push_back(QS(empty));
+            w->Command1->click();
+            w->Command2->click();
+            QCOMPARE(question, QString::fromUtf8(extract::kStealthPasswordQuestion));
+            QVERIFY(!question.contains("wurde zusätzlich verschlüsselt"));
+            QCOMPARE(t->messages.last(), std::string(program == Program::B
+                                                         ? "Die ausgewählte Container-Datei enthält keine versteckte Datei!"
+                                                         : "Diese Datei enthält keine versteckte Botschaft!"));
+            QVERIFY(w->passwordQuestion().isEmpty());
+        }
+        // The dialog grows to show the longer question whole.
+        test::TestServices t;
+        crypto::FrmPas dialog(t.services);
+        const int height = dialog.height();
+        dialog.setQuestion(QString::fromUtf8(extract::kStealthPasswordQuestion));
+        QVERIFY(dialog.Label1->heightForWidth(dialog.Label1->width()) <= dialog.Label1->height());
+        QVERIFY(dialog.Text1->y() >= dialog.Label1->geometry().bottom() && dialog.height() > height);
+        QVERIFY(dialog.Command1->geometry().bottom() < dialog.height());
     }
 
     void messageShowsAndIsSavedAsHidden() {

@@ -1,4 +1,5 @@
 #include "shell/helpers.h"
+#include "shell/program_options.h"
 
 
 #include <gtest/gtest.h>
@@ -25,4 +26,21 @@ TEST(FormatThousands, UsesGermanSeparator) {
     EXPECT_EQ(FormatThousands(562), "562");
     EXPECT_EQ(FormatThousands(1000), "1.000");
     EXPECT_EQ(FormatThousands(0), "");
+}
+
+// --help and --version alone answer on the terminal; anything else is a carrier.
+TEST(StartAction, HelpAndVersionOnlyWhenAlone) {
+    EXPECT_EQ(StartActionFor({}), StartAction::Windows);
+    EXPECT_EQ(StartActionFor({"--help"}), StartAction::PrintHelp);
+    EXPECT_EQ(StartActionFor({"-h"}), StartAction::PrintHelp);
+    EXPECT_EQ(StartActionFor({"--version"}), StartAction::PrintVersion);
+    EXPECT_EQ(StartActionFor({"bild.bmp"}), StartAction::Windows);
+    EXPECT_EQ(StartActionFor({"mein", "--help"}), StartAction::Windows); // "mein --help" is one path
+    for (Program p : {Program::A, Program::B}) {
+        const std::string version = ProgramVersionText(p);
+        EXPECT_EQ(version.rfind(std::string(ProgramName(p)) + " ", 0), 0u) << version;
+        EXPECT_NE(version.find("GPL-3.0-or-later"), std::string::npos);
+        EXPECT_NE(ProgramHelpText(p).find("--version"), std::string::npos);
+    }
+    EXPECT_NE(ProgramHelpText(Program::A).find("Textbotschaft"), std::string::npos);
 }

@@ -4,6 +4,7 @@
 #include "hide/frmV_message.h"
 
 #include "fakes_ui.h"
+#include "stealth/stealth_texts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,6 +29,21 @@ QString SceneBmp(const test::TempDir &dir) {
     const QString path = QString::fromStdString(dir.file("Urlaub am See.bmp"));
     img.save(path, "BMP");
     return path;
+}
+
+// The stealth format ticked, with the longest numbers a 100 MB sound gives.
+void TickStealth(hide::FrmV &w, const QString &carrier, test::TestServices &t) {
+    w.capacityOf = [](const std::string &) {
+        stealth::CapacityResult cap;
+        cap.outcome = stealth::CapacityResult::Outcome::Ok;
+        cap.largestPayload = 6'502'964;
+        cap.recommendedPayload = 1'300'592;
+        return cap;
+    };
+    w.checkTarn->click();
+    t.dialogs.openAnswers = {carrier};
+    w.Befehl2->click();
+    w.Label3->setText(QString::fromStdString(stealth::CapacityLine(104'857'644, w.capacityOf(""))));
 }
 
 void Save(QWidget &w, const QString &file) {
@@ -55,6 +71,9 @@ int main(int argc, char **argv) {
         QEvent enter(QEvent::Enter);
         QApplication::sendEvent(w.checkBmpShow, &enter);
         Save(w, out + "/frmV_B_ready.png");
+        TickStealth(w, bmp, t);
+        QApplication::sendEvent(w.checkTarn, &enter);
+        Save(w, out + "/frmV_B_stealth.png");
     }
     {
         test::TestServices t(Program::A);
@@ -67,6 +86,8 @@ int main(int argc, char **argv) {
         QEvent enter(QEvent::Enter);
         QApplication::sendEvent(w.Text2->viewport(), &enter);
         Save(w, out + "/frmV_A_ready.png");
+        TickStealth(w, bmp, t);
+        Save(w, out + "/frmV_A_stealth.png");
         w.Check2->click();
         w.Text4->setPlainText(QString("Eine lange Zeile, die im umbrechenden Textfeld umbricht. ").repeated(8));
         Save(w, out + "/frmV_A_wrapped.png");

@@ -3,6 +3,7 @@
 #include "convert/frmConvert.h"
 #include "crypto/frmPas.h"
 #include "crypto/frmPasV.h"
+#include "extract/extract_texts.h"
 #include "fakes_ui.h"
 #include "info/frmInfo.h"
 #include "inspect/Form1.h"
@@ -72,6 +73,9 @@ int main(int argc, char **argv) {
     shot(&pasV, "frmPasV");
     crypto::FrmPas pas(t.services);
     shot(&pas, "frmPas");
+    crypto::FrmPas pasStealth(t.services);
+    pasStealth.setQuestion(QString::fromUtf8(extract::kStealthPasswordQuestion));
+    shot(&pasStealth, "frmPas_stealth");
     inspect::RegisterWindows(t.services);
     inspect::ShowImageInfo(t.services, QString::fromStdString(dir.file("bild.bmp")));
     if (QWidget *w = t.registry.existing("Form1")) shot(w, "Form1");
