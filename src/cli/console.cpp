@@ -194,7 +194,7 @@ std::string Printable(const std::string &utf8, bool keepLineEnds) {
         const auto c = static_cast<unsigned char>(utf8[i]);
         const bool c1 = c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
                         static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;
-        if ((c < 0x20 && !(keepLineEnds && c == '\n')) || c == 0x7F || c1) {
+        if ((c < 0x20 && !(keepLineEnds && (c == '\n' || c == '\t'))) || c == 0x7F || c1) {
             std::snprintf(hex, sizeof hex, "\\x%02X", c1 ? static_cast<unsigned char>(utf8[++i]) : c);
             out += hex;
         } else {
@@ -203,6 +203,8 @@ std::string Printable(const std::string &utf8, bool keepLineEnds) {
     }
     return out;
 }
+
+std::string TerminalText(const std::string &utf8) { return Printable(Lines(utf8), true); }
 
 void ExtractView::step(extract::Step step, int percent) {
     const std::string label = extract::ExtractStepLabel(program_, step);

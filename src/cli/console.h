@@ -52,8 +52,12 @@ private:
 };
 
 // A text as the terminal may show it: control characters (C0, DEL, C1)
-// become \xNN, so a stored name cannot paint fake lines.
+// become \xNN, so a stored name cannot paint fake lines. `keepLineEnds`
+// keeps LF and tab.
 std::string Printable(const std::string &utf8, bool keepLineEnds = false);
+// A message for a terminal: its line ends (CR, CR LF, LF) as LF, tabs kept,
+// every other control character shown as \xNN.
+std::string TerminalText(const std::string &utf8);
 
 // Where a password comes from: `--password-file` first, then the variable
 // KALMIRA_PASSWORD, then a prompt when stdin is a terminal (twice when

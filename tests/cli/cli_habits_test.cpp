@@ -117,6 +117,17 @@ TEST_F(Cli, BinaryDataIsNotWrittenToATerminal) {
     r = RunOnTerminal(dir.path(), {"extract", "m.bmp", "--text", "-o", "-"}, "Sesam", io.file("err"));
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_NE(r.out.find("Hallo"), std::string::npos);
+
+    // A message's escape codes are shown, not obeyed (here: a window title).
+    put("esc.txt", {'A', 0x1B, ']', '0', ';', 'x', 0x07, 'B', '\r', '\n', 'C'});
+    put("e.bmp", MakeBmp(150, 100));
+    ASSERT_EQ(run("hide e.bmp esc.txt --text", "KALMIRA_PASSWORD=Sesam").rc, 0);
+    r = RunOnTerminal(dir.path(), {"extract", "e.bmp", "--text", "-o", "-"}, "Sesam", io.file("err"));
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out.find('\x1B'), std::string::npos);
+    EXPECT_NE(r.out.find("A\\x1B]0;x\\x07B"), std::string::npos) << r.out;
+    // Through a pipe the message stays as it was.
+    EXPECT_EQ(run("extract e.bmp --text -o -", "KALMIRA_PASSWORD=Sesam").out, "A\x1B]0;x\x07" "B\r\nC");
     std::remove(io.file("err").c_str());
 }
 
