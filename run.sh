@@ -13,8 +13,7 @@ if [ $# -gt 0 ] && { [ "$1" = KalmiraA ] || [ "$1" = KalmiraB ] || [ "$1" = kalm
   shift
 fi
 
-flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
-command -v ccache >/dev/null && flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-cmake -S . -B build -G Ninja "${flags[@]}" >/dev/null
+kalmira_build_flags # the flags ./test.sh and ./package.sh build with: one build for all
+cmake -S . -B build -G Ninja "${KALMIRA_BUILD_FLAGS[@]}" >/dev/null
 cmake --build build --target "$program" >&2
 exec "build/bin/$program" "$@"

@@ -8,7 +8,8 @@ source tools/deps.sh
 kalmira_install_missing "${KALMIRA_TEST_PACKAGES[@]}"
 
 dir=build
-flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALMIRA_BUILD_TESTS=ON)
+kalmira_build_flags # shared with ./run.sh and ./package.sh, which then reuse build/
+flags=("${KALMIRA_BUILD_FLAGS[@]}" -DKALMIRA_BUILD_TESTS=ON)
 if [ "${1:-}" = "--sanitize" ]; then
   dir=build-asan
   flags=(-DCMAKE_BUILD_TYPE=Debug -DKALMIRA_BUILD_TESTS=ON -DKALMIRA_SANITIZE=ON -DKALMIRA_BUILD_BENCH=OFF)

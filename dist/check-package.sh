@@ -34,6 +34,33 @@ echo "package contents: ${#expected[@]} files checked"
 lintian --fail-on error,warning "$deb" 2> >(grep -v "root privileges" >&2) || fail "lintian"
 echo "lintian: done"
 
+# Desktop entries: English texts with German translations, the keys menus
+# and launchers use, and "Open with" for every carrier type. Nothing may make
+# Kalmira the default for BMP or WAV: that is the user's choice.
+unpacked=$(mktemp -d)
+dpkg-deb -R "$deb" "$unpacked"
+mime_types=(image/bmp audio/wav audio/x-wav image/png audio/flac)
+for entry in "$unpacked"/usr/share/applications/*.desktop; do
+  name=$(basename "$entry")
+  desktop-file-validate "$entry" || fail "$name: desktop-file-validate"
+  for key in Name Comment Keywords 'GenericName[de]' 'Comment[de]' 'Keywords[de]' TryExec; do
+    grep -qxF "$key=" <(grep -v '^#' "$entry" | cut -d= -f1 | sed 's/$/=/') || fail "$name: no $key"
+  done
+  grep -qx 'StartupNotify=true' "$entry" || fail "$name: no StartupNotify=true"
+  grep -Eq '^Categories=(.*;)?Security;' "$entry" || fail "$name: Categories without Security"
+  types=";$(sed -n 's/^MimeType=//p' "$entry")"
+  for t in "${mime_types[@]}"; do
+    [[ $types == *";$t;"* ]] || fail "$name: MimeType lacks $t"
+  done
+  grep -q '^InitialPreference=' "$entry" && fail "$name: InitialPreference bids for the default"
+done
+claims=$(find "$unpacked" -name mimeapps.list -o -name '*-mimeapps.list' -o -name defaults.list)
+[ -z "$claims" ] || fail "the package sets default applications: $claims"
+grep -lE 'xdg-mime|xdg-settings|mimeapps|defaults\.list' "$unpacked"/DEBIAN/* 2>/dev/null &&
+  fail "a maintainer script changes default applications"
+rm -rf "$unpacked"
+echo "desktop entries: done"
+
 if [ "$(id -u)" -ne 0 ]; then
   echo "not root: installation not tried"
   exit $failed
@@ -48,6 +75,30 @@ for p in KalmiraA KalmiraB kalmira; do
   man -w "$p" >/dev/null || fail "no manual page for $p"
 done
 desktop-file-validate /usr/share/applications/de.kalmira.Kalmira[AB].desktop || fail "desktop entries"
+# Installed, Kalmira is offered for BMP and WAV but the desktop's choice
+# stands: a stand-in viewer named as default in the lowest-ranked list a
+# desktop ships must still be the answer, and no list of this system names
+# Kalmira. (Where nothing else handles a type, xdg-mime falls back to any
+# entry listing it; that fallback is printed, not judged.)
+command -v xdg-mime >/dev/null ||
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends xdg-utils >/dev/null
+desk=$(mktemp -d)
+mkdir -p "$desk/applications"
+printf '[Desktop Entry]\nType=Application\nName=Viewer\nExec=true %%f\nMimeType=%s;\n' \
+  "$(IFS=';'; echo "${mime_types[*]}")" >"$desk/applications/stand-in-viewer.desktop"
+{ echo "[Default Applications]"; for t in "${mime_types[@]}"; do echo "$t=stand-in-viewer.desktop"; done; } \
+  >"$desk/applications/mimeapps.list"
+for t in "${mime_types[@]}"; do
+  chosen=$(XDG_DATA_DIRS="/usr/local/share/:/usr/share/:$desk/" xdg-mime query default "$t")
+  [ "$chosen" = stand-in-viewer.desktop ] || fail "xdg-mime query default $t: \"$chosen\", not the desktop's choice"
+  echo "xdg-mime query default $t without a desktop's choice: $(xdg-mime query default "$t")"
+done
+rm -rf "$desk"
+for list in "$HOME/.config/mimeapps.list" /etc/xdg/mimeapps.list /etc/xdg/*-mimeapps.list \
+            /usr/share/applications/mimeapps.list /usr/share/applications/*-mimeapps.list \
+            /usr/share/applications/defaults.list "$HOME/.local/share/applications/mimeapps.list"; do
+  [ -f "$list" ] && grep -qi kalmira "$list" && fail "$list names Kalmira"
+done
 appstreamcli validate --no-net /usr/share/metainfo/de.kalmira.Kalmira[AB].metainfo.xml >/dev/null ||
   fail "metainfo"
 bash -c 'source /usr/share/bash-completion/completions/kalmira && complete -p kalmira' >/dev/null ||

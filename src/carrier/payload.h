@@ -46,6 +46,10 @@ std::optional<StoredName> ClassicStoredName(const std::string &fileNameUtf8);
 
 // ClassicStoredName's field alone.
 std::optional<std::string> NameField(const std::string &fileNameUtf8);
+// The name an extraction gives back for a file named `fileNameUtf8` when it
+// differs from it (characters Windows-1252 lacks, shortening, blanks at the
+// ends); nullopt when it comes back unchanged or cannot be stored at all.
+std::optional<std::string> ChangedStoredName(const std::string &fileNameUtf8);
 
 // Name stored for a message typed in KalmiraA (the stealth format stores it
 // as it is, the classic one as its padded name field).

@@ -157,6 +157,9 @@ std::string Destination(const Options &o, const std::string &storedName) {
 
 int WriteMessage(const Options &o, const std::string &ansi, const std::string &dest) {
     std::string bytes = o.raw ? ansi : platform::Utf8FromAnsi(ansi);
+    // A carrier's message may hold escape codes: a terminal shows them, not obeys them.
+    if (o.output == "-" && !o.raw && platform::IsTerminal(platform::StdStream::Output))
+        bytes = TerminalText(bytes);
     if (o.output == "-") return platform::WriteStandardOutput(bytes.data(), bytes.size()) ? kOk : kIoError;
     platform::StagedFile staged(dest);
     BinaryFile f;

@@ -110,9 +110,11 @@ std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool 
 std::optional<std::string> ObtainAnsiPassword(const std::string &passwordFile, bool confirm,
                                               bool allowEmpty) {
     std::optional<std::string> pw;
-    if (!passwordFile.empty()) {
+    // "-" at a terminal is someone typing: the prompt without echo serves them.
+    const bool typed = passwordFile == "-" && platform::IsTerminal(platform::StdStream::Input);
+    if (!passwordFile.empty() && !typed) {
         return PasswordFromFileAt(passwordFile, allowEmpty);
-    } else if (const char *env = std::getenv("KALMIRA_PASSWORD")) {
+    } else if (const char *env = std::getenv("KALMIRA_PASSWORD"); env && !typed) {
         pw = std::string(env);
     } else if (platform::IsTerminal(platform::StdStream::Input)) {
         pw = platform::ReadLineHidden("Bitte ein Passwort eingeben - max. 16 Zeichen: ");
@@ -142,13 +144,24 @@ std::optional<std::string> ObtainAnsiPassword(const std::string &passwordFile, b
 }
 
 std::optional<std::string> PasswordFromFileAt(const std::string &path, bool allowEmpty) {
-    std::optional<std::string> bytes = FileHead(path, 4096);
-    if (!bytes) {
-        Complain("Die Passwortdatei \"" + path + "\" kann nicht gelesen werden.");
-        return std::nullopt;
+    constexpr std::size_t kLimit = 4096;
+    crypto::PasswordText text;
+    if (path == "-") {
+        const std::optional<platform::SecureBytes> line = platform::ReadStandardInputLine(kLimit);
+        if (!line) {
+            Complain("Das Passwort kann nicht von der Standardeingabe gelesen werden.");
+            return std::nullopt;
+        }
+        text = crypto::PasswordFromFile({reinterpret_cast<const char *>(line->data()), line->size()});
+    } else {
+        std::optional<std::string> bytes = FileHead(path, kLimit);
+        if (!bytes) {
+            Complain("Die Passwortdatei \"" + path + "\" kann nicht gelesen werden.");
+            return std::nullopt;
+        }
+        text = crypto::PasswordFromFile(*bytes);
+        platform::WipeString(*bytes);
     }
-    crypto::PasswordText text = crypto::PasswordFromFile(*bytes);
-    platform::WipeString(*bytes);
     switch (text.status) {
     case crypto::PasswordText::Status::Ok: break;
     case crypto::PasswordText::Status::Unrepresentable: {
@@ -159,7 +172,8 @@ std::optional<std::string> PasswordFromFileAt(const std::string &path, bool allo
         return std::nullopt;
     }
     case crypto::PasswordText::Status::InvalidUtf8:
-        Complain("Die Passwortdatei \"" + path + "\" beginnt mit einer UTF-8-Markierung, enthält aber kein gültiges UTF-8.");
+        Complain((path == "-" ? std::string("Die Standardeingabe") : "Die Passwortdatei \"" + path + "\"") +
+                 " beginnt mit einer UTF-8-Markierung, enthält aber kein gültiges UTF-8.");
         return std::nullopt;
     }
     if (text.ansi.empty() && !allowEmpty) {
@@ -180,7 +194,7 @@ std::string Printable(const std::string &utf8, bool keepLineEnds) {
         const auto c = static_cast<unsigned char>(utf8[i]);
         const bool c1 = c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
                         static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;
-        if ((c < 0x20 && !(keepLineEnds && c == '\n')) || c == 0x7F || c1) {
+        if ((c < 0x20 && !(keepLineEnds && (c == '\n' || c == '\t'))) || c == 0x7F || c1) {
             std::snprintf(hex, sizeof hex, "\\x%02X", c1 ? static_cast<unsigned char>(utf8[++i]) : c);
             out += hex;
         } else {
@@ -189,6 +203,8 @@ std::string Printable(const std::string &utf8, bool keepLineEnds) {
     }
     return out;
 }
+
+std::string TerminalText(const std::string &utf8) { return Printable(Lines(utf8), true); }
 
 void ExtractView::step(extract::Step step, int percent) {
     const std::string label = extract::ExtractStepLabel(program_, step);

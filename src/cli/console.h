@@ -52,12 +52,17 @@ private:
 };
 
 // A text as the terminal may show it: control characters (C0, DEL, C1)
-// become \xNN, so a stored name cannot paint fake lines.
+// become \xNN, so a stored name cannot paint fake lines. `keepLineEnds`
+// keeps LF and tab.
 std::string Printable(const std::string &utf8, bool keepLineEnds = false);
+// A message for a terminal: its line ends (CR, CR LF, LF) as LF, tabs kept,
+// every other control character shown as \xNN.
+std::string TerminalText(const std::string &utf8);
 
 // Where a password comes from: `--password-file` first, then the variable
 // KALMIRA_PASSWORD, then a prompt when stdin is a terminal (twice when
-// `confirm`). Gives the padded ANSI password, or nullopt after saying why.
+// `confirm`); `--password-file -` at a terminal prompts as well. Gives the
+// padded ANSI password, or nullopt after saying why.
 std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool confirm,
                                           bool allowEmpty);
 // The same password as typed, in ANSI and without padding (the stealth format's).
@@ -65,7 +70,8 @@ std::optional<std::string> ObtainAnsiPassword(const std::string &passwordFile, b
                                               bool allowEmpty);
 
 // A password file's first line, read as UTF-8 (with or without byte-order
-// mark) or Windows-1252; the padded ANSI password, or nullopt after saying why.
+// mark) or Windows-1252; "-" is standard input. The ANSI password, or
+// nullopt after saying why.
 std::optional<std::string> PasswordFromFileAt(const std::string &path, bool allowEmpty);
 
 // The rules of the password windows for a UTF-8 password: at most 16

@@ -199,9 +199,15 @@ int Hide(const Options &o) {
     const hide::HideResult r = engine.run(progress, prepared, padded.value_or(""));
     bar.finish();
     if (const auto notice = hide::HideNotice(r)) Complain(notice->text);
-    if (r.outcome == hide::HideOutcome::Written)
+    if (r.outcome == hide::HideOutcome::Written) {
         std::cout << "Die Datei \"" << FileNameOf(file) << "\" wurde in \"" << carrier << "\" versteckt ("
                   << r.compressedSize << " Byte komprimiert, " << CipherName(o.cipher) << ")." << std::endl;
+        // Extracting gives back this name, not the file's: say so now, not then.
+        if (const auto stored = payload::ChangedStoredName(FileNameOf(file)))
+            Complain("Der Name \"" + FileNameOf(file) + "\" wurde als \"" + *stored +
+                     "\" gespeichert: das klassische Format speichert Namen in Windows-1252 und mit "
+                     "höchstens 25 Zeichen.");
+    }
     return HideExit(r);
 }
 

@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "platform/platform.h"
+#include "platform/terminal.h"
 
 #include <cstring>
 #include <iostream>
@@ -29,8 +30,9 @@ const char *const kExitCodes =
 
 const char *const kPasswordHelp =
     "Passwort (1 bis 16 Zeichen, Gross-/Kleinschreibung zählt): aus --password-file DATEI\n"
-    "(erste Zeile), sonst aus der Umgebungsvariablen KALMIRA_PASSWORD, sonst Eingabe am\n"
-    "Terminal ohne Anzeige. Nie auf der Befehlszeile.\n";
+    "(erste Zeile; --password-file - liest sie von der Standardeingabe), sonst aus der\n"
+    "Umgebungsvariablen KALMIRA_PASSWORD, sonst Eingabe am Terminal ohne Anzeige. Nie\n"
+    "auf der Befehlszeile.\n";
 
 // Every option once: its names, whether it takes a value, and what it sets.
 // `set` returns a complaint, or "" when the value was taken.
@@ -94,7 +96,8 @@ const std::map<std::string, Command> &Commands() {
          {"kalmira extract CONTAINER [-o PFAD|-] [--force] [--text [--raw]]\n"
           "                [--password-file DATEI]",
           "Holt die versteckte Datei aus CONTAINER. Ohne -o unter ihrem gespeicherten Namen im\n"
-          "aktuellen Ordner; ist PFAD ein Ordner, dort; mit -o - auf die Standardausgabe.\n"
+          "aktuellen Ordner; ist PFAD ein Ordner, dort; mit -o - auf die Standardausgabe,\n"
+          "aber nicht auf ein Terminal (ausser mit --text oder --force).\n"
           "Eine vorhandene Datei wird nur mit --force ersetzt. Bei falschem Passwort gibt es\n"
           "keinen zweiten Versuch. Enthält CONTAINER nichts im klassischen Format, wird das\n"
           "Tarnformat mit dem Passwort geprüft; dort sind \"keine Daten\" und \"falsches\n"
@@ -141,7 +144,11 @@ const Option *FindOption(const std::string &given) {
 
 void Version() {
     std::cout << "kalmira " << KALMIRA_VERSION_MAJOR << "." << KALMIRA_VERSION_MINOR << "."
-              << KALMIRA_VERSION_PATCH << std::endl;
+              << KALMIRA_VERSION_PATCH << "\n"
+              << "Lizenz: GPL-3.0-or-later, GNU General Public License Version 3 oder neuer\n"
+                 "<https://www.gnu.org/licenses/gpl-3.0.html>. Dies ist freie Software: Sie dürfen\n"
+                 "sie ändern und weitergeben. Es gibt KEINE GARANTIE, soweit gesetzlich zulässig.\n";
+    std::cout.flush();
 }
 
 void GeneralHelp() {
@@ -236,5 +243,10 @@ int main(int argc, char **argv) {
     if (name == "convert" && o.output.empty()) return Usage("Die Ausgabedatei fehlt (-o).", name);
     if (name == "convert" && o.output == "-") return Usage("convert schreibt nicht auf die Standardausgabe.", name);
     if (o.raw && !o.text) return Usage("--raw gilt nur mit --text.", name);
+    // As gzip does: binary data on a terminal is noise at best, escape codes at worst.
+    if (name == "extract" && o.output == "-" && !o.text && !o.force &&
+        kalmira::platform::IsTerminal(kalmira::platform::StdStream::Output))
+        return Usage("Die versteckte Datei wird nicht auf ein Terminal geschrieben: -o DATEI, eine\n"
+                     "Umleitung (> DATEI, | BEFEHL) oder --force.", name);
     return c.run(o);
 }

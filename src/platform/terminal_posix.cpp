@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 
@@ -40,6 +41,22 @@ std::optional<std::string> ReadLineHidden(const std::string &prompt) {
     if (tty) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
     if (!ok) return std::nullopt;
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+std::optional<SecureBytes> ReadStandardInputLine(std::size_t limit) {
+    SecureBytes line;
+    line.reserve(limit); // no reallocation leaves a copy behind
+    // A byte at a time: whatever follows the line stays for the next reader.
+    while (line.size() < limit) {
+        std::uint8_t c = 0;
+        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        line.push_back(c);
+        if (c == '\n') break;
+    }
     return line;
 }
 
