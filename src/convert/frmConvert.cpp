@@ -1,5 +1,6 @@
 #include "convert/frmConvert.h"
 
+#include "convert/convert_texts.h"
 #include "convert/image_memory.h"
 #include "platform/platform.h"
 #include "shell/qt_services.h"
@@ -72,7 +73,7 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent *event) {
 FrmConvert::FrmConvert(Services &services, QWidget *parent) : QWidget(parent, Qt::Window), s_(services) {
     setObjectName("frmConvert");
     setWindowTitle("JPG,GIF,WMF,RLE,BMP(<24) -> nach 24  Bit TrueColor BMP");
-    setFixedSize(kDesignWidth, 290);
+    setFixedSize(kDesignWidth, 318);
     setMouseTracking(true);
 
     auto label = [this](const char *name, const QString &text, QRect geometry) {
@@ -144,11 +145,21 @@ FrmConvert::FrmConvert(Services &services, QWidget *parent) : QWidget(parent, Qt
     Command3->setObjectName("Command3");
     Command3->hide();
     for (QPushButton *b : {Command1, Command2, Command4, Command5}) setBackColour(b, kButtonColour);
+    // Reducing averages whole blocks of pixels, so that the 8 x 8 grid of a
+    // JPEG-derived picture no longer shows (the stealth format needs that).
+    Label5 = label("Label5", "verkleinern um", QRect(214, 288, 100, 20));
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName("Combo1");
+    Combo1->addItems({"1", "2", "3", "4"});
+    Combo1->setGeometry(316, 284, 94, 26);
 
     connect(Command1, &QPushButton::clicked, this, [this] { load(); });
     connect(Command3, &QPushButton::clicked, this, [this] { loadAndPreview(); });
     connect(Label3, &ClickLabel::clicked, this, [this] { toggleOptimised(); });
     connect(Label4, &ClickLabel::clicked, this, [this] { toggleOptimised(); });
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [this] {
+        if (!Label2->text().isEmpty()) Command3->click();
+    });
     connect(Command2, &QPushButton::clicked, this, [this] { convert(); });
     connect(Command4, &QPushButton::clicked, this, [this] { info(); });
     connect(Command5, &QPushButton::clicked, this, [this] { close(); });
@@ -279,6 +290,7 @@ void FrmConvert::loadAndPreview() {
     Anzeige1->show();
 
     picture1_ = std::move(*shown);
+    Reduce(picture1_, reduceBy());
     if (opt_convert == 1 && !elim_padbytes(picture1_, path)) {
         clearPicture();
         Label2->setText(CannotShowText(path));
@@ -303,26 +315,30 @@ void FrmConvert::convert() {
     // The extension is replaced by position: "x.jpeg" becomes "x.jbmp".
     if (conv_title.size() < 3) return;
     const QString proposed = conv_title.left(conv_title.size() - 3) + "bmp";
-    const QString name = ShowSaveDialog(s_, this, "Konvertierte Bilddatei speichern unter ...",
-                                        conv_dir, proposed, "24-Bit TrueColor BMP-Bild (*.bmp)|*.bmp",
+    const QString name = ShowSaveDialog(s_, this, "Konvertierte Bilddatei speichern unter ...", conv_dir, proposed,
+                                        "24-Bit TrueColor BMP-Bild (*.bmp)|*.bmp|PNG-Bild, 8 Bit RGB (*.png)|*.png",
                                         "*.bmp");
     if (name.isEmpty()) return;
     const std::string target = S(conv_dir + name);
-    // An older file is replaced by save_bitmap only once the new one is
+    const bool png = OutputTypeOf(target) == OutputType::Png;
+    // An older file is replaced by the writers only once the new one is
     // complete, so a failed save keeps it.
     if (platform::IsRegularFile(target)) platform::SetFileAttributes(target, platform::AttrNormal);
 
-    std::int32_t r = 0;
+    std::int64_t r = 0;
+    int error = 0;
     {
         WaitCursor wait;
-        r = save_bitmap(picture1_, 24, target, s_.messages, S(s_.programName()));
+        r = png ? SavePng(picture1_, target, &error) : save_bitmap(picture1_, 24, target, nullptr, &error);
     }
+    if (const auto why = SaveFailureText(r, error)) s_.messages->show(Icon::None, S(s_.programName()), *why);
     if (r < 1) {
         s_.messages->show(Icon::Critical, "Bildconverter-Error-Nachricht",
-                          "Fehler beim Speichern der Bitmap!");
+                          png ? "Fehler beim Speichern des PNG-Bildes!" : "Fehler beim Speichern der Bitmap!");
     } else {
         s_.messages->show(Icon::Information, "BildConverter-Nachricht",
-                          S("Die Bilddatei \"" + conv_title + "\" wurde in eine 24-Bit Datei konvertiert."));
+                          S("Die Bilddatei \"" + conv_title + "\" wurde in eine " +
+                            (png ? "PNG-Datei (8 Bit RGB)" : "24-Bit Datei") + " konvertiert."));
     }
 }
 

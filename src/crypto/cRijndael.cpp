@@ -1,7 +1,5 @@
 #include "crypto/cRijndael.h"
 
-#include "shell/ui.h"
-
 #include <array>
 #include <bit>
 #include <cstring>
@@ -193,7 +191,7 @@ bool CpuHasAes() { return false; }
 
 } // namespace
 
-cRijndael::cRijndael(Messages *messages) : messages_(messages), useHardware_(CpuHasAes()) {}
+cRijndael::cRijndael() : useHardware_(CpuHasAes()) {}
 
 void cRijndael::SetHardwareAcceleration(bool enabled) { useHardware_ = enabled && CpuHasAes(); }
 
@@ -408,10 +406,6 @@ int cRijndael::FileDecrypt(const std::string &plainPath, const std::string &ciph
     out.close();
     if (!out) throw std::runtime_error("cRijndael - write error");
     return 0;
-}
-
-void cRijndael::Tell(const std::string &text) const {
-    if (messages_) messages_->show(Icon::None, "", text, Buttons::Ok);
 }
 
 } // namespace kalmira::crypto
