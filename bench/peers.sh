@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # kalmira next to steghide (Debian package, installed here when missing):
-# hiding and extracting the same encrypted payload in the same BMP and WAV
-# carriers, best of several runs, and the ratio steghide / kalmira.
+# starting up (--version), hiding and extracting the same encrypted payload in
+# the same BMP and WAV carriers. Runs are paired (kalmira, then steghide, in
+# turn) so that a loaded machine slows both alike; the median of each and the
+# ratio steghide / kalmira are shown. Targets: --version within 1.5 times
+# steghide's (ratio >= 0.67), a 20 KB hide into a BMP at least 12 times faster.
 #   bench/peers.sh [path/to/kalmira] [payload bytes] [runs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,7 +13,7 @@ kalmira_install_missing steghide
 
 kalmira=${1:+$(realpath "$1")}
 bytes=${2:-20000}
-runs=${3:-5}
+runs=${3:-15}
 if [ -z "$kalmira" ]; then
   cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
   cmake --build "$root/build" --target kalmira >/dev/null
@@ -37,30 +40,44 @@ head -c "$bytes" /dev/urandom > secret.bin
 export KALMIRA_PASSWORD=Sesam
 
 now() { date +%s%N; }
-best() { # command...: fastest of $runs runs in microseconds
-  local b="" t0 t
-  for ((r = 0; r < runs; r++)); do
-    t0=$(now); "$@" >/dev/null 2>&1; t=$((($(now) - t0) / 1000))
-    if [ -z "$b" ] || [ "$t" -lt "$b" ]; then b=$t; fi
-  done
-  echo "$b"
+took() { # command...: microseconds
+  local t0
+  t0=$(now)
+  "$@" >/dev/null 2>&1
+  echo $((($(now) - t0) / 1000))
 }
-k_hide() { cp "cover.$1" "k.$1"; "$kalmira" hide "k.$1" secret.bin; }
-k_extract() { "$kalmira" extract "k.$1" -o k.out --force; }
-s_hide() { steghide embed -cf "cover.$1" -ef secret.bin -sf "s.$1" -p Sesam -q -f; }
-s_extract() { steghide extract -sf "s.$1" -xf s.out -p Sesam -q -f; }
-cp_only() { cp "cover.$1" "k.$1"; }
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# paired KALMIRA_COMMAND STEGHIDE_COMMAND [PREPARE]: "kalmira_us steghide_us",
+# medians of $runs pairs; PREPARE runs before each timed command, untimed.
+paired() {
+  local k=() s=() r
+  for ((r = 0; r < runs; r++)); do
+    [ -n "${3:-}" ] && $3
+    k+=("$(took $1)")
+    [ -n "${3:-}" ] && $3
+    s+=("$(took $2)")
+  done
+  echo "$(printf '%s\n' "${k[@]}" | median) $(printf '%s\n' "${s[@]}" | median)"
+}
+row() { # carrier step kalmira_us steghide_us
+  awk -v e="$1" -v st="$2" -v a="$3" -v b="$4" 'BEGIN { printf "%-6s %-8s %12d %12d %8.2f\n", e, st, a, b, b / a }'
+}
+
+k_version() { "$kalmira" --version; }
+s_version() { steghide --version; }
+ext=
+fresh() { cp "cover.$ext" "k.$ext"; rm -f "s.$ext"; }
+k_hide() { "$kalmira" hide "k.$ext" secret.bin; }
+k_extract() { "$kalmira" extract "k.$ext" -o k.out --force; }
+s_hide() { steghide embed -cf "cover.$ext" -ef secret.bin -sf "s.$ext" -p Sesam -q -f; }
+s_extract() { steghide extract -sf "s.$ext" -xf s.out -p Sesam -q -f; }
 
 printf '%-6s %-8s %12s %12s %8s\n' carrier step kalmira_us steghide_us ratio
+row - version $(paired k_version s_version)
 for ext in bmp wav; do
-  copy=$(best cp_only "$ext")
-  kh=$(best k_hide "$ext"); kh=$((kh > copy ? kh - copy : 1))
-  ke=$(best k_extract "$ext")
-  sh=$(best s_hide "$ext")
-  se=$(best s_extract "$ext")
+  row "$ext" hide $(paired k_hide s_hide fresh)
+  row "$ext" extract $(paired k_extract s_extract)
   cmp -s k.out secret.bin || { echo "kalmira extracted something else" >&2; exit 1; }
   cmp -s s.out secret.bin || { echo "steghide extracted something else" >&2; exit 1; }
-  awk -v e="$ext" -v a="$kh" -v b="$sh" 'BEGIN { printf "%-6s %-8s %12d %12d %8.1f\n", e, "hide", a, b, b / a }'
-  awk -v e="$ext" -v a="$ke" -v b="$se" 'BEGIN { printf "%-6s %-8s %12d %12d %8.1f\n", e, "extract", a, b, b / a }'
 done
-echo "payload $bytes bytes, AES-256 in both; ratio = steghide time / kalmira time"
+echo "payload $bytes bytes, AES-256 in both; medians of $runs paired runs; ratio = steghide time / kalmira time"

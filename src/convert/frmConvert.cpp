@@ -58,6 +58,31 @@ QString CannotShowText(const std::string &path) {
         .arg(QLocale().toString(static_cast<qlonglong>(big->limitMb)));
 }
 
+QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, QRect geometry) {
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->setGeometry(geometry);
+    return l;
+}
+
+QFrame *MakeFrame(QWidget *parent, const char *name, QFrame::Shape shape, QRect geometry) {
+    auto *f = new QFrame(parent);
+    f->setObjectName(name);
+    f->setFrameShape(shape);
+    f->setGeometry(geometry);
+    return f;
+}
+
+// The window watches its buttons for the hover colours.
+QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption, QRect geometry) {
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setGeometry(geometry);
+    b->setMouseTracking(true);
+    b->installEventFilter(parent);
+    return b;
+}
+
 // Restores the normal cursor on every way out of a handler.
 struct WaitCursor {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -75,46 +100,39 @@ FrmConvert::FrmConvert(Services &services, QWidget *parent) : QWidget(parent, Qt
     setWindowTitle("JPG,GIF,WMF,RLE,BMP(<24) -> nach 24  Bit TrueColor BMP");
     setFixedSize(kDesignWidth, 318);
     setMouseTracking(true);
+    createPathControls();
+    createPreview();
+    createChoicesAndButtons();
+    connectControls();
 
-    auto label = [this](const char *name, const QString &text, QRect geometry) {
-        auto *l = new QLabel(text, this);
-        l->setObjectName(name);
-        l->setGeometry(geometry);
-        return l;
-    };
-    auto frame = [this](const char *name, QFrame::Shape shape, QRect geometry) {
-        auto *f = new QFrame(this);
-        f->setObjectName(name);
-        f->setFrameShape(shape);
-        f->setGeometry(geometry);
-        return f;
-    };
-    auto button = [this](const char *name, const QString &caption, QRect geometry) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        b->setGeometry(geometry);
-        b->setMouseTracking(true);
-        b->installEventFilter(this);
-        return b;
-    };
+    widenForCaption();
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect g = screen->availableGeometry();
+        move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
+    }
+    conv_dir = WithSeparator(Q(platform::ProgramFolder()));
+}
 
-    Image1 = label("Image1", "", QRect(12, 8, 32, 32));
+void FrmConvert::createPathControls() {
+    Image1 = MakeLabel(this, "Image1", "", QRect(12, 8, 32, 32));
     Image1->setPixmap(style()->standardIcon(QStyle::SP_DesktopIcon).pixmap(32, 32));
-    Label1 = label("Label1", "Zu konvertierende Bilddatei laden:", QRect(52, 14, 220, 20));
-    Command1 = button("Command1", "", QRect(280, 8, 44, 32));
+    Label1 = MakeLabel(this, "Label1", "Zu konvertierende Bilddatei laden:", QRect(52, 14, 220, 20));
+    Command1 = MakeButton(this, "Command1", "", QRect(280, 8, 44, 32));
     Command1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     Command1->setIconSize(QSize(24, 24));
-    Label2 = label("Label2", "", QRect(12, 46, 406, 34));
+    Label2 = MakeLabel(this, "Label2", "", QRect(12, 46, 406, 34));
     Label2->setWordWrap(true);
-    Line1 = frame("Line1", QFrame::HLine, QRect(8, 84, 414, 4));
+    Line1 = MakeFrame(this, "Line1", QFrame::HLine, QRect(8, 84, 414, 4));
+}
 
-    Picture2 = frame("Picture2", QFrame::NoFrame, QRect(20, 104, 165, 165));
+void FrmConvert::createPreview() {
+    Picture2 = MakeFrame(this, "Picture2", QFrame::NoFrame, QRect(20, 104, 165, 165));
     Picture2->setMouseTracking(true);
     Picture2->installEventFilter(this);
     Picture2->setStyleSheet("QFrame#Picture2 { background: white; }");
     // Frame shape 40 twips outside the preview area on every side.
     const int out = TwipsToPixels(40), grow = TwipsToPixels(80);
-    Shape1 = frame("Shape1", QFrame::Box, Picture2->geometry().adjusted(-out, -out, grow - out, grow - out));
+    Shape1 = MakeFrame(this, "Shape1", QFrame::Box, Picture2->geometry().adjusted(-out, -out, grow - out, grow - out));
     Shape1->lower();
     Anzeige1 = new QLabel(Picture2);
     Anzeige1->setObjectName("Anzeige1");
@@ -124,8 +142,10 @@ FrmConvert::FrmConvert(Services &services, QWidget *parent) : QWidget(parent, Qt
     Picture1 = new QLabel(this);
     Picture1->setObjectName("Picture1");
     Picture1->hide();
+}
 
-    Shape2 = frame("Shape2", QFrame::Box, QRect(204, 100, 216, 52));
+void FrmConvert::createChoicesAndButtons() {
+    Shape2 = MakeFrame(this, "Shape2", QFrame::Box, QRect(204, 100, 216, 52));
     Label3 = new ClickLabel(kCheckMark, this);
     Label3->setObjectName("Label3");
     Label3->setGeometry(212, 112, 22, 22);
@@ -136,23 +156,25 @@ FrmConvert::FrmConvert(Services &services, QWidget *parent) : QWidget(parent, Qt
     Label4->setGeometry(242, 104, 172, 40);
     Label4->setWordWrap(true);
 
-    Shape3 = frame("Shape3", QFrame::Box, QRect(204, 164, 216, 112));
-    Command2 = button("Command2", "Convert", QRect(214, 176, 94, 32));
+    Shape3 = MakeFrame(this, "Shape3", QFrame::Box, QRect(204, 164, 216, 112));
+    Command2 = MakeButton(this, "Command2", "Convert", QRect(214, 176, 94, 32));
     Command2->setEnabled(false);
-    Command4 = button("Command4", "Info", QRect(316, 176, 94, 32));
-    Command5 = button("Command5", "End", QRect(265, 230, 94, 32));
+    Command4 = MakeButton(this, "Command4", "Info", QRect(316, 176, 94, 32));
+    Command5 = MakeButton(this, "Command5", "End", QRect(265, 230, 94, 32));
     Command3 = new QPushButton("Command3", this);
     Command3->setObjectName("Command3");
     Command3->hide();
     for (QPushButton *b : {Command1, Command2, Command4, Command5}) setBackColour(b, kButtonColour);
     // Reducing averages whole blocks of pixels, so that the 8 x 8 grid of a
     // JPEG-derived picture no longer shows (the stealth format needs that).
-    Label5 = label("Label5", "verkleinern um", QRect(214, 288, 100, 20));
+    Label5 = MakeLabel(this, "Label5", "verkleinern um", QRect(214, 288, 100, 20));
     Combo1 = new QComboBox(this);
     Combo1->setObjectName("Combo1");
     Combo1->addItems({"1", "2", "3", "4"});
     Combo1->setGeometry(316, 284, 94, 26);
+}
 
+void FrmConvert::connectControls() {
     connect(Command1, &QPushButton::clicked, this, [this] { load(); });
     connect(Command3, &QPushButton::clicked, this, [this] { loadAndPreview(); });
     connect(Label3, &ClickLabel::clicked, this, [this] { toggleOptimised(); });
@@ -163,13 +185,6 @@ FrmConvert::FrmConvert(Services &services, QWidget *parent) : QWidget(parent, Qt
     connect(Command2, &QPushButton::clicked, this, [this] { convert(); });
     connect(Command4, &QPushButton::clicked, this, [this] { info(); });
     connect(Command5, &QPushButton::clicked, this, [this] { close(); });
-
-    widenForCaption();
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect g = screen->availableGeometry();
-        move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
-    }
-    conv_dir = WithSeparator(Q(platform::ProgramFolder()));
 }
 
 void FrmConvert::widenForCaption() {

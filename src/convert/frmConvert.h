@@ -54,6 +54,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void createPathControls();
+    void createPreview();
+    void createChoicesAndButtons();
+    void connectControls();
     void load();            // Command1
     void loadAndPreview();  // Command3
     void toggleOptimised(); // Label3, Label4

@@ -300,6 +300,7 @@ int cRijndael::ArrayEncrypt(std::span<const std::uint8_t> plaintext,
 
 int cRijndael::ArrayDecrypt(std::vector<std::uint8_t> &plaintext,
                             std::span<const std::uint8_t> ciphertext, int appendSize) {
+    warning_.clear();
     const std::size_t n = ciphertext.size();
     if (n % 16 != 0) {
         Tell("ciphertext size not a multiple of block size");
@@ -376,6 +377,7 @@ int cRijndael::FileEncrypt(const std::string &plainPath, const std::string &ciph
 }
 
 int cRijndael::FileDecrypt(const std::string &plainPath, const std::string &cipherPath) {
+    warning_.clear();
     if (rounds_ == 0) throw std::logic_error("cRijndael - no cipher key set");
     std::ifstream in = OpenIn(cipherPath);
     const std::uint64_t n = std::filesystem::file_size(cipherPath);

@@ -25,7 +25,7 @@ public:
     }
     cRijndael(const cRijndael &) = default;
     cRijndael &operator=(const cRijndael &) = default;
-    // The last complaint of ArrayDecrypt or FileDecrypt ("" when none), for
+    // The complaint of the last ArrayDecrypt or FileDecrypt ("" when none), for
     // the caller to show; the cipher itself shows nothing.
     const std::string &lastWarning() const { return warning_; }
 
