@@ -9,7 +9,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/tools/deps.sh"
-kalmira_install_missing steghide
+kalmira_install_missing "${KALMIRA_BENCH_PACKAGES[@]}"
 
 kalmira=${1:+$(realpath "$1")}
 bytes=${2:-20000}
@@ -39,28 +39,33 @@ make_wav cover.wav 1764000
 head -c "$bytes" /dev/urandom > secret.bin
 export KALMIRA_PASSWORD=Sesam
 
-now() { date +%s%N; }
-took() { # command...: microseconds
-  local t0
-  t0=$(now)
-  "$@" >/dev/null 2>&1
-  echo $((($(now) - t0) / 1000))
+# took command...: "wall_us cpu_us" of one run (cpu: user + system of the
+# command and its children, in milliseconds' resolution).
+took() {
+  local TIMEFORMAT='%3R %3U %3S' t
+  t=$({ time "$@" >/dev/null 2>&1; } 2>&1)
+  awk -v t="$t" 'BEGIN { split(t, a, " "); printf "%d %d\n", a[1] * 1e6, (a[2] + a[3]) * 1e6 }'
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-# paired KALMIRA_COMMAND STEGHIDE_COMMAND [PREPARE]: "kalmira_us steghide_us",
-# medians of $runs pairs; PREPARE runs before each timed command, untimed.
+# paired KALMIRA_FUNCTION STEGHIDE_FUNCTION [PREPARE]: medians of $runs pairs,
+# "kalmira_wall steghide_wall kalmira_cpu steghide_cpu" in microseconds;
+# PREPARE runs untimed before each timed command.
 paired() {
-  local k=() s=() r
+  local kw=() sw=() kc=() sc=() r t
   for ((r = 0; r < runs; r++)); do
     [ -n "${3:-}" ] && $3
-    k+=("$(took $1)")
+    t=($(took "$1")); kw+=("${t[0]}"); kc+=("${t[1]}")
     [ -n "${3:-}" ] && $3
-    s+=("$(took $2)")
+    t=($(took "$2")); sw+=("${t[0]}"); sc+=("${t[1]}")
   done
-  echo "$(printf '%s\n' "${k[@]}" | median) $(printf '%s\n' "${s[@]}" | median)"
+  for v in kw sw kc sc; do
+    local -n list=$v
+    printf '%s ' "$(printf '%s\n' "${list[@]}" | median)"
+  done
 }
-row() { # carrier step kalmira_us steghide_us
-  awk -v e="$1" -v st="$2" -v a="$3" -v b="$4" 'BEGIN { printf "%-6s %-8s %12d %12d %8.2f\n", e, st, a, b, b / a }'
+row() { # carrier step kalmira_wall steghide_wall kalmira_cpu steghide_cpu
+  awk -v e="$1" -v st="$2" -v a="$3" -v b="$4" -v c="$5" -v d="$6" 'BEGIN {
+    printf "%-6s %-8s %10d %10d %7.2f %10d %10d %7.2f\n", e, st, a, b, b / a, c, d, (c > 0 ? d / c : 0) }'
 }
 
 k_version() { "$kalmira" --version; }
@@ -72,7 +77,8 @@ k_extract() { "$kalmira" extract "k.$ext" -o k.out --force; }
 s_hide() { steghide embed -cf "cover.$ext" -ef secret.bin -sf "s.$ext" -p Sesam -q -f; }
 s_extract() { steghide extract -sf "s.$ext" -xf s.out -p Sesam -q -f; }
 
-printf '%-6s %-8s %12s %12s %8s\n' carrier step kalmira_us steghide_us ratio
+printf '%-6s %-8s %10s %10s %7s %10s %10s %7s\n' carrier step kalmira_us steghide_us ratio \
+  k_cpu_us s_cpu_us ratio
 row - version $(paired k_version s_version)
 for ext in bmp wav; do
   row "$ext" hide $(paired k_hide s_hide fresh)
@@ -80,4 +86,5 @@ for ext in bmp wav; do
   cmp -s k.out secret.bin || { echo "kalmira extracted something else" >&2; exit 1; }
   cmp -s s.out secret.bin || { echo "steghide extracted something else" >&2; exit 1; }
 done
-echo "payload $bytes bytes, AES-256 in both; medians of $runs paired runs; ratio = steghide time / kalmira time"
+echo "payload $bytes bytes, AES-256 in both; medians of $runs paired runs; ratio = steghide / kalmira,"
+echo "by wall-clock time and by processor time (user + system; 0 below a millisecond)"

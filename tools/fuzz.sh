@@ -13,6 +13,8 @@ all=(extract_file extract_message wav bmp_info decomp convert png flac stealth)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all[@]}"); fi
 jobs=${FUZZ_JOBS:-2}
 dir=build-fuzz
+source tools/deps.sh
+kalmira_install_missing "${KALMIRA_FUZZ_PACKAGES[@]}"
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
