@@ -3,7 +3,6 @@
 #include "fuzz_common.h"
 
 #include "convert/modConvert.h"
-#include "convert/wmf_render.h"
 
 #include <cstdlib>
 
@@ -12,7 +11,7 @@ using namespace kalmira;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     static fuzz::Scratch scratch;
     // Metafiles that draw forever are cut off (and a known finding).
-    static const bool limited = (convert::SetWmfRenderTimeLimit(2), true);
+    static const bool limited = (convert::SetMetafileTimeLimit(2), true);
     (void)limited;
     const std::string path = scratch.file("picture.img");
     fuzz::Write(path, data, size);
@@ -24,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         // Small pictures also go through the optimised redraw and the writer.
         if (static_cast<long long>(picture->width) * picture->height <= 512 * 512) {
             convert::elim_padbytes(*picture, path);
-            if (convert::save_bitmap(*picture, 24, scratch.file("out.bmp"), nullptr, "") < 1) std::abort();
+            if (convert::save_bitmap(*picture, 24, scratch.file("out.bmp")) < 1) std::abort();
         }
     }
     scratch.clear();

@@ -145,7 +145,7 @@ void BmpRows(Probe &p, const std::string &input, const std::vector<std::uint8_t>
         Row(input, "image info", "error branch", error + "Fehler");
     else
         Row(input, "image info", lines[0] + "; " + lines[1] + "; " + lines[4], "");
-    const auto st = convert::ConvertImageToBmp(path, p.dir.file("o.bmp"), true);
+    const auto st = convert::ConvertImage({path, p.dir.file("o.bmp")}).status;
     Row(input, "converter", st == convert::ConvertStatus::Ok ? "Ok"
                             : st == convert::ConvertStatus::CannotDecode ? "CannotDecode" : "SaveFailed", "");
     const auto cs = payload::CheckStructure(path, 10);
@@ -258,11 +258,11 @@ int main(int argc, char **argv) {
         const std::string path = p.dir.file("huge.wmf");
         auto w = ReadAll(KALMIRA_SOURCE_DIR "/tests/data/convert/huge_max_record.wmf");
         WriteAll(path, w);
-        const auto st = convert::ConvertImageToBmp(path, p.dir.file("o.bmp"), true);
+        const auto st = convert::ConvertImage({path, p.dir.file("o.bmp")}).status;
         Row("WMF claiming a 2.2 GB record", "converter", st == convert::ConvertStatus::CannotDecode ? "CannotDecode" : "other", "");
         const auto t0 = platform::MonotonicSeconds();
-        const auto st2 = convert::ConvertImageToBmp(KALMIRA_SOURCE_DIR "/tests/data/convert/slow_draw.wmf",
-                                                    p.dir.file("o.bmp"), true);
+        const auto st2 = convert::ConvertImage({KALMIRA_SOURCE_DIR "/tests/data/convert/slow_draw.wmf",
+                                                p.dir.file("o.bmp")}).status;
         char took[64];
         std::snprintf(took, sizeof took, ", after %.1f s", platform::MonotonicSeconds() - t0);
         Row("WMF whose drawing never ends", "converter",
@@ -282,7 +282,7 @@ int main(int argc, char **argv) {
         Row("full disk at the destination", "extract (KalmiraB)",
             std::string(Name(r.outcome)) + (platform::FileExists(v.destination) ? ", FILE LEFT" : ", nothing written"), p.last());
         WriteAll(p.dir.file("big.bmp"), MakeBmp(400, 400));
-        const auto st2 = convert::ConvertImageToBmp(p.dir.file("big.bmp"), full + "/big.bmp", false);
+        const auto st2 = convert::ConvertImage({p.dir.file("big.bmp"), full + "/big.bmp", convert::OutputType::Bmp, false}).status;
         Row("full disk at the converter's target", "converter",
             std::string(st2 == convert::ConvertStatus::SaveFailed ? "SaveFailed" : "other") +
                 (platform::FileExists(full + "/big.bmp") ? ", FILE LEFT" : ", nothing written"), "");

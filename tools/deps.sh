@@ -14,13 +14,20 @@ KALMIRA_PACKAGES=(
   gstreamer1.0-plugins-good xdg-utils
 )
 
-# Tests, benchmarks, screenshots and the checks of the desktop files (./test.sh).
+# Tests, benchmarks, screenshots, the checks of the desktop files (./test.sh)
+# and the static checks (tools/format.sh, tools/tidy.sh).
 KALMIRA_TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   xvfb xauth imagemagick
   pngcheck flac sox
   desktop-file-utils appstream man-db
+  clang-format-14 clang-tidy-14
 )
+
+# The fuzz targets (tools/fuzz.sh) and the comparison with a peer
+# (bench/peers.sh).
+KALMIRA_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+KALMIRA_BENCH_PACKAGES=(steghide)
 
 # Making and checking the Debian package (./package.sh).
 KALMIRA_PACKAGE_TOOLS=(

@@ -9,10 +9,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:?usage: tools/fuzz.sh SECONDS [TARGET...]}
 shift
-all=(extract_file extract_message wav bmp_info decomp convert png flac)
+all=(extract_file extract_message wav bmp_info decomp convert png flac stealth)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all[@]}"); fi
 jobs=${FUZZ_JOBS:-2}
 dir=build-fuzz
+source tools/deps.sh
+kalmira_install_missing "${KALMIRA_FUZZ_PACKAGES[@]}"
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
@@ -33,13 +35,17 @@ for t in png flac; do
   mkdir -p "$dir/seeds/$t"
   cp tests/data/carrier/*."$t" "$dir/seeds/$t/"
 done
+# The stealth target: a valid picture and sound carrier unchanged, and each
+# from values of the input.
+mkdir -p "$dir/seeds/stealth"
+for b in 00 01 02 03; do printf "\\x$b" >"$dir/seeds/stealth/$b"; done
 mkdir -p "$dir/logs"
 
 max_len() {
   case $1 in
     bmp_info) echo 512 ;;
     wav) echo 4096 ;;
-    extract_file | extract_message) echo 16384 ;;
+    extract_file | extract_message | stealth) echo 16384 ;;
     *) echo 65536 ;;
   esac
 }

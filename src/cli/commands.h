@@ -34,6 +34,7 @@ struct Options {
     bool force = false;
     bool intensiv = false;
     bool optimise = true;
+    int reduceBy = 1;                    // convert --verkleinern
     std::string output;                  // -o; "-" is standard output
     std::string passwordFile;
 };

@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 
 #include "cli/console.h"
+#include "convert/convert_texts.h"
 #include "convert/modConvert.h"
 #include "platform/platform.h"
 #include "platform/temp_file.h"
@@ -69,22 +70,29 @@ int Convert(const Options &o) {
                  "\" kann nicht geschrieben werden.");
         return kIoError;
     }
-    convert::PixelSize size;
-    switch (convert::ConvertImageToBmp(image, staged.path(), o.optimise, &size)) {
+    convert::ConvertRequest request{image, staged.path(), convert::OutputTypeOf(out), o.optimise, o.reduceBy};
+    const convert::ConvertResult result = convert::ConvertImage(request);
+    const bool png = request.type == convert::OutputType::Png;
+    switch (result.status) {
     case convert::ConvertStatus::Ok: break;
+    case convert::ConvertStatus::DecodersMissing:
+        Complain("Die Datei " + convert::DecoderFileName() + " wurde nicht gefunden! Ohne sie liest kalmira keine Bilder.");
+        return kIoError;
     case convert::ConvertStatus::CannotDecode:
         Complain("Die Datei \"" + image + "\" kann nicht als Bild gelesen werden.");
         return kUnsuitable;
     case convert::ConvertStatus::SaveFailed:
-        Complain("Fehler beim Speichern der Bitmap!");
+        Complain(std::string(png ? "Fehler beim Speichern des PNG-Bildes: " : "Fehler beim Speichern der Bitmap: ") +
+                 convert::ErrorText(result.error));
         return kIoError;
     }
     if (staged.commit(o.force) != platform::StagedFile::Commit::Done) {
         Complain("Die Datei \"" + out + "\" konnte nicht geschrieben werden.");
         return kIoError;
     }
-    std::cout << "Die Bilddatei \"" << FileNameOf(image) << "\" wurde in eine 24-Bit Datei konvertiert ("
-              << size.width << " x " << size.height << " Pixel): " << out << std::endl;
+    std::cout << "Die Bilddatei \"" << FileNameOf(image) << "\" wurde in eine "
+              << (png ? "PNG-Datei (8 Bit RGB)" : "24-Bit Datei") << " konvertiert (" << result.written.width << " x "
+              << result.written.height << " Pixel): " << out << std::endl;
     return kOk;
 }
 

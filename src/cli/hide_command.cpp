@@ -2,13 +2,12 @@
 // the write; as the windows run it, with the tool's words and exit codes.
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "compress/ZorbComprFile.h"
+#include "compress/zlib_memory.h"
 #include "hide/hide_engine.h"
 #include "hide/hide_texts.h"
 #include "platform/binary_file.h"
 #include "platform/platform.h"
 #include "platform/secure_memory.h"
-#include "platform/temp_file.h"
 #include "shell/helpers.h"
 #include "shell/scope_guard.h"
 
@@ -19,50 +18,27 @@ namespace kalmira::cli {
 namespace {
 
 using platform::BinaryFile;
-using platform::TempFile;
 
 const char *const kTooLargeText = "\" ist zu gross: komprimiert mehr als 9.999.999 Byte.";
 
-bool ReadFile(const std::string &path, std::string &out) {
-    BinaryFile f;
-    if (!f.open(path, BinaryFile::Mode::Read)) return false;
-    const std::int64_t size = f.size();
-    if (size < 0) return false;
-    out.assign(static_cast<std::size_t>(size), '\0');
-    return size == 0 || f.readAt(0, out.data(), out.size());
-}
-
-// Compresses a file as the hide windows do; the temporary result is wiped.
-// Output beyond `limit` bytes stops the compression early (`overLimit`).
-std::optional<std::vector<std::uint8_t>> CompressFile(const std::string &path, ProgressBar &bar, int &rc,
-                                                      std::int64_t limit, bool &overLimit) {
+// Compresses a file as the hide windows do, in memory: nothing of it reaches
+// the temporary folder. Output beyond `limit` bytes stops the compression
+// early (`overLimit`).
+std::optional<platform::SecureBytes> CompressFile(const std::string &path, ProgressBar &bar, int &rc,
+                                                  std::int64_t limit, bool &overLimit) {
     rc = kIoError;
-    TempFile packed(TempFile::Removal::Wipe);
-    if (!packed.valid()) {
-        Complain("Im temporären Ordner kann nicht geschrieben werden.");
-        return std::nullopt;
-    }
-    ZorbComprFile z;
-    z.InputFile = path;
-    z.OutputFile = packed.path();
-    z.MaxOutput = limit;
-    {
-        CompressionProgressScope hook([&](int pct) { bar.show(pct, "Datei wird komprimiert..."); });
-        z.Compress();
-    }
+    DeflatedFile packed = DeflateFile(path, limit, [&](int pct) { bar.show(pct, "Datei wird komprimiert..."); });
     bar.finish();
-    if (z.ResultStatus() == ZorbComprFile::kTooLarge) {
+    if (packed.status == DeflateStatus::TooLarge) {
         overLimit = true;
         rc = kUnsuitable;
         return std::nullopt;
     }
-    std::string bytes;
-    if (z.ResultStatus() != 0 || !ReadFile(packed.path(), bytes)) {
-        Complain("Die Datei \"" + path + "\" konnte nicht komprimiert werden (Fehler " +
-                 std::to_string(z.ResultStatus()) + ").");
+    if (packed.status != DeflateStatus::Ok) {
+        Complain("Die Datei \"" + path + "\" konnte nicht komprimiert werden.");
         return std::nullopt;
     }
-    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+    return std::move(packed.bytes);
 }
 
 // The engine's steps as the bar.
@@ -119,7 +95,7 @@ int HideExit(const hide::HideResult &r) {
 
 hide::PreparedHide Prepare(hide::HideEngine &engine, hide::HideProgress &progress, const Options &o,
                            const std::string &nameField, const std::string &message,
-                           const std::vector<std::uint8_t> &data) {
+                           const platform::SecureBytes &data) {
     const std::string &carrier = o.args[0];
     const bool encrypt = o.cipher != payload::Mode::Plain;
     const std::string backupPath = hide::BackupPathFor(carrier);
@@ -134,7 +110,7 @@ hide::PreparedHide Prepare(hide::HideEngine &engine, hide::HideProgress &progres
 }
 
 // The payload as the engine takes it: the message itself, or the file compressed.
-int LoadPayload(const Options &o, std::string &message, std::vector<std::uint8_t> &data, ProgressBar &bar) {
+int LoadPayload(const Options &o, std::string &message, platform::SecureBytes &data, ProgressBar &bar) {
     int rc = kOk;
     if (o.text) {
         std::optional<std::string> text = MessageText(o.args[1], rc);
@@ -148,7 +124,7 @@ int LoadPayload(const Options &o, std::string &message, std::vector<std::uint8_t
     const std::int64_t room = std::max<std::int64_t>(0, payload::MaxCompressed(carrier, o.cipher));
     const std::int64_t limit = std::min(room, payload::kMaxStorableCompressed);
     bool overLimit = platform::FileSize(file) / kDeflateBestRatio > limit;
-    std::optional<std::vector<std::uint8_t>> packed;
+    std::optional<platform::SecureBytes> packed;
     if (!overLimit) packed = CompressFile(file, bar, rc, limit, overLimit);
     if (overLimit && limit == payload::kMaxStorableCompressed) {
         Complain("Die Datei \"" + FileNameOf(file) + kTooLargeText);
@@ -183,7 +159,7 @@ int Hide(const Options &o) {
     }
     ProgressBar bar;
     std::string message;
-    std::vector<std::uint8_t> data;
+    platform::SecureBytes data; // the file compressed: wiped when freed
     ScopeGuard wipe{[&] { platform::WipeString(message); }};
     if (int rc = LoadPayload(o, message, data, bar)) return rc;
 

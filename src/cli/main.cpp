@@ -62,6 +62,12 @@ const std::vector<Option> &AllOptions() {
         {"--intensiv", nullptr, false, [](Options &o, const std::string &) { o.intensiv = true; return std::string(); }},
         {"--stealth", nullptr, false, [](Options &o, const std::string &) { o.stealth = true; return std::string(); }},
         {"--no-optimise", nullptr, false, [](Options &o, const std::string &) { o.optimise = false; return std::string(); }},
+        {"--verkleinern", nullptr, true, [](Options &o, const std::string &v) -> std::string {
+             if (v.empty() || v.size() > 2 || v.find_first_not_of("0123456789") != std::string::npos || std::stoi(v) < 2)
+                 return "--verkleinern nimmt eine ganze Zahl von 2 bis 99.";
+             o.reduceBy = std::stoi(v);
+             return "";
+         }},
     };
     return options;
 }
@@ -126,12 +132,15 @@ const std::map<std::string, Command> &Commands() {
           "  --intensiv  sieben Durchgänge statt einem\n",
           1, {"--intensiv"}, Wipe}},
         {"convert",
-         {"kalmira convert BILD -o AUSGABE.bmp [--no-optimise] [--force]",
-          "Wandelt BILD (BMP, JPG, GIF, WMF, PNG ...) in eine unkomprimierte 24-Bit-BMP-Datei.\n"
+         {"kalmira convert BILD -o AUSGABE.bmp|AUSGABE.png [--verkleinern N] [--no-optimise] [--force]",
+          "Wandelt BILD (BMP, JPG, GIF, WMF, PNG ...) in eine unkomprimierte 24-Bit-BMP-Datei,\n"
+          "oder in eine PNG-Datei (8 Bit RGB), wenn AUSGABE auf .png endet.\n"
           "Vorgabe: Breite und Höhe so angepasst, dass die Bildzeilen keine Füllbytes brauchen.\n"
-          "  --no-optimise  Grösse unverändert lassen\n"
-          "  --force        eine vorhandene AUSGABE ersetzen\n",
-          1, {"--no-optimise", "--force", "--output"}, Convert}},
+          "  --verkleinern N  Breite und Höhe durch N (ab 2) teilen, jedes Pixel als Mittel\n"
+          "                   eines N x N-Blocks; das 8x8-Raster eines JPEG-Bildes verschwindet\n"
+          "  --no-optimise    Grösse sonst unverändert lassen\n"
+          "  --force          eine vorhandene AUSGABE ersetzen\n",
+          1, {"--no-optimise", "--force", "--output", "--verkleinern"}, Convert}},
     };
     return commands;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace kalmira {
 
@@ -31,5 +32,25 @@ InflateStatus InflateMemory(const std::uint8_t *data, std::size_t size,
 // for inputs up to its 256 KiB read block, so the bytes are the same);
 // nullopt when zlib fails.
 std::optional<platform::SecureBytes> DeflateMemory(const std::uint8_t *data, std::size_t size, int level = 6);
+
+enum class DeflateStatus {
+    Ok,
+    ReadFailed, // the file could not be opened or read
+    TooLarge,   // more than maxOutput bytes would come out
+    Failed,     // zlib refused
+};
+
+struct DeflatedFile {
+    DeflateStatus status = DeflateStatus::Failed;
+    platform::SecureBytes bytes;
+};
+
+// Deflates a whole file into memory, byte for byte as ZorbZlib's CompFile
+// writes it (the same 256 KiB reads): a classic payload is never larger than
+// the carrier format allows, so no temporary file is needed and none can be
+// left behind. Stops as soon as the output passes `maxOutput` (negative: no
+// limit); `progress` gets 0..100 by input.
+DeflatedFile DeflateFile(const std::string &path, std::int64_t maxOutput,
+                         const std::function<void(int)> &progress = {}, int level = 6);
 
 } // namespace kalmira

@@ -1,5 +1,6 @@
 #include "convert/frmConvert.h"
 
+#include "convert/convert_texts.h"
 #include "convert/image_memory.h"
 #include "platform/platform.h"
 #include "shell/qt_services.h"
@@ -57,6 +58,31 @@ QString CannotShowText(const std::string &path) {
         .arg(QLocale().toString(static_cast<qlonglong>(big->limitMb)));
 }
 
+QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, QRect geometry) {
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->setGeometry(geometry);
+    return l;
+}
+
+QFrame *MakeFrame(QWidget *parent, const char *name, QFrame::Shape shape, QRect geometry) {
+    auto *f = new QFrame(parent);
+    f->setObjectName(name);
+    f->setFrameShape(shape);
+    f->setGeometry(geometry);
+    return f;
+}
+
+// The window watches its buttons for the hover colours.
+QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption, QRect geometry) {
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setGeometry(geometry);
+    b->setMouseTracking(true);
+    b->installEventFilter(parent);
+    return b;
+}
+
 // Restores the normal cursor on every way out of a handler.
 struct WaitCursor {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -72,48 +98,41 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent *event) {
 FrmConvert::FrmConvert(Services &services, QWidget *parent) : QWidget(parent, Qt::Window), s_(services) {
     setObjectName("frmConvert");
     setWindowTitle("JPG,GIF,WMF,RLE,BMP(<24) -> nach 24  Bit TrueColor BMP");
-    setFixedSize(kDesignWidth, 290);
+    setFixedSize(kDesignWidth, 318);
     setMouseTracking(true);
+    createPathControls();
+    createPreview();
+    createChoicesAndButtons();
+    connectControls();
 
-    auto label = [this](const char *name, const QString &text, QRect geometry) {
-        auto *l = new QLabel(text, this);
-        l->setObjectName(name);
-        l->setGeometry(geometry);
-        return l;
-    };
-    auto frame = [this](const char *name, QFrame::Shape shape, QRect geometry) {
-        auto *f = new QFrame(this);
-        f->setObjectName(name);
-        f->setFrameShape(shape);
-        f->setGeometry(geometry);
-        return f;
-    };
-    auto button = [this](const char *name, const QString &caption, QRect geometry) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        b->setGeometry(geometry);
-        b->setMouseTracking(true);
-        b->installEventFilter(this);
-        return b;
-    };
+    widenForCaption();
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect g = screen->availableGeometry();
+        move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
+    }
+    conv_dir = WithSeparator(Q(platform::ProgramFolder()));
+}
 
-    Image1 = label("Image1", "", QRect(12, 8, 32, 32));
+void FrmConvert::createPathControls() {
+    Image1 = MakeLabel(this, "Image1", "", QRect(12, 8, 32, 32));
     Image1->setPixmap(style()->standardIcon(QStyle::SP_DesktopIcon).pixmap(32, 32));
-    Label1 = label("Label1", "Zu konvertierende Bilddatei laden:", QRect(52, 14, 220, 20));
-    Command1 = button("Command1", "", QRect(280, 8, 44, 32));
+    Label1 = MakeLabel(this, "Label1", "Zu konvertierende Bilddatei laden:", QRect(52, 14, 220, 20));
+    Command1 = MakeButton(this, "Command1", "", QRect(280, 8, 44, 32));
     Command1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     Command1->setIconSize(QSize(24, 24));
-    Label2 = label("Label2", "", QRect(12, 46, 406, 34));
+    Label2 = MakeLabel(this, "Label2", "", QRect(12, 46, 406, 34));
     Label2->setWordWrap(true);
-    Line1 = frame("Line1", QFrame::HLine, QRect(8, 84, 414, 4));
+    Line1 = MakeFrame(this, "Line1", QFrame::HLine, QRect(8, 84, 414, 4));
+}
 
-    Picture2 = frame("Picture2", QFrame::NoFrame, QRect(20, 104, 165, 165));
+void FrmConvert::createPreview() {
+    Picture2 = MakeFrame(this, "Picture2", QFrame::NoFrame, QRect(20, 104, 165, 165));
     Picture2->setMouseTracking(true);
     Picture2->installEventFilter(this);
     Picture2->setStyleSheet("QFrame#Picture2 { background: white; }");
     // Frame shape 40 twips outside the preview area on every side.
     const int out = TwipsToPixels(40), grow = TwipsToPixels(80);
-    Shape1 = frame("Shape1", QFrame::Box, Picture2->geometry().adjusted(-out, -out, grow - out, grow - out));
+    Shape1 = MakeFrame(this, "Shape1", QFrame::Box, Picture2->geometry().adjusted(-out, -out, grow - out, grow - out));
     Shape1->lower();
     Anzeige1 = new QLabel(Picture2);
     Anzeige1->setObjectName("Anzeige1");
@@ -123,8 +142,10 @@ FrmConvert::FrmConvert(Services &services, QWidget *parent) : QWidget(parent, Qt
     Picture1 = new QLabel(this);
     Picture1->setObjectName("Picture1");
     Picture1->hide();
+}
 
-    Shape2 = frame("Shape2", QFrame::Box, QRect(204, 100, 216, 52));
+void FrmConvert::createChoicesAndButtons() {
+    Shape2 = MakeFrame(this, "Shape2", QFrame::Box, QRect(204, 100, 216, 52));
     Label3 = new ClickLabel(kCheckMark, this);
     Label3->setObjectName("Label3");
     Label3->setGeometry(212, 112, 22, 22);
@@ -135,30 +156,35 @@ FrmConvert::FrmConvert(Services &services, QWidget *parent) : QWidget(parent, Qt
     Label4->setGeometry(242, 104, 172, 40);
     Label4->setWordWrap(true);
 
-    Shape3 = frame("Shape3", QFrame::Box, QRect(204, 164, 216, 112));
-    Command2 = button("Command2", "Convert", QRect(214, 176, 94, 32));
+    Shape3 = MakeFrame(this, "Shape3", QFrame::Box, QRect(204, 164, 216, 112));
+    Command2 = MakeButton(this, "Command2", "Convert", QRect(214, 176, 94, 32));
     Command2->setEnabled(false);
-    Command4 = button("Command4", "Info", QRect(316, 176, 94, 32));
-    Command5 = button("Command5", "End", QRect(265, 230, 94, 32));
+    Command4 = MakeButton(this, "Command4", "Info", QRect(316, 176, 94, 32));
+    Command5 = MakeButton(this, "Command5", "End", QRect(265, 230, 94, 32));
     Command3 = new QPushButton("Command3", this);
     Command3->setObjectName("Command3");
     Command3->hide();
     for (QPushButton *b : {Command1, Command2, Command4, Command5}) setBackColour(b, kButtonColour);
+    // Reducing averages whole blocks of pixels, so that the 8 x 8 grid of a
+    // JPEG-derived picture no longer shows (the stealth format needs that).
+    Label5 = MakeLabel(this, "Label5", "verkleinern um", QRect(214, 288, 100, 20));
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName("Combo1");
+    Combo1->addItems({"1", "2", "3", "4"});
+    Combo1->setGeometry(316, 284, 94, 26);
+}
 
+void FrmConvert::connectControls() {
     connect(Command1, &QPushButton::clicked, this, [this] { load(); });
     connect(Command3, &QPushButton::clicked, this, [this] { loadAndPreview(); });
     connect(Label3, &ClickLabel::clicked, this, [this] { toggleOptimised(); });
     connect(Label4, &ClickLabel::clicked, this, [this] { toggleOptimised(); });
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [this] {
+        if (!Label2->text().isEmpty()) Command3->click();
+    });
     connect(Command2, &QPushButton::clicked, this, [this] { convert(); });
     connect(Command4, &QPushButton::clicked, this, [this] { info(); });
     connect(Command5, &QPushButton::clicked, this, [this] { close(); });
-
-    widenForCaption();
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect g = screen->availableGeometry();
-        move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
-    }
-    conv_dir = WithSeparator(Q(platform::ProgramFolder()));
 }
 
 void FrmConvert::widenForCaption() {
@@ -279,6 +305,7 @@ void FrmConvert::loadAndPreview() {
     Anzeige1->show();
 
     picture1_ = std::move(*shown);
+    Reduce(picture1_, reduceBy());
     if (opt_convert == 1 && !elim_padbytes(picture1_, path)) {
         clearPicture();
         Label2->setText(CannotShowText(path));
@@ -303,26 +330,30 @@ void FrmConvert::convert() {
     // The extension is replaced by position: "x.jpeg" becomes "x.jbmp".
     if (conv_title.size() < 3) return;
     const QString proposed = conv_title.left(conv_title.size() - 3) + "bmp";
-    const QString name = ShowSaveDialog(s_, this, "Konvertierte Bilddatei speichern unter ...",
-                                        conv_dir, proposed, "24-Bit TrueColor BMP-Bild (*.bmp)|*.bmp",
+    const QString name = ShowSaveDialog(s_, this, "Konvertierte Bilddatei speichern unter ...", conv_dir, proposed,
+                                        "24-Bit TrueColor BMP-Bild (*.bmp)|*.bmp|PNG-Bild, 8 Bit RGB (*.png)|*.png",
                                         "*.bmp");
     if (name.isEmpty()) return;
     const std::string target = S(conv_dir + name);
-    // An older file is replaced by save_bitmap only once the new one is
+    const bool png = OutputTypeOf(target) == OutputType::Png;
+    // An older file is replaced by the writers only once the new one is
     // complete, so a failed save keeps it.
     if (platform::IsRegularFile(target)) platform::SetFileAttributes(target, platform::AttrNormal);
 
-    std::int32_t r = 0;
+    std::int64_t r = 0;
+    int error = 0;
     {
         WaitCursor wait;
-        r = save_bitmap(picture1_, 24, target, s_.messages, S(s_.programName()));
+        r = png ? SavePng(picture1_, target, &error) : save_bitmap(picture1_, 24, target, nullptr, &error);
     }
+    if (const auto why = SaveFailureText(r, error)) s_.messages->show(Icon::None, S(s_.programName()), *why);
     if (r < 1) {
         s_.messages->show(Icon::Critical, "Bildconverter-Error-Nachricht",
-                          "Fehler beim Speichern der Bitmap!");
+                          png ? "Fehler beim Speichern des PNG-Bildes!" : "Fehler beim Speichern der Bitmap!");
     } else {
         s_.messages->show(Icon::Information, "BildConverter-Nachricht",
-                          S("Die Bilddatei \"" + conv_title + "\" wurde in eine 24-Bit Datei konvertiert."));
+                          S("Die Bilddatei \"" + conv_title + "\" wurde in eine " +
+                            (png ? "PNG-Datei (8 Bit RGB)" : "24-Bit Datei") + " konvertiert."));
     }
 }
 

@@ -3,6 +3,7 @@
 #include "convert/modConvert.h"
 #include "shell/services.h"
 
+#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -38,7 +39,11 @@ public:
     const QString &convDir() const { return conv_dir; }
     const QString &convTitle() const { return conv_title; }
 
-    QLabel *Label1, *Label2, *Anzeige1, *Picture1, *Image1;
+    // The reduction factor chosen in Combo1 (1: own size).
+    int reduceBy() const { return Combo1->currentIndex() + 1; }
+
+    QLabel *Label1, *Label2, *Anzeige1, *Picture1, *Image1, *Label5;
+    QComboBox *Combo1;
     ClickLabel *Label3, *Label4;
     QPushButton *Command1, *Command2, *Command3, *Command4, *Command5;
     QFrame *Picture2, *Line1, *Shape1, *Shape2, *Shape3;
@@ -49,6 +54,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void createPathControls();
+    void createPreview();
+    void createChoicesAndButtons();
+    void connectControls();
     void load();            // Command1
     void loadAndPreview();  // Command3
     void toggleOptimised(); // Label3, Label4

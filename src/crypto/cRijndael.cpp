@@ -1,7 +1,5 @@
 #include "crypto/cRijndael.h"
 
-#include "shell/ui.h"
-
 #include <array>
 #include <bit>
 #include <cstring>
@@ -193,7 +191,7 @@ bool CpuHasAes() { return false; }
 
 } // namespace
 
-cRijndael::cRijndael(Messages *messages) : messages_(messages), useHardware_(CpuHasAes()) {}
+cRijndael::cRijndael() : useHardware_(CpuHasAes()) {}
 
 void cRijndael::SetHardwareAcceleration(bool enabled) { useHardware_ = enabled && CpuHasAes(); }
 
@@ -302,6 +300,7 @@ int cRijndael::ArrayEncrypt(std::span<const std::uint8_t> plaintext,
 
 int cRijndael::ArrayDecrypt(std::vector<std::uint8_t> &plaintext,
                             std::span<const std::uint8_t> ciphertext, int appendSize) {
+    warning_.clear();
     const std::size_t n = ciphertext.size();
     if (n % 16 != 0) {
         Tell("ciphertext size not a multiple of block size");
@@ -378,6 +377,7 @@ int cRijndael::FileEncrypt(const std::string &plainPath, const std::string &ciph
 }
 
 int cRijndael::FileDecrypt(const std::string &plainPath, const std::string &cipherPath) {
+    warning_.clear();
     if (rounds_ == 0) throw std::logic_error("cRijndael - no cipher key set");
     std::ifstream in = OpenIn(cipherPath);
     const std::uint64_t n = std::filesystem::file_size(cipherPath);
@@ -408,10 +408,6 @@ int cRijndael::FileDecrypt(const std::string &plainPath, const std::string &ciph
     out.close();
     if (!out) throw std::runtime_error("cRijndael - write error");
     return 0;
-}
-
-void cRijndael::Tell(const std::string &text) const {
-    if (messages_) messages_->show(Icon::None, "", text, Buttons::Ok);
 }
 
 } // namespace kalmira::crypto

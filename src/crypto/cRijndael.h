@@ -13,16 +13,11 @@
 #include <string_view>
 #include <vector>
 
-namespace kalmira {
-class Messages;
-}
-
 namespace kalmira::crypto {
 
 class cRijndael {
 public:
-    // `messages` receives the complaints of ArrayDecrypt and FileDecrypt.
-    explicit cRijndael(Messages *messages = nullptr);
+    cRijndael();
     // The key schedules do not outlive the cipher.
     ~cRijndael() {
         platform::SecureWipe(encKey_, sizeof encKey_);
@@ -30,7 +25,9 @@ public:
     }
     cRijndael(const cRijndael &) = default;
     cRijndael &operator=(const cRijndael &) = default;
-    void SetMessages(Messages *messages) { messages_ = messages; }
+    // The complaint of the last ArrayDecrypt or FileDecrypt ("" when none), for
+    // the caller to show; the cipher itself shows nothing.
+    const std::string &lastWarning() const { return warning_; }
 
     // Uses the first keyBits / 8 bytes of key. CipherError 1 for a key size other
     // than 128, 192 or 256; std::invalid_argument when the key is shorter. Returns 0.
@@ -83,9 +80,9 @@ public:
 private:
     void EncryptBlocks(const std::uint8_t *in, std::uint8_t *out, std::size_t blocks) const;
     void DecryptBlocks(const std::uint8_t *in, std::uint8_t *out, std::size_t blocks) const;
-    void Tell(const std::string &text) const;
+    void Tell(const std::string &text) { warning_ = text; }
 
-    Messages *messages_;
+    std::string warning_;
     int rounds_ = 0;
     alignas(16) std::uint32_t encKey_[60] = {};
     alignas(16) std::uint32_t decKey_[60] = {};

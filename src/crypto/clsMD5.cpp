@@ -1,7 +1,5 @@
 #include "crypto/clsMD5.h"
 
-#include "shell/ui.h"
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -34,7 +32,7 @@ int HexValue(char c) {
 
 } // namespace
 
-clsMD5::clsMD5(Messages *messages) : messages_(messages) { MD5Init(); }
+clsMD5::clsMD5() { MD5Init(); }
 
 void clsMD5::MD5Init() {
     state_[0] = 0x67452301;
@@ -214,10 +212,7 @@ std::string clsMD5::DigestFileToHexStr(const std::string &path) {
 std::string clsMD5::ConvertStringFromHex(std::string_view hex) {
     bool ok = hex.size() % 2 == 0;
     for (std::size_t i = 0; ok && i < hex.size(); ++i) ok = HexValue(hex[i]) >= 0;
-    if (!ok) {
-        if (messages_) messages_->show(Icon::None, "", "Falscher MD5 HexString", Buttons::Ok);
-        return "";
-    }
+    if (!ok) return ""; // not hex: no digest
     std::string out(hex.size() / 2, '\0');
     for (std::size_t i = 0; i < out.size(); ++i)
         out[i] = static_cast<char>(HexValue(hex[2 * i]) * 16 + HexValue(hex[2 * i + 1]));

@@ -9,16 +9,11 @@
 #include <string>
 #include <string_view>
 
-namespace kalmira {
-class Messages;
-}
-
 namespace kalmira::crypto {
 
 class clsMD5 {
 public:
-    // `messages` receives the complaint of ConvertStringFromHex; nullptr keeps quiet.
-    explicit clsMD5(Messages *messages = nullptr);
+    clsMD5();
 
     void MD5Init();
     // Takes in bytes; any amount per call and in total (the digest is that of RFC 1321).
@@ -34,7 +29,7 @@ public:
     std::string DigestStrToHexStr(std::string_view ansiText);
     // Streams the file; "" when it cannot be opened or read.
     std::string DigestFileToHexStr(const std::string &path);
-    // Pairs of upper-case hex digits to bytes; "" (and a message) for anything else.
+    // Pairs of upper-case hex digits to bytes; "" for anything else.
     std::string ConvertStringFromHex(std::string_view hex);
     // The 16 raw digest bytes, one character each.
     std::string DigestString(std::string_view ansiText);
@@ -55,7 +50,6 @@ private:
     void Digest(std::string_view ansiText);
     void Transform(const std::uint8_t *blocks, std::size_t count);
 
-    Messages *messages_;
     std::uint32_t state_[4];
     std::uint64_t byteCount_ = 0;
     std::uint8_t buffer_[64];

@@ -195,6 +195,15 @@ TEST_F(Cli, InfoWipeConvertAndVersion) {
     ASSERT_EQ(run("convert bild.bmp -o neu.bmp").rc, 0);
     EXPECT_EQ(ReadAll(dir.file("neu.bmp")).size(), 54u + 100 * 3 * 79);
     EXPECT_EQ(run("convert bild.bmp -o neu.bmp --no-optimise").rc, 5);
+    // Reduced by 2 (51 x 40), then pad-free; a .png target is an 8-bit RGB PNG.
+    ASSERT_EQ(run("convert bild.bmp -o klein.bmp --verkleinern 2").rc, 0);
+    EXPECT_EQ(ReadAll(dir.file("klein.bmp")).size(), 54u + 52 * 3 * 41);
+    Result png = run("convert bild.bmp -o traeger.png");
+    ASSERT_EQ(png.rc, 0) << png.err;
+    EXPECT_NE(png.out.find("PNG-Datei (8 Bit RGB)"), std::string::npos);
+    EXPECT_EQ(ReadAll(dir.file("traeger.png"))[25], 2); // colour type RGB
+    for (const char *bad : {"1", "x", "-3", ""})
+        EXPECT_EQ(run(std::string("convert bild.bmp -o y.bmp --verkleinern ") + bad).rc, 1) << bad;
     put("kaputt.jpg", {'n', 'o'});
     EXPECT_EQ(run("convert kaputt.jpg -o x.bmp").rc, 4);
     EXPECT_FALSE(fs::exists(dir.file("x.bmp")));

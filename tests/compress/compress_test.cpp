@@ -138,3 +138,26 @@ TEST(ZorbComprFile, StopsOnceTheOutputExceedsTheLimit) {
     std::filesystem::resize_file(huge, 10LL << 30);
     EXPECT_EQ(limited(huge, 1 << 20), ZorbComprFile::kTooLarge);
 }
+
+// The tool's classic hide compresses in memory: the same bytes as the
+// library's file (256 KiB reads, the last one finishing the stream, also when
+// the file ends on a block boundary), the same early stop, nothing in the
+// temporary folder.
+TEST(DeflateFile, SameBytesAsTheLibraryWithoutAnyFile) {
+    test::TempDir dir;
+    std::string text;
+    while (text.size() < 700'000) text += "Kalmira versteckt Dateien. " + std::to_string(text.size() % 977);
+    for (std::size_t size : {std::size_t{0}, std::size_t{1000}, std::size_t{256 * 1024}, text.size()}) {
+        test::WriteAll(dir.file("in"), text.substr(0, size));
+        ASSERT_EQ(run(true, dir.file("in"), dir.file("z")), 0);
+        std::vector<int> shown;
+        const DeflatedFile d = DeflateFile(dir.file("in"), -1, [&](int p) { shown.push_back(p); });
+        ASSERT_EQ(d.status, DeflateStatus::Ok) << size;
+        EXPECT_EQ(std::vector<std::uint8_t>(d.bytes.begin(), d.bytes.end()), test::ReadAll(dir.file("z"))) << size;
+        EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()) && shown.front() == 0 && shown.back() == 100);
+    }
+    test::WriteAll(dir.file("random"), test::RandomBytes(1 << 20));
+    EXPECT_EQ(DeflateFile(dir.file("random"), 64 * 1024).status, DeflateStatus::TooLarge);
+    EXPECT_EQ(DeflateFile(dir.file("fehlt"), -1).status, DeflateStatus::ReadFailed);
+    EXPECT_EQ(DeflateFile(dir.path(), -1).status, DeflateStatus::ReadFailed); // a folder
+}

@@ -91,6 +91,29 @@ private slots:
         QVERIFY(t.dialogs.saveRequests.size() == 3 && t.messages.shown.size() == 2);
     }
 
+    // Reducing takes effect at once and before the pad-free size; a name
+    // ending in .png writes an 8-bit RGB PNG.
+    void reduceAndWritePng() {
+        test::TestServices t;
+        test::TempDir dir;
+        FrmConvert f(t.services);
+        QCOMPARE(f.Combo1->count(), 4);
+        QCOMPARE(f.reduceBy(), 1);
+        t.dialogs.openAnswers.push_back(MakePicture(dir, "bild.png", 101, 80));
+        f.Command1->click();
+        f.Combo1->setCurrentIndex(1);
+        QCOMPARE(f.picture1().width, 52); // 101 / 2 rounded to 51, then the pad-free 52
+        const std::string out = dir.file("traeger.png");
+        t.dialogs.saveAnswers.push_back(QString::fromStdString(out));
+        f.Command2->click();
+        QVERIFY(t.dialogs.saveRequests.at(0).filter.contains("*.png"));
+        QCOMPARE(t.messages.last(), std::string("Die Bilddatei \"bild.png\" wurde in eine PNG-Datei (8 Bit RGB) konvertiert."));
+        const auto v = test::ReadAll(out);
+        QVERIFY(v.size() > 33 && v[1] == 'P' && v[2] == 'N' && v[3] == 'G');
+        QCOMPARE(v[19] | v[18] << 8, 52); // IHDR width
+        QVERIFY(v[24] == 8 && v[25] == 2);  // 8 bits, RGB
+    }
+
     void undecodablePictureIsNeverWritten() {
         test::TestServices t;
         test::TempDir dir;

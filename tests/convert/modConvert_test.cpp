@@ -1,7 +1,8 @@
 #include "convert/image_memory.h"
 #include "convert/modConvert.h"
-#include "convert/wmf_render.h"
+#include "convert/convert_texts.h"
 #include "carrier/payload.h"
+#include "carrier/png_file.h"
 
 #include "fakes.h"
 
@@ -56,7 +57,7 @@ TEST(SaveBitmap, TwentyFourBitHeaderAndPaddedRows) {
     TempDir dir;
     Picture pic{101, 3, {}};
     for (int i = 0; i < 303; ++i) pic.pixels.push_back(static_cast<std::uint32_t>(i * 0x010307) & 0xFFFFFF);
-    const std::int32_t r = save_bitmap(pic, 24, dir.file("out.bmp"), nullptr, "");
+    const std::int32_t r = save_bitmap(pic, 24, dir.file("out.bmp"));
     const auto v = ReadAll(dir.file("out.bmp"));
     ASSERT_EQ(r, static_cast<std::int32_t>(v.size()));
     EXPECT_EQ(Le(v, 0, 2), 0x4D42u);
@@ -77,13 +78,13 @@ TEST(SaveBitmap, PaletteDepthsWriteTheirTable) {
     std::vector<std::uint32_t> palette(16, 0x808080);
     palette[0] = 0x0000FF, palette[1] = 0x000000, palette[2] = 0xFFFFFF, palette[3] = 0xFF0000;
     const std::string path = dir.file("p.bmp");
-    ASSERT_GT(save_bitmap(pic, 4, path, nullptr, "", &palette), 0);
+    ASSERT_GT(save_bitmap(pic, 4, path, &palette), 0);
     QImage back(QString::fromStdString(path));
     EXPECT_EQ(Rgb(back, 0, 0), 0xFF0000u); // indices refer to the written table
     EXPECT_EQ(Rgb(back, 1, 1), 0xFF0000u); // nearest table colour
 
     for (int depth : {1, 8, 16, 32}) {
-        ASSERT_GT(save_bitmap(pic, depth, path, nullptr, ""), 0) << depth;
+        ASSERT_GT(save_bitmap(pic, depth, path), 0) << depth;
         QImage img(QString::fromStdString(path));
         ASSERT_FALSE(img.isNull()) << depth;
         EXPECT_EQ(Rgb(img, 1, 0), 0u) << depth;
@@ -100,19 +101,24 @@ TEST(ImageMemory, LimitFollowsTheMachinesMemory) {
 
 TEST(SaveBitmap, RefusesAndReportsFailures) {
     TempDir dir;
-    test::FakeMessages messages;
     const Picture pic{4, 4, std::vector<std::uint32_t>(16, 7)};
     for (int depth : {2, 12}) {
-        EXPECT_EQ(save_bitmap(pic, depth, dir.file("x.bmp"), &messages, "KalmiraB"), -1);
-        EXPECT_EQ(messages.last(), "Fehler!\r\nDieses Bildformat wird nicht unterstützt!");
+        const std::int32_t r = save_bitmap(pic, depth, dir.file("x.bmp"));
+        EXPECT_EQ(r, -1);
+        EXPECT_EQ(SaveFailureText(r, 0), "Fehler!\r\nDieses Bildformat wird nicht unterstützt!");
     }
-    EXPECT_EQ(save_bitmap(Picture{}, 24, dir.file("x.bmp"), &messages, ""), -2);
-    EXPECT_EQ(save_bitmap(Picture{4, 4, {1, 2}}, 24, dir.file("x.bmp"), &messages, ""), -3);
+    EXPECT_EQ(save_bitmap(Picture{}, 24, dir.file("x.bmp")), -2);
+    EXPECT_EQ(save_bitmap(Picture{4, 4, {1, 2}}, 24, dir.file("x.bmp")), -3);
+    EXPECT_EQ(SavePng(Picture{4, 4, {1, 2}}, dir.file("x.png")), -3);
+    EXPECT_FALSE(SaveFailureText(-3, 0));
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.bmp")));
 
-    messages.shown.clear();
-    EXPECT_EQ(save_bitmap(pic, 24, dir.file("kein/ordner.bmp"), &messages, "KalmiraB"), 0);
-    EXPECT_EQ(messages.last(), "Fehler!\r\nDer Ordner wurde nicht gefunden.");
+    int error = 0;
+    const std::int32_t r = save_bitmap(pic, 24, dir.file("kein/ordner.bmp"), nullptr, &error);
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(SaveFailureText(r, error), "Fehler!\r\nDer Ordner wurde nicht gefunden.");
+    EXPECT_EQ(SavePng(pic, dir.file("kein/ordner.png"), &error), 0);
+    EXPECT_EQ(error, ENOENT);
     EXPECT_FALSE(std::filesystem::exists(dir.file("kein")));
     // The common reasons read in German whatever the system's language is.
     EXPECT_EQ(ErrorText(ENOSPC), "Auf dem Datenträger ist nicht genügend Speicherplatz frei.");
@@ -164,21 +170,63 @@ TEST(Decoding, GifJpegMetafileAndUnreadableFiles) {
         EXPECT_FALSE(LoadPicture(dir.file(name))) << name;
 }
 
-TEST(ConvertImageToBmp, OptimisedAndPlainResultsServeAsCarriers) {
+TEST(ConvertImage, OptimisedAndPlainResultsServeAsCarriers) {
     TempDir dir;
     const std::string src = SavePng(dir, "q.png", 101, 80);
-    PixelSize size;
-    ASSERT_EQ(ConvertImageToBmp(src, dir.file("opt.bmp"), true, &size), ConvertStatus::Ok);
-    EXPECT_EQ(size, (PixelSize{100, 79}));
+    ConvertResult r = ConvertImage({src, dir.file("opt.bmp")});
+    ASSERT_EQ(r.status, ConvertStatus::Ok);
+    EXPECT_EQ(r.written, (PixelSize{100, 79}));
     // Headers end before the payload starts, so the hide engine takes it.
     EXPECT_LT(Le(ReadAll(dir.file("opt.bmp")), 10), static_cast<std::uint32_t>(payload::kLeadOffset));
-    ASSERT_EQ(ConvertImageToBmp(src, dir.file("plain.bmp"), false, &size), ConvertStatus::Ok);
-    EXPECT_EQ(size, (PixelSize{101, 80}));
+    r = ConvertImage({src, dir.file("plain.bmp"), OutputType::Bmp, false});
+    ASSERT_EQ(r.status, ConvertStatus::Ok);
+    EXPECT_EQ(r.written, (PixelSize{101, 80}));
 
     WriteAll(dir.file("x.jpg"), std::string("nichts"));
-    EXPECT_EQ(ConvertImageToBmp(dir.file("x.jpg"), dir.file("x.bmp"), true), ConvertStatus::CannotDecode);
+    EXPECT_EQ(ConvertImage({dir.file("x.jpg"), dir.file("x.bmp")}).status, ConvertStatus::CannotDecode);
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.bmp")));
-    EXPECT_EQ(ConvertImageToBmp(src, dir.file("kein/x.bmp"), false), ConvertStatus::SaveFailed);
+    r = ConvertImage({src, dir.file("kein/x.bmp"), OutputType::Bmp, false});
+    EXPECT_EQ(r.status, ConvertStatus::SaveFailed);
+    EXPECT_EQ(r.error, ENOENT);
+}
+
+// A JPEG's 8 x 8 blocks: reduced by 2 with area averaging, every output
+// pixel mixes four source pixels, so block edges fall inside output pixels.
+TEST(ConvertImage, ReductionAveragesBlocksAndThenOptimises) {
+    EXPECT_EQ(ReducedSize(101, 80, 2), (PixelSize{51, 40}));
+    EXPECT_EQ(ReducedSize(3, 1, 4), (PixelSize{1, 1}));
+    EXPECT_EQ(ReducedSize(101, 80, 1), (PixelSize{101, 80}));
+
+    Picture p{4, 2, {0x000000, 0x0000FF, 0xFF0000, 0xFF0000, 0x0000FF, 0x000000, 0xFF0000, 0xFF0000}};
+    Reduce(p, 2);
+    ASSERT_EQ((PixelSize{p.width, p.height}), (PixelSize{2, 1}));
+    EXPECT_EQ(p.pixels, (std::vector<std::uint32_t>{0x000080, 0xFF0000}));
+
+    TempDir dir;
+    const std::string src = SavePng(dir, "r.png", 203, 160);
+    const ConvertResult r = ConvertImage({src, dir.file("r.bmp"), OutputType::Bmp, true, 2});
+    ASSERT_EQ(r.status, ConvertStatus::Ok);
+    EXPECT_EQ(r.written, OptimisedSize(102, 80)); // 203 / 2 rounded, then the pad-free width
+}
+
+TEST(ConvertImage, PngOutputIsEightBitRgb) {
+    TempDir dir;
+    EXPECT_EQ(OutputTypeOf("a/Traeger.PNG"), OutputType::Png);
+    EXPECT_EQ(OutputTypeOf("traeger.png.bmp"), OutputType::Bmp);
+    EXPECT_EQ(OutputTypeOf("png"), OutputType::Bmp);
+    const std::string src = SavePng(dir, "s.png", 33, 17);
+    const ConvertResult r = ConvertImage({src, dir.file("t.png"), OutputType::Png, false});
+    ASSERT_EQ(r.status, ConvertStatus::Ok);
+    carrier::PngImage png;
+    ASSERT_EQ(carrier::ReadPngFile(dir.file("t.png"), 1 << 20, png), carrier::CodecProblem::None);
+    EXPECT_EQ(std::tuple(png.width, png.height, png.colourChannels, png.alpha, png.bitDepth),
+              std::tuple(33u, 17u, 3, false, 8));
+    EXPECT_EQ(png.sample(0, 0) << 16 | png.sample(0, 1) << 8 | png.sample(0, 2), 0x0AC81E);
+}
+
+TEST(ConvertImage, DecoderModuleIsLoadedOnDemand) {
+    EXPECT_EQ(DecoderFileName(), "libKalmiraDecode.so");
+    EXPECT_TRUE(DecodersAvailable()); // built beside the tests
 }
 
 // Regression inputs of the picture decoders found by fuzzing (tests/data/convert).
@@ -189,13 +237,13 @@ TEST(DecodeHostile, MetafileAskingForAHugeRecordBufferIsRefused) {
     EXPECT_FALSE(LoadPicture(path));
     EXPECT_FALSE(LoadPictureStretched(path, 40, 40));
     TempDir dir;
-    EXPECT_EQ(ConvertImageToBmp(path, dir.file("out.bmp"), true), ConvertStatus::CannotDecode);
+    EXPECT_EQ(ConvertImage({path, dir.file("out.bmp")}).status, ConvertStatus::CannotDecode);
 }
 
 TEST(DecodeHostile, MetafileThatDrawsForeverIsStoppedAtTheTimeLimit) {
     // Small metafiles that keep libwmf's drawing busy for tens of seconds.
-    SetWmfRenderTimeLimit(1);
+    SetMetafileTimeLimit(1);
     for (const char *name : {"slow_draw.wmf", "slow_draw2.wmf"})
         EXPECT_FALSE(LoadPicture(std::string(KALMIRA_TEST_DATA "/convert/") + name)) << name;
-    SetWmfRenderTimeLimit(10);
+    SetMetafileTimeLimit(10);
 }

@@ -42,8 +42,7 @@ TEST(Md5, WholeAndSplitInputsMatchOpenssl) {
 }
 
 TEST(Md5, CountedUpdateRawDigestAndHexConversion) {
-    FakeMessages messages;
-    clsMD5 md5(&messages);
+    clsMD5 md5;
     const std::vector<std::uint8_t> abcd = {'a', 'b', 'c', 'd'};
     md5.MD5Init();
     md5.MD5Update(3, abcd);
@@ -58,9 +57,6 @@ TEST(Md5, CountedUpdateRawDigestAndHexConversion) {
     EXPECT_EQ(md5.ConvertStringFromHex("00FF80"), std::string("\x00\xFF\x80", 3)); // single bytes
 
     for (const char *bad : {"ABC", "0a", "0G"}) EXPECT_EQ(md5.ConvertStringFromHex(bad), "") << bad;
-    ASSERT_EQ(messages.shown.size(), 3u);
-    EXPECT_EQ(messages.shown[0].text, "Falscher MD5 HexString");
-    EXPECT_EQ(clsMD5().ConvertStringFromHex("ABC"), ""); // no messages: no crash
 }
 
 TEST(Md5, FileDigestStreamsTheWholeFile) {
