@@ -78,8 +78,8 @@ desktop-file-validate /usr/share/applications/de.kalmira.Kalmira[AB].desktop || 
 # Installed, Kalmira is offered for BMP and WAV but the desktop's choice
 # stands: a stand-in viewer named as default in the lowest-ranked list a
 # desktop ships must still be the answer, and no list of this system names
-# Kalmira. (Where nothing else handles a type, xdg-mime falls back to any
-# entry listing it; that fallback is printed, not judged.)
+# Kalmira. (Where no default is named, xdg-mime takes the alphabetically
+# first entry listing the type; that fallback is printed, not judged.)
 command -v xdg-mime >/dev/null ||
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends xdg-utils >/dev/null
 desk=$(mktemp -d)
