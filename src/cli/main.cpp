@@ -112,7 +112,8 @@ const std::map<std::string, Command> &Commands() {
          {"kalmira capacity CONTAINER [--cipher aes|rc4|none | --stealth]",
           "Gibt die Grösse der grössten Datei in Byte aus, die in CONTAINER passt, vor der\n"
           "Kompression und für nicht komprimierbare Daten gerechnet.\n"
-          "  --stealth  im Tarnformat: Dateiname (UTF-8) und Daten zusammen, in Byte\n",
+          "  --stealth  im Tarnformat: Dateiname (UTF-8) und Daten zusammen, in Byte;\n"
+          "             in der zweiten Zeile die empfohlene Höchstmenge\n",
           1, {"--cipher", "--stealth"}, CapacityCommand}},
         {"wipe",
          {"kalmira wipe DATEI [--intensiv]",
