@@ -50,7 +50,7 @@ struct Run {
     // Chooses in frmV what to hide (a file in KalmiraB, a message in KalmiraA) and the carrier.
     void choose(bool wav) {
         carrier = dir.file(wav ? "träger.wav" : "träger.bmp");
-        test::WriteAll(carrier, wav ? test::MakeWav(400000) : test::MakeBmp(300, 300));
+        test::WriteAll(carrier, wav ? test::MakeWav(400000) : test::MakeBmp(800, 600));
         t.dialogs.openAnswers = {QS(carrier)};
         if (t.services.program == kalmira::Program::B) {
             test::WriteAll(dir.file("Akte.bin"), plain);
