@@ -8,6 +8,7 @@
 #include "shell/helpers.h"
 #include "shredder/wipe.h"
 
+#include <cctype>
 #include <iostream>
 
 namespace kalmira::cli {
@@ -70,13 +71,16 @@ int Convert(const Options &o) {
         return kIoError;
     }
     convert::PixelSize size;
-    switch (convert::ConvertImageToBmp(image, staged.path(), o.optimise, &size)) {
+    std::string ext = out.size() >= 4 ? out.substr(out.size() - 4) : "";
+    for (char &c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto convertTo = ext == ".png" ? convert::ConvertImageToPng : convert::ConvertImageToBmp;
+    switch (convertTo(image, staged.path(), o.optimise, &size)) {
     case convert::ConvertStatus::Ok: break;
     case convert::ConvertStatus::CannotDecode:
         Complain("Die Datei \"" + image + "\" kann nicht als Bild gelesen werden.");
         return kUnsuitable;
     case convert::ConvertStatus::SaveFailed:
-        Complain("Fehler beim Speichern der Bitmap!");
+        Complain(ext == ".png" ? "Fehler beim Speichern des PNG-Bildes!" : "Fehler beim Speichern der Bitmap!");
         return kIoError;
     }
     if (staged.commit(o.force) != platform::StagedFile::Commit::Done) {

@@ -123,8 +123,9 @@ const std::map<std::string, Command> &Commands() {
           "  --intensiv  sieben Durchgänge statt einem\n",
           1, {"--intensiv"}, Wipe}},
         {"convert",
-         {"kalmira convert BILD -o AUSGABE.bmp [--no-optimise] [--force]",
-          "Wandelt BILD (BMP, JPG, GIF, WMF, PNG ...) in eine unkomprimierte 24-Bit-BMP-Datei.\n"
+         {"kalmira convert BILD -o AUSGABE.bmp|AUSGABE.png [--no-optimise] [--force]",
+          "Wandelt BILD (BMP, JPG, GIF, WMF, PNG ...) in eine unkomprimierte 24-Bit-BMP-Datei,\n"
+          "oder, endet AUSGABE auf .png, in ein 8-Bit-RGB-PNG (nur für das Tarnformat).\n"
           "Vorgabe: Breite und Höhe so angepasst, dass die Bildzeilen keine Füllbytes brauchen.\n"
           "  --no-optimise  Grösse unverändert lassen\n"
           "  --force        eine vorhandene AUSGABE ersetzen\n",

@@ -93,4 +93,9 @@ enum class ConvertStatus {
 ConvertStatus ConvertImageToBmp(const std::string &imagePath, const std::string &bmpPath,
                                 bool optimised, PixelSize *writtenSize = nullptr);
 
+// The same into an 8-bit RGB PNG at `pngPath` (a carrier of the stealth
+// format; nothing is lost, the file stays smaller than a BMP).
+ConvertStatus ConvertImageToPng(const std::string &imagePath, const std::string &pngPath,
+                                bool optimised, PixelSize *writtenSize = nullptr);
+
 } // namespace kalmira::convert
