@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -83,15 +84,27 @@ Setup &setup() {
 }
 
 std::map<std::string, double> g_seconds; // fastest wall time per run: the machine is shared
+stealth::CapacityResult g_capacity;
+
+// CPU time of every thread of the process: on a loaded machine the figure
+// that says what the code costs.
+double CpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
 
 template <class Fn> void Timed(benchmark::State &state, const std::string &name, Fn &&fn) {
-    double best = 1e9;
+    double best = 1e9, bestCpu = 1e9;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
+        const double c0 = CpuSeconds();
         if (!fn()) state.SkipWithError("run failed");
         best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        bestCpu = std::min(bestCpu, CpuSeconds() - c0);
     }
     g_seconds[name] = best;
+    g_seconds[name + " cpu"] = bestCpu;
 }
 
 void BM_KeyDerivation(benchmark::State &state) {
@@ -119,8 +132,9 @@ void BM_ClassicHide(benchmark::State &state) {
 void BM_StealthCapacity(benchmark::State &state) {
     Setup &s = setup();
     Timed(state, "stealth capacity", [&] {
-        const auto cap = stealth::Capacity(s.photo);
-        return cap.outcome == stealth::CapacityResult::Outcome::Ok && cap.recommendedPayload >= s.data.size() + 5;
+        g_capacity = stealth::Capacity(s.photo);
+        return g_capacity.outcome == stealth::CapacityResult::Outcome::Ok &&
+               g_capacity.largestPayload >= s.data.size() + 5;
     });
 }
 
@@ -145,17 +159,23 @@ void BM_StealthExtract(benchmark::State &state) {
 
 void Summary() {
     const double kdf = g_seconds["kdf"];
-    std::printf("12 MP photo (36 MB BMP), %zu bytes (0.1 bit per colour value), fastest run:\n"
-                "  key derivation %.2f s, classic hide %.2f s, stealth capacity %.2f s\n",
-                setup().data.size(), kdf, g_seconds["classic hide"], g_seconds["stealth capacity"]);
+    std::printf("12 MP photo (36 MB BMP), %zu bytes (0.1 bit per colour value; largest %llu, recommended %llu)\n"
+                "fastest run, wall (CPU of all threads): key derivation %.2f s (%.2f s), classic hide %.2f s (%.2f s),\n"
+                "  stealth capacity %.2f s (%.2f s)\n",
+                setup().data.size(), static_cast<unsigned long long>(g_capacity.largestPayload),
+                static_cast<unsigned long long>(g_capacity.recommendedPayload), kdf, g_seconds["kdf cpu"],
+                g_seconds["classic hide"], g_seconds["classic hide cpu"], g_seconds["stealth capacity"],
+                g_seconds["stealth capacity cpu"]);
     const struct {
         const char *what;
         double budget;
     } goals[] = {{"hide", 3}, {"extract", 1}};
     for (const auto &g : goals) {
         const double t = g_seconds[std::string("stealth ") + g.what];
-        std::printf("  stealth %-7s %.2f s = key derivation + %.2f s (goal: + %.0f s): %s\n", g.what, t, t - kdf,
-                    g.budget, t - kdf <= g.budget ? "within" : "OVER");
+        const double cpu = g_seconds[std::string("stealth ") + g.what + " cpu"] - g_seconds["kdf cpu"];
+        std::printf("  stealth %-7s %.2f s = key derivation + %.2f s (goal: + %.0f s): %s;\n"
+                    "                  beyond the key derivation %.2f s of CPU (two cores: at least %.2f s)\n",
+                    g.what, t, t - kdf, g.budget, t - kdf <= g.budget ? "within" : "OVER", cpu, cpu / 2);
     }
 }
 

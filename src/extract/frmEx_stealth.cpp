@@ -14,10 +14,7 @@
 
 namespace kalmira::extract {
 
-bool FrmEx::stealthPossible(const std::string &carrier) const {
-    const stealth::CapacityResult cap = stealth::Capacity(carrier);
-    return cap.outcome == stealth::CapacityResult::Outcome::Ok && cap.largestPayload > 0;
-}
+bool FrmEx::stealthPossible(const std::string &carrier) const { return stealth::MayHoldData(carrier); }
 
 std::optional<std::string> FrmEx::stealthPassword() {
     Text1->clear();

@@ -1,4 +1,5 @@
 #include "carrier/element_file.h"
+#include "platform/binary_file.h"
 #include "stealth/format.h"
 #include "stealth/standard_costs.h"
 #include "stealth/stealth.h"
@@ -18,6 +19,13 @@ CapacityResult CapacityOf(const Layout &layout) {
     res.largestPayload = format::LargestPlain(res.usableBytes);
     res.outcome = CapacityResult::Outcome::Ok;
     return res;
+}
+
+bool MayHoldData(const std::string &carrierPath) {
+    platform::BinaryFile file;
+    if (!file.open(carrierPath, platform::BinaryFile::Mode::Read)) return false;
+    const CapacityResult v1 = CapacityOf(ReadLayout(file));
+    return v1.outcome == CapacityResult::Outcome::Ok && v1.largestPayload > 0;
 }
 
 CapacityResult Capacity(const std::string &carrierPath) {

@@ -3,7 +3,10 @@
 #include "carrier/carrier_texts.h"
 #include "carrier/element_file.h"
 #include "platform/journal.h"
+#include "platform/platform.h"
 #include "stealth/standard_costs.h"
+
+#include <algorithm>
 
 namespace kalmira::stealth {
 
@@ -47,6 +50,14 @@ HideResult GuardedHide(const std::string &carrierPath, std::string_view password
     res = Hide2(*file.elements, *file.elements, password, kind, storedName, source,
                 StandardCosts(file.elements->shape()), progress, tuning);
     safety.journalBytes = journal.size();
+    if (res.outcome == HideResult::Outcome::CarrierUnsuitable && res.reason == Unsuitable::None) {
+        // The right kind of file, too small for the format: nothing fits (as Capacity says).
+        const std::int64_t data = source.path.empty() ? static_cast<std::int64_t>(source.bytes.size())
+                                                      : platform::FileSize(source.path);
+        res.outcome = HideResult::Outcome::TooSmall;
+        res.largestPayload = 0;
+        res.payloadBytes = PayloadBytes(storedName, static_cast<std::uint64_t>(std::max<std::int64_t>(0, data)));
+    }
     if (journalFailed) {
         // Nothing of the failing window was written; earlier windows are undone.
         safety.problem = Safety::Problem::JournalFailed;

@@ -42,6 +42,9 @@ struct CapacityResult {
 CapacityResult Capacity(const std::string &carrierPath);
 // Version 1's, from the layout alone: whether an older carrier may hold data.
 CapacityResult CapacityOf(const Layout &layout);
+// Whether the carrier may hold data of either version (headers only: a
+// carrier too small for version 2 may still hold version 1).
+bool MayHoldData(const std::string &carrierPath);
 
 // The format's fit rule, for the windows, the tool and the guarded runs:
 // whether a payload of `payloadBytes` (stored name plus data) fits.

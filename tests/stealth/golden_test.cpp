@@ -48,6 +48,14 @@ TEST(StealthGolden, EachVersionOpensWithTheRealCostAndOnlyWithItsPassword) {
     }
 }
 
+// The version-1 carrier is too small for version 2, and still counts as one
+// that may hold data (the extract windows try the format only then).
+TEST(StealthGolden, ASmallOlderCarrierMayStillHoldData) {
+    EXPECT_EQ(Capacity(kData + "golden.bmp").largestPayload, 0u);
+    EXPECT_TRUE(MayHoldData(kData + "golden.bmp"));
+    EXPECT_TRUE(MayHoldData(kData + "golden2.wav"));
+}
+
 // A version-1 carrier with one changed sample byte: damage or no data,
 // never wrong data.
 TEST(StealthGolden, VersionOneDamageIsCaught) {

@@ -219,7 +219,9 @@ TEST(StealthRefusal, UnsuitableTinyAndCancelledRunsLeaveTheCarrierAlone) {
     EXPECT_EQ(tiny.outcome, CapacityResult::Outcome::Ok);
     EXPECT_EQ(tiny.largestPayload, 0u);
     EXPECT_EQ(CheckFit(tiny, 1).outcome, FitCheck::Outcome::TooSmall);
-    EXPECT_NE(HideBytes(dir.file("tiny.bmp"), {1}, Kind::Message).outcome, HideResult::Outcome::Written);
+    const HideResult tinyHide = HideBytes(dir.file("tiny.bmp"), {1}, Kind::Message);
+    EXPECT_EQ(tinyHide.outcome, HideResult::Outcome::TooSmall);
+    EXPECT_EQ(tinyHide.payloadBytes, 1u);
     EXPECT_EQ(ReadAll(dir.file("tiny.bmp")), StealthBmp(8, 8, 24).bytes);
 
     const auto photo = StealthBmp(256, 192, 24).bytes;
