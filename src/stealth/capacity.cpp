@@ -1,3 +1,4 @@
+#include "carrier/classify.h"
 #include "carrier/element_file.h"
 #include "platform/binary_file.h"
 #include "stealth/format.h"
@@ -24,6 +25,11 @@ CapacityResult CapacityOf(const Layout &layout) {
 bool MayHoldData(const std::string &carrierPath) {
     platform::BinaryFile file;
     if (!file.open(carrierPath, platform::BinaryFile::Mode::Read)) return false;
+    // PNG, FLAC: only their whole decoding tells; the run does that.
+    std::uint8_t head[8] = {};
+    if (file.size() >= 8 && file.readAt(0, head, sizeof head) &&
+        (carrier::IsPngStart(head, sizeof head) || carrier::IsFlacStart(head, sizeof head)))
+        return true;
     const CapacityResult v1 = CapacityOf(ReadLayout(file));
     return v1.outcome == CapacityResult::Outcome::Ok && v1.largestPayload > 0;
 }

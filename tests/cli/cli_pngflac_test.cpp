@@ -115,3 +115,18 @@ TEST_F(CliPngFlac, StealthHideAndExtract) {
     EXPECT_NE(r.err.find("harte Links"), std::string::npos) << r.err;
     EXPECT_EQ(ReadAll(dir.file("c.png")), linked);
 }
+
+// The converter writes an RGB PNG when asked for one: a palette picture so
+// becomes a carrier of the stealth format.
+TEST_F(CliPngFlac, ConverterWritesAPng) {
+    ASSERT_EQ(shell("convert -size 300x200 -seed 4 plasma:fractal -colors 16 PNG8:p.png"), 0);
+    Result r = run("kalmira convert p.png -o rgb.png --no-optimise");
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(shell("pngcheck -q rgb.png >/dev/null"), 0);
+    r = run("kalmira info rgb.png");
+    EXPECT_NE(r.out.find("Farbtyp: RGB\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Breite: 300 Pixel"), std::string::npos) << r.out;
+    EXPECT_EQ(shell("test \"$(convert p.png rgb:- | md5sum)\" = \"$(convert rgb.png rgb:- | md5sum)\""), 0);
+    r = run("kalmira capacity --stealth rgb.png");
+    EXPECT_EQ(r.rc, 0) << r.err;
+}
