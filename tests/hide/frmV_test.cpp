@@ -374,10 +374,13 @@ private slots:
         h.w.Befehl2->click();
         QVERIFY2(Said(h).find("Farbpalette") != std::string::npos, Said(h).c_str());
         QVERIFY(!h.w.Befehl1->isEnabled());
-        h.open(h.make("echt.bmp", test::MakeBmp(120, 80)));
+        h.open(h.make("klein.bmp", test::MakeBmp(120, 80))); // too small for the format's own blocks
+        h.w.Befehl2->click();
+        QVERIFY2(Said(h).find("zu klein") != std::string::npos, Said(h).c_str());
+        h.open(h.make("echt.bmp", test::MakeBmp(400, 300)));
         h.w.Befehl2->click();
         QVERIFY(h.w.Befehl1->isEnabled());
-        QVERIFY(h.w.Label3->text().contains("; Tarnformat"));
+        QVERIFY2(h.w.Label3->text().contains("; Tarnformat empfohlen: bis "), qPrintable(h.w.Label3->text()));
         h.w.checkTarn->click(); // off again: the classic options are back
         QVERIFY(h.w.Check1->isEnabled() && h.w.checkKopie->isEnabled());
         QVERIFY(!h.w.Label3->text().contains("Tarnformat"));
