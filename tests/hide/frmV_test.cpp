@@ -445,7 +445,7 @@ private slots:
             cap.outcome = stealth::CapacityResult::Outcome::Ok;
             cap.largestPayload = 6'502'964;
             cap.recommendedPayload = 1'300'592;
-            for (const QString line : {QS(stealth::CapacityLine(104'857'644, cap)),
+            for (const QString &line : {QS(stealth::CapacityLine(104'857'644, cap)),
                                        QString("Dateigrösse der ausgewählten Containerdatei: 104.857.644 Byte")}) {
                 w->Label3->setText(line);
                 QApplication::processEvents();
