@@ -25,9 +25,7 @@ std::optional<Mode> ModeFromTag(std::string_view tag) {
     return std::nullopt;
 }
 
-namespace {
-
-std::optional<std::string> FieldFor(const std::string &fileNameUtf8) {
+std::optional<std::string> NameField(const std::string &fileNameUtf8) {
     std::string name = platform::AnsiFromUtf8(fileNameUtf8);
     if (name.size() <= kNameFieldSize) return name + std::string(kNameFieldSize - name.size(), ' ');
     auto dot = name.rfind('.');
@@ -39,29 +37,6 @@ std::optional<std::string> FieldFor(const std::string &fileNameUtf8) {
     if (ext.size() > 23) return std::nullopt;
     std::size_t keep = 23 - ext.size();
     return base.substr(0, keep) + "~1" + ext;
-}
-
-std::string WithoutPadding(const std::string &field) {
-    const auto end = field.find_last_not_of(' ');
-    return end == std::string::npos ? "" : field.substr(0, end + 1);
-}
-
-} // namespace
-
-std::optional<StoredName> ClassicStoredName(const std::string &fileNameUtf8) {
-    std::optional<std::string> field = FieldFor(fileNameUtf8);
-    if (!field) return std::nullopt;
-    StoredName stored;
-    stored.name = platform::Utf8FromAnsi(WithoutPadding(*field));
-    stored.changed = stored.name != fileNameUtf8;
-    stored.field = std::move(*field);
-    return stored;
-}
-
-std::optional<std::string> NameField(const std::string &fileNameUtf8) {
-    std::optional<StoredName> stored = ClassicStoredName(fileNameUtf8);
-    if (!stored) return std::nullopt;
-    return std::move(stored->field);
 }
 
 std::string ComposeHeader(Mode mode, std::string_view digest, std::int64_t dataLength,
@@ -116,7 +91,20 @@ std::string PlainFileName(const std::string &storedName) {
 }
 
 std::string StoredFileName(const ParsedHeader &header) {
-    return platform::Utf8FromAnsi(WithoutPadding(header.nameField));
+    std::string name = header.nameField;
+    auto end = name.find_last_not_of(' ');
+    name = end == std::string::npos ? "" : name.substr(0, end + 1);
+    return platform::Utf8FromAnsi(name);
+}
+
+std::optional<std::string> ChangedStoredName(const std::string &fileNameUtf8) {
+    const std::optional<std::string> field = NameField(fileNameUtf8);
+    if (!field) return std::nullopt;
+    ParsedHeader header;
+    header.nameField = *field;
+    std::string back = PlainFileName(StoredFileName(header));
+    if (back == fileNameUtf8) return std::nullopt;
+    return back;
 }
 
 std::optional<std::string> ChangedStoredName(const std::string &fileNameUtf8) {

@@ -32,19 +32,8 @@ const char *ModeTag(Mode mode);
 // Case-sensitive; nullopt for anything else.
 std::optional<Mode> ModeFromTag(std::string_view tag);
 
-// The name the classic format stores for a file name given in UTF-8. The
-// field holds Windows-1252 bytes ('?' for any other character) and at most
-// 25 of them (longer names become base~1.ext); `name` is what extraction
-// gives back, and `changed` says it differs from the file's name, which the
-// user is told. nullopt when the name cannot be shortened.
-struct StoredName {
-    std::string field; // 25 ANSI bytes, padded with blanks
-    std::string name;  // UTF-8, without the padding
-    bool changed = false;
-};
-std::optional<StoredName> ClassicStoredName(const std::string &fileNameUtf8);
-
-// ClassicStoredName's field alone.
+// The 25-byte name field (ANSI bytes) for a file name given in UTF-8: padded
+// with blanks, or shortened to base~1.ext; nullopt when it cannot be shortened.
 std::optional<std::string> NameField(const std::string &fileNameUtf8);
 // The name an extraction gives back for a file named `fileNameUtf8` when it
 // differs from it (characters Windows-1252 lacks, shortening, blanks at the

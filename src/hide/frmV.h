@@ -142,7 +142,7 @@ protected:
     HideEngine engine_;
     HelpTexts *help_;
     std::string nameField_;
-    std::optional<payload::StoredName> storedName_; // the classic format's name for the chosen file
+    std::optional<std::string> changedName_; // the classic format stores the chosen file under this name
     QString lastFileFolder_, lastCarrierFolder_;
     QString droppedFile_, droppedCarrier_; // the Tags of Command3 and Befehl2
     bool carrierChecked_ = false;          // Text1 passed its checks

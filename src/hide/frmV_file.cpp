@@ -94,7 +94,7 @@ void FrmVFile::chooseSource() {
     Text5->clear();
     Label5->clear();
     nameField_.clear();
-    storedName_.reset();
+    changedName_.reset();
     data_.clear();
     data_.shrink_to_fit();
     // Without data there is nothing to hide, whatever carrier is shown.
@@ -149,16 +149,16 @@ int FrmVFile::compressTo(const std::string &path, const std::string &temp) {
 
 bool FrmVFile::compress(const std::string &p, std::int64_t length) {
     Label4->setText("Grösse der zu versteckenden Datei: " + Thousands(length) + " Bytes");
-    std::optional<payload::StoredName> stored = payload::ClassicStoredName(FileNameOf(p));
-    if (!stored) {
+    std::optional<std::string> field = payload::NameField(FileNameOf(p));
+    if (!field) {
         s_.messages->show(Icon::Exclamation, t_.messageTitle,
                           "Der Dateiname \"" + FileNameOf(p) +
                               "\" ist zu lang und lässt sich nicht auf 25 Zeichen kürzen. Bitte die "
                               "Datei umbenennen.");
         return false;
     }
-    nameField_ = stored->field;
-    storedName_ = std::move(stored);
+    nameField_ = *field;
+    changedName_ = payload::ChangedStoredName(FileNameOf(p));
     Text5->setText(Q(p));
 
     WorkingScope working(working_);

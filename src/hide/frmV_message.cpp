@@ -238,7 +238,7 @@ void FrmVMessage::chooseSource() {
     loadedText_.clear();
     Text2->clear(); // the other box follows
     nameField_.clear();
-    storedName_.reset();
+    changedName_.reset();
     Check2->setChecked(false);
     Text2->show();
     Text4->hide();
@@ -265,8 +265,8 @@ void FrmVMessage::chooseSource() {
 
 void FrmVMessage::loadTextFile(const QString &path) {
     const std::string p = S(path);
-    std::optional<payload::StoredName> stored = payload::ClassicStoredName(FileNameOf(p));
-    if (!stored) {
+    std::optional<std::string> field = payload::NameField(FileNameOf(p));
+    if (!field) {
         s_.messages->show(Icon::Exclamation, "KalmiraA-Nachricht",
                           "Der Dateiname \"" + FileNameOf(p) +
                               "\" ist zu lang und lässt sich nicht auf 25 Zeichen kürzen. Bitte die "
@@ -312,8 +312,8 @@ void FrmVMessage::loadTextFile(const QString &path) {
         return tooLarge(static_cast<std::int64_t>(ansi.size()));
     text.replace("\r\n", "\n");
     text.replace('\r', '\n');
-    nameField_ = stored->field;
-    storedName_ = std::move(stored);
+    nameField_ = *field;
+    changedName_ = payload::ChangedStoredName(FileNameOf(p));
     loadedAnsi_ = ansi;
     syncing_ = true;
     Text2->setPlainText(text);

@@ -64,9 +64,8 @@ void FrmV::runHide() {
 }
 
 void FrmV::tellStoredName(const HideResult &result) {
-    if (result.outcome != HideOutcome::Written || !storedName_ || !storedName_->changed) return;
-    s_.messages->show(Icon::Information, t_.messageTitle,
-                      StoredNameText(FileNameOf(S(Text5->text())), storedName_->name));
+    if (result.outcome != HideOutcome::Written || !changedName_) return;
+    s_.messages->show(Icon::Information, t_.messageTitle, StoredNameText(FileNameOf(S(Text5->text())), *changedName_));
 }
 
 // The checks, then the password (the window's own dialog), then the write.

@@ -132,7 +132,7 @@ void FrmV::runStealthHide() {
 bool FrmVFile::takeForStealth(const std::string &path, std::int64_t length) {
     Text5->setText(Q(path));
     nameField_.clear();
-    storedName_.reset();
+    changedName_.reset();
     data_.clear();
     data_.shrink_to_fit();
     Label4->setText("Grösse der zu versteckenden Datei: " + Thousands(length) +

@@ -56,7 +56,7 @@ std::string DataTooLargeText();
 std::string CarrierStructureMessage(payload::CarrierStructure result, const std::string &carrierName);
 
 // After a classic hide that stored the file under another name than its own
-// (payload::ClassicStoredName): which name, and why.
+// (payload::ChangedStoredName): which name, and why.
 std::string StoredNameText(const std::string &fileName, const std::string &storedName);
 
 // The question before an existing backup copy is replaced: title, text.

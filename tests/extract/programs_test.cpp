@@ -48,9 +48,10 @@ struct Run {
         return e;
     }
     // Chooses in frmV what to hide (a file in KalmiraB, a message in KalmiraA) and the carrier.
-    void choose(bool wav) {
+    // The stealth format takes at most half a bit per pixel: a larger picture.
+    void choose(bool wav, bool stealth = false) {
         carrier = dir.file(wav ? "träger.wav" : "träger.bmp");
-        test::WriteAll(carrier, wav ? test::MakeWav(400000) : test::MakeBmp(800, 600));
+        test::WriteAll(carrier, wav ? test::MakeWav(400000) : test::MakeBmp(800, stealth ? 800 : 600));
         t.dialogs.openAnswers = {QS(carrier)};
         if (t.services.program == kalmira::Program::B) {
             test::WriteAll(dir.file("Akte.bin"), plain);
@@ -98,7 +99,7 @@ private slots:
                 const bool stealth = mode == 2;
                 Run p(program);
                 QVERIFY(!p.v->checkTarn->isChecked() && p.v->Check1->isEnabled());
-                p.choose(wav);
+                p.choose(wav, stealth);
                 const auto original = test::ReadAll(p.carrier);
                 if (stealth) {
                     // The stealth engine takes the password as typed, and KalmiraB's
