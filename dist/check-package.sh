@@ -12,6 +12,7 @@ fail() { echo "check-package: $*" >&2; failed=1; }
 expected=(
   /usr/bin/kalmira /usr/bin/KalmiraA /usr/bin/KalmiraB
   "/usr/lib/$triplet/kalmira/libZorbZlib.so"
+  "/usr/lib/$triplet/kalmira/libKalmiraDecode.so"
   /usr/share/applications/de.kalmira.KalmiraA.desktop
   /usr/share/applications/de.kalmira.KalmiraB.desktop
   /usr/share/metainfo/de.kalmira.KalmiraA.metainfo.xml

@@ -16,6 +16,7 @@
 #include "stealth/stealth2.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 using namespace kalmira;
@@ -24,8 +25,8 @@ using namespace kalmira::stealth;
 namespace {
 
 const std::string kPassword = "Sesam-Fuzz";
-constexpr int kWidth = 64, kHeight = 48, kChannels = 2;
-constexpr std::uint64_t kFrames = 12000;
+constexpr int kWidth = 256, kHeight = 192, kChannels = 2; // window 0 needs 40960 elements
+constexpr std::uint64_t kFrames = 24000;
 constexpr std::size_t kWavHeader = 44, kBmpHeader = 54;
 
 Tuning2 Fast() {
@@ -57,7 +58,11 @@ Prepared MakeValid(bool sound) {
     MemoryElements m(shape, values);
     const std::vector<std::uint8_t> data = Hidden();
     const Hide2Result r = Hide2(m, m, kPassword, Kind::File, "geheim.bin", {"", data}, StandardCosts(shape), {}, Fast());
-    if (r.outcome != HideResult::Outcome::Written) std::abort();
+    if (r.outcome != HideResult::Outcome::Written) {
+        std::fprintf(stderr, "no carrier to start from (%s): outcome %d\n", sound ? "sound" : "picture",
+                     static_cast<int>(r.outcome));
+        std::abort();
+    }
     return {shape, m.values()};
 }
 

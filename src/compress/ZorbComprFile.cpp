@@ -64,7 +64,7 @@ std::string ZorbLibraryFileName() { return platform::SharedLibraryFileName("Zorb
 // folder (KALMIRA_LIBDIR_FROM_BINDIR, relative to the programs' folder).
 std::string ZorbLibraryPath() {
     if (!g_pathOverride.empty()) return g_pathOverride;
-    const std::string beside = platform::ProgramFolder() + ZorbLibraryFileName();
+    std::string beside = platform::ProgramFolder() + ZorbLibraryFileName();
     if (platform::IsRegularFile(beside)) return beside;
     return platform::ProgramFolder() + KALMIRA_LIBDIR_FROM_BINDIR "/" + ZorbLibraryFileName();
 }

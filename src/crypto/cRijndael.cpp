@@ -199,7 +199,7 @@ int cRijndael::SetCipherKey(const std::uint8_t *key, std::size_t keyLen, int key
     if (keyBits != 128 && keyBits != 192 && keyBits != 256)
         throw CipherError(1, "cRijndael.SetCipherKey - Illegal KeyBits Value");
     const int nk = keyBits / 32;
-    if (keyLen < static_cast<std::size_t>(4 * nk))
+    if (keyLen < 4 * static_cast<std::size_t>(nk))
         throw std::invalid_argument("cRijndael.SetCipherKey - key array shorter than the key size");
     rounds_ = nk + 6;
     const int total = 4 * (rounds_ + 1);

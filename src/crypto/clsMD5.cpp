@@ -1,6 +1,7 @@
 #include "crypto/clsMD5.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <fstream>
@@ -17,10 +18,6 @@ inline std::uint32_t F(std::uint32_t x, std::uint32_t y, std::uint32_t z) { retu
 inline std::uint32_t G(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (z & (x ^ y)); }
 inline std::uint32_t H(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; }
 inline std::uint32_t I(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (x | ~z); }
-
-#define MD5_STEP(f, a, b, c, d, x, t, s)                                                   \
-    a += f(b, c, d) + (x) + (t);                                                            \
-    a = std::rotl(a, s) + b
 
 const char kHex[] = "0123456789ABCDEF";
 
@@ -42,93 +39,43 @@ void clsMD5::MD5Init() {
     byteCount_ = 0;
 }
 
+// The 64 steps of RFC 1321: sine constants and rotations.
+constexpr std::array<std::uint32_t, 64> kSine = {
+    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
+    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
+    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
+    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
+    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
+    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
+    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
+    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391,
+};
+constexpr std::array<int, 16> kRotation = {7, 12, 17, 22, 5, 9, 14, 20, 4, 11, 16, 23, 6, 10, 15, 21};
+
 void clsMD5::Transform(const std::uint8_t *p, std::size_t blocks) {
-    std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
     for (; blocks > 0; --blocks, p += 64) {
         std::uint32_t x[16];
         std::memcpy(x, p, 64);
-        const std::uint32_t aa = a, bb = b, cc = c, dd = d;
-
-        MD5_STEP(F, a, b, c, d, x[0], 0xd76aa478, 7);
-        MD5_STEP(F, d, a, b, c, x[1], 0xe8c7b756, 12);
-        MD5_STEP(F, c, d, a, b, x[2], 0x242070db, 17);
-        MD5_STEP(F, b, c, d, a, x[3], 0xc1bdceee, 22);
-        MD5_STEP(F, a, b, c, d, x[4], 0xf57c0faf, 7);
-        MD5_STEP(F, d, a, b, c, x[5], 0x4787c62a, 12);
-        MD5_STEP(F, c, d, a, b, x[6], 0xa8304613, 17);
-        MD5_STEP(F, b, c, d, a, x[7], 0xfd469501, 22);
-        MD5_STEP(F, a, b, c, d, x[8], 0x698098d8, 7);
-        MD5_STEP(F, d, a, b, c, x[9], 0x8b44f7af, 12);
-        MD5_STEP(F, c, d, a, b, x[10], 0xffff5bb1, 17);
-        MD5_STEP(F, b, c, d, a, x[11], 0x895cd7be, 22);
-        MD5_STEP(F, a, b, c, d, x[12], 0x6b901122, 7);
-        MD5_STEP(F, d, a, b, c, x[13], 0xfd987193, 12);
-        MD5_STEP(F, c, d, a, b, x[14], 0xa679438e, 17);
-        MD5_STEP(F, b, c, d, a, x[15], 0x49b40821, 22);
-
-        MD5_STEP(G, a, b, c, d, x[1], 0xf61e2562, 5);
-        MD5_STEP(G, d, a, b, c, x[6], 0xc040b340, 9);
-        MD5_STEP(G, c, d, a, b, x[11], 0x265e5a51, 14);
-        MD5_STEP(G, b, c, d, a, x[0], 0xe9b6c7aa, 20);
-        MD5_STEP(G, a, b, c, d, x[5], 0xd62f105d, 5);
-        MD5_STEP(G, d, a, b, c, x[10], 0x02441453, 9);
-        MD5_STEP(G, c, d, a, b, x[15], 0xd8a1e681, 14);
-        MD5_STEP(G, b, c, d, a, x[4], 0xe7d3fbc8, 20);
-        MD5_STEP(G, a, b, c, d, x[9], 0x21e1cde6, 5);
-        MD5_STEP(G, d, a, b, c, x[14], 0xc33707d6, 9);
-        MD5_STEP(G, c, d, a, b, x[3], 0xf4d50d87, 14);
-        MD5_STEP(G, b, c, d, a, x[8], 0x455a14ed, 20);
-        MD5_STEP(G, a, b, c, d, x[13], 0xa9e3e905, 5);
-        MD5_STEP(G, d, a, b, c, x[2], 0xfcefa3f8, 9);
-        MD5_STEP(G, c, d, a, b, x[7], 0x676f02d9, 14);
-        MD5_STEP(G, b, c, d, a, x[12], 0x8d2a4c8a, 20);
-
-        MD5_STEP(H, a, b, c, d, x[5], 0xfffa3942, 4);
-        MD5_STEP(H, d, a, b, c, x[8], 0x8771f681, 11);
-        MD5_STEP(H, c, d, a, b, x[11], 0x6d9d6122, 16);
-        MD5_STEP(H, b, c, d, a, x[14], 0xfde5380c, 23);
-        MD5_STEP(H, a, b, c, d, x[1], 0xa4beea44, 4);
-        MD5_STEP(H, d, a, b, c, x[4], 0x4bdecfa9, 11);
-        MD5_STEP(H, c, d, a, b, x[7], 0xf6bb4b60, 16);
-        MD5_STEP(H, b, c, d, a, x[10], 0xbebfbc70, 23);
-        MD5_STEP(H, a, b, c, d, x[13], 0x289b7ec6, 4);
-        MD5_STEP(H, d, a, b, c, x[0], 0xeaa127fa, 11);
-        MD5_STEP(H, c, d, a, b, x[3], 0xd4ef3085, 16);
-        MD5_STEP(H, b, c, d, a, x[6], 0x04881d05, 23);
-        MD5_STEP(H, a, b, c, d, x[9], 0xd9d4d039, 4);
-        MD5_STEP(H, d, a, b, c, x[12], 0xe6db99e5, 11);
-        MD5_STEP(H, c, d, a, b, x[15], 0x1fa27cf8, 16);
-        MD5_STEP(H, b, c, d, a, x[2], 0xc4ac5665, 23);
-
-        MD5_STEP(I, a, b, c, d, x[0], 0xf4292244, 6);
-        MD5_STEP(I, d, a, b, c, x[7], 0x432aff97, 10);
-        MD5_STEP(I, c, d, a, b, x[14], 0xab9423a7, 15);
-        MD5_STEP(I, b, c, d, a, x[5], 0xfc93a039, 21);
-        MD5_STEP(I, a, b, c, d, x[12], 0x655b59c3, 6);
-        MD5_STEP(I, d, a, b, c, x[3], 0x8f0ccc92, 10);
-        MD5_STEP(I, c, d, a, b, x[10], 0xffeff47d, 15);
-        MD5_STEP(I, b, c, d, a, x[1], 0x85845dd1, 21);
-        MD5_STEP(I, a, b, c, d, x[8], 0x6fa87e4f, 6);
-        MD5_STEP(I, d, a, b, c, x[15], 0xfe2ce6e0, 10);
-        MD5_STEP(I, c, d, a, b, x[6], 0xa3014314, 15);
-        MD5_STEP(I, b, c, d, a, x[13], 0x4e0811a1, 21);
-        MD5_STEP(I, a, b, c, d, x[4], 0xf7537e82, 6);
-        MD5_STEP(I, d, a, b, c, x[11], 0xbd3af235, 10);
-        MD5_STEP(I, c, d, a, b, x[2], 0x2ad7d2bb, 15);
-        MD5_STEP(I, b, c, d, a, x[9], 0xeb86d391, 21);
-
-        a += aa;
-        b += bb;
-        c += cc;
-        d += dd;
+        std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
+        for (int i = 0; i < 64; ++i) {
+            std::uint32_t f = 0;
+            int word = 0;
+            switch (i / 16) {
+            case 0: f = F(b, c, d), word = i; break;
+            case 1: f = G(b, c, d), word = (5 * i + 1) % 16; break;
+            case 2: f = H(b, c, d), word = (3 * i + 5) % 16; break;
+            default: f = I(b, c, d), word = (7 * i) % 16; break;
+            }
+            const std::uint32_t turned = std::rotl(a + f + kSine[i] + x[word], kRotation[i / 16 * 4 + i % 4]);
+            a = d, d = c, c = b, b += turned;
+        }
+        state_[0] += a;
+        state_[1] += b;
+        state_[2] += c;
+        state_[3] += d;
     }
-    state_[0] = a;
-    state_[1] = b;
-    state_[2] = c;
-    state_[3] = d;
 }
 
-#undef MD5_STEP
 
 void clsMD5::MD5Update(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) return;

@@ -31,33 +31,7 @@ QPixmap SliderPicture(const QSize &size) {
 }
 } // namespace
 
-FrmPasV::FrmPasV(Services &services, QWidget *parent) : QDialog(parent), s_(services) {
-    setObjectName("frmPasV");
-    setWindowTitle("Passworteingabe...");
-    StyleDialog(this, 400, 215);
-
-    auto label = [this](const char *name, const QString &text, int x, int y, int w) {
-        auto *l = new QLabel(text, this);
-        l->setObjectName(name);
-        l->setGeometry(x, y, w, 18);
-        return l;
-    };
-    Label1 = label("Label1", "Bitte ein Passwort eingeben - max. 16 Zeichen:", kFieldLeft, 14, 350);
-    Label4 = label("Label4", "Kontrollwiederholung:", kFieldLeft, 80, 350);
-    Label2 = label("Label2", "Gross - oder Kleinscheibung wird unterschieden!", kFieldLeft, 132, 350);
-    Label9 = label("Label9", "", kFieldLeft + kFieldWidth + 10, kText5Top + 3, 40);
-    Label10 = label("Label10", "", kFieldLeft + kFieldWidth + 10, kText1Top + 3, 40);
-
-    auto field = [this](const char *name, int y) {
-        auto *f = new MaskedEdit(this);
-        f->setObjectName(name);
-        f->setFont(SystemFont());
-        f->setGeometry(kFieldLeft, y, kFieldWidth, kFieldHeight);
-        return f;
-    };
-    Text5 = field("Text5", kText5Top);
-    Text1 = field("Text1", kText1Top);
-
+void FrmPasV::createLengthBar() {
     // Length bar: a black strip under the password field; the grey cover
     // slides right by 10 px per character and uncovers the colour picture.
     picContainer = new QFrame(this);
@@ -87,23 +61,9 @@ FrmPasV::FrmPasV(Services &services, QWidget *parent) : QDialog(parent), s_(serv
                         "    gruen -> \"gut\"";
     picContainer->setToolTip(tip);
     for (QLabel *l : {imgSlider, lblSlider[0], lblSlider[1]}) l->setToolTip(tip);
+}
 
-    Command1 = new QPushButton("OK", this);
-    Command1->setObjectName("Command1");
-    Command1->setGeometry(60, 170, 120, 30);
-    Command1->setEnabled(false);
-    Command2 = new QPushButton("Abbruch", this);
-    Command2->setObjectName("Command2");
-    Command2->setGeometry(220, 170, 120, 30);
-
-    Image1 = MakeFocusMarker(this, &Timer1);
-    Image1->move(16, kMarkerTopText5);
-    mnuTest = MakeTestMenu(this);
-
-    setTabOrder(Text5, Text1);
-    setTabOrder(Text1, Command1);
-    setTabOrder(Command1, Command2);
-
+void FrmPasV::connectFields() {
     connect(Text5, &MaskedEdit::edited, this, &FrmPasV::passwordChanged);
     connect(Text1, &MaskedEdit::edited, this, &FrmPasV::confirmationChanged);
     connect(Text1, &MaskedEdit::enterPressed, this, &FrmPasV::okClicked);
@@ -122,6 +82,54 @@ FrmPasV::FrmPasV(Services &services, QWidget *parent) : QDialog(parent), s_(serv
     }
     connect(Command1, &QPushButton::clicked, this, &FrmPasV::okClicked);
     connect(Command2, &QPushButton::clicked, this, &FrmPasV::cancelClicked);
+}
+
+FrmPasV::FrmPasV(Services &services, QWidget *parent) : QDialog(parent), s_(services) {
+    setObjectName("frmPasV");
+    setWindowTitle("Passworteingabe...");
+    StyleDialog(this, 400, 215);
+
+    auto label = [this](const char *name, const QString &text, int x, int y, int w) {
+        auto *l = new QLabel(text, this);
+        l->setObjectName(name);
+        l->setGeometry(x, y, w, 18);
+        return l;
+    };
+    Label1 = label("Label1", "Bitte ein Passwort eingeben - max. 16 Zeichen:", kFieldLeft, 14, 350);
+    Label4 = label("Label4", "Kontrollwiederholung:", kFieldLeft, 80, 350);
+    Label2 = label("Label2", "Gross - oder Kleinscheibung wird unterschieden!", kFieldLeft, 132, 350);
+    Label9 = label("Label9", "", kFieldLeft + kFieldWidth + 10, kText5Top + 3, 40);
+    Label10 = label("Label10", "", kFieldLeft + kFieldWidth + 10, kText1Top + 3, 40);
+
+    auto field = [this](const char *name, int y) {
+        auto *f = new MaskedEdit(this);
+        f->setObjectName(name);
+        f->setFont(SystemFont());
+        f->setGeometry(kFieldLeft, y, kFieldWidth, kFieldHeight);
+        return f;
+    };
+    Text5 = field("Text5", kText5Top);
+    Text1 = field("Text1", kText1Top);
+
+    createLengthBar();
+
+    Command1 = new QPushButton("OK", this);
+    Command1->setObjectName("Command1");
+    Command1->setGeometry(60, 170, 120, 30);
+    Command1->setEnabled(false);
+    Command2 = new QPushButton("Abbruch", this);
+    Command2->setObjectName("Command2");
+    Command2->setGeometry(220, 170, 120, 30);
+
+    Image1 = MakeFocusMarker(this, &Timer1);
+    Image1->move(16, kMarkerTopText5);
+    mnuTest = MakeTestMenu(this);
+
+    setTabOrder(Text5, Text1);
+    setTabOrder(Text1, Command1);
+    setTabOrder(Command1, Command2);
+
+    connectFields();
 }
 
 void FrmPasV::showEvent(QShowEvent *event) {

@@ -50,6 +50,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void createLengthBar();
+    void connectFields();
     void passwordChanged();
     void confirmationChanged();
     void okClicked();

@@ -26,11 +26,8 @@ void SetTextColor(QWidget *w, const QColor &c) {
 }
 } // namespace
 
-FrmInfo::FrmInfo(Services &services, QWidget *parent) : QWidget(parent), s_(services) {
-    setObjectName("frmInfo");
-    setWindowTitle(Q(InfoCaption(s_.program)));
-    setMouseTracking(true);
-
+// The topic links in their frame, as wide as the longest caption.
+void FrmInfo::createTopics() {
     Frame1 = new QGroupBox("Hilfethemen", this);
     Frame1->setObjectName("Frame1");
     Frame1->setMouseTracking(true);
@@ -58,7 +55,10 @@ FrmInfo::FrmInfo(Services &services, QWidget *parent) : QWidget(parent), s_(serv
         Label2[t.index] = label;
     }
     Frame1->setGeometry(10, 10, std::max(frameWidth, 220), y + 8);
+}
 
+// The help text beside the topics, wide enough for its longest line.
+void FrmInfo::createHelpList() {
     List1 = new QListWidget(this);
     List1->setObjectName("List1");
     List1->setFont(QFont("Verdana", 8));
@@ -76,6 +76,15 @@ FrmInfo::FrmInfo(Services &services, QWidget *parent) : QWidget(parent), s_(serv
     const int listHeight = kVisibleRows * rowHeight + 2 * List1->frameWidth();
     const int listLeft = Frame1->geometry().right() + 11;
     List1->setGeometry(listLeft, 10, listWidth, listHeight);
+}
+
+FrmInfo::FrmInfo(Services &services, QWidget *parent) : QWidget(parent), s_(services) {
+    setObjectName("frmInfo");
+    setWindowTitle(Q(InfoCaption(s_.program)));
+    setMouseTracking(true);
+
+    createTopics();
+    createHelpList();
 
     Label1 = new QLabel(this);
     Label1->setObjectName("Label1");

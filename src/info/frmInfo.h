@@ -35,6 +35,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void createTopics();
+    void createHelpList();
     // Hover colours of the links 0 to 3: the hovered one grey, the rest blue;
     // -1 makes all four blue.
     void hoverTopic(int index);

@@ -33,32 +33,25 @@ void MakePathLabel(QLabel *label) {
     label->setMinimumWidth(200);
 }
 
-FrmMain::FrmMain(Services &services, QWidget *parent) : QWidget(parent), s_(services) {
-    setObjectName("frmMain");
-    setWindowTitle("WavInfo");
-    setAttribute(Qt::WA_QuitOnClose, false);
+namespace {
+QLabel *NamedLabel(QWidget *parent, const char *name, const QString &text) {
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+} // namespace
 
-    auto *grid = new QGridLayout(this);
+// The facts of the file, caption beside value, in a framed grid.
+QFrame *FrmMain::createFacts() {
     auto *Shape1 = new QFrame(this);
     Shape1->setObjectName("Shape1");
     Shape1->setFrameShape(QFrame::Box);
     auto *facts = new QGridLayout(Shape1);
-    auto label = [this](const char *name, const QString &text) {
-        auto *l = new QLabel(text, this);
-        l->setObjectName(name);
-        return l;
-    };
-    auto value = [&](const char *name) {
-        QLabel *l = label(name, {});
+    auto value = [this](const char *name) {
+        QLabel *l = NamedLabel(this, name, {});
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
         return l;
     };
-    auto *Shape2 = new QFrame(this);
-    Shape2->setObjectName("Shape2");
-    Shape2->setFrameShape(QFrame::HLine);
-    QLabel *Label6 = label("Label6", {});
-    Label6->hide();
-
     lblFileName = value("lblFileName");
     MakePathLabel(lblFileName);
     lblFileSize = value("lblFileSize");
@@ -69,14 +62,14 @@ FrmMain::FrmMain(Services &services, QWidget *parent) : QWidget(parent), s_(serv
     lblBlockAlign = value("lblBlockAlign");
     lblBitsPerSample = value("lblBitsPerSample");
     const std::pair<QLabel *, QLabel *> rows[] = {
-        {label("Label1", "Dateiname:"), lblFileName},
-        {label("Label3", "Dateigröße (ohne Header):"), lblFileSize},
-        {label("Label5", "Komprimierung:"), lblCompression},
-        {label("Label7", "Kanäle:"), lblChannels},
-        {label("Label9", "Sample-Rate:"), lblSampleRate},
-        {label("Label4", "Datenrate:"), lblBytesPerSec},
-        {label("Label11", "Größe eines Sample-Frame:"), lblBlockAlign},
-        {label("Label13", "Bits pro Sample:"), lblBitsPerSample},
+        {NamedLabel(this, "Label1", "Dateiname:"), lblFileName},
+        {NamedLabel(this, "Label3", "Dateigröße (ohne Header):"), lblFileSize},
+        {NamedLabel(this, "Label5", "Komprimierung:"), lblCompression},
+        {NamedLabel(this, "Label7", "Kanäle:"), lblChannels},
+        {NamedLabel(this, "Label9", "Sample-Rate:"), lblSampleRate},
+        {NamedLabel(this, "Label4", "Datenrate:"), lblBytesPerSec},
+        {NamedLabel(this, "Label11", "Größe eines Sample-Frame:"), lblBlockAlign},
+        {NamedLabel(this, "Label13", "Bits pro Sample:"), lblBitsPerSample},
     };
     int row = 0;
     for (auto [caption, field] : rows) {
@@ -85,10 +78,25 @@ FrmMain::FrmMain(Services &services, QWidget *parent) : QWidget(parent), s_(serv
         ++row;
     }
     facts->setColumnMinimumWidth(1, 220);
-    row = 0;
+    return Shape1;
+}
+
+FrmMain::FrmMain(Services &services, QWidget *parent) : QWidget(parent), s_(services) {
+    setObjectName("frmMain");
+    setWindowTitle("WavInfo");
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    auto *grid = new QGridLayout(this);
+    QFrame *Shape1 = createFacts();
+    auto *Shape2 = new QFrame(this);
+    Shape2->setObjectName("Shape2");
+    Shape2->setFrameShape(QFrame::HLine);
+    QLabel *Label6 = NamedLabel(this, "Label6", {});
+    Label6->hide();
+    int row = 0;
     grid->addWidget(Shape1, row++, 0, 1, 2);
     grid->addWidget(Shape2, row++, 0, 1, 2);
-    grid->addWidget(label("Label2", "Chunks:"), row++, 0, 1, 2);
+    grid->addWidget(NamedLabel(this, "Label2", "Chunks:"), row++, 0, 1, 2);
     lstChunks = new QListWidget(this);
     lstChunks->setObjectName("lstChunks");
     grid->addWidget(lstChunks, row++, 0, 1, 2);

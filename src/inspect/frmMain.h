@@ -6,6 +6,7 @@
 #include "inspect/register.h"
 #include "shell/services.h"
 
+#include <QFrame>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -32,6 +33,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    QFrame *createFacts();
+
     Services &s_;
 };
 

@@ -76,7 +76,7 @@ std::string ExternalPlayerFor(const std::string &windir, const std::string &wavP
     if (windir.empty()) return {};
     std::string folder = windir;
     if (folder.back() != '\\' && folder.back() != '/') folder += '/';
-    const std::string player = folder + "mplayer.exe";
+    std::string player = folder + "mplayer.exe";
     std::error_code ec;
     if (!std::filesystem::is_regular_file(player, ec)) return {};
     const auto size = std::filesystem::file_size(wavPath, ec);

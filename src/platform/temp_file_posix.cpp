@@ -89,7 +89,7 @@ StagedFile::StagedFile(const std::string &destination, const std::string &limitM
                        : destination.substr(0, slash + 1) + SafeFileName(destination.substr(slash + 1));
     target_ = destination_;
     switch (KindOf(destination_, false)) {
-    case PathKind::Absent: break;
+    case PathKind::Absent:
     case PathKind::Regular: break;
     case PathKind::Link:
         // Only a link to a regular file; its target is replaced.

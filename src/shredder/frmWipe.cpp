@@ -64,6 +64,37 @@ void ProgressBox::paintEvent(QPaintEvent *) {
     if (bar_ > 0) p.fillRect(QRect(0, 0, bar_, height()), barColour_);
 }
 
+// Normal (one pass) or intensive (seven).
+void FrmWipe::createMethodChoice() {
+    const char *captions[2] = {"normal", "intensiv"};
+    for (int i = 0; i < 2; ++i) {
+        Option1[i] = new QRadioButton(captions[i], this);
+        Option1[i]->setObjectName("Option1");
+        Option1[i]->setProperty("Index", i);
+        Option1[i]->setGeometry(20 + 110 * i, 72, 100, 20);
+    }
+    Option1[0]->setChecked(true);
+}
+
+// The bar, its percentage and the end notice.
+void FrmWipe::createProgress() {
+    Picture1 = new ProgressBox(this);
+    Picture1->setObjectName("Picture1");
+    Picture1->setGeometry(15, 114, 300, 22);
+    Picture1->setBackground(IdleColour());
+
+    Label1 = new QLabel("0 %", this);
+    Label1->setObjectName("Label1");
+    Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label1->setGeometry(320, 114, 60, 22);
+
+    Label3 = new QLabel("Datei wurde zerstört!", this);
+    Label3->setObjectName("Label3");
+    Label3->setStyleSheet("color: #ff0000;");
+    Label3->setGeometry(15, 144, 300, 20);
+    Label3->hide();
+}
+
 FrmWipe::FrmWipe(Services &services, QWidget *parent) : QWidget(parent, Qt::Window), s_(services) {
     setObjectName(kName);
     setWindowTitle("DateiShredder");
@@ -94,35 +125,14 @@ FrmWipe::FrmWipe(Services &services, QWidget *parent) : QWidget(parent, Qt::Wind
     Command1 = pictureButton("Command1", QStyle::SP_DialogOpenButton, "Zu zerstörende Datei öffnen.",
                              352, 29);
 
-    const char *captions[2] = {"normal", "intensiv"};
-    for (int i = 0; i < 2; ++i) {
-        Option1[i] = new QRadioButton(captions[i], this);
-        Option1[i]->setObjectName("Option1");
-        Option1[i]->setProperty("Index", i);
-        Option1[i]->setGeometry(20 + 110 * i, 72, 100, 20);
-    }
-    Option1[0]->setChecked(true);
+    createMethodChoice();
 
     Command2 = new QPushButton("Datei zerstören", this);
     Command2->setObjectName("Command2");
     Command2->setGeometry(252, 66, 133, 32);
     Command2->setEnabled(false);
 
-    Picture1 = new ProgressBox(this);
-    Picture1->setObjectName("Picture1");
-    Picture1->setGeometry(15, 114, 300, 22);
-    Picture1->setBackground(IdleColour());
-
-    Label1 = new QLabel("0 %", this);
-    Label1->setObjectName("Label1");
-    Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label1->setGeometry(320, 114, 60, 22);
-
-    Label3 = new QLabel("Datei wurde zerstört!", this);
-    Label3->setObjectName("Label3");
-    Label3->setStyleSheet("color: #ff0000;");
-    Label3->setGeometry(15, 144, 300, 20);
-    Label3->hide();
+    createProgress();
 
     Command3 = pictureButton("Command3", QStyle::SP_MessageBoxInformation, "Info", 310, 174);
     Command4 = pictureButton("Command4", QStyle::SP_DialogCloseButton, "DateiShredder Beenden", 352,

@@ -60,6 +60,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void createMethodChoice();
+    void createProgress();
     void resetDisplay();
     void refuseLink(const QString &path);
     void choose();
