@@ -94,7 +94,10 @@ const std::map<std::string, Command> &Commands() {
           "                         65535 Byte, UTF-8 wird nach Windows-1252 gewandelt)\n"
           "  --stealth              im Tarnformat verstecken: schwer zu entdecken, immer\n"
           "                         verschlüsselt (ohne --cipher und --backup), nicht\n"
-          "                         komprimiert, ohne Grössengrenze; nimmt 24-/32-Bit-BMP,\n"
+          "                         komprimiert; keine feste Grenze, aber nur unruhige Bild-\n"
+          "                         und Klangstellen nehmen Daten auf, höchstens ein halbes\n"
+          "                         Bit je Wert (oft weniger als klassisch, siehe capacity);\n"
+          "                         nimmt 24-/32-Bit-BMP,\n"
           "                         unkomprimierte WAV, PNG (8/16 Bit je Kanal) und FLAC;\n"
           "                         PNG und FLAC werden als Ganzes neu geschrieben\n",
           2, {"--backup", "--text", "--cipher", "--stealth", "--password-file"}, Hide}},
