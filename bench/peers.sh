@@ -47,15 +47,15 @@ took() {
   awk -v t="$t" 'BEGIN { split(t, a, " "); printf "%d %d\n", a[1] * 1e6, (a[2] + a[3]) * 1e6 }'
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-# paired KALMIRA_FUNCTION STEGHIDE_FUNCTION [PREPARE]: medians of $runs pairs,
-# "kalmira_wall steghide_wall kalmira_cpu steghide_cpu" in microseconds;
-# PREPARE runs untimed before each timed command.
+# paired KALMIRA_FUNCTION STEGHIDE_FUNCTION [K_PREPARE S_PREPARE]: medians of
+# $runs pairs, "kalmira_wall steghide_wall kalmira_cpu steghide_cpu" in
+# microseconds; each PREPARE runs untimed before its timed command.
 paired() {
   local kw=() sw=() kc=() sc=() r t
   for ((r = 0; r < runs; r++)); do
     [ -n "${3:-}" ] && $3
     t=($(took "$1")); kw+=("${t[0]}"); kc+=("${t[1]}")
-    [ -n "${3:-}" ] && $3
+    [ -n "${4:-}" ] && $4
     t=($(took "$2")); sw+=("${t[0]}"); sc+=("${t[1]}")
   done
   for v in kw sw kc sc; do
@@ -71,7 +71,8 @@ row() { # carrier step kalmira_wall steghide_wall kalmira_cpu steghide_cpu
 k_version() { "$kalmira" --version; }
 s_version() { steghide --version; }
 ext=
-fresh() { cp "cover.$ext" "k.$ext"; rm -f "s.$ext"; }
+k_fresh() { cp "cover.$ext" "k.$ext"; }
+s_fresh() { rm -f "s.$ext"; }
 k_hide() { "$kalmira" hide "k.$ext" secret.bin; }
 k_extract() { "$kalmira" extract "k.$ext" -o k.out --force; }
 s_hide() { steghide embed -cf "cover.$ext" -ef secret.bin -sf "s.$ext" -p Sesam -q -f; }
@@ -81,7 +82,7 @@ printf '%-6s %-8s %10s %10s %7s %10s %10s %7s\n' carrier step kalmira_us steghid
   k_cpu_us s_cpu_us ratio
 row - version $(paired k_version s_version)
 for ext in bmp wav; do
-  row "$ext" hide $(paired k_hide s_hide fresh)
+  row "$ext" hide $(paired k_hide s_hide k_fresh s_fresh)
   row "$ext" extract $(paired k_extract s_extract)
   cmp -s k.out secret.bin || { echo "kalmira extracted something else" >&2; exit 1; }
   cmp -s s.out secret.bin || { echo "steghide extracted something else" >&2; exit 1; }

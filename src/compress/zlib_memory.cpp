@@ -16,6 +16,9 @@ constexpr std::size_t kInStep = 1 << 20; // bounds a step and paces the progress
 // Deflate turns at most 258 input bytes into one length/distance pair of at
 // least two bits, so no output is shorter than a 1032nd of the input.
 constexpr std::int64_t kMaxDeflateRatio = 1032;
+// Output grows in these steps (zlib's stream does not depend on them); each
+// step is zeroed once, so small payloads stay cheap.
+constexpr std::size_t kOutStep = 64 * 1024;
 
 struct Deflater {
     z_stream zs{};
@@ -33,11 +36,11 @@ struct Deflater {
         zs.avail_in = static_cast<uInt>(n);
         do {
             const std::size_t at = out.size();
-            out.resize(at + kChunk);
+            out.resize(at + kOutStep);
             zs.next_out = out.data() + at;
-            zs.avail_out = static_cast<uInt>(kChunk);
+            zs.avail_out = static_cast<uInt>(kOutStep);
             deflate(&zs, flush);
-            out.resize(at + kChunk - zs.avail_out);
+            out.resize(at + kOutStep - zs.avail_out);
             if (maxOutput >= 0 && static_cast<std::int64_t>(out.size()) > maxOutput) return false;
         } while (zs.avail_out == 0);
         return true;
@@ -110,8 +113,9 @@ DeflatedFile DeflateFile(const std::string &path, std::int64_t maxOutput, const 
     // of the payload in freed memory.
     std::int64_t most = static_cast<std::int64_t>(deflateBound(&d.zs, static_cast<uLong>(total)));
     if (maxOutput >= 0) most = std::min(most, maxOutput);
-    result.bytes.reserve(static_cast<std::size_t>(most) + 2 * kChunk);
-    platform::SecureBytes block(kChunk);
+    result.bytes.reserve(static_cast<std::size_t>(most) + 2 * kOutStep);
+    const auto blockSize = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(kChunk), total));
+    platform::SecureBytes block(blockSize);
     std::int64_t done = 0;
     if (progress) progress(0);
     int flush = Z_NO_FLUSH;
