@@ -384,7 +384,7 @@ private slots:
     // PNG and FLAC: offered and taken with the Tarnformat ticked, refused
     // without it with the reason; a PNG gets the picture buttons.
     void pngAndFlacOnlyWithTheStealthFormat() {
-        HideB h;
+        HideA h;
         const QString png = QS(h.dir.file("bild.png"));
         QCOMPARE(std::system(("convert -size 256x180 -seed 3 plasma:fractal -depth 8 '" + h.dir.file("bild.png") +
                               "' 2>/dev/null").c_str()),
