@@ -115,7 +115,8 @@ const std::map<std::string, Command> &Commands() {
           "Gibt die Grösse der grössten Datei in Byte aus, die in CONTAINER passt, vor der\n"
           "Kompression und für nicht komprimierbare Daten gerechnet.\n"
           "  --stealth  im Tarnformat: Dateiname (UTF-8) und Daten zusammen, in Byte\n"
-          "             (auch für PNG und FLAC)\n",
+          "             (auch für PNG und FLAC); in der zweiten Zeile die empfohlene\n"
+          "             Höchstmenge\n",
           1, {"--cipher", "--stealth"}, CapacityCommand}},
         {"wipe",
          {"kalmira wipe DATEI [--intensiv]",

@@ -48,7 +48,7 @@ struct Run {
     // Chooses in frmV what to hide (a file in KalmiraB, a message in KalmiraA) and the carrier.
     void choose(bool wav) {
         carrier = dir.file(wav ? "träger.wav" : "träger.bmp");
-        test::WriteAll(carrier, wav ? test::MakeWav(400000) : test::MakeBmp(300, 300));
+        test::WriteAll(carrier, wav ? test::MakeWav(400000) : test::MakeBmp(800, 600));
         chooseCarrier();
     }
     void chooseCarrier() {

@@ -372,7 +372,7 @@ private slots:
         h.w.Befehl2->click();
         QVERIFY2(Said(h).find("Farbpalette") != std::string::npos, Said(h).c_str());
         QVERIFY(!h.w.Befehl1->isEnabled());
-        h.open(h.make("echt.bmp", test::MakeBmp(120, 80)));
+        h.open(h.make("echt.bmp", test::MakeBmp(256, 170)));
         h.w.Befehl2->click();
         QVERIFY(h.w.Befehl1->isEnabled());
         QVERIFY(h.w.Label3->text().contains("im Tarnformat frei"));

@@ -9,7 +9,9 @@
 #     ext4 keeps a removed file's name in its directory block until the slot
 #     is reused, so the name may stay although the journal's content is gone.
 # Needs root (loop mount), mkfs.ext4 (e2fsprogs) and coreutils.
-#   tools/steganalysis/remnant.sh [PATH-TO-THE-TOOL]   (default: build/bin/kalmira)
+#   tools/steganalysis/remnant.sh [PATH-TO-THE-TOOL [EXTRA-MESSAGE-BYTES]]
+#   (default: build/bin/kalmira, a one-line message; extra bytes of text make
+#   the run change more pixels and its journal larger)
 # Exit status 0 when no content is found, 1 when some is, 2 on a set-up error.
 set -euo pipefail
 
@@ -40,7 +42,10 @@ bmp() {
 
 bmp > "$work/original.bmp"
 marker="Remnant-Probe-$(head -c 6 /dev/urandom | od -An -tx1 | tr -d ' \n')"
-printf '%s: eine kurze geheime Botschaft.\n' "$marker" > "$work/message.txt"
+{
+  printf '%s: eine geheime Botschaft.\n' "$marker"
+  head -c "${2:-0}" /dev/urandom | base64 | head -c "${2:-0}"
+} > "$work/message.txt"
 
 truncate -s 64M "$work/disk.img"
 mkfs.ext4 -q -F -b 4096 "$work/disk.img"
