@@ -107,16 +107,6 @@ std::optional<std::string> ChangedStoredName(const std::string &fileNameUtf8) {
     return back;
 }
 
-std::optional<std::string> ChangedStoredName(const std::string &fileNameUtf8) {
-    const std::optional<std::string> field = NameField(fileNameUtf8);
-    if (!field) return std::nullopt;
-    ParsedHeader header;
-    header.nameField = *field;
-    std::string back = PlainFileName(StoredFileName(header));
-    if (back == fileNameUtf8) return std::nullopt;
-    return back;
-}
-
 std::int64_t RoundedForRun(std::int64_t n) { return 16 * (n / 16 + 1); }
 std::int64_t RoundedForDisplay(std::int64_t n) { return 16 * ((n - 1) / 16 + 1); }
 

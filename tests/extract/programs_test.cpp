@@ -52,6 +52,9 @@ struct Run {
     void choose(bool wav, bool stealth = false) {
         carrier = dir.file(wav ? "träger.wav" : "träger.bmp");
         test::WriteAll(carrier, wav ? test::MakeWav(400000) : test::MakeBmp(800, stealth ? 800 : 600));
+        chooseCarrier();
+    }
+    void chooseCarrier() {
         t.dialogs.openAnswers = {QS(carrier)};
         if (t.services.program == kalmira::Program::B) {
             test::WriteAll(dir.file("Akte.bin"), plain);
@@ -147,6 +150,35 @@ private slots:
                     QCOMPARE(static_cast<extract::FrmExFile *>(e)->Label6->text(),
                              QString::fromUtf8(extract::kStealthCipherLine));
                 QVERIFY(p.t.exits.empty());
+            }
+        }
+    }
+
+    // PNG and FLAC (made by ImageMagick and flac) through both windows of both
+    // programs, in the stealth format; the results stay valid files.
+    void pngAndFlacThroughTheWindows() {
+        for (kalmira::Program program : {kalmira::Program::B, kalmira::Program::A}) {
+            for (const char *name : {"träger.png", "träger.flac"}) {
+                Run p(program);
+                p.carrier = p.dir.file(name);
+                const bool png = std::string(name).ends_with(".png");
+                const std::string wav = p.dir.file("roh.wav");
+                test::WriteAll(wav, test::MakeWav(400000));
+                const std::string make = png ? "convert -size 300x300 -seed 6 plasma:fractal -depth 8 '" + p.carrier + "'"
+                                             : "flac -s -o '" + p.carrier + "' '" + wav + "'";
+                QCOMPARE(std::system((make + " 2>/dev/null").c_str()), 0);
+                p.v->askPassword = [] { return std::optional<QString>("Sesam"); };
+                p.v->checkTarn->click();
+                p.chooseCarrier();
+                QVERIFY2(p.v->Befehl1->isEnabled(), p.t.messages.last().c_str());
+                p.v->Befehl1->click();
+                const std::string check = png ? "pngcheck -q '" + p.carrier + "' >/dev/null"
+                                              : "flac -t -s '" + p.carrier + "'";
+                QCOMPARE(std::system(check.c_str()), 0);
+                extract::FrmEx *e = p.switchToExtract();
+                QVERIFY(e);
+                e->askPassword = [e] { e->Text1->setText("Sesam"); };
+                p.extractAndCompare(e);
             }
         }
     }
