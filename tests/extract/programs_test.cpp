@@ -163,8 +163,8 @@ private slots:
                 p.carrier = p.dir.file(name);
                 const bool png = std::string(name).ends_with(".png");
                 const std::string wav = p.dir.file("roh.wav");
-                test::WriteAll(wav, test::MakeWav(400000));
-                const std::string make = png ? "convert -size 300x300 -seed 6 plasma:fractal -depth 8 '" + p.carrier + "'"
+                test::WriteAll(wav, test::MakeWav(1600000));
+                const std::string make = png ? "convert -size 800x600 -seed 6 plasma:fractal -depth 8 '" + p.carrier + "'"
                                              : "flac -s -o '" + p.carrier + "' '" + wav + "'";
                 QCOMPARE(std::system((make + " 2>/dev/null").c_str()), 0);
                 p.v->askPassword = [] { return std::optional<QString>("Sesam"); };
