@@ -73,6 +73,9 @@ s_version() { steghide --version; }
 ext=
 k_fresh() { cp "cover.$ext" "k.$ext"; }
 s_fresh() { rm -f "s.$ext"; }
+# An extraction that fails must not pass for one by an older output.
+k_clear() { rm -f k.out; }
+s_clear() { rm -f s.out; }
 k_hide() { "$kalmira" hide "k.$ext" secret.bin; }
 k_extract() { "$kalmira" extract "k.$ext" -o k.out --force; }
 s_hide() { steghide embed -cf "cover.$ext" -ef secret.bin -sf "s.$ext" -p Sesam -q -f; }
@@ -83,7 +86,7 @@ printf '%-6s %-8s %10s %10s %7s %10s %10s %7s\n' carrier step kalmira_us steghid
 row - version $(paired k_version s_version)
 for ext in bmp wav; do
   row "$ext" hide $(paired k_hide s_hide k_fresh s_fresh)
-  row "$ext" extract $(paired k_extract s_extract)
+  row "$ext" extract $(paired k_extract s_extract k_clear s_clear)
   cmp -s k.out secret.bin || { echo "kalmira extracted something else" >&2; exit 1; }
   cmp -s s.out secret.bin || { echo "steghide extracted something else" >&2; exit 1; }
 done

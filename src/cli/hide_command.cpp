@@ -119,13 +119,11 @@ int LoadPayload(const Options &o, std::string &message, platform::SecureBytes &d
     }
     // Compression stops once the output passes what the carrier takes; a
     // file too large for that even at deflate's best ratio is not read at all.
-    constexpr std::int64_t kDeflateBestRatio = 1032;
     const std::string &carrier = o.args[0], &file = o.args[1];
     const std::int64_t room = std::max<std::int64_t>(0, payload::MaxCompressed(carrier, o.cipher));
     const std::int64_t limit = std::min(room, payload::kMaxStorableCompressed);
-    bool overLimit = platform::FileSize(file) / kDeflateBestRatio > limit;
-    std::optional<platform::SecureBytes> packed;
-    if (!overLimit) packed = CompressFile(file, bar, rc, limit, overLimit);
+    bool overLimit = false;
+    std::optional<platform::SecureBytes> packed = CompressFile(file, bar, rc, limit, overLimit);
     if (overLimit && limit == payload::kMaxStorableCompressed) {
         Complain("Die Datei \"" + FileNameOf(file) + kTooLargeText);
         return kUnsuitable;
