@@ -1,15 +1,15 @@
 #include "hide/frmV_file.h"
 
 #include "compress/ZorbComprFile.h"
+#include "compress/zlib_memory.h"
 #include "carrier/payload_fit.h"
 #include "inspect/register.h"
 #include "platform/platform.h"
-#include "platform/temp_file.h"
+#include "platform/secure_memory.h"
 #include "shell/helpers.h"
 #include "shell/qt_services.h"
 #include "shell/window_helpers.h"
 
-#include <QFile>
 #include <QVBoxLayout>
 
 namespace kalmira::hide {
@@ -131,20 +131,23 @@ void FrmVFile::chooseSource() {
         checkCarrier(Text1->text());
 }
 
-int FrmVFile::compressTo(const std::string &path, const std::string &temp) {
-    ZorbComprFile z;
-    z.InputFile = path;
-    z.OutputFile = temp;
-    z.MaxOutput = payload::kMaxStorableCompressed; // a file that cannot fit stops early
+int FrmVFile::compressTo(const std::string &path, platform::SecureBytes &packed) {
     shownPercent_ = -1;
-    CompressionProgressScope hook([this](int percent) {
+    // In memory: a classic payload is at most 9,999,999 bytes, and nothing of
+    // it can be left in the temporary folder.
+    DeflatedFile d = DeflateFile(path, payload::kMaxStorableCompressed, [this](int percent) {
         if (percent == shownPercent_) return;
         shownPercent_ = percent;
         setWindowTitle(">>>>>>>>>> Die Datei wird komprimiert: " + QString::number(percent) + " % bearbeitet...");
         processEvents();
     });
-    z.Compress();
-    return z.ResultStatus();
+    switch (d.status) {
+    case DeflateStatus::Ok: packed = std::move(d.bytes); return 0;
+    case DeflateStatus::TooLarge: return ZorbComprFile::kTooLarge;
+    case DeflateStatus::ReadFailed: return -200;
+    case DeflateStatus::Failed: break;
+    }
+    return -1;
 }
 
 bool FrmVFile::compress(const std::string &p, std::int64_t length) {
@@ -169,9 +172,8 @@ bool FrmVFile::compress(const std::string &p, std::int64_t length) {
         setWindowTitle(t_.title);
         return false;
     }
-    const platform::TempFile packed(platform::TempFile::Removal::Wipe);
-    const std::string &temp = packed.path();
-    const int status = compressTo(p, temp);
+    platform::SecureBytes packed;
+    const int status = compressTo(p, packed);
     setBusy(false);
     setWindowTitle(t_.title);
     auto failed = [&] {
@@ -186,7 +188,7 @@ bool FrmVFile::compress(const std::string &p, std::int64_t length) {
         s_.messages->show(Icon::Exclamation, "KalmiraB-Nachricht", DataTooLargeText());
         return failed();
     }
-    const std::int64_t c = temp.empty() ? -1 : platform::FileSize(temp);
+    const auto c = static_cast<std::int64_t>(packed.size());
     if (status != 0 || c <= 0) return failed();
     const std::int64_t rounded = payload::RoundedForDisplay(c);
     if (rounded < length)
@@ -200,11 +202,7 @@ bool FrmVFile::compress(const std::string &p, std::int64_t length) {
                     Thousands(payload::MinCarrierForDisplay(c)) + " Byte");
     QWidget::repaint();
 
-    QFile in(Q(temp));
-    const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-    in.close();
-    if (bytes.size() != c) return failed();
-    data_.assign(bytes.begin(), bytes.end());
+    data_.assign(packed.begin(), packed.end());
     return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hide/frmV.h"
+#include "platform/secure_memory.h"
 
 #include <cstdint>
 #include <vector>
@@ -37,7 +38,7 @@ private:
     // Compresses `path` into data_; false (with its message shown) when it failed.
     bool compress(const std::string &path, std::int64_t length);
     // The library's result status (0 done, -200 the file is in use).
-    int compressTo(const std::string &path, const std::string &temp);
+    int compressTo(const std::string &path, platform::SecureBytes &packed);
     // The stealth format takes the file as it is: only the size lines change.
     bool takeForStealth(const std::string &path, std::int64_t length);
 
