@@ -33,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::ofstream(out, std::ios::binary | std::ios::app).write("\0\0\0\0\0\0\0", (data[0] >> 4) % 8);
         if (DecompFile(back.c_str(), out.c_str(), &Progress) != zorb::kOk) std::abort();
         const auto got = Read(back);
-        if (got.size() != size - 1 || (size > 1 && std::memcmp(got.data(), data + 1, size - 1) != 0))
-            std::abort();
+        if (got.size() != size - 1 || (size > 1 && std::memcmp(got.data(), data + 1, size - 1) != 0)) std::abort();
     } else {
         const int32_t rc = DecompFile(out.c_str(), in.c_str(), &Progress);
         // A failure leaves no output file behind.

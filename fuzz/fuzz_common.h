@@ -61,8 +61,10 @@ inline std::vector<std::uint8_t> CarrierFromInput(const std::uint8_t *data, std:
     c[0] = 'B';
     c[1] = 'M';
     payload::EmbedBytes(data, size, c.data() + payload::kHeaderOffset);
-    if (mode & 0x80) c.resize(c.size() > slack ? c.size() - slack : 0);
-    else c.resize(c.size() + 16 * slack, 0x55);
+    if (mode & 0x80)
+        c.resize(c.size() > slack ? c.size() - slack : 0);
+    else
+        c.resize(c.size() + 16 * slack, 0x55);
     return c;
 }
 

@@ -109,11 +109,18 @@ int main(int argc, char **argv) {
     Seed("bmp_info", "rgb24", MakeBmp(4, 3));
     Seed("bmp_info", "pal8", PaletteBmp(4, 2, 8, 0, {0x000000, 0xFFFFFF}, std::vector<std::uint8_t>(8, 1)));
 
-    Seed("decomp", "stream", [&] { auto v = packed; v.insert(v.begin(), 0x00); return v; }());
-    Seed("decomp", "roundtrip", [&] { auto v = plain; v.insert(v.begin(), 0x0D); return v; }());
+    Seed("decomp", "stream", [&] {
+        auto v = packed;
+        v.insert(v.begin(), 0x00);
+        return v;
+    }());
+    Seed("decomp", "roundtrip", [&] {
+        auto v = plain;
+        v.insert(v.begin(), 0x0D);
+        return v;
+    }());
 
-    Seed("convert", "rle8", PaletteBmp(4, 2, 8, 1, {0x000000, 0xFF0000},
-                                       {4, 1, 0, 0, 4, 0, 0, 1}));
+    Seed("convert", "rle8", PaletteBmp(4, 2, 8, 1, {0x000000, 0xFF0000}, {4, 1, 0, 0, 4, 0, 0, 1}));
     Seed("convert", "rle4", PaletteBmp(4, 2, 4, 2, {0x000000, 0x00FF00}, {4, 0x10, 0, 0, 4, 0x01, 0, 1}));
     Seed("convert", "pal8", PaletteBmp(5, 3, 8, 0, {0x112233, 0x445566}, std::vector<std::uint8_t>(24, 1)));
     Seed("convert", "gif", MakeGif(3, 2, {0xFF0000, 0x0000FF}, {0, 1, 0, 1, 0, 1}));

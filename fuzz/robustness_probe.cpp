@@ -1,10 +1,10 @@
 // Runs every class of bad input through the engines and prints what the
 // programs answer, one table row each (docs/robustness.md is made from it).
 //   kalmira_probe [FULL_FOLDER]   FULL_FOLDER: a small tmpfs for the full-disk rows
+#include "carrier/payload_fit.h"
 #include "carriers.h"
 #include "compress/zorbzlib.h"
 #include "convert/modConvert.h"
-#include "carrier/payload_fit.h"
 #include "hide/hide_engine.h"
 #include "inspect/bmp_info.h"
 #include "inspect/modWAV.h"
@@ -46,8 +46,7 @@ const char *Name(ExtractOutcome o) {
     return "?";
 }
 
-void Row(const std::string &input, const std::string &where, const std::string &answer,
-         const std::string &message) {
+void Row(const std::string &input, const std::string &where, const std::string &answer, const std::string &message) {
     std::cout << "| " << input << " | " << where << " | " << answer << " | "
               << (message.empty() ? "(none)" : "\"" + message + "\"") << " |\n";
 }
@@ -91,15 +90,13 @@ struct Probe {
         return m;
     }
     // Both extract runs on one carrier.
-    void extractBoth(const std::string &input, const std::string &carrier,
-                     const std::string &dest = "") {
+    void extractBoth(const std::string &input, const std::string &carrier, const std::string &dest = "") {
         FakeExtractView v;
         v.destination = dest.empty() ? dir.file("out.bin") : dest;
         passwords.extract = {Padded("geheim")};
         messages.shown.clear();
         auto r = Told(messages, ExtractAsWindow(extractor, v, passwords, carrier));
-        const bool left = r.outcome != ExtractOutcome::Extracted && platform::FileExists(v.destination) &&
-                          dest.empty();
+        const bool left = r.outcome != ExtractOutcome::Extracted && platform::FileExists(v.destination) && dest.empty();
         Row(input, "extract (KalmiraB)", std::string(Name(r.outcome)) + (left ? ", FILE LEFT" : ", nothing written"),
             last());
         std::remove(v.destination.c_str());
@@ -123,8 +120,10 @@ void WavRows(Probe &p, const std::string &input, const std::string &bytes) {
     std::string ids;
     for (std::size_t i = 0; i < c.ids.size() && i < 4; ++i) ids += (i ? "," : "") + c.ids[i];
     if (c.ids.size() > 4) ids += ",... (" + std::to_string(c.ids.size()) + " lines)";
-    Row(input, "WAV info", r == carrier::WavRead::Ok ? "chunks: " + ids
-                           : r == inspect::WavRead::NotRiffWave ? "NotRiffWave" : "CannotOpen",
+    Row(input, "WAV info",
+        r == carrier::WavRead::Ok            ? "chunks: " + ids
+        : r == inspect::WavRead::NotRiffWave ? "NotRiffWave"
+                                             : "CannotOpen",
         r == inspect::WavRead::NotRiffWave ? "Die Datei '" + path + "' ist keine gültige Wave-Datei." : "");
     const double s = carrier::WavSeconds(path);
     Row(input, "play buttons (WavSeconds)", s < 0 ? "no playing time" : std::to_string(s) + " s", "");
@@ -146,8 +145,11 @@ void BmpRows(Probe &p, const std::string &input, const std::vector<std::uint8_t>
     else
         Row(input, "image info", lines[0] + "; " + lines[1] + "; " + lines[4], "");
     const auto st = convert::ConvertImage({path, p.dir.file("o.bmp")}).status;
-    Row(input, "converter", st == convert::ConvertStatus::Ok ? "Ok"
-                            : st == convert::ConvertStatus::CannotDecode ? "CannotDecode" : "SaveFailed", "");
+    Row(input, "converter",
+        st == convert::ConvertStatus::Ok             ? "Ok"
+        : st == convert::ConvertStatus::CannotDecode ? "CannotDecode"
+                                                     : "SaveFailed",
+        "");
     const auto cs = payload::CheckStructure(path, 10);
     Row(input, "hide carrier check", cs == payload::CarrierStructure::Ok ? "Ok" : "refused",
         hide::CarrierStructureMessage(cs, "b.bmp"));
@@ -209,7 +211,8 @@ int main(int argc, char **argv) {
         v.destination = p.dir.file("ro.bin");
         auto r = Told(p.messages, ExtractAsWindow(p.extractor, v, p.passwords, c));
         Row("read-only destination file", "extract (KalmiraB)",
-            std::string(Name(r.outcome)) + (ReadAll(p.dir.file("ro.bin")) == RandomBytes(2000, 9) ? ", replaced" : ", NOT replaced"),
+            std::string(Name(r.outcome)) +
+                (ReadAll(p.dir.file("ro.bin")) == RandomBytes(2000, 9) ? ", replaced" : ", NOT replaced"),
             p.last());
     }
 
@@ -228,8 +231,10 @@ int main(int argc, char **argv) {
         z.InputFile = p.dir.file("z.in");
         z.OutputFile = p.dir.file("z.out");
         z.Decompress();
-        Row(input, "DecompFile", "status " + std::to_string(z.ResultStatus()) +
-                                     (platform::FileExists(p.dir.file("z.out")) ? ", output left" : ", no output"), "");
+        Row(input, "DecompFile",
+            "status " + std::to_string(z.ResultStatus()) +
+                (platform::FileExists(p.dir.file("z.out")) ? ", output left" : ", no output"),
+            "");
     }
 
     // WAV headers.
@@ -259,10 +264,11 @@ int main(int argc, char **argv) {
         auto w = ReadAll(KALMIRA_SOURCE_DIR "/tests/data/convert/huge_max_record.wmf");
         WriteAll(path, w);
         const auto st = convert::ConvertImage({path, p.dir.file("o.bmp")}).status;
-        Row("WMF claiming a 2.2 GB record", "converter", st == convert::ConvertStatus::CannotDecode ? "CannotDecode" : "other", "");
+        Row("WMF claiming a 2.2 GB record", "converter",
+            st == convert::ConvertStatus::CannotDecode ? "CannotDecode" : "other", "");
         const auto t0 = platform::MonotonicSeconds();
-        const auto st2 = convert::ConvertImage({KALMIRA_SOURCE_DIR "/tests/data/convert/slow_draw.wmf",
-                                                p.dir.file("o.bmp")}).status;
+        const auto st2 =
+            convert::ConvertImage({KALMIRA_SOURCE_DIR "/tests/data/convert/slow_draw.wmf", p.dir.file("o.bmp")}).status;
         char took[64];
         std::snprintf(took, sizeof took, ", after %.1f s", platform::MonotonicSeconds() - t0);
         Row("WMF whose drawing never ends", "converter",
@@ -280,12 +286,15 @@ int main(int argc, char **argv) {
         v.destination = full + "/out.bin";
         auto r = Told(p.messages, ExtractAsWindow(p.extractor, v, p.passwords, c));
         Row("full disk at the destination", "extract (KalmiraB)",
-            std::string(Name(r.outcome)) + (platform::FileExists(v.destination) ? ", FILE LEFT" : ", nothing written"), p.last());
+            std::string(Name(r.outcome)) + (platform::FileExists(v.destination) ? ", FILE LEFT" : ", nothing written"),
+            p.last());
         WriteAll(p.dir.file("big.bmp"), MakeBmp(400, 400));
-        const auto st2 = convert::ConvertImage({p.dir.file("big.bmp"), full + "/big.bmp", convert::OutputType::Bmp, false}).status;
+        const auto st2 =
+            convert::ConvertImage({p.dir.file("big.bmp"), full + "/big.bmp", convert::OutputType::Bmp, false}).status;
         Row("full disk at the converter's target", "converter",
             std::string(st2 == convert::ConvertStatus::SaveFailed ? "SaveFailed" : "other") +
-                (platform::FileExists(full + "/big.bmp") ? ", FILE LEFT" : ", nothing written"), "");
+                (platform::FileExists(full + "/big.bmp") ? ", FILE LEFT" : ", nothing written"),
+            "");
         // Hide with a backup copy onto the full medium.
         auto data = Compressed(p.dir, RandomBytes(1000, 4));
         hide::FileHideInput in;
@@ -298,7 +307,10 @@ int main(int argc, char **argv) {
         p.messages.answers = {Answer::Yes};
         auto h = Told(p.messages, HideAsWindow(p.hider, hv, p.passwords, in, data)).outcome;
         Row("full disk for the backup copy", "hide (KalmiraB)",
-            h == hide::HideOutcome::Written ? "Written" : h == hide::HideOutcome::BackupFailed ? "BackupFailed" : "WriteFailed or other", p.last());
+            h == hide::HideOutcome::Written        ? "Written"
+            : h == hide::HideOutcome::BackupFailed ? "BackupFailed"
+                                                   : "WriteFailed or other",
+            p.last());
     }
     return 0;
 }

@@ -12,14 +12,11 @@ void put32(std::vector<std::uint8_t> &v, std::uint32_t x) {
     put16(v, x >> 16);
 }
 // COLORREF order: 0x00BBGGRR.
-std::uint32_t colorref(std::uint32_t rgb) {
-    return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
-}
+std::uint32_t colorref(std::uint32_t rgb) { return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF); }
 } // namespace
 
 std::vector<std::uint8_t> PaletteBmp(int width, int height, int bits, int compression,
-                                     const std::vector<std::uint32_t> &palette,
-                                     const std::vector<std::uint8_t> &data) {
+                                     const std::vector<std::uint32_t> &palette, const std::vector<std::uint8_t> &data) {
     std::vector<std::uint8_t> v;
     const auto offset = static_cast<std::uint32_t>(54 + 4 * palette.size());
     v.push_back('B');
@@ -107,18 +104,18 @@ std::vector<std::uint8_t> MakeWmf(int width, int height, int left, int top, int 
         const std::uint32_t c = colorref(rgb);
         record(0x02FC, {0, u16(c & 0xFFFF), u16(c >> 16), 0}); // CreateBrushIndirect, solid
     };
-    record(0x020B, {0, 0});                            // SetWindowOrg
-    record(0x020C, {u16(height), u16(width)});         // SetWindowExt
-    record(0x02FA, {5, 0, 0, 0, 0});                   // CreatePenIndirect, null pen -> 0
-    record(0x012D, {0});                               // SelectObject
-    brush(0xFFFFFF);                                   // -> 1
+    record(0x020B, {0, 0});                    // SetWindowOrg
+    record(0x020C, {u16(height), u16(width)}); // SetWindowExt
+    record(0x02FA, {5, 0, 0, 0, 0});           // CreatePenIndirect, null pen -> 0
+    record(0x012D, {0});                       // SelectObject
+    brush(0xFFFFFF);                           // -> 1
     record(0x012D, {1});
-    record(0x041B, {u16(height), u16(width), 0, 0});   // Rectangle (bottom, right, top, left)
-    record(0x01F0, {1});                               // DeleteObject
-    brush(colour);                                     // -> 1 again
+    record(0x041B, {u16(height), u16(width), 0, 0}); // Rectangle (bottom, right, top, left)
+    record(0x01F0, {1});                             // DeleteObject
+    brush(colour);                                   // -> 1 again
     record(0x012D, {1});
     record(0x041B, {u16(bottom), u16(right), u16(top), u16(left)});
-    record(0x0000, {});                                // EOF
+    record(0x0000, {}); // EOF
 
     std::vector<std::uint8_t> v;
     put32(v, 0x9AC6CDD7u);

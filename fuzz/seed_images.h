@@ -9,8 +9,7 @@ namespace kalmira::test {
 // Uncompressed or RLE-compressed palette BMP; `data` is the pixel data as
 // stored (bottom-up rows), `palette` colours are 0x00RRGGBB.
 std::vector<std::uint8_t> PaletteBmp(int width, int height, int bits, int compression,
-                                     const std::vector<std::uint32_t> &palette,
-                                     const std::vector<std::uint8_t> &data);
+                                     const std::vector<std::uint32_t> &palette, const std::vector<std::uint8_t> &data);
 
 // GIF of palette indices (row-major, top-down); palette up to 256 colours.
 std::vector<std::uint8_t> MakeGif(int width, int height, const std::vector<std::uint32_t> &palette,

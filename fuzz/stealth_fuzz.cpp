@@ -57,7 +57,8 @@ Prepared MakeValid(bool sound) {
         values[i] = sound ? static_cast<std::int16_t>(noise[2 * i] | noise[2 * i + 1] << 8) : 40 + noise[i] % 160;
     MemoryElements m(shape, values);
     const std::vector<std::uint8_t> data = Hidden();
-    const Hide2Result r = Hide2(m, m, kPassword, Kind::File, "geheim.bin", {"", data}, StandardCosts(shape), {}, Fast());
+    const Hide2Result r =
+        Hide2(m, m, kPassword, Kind::File, "geheim.bin", {"", data}, StandardCosts(shape), {}, Fast());
     if (r.outcome != HideResult::Outcome::Written) {
         std::fprintf(stderr, "no carrier to start from (%s): outcome %d\n", sound ? "sound" : "picture",
                      static_cast<int>(r.outcome));
@@ -78,8 +79,8 @@ std::int32_t Clamp(const ElementShape &s, std::int64_t v) {
 // Version 1 reads files: the same values as the bytes of a BMP or WAV.
 ExtractResult Version1(const fuzz::Scratch &scratch, const ElementShape &shape, const std::vector<std::int32_t> &v) {
     const bool sound = shape.medium == Medium::Sound;
-    std::vector<std::uint8_t> file = sound ? test::MakeWav(v.size() * 2, kChannels)
-                                           : test::MakeBmp(kWidth, static_cast<int>(shape.rows));
+    std::vector<std::uint8_t> file =
+        sound ? test::MakeWav(v.size() * 2, kChannels) : test::MakeBmp(kWidth, static_cast<int>(shape.rows));
     const std::size_t at = sound ? kWavHeader : kBmpHeader;
     for (std::size_t i = 0; i < v.size(); ++i) {
         if (sound) {
@@ -119,8 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     MemoryElements m(shape, values);
     MemorySink sink(1 << 20);
-    const Extract2Result r =
-        Extract2(m, kPassword, sink, [&] { return Version1(scratch, shape, values); }, {}, Fast());
+    const Extract2Result r = Extract2(
+        m, kPassword, sink, [&] { return Version1(scratch, shape, values); }, {}, Fast());
     if (r.outcome == ExtractResult::Outcome::Extracted && r.version == 2 && sink.data() != Hidden()) std::abort();
     scratch.clear();
     return 0;

@@ -29,7 +29,12 @@ const std::string &IncompressibleFile() {
         std::vector<std::uint64_t> block(1 << 17);
         std::uint64_t x = 0x9E3779B97F4A7C15ULL;
         for (long long done = 0; f && done < kInputBytes; done += block.size() * 8) {
-            for (auto &w : block) { x ^= x << 13; x ^= x >> 7; x ^= x << 17; w = x; }
+            for (auto &w : block) {
+                x ^= x << 13;
+                x ^= x >> 7;
+                x ^= x << 17;
+                w = x;
+            }
             std::fwrite(block.data(), 8, block.size(), f);
         }
         if (f) std::fclose(f);
@@ -66,8 +71,13 @@ void BM_RefuseIncompressible1GiB(benchmark::State &state) {
 // Limits in KiB: the payload of a 1.3 MB picture, a 100 MB and a 400 MB WAV.
 // The first is refused unread (deflate never shrinks below 1/1032); the others
 // cost one deflate pass over about `limit` input bytes.
-BENCHMARK(BM_RefuseIncompressible1GiB)->Arg(160)->Arg(12 << 10)->Arg(48 << 10)
-    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_RefuseIncompressible1GiB)
+    ->Arg(160)
+    ->Arg(12 << 10)
+    ->Arg(48 << 10)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);

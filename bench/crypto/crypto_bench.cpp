@@ -37,8 +37,8 @@ const std::string &KeyText() {
 const std::uint8_t *KeyBytes() { return reinterpret_cast<const std::uint8_t *>(KeyText().data()); }
 
 void Rate(benchmark::State &state) {
-    state.counters["MB"] = benchmark::Counter(static_cast<double>(kSize) * state.iterations() / 1e6,
-                                                benchmark::Counter::kIsRate);
+    state.counters["MB"] =
+        benchmark::Counter(static_cast<double>(kSize) * state.iterations() / 1e6, benchmark::Counter::kIsRate);
 }
 
 void AesKalmira(benchmark::State &state, bool hardware, bool decrypt) {
@@ -62,8 +62,7 @@ void AesKalmira(benchmark::State &state, bool hardware, bool decrypt) {
 }
 
 // Runs an EVP cipher over the data; false when the cipher is not available.
-bool EvpRun(const char *name, bool encrypt, const std::vector<std::uint8_t> &in,
-            std::vector<std::uint8_t> &out) {
+bool EvpRun(const char *name, bool encrypt, const std::vector<std::uint8_t> &in, std::vector<std::uint8_t> &out) {
     static OSSL_PROVIDER *legacy = OSSL_PROVIDER_load(nullptr, "legacy");
     static OSSL_PROVIDER *deflt = OSSL_PROVIDER_load(nullptr, "default");
     (void)legacy;

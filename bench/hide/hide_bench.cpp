@@ -16,8 +16,8 @@ using namespace kalmira::test;
 
 namespace {
 
-constexpr std::size_t kPayload = 3 * 512 * 1024;   // 1.5 MiB
-constexpr int kSide = 2450;                        // 2450 x 2450 x 3 = 18 MB
+constexpr std::size_t kPayload = 3 * 512 * 1024; // 1.5 MiB
+constexpr int kSide = 2450;                      // 2450 x 2450 x 3 = 18 MB
 
 struct Setup {
     TempDir dir;

@@ -47,7 +47,8 @@ void WriteBmp(const std::string &path) {
     }
 }
 
-template <class Fn> double Best(Fn &&fn) {
+template <class Fn>
+double Best(Fn &&fn) {
     double best = 1e9;
     for (int i = 0; i < 3; ++i) {
         const auto t0 = std::chrono::steady_clock::now();
@@ -81,8 +82,9 @@ int main(int argc, char **argv) {
     std::int64_t journal = 0;
     const double guarded = Best([&] {
         stealth::Safety safety;
-        ok = ok && stealth::GuardedHide(carrier, "Korrekt-Pferd-7", stealth::Kind::File, "a.bin", source, safety)
-                           .outcome == stealth::HideResult::Outcome::Written;
+        ok = ok &&
+             stealth::GuardedHide(carrier, "Korrekt-Pferd-7", stealth::Kind::File, "a.bin", source, safety).outcome ==
+                 stealth::HideResult::Outcome::Written;
         journal = safety.journalBytes;
     });
     std::filesystem::remove(carrier);

@@ -15,12 +15,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <ctime>
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
-#include <atomic>
+#include <ctime>
 #include <random>
 #include <thread>
 
@@ -33,7 +33,11 @@ constexpr double kSpeedGoal = 20e6, kSpeedFloor = 7e6;
 constexpr double kAlphas[] = {0.05, 0.1, 0.2, 0.3, 0.5};
 constexpr int kHeights[] = {6, 7, 8, 9, 10};
 
-enum class Profile { Constant, Uniform, Image };
+enum class Profile {
+    Constant,
+    Uniform,
+    Image
+};
 const char *Name(Profile p) {
     return p == Profile::Constant ? "constant" : p == Profile::Uniform ? "uniform" : "image (1/|Laplace|, 10 % wet)";
 }
@@ -106,8 +110,10 @@ void LossReport() {
             for (const int h : kHeights) {
                 std::vector<std::uint8_t> stego(n);
                 const EmbedResult r = EmbedAll({h, kDefaultBlockLength}, c.parities, c.costs, c.message, stego);
-                if (r.status != Status::Ok) std::printf("  %6s", "fail");
-                else std::printf("  %5.1f%%", (r.cost - bound) / bound * 100);
+                if (r.status != Status::Ok)
+                    std::printf("  %6s", "fail");
+                else
+                    std::printf("  %5.1f%%", (r.cost - bound) / bound * 100);
             }
             std::printf("\n");
         }
@@ -129,8 +135,10 @@ void LengthReport() {
         for (const std::size_t l : lengths) {
             std::vector<std::uint8_t> stego(n);
             const EmbedResult r = EmbedAll({kDefaultHeight, l}, c.parities, c.costs, c.message, stego);
-            if (r.status != Status::Ok) std::printf("  %9s", "fail");
-            else std::printf("  %8.1f%%", (r.cost - bound) / bound * 100);
+            if (r.status != Status::Ok)
+                std::printf("  %9s", "fail");
+            else
+                std::printf("  %8.1f%%", (r.cost - bound) / bound * 100);
         }
         std::printf("\n");
     }
@@ -163,8 +171,9 @@ double Rate(Path path, int h, double alpha) {
 }
 
 void SpeedReport() {
-    std::printf("\nMillion elements per second, one core, processor time (goal %.0f, floor %.0f), alpha 0.5 / 0.1\n  %-9s",
-                kSpeedGoal / 1e6, kSpeedFloor / 1e6, "path");
+    std::printf(
+        "\nMillion elements per second, one core, processor time (goal %.0f, floor %.0f), alpha 0.5 / 0.1\n  %-9s",
+        kSpeedGoal / 1e6, kSpeedFloor / 1e6, "path");
     for (const int h : kHeights) std::printf("   h=%-9d", h);
     std::printf("\n");
     for (const Path path : {Path::Portable, Path::Sse2, Path::Avx2, Path::Avx512}) {

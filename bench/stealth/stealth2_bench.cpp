@@ -196,7 +196,8 @@ int main(int argc, char **argv) {
     std::printf("\n12 MP RGB, %llu bytes hidden (the recommended payload), %u threads, wall / CPU seconds:\n",
                 static_cast<unsigned long long>(Payload()), threads);
     std::printf("  hide %.3f / %.3f, coder alone %.3f / %.3f: the format's own work %.3f s on idle cores "
-                "(limit 1 s) %s\n", hide.wall, hide.cpu, coder.wall, coder.cpu, own, own < 1 ? "ok" : "OVER");
+                "(limit 1 s) %s\n",
+                hide.wall, hide.cpu, coder.wall, coder.cpu, own, own < 1 ? "ok" : "OVER");
     std::printf("  extract %.3f / %.3f: %.3f s on idle cores (limit 1 s) %s\n", extract.wall, extract.cpu, out,
                 out < 1 ? "ok" : "OVER");
     benchmark::Shutdown();

@@ -14,10 +14,10 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <random>
@@ -94,7 +94,8 @@ double CpuSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-template <class Fn> void Timed(benchmark::State &state, const std::string &name, Fn &&fn) {
+template <class Fn>
+void Timed(benchmark::State &state, const std::string &name, Fn &&fn) {
     double best = 1e9, bestCpu = 1e9;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
@@ -142,8 +143,8 @@ void BM_StealthHide(benchmark::State &state) {
     Setup &s = setup();
     Timed(state, "stealth hide", [&] {
         stealth::Safety safety;
-        return stealth::GuardedHide(s.photo, kPassword, stealth::Kind::File, "x.bin", {s.source, {}}, safety)
-                   .outcome == stealth::HideResult::Outcome::Written;
+        return stealth::GuardedHide(s.photo, kPassword, stealth::Kind::File, "x.bin", {s.source, {}}, safety).outcome ==
+               stealth::HideResult::Outcome::Written;
     });
 }
 
@@ -159,13 +160,14 @@ void BM_StealthExtract(benchmark::State &state) {
 
 void Summary() {
     const double kdf = g_seconds["kdf"];
-    std::printf("12 MP photo (36 MB BMP), %zu bytes (0.1 bit per colour value; largest %llu, recommended %llu)\n"
-                "fastest run, wall (CPU of all threads): key derivation %.2f s (%.2f s), classic hide %.2f s (%.2f s),\n"
-                "  stealth capacity %.2f s (%.2f s)\n",
-                setup().data.size(), static_cast<unsigned long long>(g_capacity.largestPayload),
-                static_cast<unsigned long long>(g_capacity.recommendedPayload), kdf, g_seconds["kdf cpu"],
-                g_seconds["classic hide"], g_seconds["classic hide cpu"], g_seconds["stealth capacity"],
-                g_seconds["stealth capacity cpu"]);
+    std::printf(
+        "12 MP photo (36 MB BMP), %zu bytes (0.1 bit per colour value; largest %llu, recommended %llu)\n"
+        "fastest run, wall (CPU of all threads): key derivation %.2f s (%.2f s), classic hide %.2f s (%.2f s),\n"
+        "  stealth capacity %.2f s (%.2f s)\n",
+        setup().data.size(), static_cast<unsigned long long>(g_capacity.largestPayload),
+        static_cast<unsigned long long>(g_capacity.recommendedPayload), kdf, g_seconds["kdf cpu"],
+        g_seconds["classic hide"], g_seconds["classic hide cpu"], g_seconds["stealth capacity"],
+        g_seconds["stealth capacity cpu"]);
     const struct {
         const char *what;
         double budget;

@@ -27,8 +27,8 @@ CarrierOpening OpenCarrier(const std::string &path, bool forWriting, FileLock &l
     case RecoverResult::Failed: o.access = CarrierAccess::RecoveryFailed; return o;
     case RecoverResult::RolledBack: o.recovered.kind = Recovered::Kind::RolledBack; break;
     case RecoverResult::SetAside:
-        o.recovered.kind = r.why == platform::Recovery::Why::Damaged ? Recovered::Kind::DamagedJournal
-                                                                     : Recovered::Kind::NotThisFile;
+        o.recovered.kind =
+            r.why == platform::Recovery::Why::Damaged ? Recovered::Kind::DamagedJournal : Recovered::Kind::NotThisFile;
         o.recovered.journal = r.setAside;
         break;
     case RecoverResult::Nothing: break;

@@ -23,9 +23,9 @@ enum class CarrierAccess {
 struct Recovered {
     enum class Kind {
         None,
-        RolledBack,      // an interrupted write was undone
-        NotThisFile,     // a journal of a file that has since changed: set aside, not applied
-        DamagedJournal,  // a journal that does not read back: set aside, not applied
+        RolledBack,     // an interrupted write was undone
+        NotThisFile,    // a journal of a file that has since changed: set aside, not applied
+        DamagedJournal, // a journal that does not read back: set aside, not applied
     } kind = Kind::None;
     std::string journal; // where a set-aside journal lies now
     explicit operator bool() const { return kind != Kind::None; }

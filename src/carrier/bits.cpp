@@ -29,13 +29,9 @@ void StoreWord(std::uint8_t *p, std::uint64_t w) {
 }
 
 // Bit 7 - k of v to bit 8k: copy k of v * kDiagonal holds it at 8k + 7.
-std::uint64_t Spread(std::uint8_t v) {
-    return ((v * kDiagonal) >> 7) & kLowBits;
-}
+std::uint64_t Spread(std::uint8_t v) { return ((v * kDiagonal) >> 7) & kLowBits; }
 // Bit 8k to bit 7 - k: copy 7 - k of the product holds it at 56 + 7 - k.
-std::uint8_t Gather(std::uint64_t w) {
-    return static_cast<std::uint8_t>(((w & kLowBits) * kDiagonal) >> 56);
-}
+std::uint8_t Gather(std::uint64_t w) { return static_cast<std::uint8_t>(((w & kLowBits) * kDiagonal) >> 56); }
 
 void EmbedLoop(const std::uint8_t *data, std::size_t count, std::uint8_t *carrier) {
     for (std::size_t i = 0; i < count; ++i) EmbedByte(data[i], carrier + 8 * i);
@@ -55,8 +51,7 @@ void ReadWord(const std::uint8_t *carrier, std::size_t count, std::uint8_t *out)
 #ifdef KALMIRA_BMI2
 // pdep puts bit k at byte k; the byte swap turns that into MSB first. x86 is
 // little-endian, so the carrier loads straight into the word.
-__attribute__((target("bmi2"))) void EmbedBmi2(const std::uint8_t *data, std::size_t count,
-                                              std::uint8_t *carrier) {
+__attribute__((target("bmi2"))) void EmbedBmi2(const std::uint8_t *data, std::size_t count, std::uint8_t *carrier) {
     for (std::size_t i = 0; i < count; ++i, carrier += 8) {
         std::uint64_t w;
         std::memcpy(&w, carrier, 8);
@@ -64,8 +59,7 @@ __attribute__((target("bmi2"))) void EmbedBmi2(const std::uint8_t *data, std::si
         std::memcpy(carrier, &w, 8);
     }
 }
-__attribute__((target("bmi2"))) void ReadBmi2(const std::uint8_t *carrier, std::size_t count,
-                                             std::uint8_t *out) {
+__attribute__((target("bmi2"))) void ReadBmi2(const std::uint8_t *carrier, std::size_t count, std::uint8_t *out) {
     for (std::size_t i = 0; i < count; ++i, carrier += 8) {
         std::uint64_t w;
         std::memcpy(&w, carrier, 8);
@@ -76,8 +70,7 @@ __attribute__((target("bmi2"))) void ReadBmi2(const std::uint8_t *carrier, std::
 // Zen 1 and 2 run pdep/pext in microcode, far slower than the portable word.
 bool CpuHasFastBmi2() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("bmi2") && !__builtin_cpu_is("znver1") &&
-           !__builtin_cpu_is("znver2");
+    return __builtin_cpu_supports("bmi2") && !__builtin_cpu_is("znver1") && !__builtin_cpu_is("znver2");
 }
 #endif
 

@@ -29,13 +29,18 @@ std::string RecoveredText(const Recovered &recovered, const std::string &path) {
         return "Ein unterbrochener Schreibvorgang in der Containerdatei " + q +
                " wurde rückgängig gemacht. Sie enthält wieder ihren früheren Inhalt.";
     case Recovered::Kind::NotThisFile:
-        return "Für die Containerdatei " + q + " lag noch die Sicherung eines abgebrochenen Schreibvorgangs vor. "
+        return "Für die Containerdatei " + q +
+               " lag noch die Sicherung eines abgebrochenen Schreibvorgangs vor. "
                "Die Datei wurde seitdem ersetzt oder verändert; die Sicherung passt nicht mehr zu ihr und wurde "
-               "deshalb nicht angewandt, sondern als \"" + recovered.journal + "\" beiseitegelegt. Die Datei "
+               "deshalb nicht angewandt, sondern als \"" +
+               recovered.journal +
+               "\" beiseitegelegt. Die Datei "
                "selbst blieb unverändert. Wird die Sicherung nicht mehr gebraucht, kann sie gelöscht werden.";
     case Recovered::Kind::DamagedJournal:
-        return "Für die Containerdatei " + q + " lag noch die Sicherung eines abgebrochenen Schreibvorgangs vor, "
-               "sie ist jedoch beschädigt und wurde nicht angewandt, sondern als \"" + recovered.journal +
+        return "Für die Containerdatei " + q +
+               " lag noch die Sicherung eines abgebrochenen Schreibvorgangs vor, "
+               "sie ist jedoch beschädigt und wurde nicht angewandt, sondern als \"" +
+               recovered.journal +
                "\" beiseitegelegt. Die Datei selbst blieb unverändert; ihr Inhalt ist womöglich nur zum Teil "
                "geschrieben. Falls vorhanden, bitte eine Sicherheitskopie zurückspielen.";
     case Recovered::Kind::None: break;
@@ -53,8 +58,7 @@ std::string CodecProblemText(CodecProblem problem, const std::string &path) {
         return name + " konnte nicht neu geschrieben werden. Ist der Datenträger voll? Sie blieb unverändert.";
     case CodecProblem::NotThisFormat: return name + " ist keine gültige PNG- oder FLAC-Datei.";
     case CodecProblem::Truncated: return damaged + " (sie endet vorzeitig). Es wurde nichts verändert.";
-    case CodecProblem::ChecksumMismatch:
-        return damaged + " (eine Prüfsumme stimmt nicht). Es wurde nichts verändert.";
+    case CodecProblem::ChecksumMismatch: return damaged + " (eine Prüfsumme stimmt nicht). Es wurde nichts verändert.";
     case CodecProblem::Malformed: return damaged + " (ihr Aufbau ist fehlerhaft). Es wurde nichts verändert.";
     case CodecProblem::PalettePicture:
     case CodecProblem::LowBitDepth:
@@ -69,15 +73,16 @@ std::string CodecProblemText(CodecProblem problem, const std::string &path) {
         return name + " verwendet Merkmale, die Kalmira nicht verarbeitet (unbekannte kritische PNG-Chunks, "
                       "FLAC mit mehr als 24 Bit oder wechselnden Stromparametern).";
     case CodecProblem::TooLarge:
-        return name + " ist zu gross: Entpackt bräuchte sie mehr als " +
-               std::to_string(kWholeFileMemoryLimit >> 30) + " GiB Arbeitsspeicher. Es wurde nichts verändert.";
+        return name + " ist zu gross: Entpackt bräuchte sie mehr als " + std::to_string(kWholeFileMemoryLimit >> 30) +
+               " GiB Arbeitsspeicher. Es wurde nichts verändert.";
     case CodecProblem::InvalidChange: return name + " konnte nicht verändert werden. Sie blieb unverändert.";
     }
     return "";
 }
 
 std::string ClassicOnlyText(const std::string &path) {
-    return "Die Datei \"" + path + "\" kann nur im Tarnformat verwendet werden: Das klassische Format nimmt nur "
+    return "Die Datei \"" + path +
+           "\" kann nur im Tarnformat verwendet werden: Das klassische Format nimmt nur "
            "BMP- und WAV-Dateien, PNG-Bilder und FLAC-Aufnahmen nur das Tarnformat.";
 }
 
@@ -90,16 +95,19 @@ std::optional<Notice> RefusalNotice(CarrierKind kind, const std::string &path, b
         if (stealth) break;
         return Notice{Icon::Critical, "Kalmira", ClassicOnlyText(path)};
     case CarrierKind::NotBmp:
-        return Notice{Icon::Critical, "Kalmira", "Die ausgewählte Datei ist keine gültige BMP-Datei, oder sie ist fehlerhaft!"};
+        return Notice{Icon::Critical, "Kalmira",
+                      "Die ausgewählte Datei ist keine gültige BMP-Datei, oder sie ist fehlerhaft!"};
     case CarrierKind::NotWav:
-        return Notice{Icon::Critical, "Kalmira-Fehlernachricht", "Die Datei: " + path + " ist keine gültige WAV-Datei."};
+        return Notice{Icon::Critical, "Kalmira-Fehlernachricht",
+                      "Die Datei: " + path + " ist keine gültige WAV-Datei."};
     case CarrierKind::NotPng:
         return Notice{Icon::Critical, "Kalmira", "Die Datei \"" + path + "\" ist keine gültige PNG-Datei."};
     case CarrierKind::NotFlac:
         return Notice{Icon::Critical, "Kalmira", "Die Datei \"" + path + "\" ist keine gültige FLAC-Datei."};
     case CarrierKind::OtherName:
         return Notice{Icon::Critical, "Kalmira",
-                      stealth ? "Die Datei \"" + path + "\" ist keine BMP-, WAV-, PNG- oder FLAC-Datei (.bmp, .wav, .png, .flac)."
+                      stealth ? "Die Datei \"" + path +
+                                    "\" ist keine BMP-, WAV-, PNG- oder FLAC-Datei (.bmp, .wav, .png, .flac)."
                               : "Die Datei \"" + path + "\" ist keine BMP- oder WAV-Datei (.bmp, .wav)."};
     case CarrierKind::Missing:
         return Notice{Icon::Critical, "Kalmira", "Die ContainerDatei \"" + path + "\" wurde nicht gefunden!"};

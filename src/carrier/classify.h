@@ -40,7 +40,11 @@ inline bool NamedBmp(CarrierKind kind) { return kind == CarrierKind::Bmp || kind
 
 // What the first bytes of a file say, whatever its name: "BM" (2 bytes
 // suffice) or RIFF/WAVE (12 bytes).
-enum class Content { Bmp, Wav, Other };
+enum class Content {
+    Bmp,
+    Wav,
+    Other
+};
 Content ContentOf(const std::uint8_t *head, std::size_t have);
 // A PNG signature (8 bytes); a FLAC stream marker or an ID3v2 tag in front of one (4 bytes).
 bool IsPngStart(const std::uint8_t *head, std::size_t have);

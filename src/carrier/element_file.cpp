@@ -20,14 +20,14 @@ namespace kalmira::carrier {
 namespace {
 
 constexpr std::uint64_t kReadBytes = std::uint64_t{1} << 20; // file bytes per read at most (one row at least)
-constexpr std::int64_t kSpan = std::int64_t{64} << 10;         // changes rewritten together
-constexpr std::int64_t kGap = std::int64_t{4} << 10;           // unless this far apart
+constexpr std::int64_t kSpan = std::int64_t{64} << 10;       // changes rewritten together
+constexpr std::int64_t kGap = std::int64_t{4} << 10;         // unless this far apart
 
 class LayoutElements final : public ElementCarrier {
 public:
     LayoutElements(const Layout &layout, platform::CarrierJournal *journal, bool *journalFailed)
-        : layout_(layout), journal_(journal), journalFailed_(journalFailed),
-          sound_(layout.usablePerGroup == 1), unit_(sound_ ? layout.groupSize : 3) {
+        : layout_(layout), journal_(journal), journalFailed_(journalFailed), sound_(layout.usablePerGroup == 1),
+          unit_(sound_ ? layout.groupSize : 3) {
         const std::uint64_t c = std::max<std::uint32_t>(1, layout.frameSamples);
         shape_ = sound_ ? SoundShape(c, layout.rows / c, static_cast<int>(8 * layout.groupSize))
                         : PictureShape(layout.groups, layout.rows, 3, 8, false);
@@ -41,8 +41,9 @@ public:
         if (firstRow > shape_.rows || rowCount > shape_.rows - firstRow ||
             values.size() < rowCount * shape_.rowValues())
             return false;
-        std::fill(locked.begin(), locked.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(
-                                                       locked.size(), rowCount * shape_.width)),
+        std::fill(locked.begin(),
+                  locked.begin() +
+                      static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(locked.size(), rowCount * shape_.width)),
                   std::uint8_t{0});
         return sound_ ? readSamples(firstRow * shape_.width, rowCount * shape_.width, values.data())
                       : readPixels(firstRow, rowCount, values.data());
@@ -196,11 +197,12 @@ bool LayoutElements::apply(std::span<const Change> changes) {
         return true;
     });
     const bool ok = known && journal() && spans([&](std::int64_t lo, std::size_t i, std::size_t j) {
-        buf_.resize(static_cast<std::size_t>(batch_[j - 1].offset + unit_ - lo));
-        if (!file_.readAt(lo, buf_.data(), buf_.size())) return false;
-        for (; i < j; ++i) std::copy_n(batch_[i].after.begin(), unit_, buf_.data() + (batch_[i].offset - lo));
-        return file_.writeAt(lo, buf_.data(), buf_.size());
-    });
+                        buf_.resize(static_cast<std::size_t>(batch_[j - 1].offset + unit_ - lo));
+                        if (!file_.readAt(lo, buf_.data(), buf_.size())) return false;
+                        for (; i < j; ++i)
+                            std::copy_n(batch_[i].after.begin(), unit_, buf_.data() + (batch_[i].offset - lo));
+                        return file_.writeAt(lo, buf_.data(), buf_.size());
+                    });
     wipe();
     return ok;
 }
@@ -223,8 +225,8 @@ ElementFile OpenElementFile(const std::string &path, ElementAccess mode, platfor
         return out;
     }
     auto elements = std::make_unique<LayoutElements>(layout, journal, journalFailed);
-    const auto how = mode == ElementAccess::Write ? platform::BinaryFile::Mode::ReadWrite
-                                                  : platform::BinaryFile::Mode::Read;
+    const auto how =
+        mode == ElementAccess::Write ? platform::BinaryFile::Mode::ReadWrite : platform::BinaryFile::Mode::Read;
     if (!elements->file().open(path, how)) return out;
     out.outcome = ElementFile::Outcome::Ready;
     out.elements = std::move(elements);

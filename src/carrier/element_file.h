@@ -16,13 +16,20 @@ class CarrierJournal;
 
 namespace kalmira::carrier {
 
-enum class ElementAccess { Read, Write };
+enum class ElementAccess {
+    Read,
+    Write
+};
 
 // Read and changed through the same object; opened for reading, apply() fails.
 class ElementCarrier : public ElementReader, public ElementWriter {};
 
 struct ElementFile {
-    enum class Outcome { Ready, Unsuitable, IoError } outcome = Outcome::IoError;
+    enum class Outcome {
+        Ready,
+        Unsuitable,
+        IoError
+    } outcome = Outcome::IoError;
     Unsuitable reason = Unsuitable::None; // Unsuitable: why
     std::unique_ptr<ElementCarrier> elements;
     bool versionOne = true; // version 1 may live here too (BMP, WAV; not PNG, FLAC)
@@ -34,7 +41,7 @@ struct ElementFile {
 // nothing leaves no journal); without one it writes directly (tests).
 // `journalFailed` is set when the journal could not be begun or written:
 // the carrier is then unchanged by that window.
-ElementFile OpenElementFile(const std::string &path, ElementAccess mode,
-                            platform::CarrierJournal *journal = nullptr, bool *journalFailed = nullptr);
+ElementFile OpenElementFile(const std::string &path, ElementAccess mode, platform::CarrierJournal *journal = nullptr,
+                            bool *journalFailed = nullptr);
 
 } // namespace kalmira::carrier

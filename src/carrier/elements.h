@@ -11,7 +11,10 @@
 
 namespace kalmira::carrier {
 
-enum class Medium : std::uint8_t { Picture, Sound };
+enum class Medium : std::uint8_t {
+    Picture,
+    Sound
+};
 
 struct ElementShape {
     Medium medium = Medium::Picture;
@@ -31,8 +34,8 @@ struct ElementShape {
 };
 
 inline ElementShape PictureShape(std::uint64_t width, std::uint64_t rows, int channels, int bits, bool alpha) {
-    return {Medium::Picture, width, rows, channels, bits, 0,
-            static_cast<std::int32_t>((std::int64_t{1} << bits) - 1), false, alpha};
+    return {Medium::Picture, width, rows, channels, bits, 0, static_cast<std::int32_t>((std::int64_t{1} << bits) - 1),
+            false,           alpha};
 }
 inline ElementShape SoundShape(std::uint64_t channels, std::uint64_t frames, int bits) {
     const std::int32_t half = static_cast<std::int32_t>(std::int64_t{1} << (bits - 1));

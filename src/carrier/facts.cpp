@@ -23,8 +23,10 @@ CarrierFacts ReadFacts(const std::string &path) {
     f.dataWithin = header->dataLength && payload::DataWithin(*header->dataLength, f.length);
     f.capacity = payload::Capacity(path, payload::Mode::Aes);
     f.room = payload::MaxCompressed(path, payload::Mode::Aes);
-    if (f.kind == CarrierKind::Bmp) f.bmpRead = ReadBmpHeader(path, f.bmp);
-    else f.wavRead = ReadWavChunks(path, f.wav);
+    if (f.kind == CarrierKind::Bmp)
+        f.bmpRead = ReadBmpHeader(path, f.bmp);
+    else
+        f.wavRead = ReadWavChunks(path, f.wav);
     f.stealth = ReadLayout(file);
     return f;
 }

@@ -21,16 +21,16 @@ struct CarrierFacts {
     bool read = false;                       // the classic header could be read
     std::int64_t length = 0;
 
-    payload::ParsedHeader header;            // no mode: no classic payload
-    bool dataWithin = false;                 // the stored length lies within the file
-    std::int64_t capacity = -1;              // largest incompressible file (AES), -1: none
-    std::int64_t room = -1;                  // most compressed bytes (AES), -1: none
+    payload::ParsedHeader header; // no mode: no classic payload
+    bool dataWithin = false;      // the stored length lies within the file
+    std::int64_t capacity = -1;   // largest incompressible file (AES), -1: none
+    std::int64_t room = -1;       // most compressed bytes (AES), -1: none
 
-    BmpRead bmpRead = BmpRead::Missing;      // Bmp: the picture's headers
+    BmpRead bmpRead = BmpRead::Missing; // Bmp: the picture's headers
     BmpHeader bmp;
-    WavRead wavRead = WavRead::CannotOpen;   // Wav: the chunks and the format
+    WavRead wavRead = WavRead::CannotOpen; // Wav: the chunks and the format
     WavChunks wav;
-    Layout stealth;                          // the stealth format's usable bytes, or why none
+    Layout stealth; // the stealth format's usable bytes, or why none
 };
 
 CarrierFacts ReadFacts(const std::string &path);

@@ -58,7 +58,7 @@ struct FlacEncoding {
     // channel, and their bytes. The writer tries settings on them.
     std::uint64_t trialFrames = 0;
     std::uint64_t trialBytes = 0;
-    std::uint32_t seekPoints = 0;   // real points of the input's SEEKTABLE
+    std::uint32_t seekPoints = 0; // real points of the input's SEEKTABLE
     std::uint32_t seekPlaceholders = 0;
 };
 

@@ -28,9 +28,9 @@ struct BlockRef {
 };
 
 struct Scan {
-    std::size_t leadingTag = 0;   // ID3v2 bytes before "fLaC"
-    std::size_t framesBegin = 0;  // after the last metadata block
-    std::size_t trailingTag = 0;  // ID3v1 bytes at the end (0 or 128)
+    std::size_t leadingTag = 0;  // ID3v2 bytes before "fLaC"
+    std::size_t framesBegin = 0; // after the last metadata block
+    std::size_t trailingTag = 0; // ID3v1 bytes at the end (0 or 128)
     StreamInfo info;
     std::vector<BlockRef> blocks; // STREAMINFO first
 };

@@ -24,7 +24,7 @@ struct Decoding {
     bool totalStated = false;       // the budget is STREAMINFO's count
     std::uint64_t framesBegin = 0;
     std::uint64_t lastFrameEnd = 0;
-    std::uint32_t allBits = 0;      // OR of every sample
+    std::uint32_t allBits = 0; // OR of every sample
     CodecProblem problem = CodecProblem::None;
     bool framesAfterError = false;
     // Predictor statistics for the compression level.
@@ -91,7 +91,8 @@ FLAC__StreamDecoderWriteStatus OnFrame(const FLAC__StreamDecoder *decoder, const
     if (d->problem != CodecProblem::None) return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
     try {
         if (a.samples.capacity() - a.samples.size() < std::size_t{h.blocksize} * a.channels)
-            a.samples.reserve(std::min<std::uint64_t>(d->sampleBudget, std::max<std::uint64_t>(a.samples.size() * 2, 1 << 20)));
+            a.samples.reserve(
+                std::min<std::uint64_t>(d->sampleBudget, std::max<std::uint64_t>(a.samples.size() * 2, 1 << 20)));
         for (unsigned i = 0; i < h.blocksize; ++i)
             for (unsigned c = 0; c < h.channels; ++c) {
                 a.samples.push_back(buffer[c][i]);

@@ -58,7 +58,8 @@ struct MetadataDeleter {
 using SeekTable = std::unique_ptr<FLAC__StreamMetadata, MetadataDeleter>;
 
 bool HasSeekTable(const FlacAudio &a) {
-    return std::any_of(a.blocks.begin(), a.blocks.end(), [](const FlacMetadataBlock &b) { return b.type == FlacSeekTable; });
+    return std::any_of(a.blocks.begin(), a.blocks.end(),
+                       [](const FlacMetadataBlock &b) { return b.type == FlacSeekTable; });
 }
 
 // A template with the input's number of points: every 10 s where the input
@@ -72,7 +73,8 @@ SeekTable MakeSeekTable(const FlacAudio &a) {
     bool ok = true;
     if (points > 0 && a.frames > 0) {
         if (points == (a.frames + tenSeconds - 1) / tenSeconds)
-            ok = FLAC__metadata_object_seektable_template_append_spaced_points_by_samples(t.get(), tenSeconds, a.frames);
+            ok =
+                FLAC__metadata_object_seektable_template_append_spaced_points_by_samples(t.get(), tenSeconds, a.frames);
         else
             ok = FLAC__metadata_object_seektable_template_append_spaced_points(t.get(), points, a.frames);
     }

@@ -32,15 +32,14 @@ std::optional<std::string> NameField(const std::string &fileNameUtf8) {
     auto sep = name.find_last_of("\\/");
     if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return std::nullopt;
     std::string ext = name.substr(dot);
-    std::string base = name.substr(sep == std::string::npos ? 0 : sep + 1,
-                                   dot - (sep == std::string::npos ? 0 : sep + 1));
+    std::string base =
+        name.substr(sep == std::string::npos ? 0 : sep + 1, dot - (sep == std::string::npos ? 0 : sep + 1));
     if (ext.size() > 23) return std::nullopt;
     std::size_t keep = 23 - ext.size();
     return base.substr(0, keep) + "~1" + ext;
 }
 
-std::string ComposeHeader(Mode mode, std::string_view digest, std::int64_t dataLength,
-                          std::string_view nameField) {
+std::string ComposeHeader(Mode mode, std::string_view digest, std::int64_t dataLength, std::string_view nameField) {
     std::string h = ModeTag(mode);
     if (mode == Mode::Plain) {
         h += std::string(kDigestSize, '0');
@@ -70,7 +69,10 @@ ParsedHeader ParseHeader(std::string_view header) {
     bool digits = true;
     std::int64_t value = 0;
     for (char c : p.lengthField) {
-        if (c < '0' || c > '9') { digits = false; break; }
+        if (c < '0' || c > '9') {
+            digits = false;
+            break;
+        }
         value = value * 10 + (c - '0');
     }
     if (digits) p.dataLength = value + 1;
@@ -110,14 +112,13 @@ std::optional<std::string> ChangedStoredName(const std::string &fileNameUtf8) {
 std::int64_t RoundedForRun(std::int64_t n) { return 16 * (n / 16 + 1); }
 std::int64_t RoundedForDisplay(std::int64_t n) { return 16 * ((n - 1) / 16 + 1); }
 
-std::int64_t StoredDataLength(Mode mode, std::int64_t n) {
-    return mode == Mode::Aes ? 16 * ((n + 15) / 16) : n;
-}
+std::int64_t StoredDataLength(Mode mode, std::int64_t n) { return mode == Mode::Aes ? 16 * ((n + 15) / 16) : n; }
 
 std::optional<ParsedHeader> ReadHeader(const platform::BinaryFile &f, std::int64_t length) {
     // The header region in one read; a file shorter than it holds no payload.
     std::vector<std::uint8_t> region(static_cast<std::size_t>(kDataOffset + 1), ' ');
-    const auto have = static_cast<std::size_t>(std::min<std::int64_t>(length, static_cast<std::int64_t>(region.size())));
+    const auto have =
+        static_cast<std::size_t>(std::min<std::int64_t>(length, static_cast<std::int64_t>(region.size())));
     if (length < 0 || (have > 0 && !f.readAt(0, region.data(), have))) return std::nullopt;
     std::string header(kHeaderSize, ' ');
     if (have == region.size())

@@ -25,7 +25,11 @@ constexpr std::size_t kNameFieldSize = 25;
 constexpr std::size_t kDigestSize = 16;
 constexpr std::int64_t kMaxDataLength = 10'000'000; // 7 digits hold N - 1
 
-enum class Mode { Plain, Rc4, Aes };
+enum class Mode {
+    Plain,
+    Rc4,
+    Aes
+};
 
 // "yesn", "yesp", "yesa".
 const char *ModeTag(Mode mode);
@@ -48,17 +52,16 @@ static_assert(kTypedMessageName.size() == kNameFieldSize);
 
 // 55 header bytes. `digest` holds the 16 raw digest bytes (ignored for Plain,
 // which stores sixteen '0'); `dataLength` is N >= 1.
-std::string ComposeHeader(Mode mode, std::string_view digest, std::int64_t dataLength,
-                          std::string_view nameField);
+std::string ComposeHeader(Mode mode, std::string_view digest, std::int64_t dataLength, std::string_view nameField);
 
 struct ParsedHeader {
-    std::string tag;                 // 4 bytes as stored
-    std::optional<Mode> mode;        // from the tag
-    std::string digest;              // 16 bytes as stored
-    std::string lengthField;         // 7 bytes as stored
+    std::string tag;                        // 4 bytes as stored
+    std::optional<Mode> mode;               // from the tag
+    std::string digest;                     // 16 bytes as stored
+    std::string lengthField;                // 7 bytes as stored
     std::optional<std::int64_t> dataLength; // N, when the field is 7 digits
-    std::string nameField;           // 25 bytes as stored (ANSI)
-    std::string endTag;              // 3 bytes as stored
+    std::string nameField;                  // 25 bytes as stored (ANSI)
+    std::string endTag;                     // 3 bytes as stored
 };
 ParsedHeader ParseHeader(std::string_view header55);
 
@@ -81,9 +84,7 @@ inline std::int64_t MinCarrierForDisplay(std::int64_t n) { return 8 * RoundedFor
 std::int64_t StoredDataLength(Mode mode, std::int64_t compressedLength);
 
 // Carrier length a payload of N data bytes needs to be read back.
-inline std::int64_t CarrierBytesFor(std::int64_t dataLength) {
-    return kDataOffset + 8 * dataLength;
-}
+inline std::int64_t CarrierBytesFor(std::int64_t dataLength) { return kDataOffset + 8 * dataLength; }
 // Whether a stored length is one a carrier of `carrierLength` bytes holds.
 inline bool DataWithin(std::int64_t dataLength, std::int64_t carrierLength) {
     return CarrierBytesFor(dataLength) <= carrierLength;

@@ -29,7 +29,8 @@ CarrierStructure CheckWav(const platform::BinaryFile &f, std::int64_t size, std:
 }
 
 // Largest x in [lo, hi) with fits(x), given fits(lo) and fits is monotone.
-template <class F> std::int64_t Largest(std::int64_t lo, std::int64_t hi, F fits) {
+template <class F>
+std::int64_t Largest(std::int64_t lo, std::int64_t hi, F fits) {
     while (hi - lo > 1) {
         const std::int64_t mid = lo + (hi - lo) / 2;
         (fits(mid) ? lo : hi) = mid;

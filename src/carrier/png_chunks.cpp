@@ -71,10 +71,9 @@ CodecProblem CheckOrder(const ChunkType &t, std::uint32_t length, const Layout &
 bool Is(const ChunkType &t, const char *name) { return std::memcmp(t.data(), name, 4) == 0; }
 
 bool IsKnownAncillary(const ChunkType &t) {
-    static const char *const kKnown[] = {
-        "tEXt", "zTXt", "iTXt", "iCCP", "eXIf", "pHYs", "gAMA", "cHRM", "sRGB", "tIME", "sBIT",
-        "bKGD", "tRNS", "hIST", "sPLT", "oFFs", "pCAL", "sCAL", "sTER", "gIFg", "gIFx", "cICP",
-        "mDCv", "cLLi"};
+    static const char *const kKnown[] = {"tEXt", "zTXt", "iTXt", "iCCP", "eXIf", "pHYs", "gAMA", "cHRM",
+                                         "sRGB", "tIME", "sBIT", "bKGD", "tRNS", "hIST", "sPLT", "oFFs",
+                                         "pCAL", "sCAL", "sTER", "gIFg", "gIFx", "cICP", "mDCv", "cLLi"};
     return std::any_of(std::begin(kKnown), std::end(kKnown), [&](const char *k) { return Is(t, k); });
 }
 

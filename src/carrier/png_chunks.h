@@ -26,7 +26,7 @@ struct Layout {
     std::uint64_t idatCount = 0;
     std::uint32_t firstIdatLength = 0;
     std::size_t iendBegin = 0;
-    std::size_t end = 0;          // after IEND
+    std::size_t end = 0; // after IEND
 };
 
 // Walks signature and chunks: CRCs, IHDR fields, the order of IHDR, PLTE,

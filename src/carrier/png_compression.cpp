@@ -196,7 +196,8 @@ void StudyCompression(std::span<const std::uint8_t> file, const Layout &l, PngIm
     if (l.idatCount > 1 && first >= 256)
         e.idatSize = l.firstIdatLength;
     else if (l.idatCount == 1)
-        e.idatSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(first + first / 8 + 4096, std::uint64_t{1} << 24));
+        e.idatSize =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(first + first / 8 + 4096, std::uint64_t{1} << 24));
     Inflated in;
     try {
         Inflate(file, l, image, in);

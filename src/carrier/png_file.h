@@ -48,8 +48,8 @@ struct PngFacts {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     int bitDepth = 0;
-    int colourType = 0; // IHDR value: 0 grey, 2 RGB, 3 palette, 4 grey + alpha, 6 RGBA
-    bool interlaced = false; // Adam7
+    int colourType = 0;               // IHDR value: 0 grey, 2 RGB, 3 palette, 4 grey + alpha, 6 RGBA
+    bool interlaced = false;          // Adam7
     std::vector<PngChunkFact> chunks; // file order, IHDR to IEND
     std::uint64_t trailingBytes = 0;  // after IEND
 };
@@ -57,8 +57,8 @@ struct PngFacts {
 // How the input's image data was compressed; the writer follows it so that
 // the output costs about what the input did.
 struct PngEncoding {
-    int zlibLevel = 9;  // zlib level and strategy that give about the input's size
-    int strategy = 1;   // Z_FILTERED
+    int zlibLevel = 9;             // zlib level and strategy that give about the input's size
+    int strategy = 1;              // Z_FILTERED
     std::uint32_t idatSize = 8192; // data bytes per IDAT chunk
     // Filter type (0..4) of every row in stream order (pass by pass when
     // interlaced); empty when unknown: then chosen adaptively.
@@ -75,8 +75,8 @@ struct PngImage {
     // Rows top to bottom, each `width` pixels of channels() samples (alpha
     // last); 16-bit samples in host byte order.
     std::vector<std::uint8_t> pixels;
-    std::vector<PngChunk> chunks;   // kept chunks (PLTE too) in file order
-    std::vector<ChunkType> dropped; // unknown unsafe-to-copy chunks, not written back
+    std::vector<PngChunk> chunks;      // kept chunks (PLTE too) in file order
+    std::vector<ChunkType> dropped;    // unknown unsafe-to-copy chunks, not written back
     std::vector<std::uint8_t> trailer; // bytes after IEND, written back as they were
     // Colour key of a tRNS chunk (grey: [0]): pixels of this colour are transparent.
     bool hasColourKey = false;

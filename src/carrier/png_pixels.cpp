@@ -57,8 +57,7 @@ CodecProblem ApplyChanges(PngImage &image, std::span<const ElementChange> change
     }
     for (const ElementChange &ch : changes) {
         const std::size_t first = static_cast<std::size_t>(ch.element) * image.channels();
-        for (int c = 0; c < image.colourChannels; ++c)
-            Put(image, first + c, image.sample(ch.element, c) + ch.delta);
+        for (int c = 0; c < image.colourChannels; ++c) Put(image, first + c, image.sample(ch.element, c) + ch.delta);
     }
     return CodecProblem::None;
 }

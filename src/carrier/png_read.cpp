@@ -50,7 +50,11 @@ void ReadBytes(png_structp png, png_bytep out, std::size_t n) {
     }
 }
 
-enum class Decoded { Ok, Damaged, OutOfMemory };
+enum class Decoded {
+    Ok,
+    Damaged,
+    OutOfMemory
+};
 
 Decoded DecodeRows(Source *src, png_bytepp rows, std::size_t rowBytes, bool swap16, bool interlaced) {
     png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, src, png::OnError, png::OnWarning,
@@ -89,7 +93,9 @@ CodecProblem Decode(std::span<const std::uint8_t> file, const png::Layout &l, Pn
     for (std::uint32_t y = 0; y < image.height; ++y) rows[y] = image.pixels.data() + y * rowBytes;
     Source src{{file.data(), file.data() + l.idatBegin, file.data() + l.iendBegin},
                {kHeadBytes, l.idatEnd - l.idatBegin, l.end - l.iendBegin},
-               0, 0, false};
+               0,
+               0,
+               false};
     const bool swap16 = image.bitDepth == 16 && std::endian::native == std::endian::little;
     switch (DecodeRows(&src, rows.data(), rowBytes, swap16, image.interlaced)) {
     case Decoded::Ok: return CodecProblem::None;

@@ -122,14 +122,17 @@ void ChunkTable(const PngImage &im, std::vector<png_unknown_chunk> &table, std::
     for (const PngChunk &c : im.chunks) {
         if (Is(c.type, "PLTE")) {
             plteSeen = true;
-            for (std::size_t i = 0; i + 2 < c.data.size(); i += 3) palette.push_back({c.data[i], c.data[i + 1], c.data[i + 2]});
+            for (std::size_t i = 0; i + 2 < c.data.size(); i += 3)
+                palette.push_back({c.data[i], c.data[i + 1], c.data[i + 2]});
             continue;
         }
         png_unknown_chunk u{};
         std::memcpy(u.name, c.type.data(), 4);
         u.data = const_cast<png_byte *>(c.data.data());
         u.size = c.data.size();
-        u.location = static_cast<png_byte>(c.afterImageData ? PNG_AFTER_IDAT : plteSeen ? PNG_HAVE_PLTE : PNG_HAVE_IHDR);
+        u.location = static_cast<png_byte>(c.afterImageData ? PNG_AFTER_IDAT
+                                           : plteSeen       ? PNG_HAVE_PLTE
+                                                            : PNG_HAVE_IHDR);
         table.push_back(u);
     }
 }
@@ -147,9 +150,16 @@ CodecProblem WritePng(const PngImage &image, ByteSink &sink) {
         return CodecProblem::TooLarge;
     }
     const bool useFilters = image.encoding.rowFilters.size() == StreamRows(image);
-    Job job{&image, &sink, table.data(), static_cast<int>(table.size()), palette.data(),
-            static_cast<int>(palette.size()), useFilters ? image.encoding.rowFilters.data() : nullptr,
-            image.encoding.strategy, false, false};
+    Job job{&image,
+            &sink,
+            table.data(),
+            static_cast<int>(table.size()),
+            palette.data(),
+            static_cast<int>(palette.size()),
+            useFilters ? image.encoding.rowFilters.data() : nullptr,
+            image.encoding.strategy,
+            false,
+            false};
     if (Encode(&job)) {
         if (!image.trailer.empty() && !sink.write(image.trailer.data(), image.trailer.size()))
             return CodecProblem::WriteFailed;

@@ -53,7 +53,8 @@ bool ReadZeroPadded(const platform::BinaryFile &file, std::int64_t length, std::
     return file.readAt(offset, buf, have);
 }
 
-bool WalkChunks(const platform::BinaryFile &file, std::int64_t length, const std::function<bool(const Chunk &)> &visit) {
+bool WalkChunks(const platform::BinaryFile &file, std::int64_t length,
+                const std::function<bool(const Chunk &)> &visit) {
     Chunk c;
     std::size_t visited = 0;
     for (std::int64_t pos = 12; pos < length && visited < kMaxChunks; ++visited) {

@@ -18,9 +18,9 @@ bool IsRiffWave(const std::uint8_t *header12);
 
 struct Chunk {
     std::uint8_t id[4] = {};
-    std::uint32_t size = 0;   // the size field: data bytes, without the pad byte
-    std::int64_t offset = 0;  // of the 8-byte chunk header
-    bool cut = false;         // the header runs past the file's end (read as zeros there)
+    std::uint32_t size = 0;  // the size field: data bytes, without the pad byte
+    std::int64_t offset = 0; // of the 8-byte chunk header
+    bool cut = false;        // the header runs past the file's end (read as zeros there)
     std::int64_t body() const { return offset + 8; }
     bool is(const char *id4) const;
 };

@@ -14,8 +14,8 @@ namespace kalmira::carrier {
 
 namespace {
 
-constexpr std::size_t kChunkBytes = std::size_t{512} << 10; // stays in the L2 cache from read to write
-constexpr std::uint64_t kMaxRowBytes = std::uint64_t{256} << 10;     // 87,381 pixels of 24 bits
+constexpr std::size_t kChunkBytes = std::size_t{512} << 10;      // stays in the L2 cache from read to write
+constexpr std::uint64_t kMaxRowBytes = std::uint64_t{256} << 10; // 87,381 pixels of 24 bits
 
 Layout Refuse(Unsuitable why) {
     Layout l;
@@ -91,13 +91,17 @@ Layout WavLayout(const platform::BinaryFile &file, std::int64_t size) {
             return true;
         }
         if (!c.is("data")) return true;
-        const std::uint32_t format = fmt.formatTag == -2 && fmt.subFormat ? fmt.subFormat
-                                                                          : static_cast<std::uint16_t>(fmt.formatTag);
+        const std::uint32_t format =
+            fmt.formatTag == -2 && fmt.subFormat ? fmt.subFormat : static_cast<std::uint16_t>(fmt.formatTag);
         const auto bits = static_cast<std::uint16_t>(fmt.bitsPerSample);
-        if (!haveFmt) l = Refuse(Unsuitable::Malformed);
-        else if (format != 1) l = Refuse(Unsuitable::CompressedWav);
-        else if (bits != 8 && bits != 16 && bits != 24) l = Refuse(Unsuitable::UnsupportedWav);
-        else if (fmt.channels == 0 || c.body() + static_cast<std::int64_t>(c.size) > size) l = Refuse(Unsuitable::Malformed);
+        if (!haveFmt)
+            l = Refuse(Unsuitable::Malformed);
+        else if (format != 1)
+            l = Refuse(Unsuitable::CompressedWav);
+        else if (bits != 8 && bits != 16 && bits != 24)
+            l = Refuse(Unsuitable::UnsupportedWav);
+        else if (fmt.channels == 0 || c.body() + static_cast<std::int64_t>(c.size) > size)
+            l = Refuse(Unsuitable::Malformed);
         else {
             l = SampleLayout(c, bits);
             l.frameSamples = static_cast<std::uint16_t>(fmt.channels);
@@ -151,8 +155,7 @@ bool Walk(const Layout &l, Visit &&visit) {
         raw.resize(static_cast<std::size_t>(span));
         if (!dense) usable.resize(count);
         std::uint8_t *u = dense ? raw.data() : usable.data();
-        if (!visit(l.offset + r * l.rowStride, raw, u, count, n, first, double(r + n) / double(l.rows)))
-            return false;
+        if (!visit(l.offset + r * l.rowStride, raw, u, count, n, first, double(r + n) / double(l.rows))) return false;
         first += count;
     }
     return true;
@@ -176,8 +179,8 @@ void Gather(const Layout &l, const std::uint8_t *raw, std::uint8_t *out, std::ui
 
 bool ReadPass(const platform::BinaryFile &file, const Layout &layout, const ChunkFn &fn,
               const std::function<bool(double)> &progress) {
-    return Walk(layout, [&](std::uint64_t at, std::vector<std::uint8_t> &raw, std::uint8_t *usable,
-                            std::size_t count, std::uint64_t rows, std::uint64_t first, double done) {
+    return Walk(layout, [&](std::uint64_t at, std::vector<std::uint8_t> &raw, std::uint8_t *usable, std::size_t count,
+                            std::uint64_t rows, std::uint64_t first, double done) {
         if (!file.readAt(static_cast<std::int64_t>(at), raw.data(), raw.size())) return false;
         Gather(layout, raw.data(), usable, rows);
         fn(first, usable, count);

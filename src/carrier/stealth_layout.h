@@ -15,17 +15,17 @@ namespace kalmira::carrier {
 // Why a carrier cannot take the stealth format.
 enum class Unsuitable {
     None,
-    NotBmpOrWav,    // neither a BMP nor a RIFF/WAVE file
-    PaletteBmp,     // 1-, 4- or 8-bit BMP
-    UnsupportedBmp, // 16-bit, compressed, odd bit fields, rows over 256 KiB
-    CompressedWav,  // not PCM
-    UnsupportedWav, // PCM, but not 8, 16 or 24 bits per sample
-    Malformed,      // headers contradict themselves or the file is cut short (PNG, FLAC: or damaged)
-    PalettePng,     // PNG with a palette or greys below 8 bits
-    UnsupportedPng, // animated PNG, unknown critical chunks
+    NotBmpOrWav,     // neither a BMP nor a RIFF/WAVE file
+    PaletteBmp,      // 1-, 4- or 8-bit BMP
+    UnsupportedBmp,  // 16-bit, compressed, odd bit fields, rows over 256 KiB
+    CompressedWav,   // not PCM
+    UnsupportedWav,  // PCM, but not 8, 16 or 24 bits per sample
+    Malformed,       // headers contradict themselves or the file is cut short (PNG, FLAC: or damaged)
+    PalettePng,      // PNG with a palette or greys below 8 bits
+    UnsupportedPng,  // animated PNG, unknown critical chunks
     UnsupportedFlac, // over 24 bits per sample, stream parameters changing midway
-    TooLarge,       // PNG or FLAC that would take more memory decoded than allowed
-    HardLinked,     // PNG or FLAC with further names: replacing it would part them
+    TooLarge,        // PNG or FLAC that would take more memory decoded than allowed
+    HardLinked,      // PNG or FLAC with further names: replacing it would part them
 };
 
 // Usable bytes lie in `rows` rows of `rowStride` bytes from `offset`; each row
@@ -39,7 +39,7 @@ struct Layout {
     std::uint64_t groups = 0;
     std::uint32_t groupSize = 0;
     std::uint32_t usablePerGroup = 0;
-    bool topDown = false;        // pictures: the first row in the file is the top row
+    bool topDown = false;           // pictures: the first row in the file is the top row
     std::uint32_t frameSamples = 1; // sound: samples per frame (channels)
 
     std::uint64_t usable() const { return rows * groups * usablePerGroup; }

@@ -27,8 +27,8 @@ WavRead ReadWavChunks(const std::string &path, WavChunks &out) {
         if (c.is("fmt ")) w.hasFormat = ReadFormat(file, length, c, w.format) || w.hasFormat;
         // The size field read as the signed number it is for most writers.
         if (c.is("data"))
-            w.dataBytes = std::max<std::int64_t>(
-                0, std::min<std::int64_t>(static_cast<std::int32_t>(c.size), length - c.body()));
+            w.dataBytes =
+                std::max<std::int64_t>(0, std::min<std::int64_t>(static_cast<std::int32_t>(c.size), length - c.body()));
         w.ids.push_back(IdText(c.id));
         return true;
     });

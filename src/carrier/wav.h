@@ -15,10 +15,14 @@ struct WavChunks {
     std::vector<std::string> ids; // chunk ids in file order, as text (see IdText)
     bool hasFormat = false;       // a "fmt " chunk was met (the last one wins)
     WavFormat format;
-    std::int64_t dataBytes = -1;  // of the last "data" chunk, as far as the file holds them
+    std::int64_t dataBytes = -1; // of the last "data" chunk, as far as the file holds them
 };
 
-enum class WavRead { Ok, CannotOpen, NotRiffWave };
+enum class WavRead {
+    Ok,
+    CannotOpen,
+    NotRiffWave
+};
 
 // Bytes of value 32 and above become that character, smaller ones a space.
 std::string IdText(const std::uint8_t *id4);

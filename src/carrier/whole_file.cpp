@@ -33,8 +33,10 @@ bool ToCodecChanges(std::span<const Change> changes, std::vector<ElementChange> 
 ElementFile OpenWholeFileElements(const std::string &path, bool png, ElementAccess mode) {
     const bool write = mode == ElementAccess::Write;
     std::unique_ptr<WholeFileElements> c;
-    if (png) c = std::make_unique<PngElements>(path, write);
-    else c = std::make_unique<FlacElements>(path, write);
+    if (png)
+        c = std::make_unique<PngElements>(path, write);
+    else
+        c = std::make_unique<FlacElements>(path, write);
     ElementFile out;
     out.versionOne = false;
     const WholeFileProblem p = c->problem();
@@ -95,8 +97,10 @@ bool WholeFileElements::commit() {
     const CodecProblem e = encode(sink);
     if (e != CodecProblem::None) {
         // A short write of the staging file is the file's problem (disk full).
-        if (rewrite_->problem() != platform::FileRewrite::Problem::None) problem_.file = rewrite_->problem();
-        else problem_.codec = e;
+        if (rewrite_->problem() != platform::FileRewrite::Problem::None)
+            problem_.file = rewrite_->problem();
+        else
+            problem_.codec = e;
         return false;
     }
     problem_.file = rewrite_->commit();

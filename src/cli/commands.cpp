@@ -1,13 +1,13 @@
 #include "cli/commands.h"
 
+#include "carrier/carrier_texts.h"
+#include "carrier/payload_fit.h"
 #include "cli/console.h"
 #include "compress/ZorbComprFile.h"
 #include "compress/zlib_memory.h"
 #include "convert/modConvert.h"
 #include "extract/extract_engine.h"
 #include "extract/extract_texts.h"
-#include "carrier/carrier_texts.h"
-#include "carrier/payload_fit.h"
 #include "hide/hide_engine.h"
 #include "hide/hide_texts.h"
 #include "platform/binary_file.h"
@@ -149,7 +149,8 @@ std::optional<std::string> MessageText(const std::string &path, int &rc) {
 // A stored name never makes a hidden dot-file.
 std::string Destination(const Options &o, const std::string &storedName) {
     const auto first = storedName.find_first_not_of('.');
-    const std::string name = first == std::string::npos ? kNameIfNone : platform::SafeFileName(storedName.substr(first));
+    const std::string name =
+        first == std::string::npos ? kNameIfNone : platform::SafeFileName(storedName.substr(first));
     if (o.output.empty()) return name;
     if (platform::IsDirectory(o.output)) return o.output + (o.output.back() == '/' ? "" : "/") + name;
     return o.output;
@@ -158,8 +159,7 @@ std::string Destination(const Options &o, const std::string &storedName) {
 int WriteMessage(const Options &o, const std::string &ansi, const std::string &dest) {
     std::string bytes = o.raw ? ansi : platform::Utf8FromAnsi(ansi);
     // A carrier's message may hold escape codes: a terminal shows them, not obeys them.
-    if (o.output == "-" && !o.raw && platform::IsTerminal(platform::StdStream::Output))
-        bytes = TerminalText(bytes);
+    if (o.output == "-" && !o.raw && platform::IsTerminal(platform::StdStream::Output)) bytes = TerminalText(bytes);
     if (o.output == "-") return platform::WriteStandardOutput(bytes.data(), bytes.size()) ? kOk : kIoError;
     platform::StagedFile staged(dest);
     BinaryFile f;
@@ -221,8 +221,9 @@ int CheckHideFiles(const std::string &carrier, const std::string &file, bool lib
     if (!platform::IsRegularFile(file)) {
         Complain(platform::KindOf(file) == platform::PathKind::Absent
                      ? "Die zu versteckende Datei \"" + file + "\" wurde nicht gefunden!"
-                     : "\"" + file + "\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein Gerät) und "
-                       "kann nicht versteckt werden.");
+                     : "\"" + file +
+                           "\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein Gerät) und "
+                           "kann nicht versteckt werden.");
         return kIoError;
     }
     if (int rc = CheckCarrier(carrier, library)) return rc;
@@ -252,7 +253,8 @@ int Extract(const Options &o) {
         case platform::PathKind::Regular: break;
         case platform::PathKind::Directory: Complain("\"" + Printable(dest) + "\" ist ein Ordner."); return kIoError;
         default:
-            Complain("\"" + Printable(dest) + "\" ist keine gewöhnliche Datei und wird nicht ersetzt, auch nicht mit --force.");
+            Complain("\"" + Printable(dest) +
+                     "\" ist keine gewöhnliche Datei und wird nicht ersetzt, auch nicht mit --force.");
             return kIoError;
         }
         if (platform::FileExists(dest) && !o.force) {

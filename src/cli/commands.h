@@ -18,15 +18,15 @@ enum Exit : int {
     kUsage = 1,
     kNoPayload = 2,
     kWrongPassword = 3,
-    kUnsuitable = 4,   // carrier too small or unsuitable, file too large or unsuitable
+    kUnsuitable = 4, // carrier too small or unsuitable, file too large or unsuitable
     kIoError = 5,
     kDamaged = 6,
 };
 
 struct Options {
-    std::vector<std::string> args;       // positional arguments after the command
+    std::vector<std::string> args; // positional arguments after the command
     payload::Mode cipher = payload::Mode::Aes;
-    bool cipherGiven = false;            // --cipher was on the command line
+    bool cipherGiven = false; // --cipher was on the command line
     bool stealth = false;
     bool backup = false;
     bool text = false;
@@ -34,8 +34,8 @@ struct Options {
     bool force = false;
     bool intensiv = false;
     bool optimise = true;
-    int reduceBy = 1;                    // convert --verkleinern
-    std::string output;                  // -o; "-" is standard output
+    int reduceBy = 1;   // convert --verkleinern
+    std::string output; // -o; "-" is standard output
     std::string passwordFile;
 };
 

@@ -1,10 +1,10 @@
 #include "cli/console.h"
 
 #include "crypto/keys.h"
-#include "extract/extract_texts.h"
 #include "crypto/password_text.h"
-#include "platform/secure_memory.h"
+#include "extract/extract_texts.h"
 #include "platform/platform.h"
+#include "platform/secure_memory.h"
 
 #include "platform/binary_file.h"
 #include "platform/terminal.h"
@@ -99,16 +99,14 @@ std::string PasswordProblem(const std::string &utf8, bool allowEmpty) {
     return "";
 }
 
-std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool confirm,
-                                          bool allowEmpty) {
+std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool confirm, bool allowEmpty) {
     std::optional<std::string> ansi = ObtainAnsiPassword(passwordFile, confirm, allowEmpty);
     if (!ansi) return std::nullopt;
     ScopeWipe wipe{*ansi};
     return crypto::PadPassword(*ansi);
 }
 
-std::optional<std::string> ObtainAnsiPassword(const std::string &passwordFile, bool confirm,
-                                              bool allowEmpty) {
+std::optional<std::string> ObtainAnsiPassword(const std::string &passwordFile, bool confirm, bool allowEmpty) {
     std::optional<std::string> pw;
     // "-" at a terminal is someone typing: the prompt without echo serves them.
     const bool typed = passwordFile == "-" && platform::IsTerminal(platform::StdStream::Input);

@@ -63,11 +63,9 @@ std::string TerminalText(const std::string &utf8);
 // KALMIRA_PASSWORD, then a prompt when stdin is a terminal (twice when
 // `confirm`); `--password-file -` at a terminal prompts as well. Gives the
 // padded ANSI password, or nullopt after saying why.
-std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool confirm,
-                                          bool allowEmpty);
+std::optional<std::string> ObtainPassword(const std::string &passwordFile, bool confirm, bool allowEmpty);
 // The same password as typed, in ANSI and without padding (the stealth format's).
-std::optional<std::string> ObtainAnsiPassword(const std::string &passwordFile, bool confirm,
-                                              bool allowEmpty);
+std::optional<std::string> ObtainAnsiPassword(const std::string &passwordFile, bool confirm, bool allowEmpty);
 
 // A password file's first line, read as UTF-8 (with or without byte-order
 // mark) or Windows-1252; "-" is standard input. The ANSI password, or

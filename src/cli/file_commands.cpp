@@ -18,8 +18,9 @@ int Wipe(const Options &o) {
     if (!platform::IsRegularFile(path)) {
         Complain(platform::KindOf(path) == platform::PathKind::Absent
                      ? "Die Datei \"" + path + "\" wurde nicht gefunden!"
-                     : "\"" + path + "\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein Gerät) und "
-                       "wird nicht zerstört.");
+                     : "\"" + path +
+                           "\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein Gerät) und "
+                           "wird nicht zerstört.");
         return kIoError;
     }
     struct Observer : shredder::WipeObserver {
@@ -38,11 +39,13 @@ int Wipe(const Options &o) {
         Complain("Die Datei " + path + " wurde überschrieben, konnte aber nicht gelöscht werden!");
         break;
     case shredder::WipeResult::IsLink:
-        Complain("Die Datei " + path + " ist eine Verknüpfung (symbolischer Link); Verknüpfungen "
+        Complain("Die Datei " + path +
+                 " ist eine Verknüpfung (symbolischer Link); Verknüpfungen "
                  "werden nicht zerstört. Es wurde nichts verändert.");
         break;
     case shredder::WipeResult::Replaced:
-        Complain("Die Datei " + path + " wurde während des Überschreibens durch eine andere Datei oder eine "
+        Complain("Die Datei " + path +
+                 " wurde während des Überschreibens durch eine andere Datei oder eine "
                  "Verknüpfung ersetzt. Der Vorgang wurde abgebrochen; die neue Datei wurde nicht angetastet.");
         break;
     case shredder::WipeResult::OpenFailed:
@@ -76,7 +79,8 @@ int Convert(const Options &o) {
     switch (result.status) {
     case convert::ConvertStatus::Ok: break;
     case convert::ConvertStatus::DecodersMissing:
-        Complain("Die Datei " + convert::DecoderFileName() + " wurde nicht gefunden! Ohne sie liest kalmira keine Bilder.");
+        Complain("Die Datei " + convert::DecoderFileName() +
+                 " wurde nicht gefunden! Ohne sie liest kalmira keine Bilder.");
         return kIoError;
     case convert::ConvertStatus::CannotDecode:
         Complain("Die Datei \"" + image + "\" kann nicht als Bild gelesen werden.");

@@ -100,11 +100,12 @@ hide::PreparedHide Prepare(hide::HideEngine &engine, hide::HideProgress &progres
     const bool encrypt = o.cipher != payload::Mode::Plain;
     const std::string backupPath = hide::BackupPathFor(carrier);
     if (o.text) {
-        const hide::MessageHideInput in{carrier, message, o.args[1], nameField, encrypt,
-                                        encrypt ? o.cipher : payload::Mode::Aes, o.backup, backupPath};
+        const hide::MessageHideInput in{carrier,   message,   o.args[1],
+                                        nameField, encrypt,   encrypt ? o.cipher : payload::Mode::Aes,
+                                        o.backup,  backupPath};
         return engine.prepareMessage(progress, in);
     }
-    const hide::FileHideInput in{carrier, o.args[1], nameField, encrypt, encrypt ? o.cipher : payload::Mode::Aes,
+    const hide::FileHideInput in{carrier,  o.args[1], nameField, encrypt, encrypt ? o.cipher : payload::Mode::Aes,
                                  o.backup, backupPath};
     return engine.prepareFile(progress, in, data);
 }
@@ -130,8 +131,9 @@ int LoadPayload(const Options &o, std::string &message, platform::SecureBytes &d
     }
     if (overLimit) {
         const payload::FitCheck fit = payload::CheckFit(carrier, o.cipher, limit + 1);
-        Complain(fit.fit == payload::Fit::Structure ? hide::CarrierStructureMessage(fit.structure, FileNameOf(carrier))
-                                                    : hide::TooSmallText(carrier, fit.carrierSize, file, fit.requiredSize));
+        Complain(fit.fit == payload::Fit::Structure
+                     ? hide::CarrierStructureMessage(fit.structure, FileNameOf(carrier))
+                     : hide::TooSmallText(carrier, fit.carrierSize, file, fit.requiredSize));
         return kUnsuitable;
     }
     if (packed) data = std::move(*packed);
@@ -169,7 +171,9 @@ int Hide(const Options &o) {
     if (!prepared.ready()) return Refuse(prepared.result(), file);
     std::optional<std::string> padded;
     if (prepared.needsPassword() && !(padded = ObtainPassword(o.passwordFile, true, false))) return kUsage;
-    ScopeGuard wipePassword{[&] { if (padded) platform::WipeString(*padded); }};
+    ScopeGuard wipePassword{[&] {
+        if (padded) platform::WipeString(*padded);
+    }};
     const hide::HideResult r = engine.run(progress, prepared, padded.value_or(""));
     bar.finish();
     if (const auto notice = hide::HideNotice(r)) Complain(notice->text);

@@ -1,9 +1,9 @@
 // `kalmira info`: what the carrier layer reads of a carrier, in one call,
 // put into words.
-#include "cli/commands.h"
-#include "cli/console.h"
 #include "carrier/carrier_texts.h"
 #include "carrier/facts.h"
+#include "cli/commands.h"
+#include "cli/console.h"
 #include "extract/extract_texts.h"
 #include "inspect/bmp_info.h"
 #include "inspect/codec_info.h"
@@ -91,12 +91,16 @@ int Info(const Options &o) {
     }
     std::cout << "Container: " << path << "\n"
               << "Dateigrösse: " << f.length << " Byte\n";
-    if (f.kind == carrier::CarrierKind::Bmp) PrintBmpFacts(f);
-    else PrintWavFacts(f);
+    if (f.kind == carrier::CarrierKind::Bmp)
+        PrintBmpFacts(f);
+    else
+        PrintWavFacts(f);
     std::cout << "Kapazität: " << (f.capacity < 0 ? 0 : f.capacity) << " Byte (grösste unkomprimierbare Datei)\n";
     int rc = kOk;
-    if (!f.header.mode) PrintNoClassicPayload(path, f.stealth);
-    else rc = PrintPayload(f);
+    if (!f.header.mode)
+        PrintNoClassicPayload(path, f.stealth);
+    else
+        rc = PrintPayload(f);
     std::cout.flush();
     return rc;
 }

@@ -15,18 +15,17 @@ using namespace kalmira::cli;
 
 namespace {
 
-const char *const kExitCodes =
-    "Rückgabewerte:\n"
-    "  0  erfolgreich\n"
-    "  1  falscher Aufruf (Befehl, Optionen, Argumente, Passworteingabe)\n"
-    "  2  der Container enthält keine versteckten Daten (Tarnformat: oder das Passwort ist\n"
-    "     falsch; beides ist dort absichtlich nicht zu unterscheiden)\n"
-    "  3  falsches Passwort\n"
-    "  4  Container zu klein oder ungeeignet (kein BMP/WAV, Dateikopf), Datei zu gross\n"
-    "     oder ungeeignet (Textbotschaft, Dateiname)\n"
-    "  5  Ein-/Ausgabefehler (Datei fehlt, nicht les- oder schreibbar, Ziel existiert\n"
-    "     bereits ohne --force)\n"
-    "  6  die versteckten Daten sind beschädigt\n";
+const char *const kExitCodes = "Rückgabewerte:\n"
+                               "  0  erfolgreich\n"
+                               "  1  falscher Aufruf (Befehl, Optionen, Argumente, Passworteingabe)\n"
+                               "  2  der Container enthält keine versteckten Daten (Tarnformat: oder das Passwort ist\n"
+                               "     falsch; beides ist dort absichtlich nicht zu unterscheiden)\n"
+                               "  3  falsches Passwort\n"
+                               "  4  Container zu klein oder ungeeignet (kein BMP/WAV, Dateikopf), Datei zu gross\n"
+                               "     oder ungeeignet (Textbotschaft, Dateiname)\n"
+                               "  5  Ein-/Ausgabefehler (Datei fehlt, nicht les- oder schreibbar, Ziel existiert\n"
+                               "     bereits ohne --force)\n"
+                               "  6  die versteckten Daten sind beschädigt\n";
 
 const char *const kPasswordHelp =
     "Passwort (1 bis 16 Zeichen, Gross-/Kleinschreibung zählt): aus --password-file DATEI\n"
@@ -38,32 +37,75 @@ const char *const kPasswordHelp =
 // `set` returns a complaint, or "" when the value was taken.
 struct Option {
     const char *name;
-    const char *alias;   // nullptr when it has none
+    const char *alias; // nullptr when it has none
     bool takesValue;
     std::string (*set)(Options &o, const std::string &value);
 };
 
 const std::vector<Option> &AllOptions() {
     static const std::vector<Option> options = {
-        {"--cipher", nullptr, true, [](Options &o, const std::string &v) -> std::string {
-             if (v == "aes") o.cipher = kalmira::payload::Mode::Aes;
-             else if (v == "rc4") o.cipher = kalmira::payload::Mode::Rc4;
-             else if (v == "none") o.cipher = kalmira::payload::Mode::Plain;
-             else return "--cipher nimmt aes, rc4 oder none.";
+        {"--cipher", nullptr, true,
+         [](Options &o, const std::string &v) -> std::string {
+             if (v == "aes")
+                 o.cipher = kalmira::payload::Mode::Aes;
+             else if (v == "rc4")
+                 o.cipher = kalmira::payload::Mode::Rc4;
+             else if (v == "none")
+                 o.cipher = kalmira::payload::Mode::Plain;
+             else
+                 return "--cipher nimmt aes, rc4 oder none.";
              o.cipherGiven = true;
              return "";
          }},
-        {"--password-file", nullptr, true, [](Options &o, const std::string &v) { o.passwordFile = v; return std::string(); }},
-        {"--output", "-o", true, [](Options &o, const std::string &v) { o.output = v; return std::string(); }},
-        {"--backup", nullptr, false, [](Options &o, const std::string &) { o.backup = true; return std::string(); }},
-        {"--text", nullptr, false, [](Options &o, const std::string &) { o.text = true; return std::string(); }},
-        {"--raw", nullptr, false, [](Options &o, const std::string &) { o.raw = true; return std::string(); }},
-        {"--force", nullptr, false, [](Options &o, const std::string &) { o.force = true; return std::string(); }},
-        {"--intensiv", nullptr, false, [](Options &o, const std::string &) { o.intensiv = true; return std::string(); }},
-        {"--stealth", nullptr, false, [](Options &o, const std::string &) { o.stealth = true; return std::string(); }},
-        {"--no-optimise", nullptr, false, [](Options &o, const std::string &) { o.optimise = false; return std::string(); }},
-        {"--verkleinern", nullptr, true, [](Options &o, const std::string &v) -> std::string {
-             if (v.empty() || v.size() > 2 || v.find_first_not_of("0123456789") != std::string::npos || std::stoi(v) < 2)
+        {"--password-file", nullptr, true,
+         [](Options &o, const std::string &v) {
+             o.passwordFile = v;
+             return std::string();
+         }},
+        {"--output", "-o", true,
+         [](Options &o, const std::string &v) {
+             o.output = v;
+             return std::string();
+         }},
+        {"--backup", nullptr, false,
+         [](Options &o, const std::string &) {
+             o.backup = true;
+             return std::string();
+         }},
+        {"--text", nullptr, false,
+         [](Options &o, const std::string &) {
+             o.text = true;
+             return std::string();
+         }},
+        {"--raw", nullptr, false,
+         [](Options &o, const std::string &) {
+             o.raw = true;
+             return std::string();
+         }},
+        {"--force", nullptr, false,
+         [](Options &o, const std::string &) {
+             o.force = true;
+             return std::string();
+         }},
+        {"--intensiv", nullptr, false,
+         [](Options &o, const std::string &) {
+             o.intensiv = true;
+             return std::string();
+         }},
+        {"--stealth", nullptr, false,
+         [](Options &o, const std::string &) {
+             o.stealth = true;
+             return std::string();
+         }},
+        {"--no-optimise", nullptr, false,
+         [](Options &o, const std::string &) {
+             o.optimise = false;
+             return std::string();
+         }},
+        {"--verkleinern", nullptr, true,
+         [](Options &o, const std::string &v) -> std::string {
+             if (v.empty() || v.size() > 2 || v.find_first_not_of("0123456789") != std::string::npos ||
+                 std::stoi(v) < 2)
                  return "--verkleinern nimmt eine ganze Zahl von 2 bis 99.";
              o.reduceBy = std::stoi(v);
              return "";
@@ -76,7 +118,7 @@ struct Command {
     const char *usage;
     const char *text;
     std::size_t positional;
-    std::set<std::string> options;   // the long names it accepts
+    std::set<std::string> options; // the long names it accepts
     int (*run)(const Options &);
 };
 
@@ -100,7 +142,9 @@ const std::map<std::string, Command> &Commands() {
           "                         nimmt 24-/32-Bit-BMP,\n"
           "                         unkomprimierte WAV, PNG (8/16 Bit je Kanal) und FLAC;\n"
           "                         PNG und FLAC werden als Ganzes neu geschrieben\n",
-          2, {"--backup", "--text", "--cipher", "--stealth", "--password-file"}, Hide}},
+          2,
+          {"--backup", "--text", "--cipher", "--stealth", "--password-file"},
+          Hide}},
         {"extract",
          {"kalmira extract CONTAINER [-o PFAD|-] [--force] [--text [--raw]]\n"
           "                [--password-file DATEI]",
@@ -113,7 +157,9 @@ const std::map<std::string, Command> &Commands() {
           "Passwort\" absichtlich eine einzige Antwort (Rückgabewert 2).\n"
           "  --text  eine Textbotschaft wie KalmiraA holen und als UTF-8 schreiben\n"
           "  --raw   mit --text: die gespeicherten Bytes (Windows-1252) unverändert schreiben\n",
-          1, {"--force", "--text", "--raw", "--output", "--password-file"}, Extract}},
+          1,
+          {"--force", "--text", "--raw", "--output", "--password-file"},
+          Extract}},
         {"info",
          {"kalmira info CONTAINER",
           "Zeigt, ob CONTAINER versteckte Daten enthält (Verfahren, gespeicherter Name,\n"
@@ -121,7 +167,9 @@ const std::map<std::string, Command> &Commands() {
           "WAV-Dateikopfs; bei PNG und FLAC deren Bild- oder Klangangaben und Chunks bzw.\n"
           "Metadaten. Daten im Tarnformat sind ohne Passwort nicht zu erkennen: ohne\n"
           "klassische Daten sagt info, ob der Container welche im Tarnformat tragen kann.\n",
-          1, {}, Info}},
+          1,
+          {},
+          Info}},
         {"capacity",
          {"kalmira capacity CONTAINER [--cipher aes|rc4|none | --stealth]",
           "Gibt die Grösse der grössten Datei in Byte aus, die in CONTAINER passt, vor der\n"
@@ -129,12 +177,16 @@ const std::map<std::string, Command> &Commands() {
           "  --stealth  im Tarnformat: Dateiname (UTF-8) und Daten zusammen, in Byte\n"
           "             (auch für PNG und FLAC); in der zweiten Zeile die empfohlene\n"
           "             Höchstmenge\n",
-          1, {"--cipher", "--stealth"}, CapacityCommand}},
+          1,
+          {"--cipher", "--stealth"},
+          CapacityCommand}},
         {"wipe",
          {"kalmira wipe DATEI [--intensiv]",
           "Überschreibt DATEI, kürzt sie auf 0 Byte, benennt sie um und löscht sie.\n"
           "  --intensiv  sieben Durchgänge statt einem\n",
-          1, {"--intensiv"}, Wipe}},
+          1,
+          {"--intensiv"},
+          Wipe}},
         {"convert",
          {"kalmira convert BILD -o AUSGABE.bmp|AUSGABE.png [--verkleinern N] [--no-optimise] [--force]",
           "Wandelt BILD (BMP, JPG, GIF, WMF, PNG ...) in eine unkomprimierte 24-Bit-BMP-Datei,\n"
@@ -144,7 +196,9 @@ const std::map<std::string, Command> &Commands() {
           "                   eines N x N-Blocks; das 8x8-Raster eines JPEG-Bildes verschwindet\n"
           "  --no-optimise    Grösse sonst unverändert lassen\n"
           "  --force          eine vorhandene AUSGABE ersetzen\n",
-          1, {"--no-optimise", "--force", "--output", "--verkleinern"}, Convert}},
+          1,
+          {"--no-optimise", "--force", "--output", "--verkleinern"},
+          Convert}},
     };
     return commands;
 }
@@ -156,8 +210,8 @@ const Option *FindOption(const std::string &given) {
 }
 
 void Version() {
-    std::cout << "kalmira " << KALMIRA_VERSION_MAJOR << "." << KALMIRA_VERSION_MINOR << "."
-              << KALMIRA_VERSION_PATCH << "\n"
+    std::cout << "kalmira " << KALMIRA_VERSION_MAJOR << "." << KALMIRA_VERSION_MINOR << "." << KALMIRA_VERSION_PATCH
+              << "\n"
               << "Lizenz: GPL-3.0-or-later, GNU General Public License Version 3 oder neuer\n"
                  "<https://www.gnu.org/licenses/gpl-3.0.html>. Dies ist freie Software: Sie dürfen\n"
                  "sie ändern und weitergeben. Es gibt KEINE GARANTIE, soweit gesetzlich zulässig.\n";
@@ -165,8 +219,7 @@ void Version() {
 }
 
 void GeneralHelp() {
-    std::cout << "Kalmira " << KALMIRA_VERSION_MAJOR << "." << KALMIRA_VERSION_MINOR << "."
-              << KALMIRA_VERSION_PATCH
+    std::cout << "Kalmira " << KALMIRA_VERSION_MAJOR << "." << KALMIRA_VERSION_MINOR << "." << KALMIRA_VERSION_PATCH
               << ": Dateien und Botschaften in BMP- und WAV-Dateien verstecken.\n\n"
                  "Aufruf:\n";
     for (const auto &[name, c] : Commands()) std::cout << "  " << c.usage << "\n";
@@ -260,6 +313,7 @@ int main(int argc, char **argv) {
     if (name == "extract" && o.output == "-" && !o.text && !o.force &&
         kalmira::platform::IsTerminal(kalmira::platform::StdStream::Output))
         return Usage("Die versteckte Datei wird nicht auf ein Terminal geschrieben: -o DATEI, eine\n"
-                     "Umleitung (> DATEI, | BEFEHL) oder --force.", name);
+                     "Umleitung (> DATEI, | BEFEHL) oder --force.",
+                     name);
     return c.run(o);
 }

@@ -1,8 +1,8 @@
 // The stealth format ("Tarnformat") in the tool: hide, capacity, the extract
 // fallback for carriers without a classic payload, and what info can say.
+#include "carrier/element_file.h"
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "carrier/element_file.h"
 #include "platform/platform.h"
 #include "platform/secure_memory.h"
 #include "platform/temp_file.h"
@@ -34,9 +34,12 @@ stealth::Progress BarProgress(ProgressBar &bar, const std::string &label) {
 void SayOutcome(const stealth::Safety &safety, const stealth::Wording &engineWords, const std::string &carrier,
                 bool success) {
     if (const auto note = stealth::SafetyNote(safety, carrier)) Complain(*note);
-    if (const auto w = stealth::SafetyWording(safety, carrier)) Complain(w->text);
-    else if (success) std::cout << engineWords.text << std::endl;
-    else Complain(engineWords.text);
+    if (const auto w = stealth::SafetyWording(safety, carrier))
+        Complain(w->text);
+    else if (success)
+        std::cout << engineWords.text << std::endl;
+    else
+        Complain(engineWords.text);
 }
 
 int HideExit(const HideResult &r) {
@@ -79,8 +82,8 @@ int ExtractMessageStealth(const Options &o, const std::string &password, Progres
     const std::string &carrier = o.args[0];
     stealth::MessageSink sink(static_cast<std::uint64_t>(kMaxMessageSize));
     stealth::Safety safety;
-    const ExtractResult r = stealth::GuardedExtract(carrier, password, sink, safety,
-                                                    BarProgress(bar, "Tarnformat: auslesen"));
+    const ExtractResult r =
+        stealth::GuardedExtract(carrier, password, sink, safety, BarProgress(bar, "Tarnformat: auslesen"));
     bar.finish();
     if (sink.isFile()) {
         Complain("\"" + carrier + "\" enthält im Tarnformat eine Datei, keine Botschaft. Bitte ohne --text auslesen.");
@@ -131,16 +134,19 @@ int ExtractFileStealth(const Options &o, const std::string &password, ProgressBa
         const std::string dest = Destination(o, FileNameOf(facts.storedName));
         const platform::PathKind kind = platform::KindOf(dest);
         const bool dangling = kind == platform::PathKind::Absent && platform::KindOf(dest, false) != kind;
-        if (kind == platform::PathKind::Directory) refusal = "\"" + Printable(dest) + "\" ist ein Ordner.";
+        if (kind == platform::PathKind::Directory)
+            refusal = "\"" + Printable(dest) + "\" ist ein Ordner.";
         else if (dangling || (kind != platform::PathKind::Absent && kind != platform::PathKind::Regular))
-            refusal = "\"" + Printable(dest) + "\" ist keine gewöhnliche Datei und wird nicht ersetzt, auch nicht mit --force.";
+            refusal = "\"" + Printable(dest) +
+                      "\" ist keine gewöhnliche Datei und wird nicht ersetzt, auch nicht mit --force.";
         else if (kind == platform::PathKind::Regular && !o.force)
             refusal = "Die Datei \"" + Printable(dest) + "\" existiert bereits. Mit --force wird sie überschrieben.";
         return refusal.empty() ? dest : std::string();
     });
     stealth::Safety safety;
-    const ExtractResult r = stealth::GuardedExtract(carrier, password, toStdout ? static_cast<stealth::Sink &>(toOutput) : toFile,
-                                                    safety, BarProgress(bar, "Tarnformat: auslesen"));
+    const ExtractResult r =
+        stealth::GuardedExtract(carrier, password, toStdout ? static_cast<stealth::Sink &>(toOutput) : toFile, safety,
+                                BarProgress(bar, "Tarnformat: auslesen"));
     bar.finish();
     if (!refusal.empty()) {
         Complain(refusal);
@@ -163,8 +169,7 @@ bool PasswordAvailable(const Options &o) {
 }
 
 // How a picture that was once a JPEG can become a better carrier.
-const char *const kScaleDownHint =
-    " Verkleinert (kalmira convert --verkleinern N) ergibt es einen besseren Container.";
+const char *const kScaleDownHint = " Verkleinert (kalmira convert --verkleinern N) ergibt es einen besseren Container.";
 
 void NoteJpegOrigin(const stealth::CapacityResult &cap, const std::string &carrier) {
     if (cap.jpegOrigin) Complain(stealth::JpegOriginText(carrier) + kScaleDownHint);
@@ -182,7 +187,8 @@ int RefuseStealthFit(const std::string &carrier, std::uint64_t payloadBytes) {
         Complain(stealth::FitWording(fit, carrier).text);
         return kUnsuitable;
     }
-    if (payloadBytes > cap.recommendedPayload) Complain(stealth::AboveRecommendedText(payloadBytes, cap.recommendedPayload));
+    if (payloadBytes > cap.recommendedPayload)
+        Complain(stealth::AboveRecommendedText(payloadBytes, cap.recommendedPayload));
     NoteJpegOrigin(cap, carrier);
     return kOk;
 }
@@ -211,14 +217,17 @@ int HideStealth(const Options &o) {
     }
     const std::string name = FileNameOf(file);
     const std::int64_t dataBytes = o.text ? static_cast<std::int64_t>(message.size()) : platform::FileSize(file);
-    const std::uint64_t payloadBytes = stealth::PayloadBytes(name, static_cast<std::uint64_t>(std::max<std::int64_t>(0, dataBytes)));
+    const std::uint64_t payloadBytes =
+        stealth::PayloadBytes(name, static_cast<std::uint64_t>(std::max<std::int64_t>(0, dataBytes)));
     if (int rc = RefuseStealthFit(carrier, payloadBytes)) return rc;
     std::optional<std::string> password = ObtainAnsiPassword(o.passwordFile, true, false);
     if (!password) return kUsage;
     ProgressBar bar;
     stealth::HideSource source;
-    if (o.text) source.bytes = {reinterpret_cast<const std::uint8_t *>(message.data()), message.size()};
-    else source.path = file;
+    if (o.text)
+        source.bytes = {reinterpret_cast<const std::uint8_t *>(message.data()), message.size()};
+    else
+        source.path = file;
     stealth::Safety safety;
     const HideResult r = stealth::GuardedHide(carrier, *password, o.text ? stealth::Kind::Message : stealth::Kind::File,
                                               name, source, safety, BarProgress(bar, "Tarnformat: verstecken"));

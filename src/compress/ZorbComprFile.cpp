@@ -71,16 +71,23 @@ std::string ZorbLibraryPath() {
 
 bool ZorbLibraryPresent() { return platform::IsRegularFile(ZorbLibraryPath()); }
 
-std::string ZorbMissingMessage() {
-    return "Die Datei " + ZorbLibraryFileName() + " wurde nicht gefunden! ";
-}
+std::string ZorbMissingMessage() { return "Die Datei " + ZorbLibraryFileName() + " wurde nicht gefunden! "; }
 
 void ZorbComprFile::SetLibraryPathOverride(const std::string &path) { g_pathOverride = path; }
 
 bool ZorbComprFile::checkPaths() {
-    if (trimBlanks(OutputFile).empty()) { status_ = kEmptyOutput; return false; }
-    if (trimBlanks(InputFile).empty()) { status_ = kEmptyInput; return false; }
-    if (!library().ensure()) { status_ = kLibraryMissing; return false; }
+    if (trimBlanks(OutputFile).empty()) {
+        status_ = kEmptyOutput;
+        return false;
+    }
+    if (trimBlanks(InputFile).empty()) {
+        status_ = kEmptyInput;
+        return false;
+    }
+    if (!library().ensure()) {
+        status_ = kLibraryMissing;
+        return false;
+    }
     return true;
 }
 
@@ -104,8 +111,7 @@ void ZorbComprFile::Compress() {
 void ZorbComprFile::Decompress() {
     if (!checkPaths()) return;
     status_ = widen(library().decomp(platform::NativeFilePath(OutputFile).c_str(),
-                                     platform::NativeFilePath(InputFile).c_str(),
-                                     &progressCallback));
+                                     platform::NativeFilePath(InputFile).c_str(), &progressCallback));
 }
 
 } // namespace kalmira

@@ -49,8 +49,8 @@ struct Deflater {
 } // namespace
 
 InflateStatus InflateMemory(const std::uint8_t *data, std::size_t size,
-                            const std::function<bool(const std::uint8_t *, std::size_t)> &sink,
-                            std::int64_t maxOutput, const std::function<void(int)> &progress) {
+                            const std::function<bool(const std::uint8_t *, std::size_t)> &sink, std::int64_t maxOutput,
+                            const std::function<void(int)> &progress) {
     z_stream zs{};
     if (inflateInit(&zs) != Z_OK) return InflateStatus::Corrupt;
     platform::SecureBytes out(kChunk); // holds plaintext: wiped when freed
@@ -73,8 +73,10 @@ InflateStatus InflateMemory(const std::uint8_t *data, std::size_t size,
             }
             const std::size_t have = kChunk - zs.avail_out;
             produced += static_cast<std::int64_t>(have);
-            if (maxOutput >= 0 && produced > maxOutput) status = InflateStatus::TooLarge;
-            else if (have > 0 && !sink(out.data(), have)) status = InflateStatus::SinkFailed;
+            if (maxOutput >= 0 && produced > maxOutput)
+                status = InflateStatus::TooLarge;
+            else if (have > 0 && !sink(out.data(), have))
+                status = InflateStatus::SinkFailed;
             if (status == InflateStatus::TooLarge || status == InflateStatus::SinkFailed) {
                 inflateEnd(&zs);
                 return status;
@@ -120,7 +122,8 @@ DeflatedFile DeflateFile(const std::string &path, std::int64_t maxOutput, const 
     if (progress) progress(0);
     int flush = Z_NO_FLUSH;
     do { // as CompFile: a short read (end of file) finishes the stream
-        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(kChunk), total - done));
+        const auto n =
+            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(kChunk), total - done));
         if (n > 0 && !in.readAt(done, block.data(), n)) {
             result.status = DeflateStatus::ReadFailed;
             return result;

@@ -25,8 +25,7 @@ enum class InflateStatus {
 // zero padding of AES blocks) are ignored. `progress` gets 0..100 by input.
 InflateStatus InflateMemory(const std::uint8_t *data, std::size_t size,
                             const std::function<bool(const std::uint8_t *, std::size_t)> &sink,
-                            std::int64_t maxOutput = -1,
-                            const std::function<void(int)> &progress = {});
+                            std::int64_t maxOutput = -1, const std::function<void(int)> &progress = {});
 
 // Deflates a buffer whole (one deflate call with Z_FINISH, as CompFile does
 // for inputs up to its 256 KiB read block, so the bytes are the same);
@@ -50,7 +49,7 @@ struct DeflatedFile {
 // the carrier format allows, so no temporary file is needed and none can be
 // left behind. Stops as soon as the output passes `maxOutput` (negative: no
 // limit); `progress` gets 0..100 by input.
-DeflatedFile DeflateFile(const std::string &path, std::int64_t maxOutput,
-                         const std::function<void(int)> &progress = {}, int level = 6);
+DeflatedFile DeflateFile(const std::string &path, std::int64_t maxOutput, const std::function<void(int)> &progress = {},
+                         int level = 6);
 
 } // namespace kalmira

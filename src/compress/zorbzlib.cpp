@@ -14,7 +14,9 @@ constexpr size_t kChunk = 256 * 1024;
 
 struct File {
     std::FILE *f = nullptr;
-    ~File() { if (f) std::fclose(f); }
+    ~File() {
+        if (f) std::fclose(f);
+    }
 };
 
 // The size of an open file from its end; the position goes back to the start.
@@ -49,8 +51,7 @@ int32_t finish(File &dest, const char *destPath, int32_t rc) {
 // least two bits, so no output is shorter than a 1032nd of the input.
 constexpr long long kMaxDeflateRatio = 1032;
 
-int32_t compress(const char *dest, const char *src, int32_t level, ZorbProgress progress,
-                 long long maxOutput) {
+int32_t compress(const char *dest, const char *src, int32_t level, ZorbProgress progress, long long maxOutput) {
     if (!dest || !src) return zorb::kInternal;
     File in{std::fopen(src, "rb")};
     if (!in.f) return zorb::kSourceNotOpened;
@@ -73,7 +74,10 @@ int32_t compress(const char *dest, const char *src, int32_t level, ZorbProgress 
     int flush = Z_NO_FLUSH;
     do {
         size_t n = std::fread(inBuf.data(), 1, kChunk, in.f);
-        if (std::ferror(in.f)) { rc = zorb::kReadError; break; }
+        if (std::ferror(in.f)) {
+            rc = zorb::kReadError;
+            break;
+        }
         done += static_cast<long long>(n);
         flush = std::feof(in.f) ? Z_FINISH : Z_NO_FLUSH;
         zs.next_in = inBuf.data();
@@ -84,8 +88,14 @@ int32_t compress(const char *dest, const char *src, int32_t level, ZorbProgress 
             deflate(&zs, flush);
             size_t have = kChunk - zs.avail_out;
             written += static_cast<long long>(have);
-            if (maxOutput >= 0 && written > maxOutput) { rc = zorb::kOutputTooLarge; break; }
-            if (std::fwrite(outBuf.data(), 1, have, out.f) != have) { rc = zorb::kWriteError; break; }
+            if (maxOutput >= 0 && written > maxOutput) {
+                rc = zorb::kOutputTooLarge;
+                break;
+            }
+            if (std::fwrite(outBuf.data(), 1, have, out.f) != have) {
+                rc = zorb::kWriteError;
+                break;
+            }
         } while (zs.avail_out == 0);
         if (rc != zorb::kOk) break;
         report(progress, last, flush == Z_FINISH ? 99 : percentOf(done, total) * 99 / 100);
@@ -98,13 +108,12 @@ int32_t compress(const char *dest, const char *src, int32_t level, ZorbProgress 
 
 } // namespace
 
-ZORB_EXPORT int32_t CompFile(const char *dest, const char *src, int32_t level,
-                             ZorbProgress progress) {
+ZORB_EXPORT int32_t CompFile(const char *dest, const char *src, int32_t level, ZorbProgress progress) {
     return compress(dest, src, level, progress, -1);
 }
 
-ZORB_EXPORT int32_t CompFileLimited(const char *dest, const char *src, int32_t level,
-                                    ZorbProgress progress, int64_t maxOutput) {
+ZORB_EXPORT int32_t CompFileLimited(const char *dest, const char *src, int32_t level, ZorbProgress progress,
+                                    int64_t maxOutput) {
     return compress(dest, src, level, progress, maxOutput < 0 ? -1 : maxOutput);
 }
 
@@ -127,8 +136,14 @@ ZORB_EXPORT int32_t DecompFile(const char *dest, const char *src, ZorbProgress p
     // Bytes after the end of the stream (zero padding of AES blocks) are ignored.
     while (zr != Z_STREAM_END && rc == zorb::kOk) {
         size_t n = std::fread(inBuf.data(), 1, kChunk, in.f);
-        if (std::ferror(in.f)) { rc = zorb::kReadError; break; }
-        if (n == 0) { rc = zorb::kTruncatedData; break; }
+        if (std::ferror(in.f)) {
+            rc = zorb::kReadError;
+            break;
+        }
+        if (n == 0) {
+            rc = zorb::kTruncatedData;
+            break;
+        }
         done += static_cast<long long>(n);
         zs.next_in = inBuf.data();
         zs.avail_in = static_cast<uInt>(n);
@@ -141,7 +156,10 @@ ZORB_EXPORT int32_t DecompFile(const char *dest, const char *src, ZorbProgress p
                 break;
             }
             size_t have = kChunk - zs.avail_out;
-            if (std::fwrite(outBuf.data(), 1, have, out.f) != have) { rc = zorb::kWriteError; break; }
+            if (std::fwrite(outBuf.data(), 1, have, out.f) != have) {
+                rc = zorb::kWriteError;
+                break;
+            }
             if (zr == Z_BUF_ERROR && zs.avail_in == 0) break;
         } while (zs.avail_out == 0 && zr != Z_STREAM_END);
         report(progress, last, percentOf(done, total) * 99 / 100);

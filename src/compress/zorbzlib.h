@@ -9,16 +9,15 @@ typedef int32_t (*ZorbProgress)(int32_t percent);
 
 // 0 on success, -200 when the source cannot be opened, other negative codes
 // for every other failure. The destination is replaced.
-typedef int32_t (*CompFileFn)(const char *dest, const char *src, int32_t level,
-                              ZorbProgress progress);
+typedef int32_t (*CompFileFn)(const char *dest, const char *src, int32_t level, ZorbProgress progress);
 typedef int32_t (*DecompFileFn)(const char *dest, const char *src, ZorbProgress progress);
 
 // CompFile that gives up with kOutputTooLarge (and no destination) as soon as
 // the compressed output would exceed maxOutput bytes; maxOutput < 0: no limit.
 // A third function keeps the two above exactly as they were: the progress
 // callback sees only a percentage of the input, never the output size.
-typedef int32_t (*CompFileLimitedFn)(const char *dest, const char *src, int32_t level,
-                                     ZorbProgress progress, int64_t maxOutput);
+typedef int32_t (*CompFileLimitedFn)(const char *dest, const char *src, int32_t level, ZorbProgress progress,
+                                     int64_t maxOutput);
 }
 
 namespace zorb {

@@ -198,9 +198,7 @@ void FrmConvert::widenForCaption() {
     Line1->setGeometry(8, Line1->y(), wide - 16, Line1->height());
 }
 
-std::uint32_t FrmConvert::backColour(const QPushButton *button) {
-    return button->property("BackColor").toUInt();
-}
+std::uint32_t FrmConvert::backColour(const QPushButton *button) { return button->property("BackColor").toUInt(); }
 
 void FrmConvert::setBackColour(QPushButton *button, std::uint32_t colour) {
     if (button->property("BackColor").isValid() && backColour(button) == colour) return;
@@ -300,8 +298,7 @@ void FrmConvert::loadAndPreview() {
     const bool large = static_cast<std::int64_t>(shown->width) * shown->height > 4LL * w * h;
     Anzeige1->setPixmap(QPixmap::fromImage(ToImage(large ? ScaleSmooth(*shown, w, h) : *shown)));
     Anzeige1->resize(w, h);
-    Anzeige1->move((Picture2->width() - w) / 2 - TwipsToPixels(20),
-                   (Picture2->height() - h) / 2 - TwipsToPixels(20));
+    Anzeige1->move((Picture2->width() - w) / 2 - TwipsToPixels(20), (Picture2->height() - h) / 2 - TwipsToPixels(20));
     Anzeige1->show();
 
     picture1_ = std::move(*shown);
@@ -330,9 +327,9 @@ void FrmConvert::convert() {
     // The extension is replaced by position: "x.jpeg" becomes "x.jbmp".
     if (conv_title.size() < 3) return;
     const QString proposed = conv_title.left(conv_title.size() - 3) + "bmp";
-    const QString name = ShowSaveDialog(s_, this, "Konvertierte Bilddatei speichern unter ...", conv_dir, proposed,
-                                        "24-Bit TrueColor BMP-Bild (*.bmp)|*.bmp|PNG-Bild, 8 Bit RGB (*.png)|*.png",
-                                        "*.bmp");
+    const QString name =
+        ShowSaveDialog(s_, this, "Konvertierte Bilddatei speichern unter ...", conv_dir, proposed,
+                       "24-Bit TrueColor BMP-Bild (*.bmp)|*.bmp|PNG-Bild, 8 Bit RGB (*.png)|*.png", "*.bmp");
     if (name.isEmpty()) return;
     const std::string target = S(conv_dir + name);
     const bool png = OutputTypeOf(target) == OutputType::Png;

@@ -3,8 +3,8 @@
 #include "convert/image_memory.h"
 
 #include <algorithm>
-#include <cctype>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <deque>
 
@@ -29,8 +29,7 @@ bool elim_padbytes(Picture &picture, const std::string &file) {
     }
     // Decoding a raster file again gives the same pixels: stretching the ones
     // in memory spares a second copy of a large picture.
-    if (target != PixelSize{picture.width, picture.height})
-        picture = ScaleSmooth(picture, target.width, target.height);
+    if (target != PixelSize{picture.width, picture.height}) picture = ScaleSmooth(picture, target.width, target.height);
     return true;
 }
 
@@ -64,9 +63,7 @@ Taps MakeTaps(int src, int dst) {
     return t;
 }
 
-std::uint8_t Clamp8(float v) {
-    return static_cast<std::uint8_t>(std::clamp(static_cast<int>(std::lround(v)), 0, 255));
-}
+std::uint8_t Clamp8(float v) { return static_cast<std::uint8_t>(std::clamp(static_cast<int>(std::lround(v)), 0, 255)); }
 
 } // namespace
 
@@ -106,7 +103,8 @@ Picture ScaleSmooth(const Picture &source, int width, int height) {
         for (int x = 0; x < width; ++x) {
             float r = 0, g = 0, b = 0;
             for (std::size_t k = 0; k < ty.weights[y].size(); ++k) {
-                const float *m = &band[static_cast<std::size_t>(first - bandFirst) + k][static_cast<std::size_t>(x) * 3];
+                const float *m =
+                    &band[static_cast<std::size_t>(first - bandFirst) + k][static_cast<std::size_t>(x) * 3];
                 const float w = ty.weights[y][k];
                 r += w * m[0], g += w * m[1], b += w * m[2];
             }
@@ -131,7 +129,8 @@ void Reduce(Picture &picture, int factor) {
 OutputType OutputTypeOf(const std::string &path) {
     if (path.size() < 4) return OutputType::Bmp;
     std::string ext = path.substr(path.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext == ".png" ? OutputType::Png : OutputType::Bmp;
 }
 

@@ -91,7 +91,10 @@ std::int32_t save_bitmap(const Picture &picture, int depth, const std::string &p
 // file is complete. Result and `error` as for save_bitmap (0 or -2, -3).
 std::int64_t SavePng(const Picture &picture, const std::string &path, int *error = nullptr);
 
-enum class OutputType { Bmp, Png };
+enum class OutputType {
+    Bmp,
+    Png
+};
 // PNG for a name ending in ".png" (any case), BMP otherwise.
 OutputType OutputTypeOf(const std::string &path);
 

@@ -20,9 +20,7 @@ std::uint32_t rgb_to_quad(std::uint32_t c) {
     return green * 256 + blue + red * 65536;
 }
 
-std::int64_t DibRowSize(int width, int depth) {
-    return (static_cast<std::int64_t>(width) * depth + 31) / 32 * 4;
-}
+std::int64_t DibRowSize(int width, int depth) { return (static_cast<std::int64_t>(width) * depth + 31) / 32 * 4; }
 
 namespace {
 
@@ -70,7 +68,8 @@ public:
         for (std::size_t i = 0; i < table_.size(); ++i) {
             long d = 0;
             for (int shift = 0; shift <= 16; shift += 8) {
-                const long diff = static_cast<long>((c >> shift) & 0xFF) - static_cast<long>((table_[i] >> shift) & 0xFF);
+                const long diff =
+                    static_cast<long>((c >> shift) & 0xFF) - static_cast<long>((table_[i] >> shift) & 0xFF);
                 d += diff * diff;
             }
             if (d < bestDistance) bestDistance = d, best = static_cast<std::uint32_t>(i);
@@ -96,12 +95,8 @@ std::vector<std::uint8_t> PixelRows(const Picture &p, int depth, const std::vect
             const auto r = static_cast<std::uint8_t>(c >> 16), g = static_cast<std::uint8_t>(c >> 8),
                        b = static_cast<std::uint8_t>(c);
             switch (depth) {
-            case 24:
-                *o++ = b, *o++ = g, *o++ = r;
-                break;
-            case 32:
-                *o++ = b, *o++ = g, *o++ = r, *o++ = 0;
-                break;
+            case 24: *o++ = b, *o++ = g, *o++ = r; break;
+            case 32: *o++ = b, *o++ = g, *o++ = r, *o++ = 0; break;
             case 16: { // 5-5-5
                 const auto v = static_cast<std::uint16_t>((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
                 *o++ = static_cast<std::uint8_t>(v), *o++ = static_cast<std::uint8_t>(v >> 8);

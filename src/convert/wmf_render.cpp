@@ -47,22 +47,26 @@ struct FontSetup {
         if (exists("/usr/share/fonts/type1/urw-base35/NimbusRoman-Regular.t1") ||
             exists("/usr/share/fonts/type1/gsfonts/n021003l.pfb"))
             return;
-        for (const char *d : {"/usr/share/fonts/truetype/dejavu", "/usr/share/fonts/dejavu",
-                              "/usr/share/fonts/TTF"}) {
+        for (const char *d : {"/usr/share/fonts/truetype/dejavu", "/usr/share/fonts/dejavu", "/usr/share/fonts/TTF"}) {
             if (exists(std::string(d) + "/DejaVuSans.ttf")) {
                 dir = d;
                 break;
             }
         }
         if (dir.empty()) return;
-        const char *map[13][2] = {
-            {"Courier", "DejaVuSansMono"},          {"Courier-Oblique", "DejaVuSansMono-Oblique"},
-            {"Courier-Bold", "DejaVuSansMono-Bold"}, {"Courier-BoldOblique", "DejaVuSansMono-BoldOblique"},
-            {"Helvetica", "DejaVuSans"},            {"Helvetica-Oblique", "DejaVuSans-Oblique"},
-            {"Helvetica-Bold", "DejaVuSans-Bold"},  {"Helvetica-BoldOblique", "DejaVuSans-BoldOblique"},
-            {"Times-Roman", "DejaVuSerif"},         {"Times-Italic", "DejaVuSerif-Italic"},
-            {"Times-Bold", "DejaVuSerif-Bold"},     {"Times-BoldItalic", "DejaVuSerif-BoldItalic"},
-            {"Symbol", "DejaVuSans"}};
+        const char *map[13][2] = {{"Courier", "DejaVuSansMono"},
+                                  {"Courier-Oblique", "DejaVuSansMono-Oblique"},
+                                  {"Courier-Bold", "DejaVuSansMono-Bold"},
+                                  {"Courier-BoldOblique", "DejaVuSansMono-BoldOblique"},
+                                  {"Helvetica", "DejaVuSans"},
+                                  {"Helvetica-Oblique", "DejaVuSans-Oblique"},
+                                  {"Helvetica-Bold", "DejaVuSans-Bold"},
+                                  {"Helvetica-BoldOblique", "DejaVuSans-BoldOblique"},
+                                  {"Times-Roman", "DejaVuSerif"},
+                                  {"Times-Italic", "DejaVuSerif-Italic"},
+                                  {"Times-Bold", "DejaVuSerif-Bold"},
+                                  {"Times-BoldItalic", "DejaVuSerif-BoldItalic"},
+                                  {"Symbol", "DejaVuSans"}};
         for (std::size_t i = 0; i < 13; ++i) {
             names[i] = map[i][0];
             files[i] = std::string(map[i][1]) + ".ttf";
@@ -112,8 +116,7 @@ WmfRaster RenderHere(const std::vector<std::uint8_t> &bytes, int width, int heig
     ApiGuard g;
     wmfAPI_Options options{};
     options.function = wmf_gd_function;
-    unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR |
-                          WMF_OPT_NO_DEBUG;
+    unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
     const FontSetup &fonts = Fonts();
     if (fonts.use) {
         flags |= WMF_OPT_FONTDIRS | WMF_OPT_FONTMAP;

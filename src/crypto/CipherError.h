@@ -8,8 +8,7 @@ namespace kalmira::crypto {
 
 class CipherError : public std::runtime_error {
 public:
-    CipherError(int number, const std::string &description)
-        : std::runtime_error(description), number_(number) {}
+    CipherError(int number, const std::string &description) : std::runtime_error(description), number_(number) {}
     int number() const { return number_; }
     std::string description() const { return what(); }
 

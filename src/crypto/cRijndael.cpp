@@ -14,8 +14,7 @@
 
 namespace kalmira::crypto {
 
-static_assert(std::endian::native == std::endian::little,
-              "round tables are laid out for little-endian column words");
+static_assert(std::endian::native == std::endian::little, "round tables are laid out for little-endian column words");
 
 namespace {
 
@@ -40,9 +39,7 @@ constexpr Tables MakeTables() {
         v ^= (v << 1) ^ ((v & 0x80) ? 0x11B : 0);
         v &= 0xFF;
     }
-    auto mul = [&](unsigned a, unsigned b) -> unsigned {
-        return (a && b) ? alog[(log[a] + log[b]) % 255] : 0;
-    };
+    auto mul = [&](unsigned a, unsigned b) -> unsigned { return (a && b) ? alog[(log[a] + log[b]) % 255] : 0; };
     for (unsigned x = 0; x < 256; ++x) {
         unsigned inverse = x ? alog[255 - log[x]] : 0;
         unsigned s = inverse;
@@ -82,7 +79,7 @@ inline std::uint32_t SubWord(std::uint32_t w) {
            static_cast<std::uint32_t>(kT.sbox[w >> 24]) << 24;
 }
 
-#define B0(w) ((w) & 0xFF)
+#define B0(w) ((w)&0xFF)
 #define B1(w) (((w) >> 8) & 0xFF)
 #define B2(w) (((w) >> 16) & 0xFF)
 #define B3(w) ((w) >> 24)
@@ -147,13 +144,19 @@ bool CpuHasAes() {
     return has;
 }
 
-template <bool Encrypt> __attribute__((target("aes,sse4.1"), always_inline)) inline __m128i NiRound(__m128i x, __m128i k) {
-    if constexpr (Encrypt) return _mm_aesenc_si128(x, k);
-    else return _mm_aesdec_si128(x, k);
+template <bool Encrypt>
+__attribute__((target("aes,sse4.1"), always_inline)) inline __m128i NiRound(__m128i x, __m128i k) {
+    if constexpr (Encrypt)
+        return _mm_aesenc_si128(x, k);
+    else
+        return _mm_aesdec_si128(x, k);
 }
-template <bool Encrypt> __attribute__((target("aes,sse4.1"), always_inline)) inline __m128i NiLast(__m128i x, __m128i k) {
-    if constexpr (Encrypt) return _mm_aesenclast_si128(x, k);
-    else return _mm_aesdeclast_si128(x, k);
+template <bool Encrypt>
+__attribute__((target("aes,sse4.1"), always_inline)) inline __m128i NiLast(__m128i x, __m128i k) {
+    if constexpr (Encrypt)
+        return _mm_aesenclast_si128(x, k);
+    else
+        return _mm_aesdeclast_si128(x, k);
 }
 
 // The encryption schedule's words are the FIPS-197 round-key bytes in memory
@@ -162,10 +165,9 @@ template <bool Encrypt> __attribute__((target("aes,sse4.1"), always_inline)) inl
 // AES unit's pipeline full.
 template <bool Encrypt>
 __attribute__((target("aes,sse4.1"))) void NiBlocks(const std::uint32_t *rk32, int rounds, const std::uint8_t *in,
-                                                     std::uint8_t *out, std::size_t blocks) {
+                                                    std::uint8_t *out, std::size_t blocks) {
     __m128i rk[15];
-    for (int r = 0; r <= rounds; ++r)
-        rk[r] = _mm_load_si128(reinterpret_cast<const __m128i *>(rk32 + 4 * r));
+    for (int r = 0; r <= rounds; ++r) rk[r] = _mm_load_si128(reinterpret_cast<const __m128i *>(rk32 + 4 * r));
     std::size_t b = 0;
     for (; b + 4 <= blocks; b += 4) {
         const auto *p = reinterpret_cast<const __m128i *>(in + 16 * b);
@@ -218,11 +220,9 @@ int cRijndael::SetCipherKey(const std::uint8_t *key, std::size_t keyLen, int key
     for (int r = 0; r <= rounds_; ++r) {
         for (int c = 0; c < 4; ++c) {
             const std::uint32_t k = encKey_[4 * (rounds_ - r) + c];
-            decKey_[4 * r + c] =
-                (r == 0 || r == rounds_)
-                    ? k
-                    : kT.td[0][kT.sbox[B0(k)]] ^ kT.td[1][kT.sbox[B1(k)]] ^
-                          kT.td[2][kT.sbox[B2(k)]] ^ kT.td[3][kT.sbox[B3(k)]];
+            decKey_[4 * r + c] = (r == 0 || r == rounds_) ? k
+                                                          : kT.td[0][kT.sbox[B0(k)]] ^ kT.td[1][kT.sbox[B1(k)]] ^
+                                                                kT.td[2][kT.sbox[B2(k)]] ^ kT.td[3][kT.sbox[B3(k)]];
         }
     }
     return 0;
@@ -263,8 +263,7 @@ void cRijndael::BlockDecrypt(const std::uint8_t *in, std::uint8_t *out) const {
 
 namespace {
 void CheckBlock(std::size_t size, std::size_t offset) {
-    if (offset > size || size - offset < 16)
-        throw std::out_of_range("cRijndael - block outside the array");
+    if (offset > size || size - offset < 16) throw std::out_of_range("cRijndael - block outside the array");
 }
 } // namespace
 
@@ -282,8 +281,8 @@ void cRijndael::BlockDecrypt(const std::vector<std::uint8_t> &src, std::vector<s
     BlockDecrypt(src.data() + srcOffset, dst.data() + dstOffset);
 }
 
-int cRijndael::ArrayEncrypt(std::span<const std::uint8_t> plaintext,
-                            std::vector<std::uint8_t> &ciphertext, int appendSize) {
+int cRijndael::ArrayEncrypt(std::span<const std::uint8_t> plaintext, std::vector<std::uint8_t> &ciphertext,
+                            int appendSize) {
     const std::size_t n = plaintext.size();
     const std::size_t whole = n / 16 * 16;
     const std::size_t m = appendSize != 0 ? whole + 16 : (n + 15) / 16 * 16;
@@ -298,8 +297,8 @@ int cRijndael::ArrayEncrypt(std::span<const std::uint8_t> plaintext,
     return 0;
 }
 
-int cRijndael::ArrayDecrypt(std::vector<std::uint8_t> &plaintext,
-                            std::span<const std::uint8_t> ciphertext, int appendSize) {
+int cRijndael::ArrayDecrypt(std::vector<std::uint8_t> &plaintext, std::span<const std::uint8_t> ciphertext,
+                            int appendSize) {
     warning_.clear();
     const std::size_t n = ciphertext.size();
     if (n % 16 != 0) {

@@ -42,25 +42,23 @@ public:
     void BlockEncrypt(const std::uint8_t *in, std::uint8_t *out) const;
     void BlockDecrypt(const std::uint8_t *in, std::uint8_t *out) const;
     // With offsets into arrays (which may be the same); std::out_of_range past an end.
-    void BlockEncrypt(const std::vector<std::uint8_t> &src, std::vector<std::uint8_t> &dst,
-                      std::size_t srcOffset, std::size_t dstOffset) const;
-    void BlockDecrypt(const std::vector<std::uint8_t> &src, std::vector<std::uint8_t> &dst,
-                      std::size_t srcOffset, std::size_t dstOffset) const;
+    void BlockEncrypt(const std::vector<std::uint8_t> &src, std::vector<std::uint8_t> &dst, std::size_t srcOffset,
+                      std::size_t dstOffset) const;
+    void BlockDecrypt(const std::vector<std::uint8_t> &src, std::vector<std::uint8_t> &dst, std::size_t srcOffset,
+                      std::size_t dstOffset) const;
 
     // appendSize 0: ciphertext = plaintext zero-filled to whole blocks. Otherwise
     // one more byte at least: the last block ends in n mod 16. Returns 0.
-    int ArrayEncrypt(std::span<const std::uint8_t> plaintext, std::vector<std::uint8_t> &ciphertext,
-                     int appendSize);
-    int ArrayEncrypt(const std::vector<std::uint8_t> &plaintext,
-                     std::vector<std::uint8_t> &ciphertext, int appendSize) {
+    int ArrayEncrypt(std::span<const std::uint8_t> plaintext, std::vector<std::uint8_t> &ciphertext, int appendSize);
+    int ArrayEncrypt(const std::vector<std::uint8_t> &plaintext, std::vector<std::uint8_t> &ciphertext,
+                     int appendSize) {
         return ArrayEncrypt(std::span<const std::uint8_t>(plaintext), ciphertext, appendSize);
     }
     // 0 done; -1 ciphertext not whole blocks (plaintext untouched); 1 with
     // appendSize set and an impossible length byte (all bytes kept).
-    int ArrayDecrypt(std::vector<std::uint8_t> &plaintext, std::span<const std::uint8_t> ciphertext,
-                     int appendSize);
-    int ArrayDecrypt(std::vector<std::uint8_t> &plaintext,
-                     const std::vector<std::uint8_t> &ciphertext, int appendSize) {
+    int ArrayDecrypt(std::vector<std::uint8_t> &plaintext, std::span<const std::uint8_t> ciphertext, int appendSize);
+    int ArrayDecrypt(std::vector<std::uint8_t> &plaintext, const std::vector<std::uint8_t> &ciphertext,
+                     int appendSize) {
         return ArrayDecrypt(plaintext, std::span<const std::uint8_t>(ciphertext), appendSize);
     }
 

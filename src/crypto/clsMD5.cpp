@@ -76,7 +76,6 @@ void clsMD5::Transform(const std::uint8_t *p, std::size_t blocks) {
     }
 }
 
-
 void clsMD5::MD5Update(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) return;
     const std::uint8_t *p = bytes.data();
@@ -147,8 +146,7 @@ std::string clsMD5::DigestFileToHexStr(const std::string &path) {
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         const std::streamsize got = in.gcount();
         if (got > 0)
-            MD5Update(std::span(reinterpret_cast<const std::uint8_t *>(chunk.data()),
-                                static_cast<std::size_t>(got)));
+            MD5Update(std::span(reinterpret_cast<const std::uint8_t *>(chunk.data()), static_cast<std::size_t>(got)));
     }
     // A read error (not end of file) leaves badbit set: no digest of part of a file.
     if (in.bad()) return "";
@@ -185,8 +183,6 @@ std::int32_t clsMD5::LongLeftRotate(std::int32_t value, std::int32_t bits) {
     return static_cast<std::int32_t>(std::rotl(static_cast<std::uint32_t>(value), r));
 }
 
-std::string clsMD5::Signed(std::uint32_t word) {
-    return std::to_string(static_cast<std::int32_t>(word));
-}
+std::string clsMD5::Signed(std::uint32_t word) { return std::to_string(static_cast<std::int32_t>(word)); }
 
 } // namespace kalmira::crypto

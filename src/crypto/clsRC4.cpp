@@ -21,8 +21,7 @@ void clsRC4::Key(const std::string &keyText) {
 namespace {
 
 // Key stream over [begin, end); i and j carry over between runs.
-inline void Crypt(std::uint8_t *s, std::uint8_t *data, std::size_t begin, std::size_t end,
-                  unsigned &i, unsigned &j) {
+inline void Crypt(std::uint8_t *s, std::uint8_t *data, std::size_t begin, std::size_t end, unsigned &i, unsigned &j) {
     unsigned x = i, y = j;
     for (std::size_t k = begin; k < end; ++k) {
         x = (x + 1) & 0xFF;

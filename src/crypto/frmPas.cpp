@@ -20,9 +20,8 @@ FrmPas::FrmPas(Services &services, QWidget *parent) : QDialog(parent), s_(servic
     Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
     Shape1->setGeometry(10, 10, 400, 140);
 
-    Label1 = new QLabel(
-        "Die versteckte Datei wurde zusätzlich verschlüsselt. Bitte das verwendete Passwort eingeben:",
-        this);
+    Label1 = new QLabel("Die versteckte Datei wurde zusätzlich verschlüsselt. Bitte das verwendete Passwort eingeben:",
+                        this);
     Label1->setObjectName("Label1");
     Label1->setWordWrap(true);
     Label1->setGeometry(30, 18, 360, 40);

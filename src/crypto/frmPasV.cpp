@@ -17,7 +17,7 @@ constexpr int kMarkerTopText5 = 40, kMarkerTopText1 = 103; // 600 and 1550 twips
 constexpr int kStripHeight = 5;                            // 80 twips
 constexpr int kStripGap = 3;                               // 50 twips
 constexpr int kUncoverPerChar = 10;
-constexpr int kAboveCentre = 67;                           // 1000 twips
+constexpr int kAboveCentre = 67; // 1000 twips
 
 QPixmap SliderPicture(const QSize &size) {
     QPixmap pm(size);
@@ -36,8 +36,7 @@ void FrmPasV::createLengthBar() {
     // slides right by 10 px per character and uncovers the colour picture.
     picContainer = new QFrame(this);
     picContainer->setObjectName("picContainer");
-    picContainer->setGeometry(kFieldLeft, kText5Top + kFieldHeight + kStripGap, kFieldWidth,
-                              kStripHeight);
+    picContainer->setGeometry(kFieldLeft, kText5Top + kFieldHeight + kStripGap, kFieldWidth, kStripHeight);
     picContainer->setAutoFillBackground(true);
     QPalette black = picContainer->palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -76,9 +75,8 @@ void FrmPasV::connectFields() {
             menuMarker_ = marker;
             PopUpAt(mnuTest, f);
         });
-        connect(f, &MaskedEdit::focusEntered, this, [this, f] {
-            Image1->move(Image1->x(), f == Text5 ? kMarkerTopText5 : kMarkerTopText1);
-        });
+        connect(f, &MaskedEdit::focusEntered, this,
+                [this, f] { Image1->move(Image1->x(), f == Text5 ? kMarkerTopText5 : kMarkerTopText1); });
     }
     connect(Command1, &QPushButton::clicked, this, &FrmPasV::okClicked);
     connect(Command2, &QPushButton::clicked, this, &FrmPasV::cancelClicked);
@@ -176,8 +174,8 @@ void FrmPasV::okClicked() {
         return;
     }
     if (Text5->buffer() != Text1->buffer()) {
-        s_.messages->show(Icon::Exclamation, "Kalmira - Nachricht",
-                          "Die beiden Passworte stimmen nicht überein!", Buttons::Ok);
+        s_.messages->show(Icon::Exclamation, "Kalmira - Nachricht", "Die beiden Passworte stimmen nicht überein!",
+                          Buttons::Ok);
         return;
     }
     password_ = PaddedPassword(Text5->buffer());
@@ -201,9 +199,9 @@ void FrmPasV::cancelClicked() {
 void FrmPasV::reject() { close(); }
 
 void FrmPasV::closeEvent(QCloseEvent *event) {
-    const Answer a = s_.messages->show(Icon::Question, "Kalmira-Kontrollabfrage",
-                                       "Möchten Sie das Verschlüsseln und Verstecken wirklich abbrechen?",
-                                       Buttons::YesNo);
+    const Answer a =
+        s_.messages->show(Icon::Question, "Kalmira-Kontrollabfrage",
+                          "Möchten Sie das Verschlüsseln und Verstecken wirklich abbrechen?", Buttons::YesNo);
     if (a == Answer::No) {
         event->ignore();
         return;

@@ -19,8 +19,7 @@ inline std::string PasswordPadding() {
 
 // 16 lower-case ASCII letters.
 inline std::string KeySuffix() {
-    static const int codes[16] = {113, 109, 122, 118, 116, 114, 104, 107,
-                                  112, 108, 119, 100, 120, 110, 103, 99};
+    static const int codes[16] = {113, 109, 122, 118, 116, 114, 104, 107, 112, 108, 119, 100, 120, 110, 103, 99};
     std::string s;
     for (int c : codes) s += static_cast<char>(c);
     return s;

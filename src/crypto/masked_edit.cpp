@@ -32,10 +32,8 @@ bool MaskedEdit::IsNavigation(QKeyEvent *e) {
     case Qt::Key_Left:
     case Qt::Key_Right:
     case Qt::Key_Home:
-    case Qt::Key_End:
-        return !(e->modifiers() & Qt::AltModifier);
-    default:
-        return e->matches(QKeySequence::SelectAll);
+    case Qt::Key_End: return !(e->modifiers() & Qt::AltModifier);
+    default: return e->matches(QKeySequence::SelectAll);
     }
 }
 

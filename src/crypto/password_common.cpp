@@ -8,9 +8,9 @@
 
 #include <QDialog>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
 
 namespace kalmira::crypto {
@@ -75,8 +75,7 @@ QLabel *MakeFocusMarker(QWidget *parent, QTimer **blinkTimer) {
     auto *timer = new QTimer(parent);
     timer->setObjectName("Timer1");
     timer->setInterval(500);
-    QObject::connect(timer, &QTimer::timeout, marker,
-                     [marker] { marker->setVisible(!marker->isVisible()); });
+    QObject::connect(timer, &QTimer::timeout, marker, [marker] { marker->setVisible(!marker->isVisible()); });
     timer->start();
     *blinkTimer = timer;
     return marker;

@@ -51,13 +51,13 @@ struct OpenedPayload::State {
     State(const State &) = delete;
     State &operator=(const State &) = delete;
 
-    bool *busy;                       // the engine's flag while this run lives
+    bool *busy; // the engine's flag while this run lives
     ExtractResult result;
-    platform::FileLock lock;          // shared, for the whole run
+    platform::FileLock lock; // shared, for the whole run
     BinaryFile file;
     std::int64_t carrierLength = 0;
     payload::ParsedHeader header;
-    std::vector<std::uint8_t> data;   // the hidden data, decrypted in place
+    std::vector<std::uint8_t> data; // the hidden data, decrypted in place
     double start = 0;
 };
 
@@ -65,9 +65,7 @@ OpenedPayload::OpenedPayload(std::unique_ptr<State> state) : state_(std::move(st
 OpenedPayload::OpenedPayload(OpenedPayload &&other) noexcept = default;
 OpenedPayload::~OpenedPayload() = default;
 const ExtractResult &OpenedPayload::result() const { return state_->result; }
-bool OpenedPayload::passwordMatches(std::string_view padded) const {
-    return PasswordMatches(state_->header, padded);
-}
+bool OpenedPayload::passwordMatches(std::string_view padded) const { return PasswordMatches(state_->header, padded); }
 
 std::optional<payload::ParsedHeader> ReadPayloadHeader(const std::string &carrier) {
     BinaryFile f;
@@ -200,10 +198,11 @@ bool ExtractEngine::decrypt(State &s, std::string_view padded) {
 // that is not a regular file is never replaced.
 ExtractOutcome ExtractEngine::decompressTo(ExtractView &view, State &s, FileExtractResult &r) {
     if (view.streams()) {
-        const InflateStatus status = InflateMemory(s.data.data(), s.data.size(), [&](const std::uint8_t *b, std::size_t n) {
-            r.extractedSize += static_cast<std::int64_t>(n);
-            return view.write(b, n);
-        });
+        const InflateStatus status =
+            InflateMemory(s.data.data(), s.data.size(), [&](const std::uint8_t *b, std::size_t n) {
+                r.extractedSize += static_cast<std::int64_t>(n);
+                return view.write(b, n);
+            });
         if (status == InflateStatus::Ok) return ExtractOutcome::Extracted;
         if (status == InflateStatus::SinkFailed) return ExtractOutcome::WriteFailed;
         r.damage = Damage::Decompression;
@@ -288,8 +287,10 @@ FileExtractResult ExtractEngine::runFile(ExtractView &view, OpenedPayload &opene
     FileExtractResult r;
     static_cast<ExtractResult &>(r) = s.result;
     if (!opened.ready()) return r;
-    if (opened.needsPassword() && !opened.passwordMatches(padded)) r.outcome = ExtractOutcome::ProgramEnded;
-    else r.outcome = fileRun(view, s, r, padded);
+    if (opened.needsPassword() && !opened.passwordMatches(padded))
+        r.outcome = ExtractOutcome::ProgramEnded;
+    else
+        r.outcome = fileRun(view, s, r, padded);
     return r;
 }
 
@@ -303,7 +304,7 @@ ExtractOutcome ExtractEngine::messageRun(ExtractProgress &progress, State &s, Me
     std::string message;
     ScopeGuard wipeMessage{[&] { platform::WipeString(message); }};
     const ExtractOutcome done = decrypt(s, padded) ? decompressMessage(s, message, r.maxMessageSize + std::int64_t{1})
-                                                    : ExtractOutcome::Damaged;
+                                                   : ExtractOutcome::Damaged;
     if (done == ExtractOutcome::Damaged) r.damage = Damage::Decompression;
     if (done != ExtractOutcome::Extracted) return done;
     if (!TakeMessage(r, message)) return ExtractOutcome::TooLarge;
@@ -318,8 +319,10 @@ MessageExtractResult ExtractEngine::runMessage(ExtractProgress &progress, Opened
     static_cast<ExtractResult &>(r) = s.result;
     r.maxMessageSize = maxMessageSize;
     if (opened.ready()) {
-        if (opened.needsPassword() && !opened.passwordMatches(padded)) r.outcome = ExtractOutcome::ProgramEnded;
-        else r.outcome = messageRun(progress, s, r, padded);
+        if (opened.needsPassword() && !opened.passwordMatches(padded))
+            r.outcome = ExtractOutcome::ProgramEnded;
+        else
+            r.outcome = messageRun(progress, s, r, padded);
     }
     // What the box holds may be saved after every run that read the carrier.
     switch (r.outcome) {

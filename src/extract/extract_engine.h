@@ -20,11 +20,11 @@ namespace kalmira::extract {
 
 // The steps a run reports while it goes on, each with how far it is (0..100).
 enum class Step {
-    Prepare,   // KalmiraA: the checks of the header are done, the bytes come next
-    Read,      // reading the hidden bytes
+    Prepare, // KalmiraA: the checks of the header are done, the bytes come next
+    Read,    // reading the hidden bytes
     ReadDone,
-    Decrypt,   // decrypting with the header's cipher
-    Inflate,   // KalmiraB: decompressing into the destination
+    Decrypt, // decrypting with the header's cipher
+    Inflate, // KalmiraB: decompressing into the destination
 };
 
 class ExtractProgress : public EventPump {
@@ -48,22 +48,22 @@ public:
 
 // Every way an extract run ends.
 enum class ExtractOutcome {
-    Ready,              // open(): the header is read, the run may go on
+    Ready, // open(): the header is read, the run may go on
     Extracted,
     NoCarrierChosen,
     CarrierMissing,
-    CarrierUnreadable,  // exists but cannot be read (permission, I/O error)
-    NoAccess,           // see `access`: no regular file, locked by a hide, not recovered
+    CarrierUnreadable, // exists but cannot be read (permission, I/O error)
+    NoAccess,          // see `access`: no regular file, locked by a hide, not recovered
     NoPayload,
-    ProgramEnded,       // three wrong passwords
-    Damaged,            // see `damage`
-    TooLarge,           // KalmiraA: not a message it can show
-    Cancelled,          // save dialog cancelled
-    TempWriteFailed,    // the temporary folder cannot be written
-    FolderUnwritable,   // nothing can be created beside the destination
-    WriteFailed,        // the destination could not be written (disk full)
-    ReplaceFailed,      // the finished file could not be put in place
-    DestinationExists,  // and may not be replaced
+    ProgramEnded,          // three wrong passwords
+    Damaged,               // see `damage`
+    TooLarge,              // KalmiraA: not a message it can show
+    Cancelled,             // save dialog cancelled
+    TempWriteFailed,       // the temporary folder cannot be written
+    FolderUnwritable,      // nothing can be created beside the destination
+    WriteFailed,           // the destination could not be written (disk full)
+    ReplaceFailed,         // the finished file could not be put in place
+    DestinationExists,     // and may not be replaced
     DestinationNotRegular, // a folder, FIFO or device: never replaced
     LibraryMissing,
     Busy,
@@ -71,9 +71,9 @@ enum class ExtractOutcome {
 
 enum class Damage {
     None,
-    LengthField,        // the length field is not seven digits
+    LengthField, // the length field is not seven digits
     LengthBeyondCarrier,
-    AesBlocks,          // AES data not a multiple of 16 bytes
+    AesBlocks, // AES data not a multiple of 16 bytes
     Decryption,
     Decompression,
 };
@@ -81,28 +81,28 @@ enum class Damage {
 // The facts both runs report.
 struct ExtractResult {
     ExtractOutcome outcome = ExtractOutcome::Busy;
-    Program program = Program::B;    // B extracts a file, A a message
+    Program program = Program::B; // B extracts a file, A a message
     Damage damage = Damage::None;
     std::string carrierPath;
     std::int64_t carrierSize = 0;
     payload::Mode mode = payload::Mode::Plain;
-    std::string storedName;          // plain file name (UTF-8), "" when none
-    std::int64_t dataLength = 0;     // N from the header
-    double seconds = 0;              // elapsed, from the header read on
+    std::string storedName;      // plain file name (UTF-8), "" when none
+    std::int64_t dataLength = 0; // N from the header
+    double seconds = 0;          // elapsed, from the header read on
     carrier::CarrierAccess access = carrier::CarrierAccess::Ready;
-    carrier::Recovered recovered;    // what was done about an earlier run's journal first
+    carrier::Recovered recovered; // what was done about an earlier run's journal first
 };
 
 struct FileExtractResult : ExtractResult {
-    std::string destination;         // the file written (or meant)
-    std::int64_t extractedSize = 0;  // bytes written
+    std::string destination;        // the file written (or meant)
+    std::int64_t extractedSize = 0; // bytes written
 };
 
 struct MessageExtractResult : ExtractResult {
-    std::string messageAnsi;         // what the message box shows
-    bool messageShown = false;       // the run got as far as the message box
+    std::string messageAnsi;   // what the message box shows
+    bool messageShown = false; // the run got as far as the message box
     int maxMessageSize = 0;
-    bool saveEnabled = false;        // the message may be saved
+    bool saveEnabled = false; // the message may be saved
 };
 
 // Wrong passwords a window allows before the program ends.

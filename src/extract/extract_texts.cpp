@@ -56,8 +56,9 @@ std::optional<Notice> FileNotice(const FileExtractResult &r) {
         return Notice{Icon::Critical, kErrorTitle, "Die Datei \"" + dest + "\" konnte nicht geschrieben werden."};
     case ExtractOutcome::DestinationNotRegular:
         return Notice{Icon::Critical, kErrorTitle,
-                      "\"" + dest + "\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein Gerät) und wird "
-                      "nicht ersetzt. Es wurde nichts gespeichert."};
+                      "\"" + dest +
+                          "\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein Gerät) und wird "
+                          "nicht ersetzt. Es wurde nichts gespeichert."};
     case ExtractOutcome::DestinationExists:
         return Notice{Icon::Critical, kErrorTitle,
                       "Die Datei \"" + dest + "\" existiert bereits. Mit --force wird sie überschrieben."};
@@ -69,7 +70,8 @@ std::optional<Notice> FileNotice(const FileExtractResult &r) {
 std::string DecryptCaption(Program program, payload::Mode mode) {
     const bool rc4 = mode == payload::Mode::Rc4;
     if (program == Program::B)
-        return rc4 ? ">>>>>>>>>>>>>  Datei wird entschlüsselt (RC4) ..." : ">>>>>>>>>>>>>  Datei wird entschlüsselt (AES-256)...";
+        return rc4 ? ">>>>>>>>>>>>>  Datei wird entschlüsselt (RC4) ..."
+                   : ">>>>>>>>>>>>>  Datei wird entschlüsselt (AES-256)...";
     return rc4 ? ">>>>>>>>>> Entschlüsseln (RC4) ..." : ">>>>>>>>>> Entschlüsseln (AES) ...";
 }
 
@@ -86,7 +88,8 @@ std::string FormatSeconds(double seconds) {
 
 std::string ExtractStepLabel(Program program, Step step) {
     switch (step) {
-    case Step::Read: return program == Program::B ? "Versteckte Datei wird extrahiert ..." : "Extraktion - Vorgang läuft ...";
+    case Step::Read:
+        return program == Program::B ? "Versteckte Datei wird extrahiert ..." : "Extraktion - Vorgang läuft ...";
     case Step::Inflate: return "Die Datei wird dekomprimiert:";
     default: break;
     }
@@ -105,8 +108,9 @@ std::string ExtractCaption(Program program, payload::Mode mode, Step step, int p
                  : ">>>>>>>>>> Extraktion - Vorgang ...   100 % bearbeitet";
     case Step::Decrypt: return mode == payload::Mode::Plain ? "" : DecryptCaption(program, mode);
     case Step::Inflate:
-        return pct < 0 ? ">>>>>>>>>>>>>>> Datei wird dekomprimiert..."
-                       : ">>>>>>>>>> " + ExtractStepLabel(program, step) + " " + std::to_string(pct) + " % bearbeitet...";
+        return pct < 0
+                   ? ">>>>>>>>>>>>>>> Datei wird dekomprimiert..."
+                   : ">>>>>>>>>> " + ExtractStepLabel(program, step) + " " + std::to_string(pct) + " % bearbeitet...";
     }
     return "";
 }
@@ -155,7 +159,8 @@ std::optional<Notice> ExtractNotice(const ExtractResult &r) {
                       b ? "ContainerDatei wurde nicht gefunden!" : "Die ContainerDatei wurde nicht gefunden!"};
     case ExtractOutcome::CarrierUnreadable:
         return Notice{Icon::Critical, kErrorTitle,
-                      "Die Container-Datei \"" + r.carrierPath + "\" kann nicht gelesen werden. Es wurde nichts gespeichert."};
+                      "Die Container-Datei \"" + r.carrierPath +
+                          "\" kann nicht gelesen werden. Es wurde nichts gespeichert."};
     case ExtractOutcome::NoAccess:
         return Notice{Icon::Critical, kErrorTitle, carrier::CarrierAccessText(r.access, r.carrierPath)};
     case ExtractOutcome::NoPayload:

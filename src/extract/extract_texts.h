@@ -35,9 +35,9 @@ Notice WrongPasswordNotice(Program program, int attemptsLeft);
 
 // The three result lines of KalmiraB's extract window.
 struct FileResultLines {
-    std::string sizes;    // "Extrahierte Datei: 3.000 Bytes (z.bin)"
-    std::string seconds;  // "0,153"
-    std::string cipher;   // "Die extrahierten Daten waren ..."
+    std::string sizes;   // "Extrahierte Datei: 3.000 Bytes (z.bin)"
+    std::string seconds; // "0,153"
+    std::string cipher;  // "Die extrahierten Daten waren ..."
 };
 FileResultLines ResultLines(const FileExtractResult &result);
 

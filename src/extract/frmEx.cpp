@@ -62,8 +62,7 @@ FrmEx *MakeFrmEx(Services &services) {
 }
 
 FrmEx::FrmEx(Services &services, const FrmExTexts &t)
-    : QWidget(nullptr, Qt::Window), s_(services), t_(t),
-      engine_(std::make_unique<ExtractEngine>()) {
+    : QWidget(nullptr, Qt::Window), s_(services), t_(t), engine_(std::make_unique<ExtractEngine>()) {
     setObjectName("frmEx");
     setWindowTitle(t.title);
     setMouseTracking(true);
@@ -168,13 +167,14 @@ void FrmEx::connectControls() {
     connect(Command8, &QPushButton::clicked, this, [this] { showCarrier(); });
     connect(Command9, &QPushButton::clicked, this, [this] { info::ShowExtractHelp(s_); });
     connect(checkBmpShow, &QCheckBox::clicked, this, [this] { previewToggled(); });
-    inspect::AttachPlayButton(s_, Command7, [this] { return Text4->text(); }, t.command7);
+    inspect::AttachPlayButton(
+        s_, Command7, [this] { return Text4->text(); }, t.command7);
 
     help_ = new HelpTexts(this, Label1);
     const std::pair<QWidget *, const char *> helps[] = {
         {Command4, "Beendet das Programm."}, {checkBmpShow, t.helpBmpShow}, {Command1, t.helpCommand1},
-        {Command2, t.helpCommand2}, {Command3, t.helpCommand3}, {Command7, t.helpCommand7},
-        {Command8, t.helpCommand8}, {Text4, t.helpText4}};
+        {Command2, t.helpCommand2},          {Command3, t.helpCommand3},    {Command7, t.helpCommand7},
+        {Command8, t.helpCommand8},          {Text4, t.helpText4}};
     for (auto [w, text] : helps) help_->add(w, QString::fromUtf8(text));
 }
 
@@ -248,11 +248,15 @@ void FrmEx::closeEvent(QCloseEvent *event) {
     QPointer<QWidget> start = r.existing("frmStart");
     // A run still on the stack keeps its window until it has returned.
     if (r.existing("frmEx") == this) {
-        if (running()) unloadAfterRun_ = true;
-        else r.unload("frmEx");
+        if (running())
+            unloadAfterRun_ = true;
+        else
+            r.unload("frmEx");
     }
-    if (start) start->close();
-    else if (s_.exitProgram) s_.exitProgram(0);
+    if (start)
+        start->close();
+    else if (s_.exitProgram)
+        s_.exitProgram(0);
 }
 
 void FrmEx::openCarrier() {
@@ -393,7 +397,6 @@ void FrmEx::switchToHide() {
     s_.registry->show("frmV");
     hide();
 }
-
 
 void FrmEx::tell(const std::optional<Notice> &notice) {
     if (notice) s_.messages->show(notice->icon, notice->title, notice->text);

@@ -25,12 +25,10 @@ namespace kalmira::extract {
 
 // The texts in which the two programs' extract windows differ.
 struct FrmExTexts {
-    const char *title, *heading, *checkBmpShow, *command2, *command3, *command4, *command5, *command7,
-        *command8;
+    const char *title, *heading, *checkBmpShow, *command2, *command3, *command4, *command5, *command7, *command8;
     const char *openTitle, *notFound, *noBmpChosen;
     // Help line texts.
-    const char *helpBmpShow, *helpCommand1, *helpCommand2, *helpCommand3, *helpCommand7, *helpCommand8,
-        *helpText4;
+    const char *helpBmpShow, *helpCommand1, *helpCommand2, *helpCommand3, *helpCommand7, *helpCommand8, *helpText4;
 };
 
 class FrmEx : public QWidget {
@@ -62,13 +60,13 @@ protected:
     FrmEx(Services &services, const FrmExTexts &texts);
 
     // The variant's part of the window.
-    virtual void extractRun() = 0;                        // Command2: the engine call
-    virtual void clearResults() = 0;                      // a new carrier is being chosen
-    virtual void showThumbnail(const QString &path) = 0;  // sets the usable flag
+    virtual void extractRun() = 0;                       // Command2: the engine call
+    virtual void clearResults() = 0;                     // a new carrier is being chosen
+    virtual void showThumbnail(const QString &path) = 0; // sets the usable flag
     virtual bool carrierUsable() const = 0;
     virtual void setCarrierUsable(bool usable) = 0;
     virtual void showCarrierSize(const QString &) {}
-    virtual void bmpChecked() {}                          // after a BMP carrier was checked
+    virtual void bmpChecked() {} // after a BMP carrier was checked
     virtual void clearForExit() {}
 
     // The common top: heading, carrier row with `belowField` under the path;
@@ -83,7 +81,8 @@ protected:
     void tell(const std::optional<Notice> &notice); // a run's final notice
     // The classic run: opens the carrier, asks for the password, runs `run`
     // (opened, padded password) and shows the end captions.
-    template <class Result, class Progress, class Run> Result classicRun(Progress &progress, Run &&run);
+    template <class Result, class Progress, class Run>
+    Result classicRun(Progress &progress, Run &&run);
     void showEnd(const ExtractResult &result);
     // The header is read (or the run has ended before it).
     virtual void payloadOpened(const ExtractResult &) {}
@@ -120,10 +119,10 @@ private:
     void openCarrier();          // Command1
     QString chooseCarrierPath(); // "" when none was chosen
     void checkCarrier(const QString &path);
-    void extract();              // Command2
-    void switchToHide();         // Command3
-    void showCarrier();          // Command8
-    void previewToggled();       // checkBmpShow
+    void extract();        // Command2
+    void switchToHide();   // Command3
+    void showCarrier();    // Command8
+    void previewToggled(); // checkBmpShow
     void thumbnail(const QString &path);
 
     // The password dialog as often as it is allowed; the padded password that
@@ -134,7 +133,8 @@ private:
     bool unloadAfterRun_ = false;
     bool carrierGiven_ = false; // the carrier came by its path, not from the dialog
     carrier::CarrierKind carrierKind_ = carrier::CarrierKind::Missing; // of Text4, as last checked
-    template <class Progress> friend class CaptionProgress;
+    template <class Progress>
+    friend class CaptionProgress;
     friend class FileRunView;
 };
 

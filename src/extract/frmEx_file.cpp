@@ -13,15 +13,23 @@ namespace kalmira::extract {
 
 namespace {
 const FrmExTexts kTexts{
-    "KalmiraB - Extraktion", "Eine Versteckte Datei aus BMP-Bild oder WAV-Sounddatei extrahieren",
-    "BMP-Container im Anzeigefeld darstellen?", "Datei aus Bild- oder WAV-Datei extrahieren", "Verstecken >",
-    "Exit", "ShowExtrakt", "Play wav", "Show bmp",
-    "BMP o. WAV-Datei (mit der versteckten Datei) öffnen", "ContainerDatei wurde nicht gefunden!",
+    "KalmiraB - Extraktion",
+    "Eine Versteckte Datei aus BMP-Bild oder WAV-Sounddatei extrahieren",
+    "BMP-Container im Anzeigefeld darstellen?",
+    "Datei aus Bild- oder WAV-Datei extrahieren",
+    "Verstecken >",
+    "Exit",
+    "ShowExtrakt",
+    "Play wav",
+    "Show bmp",
+    "BMP o. WAV-Datei (mit der versteckten Datei) öffnen",
+    "ContainerDatei wurde nicht gefunden!",
     "Es ist keine BMP-Bilddatei mit versteckter Datei ausgewählt.",
     "Eine BMP-Containerdatei wird im mittleren Bildfeld angezeigt. Abschalten spart Speicher und Ladezeit.",
     "BMP- oder WAV-Datei mit einer eingebetteten, versteckten Datei öffnen.",
     "Es wird eine vorher versteckte Datei aus der ausgewählten BMP- oder WAV-Datei extrahiert.",
-    "-> Zum Programmteil \"Datei verstecken\".", "Spielt die oben ausgewählte WAV-Datei mit versteckter Datei.",
+    "-> Zum Programmteil \"Datei verstecken\".",
+    "Spielt die oben ausgewählte WAV-Datei mit versteckter Datei.",
     "Zeigt die oben ausgewählte BMP-Bilddatei mit versteckter Datei in Originalgröße.",
     "Name der BMP oder WAV Datei, welche die versteckte Datei enthält."};
 } // namespace

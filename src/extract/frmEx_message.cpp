@@ -17,10 +17,17 @@ namespace kalmira::extract {
 
 namespace {
 const FrmExTexts kTexts{
-    "KalmiraA - Extraktion", "Botschaft aus einer BMP-Bild oder einer WAV- Sounddatei extrahieren",
-    "BMP-Container beim Öffnen im Anzeigefeld darstellen?", "Text aus Bild- oder Wav-Datei extrahieren", ">>",
-    "Beenden", "Bild zeigen", "Play", "Show",
-    "BMP o. WAV-Datei (mit der versteckten Botschaft) öffnen", "Die ContainerDatei wurde nicht gefunden!",
+    "KalmiraA - Extraktion",
+    "Botschaft aus einer BMP-Bild oder einer WAV- Sounddatei extrahieren",
+    "BMP-Container beim Öffnen im Anzeigefeld darstellen?",
+    "Text aus Bild- oder Wav-Datei extrahieren",
+    ">>",
+    "Beenden",
+    "Bild zeigen",
+    "Play",
+    "Show",
+    "BMP o. WAV-Datei (mit der versteckten Botschaft) öffnen",
+    "Die ContainerDatei wurde nicht gefunden!",
     "Es ist keine BMP-Bilddatei mit versteckter Botschaft ausgewählt.",
     "Eine BMP-Containerdatei wird im linken Bildfeld angezeigt. Abschalten spart Speicher und Ladezeit.",
     "BMP- oder WAV-Datei mit einer eingebetteten, versteckten Botschaft öffnen.",
@@ -177,8 +184,7 @@ void FrmExMessage::saveMessage() {
     const std::string dest = S(WithSeparator(folder) + name);
     // The box gives line breaks back as "\n": an unedited message is saved byte
     // for byte as it was extracted, an edited one with CR LF as it was hidden.
-    const std::string bytes =
-        text == shownText_ ? shownAnsi_ : platform::AnsiFromUtf8(S(text.replace('\n', "\r\n")));
+    const std::string bytes = text == shownText_ ? shownAnsi_ : platform::AnsiFromUtf8(S(text.replace('\n', "\r\n")));
 
     // Written beside the destination first, so a failed write keeps the old file.
     platform::StagedFile staged(dest);

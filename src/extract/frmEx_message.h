@@ -34,9 +34,9 @@ private:
     void saveMessage(); // Command6
     void toggleWrap();  // Check1
 
-    QString hiddenName_;      // trimmed name field of the last run
-    std::string shownAnsi_;   // the message as extracted, byte for byte
-    QString shownText_;       // ... and as the box gave it back
+    QString hiddenName_;            // trimmed name field of the last run
+    std::string shownAnsi_;         // the message as extracted, byte for byte
+    QString shownText_;             // ... and as the box gave it back
     bool ownCarrierUsable_ = false; // this window keeps its own flag
     bool syncing_ = false;
 };

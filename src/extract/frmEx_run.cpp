@@ -12,7 +12,8 @@
 namespace kalmira::extract {
 
 // The engine's steps as the window's captions.
-template <class Progress> class CaptionProgress : public Progress {
+template <class Progress>
+class CaptionProgress : public Progress {
 public:
     explicit CaptionProgress(FrmEx &w) : w_(w) {}
     void step(Step step, int percent) override {
@@ -33,15 +34,16 @@ public:
     using CaptionProgress::CaptionProgress;
     std::string chooseDestination(const std::string &defaultName) override {
         QString folder = w_.saveFolder();
-        const QString name = ShowSaveDialog(w_.s_, &w_, "Extrahierte Datei speichern unter", folder,
-                                            Q(defaultName), "Extrahierte-Datei|*.*|Alle Dateien|*.*", "");
+        const QString name = ShowSaveDialog(w_.s_, &w_, "Extrahierte Datei speichern unter", folder, Q(defaultName),
+                                            "Extrahierte-Datei|*.*|Alle Dateien|*.*", "");
         if (!name.isEmpty()) w_.savedIn(folder);
         w_.setCursor(Qt::WaitCursor);
         return name.isEmpty() ? std::string() : S(WithSeparator(folder) + name);
     }
 };
 
-template <class Result, class Progress, class Run> Result FrmEx::classicRun(Progress &progress, Run &&run) {
+template <class Result, class Progress, class Run>
+Result FrmEx::classicRun(Progress &progress, Run &&run) {
     setCursor(Qt::WaitCursor);
     OpenedPayload opened = engine_->open(progress, s_.program, S(Text4->text()));
     progress.mode = opened.result().mode;
@@ -57,7 +59,8 @@ template <class Result, class Progress, class Run> Result FrmEx::classicRun(Prog
     if (padded) platform::WipeString(*padded);
     unsetCursor();
     showEnd(r);
-    if (r.recovered) tell(Notice{Icon::Information, "Kalmira-Nachricht", carrier::RecoveredText(r.recovered, r.carrierPath)});
+    if (r.recovered)
+        tell(Notice{Icon::Information, "Kalmira-Nachricht", carrier::RecoveredText(r.recovered, r.carrierPath)});
     return r;
 }
 
@@ -88,9 +91,8 @@ void FrmExFile::extractRun() {
     }
     FileRunView view(*this);
     if (stealthOnly()) return;
-    const FileExtractResult r = classicRun<FileExtractResult>(view, [&](OpenedPayload &opened, const std::string &pw) {
-        return engine_->runFile(view, opened, pw);
-    });
+    const FileExtractResult r = classicRun<FileExtractResult>(
+        view, [&](OpenedPayload &opened, const std::string &pw) { return engine_->runFile(view, opened, pw); });
     if (r.outcome == ExtractOutcome::NoPayload && extractStealth()) return;
     tell(ExtractNotice(r));
     if (r.outcome == ExtractOutcome::ProgramEnded) return;
@@ -106,8 +108,10 @@ void FrmExFile::extractRun() {
 }
 
 void FrmExMessage::payloadOpened(const ExtractResult &r) {
-    if (r.outcome == ExtractOutcome::NoCarrierChosen) Label3->clear();
-    else if (r.outcome != ExtractOutcome::LibraryMissing && r.outcome != ExtractOutcome::Busy) showMessageText("");
+    if (r.outcome == ExtractOutcome::NoCarrierChosen)
+        Label3->clear();
+    else if (r.outcome != ExtractOutcome::LibraryMissing && r.outcome != ExtractOutcome::Busy)
+        showMessageText("");
 }
 
 void FrmExMessage::extractRun() {

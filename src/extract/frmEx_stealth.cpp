@@ -1,8 +1,8 @@
 // The stealth format in both extract windows: tried when the carrier holds no
 // classic payload. The password is asked once; no data and a wrong password
 // are one answer, as the format intends.
-#include "extract/frmEx_file.h"
 #include "extract/extract_texts.h"
+#include "extract/frmEx_file.h"
 #include "extract/frmEx_message.h"
 #include "platform/platform.h"
 #include "platform/secure_memory.h"
@@ -69,9 +69,9 @@ bool FrmExFile::extractStealth() {
     if (!password) return false; // without one, only the classic answer can be given
     stealth::StagedFileSink sink([this](const stealth::PayloadFacts &facts) {
         QString folder = saveFolder();
-        const QString name = ShowSaveDialog(s_, this, "Extrahierte Datei speichern unter", folder,
-                                            Q(FileNameOf(facts.storedName)),
-                                            "Extrahierte-Datei|*.*|Alle Dateien|*.*", "");
+        const QString name =
+            ShowSaveDialog(s_, this, "Extrahierte Datei speichern unter", folder, Q(FileNameOf(facts.storedName)),
+                           "Extrahierte-Datei|*.*|Alle Dateien|*.*", "");
         if (!name.isEmpty()) savedIn(folder);
         return name.isEmpty() ? std::string() : S(WithSeparator(folder) + name);
     });

@@ -1,9 +1,9 @@
 #include "hide/frmV.h"
 
-#include "convert/register.h"
-#include "crypto/register.h"
 #include "carrier/carrier_texts.h"
 #include "carrier/payload_fit.h"
+#include "convert/register.h"
+#include "crypto/register.h"
 #include "hide/frmV_file.h"
 #include "hide/frmV_message.h"
 #include "info/register.h"
@@ -184,7 +184,8 @@ void FrmV::connectControls() {
         }
     });
     connect(Command6, &QPushButton::clicked, this, [this] { showCarrierImage(); });
-    inspect::AttachPlayButton(s_, Command5, [this] { return Text1->text(); }, t_.command5);
+    inspect::AttachPlayButton(
+        s_, Command5, [this] { return Text1->text(); }, t_.command5);
     connect(Command9, &QPushButton::clicked, this, [this] { showCarrierInfo(); });
     connect(Command7, &QPushButton::clicked, this, [this] { info::ShowHideHelp(s_); });
     connect(Command2, &QPushButton::clicked, this, [this] { switchToExtract(); });
@@ -198,14 +199,21 @@ void FrmV::addHelpTexts() {
     const FrmVTexts &t = t_;
     help_ = new HelpTexts(this, Label2);
     const std::pair<QWidget *, const char *> helps[] = {
-        {Befehl1, t.helpBefehl1}, {Befehl2, t.helpBefehl2}, {Check1, t.helpCheck1},
+        {Befehl1, t.helpBefehl1},
+        {Befehl2, t.helpBefehl2},
+        {Check1, t.helpCheck1},
         {checkBmpShow, t.helpBmpShow},
         {checkKopie, "Nicht zu empfehlen! Es sollte zumindest keine Kopie der Containerdatei aufbewahrt werden."},
-        {Command1, "Programm beenden."}, {Command2, t.helpCommand2}, {Command3, t.helpCommand3},
-        {Command5, t.helpCommand5}, {Command6, t.helpCommand6}, {Command9, t.helpCommand9},
+        {Command1, "Programm beenden."},
+        {Command2, t.helpCommand2},
+        {Command3, t.helpCommand3},
+        {Command5, t.helpCommand5},
+        {Command6, t.helpCommand6},
+        {Command9, t.helpCommand9},
         {optCrypt[0], "Wählt den AES-256 Algorithmus zur Verschlüsselung. Höchste Sicherheit."},
         {optCrypt[1], "Wählt einen RC4 kompatiblen Algorithmus zur Verschlüsselung. Sicher, sehr schnell."},
-        {Text1, "Name der Containerdatei."}, {Text5, t.helpText5},
+        {Text1, "Name der Containerdatei."},
+        {Text5, t.helpText5},
         {checkTarn, "Tarnformat: kaum zu entdecken, immer verschlüsselt. Platz: höchstens ½ Bit je Farb- oder "
                     "Abtastwert an unruhigen Stellen, oft weniger als klassisch. Nur 24-/32-Bit-BMP, PCM-WAV."}};
     for (auto [w, text] : helps) help_->add(w, QString::fromUtf8(text));
@@ -325,8 +333,10 @@ void FrmV::setCaption(const std::string &caption) { setWindowTitle(Q(caption)); 
 void FrmV::setBusy(bool busy) {
     if (busy == busy_) return;
     busy_ = busy;
-    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
-    else QApplication::restoreOverrideCursor();
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 void FrmV::pause(double seconds) { pauseFor(seconds); }
@@ -434,7 +444,8 @@ void FrmV::checkCarrier(const QString &path) {
     }
     // Checked before the thumbnail: it would also take other picture formats
     // by their content, and those must not be written into.
-    bool usable = carrierKind_ == carrier::CarrierKind::Wav || (stealth() && carrierKind_ == carrier::CarrierKind::Flac);
+    bool usable =
+        carrierKind_ == carrier::CarrierKind::Wav || (stealth() && carrierKind_ == carrier::CarrierKind::Flac);
     if (carrierKind_ == carrier::CarrierKind::Bmp || (stealth() && carrierKind_ == carrier::CarrierKind::Png)) {
         setBusy(true);
         usable = !checkBmpShow->isChecked() || showThumbnail(path);

@@ -2,9 +2,9 @@
 // file, compressed when chosen; FrmVMessage (KalmiraA) a text message.
 #pragma once
 
-#include "hide/hide_engine.h"
 #include "carrier/classify.h"
 #include "carrier/payload.h"
+#include "hide/hide_engine.h"
 #include "hide/hide_texts.h"
 #include "shell/services.h"
 #include "shell/window_parts.h"
@@ -34,8 +34,8 @@ struct FrmVTexts {
     const char *command3, *check1, *aes, *checkKopie, *checkBmpShow, *befehl1;
     const char *command6, *command5, *command9, *command2, *command1;
     // Help line texts.
-    const char *helpBefehl1, *helpBefehl2, *helpCheck1, *helpBmpShow, *helpCommand2, *helpCommand3,
-        *helpCommand5, *helpCommand6, *helpCommand9, *helpText5;
+    const char *helpBefehl1, *helpBefehl2, *helpCheck1, *helpBmpShow, *helpCommand2, *helpCommand3, *helpCommand5,
+        *helpCommand6, *helpCommand9, *helpText5;
 };
 
 // The run's question as a message box ("Ja" replaces the copy).
@@ -66,8 +66,7 @@ public:
     QLabel *Label1, *Label3, *Label6, *Label7, *lblKopie, *Anzeige1, *Image1;
     HelpLine *Label2;
     QLineEdit *Text1, *Text3, *Text5;
-    QPushButton *Befehl1, *Befehl2, *Command1, *Command2, *Command3, *Command5, *Command6,
-        *Command7, *Command9;
+    QPushButton *Befehl1, *Befehl2, *Command1, *Command2, *Command3, *Command5, *Command6, *Command7, *Command9;
     // Same names, other roles in the two programs (made by the variants).
     QPushButton *Command4 = nullptr, *Command10 = nullptr;
     QCheckBox *Check1, *checkKopie, *checkBmpShow;
@@ -89,12 +88,12 @@ protected:
     FrmV(Services &services, const FrmVTexts &texts);
 
     // The variant's part of the window.
-    virtual void chooseSource() = 0;                       // Command3
+    virtual void chooseSource() = 0;                                                    // Command3
     virtual PreparedHide prepareWith(HideProgress &progress, payload::Mode cipher) = 0; // Befehl1: the checks
-    virtual bool showThumbnail(const QString &path) = 0;   // the usable flag
+    virtual bool showThumbnail(const QString &path) = 0;                                // the usable flag
     virtual void setCarrierFlag(bool usable) = 0;
     virtual void enableInfoButtons(bool on, bool bmp) = 0;
-    virtual void showCarrierInfo() = 0;                    // Command9
+    virtual void showCarrierInfo() = 0; // Command9
     // Checks at the carrier choice before its type: false refuses the carrier.
     virtual bool carrierAcceptable(const std::string &) { return true; }
     // Payload data bytes the structure check of a chosen carrier assumes.
@@ -126,7 +125,8 @@ protected:
     QLabel *label(const char *name, const QString &text);
     void connectTools(QPushButton *shredder, QPushButton *converter);
 
-    template <class Input> Input runInput(payload::Mode cipher) const;
+    template <class Input>
+    Input runInput(payload::Mode cipher) const;
 
     // Runs the carrier checks on `path` (already in Text1) and enables the
     // buttons for a usable carrier.
@@ -144,10 +144,10 @@ protected:
     std::string nameField_;
     std::optional<std::string> changedName_; // the classic format stores the chosen file under this name
     QString lastFileFolder_, lastCarrierFolder_;
-    QString droppedFile_, droppedCarrier_; // the Tags of Command3 and Befehl2
-    bool carrierChecked_ = false;          // Text1 passed its checks
+    QString droppedFile_, droppedCarrier_;                             // the Tags of Command3 and Befehl2
+    bool carrierChecked_ = false;                                      // Text1 passed its checks
     carrier::CarrierKind carrierKind_ = carrier::CarrierKind::Missing; // of Text1, as last checked
-    bool working_ = false;                 // compression, loading or a run in progress
+    bool working_ = false;                                             // compression, loading or a run in progress
 
     struct WorkingScope {
         bool &flag;
@@ -180,7 +180,7 @@ private:
 
     bool busy_ = false;
     stealth::CapacityResult capacity_; // of the carrier in Text1, as last checked
-    QString jpegNoted_;                 // the carrier whose JPEG note was shown
+    QString jpegNoted_;                // the carrier whose JPEG note was shown
 };
 
 // The hide window of the running program (services.program).

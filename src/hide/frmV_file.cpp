@@ -1,8 +1,8 @@
 #include "hide/frmV_file.h"
 
+#include "carrier/payload_fit.h"
 #include "compress/ZorbComprFile.h"
 #include "compress/zlib_memory.h"
-#include "carrier/payload_fit.h"
 #include "inspect/register.h"
 #include "platform/platform.h"
 #include "platform/secure_memory.h"
@@ -17,11 +17,20 @@ namespace kalmira::hide {
 namespace {
 
 const FrmVTexts kTexts{
-    "KalmiraB - Verstecken", "KalmiraB-Nachricht",
+    "KalmiraB - Verstecken",
+    "KalmiraB-Nachricht",
     "Eine Datei in einem BMP-Bild oder in einer WAV- Sounddatei verstecken",
-    "Zu versteckende Datei öffnen", "Zu versteckende Datei  zusätzlich verschlüsseln?", " AES",
-    "Eine Kopie der ContainerDatei erzeugen?", "BMP-Container im Anzeigefeld darstellen? ",
-    "Datei  in BMP o. WAV-Datei verstecken", "Show bmp", "Play wav", "ContainerInfo", "Extract >", "Exit",
+    "Zu versteckende Datei öffnen",
+    "Zu versteckende Datei  zusätzlich verschlüsseln?",
+    " AES",
+    "Eine Kopie der ContainerDatei erzeugen?",
+    "BMP-Container im Anzeigefeld darstellen? ",
+    "Datei  in BMP o. WAV-Datei verstecken",
+    "Show bmp",
+    "Play wav",
+    "ContainerInfo",
+    "Extract >",
+    "Exit",
     "Datei in Bild oder Sounddatei verstecken.",
     "Containerdatei auswählen, in der eine Datei versteckt werden soll.",
     "Vor dem Verstecken wird AES-256 oder RC4-kompatibel verschlüsselt. (zu empfehlen!)",
@@ -83,9 +92,12 @@ bool FrmVFile::showThumbnail(const QString &path) {
 
 void FrmVFile::showCarrierInfo() {
     const QString path = Text1->text();
-    if (carrierKind_ == carrier::CarrierKind::Bmp) inspect::ShowImageInfo(s_, path);
-    else if (carrierKind_ == carrier::CarrierKind::Wav) inspect::ShowWavInfo(s_, path);
-    else if (carrier::StealthOnly(carrierKind_)) inspect::ShowCodecInfo(s_, path);
+    if (carrierKind_ == carrier::CarrierKind::Bmp)
+        inspect::ShowImageInfo(s_, path);
+    else if (carrierKind_ == carrier::CarrierKind::Wav)
+        inspect::ShowWavInfo(s_, path);
+    else if (carrier::StealthOnly(carrierKind_))
+        inspect::ShowCodecInfo(s_, path);
 }
 
 void FrmVFile::chooseSource() {

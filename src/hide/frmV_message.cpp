@@ -20,11 +20,20 @@ namespace kalmira::hide {
 namespace {
 
 const FrmVTexts kTexts{
-    "KalmiraA - Verstecken", "KalmiraA-Nachricht",
-    "Botschaft in einem BMP-Bild oder in einer WAV- Sounddatei verstecken", "Textdatei öffnen",
-    "Zusätzlich verschlüsseln?", "AES", "Eine Kopie der Containerdatei erzeugen?",
-    "BMP-Containerdatei im Anzeigefeld darstellen?", "Botschaft  in BMP o. WAV-Datei verstecken", "Show",
-    "Play", "BMP-Info", ">>", "End",
+    "KalmiraA - Verstecken",
+    "KalmiraA-Nachricht",
+    "Botschaft in einem BMP-Bild oder in einer WAV- Sounddatei verstecken",
+    "Textdatei öffnen",
+    "Zusätzlich verschlüsseln?",
+    "AES",
+    "Eine Kopie der Containerdatei erzeugen?",
+    "BMP-Containerdatei im Anzeigefeld darstellen?",
+    "Botschaft  in BMP o. WAV-Datei verstecken",
+    "Show",
+    "Play",
+    "BMP-Info",
+    ">>",
+    "End",
     "Botschaft in Bild oder Sounddatei verstecken.",
     "Containerdatei auswählen, in der die Botschaft versteckt werden soll.",
     "Vor dem Verstecken wird mit AES-256 oder RC4-kompatibel verschlüsselt. (zu empfehlen!)",
@@ -33,7 +42,8 @@ const FrmVTexts kTexts{
     "Zu versteckende Textdatei auswählen. Datei wird vor dem Verstecken komprimiert (Originaldatei bleibt erhalten).",
     "Spielt die ausgewählte Container WAV-Sounddatei ab.",
     "Zeigt die ausgewählte Container BMP-Bilddatei in Originalgrösse.",
-    "Zeigt Informationen zum Bild (Grösse, Farbanzahl, etc.)", "Name der zu versteckenden Textdatei."};
+    "Zeigt Informationen zum Bild (Grösse, Farbanzahl, etc.)",
+    "Name der zu versteckenden Textdatei."};
 
 const char *const kMessageHelp =
     "Text direkt eingeben, Text aus ClipBoard einfügen (rechte Maust.->Einf.),Textdatei laden oder "
@@ -120,8 +130,10 @@ FrmVMessage::FrmVMessage(Services &services) : FrmV(services, kTexts) {
     connect(Check2, &QCheckBox::clicked, this, [this] { toggleWrap(); });
     connect(Command4, &QPushButton::clicked, this, [this] { FrmV::thumbnailSwitchedOn(); });
     connect(Command10, &QPushButton::clicked, this, [this] {
-        if (carrierKind_ == carrier::CarrierKind::Wav) inspect::ShowWavInfo(s_, Text1->text());
-        else if (carrierKind_ == carrier::CarrierKind::Flac) inspect::ShowCodecInfo(s_, Text1->text());
+        if (carrierKind_ == carrier::CarrierKind::Wav)
+            inspect::ShowWavInfo(s_, Text1->text());
+        else if (carrierKind_ == carrier::CarrierKind::Flac)
+            inspect::ShowCodecInfo(s_, Text1->text());
     });
 
     layOut();

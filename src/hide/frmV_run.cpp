@@ -52,7 +52,8 @@ void FrmV::runHide() {
         const HideResult result = runClassicHide(optCrypt[1]->isChecked() ? payload::Mode::Rc4 : payload::Mode::Aes);
         if (ReachedCarrier(result.outcome)) Flags().hideRunDone = true;
         if (result.recovered)
-            s_.messages->show(Icon::Information, "Kalmira-Nachricht", carrier::RecoveredText(result.recovered, result.carrierPath));
+            s_.messages->show(Icon::Information, "Kalmira-Nachricht",
+                              carrier::RecoveredText(result.recovered, result.carrierPath));
         tell(HideNotice(result));
         tellStoredName(result);
     }
@@ -116,7 +117,8 @@ void FrmV::showEnd(const HideResult &result) {
 }
 
 // The window's side of a run's input (both programs' inputs share these fields).
-template <class Input> Input FrmV::runInput(payload::Mode cipher) const {
+template <class Input>
+Input FrmV::runInput(payload::Mode cipher) const {
     Input in;
     in.carrierPath = S(Text1->text());
     in.sourcePath = S(Text5->text());

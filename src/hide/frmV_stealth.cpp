@@ -1,9 +1,9 @@
 // The stealth format in both hide windows: the option, the carrier check by
 // the stealth capacity, and the run through the stealth engine.
+#include "carrier/payload.h"
 #include "crypto/register.h"
 #include "hide/frmV_file.h"
 #include "hide/frmV_message.h"
-#include "carrier/payload.h"
 #include "platform/platform.h"
 #include "platform/secure_memory.h"
 #include "shell/helpers.h"

@@ -60,16 +60,16 @@ struct PreparedHide::State {
     State(const State &) = delete;
     State &operator=(const State &) = delete;
 
-    bool *busy;                          // the engine's flag while this run lives
+    bool *busy; // the engine's flag while this run lives
     HideResult result;
-    platform::FileLock lock;             // held from the carrier's opening to the run's end
+    platform::FileLock lock; // held from the carrier's opening to the run's end
     SavedAttributes attrs;
     double start = platform::MonotonicSeconds();
     std::string nameField;
-    std::string digest;                  // of the password, for an encrypted run
-    std::span<const std::uint8_t> data;  // compressed, as they go into the carrier unencrypted
-    platform::SecureBytes owned;         // a message's compressed bytes (`data` views them)
-    HideProgress *progress = nullptr;    // of the current step
+    std::string digest;                 // of the password, for an encrypted run
+    std::span<const std::uint8_t> data; // compressed, as they go into the carrier unencrypted
+    platform::SecureBytes owned;        // a message's compressed bytes (`data` views them)
+    HideProgress *progress = nullptr;   // of the current step
 };
 
 PreparedHide::PreparedHide(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -205,9 +205,9 @@ bool HideEngine::journaledWrite(State &s, std::int64_t length, const std::functi
         }
     };
     const bool readOnly = s.attrs.attrs >= 0 && (s.attrs.attrs & platform::AttrReadOnly);
-    if (journal.begin({{payload::kLeadOffset, length, newBytes}},
-                      [&](std::int64_t, std::int64_t) { s.progress->processEvents(); },
-                      readOnly) != platform::JournalError::None)
+    if (journal.begin(
+            {{payload::kLeadOffset, length, newBytes}},
+            [&](std::int64_t, std::int64_t) { s.progress->processEvents(); }, readOnly) != platform::JournalError::None)
         return false; // nothing changed
     BinaryFile f;
     const bool ok = f.open(r.carrierPath, BinaryFile::Mode::ReadWrite) && write(f) && f.flush() && f.close();
@@ -220,8 +220,8 @@ bool HideEngine::journaledWrite(State &s, std::int64_t length, const std::functi
 
 // Lead byte and header into the header region, then the data block by block.
 bool HideEngine::writeFilePayload(State &s) {
-    const std::string header = payload::ComposeHeader(s.result.mode, s.digest, static_cast<std::int64_t>(s.data.size()),
-                                                      s.nameField);
+    const std::string header =
+        payload::ComposeHeader(s.result.mode, s.digest, static_cast<std::int64_t>(s.data.size()), s.nameField);
     const auto total = static_cast<std::int64_t>(s.data.size());
     HideProgress &progress = *s.progress;
     const std::uint8_t lead = leadByte();
@@ -260,8 +260,8 @@ bool HideEngine::writeFilePayload(State &s) {
 bool HideEngine::writeMessagePayload(State &s) {
     HideProgress &progress = *s.progress;
     progress.step(Step::Compose, 0);
-    const std::string header = payload::ComposeHeader(s.result.mode, s.digest, static_cast<std::int64_t>(s.data.size()),
-                                                      s.nameField);
+    const std::string header =
+        payload::ComposeHeader(s.result.mode, s.digest, static_cast<std::int64_t>(s.data.size()), s.nameField);
     platform::SecureBytes text(header.begin(), header.end());
     text.insert(text.end(), s.data.begin(), s.data.end());
     const auto L = static_cast<std::int64_t>(text.size());
@@ -326,12 +326,12 @@ PreparedHide HideEngine::checkFile(PreparedHide p, const FileHideInput &in) {
     if (!openCarrier(s)) return end(std::move(p), HideOutcome::NoAccess);
     if (in.sourcePath.empty()) return end(std::move(p), HideOutcome::NoSourceChosen);
     if (!fits(s, static_cast<std::int64_t>(s.data.size())))
-        return end(std::move(p), r.fit.fit == payload::Fit::TooLarge  ? HideOutcome::CarrierTooLarge
+        return end(std::move(p), r.fit.fit == payload::Fit::TooLarge   ? HideOutcome::CarrierTooLarge
                                  : r.fit.fit == payload::Fit::TooSmall ? HideOutcome::CarrierTooSmall
                                                                        : HideOutcome::CarrierStructure);
     if (in.backup && !makeBackup(s, in.backupPath))
         return end(std::move(p), r.outcome == HideOutcome::BackupNotRegular ? HideOutcome::BackupNotRegular
-                                                                             : HideOutcome::BackupFailed);
+                                                                            : HideOutcome::BackupFailed);
     if (!takeCarrier(s)) return end(std::move(p), HideOutcome::CarrierVanished);
     r.outcome = HideOutcome::Ready;
     return p;
@@ -356,7 +356,7 @@ PreparedHide HideEngine::checkMessage(PreparedHide p, const MessageHideInput &in
     if (!openCarrier(s) && r.access != carrier::CarrierAccess::Missing) return end(std::move(p), HideOutcome::NoAccess);
     if (in.backup && !makeBackup(s, in.backupPath))
         return end(std::move(p), r.outcome == HideOutcome::BackupNotRegular ? HideOutcome::BackupNotRegular
-                                                                             : HideOutcome::BackupFailed);
+                                                                            : HideOutcome::BackupFailed);
     if (!ZorbLibraryPresent()) {
         r.outcome = HideOutcome::LibraryMissing;
         return p;
@@ -369,7 +369,7 @@ PreparedHide HideEngine::checkMessage(PreparedHide p, const MessageHideInput &in
     s.data = s.owned;
     if (!takeCarrier(s)) return end(std::move(p), HideOutcome::CarrierVanished);
     if (!fits(s, static_cast<std::int64_t>(s.data.size())))
-        return end(std::move(p), r.fit.fit == payload::Fit::TooLarge  ? HideOutcome::CarrierTooLarge
+        return end(std::move(p), r.fit.fit == payload::Fit::TooLarge   ? HideOutcome::CarrierTooLarge
                                  : r.fit.fit == payload::Fit::TooSmall ? HideOutcome::CarrierTooSmall
                                                                        : HideOutcome::CarrierStructure);
     r.outcome = HideOutcome::Ready;

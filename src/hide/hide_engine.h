@@ -26,8 +26,8 @@ namespace kalmira::hide {
 // What the hide window of KalmiraB has prepared for a run.
 struct FileHideInput {
     std::string carrierPath;
-    std::string sourcePath;      // the file to hide, only tested for being non-empty
-    std::string nameField;       // 25 ANSI characters
+    std::string sourcePath; // the file to hide, only tested for being non-empty
+    std::string nameField;  // 25 ANSI characters
     bool encrypt = false;
     payload::Mode cipher = payload::Mode::Aes;
     bool backup = false;
@@ -37,9 +37,9 @@ struct FileHideInput {
 // KalmiraA: the message itself; the run compresses it.
 struct MessageHideInput {
     std::string carrierPath;
-    std::string messageAnsi;     // the text of the message box, one byte per character
-    std::string sourcePath;      // the loaded text file, "" when typed
-    std::string nameField;       // "" when typed
+    std::string messageAnsi; // the text of the message box, one byte per character
+    std::string sourcePath;  // the loaded text file, "" when typed
+    std::string nameField;   // "" when typed
     bool encrypt = false;
     payload::Mode cipher = payload::Mode::Aes;
     bool backup = false;
@@ -52,9 +52,9 @@ enum class Step {
     BackupDone, // the copy is complete
     Encrypt,    // encrypting with the input's cipher
     Encrypted,
-    Compose,    // KalmiraA: the carrier bytes are being put together
-    Write,      // the payload goes into the carrier bytes
-    Written,    // KalmiraA: all composed, the one write follows
+    Compose, // KalmiraA: the carrier bytes are being put together
+    Write,   // the payload goes into the carrier bytes
+    Written, // KalmiraA: all composed, the one write follows
 };
 
 class HideProgress : public EventPump {
@@ -72,41 +72,41 @@ public:
 
 // Every way a hide run ends, in the order the runs check.
 enum class HideOutcome {
-    Ready,              // prepare(): every check passed, run() writes
-    Written,            // payload written and flushed
-    NoCarrierChosen,    // the carrier box is empty
-    CarrierMissing,     // KalmiraB: the carrier does not exist
-    NoSourceChosen,     // KalmiraB: no file to hide chosen
-    NoMessage,          // KalmiraA: the message box is empty
-    NoAccess,           // see `access`: not a regular file, not writable, locked by another run
-    BackupFailed,       // the backup copy could not be made; carrier untouched
-    BackupNotRegular,   // the backup name is a link, folder or device: never followed
-    LibraryMissing,     // KalmiraA: no compression library
-    CompressionFailed,  // KalmiraA: the message could not be compressed
-    CarrierVanished,    // the carrier disappeared after the first checks
-    CarrierTooLarge,    // the data exceed what the length field holds
-    CarrierTooSmall,    // see `fit`
-    CarrierStructure,   // writing would damage the carrier; see `fit.structure`
-    Cancelled,          // no password given
-    WriteFailed,        // the carrier could not be written completely; see `carrierIntact`
-    Busy,               // another run is in progress
+    Ready,             // prepare(): every check passed, run() writes
+    Written,           // payload written and flushed
+    NoCarrierChosen,   // the carrier box is empty
+    CarrierMissing,    // KalmiraB: the carrier does not exist
+    NoSourceChosen,    // KalmiraB: no file to hide chosen
+    NoMessage,         // KalmiraA: the message box is empty
+    NoAccess,          // see `access`: not a regular file, not writable, locked by another run
+    BackupFailed,      // the backup copy could not be made; carrier untouched
+    BackupNotRegular,  // the backup name is a link, folder or device: never followed
+    LibraryMissing,    // KalmiraA: no compression library
+    CompressionFailed, // KalmiraA: the message could not be compressed
+    CarrierVanished,   // the carrier disappeared after the first checks
+    CarrierTooLarge,   // the data exceed what the length field holds
+    CarrierTooSmall,   // see `fit`
+    CarrierStructure,  // writing would damage the carrier; see `fit.structure`
+    Cancelled,         // no password given
+    WriteFailed,       // the carrier could not be written completely; see `carrierIntact`
+    Busy,              // another run is in progress
 };
 
 struct HideResult {
     HideOutcome outcome = HideOutcome::Busy;
-    Program program = Program::B;     // B hid a file, A a message
+    Program program = Program::B; // B hid a file, A a message
     std::string carrierPath;
-    std::string sourcePath;           // the hidden file ("" for a typed message)
-    std::string backupPath;           // the copy made by this run, "" when none
+    std::string sourcePath; // the hidden file ("" for a typed message)
+    std::string backupPath; // the copy made by this run, "" when none
     payload::Mode mode = payload::Mode::Plain;
-    std::int64_t messageSize = 0;     // KalmiraA: bytes of the message
-    std::int64_t compressedSize = 0;  // n, compressed data bytes (set once the fit is checked)
-    std::int64_t storedSize = 0;      // data bytes written (AES pads to blocks)
-    payload::FitCheck fit;            // carrier size, size needed, structure
+    std::int64_t messageSize = 0;    // KalmiraA: bytes of the message
+    std::int64_t compressedSize = 0; // n, compressed data bytes (set once the fit is checked)
+    std::int64_t storedSize = 0;     // data bytes written (AES pads to blocks)
+    payload::FitCheck fit;           // carrier size, size needed, structure
     carrier::CarrierAccess access = carrier::CarrierAccess::Ready;
-    carrier::Recovered recovered;     // what was done about an earlier run's journal first
-    bool carrierIntact = true;        // WriteFailed: the old content was put back
-    double seconds = 0;               // elapsed
+    carrier::Recovered recovered; // what was done about an earlier run's journal first
+    bool carrierIntact = true;    // WriteFailed: the old content was put back
+    double seconds = 0;           // elapsed
 };
 
 // The backup copy of a carrier: "bild.bmp" -> "bild-Kopie.bmp", beside it.

@@ -17,10 +17,9 @@ const char *const kHintB =
     "Um schon bei der Auswahl der Containerdatei deren Grösse zu erkennen, clickt man im "
     "Datei-Auswahlfenster auf den Button \"Details\" (Unter XP ->Ansicht->Details, rechts oben im "
     "Datei-Auswahlfenster). Die Dateigrösse wird dann im Datei-Auswahlfenster in KByte angezeigt.";
-const char *const kHintA =
-    "Um bei der Auswahl der Containerdatei deren Grösse zu erkennen, clickt man im "
-    "Datei-Auswahlfenster auf den Button \"Details\" (rechts oben im Auswahlfenster). Die "
-    "Dateigrösse wird dann im Datei-Auswahlfenster in KByte angezeigt.";
+const char *const kHintA = "Um bei der Auswahl der Containerdatei deren Grösse zu erkennen, clickt man im "
+                           "Datei-Auswahlfenster auf den Button \"Details\" (rechts oben im Auswahlfenster). Die "
+                           "Dateigrösse wird dann im Datei-Auswahlfenster in KByte angezeigt.";
 
 std::string WriteFailedText(const HideResult &r) {
     std::string text = "Die Containerdatei \"" + r.carrierPath +
@@ -79,7 +78,8 @@ std::vector<TimedCaption> HideEndCaptions(const HideResult &r) {
     case HideOutcome::WriteFailed: return {{0, b ? kRestCaptionB : kRestCaptionA}};
     default: break;
     }
-    if (b && r.outcome != HideOutcome::NoCarrierChosen) out.push_back({0, ">>>>>>>>>> Die Datei wurde versteckt... 100 %"});
+    if (b && r.outcome != HideOutcome::NoCarrierChosen)
+        out.push_back({0, ">>>>>>>>>> Die Datei wurde versteckt... 100 %"});
     const bool pauses = r.outcome == HideOutcome::Written || r.outcome == HideOutcome::NoCarrierChosen;
     out.push_back({b && pauses ? 1.0 : 0.0, b ? kFinishedCaption : kFinishedCaptionA});
     out.push_back({pauses ? (b ? 4.0 : 3.0) : 0.0, b ? kRestCaptionB : kRestCaptionA});
@@ -92,13 +92,14 @@ std::string MessageSizeLine(const HideResult &r) {
     const std::string sizes =
         " Byte, ContainerMinSize: " + FormatThousands(payload::MinCarrierForRun(r.compressedSize)) + " Byte";
     const std::string carrierSize = FormatThousands(r.fit.carrierSize);
-    if (p >= msgLen)
-        return "Botschaft: " + FormatThousands(msgLen) + " Byte.  ContainerSize: " + carrierSize + sizes;
+    if (p >= msgLen) return "Botschaft: " + FormatThousands(msgLen) + " Byte.  ContainerSize: " + carrierSize + sizes;
     return "Botschaft: " + FormatThousands(msgLen) + " Byte, komprimiert zu: " + FormatThousands(p) + " Byte [" +
            std::to_string(p * 100 / msgLen) + " %]. ContainerSize: " + carrierSize + sizes;
 }
 
-std::string MessageSizeLineCancelled(const HideResult &r) { return "Botschaft: " + FormatThousands(r.messageSize) + " Byte"; }
+std::string MessageSizeLineCancelled(const HideResult &r) {
+    return "Botschaft: " + FormatThousands(r.messageSize) + " Byte";
+}
 
 std::string TooSmallText(const std::string &carrier, std::int64_t carrierSize, const std::string &hiddenFile,
                          std::int64_t requiredSize) {
@@ -135,8 +136,7 @@ std::string CarrierStructureMessage(payload::CarrierStructure result, const std:
                "\" kann nicht verwendet werden: Ihre Klangdaten beginnen zu spät oder sind zu "
                "kurz, so dass der WAV-Dateikopf beim Verstecken beschädigt würde. Bitte eine "
                "andere WAV-Datei wählen.";
-    case payload::CarrierStructure::Unreadable:
-        return "Die Containerdatei \"" + name + "\" kann nicht gelesen werden.";
+    case payload::CarrierStructure::Unreadable: return "Die Containerdatei \"" + name + "\" kann nicht gelesen werden.";
     case payload::CarrierStructure::Ok: break;
     }
     return "";
@@ -173,8 +173,7 @@ std::optional<Notice> HideNotice(const HideResult &r) {
     case HideOutcome::NoCarrierChosen:
         return Notice{Icon::Information, title,
                       "Bitte eine BMP-Bild oder eine WAV-Datei als Containerdatei auswählen. (Befehl OPEN)"};
-    case HideOutcome::CarrierMissing:
-        return Notice{Icon::None, title, "Die ContainerDatei wurde nicht gefunden!"};
+    case HideOutcome::CarrierMissing: return Notice{Icon::None, title, "Die ContainerDatei wurde nicht gefunden!"};
     case HideOutcome::NoSourceChosen:
         return Notice{Icon::None, title, "Es wurde noch keine zu versteckende Datei ausgewählt!"};
     case HideOutcome::NoMessage:
@@ -191,19 +190,18 @@ std::optional<Notice> HideNotice(const HideResult &r) {
                       "Die Sicherheitskopie \"" + r.backupPath +
                           "\" kann nicht angelegt werden: Unter diesem Namen besteht bereits eine Verknüpfung, "
                           "ein Ordner oder eine Gerätedatei. Die Containerdatei wurde nicht verändert."};
-    case HideOutcome::NoAccess: return Notice{Icon::Critical, kErrorTitle, carrier::CarrierAccessText(r.access, r.carrierPath)};
+    case HideOutcome::NoAccess:
+        return Notice{Icon::Critical, kErrorTitle, carrier::CarrierAccessText(r.access, r.carrierPath)};
     case HideOutcome::LibraryMissing: return Notice{Icon::Critical, kTitleCommon, ZorbMissingMessage()};
     case HideOutcome::CompressionFailed:
         return Notice{Icon::Critical, kErrorTitle,
                       "Die Botschaft konnte nicht komprimiert werden. Die Containerdatei wurde nicht verändert."};
-    case HideOutcome::CarrierVanished:
-        return Notice{Icon::None, kTitleCommon, "ContainerDatei wurde nicht gefunden!"};
-    case HideOutcome::CarrierTooLarge:
-        return Notice{Icon::Exclamation, title, DataTooLargeText()};
+    case HideOutcome::CarrierVanished: return Notice{Icon::None, kTitleCommon, "ContainerDatei wurde nicht gefunden!"};
+    case HideOutcome::CarrierTooLarge: return Notice{Icon::Exclamation, title, DataTooLargeText()};
     case HideOutcome::CarrierTooSmall:
-        return Notice{Icon::Exclamation, kTitleCommon,
-                      TooSmallTextWithHint(r.program, r.carrierPath, r.fit.carrierSize, r.sourcePath,
-                                           r.fit.requiredSize)};
+        return Notice{
+            Icon::Exclamation, kTitleCommon,
+            TooSmallTextWithHint(r.program, r.carrierPath, r.fit.carrierSize, r.sourcePath, r.fit.requiredSize)};
     case HideOutcome::CarrierStructure:
         return Notice{Icon::Exclamation, title, CarrierStructureMessage(r.fit.structure, FileNameOf(r.carrierPath))};
     case HideOutcome::WriteFailed: return Notice{Icon::Critical, kErrorTitle, WriteFailedText(r)};

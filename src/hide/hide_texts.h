@@ -41,8 +41,8 @@ std::optional<Notice> HideNotice(const HideResult &result);
 // "Die ausgewählte Containerdatei "c.bmp" ist zu klein (8.625 Byte). Um die
 // Datei "x" zu verstecken, muss die Containerdatei mindestens 8.626 Byte
 // gross sein." Names are shown as file names.
-std::string TooSmallText(const std::string &carrier, std::int64_t carrierSize,
-                         const std::string &hiddenFile, std::int64_t requiredSize);
+std::string TooSmallText(const std::string &carrier, std::int64_t carrierSize, const std::string &hiddenFile,
+                         std::int64_t requiredSize);
 // The same with the hint of the window of `program` on finding carrier sizes.
 std::string TooSmallTextWithHint(Program program, const std::string &carrier, std::int64_t carrierSize,
                                  const std::string &hiddenFile, std::int64_t requiredSize);

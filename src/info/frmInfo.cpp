@@ -16,7 +16,7 @@ namespace kalmira::info {
 namespace {
 const QColor kBlue(0x00, 0x00, 0xC0); // 0x00C00000 as 0x00BBGGRR
 const QColor kGrey(0x80, 0x80, 0x80);
-constexpr int kVisibleRows = 20;      // fewer than the entries after the last topic
+constexpr int kVisibleRows = 20; // fewer than the entries after the last topic
 
 void SetTextColor(QWidget *w, const QColor &c) {
     QPalette p = w->palette();
@@ -71,8 +71,7 @@ void FrmInfo::createHelpList() {
         textWidth = std::max(textWidth, fm.horizontalAdvance(text));
     }
     const int rowHeight = std::max(List1->sizeHintForRow(0), fm.height());
-    const int listWidth = textWidth + 2 * List1->frameWidth() +
-                          List1->verticalScrollBar()->sizeHint().width() + 12;
+    const int listWidth = textWidth + 2 * List1->frameWidth() + List1->verticalScrollBar()->sizeHint().width() + 12;
     const int listHeight = kVisibleRows * rowHeight + 2 * List1->frameWidth();
     const int listLeft = Frame1->geometry().right() + 11;
     List1->setGeometry(listLeft, 10, listWidth, listHeight);
@@ -147,8 +146,7 @@ bool FrmInfo::eventFilter(QObject *watched, QEvent *event) {
             setTopEntry(TopicEntry(s_.program, index));
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -23,9 +23,9 @@ public:
     int topEntry() const;
 
     QGroupBox *Frame1;
-    QLabel *Label2[6];  // topic links, by label index
+    QLabel *Label2[6]; // topic links, by label index
     QListWidget *List1;
-    QLabel *Label1;     // version line (index 1)
+    QLabel *Label1; // version line (index 1)
     QPushButton *Command1;
 
 protected:

@@ -185,7 +185,21 @@ const char *const kHelpB[] = {
     " nicht: Für den Austausch mit ihnen bleibt das klassische Format.",
     "__________________________________________________________________________________________",
     // Empty entries, so that the last section can be scrolled to the top.
-    "", "", "", "", "", "", "", "", "", "", "", "", "", "", "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
 };
 
 // KalmiraA: 170 entries.
@@ -345,10 +359,26 @@ const char *const kHelpA[] = {
     " nicht: Für den Austausch mit ihnen bleibt das klassische Format.",
     "__________________________________________________________________________________________",
     // Empty entries, so that the last section can be scrolled to the top.
-    "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
 };
 
-template <std::size_t N> std::vector<std::string> Lines(const char *const (&table)[N]) {
+template <std::size_t N>
+std::vector<std::string> Lines(const char *const (&table)[N]) {
     return std::vector<std::string>(std::begin(table), std::end(table));
 }
 

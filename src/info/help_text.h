@@ -20,9 +20,7 @@ inline constexpr int kStealthHelpEntryB = 147;
 inline constexpr int kStealthHelpEntryA = 130;
 
 inline constexpr int HideHelpEntry(Program p) { return p == Program::A ? kHideHelpEntryA : kHideHelpEntryB; }
-inline constexpr int ExtractHelpEntry(Program p) {
-    return p == Program::A ? kExtractHelpEntryA : kExtractHelpEntryB;
-}
+inline constexpr int ExtractHelpEntry(Program p) { return p == Program::A ? kExtractHelpEntryA : kExtractHelpEntryB; }
 
 // One entry per list line: 186 in KalmiraB, 170 in KalmiraA.
 const std::vector<std::string> &HelpText(Program program);

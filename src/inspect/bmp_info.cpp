@@ -47,9 +47,7 @@ bool PowerOfTwoText(int bits, std::string &text) {
     return true;
 }
 
-std::string SignedText(long long value) {
-    return value < 0 ? std::to_string(value) : " " + std::to_string(value);
-}
+std::string SignedText(long long value) { return value < 0 ? std::to_string(value) : " " + std::to_string(value); }
 
 bool BmpInfoLines(const carrier::BmpHeader &f, std::array<std::string, 8> &lines, std::string &error) {
     std::string colours;
@@ -65,9 +63,8 @@ bool BmpInfoLines(const carrier::BmpHeader &f, std::array<std::string, 8> &lines
     lines[5] = CompressionName(f.compression);
     lines[6] = f.colorsUsed != 0 ? "Die verwendete Farbanzahl ist : " + SignedText(f.colorsUsed)
                                  : "Verwendet maximale Anzahl an Farben";
-    lines[7] = f.colorsImportant != 0
-                   ? "Die notwendige Farbanzahl ist : " + SignedText(f.colorsImportant)
-                   : "Alle " + colours + " Farben werden zur Anzeige benötigt.";
+    lines[7] = f.colorsImportant != 0 ? "Die notwendige Farbanzahl ist : " + SignedText(f.colorsImportant)
+                                      : "Alle " + colours + " Farben werden zur Anzeige benötigt.";
     return true;
 }
 

@@ -97,7 +97,8 @@ std::vector<std::string> FlacFactLines(const carrier::FlacFacts &f) {
     lines.push_back("Blockgrösse: " + std::to_string(f.minBlockSize) +
                     (f.maxBlockSize != f.minBlockSize ? " bis " + std::to_string(f.maxBlockSize) : "") + " Samples");
     std::string blocks;
-    for (const carrier::FlacBlockFact &b : f.blocks) blocks += (blocks.empty() ? "" : ", ") + std::string(BlockName(b.type));
+    for (const carrier::FlacBlockFact &b : f.blocks)
+        blocks += (blocks.empty() ? "" : ", ") + std::string(BlockName(b.type));
     lines.push_back("Metadaten: " + blocks);
     return lines;
 }

@@ -15,8 +15,8 @@
 namespace kalmira::inspect {
 
 struct CodecFacts {
-    carrier::CarrierKind kind = carrier::CarrierKind::Missing; // nothing more is read unless Png or Flac
-    carrier::CarrierOpening opening;                            // nothing more is read unless Ready
+    carrier::CarrierKind kind = carrier::CarrierKind::Missing;         // nothing more is read unless Png or Flac
+    carrier::CarrierOpening opening;                                   // nothing more is read unless Ready
     carrier::CodecProblem problem = carrier::CodecProblem::ReadFailed; // None: the facts below hold
     std::int64_t length = 0;
     carrier::PngFacts png;

@@ -4,11 +4,11 @@
 #include "shell/registry.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QImageReader>
+#include <QKeyEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QPaintEvent>
 #include <QStyle>
 #include <chrono>
 #include <cmath>
@@ -52,10 +52,8 @@ FrmAnzeige::FrmAnzeige(Services &services, QWidget *parent) : QWidget(parent), s
     PBox_Back->move(0, 0);
     PBox_Fore->move(0, 0);
 
-    connect(HScroll1, &QScrollBar::valueChanged, this,
-            [this](int v) { PBox_Fore->move(-v, PBox_Fore->y()); });
-    connect(VScroll1, &QScrollBar::valueChanged, this,
-            [this](int v) { PBox_Fore->move(PBox_Fore->x(), -v); });
+    connect(HScroll1, &QScrollBar::valueChanged, this, [this](int v) { PBox_Fore->move(-v, PBox_Fore->y()); });
+    connect(VScroll1, &QScrollBar::valueChanged, this, [this](int v) { PBox_Fore->move(PBox_Fore->x(), -v); });
 }
 
 bool FrmAnzeige::loadPicture(const QString &path) {
@@ -65,8 +63,7 @@ bool FrmAnzeige::loadPicture(const QString &path) {
     // The readers' allowance is set at program start from the machine's memory.
     QPointer<FrmAnzeige> self(this);
     auto reading = std::async(std::launch::async, [path] { return QImageReader(path).read(); });
-    while (reading.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready)
-        s_.pump->processEvents();
+    while (reading.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready) s_.pump->processEvents();
     QImage picture = reading.get();
     busy = false;
     if (!self || picture.isNull()) return false;

@@ -142,8 +142,7 @@ bool FrmMain::ReadWavChunks(const QString &path) {
     } else {
         // Without a format record, values of an earlier file must not stay.
         ShowWavFormat(WavFormat{});
-        for (QLabel *l : {lblCompression, lblChannels, lblSampleRate, lblBytesPerSec,
-                          lblBlockAlign, lblBitsPerSample})
+        for (QLabel *l : {lblCompression, lblChannels, lblSampleRate, lblBytesPerSec, lblBlockAlign, lblBitsPerSample})
             l->clear();
     }
     return true;

@@ -26,8 +26,8 @@ public:
 
     QPushButton *Command3, *Command2, *Command1;
     QListWidget *lstChunks;
-    QLabel *lblFileSize, *lblCompression, *lblChannels, *lblSampleRate, *lblBlockAlign,
-        *lblBitsPerSample, *lblBytesPerSec, *lblFileName;
+    QLabel *lblFileSize, *lblCompression, *lblChannels, *lblSampleRate, *lblBlockAlign, *lblBitsPerSample,
+        *lblBytesPerSec, *lblFileName;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -39,9 +39,7 @@ std::string ChannelText(std::int16_t channels) {
     return std::to_string(channels) + "-Kanal-Sound";
 }
 
-std::string BitsPerSampleText(std::int16_t bits) {
-    return bits < 1 ? "Unbekannt" : std::to_string(bits);
-}
+std::string BitsPerSampleText(std::int16_t bits) { return bits < 1 ? "Unbekannt" : std::to_string(bits); }
 
 std::string Nurdatei(const std::string &path) {
     const auto cut = path.find_last_of("\\/");
@@ -59,8 +57,7 @@ WavPlayback CheckPlayback(const std::string &path) {
     const WavFormat &f = p.format;
     const bool pcm = f.formatTag == 1 && (f.bitsPerSample == 8 || f.bitsPerSample == 16) &&
                      (f.channels == 1 || f.channels == 2) && f.sampleRate > 0 &&
-                     f.blockAlign == f.channels * f.bitsPerSample / 8 &&
-                     f.bytesPerSec == f.sampleRate * f.blockAlign;
+                     f.blockAlign == f.channels * f.bitsPerSample / 8 && f.bytesPerSec == f.sampleRate * f.blockAlign;
     if (!pcm) {
         p.status = WavPlayback::UnsupportedFormat;
     } else if (w.dataBytes < f.blockAlign) {

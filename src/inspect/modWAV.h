@@ -14,8 +14,8 @@ using carrier::WavFormat;
 using carrier::WavRead;
 
 // Texts of the value labels.
-std::string FormatTagName(std::int16_t tag);     // "Unbekannt (FFFEh)" for unknown tags
-std::string ChannelText(std::int16_t channels);  // "Mono", "Stereo", "n-Kanal-Sound"
+std::string FormatTagName(std::int16_t tag);      // "Unbekannt (FFFEh)" for unknown tags
+std::string ChannelText(std::int16_t channels);   // "Mono", "Stereo", "n-Kanal-Sound"
 std::string BitsPerSampleText(std::int16_t bits); // "Unbekannt" below 1
 
 // Text after the last '\' (or '/'); the whole text without one.
@@ -25,7 +25,12 @@ std::string Nurdatei(const std::string &path);
 // 8- or 16-bit PCM, mono or stereo, with sound data. Anything else (24 bit,
 // A-law, ADPCM, extensible headers) would decode to silence or fail late.
 struct WavPlayback {
-    enum Status { Playable, NotWav, UnsupportedFormat, NoSound } status = NotWav;
+    enum Status {
+        Playable,
+        NotWav,
+        UnsupportedFormat,
+        NoSound
+    } status = NotWav;
     WavFormat format;   // as read, for the message
     double seconds = 0; // playing time when playable
 };

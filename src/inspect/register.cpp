@@ -17,8 +17,7 @@ namespace kalmira::inspect {
 
 void RegisterWindows(Services &services) {
     static QtSoundPlayer player;
-    if (!services.sound || dynamic_cast<SilentSoundPlayer *>(services.sound))
-        services.sound = &player;
+    if (!services.sound || dynamic_cast<SilentSoundPlayer *>(services.sound)) services.sound = &player;
     WindowRegistry &r = *services.registry;
     r.registerFactory("frmMain", [&services] { return new FrmMain(services); });
     r.registerFactory("frmAnzeige", [&services] { return new FrmAnzeige(services); });
@@ -57,8 +56,7 @@ void ShowImageInfo(Services &services, const QString &bmpPath) {
 }
 
 QString ViewerCaption(ViewerCaller caller, const QString &bmpPath) {
-    const char *prefix =
-        caller == ViewerCaller::Hide ? "Container-Bilddatei ->  " : "Container-Bilddatei  ->  ";
+    const char *prefix = caller == ViewerCaller::Hide ? "Container-Bilddatei ->  " : "Container-Bilddatei  ->  ";
     return prefix + bmpPath + "    , in Originalgrösse";
 }
 
@@ -71,14 +69,13 @@ bool ShowViewer(Services &services, const QString &bmpPath, const QString &capti
         // Only a picture too large for the memory is worth a word: a broken
         // one has already been refused when it was chosen.
         if (const auto big = convert::TooLargeToDecode(S(bmpPath)))
-            services.messages->show(
-                Icon::Information, S(services.programName() + "-Nachricht"),
-                S(QString("Das Bild ist zu groß, um es in Originalgröße anzuzeigen: %1 x %2 Pixel "
-                          "brauchen %3 MB Arbeitsspeicher, erlaubt sind %4 MB.")
-                      .arg(big->width)
-                      .arg(big->height)
-                      .arg(QLocale().toString(static_cast<qlonglong>(big->neededMb)))
-                      .arg(QLocale().toString(static_cast<qlonglong>(big->limitMb)))));
+            services.messages->show(Icon::Information, S(services.programName() + "-Nachricht"),
+                                    S(QString("Das Bild ist zu groß, um es in Originalgröße anzuzeigen: %1 x %2 Pixel "
+                                              "brauchen %3 MB Arbeitsspeicher, erlaubt sind %4 MB.")
+                                          .arg(big->width)
+                                          .arg(big->height)
+                                          .arg(QLocale().toString(static_cast<qlonglong>(big->neededMb)))
+                                          .arg(QLocale().toString(static_cast<qlonglong>(big->limitMb)))));
         return false;
     }
     w->setWindowTitle(caption);

@@ -32,7 +32,10 @@ void ShowCodecInfo(Services &services, const QString &path);
 void ShowImageInfo(Services &services, const QString &bmpPath);
 
 // Who opens the viewer decides the caption's arrow spacing.
-enum class ViewerCaller { Hide, Extract };
+enum class ViewerCaller {
+    Hide,
+    Extract
+};
 // "Container-Bilddatei ->  " (hide) or "Container-Bilddatei  ->  " (extract)
 // + path + "    , in Originalgrösse".
 QString ViewerCaption(ViewerCaller caller, const QString &bmpPath);

@@ -4,8 +4,8 @@
 #include "inspect/register.h"
 #include "shell/qt_services.h"
 
-#include <QCoreApplication>
 #include <QAudioDevice>
+#include <QCoreApplication>
 #include <QMediaDevices>
 #include <QProcess>
 #include <QPushButton>
@@ -47,8 +47,7 @@ void QtSoundPlayer::stop() {
 
 bool QtSoundPlayer::isPlaying() const {
     // Still loading counts: play() starts the sound once the file is decoded.
-    return effect_ && !failed_ &&
-           (effect_->isPlaying() || effect_->status() == QSoundEffect::Loading);
+    return effect_ && !failed_ && (effect_->isPlaying() || effect_->status() == QSoundEffect::Loading);
 }
 
 bool PlayWithExternalPlayer(const QString &wavPath) {
@@ -59,8 +58,7 @@ bool PlayWithExternalPlayer(const QString &wavPath) {
 QString PlaybackRefusal(const WavPlayback &check) {
     switch (check.status) {
     case WavPlayback::Playable: return {};
-    case WavPlayback::NotWav:
-        return "Die Datei ist keine gültige Wave-Datei und kann nicht abgespielt werden.";
+    case WavPlayback::NotWav: return "Die Datei ist keine gültige Wave-Datei und kann nicht abgespielt werden.";
     case WavPlayback::NoSound: return "Die WAV-Datei enthält keine Sounddaten.";
     case WavPlayback::UnsupportedFormat: break;
     }
@@ -68,8 +66,7 @@ QString PlaybackRefusal(const WavPlayback &check) {
     return QString("Dieses WAV-Format kann nicht abgespielt werden (%1, %2 Bit, %3). Abspielen "
                    "lassen sich unkomprimierte WAV-Dateien (PCM) mit 8 oder 16 Bit in Mono oder "
                    "Stereo.")
-        .arg(Q(FormatTagName(f.formatTag)), Q(BitsPerSampleText(f.bitsPerSample)),
-             Q(ChannelText(f.channels)));
+        .arg(Q(FormatTagName(f.formatTag)), Q(BitsPerSampleText(f.bitsPerSample)), Q(ChannelText(f.channels)));
 }
 
 namespace {
@@ -79,8 +76,7 @@ namespace {
 class PlayButton : public QObject {
 public:
     PlayButton(Services &s, QPushButton *button, std::function<QString()> path, QString playCaption)
-        : QObject(button), s_(s), button_(button), path_(std::move(path)),
-          playCaption_(std::move(playCaption)) {
+        : QObject(button), s_(s), button_(button), path_(std::move(path)), playCaption_(std::move(playCaption)) {
         timer_.setSingleShot(true);
         connect(&timer_, &QTimer::timeout, this, [this] { finished(); });
         connect(&poll_, &QTimer::timeout, this, [this] { checkStillPlaying(); });

@@ -9,7 +9,11 @@ namespace kalmira::platform {
 
 class BinaryFile {
 public:
-    enum class Mode { Read, ReadWrite, CreateTruncate };
+    enum class Mode {
+        Read,
+        ReadWrite,
+        CreateTruncate
+    };
 
     BinaryFile() = default;
     ~BinaryFile();

@@ -24,7 +24,7 @@ bool BinaryFile::open(const std::string &path, Mode mode, bool followLinks) {
     if (!followLinks) flags |= O_NOFOLLOW;
     fd_ = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY, 0666);
     if (fd_ < 0) return false;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd_, F_SETFL, 0) != 0) {
         close();
         return false;
@@ -33,7 +33,7 @@ bool BinaryFile::open(const std::string &path, Mode mode, bool followLinks) {
 }
 
 std::int64_t BinaryFile::size() const {
-    struct stat st{};
+    struct stat st {};
     if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
     return static_cast<std::int64_t>(st.st_size);
 }
@@ -47,7 +47,8 @@ bool BinaryFile::writeAt(std::int64_t offset, const void *buf, std::size_t n) {
 }
 
 bool BinaryFile::denotedBy(const std::string &path) const {
-    struct stat a{}, b{};
+    struct stat a {
+    }, b{};
     return fd_ >= 0 && ::fstat(fd_, &a) == 0 && ::lstat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino;
 }

@@ -10,7 +10,10 @@ namespace kalmira::platform {
 
 class FileLock {
 public:
-    enum class Kind { Shared, Exclusive };
+    enum class Kind {
+        Shared,
+        Exclusive
+    };
     enum class Result {
         Locked, // held from now until release() or destruction
         Busy,   // another run held a conflicting lock for the whole wait
@@ -26,8 +29,7 @@ public:
     FileLock &operator=(const FileLock &) = delete;
 
     // Releases any lock held before; retries until `wait` has passed.
-    Result acquire(const std::string &path, Kind kind,
-                   std::chrono::milliseconds wait = kDefaultWait);
+    Result acquire(const std::string &path, Kind kind, std::chrono::milliseconds wait = kDefaultWait);
     void release();
 
     bool held() const { return fd_ >= 0; }

@@ -32,8 +32,7 @@ FileLock &FileLock::operator=(FileLock &&other) noexcept {
     return *this;
 }
 
-FileLock::Result FileLock::acquire(const std::string &path, Kind kind,
-                                   std::chrono::milliseconds wait) {
+FileLock::Result FileLock::acquire(const std::string &path, Kind kind, std::chrono::milliseconds wait) {
     release();
     const int op = (kind == Kind::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
     const auto deadline = std::chrono::steady_clock::now() + wait;
@@ -54,7 +53,8 @@ FileLock::Result FileLock::acquire(const std::string &path, Kind kind,
         }
         // A run that held the lock may have replaced the file whole (PNG,
         // FLAC): the lock then guards the old one; take the new one's.
-        struct stat held{}, named{};
+        struct stat held {
+        }, named{};
         if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
             (held.st_dev != named.st_dev || held.st_ino != named.st_ino)) {
             ::close(fd);

@@ -11,8 +11,15 @@ namespace kalmira::platform::journal_io {
 
 namespace {
 
-enum FrameType : std::uint8_t { kIdentity = 0, kRegion = 1, kSparse = 2 };
-enum RegionForm : std::uint8_t { kFull = 0, kLowBit = 1 };
+enum FrameType : std::uint8_t {
+    kIdentity = 0,
+    kRegion = 1,
+    kSparse = 2
+};
+enum RegionForm : std::uint8_t {
+    kFull = 0,
+    kLowBit = 1
+};
 constexpr std::uint8_t kStepForm = 0x04; // sparse tag: each byte moved by one, directions in bits 4..7
 
 void put(std::vector<std::uint8_t> &out, std::uint64_t v, int bytes) {
@@ -155,8 +162,10 @@ std::vector<std::uint8_t> EncodeSparse(std::span<const ByteChange> batch) {
         putVarint(out, (static_cast<std::uint64_t>(gap) << 1) ^ static_cast<std::uint64_t>(gap >> 63));
         std::uint8_t tag = static_cast<std::uint8_t>(c.length - 1) | kStepForm;
         for (std::size_t k = 0; k < c.length; ++k) {
-            if (c.after[k] == static_cast<std::uint8_t>(c.before[k] + 1)) tag |= static_cast<std::uint8_t>(0x10 << k);
-            else if (c.after[k] != static_cast<std::uint8_t>(c.before[k] - 1)) tag &= static_cast<std::uint8_t>(~kStepForm);
+            if (c.after[k] == static_cast<std::uint8_t>(c.before[k] + 1))
+                tag |= static_cast<std::uint8_t>(0x10 << k);
+            else if (c.after[k] != static_cast<std::uint8_t>(c.before[k] - 1))
+                tag &= static_cast<std::uint8_t>(~kStepForm);
         }
         if (!(tag & kStepForm)) tag &= 0x03;
         out.push_back(tag);
@@ -174,8 +183,8 @@ bool SealFrame(const std::uint8_t *key, const std::uint8_t *nonce, std::uint64_t
     for (int i = 0; i < 4; ++i) out[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(clen >> (8 * i));
     const auto n = FrameNonce(nonce, index);
     unsigned long long written = 0;
-    return crypto_aead_xchacha20poly1305_ietf_encrypt(out.data() + 4, &written, plain.data(), plain.size(), nullptr,
-                                                      0, nullptr, n.data(), key) == 0 &&
+    return crypto_aead_xchacha20poly1305_ietf_encrypt(out.data() + 4, &written, plain.data(), plain.size(), nullptr, 0,
+                                                      nullptr, n.data(), key) == 0 &&
            written == clen;
 }
 
@@ -187,7 +196,7 @@ void LengthDigest(const std::uint8_t *key, std::uint64_t length, std::uint8_t ou
 
 Reader::Status Reader::open() {
     std::uint8_t head[kHeadBytes];
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd_, &st) != 0) return Status::Unreadable;
     if (st.st_size < static_cast<off_t>(kHeadBytes)) return st.st_size == 0 ? Status::Void : Status::Damaged;
     if (!posix::ReadAll(fd_, head, sizeof head, 0)) return Status::Unreadable;

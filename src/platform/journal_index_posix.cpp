@@ -40,7 +40,7 @@ posix::Fd OpenIndex(bool create) {
 }
 
 std::string ReadIndex(int fd) {
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || st.st_size > (1 << 20)) return "";
     std::string text(static_cast<std::size_t>(st.st_size), '\0');
     return posix::ReadAll(fd, text.data(), text.size(), 0) ? text : "";

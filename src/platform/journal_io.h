@@ -59,7 +59,12 @@ bool InitCrypto();
 
 class Reader {
 public:
-    enum class Status { Valid, Void, Damaged, Unreadable };
+    enum class Status {
+        Valid,
+        Void,
+        Damaged,
+        Unreadable
+    };
     explicit Reader(int fd) : fd_(fd) {}
     // Reads the first block and the identity frame.
     Status open();

@@ -36,14 +36,14 @@ JournalError CarrierJournal::begin(const std::vector<JournalRegion> &regions, co
     if (active()) return JournalError::JournalPresent;
     if (!InitCrypto()) return JournalError::WriteFailed;
     posix::Fd carrier(::open(carrierPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    struct stat st{};
+    struct stat st {};
     const std::string real = RealPath(carrierPath_);
     if (!carrier || ::fstat(carrier.fd, &st) != 0 || !S_ISREG(st.st_mode) || real.empty())
         return JournalError::CarrierUnreadable;
     if (!RegionsFit(regions, st.st_size)) return JournalError::BadRegion;
     const std::string folder = staging::FolderOf(real);
     const std::string path = folder + JournalName(st.st_dev, st.st_ino);
-    struct stat jst{};
+    struct stat jst {};
     if (::lstat(path.c_str(), &jst) == 0) return JournalError::JournalPresent;
 
     std::string staged;
@@ -58,8 +58,8 @@ JournalError CarrierJournal::begin(const std::vector<JournalRegion> &regions, co
     const mode_t mode = (st.st_mode & 07777) & (wasReadOnly ? ~mode_t{0222} : ~mode_t{0});
     const Identity id{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), st.st_size,
                       static_cast<std::uint32_t>(mode), st.st_nlink > 1 ? kHadLinks : 0u};
-    JournalError err = writeFrame(EncodeIdentity(id)) ? writeRegions(carrier.fd, regions, progress)
-                                                       : JournalError::WriteFailed;
+    JournalError err =
+        writeFrame(EncodeIdentity(id)) ? writeRegions(carrier.fd, regions, progress) : JournalError::WriteFailed;
     if (err == JournalError::None && !seal()) err = JournalError::WriteFailed;
     // Links in other folders find the journal through the index (best effort).
     if (err == JournalError::None && st.st_nlink > 1) {
@@ -112,7 +112,8 @@ JournalError CarrierJournal::append(std::span<const ByteChange> batch) {
     for (const ByteChange &c : sorted)
         if (c.length < 1 || c.length > 4 || c.offset < 0 || c.offset > carrierSize_ - c.length)
             return JournalError::BadRegion;
-    std::sort(sorted.begin(), sorted.end(), [](const ByteChange &a, const ByteChange &b) { return a.offset < b.offset; });
+    std::sort(sorted.begin(), sorted.end(),
+              [](const ByteChange &a, const ByteChange &b) { return a.offset < b.offset; });
     for (std::size_t at = 0; at < sorted.size(); at += kSparseFrame) {
         const std::size_t n = std::min(kSparseFrame, sorted.size() - at);
         std::vector<std::uint8_t> plain = EncodeSparse(std::span<const ByteChange>(sorted).subspan(at, n));
@@ -140,7 +141,8 @@ bool CarrierJournal::seal() {
     std::uint8_t head[kHeadBytes] = {};
     std::copy(key_.begin(), key_.end(), head);
     std::copy(nonce_.begin(), nonce_.end(), head + 32);
-    for (int i = 0; i < 8; ++i) head[kLengthAt + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(length_) >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        head[kLengthAt + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(length_) >> (8 * i));
     LengthDigest(key_.data(), static_cast<std::uint64_t>(length_), head + kLengthAt + 8);
     const bool ok = posix::WriteAll(fd_, head, sizeof head, 0) && ::fdatasync(fd_) == 0;
     sodium_memzero(head, sizeof head);

@@ -68,13 +68,13 @@ RollBackVerdict RollBack(int journalFd, const std::string &carrierPath) {
     if (s == Reader::Status::Void) return RollBackVerdict::Unchanged;
     if (s != Reader::Status::Valid) return FromStatus(s);
     const Identity &id = reader.identity();
-    struct stat st{};
+    struct stat st {};
     if (::stat(carrierPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<std::uint64_t>(st.st_dev) != id.device || static_cast<std::uint64_t>(st.st_ino) != id.inode ||
         st.st_size != id.size)
         return RollBackVerdict::NotThisFile;
     posix::Fd carrier(::open(carrierPath.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    struct stat fst{};
+    struct stat fst {};
     if (!carrier || ::fstat(carrier.fd, &fst) != 0 || fst.st_ino != st.st_ino || fst.st_dev != st.st_dev)
         return RollBackVerdict::Failed;
     // First prove every journaled byte old or new, then write.
@@ -89,7 +89,8 @@ RollBackVerdict RollBack(int journalFd, const std::string &carrierPath) {
     if (ioError) return RollBackVerdict::Failed;
     if (mismatch) return RollBackVerdict::NotThisFile;
     if (restore > 0) {
-        r = reader.forEach([&](const Changes &c) { return !(ioError = !Visit(carrier.fd, c, true, mismatch, restore)); });
+        r = reader.forEach(
+            [&](const Changes &c) { return !(ioError = !Visit(carrier.fd, c, true, mismatch, restore)); });
         if (r != Reader::Status::Valid || ioError || ::fsync(carrier.fd) != 0) return RollBackVerdict::Failed;
     }
     const bool modeBack = (fst.st_mode & 07777) != id.mode;
@@ -138,7 +139,7 @@ std::vector<std::string> Candidates(const std::string &carrierPath, const struct
             if (std::find(out.begin(), out.end(), p) == out.end()) out.push_back(p);
     out.erase(std::remove_if(out.begin(), out.end(),
                              [](const std::string &p) {
-                                 struct stat j{};
+                                 struct stat j {};
                                  return ::lstat(p.c_str(), &j) != 0 || !S_ISREG(j.st_mode);
                              }),
               out.end());
@@ -180,7 +181,7 @@ void Sweep(const std::string &carrierPath) {
 } // namespace
 
 std::string JournalPathFor(const std::string &carrierPath) {
-    struct stat st{};
+    struct stat st {};
     const std::string real = RealPath(carrierPath);
     if (real.empty() || ::stat(carrierPath.c_str(), &st) != 0) return "";
     return staging::FolderOf(real) + JournalName(st.st_dev, st.st_ino);
@@ -190,7 +191,7 @@ Recovery Recover(const std::string &carrierPath, const FileLock &exclusiveLock) 
     Recovery out;
     if (!exclusiveLock.held() || exclusiveLock.kind() != FileLock::Kind::Exclusive)
         return out.result = RecoverResult::Failed, out;
-    struct stat st{};
+    struct stat st {};
     if (::stat(carrierPath.c_str(), &st) != 0) return out; // a missing carrier is the caller's to report
     for (const std::string &journal : Candidates(carrierPath, st)) {
         const Recovery one = RecoverOne(carrierPath, journal, st);
@@ -215,7 +216,7 @@ Recovery LockAndRecover(const std::string &carrierPath, FileLock::Kind kind, Fil
         if (rec.result == RecoverResult::Failed || rec.result == RecoverResult::Busy) lock.release();
         return rec;
     }
-    struct stat st{};
+    struct stat st {};
     if (::stat(carrierPath.c_str(), &st) != 0 || Candidates(carrierPath, st).empty()) return rec;
     // A reader met a journal: undo under an exclusive lock, then read shared.
     lock.release();

@@ -33,7 +33,13 @@ bool IsDirectory(const std::string &path);
 // Both paths name the same file (also through links).
 bool SameFile(const std::string &a, const std::string &b);
 // What a name denotes. `Link` only when links are not followed.
-enum class PathKind { Absent, Regular, Directory, Link, Other };
+enum class PathKind {
+    Absent,
+    Regular,
+    Directory,
+    Link,
+    Other
+};
 PathKind KindOf(const std::string &path, bool followLinks = true);
 
 // Whether the file can be opened for writing, at once or after clearing its

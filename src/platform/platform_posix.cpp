@@ -1,10 +1,10 @@
 #include "platform/platform.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,7 +21,7 @@ std::string TempFolder() {
     const char *candidates[] = {std::getenv("TMPDIR"), std::getenv("TMP"), std::getenv("TEMP")};
     for (const char *c : candidates) {
         if (c && *c) {
-            struct stat st{};
+            struct stat st {};
             if (::stat(c, &st) == 0 && S_ISDIR(st.st_mode)) {
                 std::string dir = c;
                 if (dir.size() > 511) continue;
@@ -39,7 +39,7 @@ static std::string lastComponent(const std::string &path) {
 }
 
 int GetFileAttributes(const std::string &path) {
-    struct stat st{};
+    struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0) return -1;
     int attrs = AttrNormal;
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attrs |= AttrReadOnly;
@@ -49,7 +49,7 @@ int GetFileAttributes(const std::string &path) {
 }
 
 bool SetFileAttributes(const std::string &path, int attrs) {
-    struct stat st{};
+    struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
     mode_t mode = st.st_mode & 07777;
     if (attrs & AttrReadOnly) {
@@ -64,22 +64,22 @@ bool SetFileAttributes(const std::string &path, int attrs) {
 }
 
 bool FileExists(const std::string &path) {
-    struct stat st{};
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
 bool IsRegularFile(const std::string &path) {
-    struct stat st{};
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool IsDirectory(const std::string &path) {
-    struct stat st{};
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 PathKind KindOf(const std::string &path, bool followLinks) {
-    struct stat st{};
+    struct stat st {};
     if (path.empty() || (followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0)
         return errno == ENOENT || errno == ENOTDIR || path.empty() ? PathKind::Absent : PathKind::Other;
     if (S_ISREG(st.st_mode)) return PathKind::Regular;
@@ -90,18 +90,19 @@ PathKind KindOf(const std::string &path, bool followLinks) {
 bool IsWritable(const std::string &path) {
     if (::access(path.c_str(), W_OK) == 0) return true;
     if (errno != EACCES) return false; // EROFS: a read-only mount
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && st.st_uid == ::geteuid();
 }
 
 bool SameFile(const std::string &a, const std::string &b) {
-    struct stat sa{}, sb{};
+    struct stat sa {
+    }, sb{};
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
 }
 
 std::int64_t FileSize(const std::string &path) {
-    struct stat st{};
+    struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0) return -1;
     return static_cast<std::int64_t>(st.st_size);
 }
@@ -122,7 +123,7 @@ bool Rename(const std::string &from, const std::string &to, bool replace) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     // File systems without the flag: check first, accepting the small race.
-    struct stat st{};
+    struct stat st {};
     if (::lstat(to.c_str(), &st) == 0) {
         errno = EEXIST;
         return false;
@@ -197,8 +198,6 @@ void SharedLibrary::close() {
     handle_ = nullptr;
 }
 
-void *SharedLibrary::symbol(const char *name) const {
-    return handle_ ? ::dlsym(handle_, name) : nullptr;
-}
+void *SharedLibrary::symbol(const char *name) const { return handle_ ? ::dlsym(handle_, name) : nullptr; }
 
 } // namespace kalmira::platform

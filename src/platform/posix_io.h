@@ -24,9 +24,8 @@ auto RetryEintr(Fn &&fn) -> decltype(fn()) {
 inline bool WriteAll(int fd, const void *data, std::size_t n, std::int64_t offset = -1) {
     const auto *p = static_cast<const char *>(data);
     while (n > 0) {
-        const ssize_t w = RetryEintr([&] {
-            return offset < 0 ? ::write(fd, p, n) : ::pwrite(fd, p, n, static_cast<off_t>(offset));
-        });
+        const ssize_t w =
+            RetryEintr([&] { return offset < 0 ? ::write(fd, p, n) : ::pwrite(fd, p, n, static_cast<off_t>(offset)); });
         if (w <= 0) return false;
         p += w;
         n -= static_cast<std::size_t>(w);

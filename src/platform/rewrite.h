@@ -31,12 +31,12 @@ class FileRewrite {
 public:
     enum class Problem {
         None,
-        OpenFailed,  // the file cannot be opened for reading and writing
-        NotRegular,  // a folder, FIFO, device or dangling link
-        HardLinked,  // the file has further names (see above)
+        OpenFailed,    // the file cannot be opened for reading and writing
+        NotRegular,    // a folder, FIFO, device or dangling link
+        HardLinked,    // the file has further names (see above)
         StagingFailed, // no staging file can be made in the file's folder
-        WriteFailed, // writing or flushing the staging file failed (disk full)
-        Replaced,    // the file was replaced by another one meanwhile
+        WriteFailed,   // writing or flushing the staging file failed (disk full)
+        Replaced,      // the file was replaced by another one meanwhile
         RenameFailed,
     };
 
@@ -54,7 +54,11 @@ public:
     int oldDescriptor() const { return old_; }
     const std::string &stagingPath() const { return staging_; }
 
-    enum class ReadResult { Ok, TooLarge, Failed };
+    enum class ReadResult {
+        Ok,
+        TooLarge,
+        Failed
+    };
     // The old file's whole content, through the handle that is later
     // wiped; TooLarge, before allocating, beyond `limit` bytes.
     ReadResult readOld(std::vector<std::uint8_t> &out, std::uint64_t limit) const;
@@ -72,7 +76,7 @@ public:
     static void (*stepHook)(int step);
 
 private:
-    std::string target_;  // the file replaced, links resolved
+    std::string target_; // the file replaced, links resolved
     std::string staging_;
     int old_ = -1, new_ = -1;
     std::int64_t written_ = 0;

@@ -37,7 +37,7 @@ FileRewrite::FileRewrite(const std::string &path) {
     }
     if (problem_ != Problem::None) return;
     old_ = posix::RetryEintr([&] { return ::open(target_.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC); });
-    struct stat st{};
+    struct stat st {};
     if (old_ < 0 || ::fstat(old_, &st) != 0) {
         problem_ = Problem::OpenFailed;
         return;
@@ -67,7 +67,7 @@ FileRewrite::~FileRewrite() {
 }
 
 FileRewrite::ReadResult FileRewrite::readOld(std::vector<std::uint8_t> &out, std::uint64_t limit) const {
-    struct stat st{};
+    struct stat st {};
     if (old_ < 0 || ::fstat(old_, &st) != 0 || st.st_size < 0) return ReadResult::Failed;
     if (static_cast<std::uint64_t>(st.st_size) > limit) return ReadResult::TooLarge;
     try {
@@ -90,7 +90,7 @@ bool FileRewrite::write(const std::uint8_t *data, std::size_t n) {
 
 FileRewrite::Problem FileRewrite::commit() {
     if (problem_ != Problem::None) return problem_;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(old_, &st) != 0) return problem_ = Problem::OpenFailed;
     // Owner first: a change of owner clears set-id bits that fchmod then sets.
     mode_t mode = st.st_mode & 07777;
@@ -102,9 +102,8 @@ FileRewrite::Problem FileRewrite::commit() {
         return problem_ = Problem::WriteFailed;
     Step(1);
     // The name must still denote the file read, with no other name.
-    struct stat now{};
-    if (::lstat(target_.c_str(), &now) != 0 || !SameInode(st, now) || ::fstat(old_, &now) != 0 ||
-        now.st_nlink != 1)
+    struct stat now {};
+    if (::lstat(target_.c_str(), &now) != 0 || !SameInode(st, now) || ::fstat(old_, &now) != 0 || now.st_nlink != 1)
         return problem_ = Problem::Replaced;
     if (!Rename(staging_, target_, true)) return problem_ = Problem::RenameFailed;
     staging_.clear();

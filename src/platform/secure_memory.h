@@ -31,7 +31,9 @@ struct WipingAllocator {
         std::allocator<T>{}.deallocate(p, n);
     }
     template <class U>
-    bool operator==(const WipingAllocator<U> &) const noexcept { return true; }
+    bool operator==(const WipingAllocator<U> &) const noexcept {
+        return true;
+    }
 };
 
 // A std::vector has no inline buffer, so every byte it ever held lives in

@@ -30,9 +30,10 @@ std::string RandomChars() {
 
 // The name still denotes the open file, which is linked.
 bool StillNamed(int fd, const std::string &path) {
-    struct stat a{}, b{};
-    return ::fstat(fd, &a) == 0 && ::lstat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino && a.st_nlink > 0;
+    struct stat a {
+    }, b{};
+    return ::fstat(fd, &a) == 0 && ::lstat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino &&
+           a.st_nlink > 0;
 }
 
 } // namespace
@@ -69,8 +70,7 @@ posix::Fd Create(const std::string &folder, std::string &path) {
             break;
         }
         // A sweeper that took the lock first removes the file: take another name.
-        if (posix::RetryEintr([&] { return ::flock(fd.fd, LOCK_EX | LOCK_NB); }) != 0 ||
-            !StillNamed(fd.fd, candidate))
+        if (posix::RetryEintr([&] { return ::flock(fd.fd, LOCK_EX | LOCK_NB); }) != 0 || !StillNamed(fd.fd, candidate))
             continue;
         path = candidate;
         return fd;
@@ -80,7 +80,7 @@ posix::Fd Create(const std::string &folder, std::string &path) {
 }
 
 bool Overwrite(int fd) {
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0) return false;
     const std::vector<char> zeros(64 * 1024, 0);
     for (off_t pos = 0; pos < st.st_size;) {
@@ -103,7 +103,7 @@ int Sweep(const std::string &folder) {
     const uid_t me = ::geteuid();
     for (const std::string &name : names) {
         const std::string path = dir + name;
-        struct stat st{};
+        struct stat st {};
         if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (me != 0 && st.st_uid != me)) continue;
         posix::Fd fd(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         // Locked: its run lives.

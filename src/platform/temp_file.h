@@ -18,7 +18,10 @@ std::string SafeFileName(const std::string &name);
 // A new, empty file, wiped and removed when the object ends unless released.
 class TempFile {
 public:
-    enum class Removal { Delete, Wipe };
+    enum class Removal {
+        Delete,
+        Wipe
+    };
 
     TempFile() = default;
     // In the temporary folder; `path()` is "" when none could be made.
@@ -61,7 +64,11 @@ public:
     // The destination is no regular file (nor absent): nothing was staged.
     bool refused() const { return refused_; }
 
-    enum class Commit { Done, Exists, Failed };
+    enum class Commit {
+        Done,
+        Exists,
+        Failed
+    };
     // Puts the staged file in place; an existing destination is replaced only
     // when `replace`. The result gets the permissions of a new file under the
     // umask, never wider than those of the file it replaces or `limitMode`.

@@ -49,7 +49,7 @@ mode_t Umask() {
 
 // Group and others never gain access the file denied them.
 mode_t Limit(const std::string &path, mode_t mode) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? mode & ((st.st_mode & 0066) | 0600) : mode;
 }
 
@@ -78,7 +78,7 @@ TempFile &TempFile::operator=(TempFile &&other) noexcept {
 bool TempFile::remove() {
     const std::string path = path_;
     Discard(fd_, path_, removal_ == Removal::Wipe);
-    struct stat st{};
+    struct stat st {};
     return path.empty() || ::lstat(path.c_str(), &st) != 0;
 }
 

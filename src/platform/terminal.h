@@ -9,7 +9,11 @@
 
 namespace kalmira::platform {
 
-enum class StdStream { Input, Output, Error };
+enum class StdStream {
+    Input,
+    Output,
+    Error
+};
 
 bool IsTerminal(StdStream stream);
 

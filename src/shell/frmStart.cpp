@@ -29,8 +29,7 @@ void GradientBox::paintEvent(QPaintEvent *) {
 FrmStart::FrmStart(Services &services, QWidget *parent) : QWidget(parent), s_(services) {
     setObjectName("frmStart");
     const bool a = s_.program == Program::A;
-    setWindowTitle(a ? "Steganographie mit KalmiraA   (für ASCII-Textdateien)"
-                     : "Steganographie mit KalmiraB  ");
+    setWindowTitle(a ? "Steganographie mit KalmiraA   (für ASCII-Textdateien)" : "Steganographie mit KalmiraB  ");
     setFixedSize(520, 380);
 
     Picture2 = new GradientBox(this);
@@ -59,10 +58,9 @@ FrmStart::FrmStart(Services &services, QWidget *parent) : QWidget(parent), s_(se
                       a ? " Botschaft in einer BMP-Bild oder WAV-Sounddatei verstecken"
                         : "Eine Datei in einer BMP-Bild oder WAV-Sounddatei verstecken",
                       130);
-    Command2 = button("Command2",
-                      a ? "Eine vorher versteckte Botschaft  extrahieren"
-                        : "Eine vorher versteckte Datei  extrahieren",
-                      185);
+    Command2 =
+        button("Command2",
+               a ? "Eine vorher versteckte Botschaft  extrahieren" : "Eine vorher versteckte Datei  extrahieren", 185);
     Command4 = button("Command4", "Info", 240);
     Command3 = button("Command3", "Beenden", 295);
 
@@ -78,8 +76,7 @@ FrmStart::FrmStart(Services &services, QWidget *parent) : QWidget(parent), s_(se
 
 void FrmStart::load() {
     CentreOnScreen(this);
-    if (s_.program == Program::A)
-        s_.maxMessageSize = platform::WindowsPlatform() == "NT" ? 65535 : 32767;
+    if (s_.program == Program::A) s_.maxMessageSize = platform::WindowsPlatform() == "NT" ? 65535 : 32767;
     if (!handleCommandLine(s_.commandLine)) show();
 }
 

@@ -3,9 +3,7 @@
 namespace kalmira {
 
 namespace {
-std::string::size_type lastSeparator(const std::string &path) {
-    return path.find_last_of("\\/");
-}
+std::string::size_type lastSeparator(const std::string &path) { return path.find_last_of("\\/"); }
 } // namespace
 
 std::string ExtensionOf(const std::string &name) {
@@ -41,8 +39,7 @@ SharedFlags &Flags() {
 std::string FormatThousands(long long value) {
     if (value == 0) return "";
     bool neg = value < 0;
-    unsigned long long v = neg ? 0ULL - static_cast<unsigned long long>(value)
-                               : static_cast<unsigned long long>(value);
+    unsigned long long v = neg ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
     std::string digits = std::to_string(v);
     std::string out;
     int count = 0;

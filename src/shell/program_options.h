@@ -10,7 +10,11 @@
 
 namespace kalmira {
 
-enum class StartAction { Windows, PrintHelp, PrintVersion };
+enum class StartAction {
+    Windows,
+    PrintHelp,
+    PrintVersion
+};
 
 // `args` without the program name.
 StartAction StartActionFor(const std::vector<std::string> &args);

@@ -18,8 +18,7 @@
 
 namespace kalmira {
 
-Answer QtMessages::show(Icon icon, const std::string &title, const std::string &text,
-                        Buttons buttons) {
+Answer QtMessages::show(Icon icon, const std::string &title, const std::string &text, Buttons buttons) {
     QMessageBox box;
     box.setWindowTitle(Q(title));
     // Texts use Windows line ends, some with a lone CR.
@@ -42,12 +41,8 @@ Answer QtMessages::show(Icon icon, const std::string &title, const std::string &
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::No);
         break;
-    case Buttons::YesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        break;
-    case Buttons::RetryCancel:
-        box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
-        break;
+    case Buttons::YesNoCancel: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
+    case Buttons::RetryCancel: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
     }
     switch (box.exec()) {
     case QMessageBox::Ok: return Answer::Ok;
@@ -88,8 +83,7 @@ static QString startPath(const DialogRequest &r) {
 }
 
 DialogResult QtFileDialogs::open(const DialogRequest &r) {
-    return splitChosen(QFileDialog::getOpenFileName(r.owner, r.title, startPath(r),
-                                                    QtFilterFromPairs(r.filter)));
+    return splitChosen(QFileDialog::getOpenFileName(r.owner, r.title, startPath(r), QtFilterFromPairs(r.filter)));
 }
 
 DialogResult QtFileDialogs::save(const DialogRequest &r) {

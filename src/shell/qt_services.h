@@ -9,8 +9,7 @@ namespace kalmira {
 
 class QtMessages : public Messages {
 public:
-    Answer show(Icon icon, const std::string &title, const std::string &text,
-                Buttons buttons) override;
+    Answer show(Icon icon, const std::string &title, const std::string &text, Buttons buttons) override;
 };
 
 class QtFileDialogs : public FileDialogs {

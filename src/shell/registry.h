@@ -20,7 +20,10 @@ public:
     QWidget *window(const QString &name);
     QWidget *existing(const QString &name) const;
 
-    template <class T> T *get(const QString &name) { return qobject_cast<T *>(window(name)); }
+    template <class T>
+    T *get(const QString &name) {
+        return qobject_cast<T *>(window(name));
+    }
 
     // Shows (and raises) the window; false when it does not exist in this program.
     bool show(const QString &name);

@@ -5,7 +5,8 @@
 
 namespace kalmira {
 
-template <class F> class ScopeGuard {
+template <class F>
+class ScopeGuard {
 public:
     explicit ScopeGuard(F f) : f_(std::move(f)) {}
     ~ScopeGuard() {
@@ -21,6 +22,7 @@ private:
     bool armed_ = true;
 };
 
-template <class F> ScopeGuard(F) -> ScopeGuard<F>;
+template <class F>
+ScopeGuard(F) -> ScopeGuard<F>;
 
 } // namespace kalmira

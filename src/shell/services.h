@@ -16,9 +16,9 @@ class WindowRegistry;
 struct DialogRequest {
     QWidget *owner = nullptr;
     QString title;
-    QString folder;      // start folder; "" lets the dialog choose
-    QString fileName;    // default file name
-    QString filter;      // "Text|*.txt|Alle|*.*" pairs
+    QString folder;   // start folder; "" lets the dialog choose
+    QString fileName; // default file name
+    QString filter;   // "Text|*.txt|Alle|*.*" pairs
     QString defaultExt;
 };
 
@@ -59,7 +59,7 @@ public:
 class SoundPlayer {
 public:
     virtual ~SoundPlayer() = default;
-    virtual bool available() const = 0;          // an audio output exists
+    virtual bool available() const = 0;            // an audio output exists
     virtual bool play(const QString &wavPath) = 0; // false when it cannot start
     virtual void stop() = 0;
     virtual bool isPlaying() const = 0;
@@ -76,8 +76,8 @@ public:
 // The kinds of file the windows remember folders for.
 namespace folders {
 inline const QString kCarrier = QStringLiteral("Container");
-inline const QString kHidden = QStringLiteral("Versteckt");    // a file to hide
-inline const QString kText = QStringLiteral("Text");           // a message file to hide
+inline const QString kHidden = QStringLiteral("Versteckt");     // a file to hide
+inline const QString kText = QStringLiteral("Text");            // a message file to hide
 inline const QString kExtracted = QStringLiteral("Extrahiert"); // saved extractions
 } // namespace folders
 

@@ -6,9 +6,28 @@
 
 namespace kalmira {
 
-enum class Icon { None, Critical, Question, Exclamation, Information };
-enum class Buttons { Ok, OkCancel, YesNo, YesNoDefaultNo, YesNoCancel, RetryCancel };
-enum class Answer { Ok, Cancel, Yes, No, Retry };
+enum class Icon {
+    None,
+    Critical,
+    Question,
+    Exclamation,
+    Information
+};
+enum class Buttons {
+    Ok,
+    OkCancel,
+    YesNo,
+    YesNoDefaultNo,
+    YesNoCancel,
+    RetryCancel
+};
+enum class Answer {
+    Ok,
+    Cancel,
+    Yes,
+    No,
+    Retry
+};
 
 class Messages {
 public:
@@ -44,7 +63,10 @@ struct TimedCaption {
 };
 
 // Which of the two programs is running; they share all code but a few windows.
-enum class Program { A, B };
+enum class Program {
+    A,
+    B
+};
 
 inline const char *ProgramName(Program p) { return p == Program::A ? "KalmiraA" : "KalmiraB"; }
 

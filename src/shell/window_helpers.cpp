@@ -13,9 +13,8 @@
 
 namespace kalmira {
 
-static QString runDialog(Services &s, bool save, QWidget *owner, const QString &title,
-                         QString &folder, const QString &fileName, const QString &filter,
-                         const QString &defaultExt) {
+static QString runDialog(Services &s, bool save, QWidget *owner, const QString &title, QString &folder,
+                         const QString &fileName, const QString &filter, const QString &defaultExt) {
     DialogRequest r{owner, title, folder, fileName, filter, defaultExt};
     DialogResult res = save ? s.dialogs->save(r) : s.dialogs->open(r);
     if (res.cancelled()) return {};
@@ -23,15 +22,13 @@ static QString runDialog(Services &s, bool save, QWidget *owner, const QString &
     return res.fileName;
 }
 
-QString ShowOpenDialog(Services &s, QWidget *owner, const QString &title, QString &folder,
-                       const QString &fileName, const QString &filter,
-                       const QString &defaultExt) {
+QString ShowOpenDialog(Services &s, QWidget *owner, const QString &title, QString &folder, const QString &fileName,
+                       const QString &filter, const QString &defaultExt) {
     return runDialog(s, false, owner, title, folder, fileName, filter, defaultExt);
 }
 
-QString ShowSaveDialog(Services &s, QWidget *owner, const QString &title, QString &folder,
-                       const QString &fileName, const QString &filter,
-                       const QString &defaultExt) {
+QString ShowSaveDialog(Services &s, QWidget *owner, const QString &title, QString &folder, const QString &fileName,
+                       const QString &filter, const QString &defaultExt) {
     return runDialog(s, true, owner, title, folder, fileName, filter, defaultExt);
 }
 
@@ -47,8 +44,7 @@ void RememberFolder(Services &s, const QString &kind, const QString &folder) {
 void OpenWithApplication(Services &s, const QString &path) {
     int rc = s.desktop->open(path);
     if (rc == 2) {
-        s.messages->show(Icon::Critical, "Fehler",
-                         S("Die Datei ''" + path + "'' wurde nicht geunden."));
+        s.messages->show(Icon::Critical, "Fehler", S("Die Datei ''" + path + "'' wurde nicht geunden."));
     } else if (rc == 31 && !s.desktop->chooseApplication(path)) {
         // No opener at all (e.g. xdg-open not installed): say so instead of nothing.
         s.messages->show(Icon::Exclamation, S(s.programName() + "-Nachricht"),
@@ -79,8 +75,8 @@ bool Thumbnail(Services &s, QWidget *window, const QString &path, const char *sh
     QImage img = tooManyPixels ? QImage() : reader.read();
     if (img.isNull()) {
         // A readable header with a failed decode means the pixels did not fit.
-        bool shortOfMemory = tooManyPixels || (size.isValid() && reader.error() != QImageReader::InvalidDataError
-                                               && reader.error() != QImageReader::UnsupportedFormatError);
+        bool shortOfMemory = tooManyPixels || (size.isValid() && reader.error() != QImageReader::InvalidDataError &&
+                                               reader.error() != QImageReader::UnsupportedFormatError);
         if (shortOfMemory) {
             s.messages->show(Icon::Information, "KalmiraB - Info", shortOfMemoryText);
             return true;
@@ -104,11 +100,9 @@ bool Thumbnail(Services &s, QWidget *window, const QString &path, const char *sh
     w = std::max(w, 1);
     h = std::max(h, 1);
     view->setScaledContents(true);
-    view->setPixmap(QPixmap::fromImage(img.scaled(w, h, Qt::IgnoreAspectRatio,
-                                                  Qt::SmoothTransformation)));
+    view->setPixmap(QPixmap::fromImage(img.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
     view->resize(w, h);
-    view->move((frame->width() - w) / 2 - TwipsToPixels(20),
-               (frame->height() - h) / 2 - TwipsToPixels(20));
+    view->move((frame->width() - w) / 2 - TwipsToPixels(20), (frame->height() - h) / 2 - TwipsToPixels(20));
     view->show();
     return true;
 }
@@ -116,10 +110,9 @@ bool Thumbnail(Services &s, QWidget *window, const QString &path, const char *sh
 } // namespace
 
 void ShowBmpThumbnail(Services &s, QWidget *window, const QString &path) {
-    Flags().carrierUsable =
-        Thumbnail(s, window, path,
-                  "Zu wenig Speicher! Die Bilddatei kann nicht angezeigt werden. Sie kann aber als "
-                  "Container benutzt werden!");
+    Flags().carrierUsable = Thumbnail(s, window, path,
+                                      "Zu wenig Speicher! Die Bilddatei kann nicht angezeigt werden. Sie kann aber als "
+                                      "Container benutzt werden!");
 }
 
 bool ShowMessageWindowThumbnail(Services &s, QWidget *window, const QString &path) {

@@ -11,12 +11,10 @@ namespace kalmira {
 
 // Both return the chosen file name without folder, "" when cancelled; on
 // success `folder` receives the chosen folder with its trailing separator.
-QString ShowOpenDialog(Services &s, QWidget *owner, const QString &title, QString &folder,
-                       const QString &fileName, const QString &filter,
-                       const QString &defaultExt);
-QString ShowSaveDialog(Services &s, QWidget *owner, const QString &title, QString &folder,
-                       const QString &fileName, const QString &filter,
-                       const QString &defaultExt);
+QString ShowOpenDialog(Services &s, QWidget *owner, const QString &title, QString &folder, const QString &fileName,
+                       const QString &filter, const QString &defaultExt);
+QString ShowSaveDialog(Services &s, QWidget *owner, const QString &title, QString &folder, const QString &fileName,
+                       const QString &filter, const QString &defaultExt);
 
 // The folder a dialog for files of `kind` starts in: the one last used for
 // them, else `fallback`. RememberFolder keeps a folder as the last used.
@@ -34,6 +32,5 @@ void ShowBmpThumbnail(Services &s, QWidget *window, const QString &path);
 bool ShowMessageWindowThumbnail(Services &s, QWidget *window, const QString &path);
 
 constexpr int TwipsToPixels(int twips) { return twips / 15; }
-
 
 } // namespace kalmira

@@ -158,8 +158,7 @@ void FixSize(QWidget *window, QLayout *root, int width) {
 
 void WaitFor(double seconds) {
     QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(std::lround(seconds * 1000)), Qt::PreciseTimer, &loop,
-                       &QEventLoop::quit);
+    QTimer::singleShot(static_cast<int>(std::lround(seconds * 1000)), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 

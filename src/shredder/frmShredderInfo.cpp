@@ -49,8 +49,7 @@ QStringList FrmShredderInfo::Lines() {
     };
 }
 
-FrmShredderInfo::FrmShredderInfo(Services &services, QWidget *parent)
-    : QWidget(parent, Qt::Window), s_(services) {
+FrmShredderInfo::FrmShredderInfo(Services &services, QWidget *parent) : QWidget(parent, Qt::Window), s_(services) {
     setObjectName(kName);
     setWindowTitle("DateiShredder - Info");
     setFixedSize(540, 420);
@@ -76,8 +75,7 @@ FrmShredderInfo::FrmShredderInfo(Services &services, QWidget *parent)
 
 bool FrmShredderInfo::event(QEvent *e) {
     if (e->type() == QEvent::WindowActivate) Command1->setFocus();
-    if (e->type() == QEvent::Close && s_.registry && s_.registry->existing(kName) == this)
-        s_.registry->unload(kName);
+    if (e->type() == QEvent::Close && s_.registry && s_.registry->existing(kName) == this) s_.registry->unload(kName);
     return QWidget::event(e);
 }
 

@@ -113,8 +113,7 @@ FrmWipe::FrmWipe(Services &services, QWidget *parent) : QWidget(parent, Qt::Wind
     Fname->setObjectName("Fname");
     Fname->setGeometry(15, 32, 330, 24);
 
-    auto pictureButton = [this](const char *name, QStyle::StandardPixmap icon, const QString &tip,
-                                int x, int y) {
+    auto pictureButton = [this](const char *name, QStyle::StandardPixmap icon, const QString &tip, int x, int y) {
         auto *b = new QPushButton(this);
         b->setObjectName(name);
         b->setIcon(style()->standardIcon(icon));
@@ -122,8 +121,7 @@ FrmWipe::FrmWipe(Services &services, QWidget *parent) : QWidget(parent, Qt::Wind
         b->setGeometry(x, y, 34, 30);
         return b;
     };
-    Command1 = pictureButton("Command1", QStyle::SP_DialogOpenButton, "Zu zerstörende Datei öffnen.",
-                             352, 29);
+    Command1 = pictureButton("Command1", QStyle::SP_DialogOpenButton, "Zu zerstörende Datei öffnen.", 352, 29);
 
     createMethodChoice();
 
@@ -135,8 +133,7 @@ FrmWipe::FrmWipe(Services &services, QWidget *parent) : QWidget(parent, Qt::Wind
     createProgress();
 
     Command3 = pictureButton("Command3", QStyle::SP_MessageBoxInformation, "Info", 310, 174);
-    Command4 = pictureButton("Command4", QStyle::SP_DialogCloseButton, "DateiShredder Beenden", 352,
-                             174);
+    Command4 = pictureButton("Command4", QStyle::SP_DialogCloseButton, "DateiShredder Beenden", 352, 174);
 
     connect(Command1, &QPushButton::clicked, this, [this] { choose(); });
     connect(Command2, &QPushButton::clicked, this, [this] { destroyFile(); });
@@ -157,8 +154,8 @@ void FrmWipe::resetDisplay() {
 void FrmWipe::choose() {
     resetDisplay();
     QString folder = QDir::currentPath();
-    const QString name = ShowOpenDialog(s_, this, "Zu zerstörende Datei auswählen", folder, "",
-                                        "Alle Dateien (*.*)|*.*", "*.*");
+    const QString name =
+        ShowOpenDialog(s_, this, "Zu zerstörende Datei auswählen", folder, "", "Alle Dateien (*.*)|*.*", "*.*");
     const QChar sep = QLatin1Char(platform::PathSeparator());
     if (!folder.endsWith(sep)) folder += sep;
     if (!name.isEmpty()) {
@@ -182,7 +179,8 @@ void FrmWipe::destroyFile() {
     const platform::PathKind kind = platform::KindOf(p);
     if (kind == platform::PathKind::Directory || kind == platform::PathKind::Other) {
         s_.messages->show(Icon::None, "DateiShredder-Nachricht",
-                          S("\"" + path + "\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein Gerät) "
+                          S("\"" + path +
+                            "\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein Gerät) "
                             "und wird nicht zerstört."));
         return;
     }
@@ -196,10 +194,9 @@ void FrmWipe::destroyFile() {
         return;
     }
     if (attrs & platform::AttrReadOnly) {
-        Answer a = s_.messages->show(Icon::Question, kMessageTitle,
-                                     S("Die Datei " + path +
-                                       " ist schreibgeschützt. Soll der Schreibschutz entfernt werden?"),
-                                     Buttons::YesNo);
+        Answer a = s_.messages->show(
+            Icon::Question, kMessageTitle,
+            S("Die Datei " + path + " ist schreibgeschützt. Soll der Schreibschutz entfernt werden?"), Buttons::YesNo);
         if (a != Answer::Yes) return;
         platform::SetFileAttributes(p, platform::AttrNormal);
     }

@@ -23,9 +23,7 @@ bool is_plain_file(const std::string &path) {
     return attrs != -1 && (attrs & platform::AttrReadOnly) == 0;
 }
 
-void clear_attributes(const std::string &path) {
-    platform::SetFileAttributes(path, platform::AttrNormal);
-}
+void clear_attributes(const std::string &path) { platform::SetFileAttributes(path, platform::AttrNormal); }
 
 bool truncate_file(const std::string &path) {
     // Never through a link, never creating a missing file.
@@ -35,8 +33,8 @@ bool truncate_file(const std::string &path) {
 
 std::string DelFileName(const std::tm &when) {
     char name[32];
-    std::snprintf(name, sizeof name, "%02d%02d%02d%02d.del", when.tm_mday % 100,
-                  (when.tm_mon + 1) % 100, when.tm_min % 100, when.tm_sec % 60);
+    std::snprintf(name, sizeof name, "%02d%02d%02d%02d.del", when.tm_mday % 100, (when.tm_mon + 1) % 100,
+                  when.tm_min % 100, when.tm_sec % 60);
     return name;
 }
 

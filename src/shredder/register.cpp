@@ -9,8 +9,7 @@ namespace kalmira::shredder {
 
 void RegisterWindows(Services &services) {
     services.registry->registerFactory("frmWipe", [&services] { return new FrmWipe(services); });
-    services.registry->registerFactory("frmShredderInfo",
-                                       [&services] { return new FrmShredderInfo(services); });
+    services.registry->registerFactory("frmShredderInfo", [&services] { return new FrmShredderInfo(services); });
 }
 
 void ShowShredder(Services &services, const QString &path, QWidget *owner) {

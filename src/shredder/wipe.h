@@ -7,7 +7,10 @@
 
 namespace kalmira::shredder {
 
-enum class Method { Normal, Intensiv };
+enum class Method {
+    Normal,
+    Intensiv
+};
 
 constexpr int kBlockSize = 4096;
 // Fill bytes of the seven passes of the intensive method.
@@ -35,11 +38,11 @@ public:
 };
 
 enum class WipeResult {
-    Destroyed,   // no file under the path any more
-    NotDeleted,  // overwritten, but still there (truncation, rename or delete failed)
-    OpenFailed,  // could not be opened, written or flushed; later passes skipped
-    IsLink,      // a symbolic link: left alone, and so is its target
-    Replaced,    // the path came to name another file or a link midway: stopped there
+    Destroyed,  // no file under the path any more
+    NotDeleted, // overwritten, but still there (truncation, rename or delete failed)
+    OpenFailed, // could not be opened, written or flushed; later passes skipped
+    IsLink,     // a symbolic link: left alone, and so is its target
+    Replaced,   // the path came to name another file or a link midway: stopped there
 };
 
 // Overwrites the file with the method's passes, then runs wipe_total and

@@ -69,14 +69,12 @@ StreamReader::~StreamReader() { sodium_memzero(&st_, sizeof st_); }
 bool StreamReader::open(const std::uint8_t *key, const std::uint8_t *head, InfoBlock &info) {
     if (crypto_secretstream_xchacha20poly1305_init_pull(&st_, head, key) != 0) return false;
     unsigned char tag = 0;
-    const int r = crypto_secretstream_xchacha20poly1305_pull(&st_, info.data(), nullptr, &tag,
-                                                             head + format::kStreamHeader,
-                                                             format::kInfoPlain + kAbytes, nullptr, 0);
+    const int r = crypto_secretstream_xchacha20poly1305_pull(
+        &st_, info.data(), nullptr, &tag, head + format::kStreamHeader, format::kInfoPlain + kAbytes, nullptr, 0);
     return r == 0 && tag == 0;
 }
 
-void StreamReader::start(Sink &sink, PayloadFacts &facts, Kind kind, std::uint16_t nameBytes,
-                         std::uint64_t dataBytes) {
+void StreamReader::start(Sink &sink, PayloadFacts &facts, Kind kind, std::uint16_t nameBytes, std::uint64_t dataBytes) {
     sink_ = &sink;
     facts_ = &facts;
     facts.kind = kind;

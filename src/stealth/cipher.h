@@ -5,8 +5,8 @@
 // its code blocks carry them; version 1's reader hands in whole bytes.
 #pragma once
 
-#include "stealth/format.h"
 #include "platform/secure_memory.h"
+#include "stealth/format.h"
 #include "stealth/stealth.h"
 
 #include <sodium.h>
@@ -58,7 +58,14 @@ private:
 // Opens the head and consumes the body when extracting.
 class StreamReader {
 public:
-    enum class State { Running, Done, Damaged, SinkFailed, SinkDeclined, TooLarge };
+    enum class State {
+        Running,
+        Done,
+        Damaged,
+        SinkFailed,
+        SinkDeclined,
+        TooLarge
+    };
     StreamReader() = default;
     ~StreamReader();
     StreamReader(const StreamReader &) = delete;

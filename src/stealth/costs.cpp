@@ -54,7 +54,8 @@ struct Neighbours {
 };
 
 // |KB residual| of channel c on input rows 1 .. inRows-2 (others left zero).
-void AbsResidual(const PictureStripe &s, const Geometry &g, const Neighbours &n, int c, std::vector<std::int32_t> &out) {
+void AbsResidual(const PictureStripe &s, const Geometry &g, const Neighbours &n, int c,
+                 std::vector<std::int32_t> &out) {
     out.assign(static_cast<std::size_t>(g.inRows) * g.width, 0);
     const int C = g.channels;
     for (int r = 1; r < g.inRows - 1; ++r) {
@@ -62,8 +63,8 @@ void AbsResidual(const PictureStripe &s, const Geometry &g, const Neighbours &n,
         std::int32_t *o = out.data() + static_cast<std::size_t>(r) * g.width;
         for (int x = 0; x < g.width; ++x) {
             const int l = n.left[x] * C, m = x * C, rt = n.right[x] * C;
-            const std::int32_t v = -up[l] + 2 * up[m] - up[rt] + 2 * mid[l] - 4 * mid[m] + 2 * mid[rt] - down[l] +
-                                   2 * down[m] - down[rt];
+            const std::int32_t v =
+                -up[l] + 2 * up[m] - up[rt] + 2 * mid[l] - 4 * mid[m] + 2 * mid[rt] - down[l] + 2 * down[m] - down[rt];
             o[x] = std::abs(v);
         }
     }

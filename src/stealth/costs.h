@@ -40,9 +40,9 @@ struct PictureStripe {
     // (fully transparent), wet. Alpha itself is never passed in.
     std::span<const std::uint8_t> locked;
     int width = 0;
-    int rows = 0;                 // output rows
-    int channels = 3;             // colour channels: 3, or 1 for grey pictures
-    std::int32_t maxValue = 255;  // 255 for 8-bit samples, 65535 for 16-bit
+    int rows = 0;                // output rows
+    int channels = 3;            // colour channels: 3, or 1 for grey pictures
+    std::int32_t maxValue = 255; // 255 for 8-bit samples, 65535 for 16-bit
 };
 
 // Knobs of the picture cost; the format uses the defaults. The analysis tool
@@ -51,8 +51,8 @@ struct PictureCostTuning {
     // Floor added to the local residual level (in 8-bit steps) before taking
     // its inverse: bounds the cost of a channel without texture.
     float floor = 0.01f;
-    int smoothRadius = 7;        // half-width of the cost smoothing, <= 7
-    bool wetFlat = true;         // pixels whose 3x3 neighbourhood is flat are wet
+    int smoothRadius = 7; // half-width of the cost smoothing, <= 7
+    bool wetFlat = true;  // pixels whose 3x3 neighbourhood is flat are wet
 };
 
 // Cost of moving each output pixel (all channels together) by +-1: rows * width
@@ -92,10 +92,10 @@ struct SoundStripe {
     // (frames + 2 * kSoundHalo) frames of `channels` signed samples (8-bit
     // sound centred: value - 128), halo beyond the recording's ends mirrored.
     std::span<const std::int32_t> samples;
-    int frames = 0;       // output frames
+    int frames = 0; // output frames
     int channels = 1;
-    int sampleBits = 16;  // 8, 16 or 24
-    int shift = 0;        // StepProbe::shift
+    int sampleBits = 16; // 8, 16 or 24
+    int shift = 0;       // StepProbe::shift
 };
 
 // Cost of changing each output sample by one step: frames * channels values.
@@ -115,8 +115,8 @@ void SoundCosts(const SoundStripe &stripe, std::span<float> costs);
 // directions. Rows are fed in order, top-down or bottom-up.
 struct JpegGridVerdict {
     bool jpeg = false;
-    int phaseX = 0, phaseY = 0;     // boundary lies before column / row phase (mod 8)
-    double ratioX = 1, ratioY = 1;  // strongest phase / mean of the other seven
+    int phaseX = 0, phaseY = 0;    // boundary lies before column / row phase (mod 8)
+    double ratioX = 1, ratioY = 1; // strongest phase / mean of the other seven
 };
 
 class JpegGridMeter {
@@ -126,7 +126,7 @@ public:
     static constexpr double kThreshold = 1.15;
 
     JpegGridMeter(int width, int channels, std::int32_t maxValue = 255);
-    void addRow(std::span<const std::int32_t> row);  // width * channels values
+    void addRow(std::span<const std::int32_t> row); // width * channels values
     JpegGridVerdict verdict() const;
 
 private:
@@ -135,7 +135,7 @@ private:
     long long rowsSeen_ = 0;
     double sumX_[8] = {}, sumY_[8] = {};
     long long countX_[8] = {}, countY_[8] = {};
-    std::vector<std::int32_t> ring_;  // luma of the last four rows
+    std::vector<std::int32_t> ring_; // luma of the last four rows
 };
 
 } // namespace kalmira::stealth

@@ -29,8 +29,8 @@ constexpr double kLevelFloor = 0.05;
 constexpr double kFixedOne = 1 << 20;
 
 struct Channel {
-    std::vector<std::int32_t> v;        // samples in steps
-    std::vector<std::int64_t> prefix;   // prefix sums of |residual|, then of the fixed-point inverse level
+    std::vector<std::int32_t> v;      // samples in steps
+    std::vector<std::int64_t> prefix; // prefix sums of |residual|, then of the fixed-point inverse level
 };
 
 void Load(const SoundStripe &s, int c, int inFrames, Channel &ch) {
@@ -42,7 +42,9 @@ void Load(const SoundStripe &s, int c, int inFrames, Channel &ch) {
 std::vector<std::int64_t> InverseLevel(Channel &ch, int inFrames) {
     ch.prefix.assign(inFrames + 1, 0);
     for (int f = 0; f < inFrames; ++f) {
-        const std::int64_t r = (f == 0 || f == inFrames - 1) ? 0 : std::llabs(std::int64_t{ch.v[f - 1]} - 2 * std::int64_t{ch.v[f]} + ch.v[f + 1]);
+        const std::int64_t r = (f == 0 || f == inFrames - 1)
+                                   ? 0
+                                   : std::llabs(std::int64_t{ch.v[f - 1]} - 2 * std::int64_t{ch.v[f]} + ch.v[f + 1]);
         ch.prefix[f + 1] = ch.prefix[f] + r;
     }
     std::vector<std::int64_t> inv(inFrames, 0);

@@ -67,8 +67,7 @@ void Embedder::visit(std::uint64_t first, std::uint8_t *bytes, std::size_t n, co
                      GroupFn &&whole) {
     if (seg_.blocks == 0) return;
     const std::uint64_t gFirst = first <= kSaltSlots ? 0 : (first - kSaltSlots) / kGroup;
-    const std::uint64_t gEnd =
-        std::min(groups_, first + n <= kSaltSlots ? 0 : (first + n - kSaltSlots) / kGroup);
+    const std::uint64_t gEnd = std::min(groups_, first + n <= kSaltSlots ? 0 : (first + n - kSaltSlots) / kGroup);
     const std::uint64_t len = seg_.length, tLo = w.first * len, tHi = w.end * len;
     const bool wholeGroups = k_ == 1 && len == 1;
     constexpr std::size_t kBatch = 1024, kAhead = 12;
@@ -119,31 +118,36 @@ void Embedder::visit(std::uint64_t first, std::uint8_t *bytes, std::size_t n, co
     }
 }
 
-bool Embedder::accumulate(const platform::BinaryFile &file, Window &w,
-                          const std::function<bool(double)> &progress) {
+bool Embedder::accumulate(const platform::BinaryFile &file, Window &w, const std::function<bool(double)> &progress) {
     std::uint8_t *fields = w.fields.data();
-    return ReadPass(file, layout_, [&](std::uint64_t first, std::uint8_t *u, std::size_t n) {
-        visit<true>(first, u, n, w, [&](const std::uint8_t *, std::uint64_t, std::uint64_t low, std::uint64_t j0,
-                                  std::uint64_t j1, std::uint64_t i, std::uint64_t b, std::uint64_t) {
-            const std::uint64_t run = (low >> j0) & (~std::uint64_t{0} >> (64 - (j1 - j0)));
-            std::uint32_t syndrome = 0;
-            if (n_ == 1) {
-                syndrome = std::popcount(run) & 1;
-            } else {
-                const std::uint64_t col0 = i % n_;
-                for (std::uint64_t bits = run; bits; bits &= bits - 1) {
-                    const std::uint64_t col = (col0 + std::countr_zero(bits)) % n_;
-                    syndrome ^= static_cast<std::uint32_t>(col + 1);
-                }
-            }
-            format::XorField(fields, b - w.first, k_, syndrome);
-        }, [&](const std::uint8_t *, std::uint64_t, std::uint64_t low, std::uint64_t bit) {
-            std::uint64_t word;
-            std::memcpy(&word, fields + bit / 8, 8);
-            word ^= low;
-            std::memcpy(fields + bit / 8, &word, 8);
-        });
-    }, progress);
+    return ReadPass(
+        file, layout_,
+        [&](std::uint64_t first, std::uint8_t *u, std::size_t n) {
+            visit<true>(
+                first, u, n, w,
+                [&](const std::uint8_t *, std::uint64_t, std::uint64_t low, std::uint64_t j0, std::uint64_t j1,
+                    std::uint64_t i, std::uint64_t b, std::uint64_t) {
+                    const std::uint64_t run = (low >> j0) & (~std::uint64_t{0} >> (64 - (j1 - j0)));
+                    std::uint32_t syndrome = 0;
+                    if (n_ == 1) {
+                        syndrome = std::popcount(run) & 1;
+                    } else {
+                        const std::uint64_t col0 = i % n_;
+                        for (std::uint64_t bits = run; bits; bits &= bits - 1) {
+                            const std::uint64_t col = (col0 + std::countr_zero(bits)) % n_;
+                            syndrome ^= static_cast<std::uint32_t>(col + 1);
+                        }
+                    }
+                    format::XorField(fields, b - w.first, k_, syndrome);
+                },
+                [&](const std::uint8_t *, std::uint64_t, std::uint64_t low, std::uint64_t bit) {
+                    std::uint64_t word;
+                    std::memcpy(&word, fields + bit / 8, 8);
+                    word ^= low;
+                    std::memcpy(fields + bit / 8, &word, 8);
+                });
+        },
+        progress);
 }
 
 } // namespace kalmira::stealth

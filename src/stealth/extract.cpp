@@ -38,8 +38,8 @@ Outcome FromReader(StreamReader::State s) {
     }
 }
 
-Outcome ReadBody(const platform::BinaryFile &carrier, Embedder &emb, StreamReader &reader, int k,
-                 std::uint64_t blocks, std::size_t windowBytes, const Progress &progress) {
+Outcome ReadBody(const platform::BinaryFile &carrier, Embedder &emb, StreamReader &reader, int k, std::uint64_t blocks,
+                 std::size_t windowBytes, const Progress &progress) {
     const std::uint64_t per = emb.windowBlocks(windowBytes);
     const std::uint64_t windows = std::max<std::uint64_t>(1, (blocks + per - 1) / per);
     Window w;
@@ -47,7 +47,8 @@ Outcome ReadBody(const platform::BinaryFile &carrier, Embedder &emb, StreamReade
         const double base = 0.2 + 0.8 * double(i) / double(windows), span = 0.8 / double(windows);
         bool cancelled = false;
         w.reset(i * per, std::min(blocks, (i + 1) * per), k);
-        if (!emb.accumulate(carrier, w, [&](double f) { return !(cancelled = progress && !progress(base + span * f)); }))
+        if (!emb.accumulate(carrier, w,
+                            [&](double f) { return !(cancelled = progress && !progress(base + span * f)); }))
             return cancelled ? Outcome::Cancelled : Outcome::IoError;
         reader.give(w.fields.data(), w.streamBytes(k)); // the syndromes are the stream
     }
@@ -56,8 +57,8 @@ Outcome ReadBody(const platform::BinaryFile &carrier, Embedder &emb, StreamReade
 
 } // namespace
 
-ExtractResult Extract(const std::string &carrierPath, std::string_view password, Sink &sink,
-                      const Progress &progress, const Tuning &tuning) {
+ExtractResult Extract(const std::string &carrierPath, std::string_view password, Sink &sink, const Progress &progress,
+                      const Tuning &tuning) {
     ExtractResult res;
     if (password.empty() || password.size() > kMaxPasswordBytes) return res.outcome = Outcome::BadPassword, res;
     if (sodium_init() < 0) return res;
@@ -73,7 +74,9 @@ ExtractResult Extract(const std::string &carrierPath, std::string_view password,
     if (format::BodySlots(layout.usable()) == 0) return res.outcome = Outcome::NoDataOrWrongPassword, res;
 
     std::uint8_t salt[format::kSaltBytes];
-    if (!ReadBits(carrier, layout, format::kSaltSlots, [](std::uint64_t i) { return i; }, salt)) return res;
+    if (!ReadBits(
+            carrier, layout, format::kSaltSlots, [](std::uint64_t i) { return i; }, salt))
+        return res;
     format::Keys keys;
     if (progress && !progress(0)) return res.outcome = Outcome::Cancelled, res;
     if (!format::DeriveKeys(password, salt, tuning, keys)) return res;
@@ -82,7 +85,8 @@ ExtractResult Extract(const std::string &carrierPath, std::string_view password,
     // The head is read first at its own slots: a wrong password costs no carrier pass.
     Embedder probe(layout, keys.order.data(), 1, 0);
     std::uint8_t head[format::kHeadBytes];
-    if (!ReadBits(carrier, layout, format::kHeadBits, [&](std::uint64_t s) { return probe.headIndex(s); }, head))
+    if (!ReadBits(
+            carrier, layout, format::kHeadBits, [&](std::uint64_t s) { return probe.headIndex(s); }, head))
         return res;
     StreamReader reader;
     InfoBlock block;
@@ -91,7 +95,8 @@ ExtractResult Extract(const std::string &carrierPath, std::string_view password,
     if (!decoded) return res.outcome = Outcome::Damaged, res;
     const format::Info info = *decoded;
     const std::uint64_t plain = std::uint64_t{info.nameBytes} + info.dataBytes;
-    if (format::Blocks(format::BodyBytes(plain), info.k) > format::BodySlots(layout.usable()) / format::BlockSlots(info.k))
+    if (format::Blocks(format::BodyBytes(plain), info.k) >
+        format::BodySlots(layout.usable()) / format::BlockSlots(info.k))
         return res.outcome = Outcome::Damaged, res;
 
     reader.start(sink, res.facts, info.kind, info.nameBytes, info.dataBytes);

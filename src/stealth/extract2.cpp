@@ -20,8 +20,7 @@ using Outcome = ExtractResult::Outcome;
 
 // The message bits carried by the elements at `local`, appended to `out`
 // as bytes of 0 or 1. False when the block cannot be a code block.
-bool ExtractBlock(std::span<const std::uint64_t> local, std::size_t m, int h, const WindowState &w,
-                  std::uint8_t *out) {
+bool ExtractBlock(std::span<const std::uint64_t> local, std::size_t m, int h, const WindowState &w, std::uint8_t *out) {
     if (m == 0) return true;
     const auto code = coder::Code::Make(local.size(), m, h);
     if (!code) return false;

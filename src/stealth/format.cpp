@@ -54,8 +54,8 @@ std::uint64_t LargestPlain(std::uint64_t usable) {
 
 bool DeriveKeys(std::string_view password, const std::uint8_t *salt, const Tuning &tuning, Keys &out) {
     platform::SecureBytes master(32);
-    if (crypto_pwhash(master.data(), master.size(), password.data(), password.size(), salt,
-                      tuning.kdfOps, tuning.kdfMemBytes, crypto_pwhash_ALG_ARGON2ID13) != 0)
+    if (crypto_pwhash(master.data(), master.size(), password.data(), password.size(), salt, tuning.kdfOps,
+                      tuning.kdfMemBytes, crypto_pwhash_ALG_ARGON2ID13) != 0)
         return false;
     crypto_kdf_derive_from_key(out.stream.data(), out.stream.size(), 1, kKdfContext, master.data());
     crypto_kdf_derive_from_key(out.order.data(), out.order.size(), 2, kKdfContext, master.data());

@@ -15,20 +15,20 @@
 #include <sodium.h>
 
 #include <array>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 namespace kalmira::stealth::format {
 
 inline constexpr std::uint8_t kVersion = 1;
-inline constexpr std::uint64_t kSaltBytes = crypto_pwhash_SALTBYTES;            // 16
-inline constexpr std::uint64_t kSaltSlots = 8 * kSaltBytes;                     // usable bytes 0..127
+inline constexpr std::uint64_t kSaltBytes = crypto_pwhash_SALTBYTES; // 16
+inline constexpr std::uint64_t kSaltSlots = 8 * kSaltBytes;          // usable bytes 0..127
 inline constexpr std::uint64_t kInfoPlain = 16;
-inline constexpr std::uint64_t kAbytes = crypto_secretstream_xchacha20poly1305_ABYTES; // 17
+inline constexpr std::uint64_t kAbytes = crypto_secretstream_xchacha20poly1305_ABYTES;            // 17
 inline constexpr std::uint64_t kStreamHeader = crypto_secretstream_xchacha20poly1305_HEADERBYTES; // 24
-inline constexpr std::uint64_t kHeadBytes = kStreamHeader + kInfoPlain + kAbytes; // 57
-inline constexpr std::uint64_t kHeadBits = 8 * kHeadBytes;                        // 456
+inline constexpr std::uint64_t kHeadBytes = kStreamHeader + kInfoPlain + kAbytes;                 // 57
+inline constexpr std::uint64_t kHeadBits = 8 * kHeadBytes;                                        // 456
 // Eight whole groups, so that body slots start on a group boundary; 456..511 stay unused.
 inline constexpr std::uint64_t kHeadSlots = 512;
 inline constexpr std::uint64_t kChunkPlain = 64 * 1024;

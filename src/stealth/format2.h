@@ -4,9 +4,9 @@
 // See docs/stealth-format.md, "Version 2".
 #pragma once
 
+#include "platform/secure_memory.h"
 #include "stealth/elements.h"
 #include "stealth/format.h"
-#include "platform/secure_memory.h"
 #include "stealth/stealth.h"
 
 #include <array>
@@ -21,11 +21,11 @@ inline constexpr std::uint8_t kVersion = 2;
 inline constexpr std::uint64_t kWindowMax = std::uint64_t{1} << 24; // elements per window
 inline constexpr std::uint64_t kPictureStripeRows = 64;
 inline constexpr std::uint64_t kSoundStripeFrames = 16384;
-inline constexpr std::uint64_t kSaltMin = 4096;          // salt elements at least
+inline constexpr std::uint64_t kSaltMin = 4096;                    // salt elements at least
 inline constexpr std::uint64_t kSaltBits = 8 * format::kSaltBytes; // 128
 inline constexpr std::uint64_t kHeadBits = format::kHeadBits;      // 456
-inline constexpr int kHeadHeight = 8;                    // constraint height of salt and head code
-inline constexpr std::uint64_t kBlockMax = 65536;        // body elements per code block
+inline constexpr int kHeadHeight = 8;                              // constraint height of salt and head code
+inline constexpr std::uint64_t kBlockMax = 65536;                  // body elements per code block
 // Writer's choices, not part of the format: the largest body rate per dry
 // element the coder carries reliably, and the rate recommended for safety.
 inline constexpr double kAlphaMax = 0.5;
@@ -38,7 +38,7 @@ public:
     // Empty when the shape holds no element.
     static std::optional<Geometry> Make(const ElementShape &shape, std::uint64_t windowMax = kWindowMax);
 
-    std::uint64_t elements() const { return n_; }           // N
+    std::uint64_t elements() const { return n_; }            // N
     std::uint64_t stripeRows() const { return stripeRows_; } // R
     std::uint64_t stripeElements() const { return s_; }      // R * width
     std::uint64_t stripes() const { return u_; }             // U
@@ -52,7 +52,7 @@ public:
         return (j + k * j_) * s_ + (local - k * s_);
     }
 
-    std::uint64_t saltCount() const { return salt_; }  // N_s
+    std::uint64_t saltCount() const { return salt_; }     // N_s
     std::uint64_t headCount() const { return 4 * salt_; } // N_h
     // Window 0 holds enough elements for the salt and head sets, and no more
     // than a window may (a single stripe can be larger: rows of over 2^18 pixels).
@@ -72,7 +72,7 @@ std::uint64_t SaltCount(std::uint64_t n0);
 // The body bits: M in total, M_j for window j, m_ji for block i of window j.
 // Window j holds body-sequence positions [0, nb_j), cut into B_j blocks.
 struct BodyBlock {
-    std::uint64_t first = 0, length = 0; // body-sequence positions
+    std::uint64_t first = 0, length = 0;  // body-sequence positions
     std::uint64_t firstBit = 0, bits = 0; // of the window's bits
 };
 class BodyPlan {

@@ -32,7 +32,8 @@ HideResult GuardedHide(const std::string &carrierPath, std::string_view password
                        const std::string &storedName, const HideSource &source, Safety &safety,
                        const Progress &progress, const Tuning2 &tuning) {
     HideResult res; // IoError, nothing touched
-    if (password.empty() || password.size() > kMaxPasswordBytes) return res.outcome = HideResult::Outcome::BadPassword, res;
+    if (password.empty() || password.size() > kMaxPasswordBytes)
+        return res.outcome = HideResult::Outcome::BadPassword, res;
     if (storedName.size() > kMaxNameBytes) return res.outcome = HideResult::Outcome::NameTooLong, res;
     FileLock lock;
     if (!Lock(carrierPath, true, lock, safety)) return res;
@@ -43,7 +44,8 @@ HideResult GuardedHide(const std::string &carrierPath, std::string_view password
     carrier::ElementFile file =
         carrier::OpenElementFile(carrierPath, carrier::ElementAccess::Write, &journal, &journalFailed);
     if (file.outcome != carrier::ElementFile::Outcome::Ready) {
-        if (file.outcome == carrier::ElementFile::Outcome::Unsuitable) res.outcome = HideResult::Outcome::CarrierUnsuitable;
+        if (file.outcome == carrier::ElementFile::Outcome::Unsuitable)
+            res.outcome = HideResult::Outcome::CarrierUnsuitable;
         res.reason = file.reason;
         return res;
     }
@@ -52,8 +54,8 @@ HideResult GuardedHide(const std::string &carrierPath, std::string_view password
     safety.journalBytes = journal.size();
     if (res.outcome == HideResult::Outcome::CarrierUnsuitable && res.reason == Unsuitable::None) {
         // The right kind of file, too small for the format: nothing fits (as Capacity says).
-        const std::int64_t data = source.path.empty() ? static_cast<std::int64_t>(source.bytes.size())
-                                                      : platform::FileSize(source.path);
+        const std::int64_t data =
+            source.path.empty() ? static_cast<std::int64_t>(source.bytes.size()) : platform::FileSize(source.path);
         res.outcome = HideResult::Outcome::TooSmall;
         res.largestPayload = 0;
         res.payloadBytes = PayloadBytes(storedName, static_cast<std::uint64_t>(std::max<std::int64_t>(0, data)));
@@ -76,8 +78,8 @@ HideResult GuardedHide(const std::string &carrierPath, std::string_view password
     return res;
 }
 
-ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view password, Sink &sink,
-                             Safety &safety, const Progress &progress, const Tuning2 &tuning) {
+ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view password, Sink &sink, Safety &safety,
+                             const Progress &progress, const Tuning2 &tuning) {
     FileLock lock;
     if (!Lock(carrierPath, false, lock, safety)) return {};
     const Version1Attempt version1 = [&] { return Extract(carrierPath, password, sink, progress, tuning); };
@@ -103,7 +105,8 @@ std::optional<Wording> SafetyWording(const Safety &safety, const std::string &ca
     switch (safety.problem) {
     case Safety::Problem::NoAccess: return Wording{"Kalmira", carrier::CarrierAccessText(safety.access, carrier)};
     case Safety::Problem::JournalFailed:
-        return Wording{"Kalmira", "Für " + q + " konnte keine Sicherung angelegt werden (Datenträger voll "
+        return Wording{"Kalmira", "Für " + q +
+                                      " konnte keine Sicherung angelegt werden (Datenträger voll "
                                       "oder schreibgeschützt?). Die Datei ist unverändert."};
     case Safety::Problem::None: break;
     }

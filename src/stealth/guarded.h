@@ -22,8 +22,8 @@ struct Safety {
         JournalFailed, // the journal could not be written (carrier unchanged)
     } problem = Problem::None;
     carrier::CarrierAccess access = carrier::CarrierAccess::Ready;
-    carrier::Recovered recovered; // an interrupted earlier write was undone (or its journal set aside) first
-    bool rolledBack = false;   // this run's write failed and was undone
+    carrier::Recovered recovered;  // an interrupted earlier write was undone (or its journal set aside) first
+    bool rolledBack = false;       // this run's write failed and was undone
     std::int64_t journalBytes = 0; // what the journal took (hiding)
 };
 
@@ -33,8 +33,8 @@ struct Safety {
 HideResult GuardedHide(const std::string &carrierPath, std::string_view password, Kind kind,
                        const std::string &storedName, const HideSource &source, Safety &safety,
                        const Progress &progress = {}, const Tuning2 &tuning = {});
-ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view password, Sink &sink,
-                             Safety &safety, const Progress &progress = {}, const Tuning2 &tuning = {});
+ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view password, Sink &sink, Safety &safety,
+                             const Progress &progress = {}, const Tuning2 &tuning = {});
 
 // Messages only: declines a file payload, as the programs show messages only.
 class MessageSink : public MemorySink {

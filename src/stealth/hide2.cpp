@@ -39,8 +39,10 @@ public:
     std::uint64_t size() const { return size_; }
     bool read(std::uint8_t *out, std::size_t n) {
         if (pos_ + n > size_) return false;
-        if (src_.path.empty()) std::copy_n(src_.bytes.data() + pos_, n, out);
-        else if (!file_.readAt(static_cast<std::int64_t>(pos_), out, n)) return false;
+        if (src_.path.empty())
+            std::copy_n(src_.bytes.data() + pos_, n, out);
+        else if (!file_.readAt(static_cast<std::int64_t>(pos_), out, n))
+            return false;
         pos_ += n;
         return true;
     }
@@ -171,18 +173,19 @@ bool CodeWindow(const Coding &c, std::uint64_t j, WindowState &w, const std::vec
     const BodyOrder order(c.g, c.keys, j);
     const std::size_t extra = fixed ? 2 : 0, blocks = static_cast<std::size_t>(c.plan.blocks(j));
     std::vector<BlockEmbedder> embedders(WorkerThreads(c.threads));
-    const bool ok = ParallelFor(extra + blocks, static_cast<unsigned>(embedders.size()), [&](std::size_t item, unsigned slot) {
-        BlockEmbedder &e = embedders[slot];
-        if (item == 0 && fixed)
-            return e.embed(fixed->salt, fixed->saltBits, format2::kHeadHeight, w, fixed->lambda);
-        if (item == 1 && fixed)
-            return e.embed(order.head(), fixed->headBits, format2::kHeadHeight, w, fixed->lambda);
-        const std::uint64_t i = item - extra;
-        const format2::BodyBlock b = c.plan.block(j, i);
-        e.positions.resize(static_cast<std::size_t>(b.length));
-        order.positions(b.first, e.positions.size(), e.positions.data());
-        return e.embed(e.positions, {bits.data() + b.firstBit, static_cast<std::size_t>(b.bits)}, c.height, w);
-    });
+    const bool ok =
+        ParallelFor(extra + blocks, static_cast<unsigned>(embedders.size()), [&](std::size_t item, unsigned slot) {
+            BlockEmbedder &e = embedders[slot];
+            if (item == 0 && fixed)
+                return e.embed(fixed->salt, fixed->saltBits, format2::kHeadHeight, w, fixed->lambda);
+            if (item == 1 && fixed)
+                return e.embed(order.head(), fixed->headBits, format2::kHeadHeight, w, fixed->lambda);
+            const std::uint64_t i = item - extra;
+            const format2::BodyBlock b = c.plan.block(j, i);
+            e.positions.resize(static_cast<std::size_t>(b.length));
+            order.positions(b.first, e.positions.size(), e.positions.data());
+            return e.embed(e.positions, {bits.data() + b.firstBit, static_cast<std::size_t>(b.bits)}, c.height, w);
+        });
     if (!ok) return false;
     // Local order is element order: one pass gives the sorted list.
     const std::int32_t step = c.sound ? std::int32_t{1} << c.shift : 1;
@@ -203,8 +206,8 @@ struct Run {
 };
 
 // Window by window: costs (window 0's from the survey), code, write.
-Outcome EmbedWindows(Survey &survey, ElementWriter &writer, const Coding &c, StreamWriter &stream,
-                     const Fixed &fixed, const Run &run, Hide2Result &res) {
+Outcome EmbedWindows(Survey &survey, ElementWriter &writer, const Coding &c, StreamWriter &stream, const Fixed &fixed,
+                     const Run &run, Hide2Result &res) {
     const std::uint64_t windows = c.g.windows();
     std::vector<std::uint8_t> bits;
     for (std::uint64_t j = 0; j < windows; ++j) {
@@ -284,8 +287,8 @@ Hide2Result Hide2(ElementReader &reader, ElementWriter &writer, std::string_view
     const format2::BodyPlan plan(g, info.bodyBits());
     Fixed fixed{SaltSequence(g), Bits(salt, sizeof salt), Bits(stream.head().data(), stream.head().size()),
                 MatchingLambda(survey.window0(), double(plan.windowBits(0)), double(g.bodySize(0)))};
-    const Coding coding{g, keys, plan, info.height, survey.shift().t, shape.medium == Medium::Sound,
-                        shape.channels, tuning.threads};
+    const Coding coding{
+        g, keys, plan, info.height, survey.shift().t, shape.medium == Medium::Sound, shape.channels, tuning.threads};
     res.outcome = EmbedWindows(survey, writer, coding, stream, fixed, run, res);
     if (res.outcome == Outcome::Written) res.carrierTouched = false;
     return res;

@@ -12,8 +12,7 @@ class MemoryElements : public ElementReader, public ElementWriter {
 public:
     // values: shape.elements() * channels values (sound: signed samples);
     // alpha: one per pixel or empty (0 = fully transparent).
-    MemoryElements(const ElementShape &shape, std::vector<std::int32_t> values,
-                   std::vector<std::int32_t> alpha = {});
+    MemoryElements(const ElementShape &shape, std::vector<std::int32_t> values, std::vector<std::int32_t> alpha = {});
 
     const ElementShape &shape() const override { return shape_; }
     bool read(std::uint64_t firstRow, std::uint64_t rowCount, std::span<std::int32_t> values,

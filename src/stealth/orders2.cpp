@@ -53,7 +53,8 @@ BodyOrder::BodyOrder(const format2::Geometry &g, const format2::Keys &keys, std:
 std::uint64_t BodyOrder::keyIndex(std::uint64_t p) const {
     std::uint64_t x = start_ + p;
     for (;;) {
-        const auto skipped = static_cast<std::uint64_t>(std::upper_bound(skip_.begin(), skip_.end(), x) - skip_.begin());
+        const auto skipped =
+            static_cast<std::uint64_t>(std::upper_bound(skip_.begin(), skip_.end(), x) - skip_.begin());
         if (start_ + p + skipped == x) return x;
         x = start_ + p + skipped;
     }

@@ -25,7 +25,7 @@ public:
     BodyOrder(const format2::Geometry &g, const format2::Keys &keys, std::uint64_t j);
 
     const std::vector<std::uint64_t> &head() const { return head_; } // window 0 only
-    std::uint64_t size() const { return size_; }                      // nb_j
+    std::uint64_t size() const { return size_; }                     // nb_j
     // Local indices of body positions [first, first + n).
     void positions(std::uint64_t first, std::size_t n, std::uint64_t *out) const;
 

@@ -40,8 +40,7 @@ bool FindShift(ElementReader &reader, const format2::Geometry &g, Shift &out,
 
 WindowScanner::WindowScanner(ElementReader &reader, const format2::Geometry &g, const Shift &shift,
                              const CostModel *costs, unsigned threads)
-    : reader_(reader), g_(g), shape_(reader.shape()), shift_(shift), costs_(costs),
-      threads_(WorkerThreads(threads)) {}
+    : reader_(reader), g_(g), shape_(reader.shape()), shift_(shift), costs_(costs), threads_(WorkerThreads(threads)) {}
 
 bool WindowScanner::scan(std::uint64_t j, WindowState &out, const std::function<bool(double)> &progress) {
     const std::uint64_t n = g_.windowSize(j), stripes = g_.windowStripes(j);
@@ -92,7 +91,8 @@ bool WindowScanner::readRows(std::uint64_t r0, std::uint64_t r1, std::uint64_t h
     for (std::uint64_t b = 0; b < r1 - r0 + 2 * halo; ++b) {
         if (b >= at && b < at + (last - first)) continue;
         const std::uint64_t src = Mirror(static_cast<std::int64_t>(r0 + b) - static_cast<std::int64_t>(halo),
-                                         static_cast<std::int64_t>(rows)) + halo - r0;
+                                         static_cast<std::int64_t>(rows)) +
+                                  halo - r0;
         std::copy_n(buf.values.begin() + static_cast<std::ptrdiff_t>(src * rv), rv,
                     buf.values.begin() + static_cast<std::ptrdiff_t>(b * rv));
         if (!buf.locked.empty())
@@ -109,16 +109,19 @@ bool WindowScanner::stripe(std::uint64_t j, std::uint64_t k, WindowState &out, B
     if (!readRows(r0, r1, halo, buf)) return false;
     const std::size_t offset = static_cast<std::size_t>(k * g_.stripeElements());
     const std::size_t count = static_cast<std::size_t>((r1 - r0) * shape_.width);
-    const std::span<const std::uint8_t> locked =
-        buf.locked.empty() ? std::span<const std::uint8_t>{} : std::span(buf.locked).subspan(halo * shape_.width, count);
+    const std::span<const std::uint8_t> locked = buf.locked.empty()
+                                                     ? std::span<const std::uint8_t>{}
+                                                     : std::span(buf.locked).subspan(halo * shape_.width, count);
     float *costs = nullptr;
     if (costs_) {
         costs = out.costs.data() + offset;
-        if (costs_->costs) costs_->costs(CostStripe{shape_, r0, r1 - r0, halo, buf.values, locked, shift_.t}, {costs, count});
-        else std::fill_n(costs, count, 1.0f);
+        if (costs_->costs)
+            costs_->costs(CostStripe{shape_, r0, r1 - r0, halo, buf.values, locked, shift_.t}, {costs, count});
+        else
+            std::fill_n(costs, count, 1.0f);
     }
-    elements(buf.values.data() + halo * shape_.rowValues(), locked.empty() ? nullptr : locked.data(),
-             r0 * shape_.width, count, out.flags.data() + offset, costs);
+    elements(buf.values.data() + halo * shape_.rowValues(), locked.empty() ? nullptr : locked.data(), r0 * shape_.width,
+             count, out.flags.data() + offset, costs);
     if (costs)
         for (std::size_t i = 0; i < count; ++i) dry += costs[i] != coder::kWet;
     return true;
@@ -153,8 +156,10 @@ void WindowScanner::elements(const std::int32_t *values, const std::uint8_t *loc
         float &x = costs[i];
         const bool stuck = (f & (kMayRise | kMayFall)) == 0 || (locked && locked[i]) ||
                            (shift_.anchor && *shift_.anchor == firstElement + i);
-        if (stuck || std::isnan(x) || x == coder::kWet) x = coder::kWet;
-        else x = std::clamp(x, 0.0f, coder::kMaxCost);
+        if (stuck || std::isnan(x) || x == coder::kWet)
+            x = coder::kWet;
+        else
+            x = std::clamp(x, 0.0f, coder::kMaxCost);
     }
 }
 

@@ -54,7 +54,13 @@ private:
 
 // Per element of a window, in local order.
 // kRise / kFall: the writer's decision to change the element.
-enum ElementFlag : std::uint8_t { kParity = 1, kMayRise = 2, kMayFall = 4, kRise = 8, kFall = 16 };
+enum ElementFlag : std::uint8_t {
+    kParity = 1,
+    kMayRise = 2,
+    kMayFall = 4,
+    kRise = 8,
+    kFall = 16
+};
 struct WindowState {
     WindowArray<std::uint8_t> flags;
     WindowArray<float> costs; // writer only: +infinity for wet elements
@@ -77,8 +83,8 @@ private:
     };
     bool readRows(std::uint64_t r0, std::uint64_t r1, std::uint64_t halo, Buffers &buf);
     bool stripe(std::uint64_t j, std::uint64_t k, WindowState &out, Buffers &buf, std::uint64_t &dry);
-    void elements(const std::int32_t *values, const std::uint8_t *locked, std::uint64_t firstElement,
-                  std::size_t count, std::uint8_t *flags, float *costs) const;
+    void elements(const std::int32_t *values, const std::uint8_t *locked, std::uint64_t firstElement, std::size_t count,
+                  std::uint8_t *flags, float *costs) const;
 
     ElementReader &reader_;
     const format2::Geometry &g_;

@@ -5,7 +5,6 @@
 
 #include <sodium.h>
 
-
 namespace kalmira::stealth {
 
 struct StagedFileSink::File {
@@ -17,8 +16,7 @@ struct StagedFileSink::File {
 StagedFileSink::StagedFileSink(std::string destination)
     : choose_([d = std::move(destination)](const PayloadFacts &) { return d; }) {}
 
-StagedFileSink::StagedFileSink(std::function<std::string(const PayloadFacts &)> choose)
-    : choose_(std::move(choose)) {}
+StagedFileSink::StagedFileSink(std::function<std::string(const PayloadFacts &)> choose) : choose_(std::move(choose)) {}
 
 StagedFileSink::~StagedFileSink() { abort(); }
 

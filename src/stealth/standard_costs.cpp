@@ -9,8 +9,9 @@ namespace kalmira::stealth {
 namespace {
 
 void PictureStripeCosts(const CostStripe &s, std::span<float> out) {
-    const PictureStripe stripe{s.values, s.locked, static_cast<int>(s.shape.width), static_cast<int>(s.rows),
-                               s.shape.channels, s.shape.maxValue};
+    const PictureStripe stripe{
+        s.values,         s.locked,        static_cast<int>(s.shape.width), static_cast<int>(s.rows),
+        s.shape.channels, s.shape.maxValue};
     PictureCosts(stripe, out);
 }
 

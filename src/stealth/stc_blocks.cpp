@@ -85,7 +85,7 @@ EmbedResult EmbedAll(const Params &params, std::span<const std::uint8_t> paritie
         const Block &k = blocks[b];
         const auto code = Code::Make(k.length, k.bits, params.height);
         results[b] = embedder.embed(*code, parities.subspan(k.first, k.length), costs.subspan(k.first, k.length),
-                                           message.subspan(k.firstBit, k.bits), stego.subspan(k.first, k.length));
+                                    message.subspan(k.firstBit, k.bits), stego.subspan(k.first, k.length));
     });
 
     EmbedResult total;

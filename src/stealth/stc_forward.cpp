@@ -41,9 +41,7 @@ struct PortableOps {
 
 } // namespace
 
-bool ForwardPortable(const Trellis &t) {
-    return Drive(t, PortableOps{std::uint32_t{1} << t.code->height()});
-}
+bool ForwardPortable(const Trellis &t) { return Drive(t, PortableOps{std::uint32_t{1} << t.code->height()}); }
 
 #if defined(__x86_64__)
 namespace {

@@ -95,5 +95,4 @@ inline bool Drive(const Trellis &t, const Ops &ops) {
     return src[t.target[bits - 1] & 1u] != kInf;
 }
 
-
 } // namespace kalmira::stealth::stc::detail

@@ -28,9 +28,13 @@ using Unsuitable = carrier::Unsuitable;
 using Progress = std::function<bool(double fraction)>;
 
 struct CapacityResult {
-    enum class Outcome { Ok, CarrierUnsuitable, IoError } outcome = Outcome::IoError;
+    enum class Outcome {
+        Ok,
+        CarrierUnsuitable,
+        IoError
+    } outcome = Outcome::IoError;
     Unsuitable reason = Unsuitable::None;
-    std::uint64_t usableBytes = 0;  // sample bytes that may change
+    std::uint64_t usableBytes = 0;    // sample bytes that may change
     std::uint64_t largestPayload = 0; // stored name plus data, in bytes
     // Stored name plus data at which the format stays near chance for a trained
     // detector; hiding more is allowed but warned about.
@@ -49,7 +53,12 @@ bool MayHoldData(const std::string &carrierPath);
 // The format's fit rule, for the windows, the tool and the guarded runs:
 // whether a payload of `payloadBytes` (stored name plus data) fits.
 struct FitCheck {
-    enum class Outcome { Fits, CarrierUnsuitable, TooSmall, IoError } outcome = Outcome::IoError;
+    enum class Outcome {
+        Fits,
+        CarrierUnsuitable,
+        TooSmall,
+        IoError
+    } outcome = Outcome::IoError;
     Unsuitable reason = Unsuitable::None;
     std::uint64_t largestPayload = 0;
     std::uint64_t payloadBytes = 0;
@@ -60,7 +69,10 @@ inline std::uint64_t PayloadBytes(const std::string &storedName, std::uint64_t d
     return storedName.size() + dataBytes;
 }
 
-enum class Kind : std::uint8_t { File = 0, Message = 1 };
+enum class Kind : std::uint8_t {
+    File = 0,
+    Message = 1
+};
 
 // What a hide or extract run works with. The password is 1 to 16 Windows-1252
 // bytes, exactly as the windows take it; the stored name is UTF-8, at most
@@ -77,8 +89,8 @@ struct Tuning {
 };
 
 struct HideSource {
-    std::string path;                      // a file to hide, or
-    std::span<const std::uint8_t> bytes;   // bytes in memory (used when path is empty)
+    std::string path;                    // a file to hide, or
+    std::span<const std::uint8_t> bytes; // bytes in memory (used when path is empty)
 };
 
 struct HideResult {
@@ -86,21 +98,20 @@ struct HideResult {
         Written,
         CarrierUnsuitable,
         TooSmall,
-        BadPassword,    // empty, longer than 16 bytes
+        BadPassword, // empty, longer than 16 bytes
         NameTooLong,
-        SourceError,    // the file to hide cannot be read (or changed while read)
-        Cancelled,      // nothing written
-        IoError,        // the carrier could not be read or written
+        SourceError, // the file to hide cannot be read (or changed while read)
+        Cancelled,   // nothing written
+        IoError,     // the carrier could not be read or written
     } outcome = Outcome::IoError;
     Unsuitable reason = Unsuitable::None;
     std::uint64_t usableBytes = 0;
     std::uint64_t largestPayload = 0;
-    std::uint64_t payloadBytes = 0;   // name plus data
-    std::uint64_t changedBytes = 0;   // carrier bytes changed by one
-    int hammingK = 0;                 // k of the Hamming code used for the data
-    bool carrierTouched = false;      // IoError only: the carrier may be partly written
+    std::uint64_t payloadBytes = 0; // name plus data
+    std::uint64_t changedBytes = 0; // carrier bytes changed by one
+    int hammingK = 0;               // k of the Hamming code used for the data
+    bool carrierTouched = false;    // IoError only: the carrier may be partly written
 };
-
 
 // What an extraction learns once the password has opened the payload.
 struct PayloadFacts {
@@ -173,12 +184,12 @@ struct ExtractResult {
         Damaged,               // opened with the password, but changed or cut short
         CarrierUnsuitable,
         BadPassword,
-        TooLarge,              // the sink refused the length
+        TooLarge, // the sink refused the length
         Cancelled,
-        IoError,               // carrier unreadable or the sink failed
+        IoError, // carrier unreadable or the sink failed
     } outcome = Outcome::IoError;
     Unsuitable reason = Unsuitable::None;
-    PayloadFacts facts;        // valid from Damaged on (the header opened)
+    PayloadFacts facts; // valid from Damaged on (the header opened)
 };
 
 ExtractResult Extract(const std::string &carrierPath, std::string_view password, Sink &sink,

@@ -48,8 +48,7 @@ std::string UnsuitableText(Unsuitable reason) {
     case Unsuitable::CompressedWav:
         return "Die Klangdaten sind kein ganzzahliges PCM (sondern komprimiert oder Gleitkommazahlen). "
                "Das Tarnformat braucht unkomprimierte PCM-Klangdaten mit 8, 16 oder 24 Bit je Abtastwert.";
-    case Unsuitable::UnsupportedWav:
-        return "Das Tarnformat braucht Klangdaten mit 8, 16 oder 24 Bit je Abtastwert.";
+    case Unsuitable::UnsupportedWav: return "Das Tarnformat braucht Klangdaten mit 8, 16 oder 24 Bit je Abtastwert.";
     case Unsuitable::Malformed: return "Die Datei ist beschädigt oder unvollständig.";
     case Unsuitable::PalettePng:
         return "Das PNG-Bild hat eine Farbpalette oder weniger als 8 Bit Graustufen. Das Tarnformat braucht "
@@ -76,10 +75,9 @@ Wording HideWording(const HideResult &r, const std::string &carrier, const std::
     const std::string title = kHideTitle;
     switch (r.outcome) {
     case O::Written: {
-        const std::string what =
-            storedName && storedName->size() <= r.payloadBytes
-                ? "Die Daten (" + Bytes(r.payloadBytes - storedName->size()) + ")"
-                : "Name und Daten (" + Bytes(r.payloadBytes) + ")";
+        const std::string what = storedName && storedName->size() <= r.payloadBytes
+                                     ? "Die Daten (" + Bytes(r.payloadBytes - storedName->size()) + ")"
+                                     : "Name und Daten (" + Bytes(r.payloadBytes) + ")";
         return {title, what + " sind im Tarnformat verschlüsselt in " + Quoted(carrier) + " versteckt."};
     }
     case O::CarrierUnsuitable:
@@ -97,9 +95,9 @@ Wording HideWording(const HideResult &r, const std::string &carrier, const std::
 }
 
 Wording AboveRecommendedQuestion(std::uint64_t payloadBytes, std::uint64_t recommended, const std::string &carrier) {
-    return {"Kalmira - Anfrage",
-            "Name und Daten (" + Bytes(payloadBytes) + ") sind mehr, als für " + Quoted(carrier) +
-                " empfohlen ist (" + Bytes(recommended) + "). " + kEasierToFind + "\r\nTrotzdem verstecken?"};
+    return {"Kalmira - Anfrage", "Name und Daten (" + Bytes(payloadBytes) + ") sind mehr, als für " + Quoted(carrier) +
+                                     " empfohlen ist (" + Bytes(recommended) + "). " + kEasierToFind +
+                                     "\r\nTrotzdem verstecken?"};
 }
 
 std::string CapacityLine(std::int64_t carrierSize, const CapacityResult &cap) {
@@ -119,9 +117,9 @@ std::string CapacityDetails(const CapacityResult &cap) {
 }
 
 Wording JpegOriginNote(const std::string &carrier) {
-    return {"Kalmira-Nachricht",
-            JpegCore(carrier) + "\r\nEin besserer Container entsteht, wenn das ursprüngliche Bild im "
-                                "BildConverter mit \"verkleinern\" umgewandelt wird."};
+    return {"Kalmira-Nachricht", JpegCore(carrier) +
+                                     "\r\nEin besserer Container entsteht, wenn das ursprüngliche Bild im "
+                                     "BildConverter mit \"verkleinern\" umgewandelt wird."};
 }
 
 Wording FitWording(const FitCheck &fit, const std::string &carrier) {
@@ -168,8 +166,6 @@ std::string AboveRecommendedText(std::uint64_t payloadBytes, std::uint64_t recom
            kEasierToFind + " Es wird trotzdem angelegt.";
 }
 
-std::string JpegOriginText(const std::string &carrier) {
-    return "Hinweis: " + JpegCore(carrier);
-}
+std::string JpegOriginText(const std::string &carrier) { return "Hinweis: " + JpegCore(carrier); }
 
 } // namespace kalmira::stealth

@@ -25,8 +25,7 @@ Wording HideWording(const HideResult &result, const std::string &carrier,
 
 // The question before hiding more than the recommended payload (both stored
 // name plus data); "Ja" hides anyway.
-Wording AboveRecommendedQuestion(std::uint64_t payloadBytes, std::uint64_t recommended,
-                                 const std::string &carrier);
+Wording AboveRecommendedQuestion(std::uint64_t payloadBytes, std::uint64_t recommended, const std::string &carrier);
 // The hide windows' line under the carrier: its size and what the format
 // takes (the recommended payload when known, else the largest), one short
 // line; CapacityDetails says both in full.

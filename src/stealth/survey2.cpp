@@ -29,11 +29,11 @@ Survey::Status Survey::count(const std::function<bool(double)> &progress) {
     for (std::uint64_t done = 0; done < windows; ++done) {
         const std::uint64_t j = windows - 1 - done;
         const auto report = [&](double f) { return !progress || progress((double(done) + f) / double(windows)); };
-        if (!scanner_->scan(j, window0_, report))
-            return scanner_->cancelled() ? Status::Cancelled : Status::ReadError;
+        if (!scanner_->scan(j, window0_, report)) return scanner_->cancelled() ? Status::Cancelled : Status::ReadError;
         // Window 0's salt and head elements are keyed: count them all as dry.
         const std::uint64_t dry = j == 0 ? window0_.dry - std::min(window0_.dry, fixed) : window0_.dry;
-        capacity_[static_cast<std::size_t>(j)] = static_cast<std::uint64_t>(std::floor(format2::kAlphaMax * double(dry)));
+        capacity_[static_cast<std::size_t>(j)] =
+            static_cast<std::uint64_t>(std::floor(format2::kAlphaMax * double(dry)));
         dry_ += dry;
         wet_ += g.windowSize(j) - window0_.dry;
     }

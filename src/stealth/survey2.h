@@ -14,7 +14,13 @@ namespace kalmira::stealth {
 
 class Survey {
 public:
-    enum class Status { Ok, Empty, FormatTooSmall, ReadError, Cancelled };
+    enum class Status {
+        Ok,
+        Empty,
+        FormatTooSmall,
+        ReadError,
+        Cancelled
+    };
 
     // Without costs (reader) count() is not available.
     Survey(ElementReader &reader, const CostModel *costs, const Tuning2 &tuning);

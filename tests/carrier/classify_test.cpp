@@ -24,10 +24,10 @@ TEST(Classify, NameThenFirstBytes) {
     test::WriteAll(dir.file("tag.flac"), std::string("ID3\x04\0\0\0\0\0\0xx", 12));
     test::WriteAll(dir.file("bild.jpg"), std::string("\xff\xd8\xff\xe0xxxxxxxx"));
     const std::pair<const char *, CarrierKind> cases[] = {
-        {"one.bmp", CarrierKind::NotBmp},   {"OK.BMP", CarrierKind::Bmp},      {"short.wav", CarrierKind::NotWav},
-        {"ok.Wav", CarrierKind::Wav},       {"fake.wav", CarrierKind::NotWav}, {"wave.bmp", CarrierKind::NotBmp},
-        {"bild.png", CarrierKind::NotPng},  {"echt.PNG", CarrierKind::Png},   {"ton.flac", CarrierKind::Flac},
-        {"tag.flac", CarrierKind::Flac},    {"ok.Wav", CarrierKind::Wav},     {"bild.jpg", CarrierKind::OtherName},
+        {"one.bmp", CarrierKind::NotBmp},      {"OK.BMP", CarrierKind::Bmp},      {"short.wav", CarrierKind::NotWav},
+        {"ok.Wav", CarrierKind::Wav},          {"fake.wav", CarrierKind::NotWav}, {"wave.bmp", CarrierKind::NotBmp},
+        {"bild.png", CarrierKind::NotPng},     {"echt.PNG", CarrierKind::Png},    {"ton.flac", CarrierKind::Flac},
+        {"tag.flac", CarrierKind::Flac},       {"ok.Wav", CarrierKind::Wav},      {"bild.jpg", CarrierKind::OtherName},
         {"missing.bmp", CarrierKind::Missing}, {"", CarrierKind::NotRegular}};
     for (const auto &[name, kind] : cases) EXPECT_EQ(Classify(dir.file(name)), kind) << name;
 

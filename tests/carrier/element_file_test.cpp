@@ -161,8 +161,8 @@ TEST(ElementFile, SampleChangesCarryAcrossBytes) {
         SCOPED_TRACE(bits);
         auto wav = StealthWav(8, 1, bits).bytes;
         const std::size_t b = bits / 8;
-        const std::vector<std::vector<std::uint8_t>> before = {
-            {0x7F}, {0xFF, 0x00}, {0xFF, 0xFF, 0xFF}}, after = {{0x80}, {0x00, 0x01}, {0x00, 0x00, 0x00}};
+        const std::vector<std::vector<std::uint8_t>> before = {{0x7F}, {0xFF, 0x00}, {0xFF, 0xFF, 0xFF}},
+                                                     after = {{0x80}, {0x00, 0x01}, {0x00, 0x00, 0x00}};
         std::copy(before[b - 1].begin(), before[b - 1].end(), wav.begin() + 44 + 2 * b);
         WriteAll(dir.file("s.wav"), wav);
         ElementFile f = OpenElementFile(dir.file("s.wav"), ElementAccess::Write);

@@ -98,7 +98,7 @@ TEST(FlacFile, FactsAndTagsAroundTheStream) {
     FlacFacts f;
     ASSERT_EQ(ReadFlacFacts(ReadAll(CarrierData("meta.flac")), f), CodecProblem::None);
     EXPECT_EQ(BlockTypes(f), (std::vector<std::uint8_t>{FlacStreamInfo, FlacSeekTable, FlacCueSheet, FlacVorbisComment,
-                                                         FlacApplication, FlacPicture, FlacPadding}));
+                                                        FlacApplication, FlacPicture, FlacPadding}));
     EXPECT_EQ(f.sampleRate, 44100u);
     EXPECT_EQ(f.totalSamples, 12425u);
     EXPECT_NEAR(f.seconds, 12425.0 / 44100, 1e-9);

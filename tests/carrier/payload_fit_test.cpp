@@ -14,8 +14,8 @@ TEST(CompressedBound, MatchesZorbZlibOnRandomData) {
     const std::int64_t B = payload::kSymbolsPerBlock;
     for (std::int64_t n : {0L, 1L, 31L, 5000L, B - 1, B, B + 1, 2 * B + 3, 3 * B - 500}) {
         for (std::uint32_t seed = 1; seed <= 2; ++seed) {
-            const auto real = static_cast<std::int64_t>(
-                Compressed(dir, RandomBytes(static_cast<std::size_t>(n), seed)).size());
+            const auto real =
+                static_cast<std::int64_t>(Compressed(dir, RandomBytes(static_cast<std::size_t>(n), seed)).size());
             EXPECT_LE(real, payload::CompressedBound(n)) << n;
             const std::int64_t tail = n % B;
             if (n > 0 && tail > 200 && tail < B - 200) {
@@ -28,7 +28,7 @@ TEST(CompressedBound, MatchesZorbZlibOnRandomData) {
 // The tool's end-to-end test pins the exact capacity of whole carriers.
 TEST(Capacity, FollowsTheCarrierStructure) {
     TempDir dir;
-    WriteAll(dir.file("c.bmp"), MakeBmp(10, 5));          // too small for anything
+    WriteAll(dir.file("c.bmp"), MakeBmp(10, 5)); // too small for anything
     EXPECT_EQ(payload::Capacity(dir.file("c.bmp"), payload::Mode::Plain), -1);
 
     // A WAV whose data chunk is followed by another chunk: the data end, not

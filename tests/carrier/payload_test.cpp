@@ -11,7 +11,10 @@ TEST(Header, ComposesTheWorkedLayoutAndParsesItBack) {
     ASSERT_TRUE(name);
     std::string h = ComposeHeader(Mode::Plain, "", 1000, *name);
     ASSERT_EQ(h.size(), kHeaderSize);
-    EXPECT_EQ(h, "yesn0000000000000000" "0000999" "Bericht.pdf              " "res");
+    EXPECT_EQ(h, "yesn0000000000000000"
+                 "0000999"
+                 "Bericht.pdf              "
+                 "res");
     ParsedHeader p = ParseHeader(h);
     EXPECT_EQ(p.mode, Mode::Plain);
     EXPECT_EQ(p.dataLength, 1000);
@@ -19,7 +22,7 @@ TEST(Header, ComposesTheWorkedLayoutAndParsesItBack) {
     EXPECT_EQ(p.endTag, "res");
 
     std::string digest;
-    for (int i = 0; i < 16; ++i) digest += static_cast<char>(i * 17);   // 0x00 .. 0xFF
+    for (int i = 0; i < 16; ++i) digest += static_cast<char>(i * 17); // 0x00 .. 0xFF
     std::string a = ComposeHeader(Mode::Aes, digest, 1008, *name);
     EXPECT_EQ(a.substr(0, 4), "yesa");
     EXPECT_EQ(a.substr(4, 16), digest);
@@ -67,23 +70,23 @@ TEST(NameField, PadsShortensOrRefuses) {
     ASSERT_TRUE(s);
     EXPECT_EQ(s->size(), 25u);
     EXPECT_EQ(*s, std::string(19, 'b').replace(1, 18, std::string(18, 'a')) + "~1.txt");
-    EXPECT_FALSE(NameField(std::string(26, 'x')));                       // no dot
-    EXPECT_FALSE(NameField("ab." + std::string(23, 'e')));                // extension too long
-    EXPECT_EQ(*NameField("abc." + std::string(22, 'e')), "~1." + std::string(22, 'e'));  // 23 fits
-    EXPECT_EQ(*NameField("Übersicht.doc"), "\xDC" "bersicht.doc            ");   // ANSI bytes
+    EXPECT_FALSE(NameField(std::string(26, 'x')));                                      // no dot
+    EXPECT_FALSE(NameField("ab." + std::string(23, 'e')));                              // extension too long
+    EXPECT_EQ(*NameField("abc." + std::string(22, 'e')), "~1." + std::string(22, 'e')); // 23 fits
+    EXPECT_EQ(*NameField("Übersicht.doc"), "\xDC"
+                                           "bersicht.doc            "); // ANSI bytes
     EXPECT_EQ(std::string(kTypedMessageName).size(), 25u);
 }
 
 TEST(Bits, ChangeOnlyTheLowestBitAndNeverWrap) {
     auto carrier = kalmira::test::RandomBytes(8 * 256);
-    carrier[0] = 0;     // must hold 0 (bit 7 of 0x00): stays
-    carrier[8] = 255;   // must hold 0 (bit 7 of 0x01): decreases
+    carrier[0] = 0;   // must hold 0 (bit 7 of 0x00): stays
+    carrier[8] = 255; // must hold 0 (bit 7 of 0x01): decreases
     auto original = carrier;
     std::vector<uint8_t> data(256);
     for (int i = 0; i < 256; ++i) data[i] = static_cast<uint8_t>(i);
     EmbedBytes(data.data(), data.size(), carrier.data());
-    for (size_t i = 0; i < carrier.size(); ++i)
-        ASSERT_LE(std::abs(int(carrier[i]) - int(original[i])), 1) << i;
+    for (size_t i = 0; i < carrier.size(); ++i) ASSERT_LE(std::abs(int(carrier[i]) - int(original[i])), 1) << i;
     EXPECT_EQ(carrier[0], 0);
     EXPECT_EQ(carrier[8], 254);
     std::vector<uint8_t> back(256);
@@ -108,8 +111,7 @@ TEST_P(BitPaths, GiveTheByteLoopsBits) {
             ASSERT_EQ(actual, expected) << "offset " << offset << ", count " << count;
             std::vector<uint8_t> back(count + 1, 0xAA);
             ReadBytes(GetParam(), carrier.data() + offset, count, back.data());
-            for (size_t i = 0; i < count; ++i)
-                ASSERT_EQ(back[i], ReadByte(carrier.data() + offset + 8 * i)) << i;
+            for (size_t i = 0; i < count; ++i) ASSERT_EQ(back[i], ReadByte(carrier.data() + offset + 8 * i)) << i;
             EXPECT_EQ(back[count], 0xAA);
         }
     }
@@ -118,9 +120,5 @@ TEST_P(BitPaths, GiveTheByteLoopsBits) {
 namespace kalmira::payload {
 void PrintTo(BitPath path, std::ostream *os) { *os << (path == BitPath::Bmi2 ? "Bmi2" : "Word"); }
 } // namespace kalmira::payload
-std::string PathName(const testing::TestParamInfo<BitPath> &info) {
-    return testing::PrintToString(info.param);
-}
-INSTANTIATE_TEST_SUITE_P(, BitPaths, testing::Values(BitPath::Word, BitPath::Bmi2),
-                         PathName);
-
+std::string PathName(const testing::TestParamInfo<BitPath> &info) { return testing::PrintToString(info.param); }
+INSTANTIATE_TEST_SUITE_P(, BitPaths, testing::Values(BitPath::Word, BitPath::Bmi2), PathName);

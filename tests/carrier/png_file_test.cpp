@@ -22,7 +22,8 @@ using Samples = std::vector<std::uint16_t>;
 Samples Ours(const PngImage &im) {
     Samples s;
     for (std::uint64_t p = 0; p < im.pixelCount(); ++p)
-        for (int c = 0; c < im.channels(); ++c) s.push_back(static_cast<std::uint16_t>(im.sample(p, c) * (im.bitDepth == 8 ? 257 : 1)));
+        for (int c = 0; c < im.channels(); ++c)
+            s.push_back(static_cast<std::uint16_t>(im.sample(p, c) * (im.bitDepth == 8 ? 257 : 1)));
     return s;
 }
 
@@ -50,7 +51,8 @@ Bytes Chunk(const char *type, const Bytes &data) {
     PutBe32(c.data(), static_cast<std::uint32_t>(data.size()));
     std::memcpy(c.data() + 4, type, 4);
     std::copy(data.begin(), data.end(), c.begin() + 8);
-    PutBe32(c.data() + 8 + data.size(), static_cast<std::uint32_t>(crc32(0, c.data() + 4, static_cast<uInt>(data.size() + 4))));
+    PutBe32(c.data() + 8 + data.size(),
+            static_cast<std::uint32_t>(crc32(0, c.data() + 4, static_cast<uInt>(data.size() + 4))));
     return c;
 }
 
@@ -90,9 +92,8 @@ TEST_P(PngRoundTrip, ChangesOnlyTheGivenPixels) {
     ASSERT_EQ(WritePng(image, sink), CodecProblem::None);
     EXPECT_LE(unchanged.size(), std::filesystem::file_size(in) * 103 / 100 + 16) << "costlier than the input";
 
-    const auto changes = RandomChanges(image.pixelCount(), 0.1, 1, [&](std::uint64_t p, std::int32_t d) {
-        return image.changeAllowed(p, d);
-    });
+    const auto changes = RandomChanges(image.pixelCount(), 0.1, 1,
+                                       [&](std::uint64_t p, std::int32_t d) { return image.changeAllowed(p, d); });
     ASSERT_FALSE(changes.empty());
     ASSERT_EQ(ApplyChanges(image, changes), CodecProblem::None);
     TempDir dir;
@@ -139,8 +140,8 @@ INSTANTIATE_TEST_SUITE_P(Files, PngRoundTrip,
                                            "im_ct2_8.png", "im_ct2_8_i.png", "im_ct2_16.png", "im_ct2_16_i.png",
                                            "im_ct4_8.png", "im_ct4_8_i.png", "im_ct4_16.png", "im_ct4_16_i.png",
                                            "im_ct6_8.png", "im_ct6_8_i.png", "im_ct6_16.png", "im_ct6_16_i.png",
-                                           "im_tiny_i.png", "im_column_i.png", "pil_chunks.png",
-                                           "pil_grey_srgb.png", "pil_photo.png", "screenshot.png"));
+                                           "im_tiny_i.png", "im_column_i.png", "pil_chunks.png", "pil_grey_srgb.png",
+                                           "pil_photo.png", "screenshot.png"));
 
 TEST(PngFile, FactsOfAnyPictureAndWhatIsKept) {
     PngFacts f;

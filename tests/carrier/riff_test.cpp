@@ -97,4 +97,3 @@ TEST(WavSeconds, DataBytesOverBytesPerSecond) {
     EXPECT_EQ(WavSeconds(WavFile(noRate).path), -1);
     EXPECT_EQ(WavSeconds("/nonexistent.wav"), -1);
 }
-

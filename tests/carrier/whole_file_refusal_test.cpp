@@ -121,7 +121,7 @@ TEST(WholeFileRewrite, KeepsOwnerModeAndLinks) {
         ASSERT_FALSE(c.problem());
         HideInto(c);
     }
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     ASSERT_EQ(::stat(path.c_str(), &st), 0);

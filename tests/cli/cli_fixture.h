@@ -30,16 +30,16 @@ struct Result {
 
 struct Cli : ::testing::Test {
     TempDir dir;
-    TempDir tmp; // the tool's temporary folder: empty again after every run
-    TempDir io;  // the tool's stdout and stderr
-    std::string limits; // shell commands before the run, such as "ulimit -v 131072 &&"
+    TempDir tmp;                     // the tool's temporary folder: empty again after every run
+    TempDir io;                      // the tool's stdout and stderr
+    std::string limits;              // shell commands before the run, such as "ulimit -v 131072 &&"
     std::string input = "/dev/null"; // the tool's standard input
 
     // Runs the tool in `dir` without a terminal; `env` like "KALMIRA_PASSWORD=x".
     Result run(const std::string &args, const std::string &env = "") {
-        const std::string cmd = "cd " + Quote(dir.path()) + " && " + limits + " env -u KALMIRA_PASSWORD TMPDIR=" +
-                                Quote(tmp.path()) + " " + env + " " + Quote(KALMIRA_CLI) + " " +
-                                args + " >" + Quote(io.file("out")) + " 2>" +
+        const std::string cmd = "cd " + Quote(dir.path()) + " && " + limits +
+                                " env -u KALMIRA_PASSWORD TMPDIR=" + Quote(tmp.path()) + " " + env + " " +
+                                Quote(KALMIRA_CLI) + " " + args + " >" + Quote(io.file("out")) + " 2>" +
                                 Quote(io.file("err")) + " <" + Quote(input);
         const int status = std::system(cmd.c_str());
         Result r;
@@ -65,14 +65,13 @@ struct Cli : ::testing::Test {
         FakeExtractView view;
         view.destination = dir.file("engine.out");
         extract::ExtractEngine engine;
-        EXPECT_EQ(ExtractAsWindow(engine, view, passwords, carrier).outcome,
-                  extract::ExtractOutcome::Extracted);
+        EXPECT_EQ(ExtractAsWindow(engine, view, passwords, carrier).outcome, extract::ExtractOutcome::Extracted);
         if (storedName) *storedName = view.offeredName;
         return ReadAll(view.destination);
     }
     // Hides as the windows do: AES with `pw`, or plain when it is empty.
-    void hideWithEngine(const std::string &carrier, const std::string &nameField,
-                        const std::vector<std::uint8_t> &data, const std::string &pw) {
+    void hideWithEngine(const std::string &carrier, const std::string &nameField, const std::vector<std::uint8_t> &data,
+                        const std::string &pw) {
         FakePasswords passwords;
         passwords.hide.push_back(Padded(pw));
         FakeHideProgress view;

@@ -51,9 +51,12 @@ Result RunOnTerminal(const std::string &cwd, const std::vector<std::string> &arg
         pollfd p{master, POLLIN, 0};
         if (::poll(&p, 1, 20000) <= 0) break;
         const ssize_t n = ::read(master, buf, sizeof buf);
-        if (n > 0) r.out.append(buf, static_cast<std::size_t>(n));
-        else if (n < 0 && errno == EINTR) continue;
-        else break;
+        if (n > 0)
+            r.out.append(buf, static_cast<std::size_t>(n));
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            break;
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -127,14 +130,17 @@ TEST_F(Cli, BinaryDataIsNotWrittenToATerminal) {
     EXPECT_EQ(r.out.find('\x1B'), std::string::npos);
     EXPECT_NE(r.out.find("A\\x1B]0;x\\x07B"), std::string::npos) << r.out;
     // Through a pipe the message stays as it was.
-    EXPECT_EQ(run("extract e.bmp --text -o -", "KALMIRA_PASSWORD=Sesam").out, "A\x1B]0;x\x07" "B\r\nC");
+    EXPECT_EQ(run("extract e.bmp --text -o -", "KALMIRA_PASSWORD=Sesam").out, "A\x1B]0;x\x07"
+                                                                              "B\r\nC");
     std::remove(io.file("err").c_str());
 }
 
 // The classic format keeps 25 Windows-1252 characters; hide says what comes
 // back whenever that is not the file's own name.
 TEST_F(Cli, HideNamesTheStoredNameWhenItDiffers) {
-    struct Case { std::string file, stored; };
+    struct Case {
+        std::string file, stored;
+    };
     const Case cases[] = {
         {"日本語.txt", "???.txt"},
         {"bad\xff.txt", "bad?.txt"},

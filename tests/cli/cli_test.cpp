@@ -1,9 +1,9 @@
 // Runs the built `kalmira` and checks its files, outputs and exit codes
 // against the engines the windows use.
 #include "cli_fixture.h"
+#include "platform/file_lock.h"
 #include "platform/journal.h"
 #include "platform/platform.h"
-#include "platform/file_lock.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,11 @@ TEST_F(Cli, HiddenByTheToolExtractedByTheEngine) {
     const auto secret = RandomBytes(7000, 3);
     put("Geheimnis.bin", secret);
     put("pw.txt", std::vector<std::uint8_t>{'S', 'e', 's', 'a', 'm', '\n'});
-    struct Case { const char *cipher, *carrier; std::vector<std::uint8_t> bytes; const char *how; };
+    struct Case {
+        const char *cipher, *carrier;
+        std::vector<std::uint8_t> bytes;
+        const char *how;
+    };
     const Case cases[] = {
         {"aes", "a.bmp", MakeBmp(200, 100), "--password-file pw.txt"},
         {"rc4", "r.wav", MakeWav(70000), ""},
@@ -32,8 +36,7 @@ TEST_F(Cli, HiddenByTheToolExtractedByTheEngine) {
     };
     for (const Case &c : cases) {
         const std::string carrier = put(c.carrier, c.bytes);
-        const Result r = run(std::string("hide ") + c.carrier + " Geheimnis.bin --cipher " + c.cipher +
-                                 " " + c.how,
+        const Result r = run(std::string("hide ") + c.carrier + " Geheimnis.bin --cipher " + c.cipher + " " + c.how,
                              *c.how ? "" : "KALMIRA_PASSWORD=Sesam");
         ASSERT_EQ(r.rc, 0) << r.err;
         auto after = ReadAll(carrier);
@@ -53,10 +56,12 @@ TEST_F(Cli, HiddenByTheToolExtractedByTheEngine) {
     extract::ExtractEngine engine;
     auto report = ExtractAsWindow(engine, view, passwords, carrier, 65535);
     EXPECT_EQ(report.outcome, extract::ExtractOutcome::Extracted);
-    EXPECT_EQ(report.messageAnsi, "Gr\xFC\xDF" "e!");
+    EXPECT_EQ(report.messageAnsi, "Gr\xFC\xDF"
+                                  "e!");
     EXPECT_EQ(report.storedName, "Gruss.txt");
     // The tool gives it as UTF-8 unless the stored bytes are asked for.
-    EXPECT_EQ(run("extract m.wav --text -o -", "KALMIRA_PASSWORD=Sesam").out, "Gr\xC3\xBC\xC3\x9F" "e!");
+    EXPECT_EQ(run("extract m.wav --text -o -", "KALMIRA_PASSWORD=Sesam").out, "Gr\xC3\xBC\xC3\x9F"
+                                                                              "e!");
     ASSERT_EQ(run("extract m.wav --text --raw -o roh.txt", "KALMIRA_PASSWORD=Sesam").rc, 0);
     EXPECT_EQ(ReadAll(dir.file("roh.txt")), (std::vector<std::uint8_t>{'G', 'r', 0xFC, 0xDF, 'e', '!'}));
 }
@@ -102,7 +107,7 @@ TEST_F(Cli, EveryExitCode) {
     EXPECT_EQ(run("").rc, 1);
     EXPECT_EQ(run("verstecken c.bmp s.bin").rc, 1);
     EXPECT_EQ(run("hide c.bmp s.bin --cipher des").rc, 1);
-    EXPECT_EQ(run("hide c.bmp s.bin").rc, 1);        // no password source, no terminal
+    EXPECT_EQ(run("hide c.bmp s.bin").rc, 1); // no password source, no terminal
     EXPECT_EQ(run("hide c.bmp s.bin", "KALMIRA_PASSWORD=12345678901234567").rc, 1);
     EXPECT_EQ(ReadAll(dir.file("c.bmp")), MakeBmp(150, 100));
 
@@ -154,10 +159,14 @@ TEST_F(Cli, EveryExitCode) {
 // The capacity is the largest incompressible file that goes in: that size
 // fits, one byte more does not, in a single-block and a multi-block carrier.
 TEST_F(Cli, CapacityIsExact) {
-    struct Case { const char *name; std::vector<std::uint8_t> bytes; const char *cipher; };
+    struct Case {
+        const char *name;
+        std::vector<std::uint8_t> bytes;
+        const char *cipher;
+    };
     const Case cases[] = {
-        {"c.bmp", MakeBmp(120, 90), "none"},        // about 4,000 bytes
-        {"c.wav", MakeWav(320000), "aes"},          // about 40,000 bytes, three blocks
+        {"c.bmp", MakeBmp(120, 90), "none"}, // about 4,000 bytes
+        {"c.wav", MakeWav(320000), "aes"},   // about 40,000 bytes, three blocks
     };
     for (const Case &c : cases) {
         put(c.name, c.bytes);
@@ -165,10 +174,12 @@ TEST_F(Cli, CapacityIsExact) {
         ASSERT_EQ(r.rc, 0) << r.err;
         const long n = std::stol(r.out);
         put("over.bin", RandomBytes(static_cast<std::size_t>(n + 1), 11));
-        EXPECT_EQ(run(std::string("hide ") + c.name + " over.bin --cipher " + c.cipher, "KALMIRA_PASSWORD=pw").rc, 4) << n;
+        EXPECT_EQ(run(std::string("hide ") + c.name + " over.bin --cipher " + c.cipher, "KALMIRA_PASSWORD=pw").rc, 4)
+            << n;
         EXPECT_EQ(ReadAll(dir.file(c.name)), c.bytes);
         put("fits.bin", RandomBytes(static_cast<std::size_t>(n), 12));
-        EXPECT_EQ(run(std::string("hide ") + c.name + " fits.bin --cipher " + c.cipher, "KALMIRA_PASSWORD=pw").rc, 0) << n;
+        EXPECT_EQ(run(std::string("hide ") + c.name + " fits.bin --cipher " + c.cipher, "KALMIRA_PASSWORD=pw").rc, 0)
+            << n;
         EXPECT_EQ(extractWithEngine(dir.file(c.name), "pw"), RandomBytes(static_cast<std::size_t>(n), 12));
     }
 }
@@ -287,8 +298,8 @@ TEST_F(Cli, LockedCarrierStopsWithExitFiveAndAnInterruptedHideIsUndone) {
     if (child == 0) {
         platform::CarrierJournal journal(carrier);
         const auto flip = [](std::int64_t, const std::uint8_t *o, std::uint8_t *out, std::size_t n) {
-                for (std::size_t i = 0; i < n; ++i) out[i] = o[i] ^ 1;
-            };
+            for (std::size_t i = 0; i < n; ++i) out[i] = o[i] ^ 1;
+        };
         if (journal.begin({{91, 2000, flip}}) != platform::JournalError::None) ::_exit(1);
         auto bytes = ReadAll(carrier);
         for (int i = 91; i < 2091; ++i) bytes[i] ^= 1;
@@ -302,7 +313,8 @@ TEST_F(Cli, LockedCarrierStopsWithExitFiveAndAnInterruptedHideIsUndone) {
     Result r = run("info c.bmp");
     EXPECT_EQ(r.rc, 0);
     EXPECT_NE(r.err.find("Ein unterbrochener Schreibvorgang in der Containerdatei \"c.bmp\" wurde rückgängig gemacht."),
-              std::string::npos) << r.err;
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(ReadAll(carrier), before);
     EXPECT_EQ(run("info c.bmp").err, "");
 }
@@ -363,7 +375,7 @@ TEST_F(Cli, RefusalsOfHugeInputsAreBounded) {
     put("c.wav", MakeWav(30000));
     put("gross.bin", RandomBytes(24 << 20, 9));
     ASSERT_EQ(::truncate(put("riesig.txt", {}).c_str(), off_t{5} << 30), 0);
-#ifndef __SANITIZE_ADDRESS__ // the sanitizer's shadow memory needs terabytes of address space
+#ifndef __SANITIZE_ADDRESS__        // the sanitizer's shadow memory needs terabytes of address space
     limits = "ulimit -v 196608 &&"; // the tool's libraries take about 100 MB of address space
 #endif
     // Compression stops once the output passes what the carrier takes; a file

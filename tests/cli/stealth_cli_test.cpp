@@ -61,7 +61,9 @@ TEST_F(Cli, StealthFilesAndMessagesAndTheOneAnswer) {
     put("m.wav", MakeWav(100000));
     ASSERT_EQ(run("hide m.wav gruss.txt --text --stealth", "KALMIRA_PASSWORD=Sesam").rc, 0);
     r = run("extract m.wav --text -o -", "KALMIRA_PASSWORD=Sesam");
-    EXPECT_EQ(r.out, "Gr\xC3\xBC\xC3\x9F" "e") << r.err;
+    EXPECT_EQ(r.out, "Gr\xC3\xBC\xC3\x9F"
+                     "e")
+        << r.err;
 
     // A palette picture cannot hold the format: refused, and info may call it empty.
     auto palette = MakeBmp(150, 100);
@@ -90,7 +92,8 @@ TEST_F(Cli, StealthNotesAPictureThatWasOnceAJpeg) {
     auto blocks = MakeBmp(400, 300);
     for (std::size_t i = 54; i < blocks.size(); ++i) {
         const std::size_t p = (i - 54) / 3, x = p % 400, y = p / 400;
-        blocks[i] = static_cast<std::uint8_t>(90 + ((x / 8) * 37 + (y / 8) * 71 + (i - 54) % 3 * 13) % 80 + (blocks[i] & 1));
+        blocks[i] =
+            static_cast<std::uint8_t>(90 + ((x / 8) * 37 + (y / 8) * 71 + (i - 54) % 3 * 13) % 80 + (blocks[i] & 1));
     }
     put("j.bmp", blocks);
     Result r = run("capacity j.bmp --stealth");

@@ -28,10 +28,13 @@ TEST(ZorbComprFile, RoundTripsWithProgressAndIgnoresTrailingZeroBytes) {
     test::TempDir dir;
     auto inflated = [](const std::vector<uint8_t> &z, std::int64_t limit, std::vector<uint8_t> &out) {
         out.clear();
-        return InflateMemory(z.data(), z.size(), [&](const uint8_t *b, std::size_t k) {
-            out.insert(out.end(), b, b + k);
-            return true;
-        }, limit);
+        return InflateMemory(
+            z.data(), z.size(),
+            [&](const uint8_t *b, std::size_t k) {
+                out.insert(out.end(), b, b + k);
+                return true;
+            },
+            limit);
     };
     std::vector<int> seen;
     SetCompressionProgressHook([&](int p) { seen.push_back(p); });

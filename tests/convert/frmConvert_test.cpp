@@ -74,7 +74,8 @@ private slots:
 
         t.dialogs.openAnswers.push_back(""); // cancelling the next load empties the window
         f.Command1->click();
-        QVERIFY(!f.Command2->isEnabled() && f.Label2->text().isEmpty() && f.picture1().empty() && f.Anzeige1->isHidden());
+        QVERIFY(!f.Command2->isEnabled() && f.Label2->text().isEmpty() && f.picture1().empty() &&
+                f.Anzeige1->isHidden());
 
         // The proposed name replaces the last three characters.
         t.dialogs.openAnswers.push_back(MakePicture(dir, "foto.jpeg", 20, 30, "JPG"));
@@ -107,11 +108,12 @@ private slots:
         t.dialogs.saveAnswers.push_back(QString::fromStdString(out));
         f.Command2->click();
         QVERIFY(t.dialogs.saveRequests.at(0).filter.contains("*.png"));
-        QCOMPARE(t.messages.last(), std::string("Die Bilddatei \"bild.png\" wurde in eine PNG-Datei (8 Bit RGB) konvertiert."));
+        QCOMPARE(t.messages.last(),
+                 std::string("Die Bilddatei \"bild.png\" wurde in eine PNG-Datei (8 Bit RGB) konvertiert."));
         const auto v = test::ReadAll(out);
         QVERIFY(v.size() > 33 && v[1] == 'P' && v[2] == 'N' && v[3] == 'G');
-        QCOMPARE(v[19] | v[18] << 8, 52); // IHDR width
-        QVERIFY(v[24] == 8 && v[25] == 2);  // 8 bits, RGB
+        QCOMPARE(v[19] | v[18] << 8, 52);  // IHDR width
+        QVERIFY(v[24] == 8 && v[25] == 2); // 8 bits, RGB
     }
 
     void undecodablePictureIsNeverWritten() {

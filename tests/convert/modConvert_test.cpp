@@ -1,8 +1,8 @@
-#include "convert/image_memory.h"
-#include "convert/modConvert.h"
-#include "convert/convert_texts.h"
 #include "carrier/payload.h"
 #include "carrier/png_file.h"
+#include "convert/convert_texts.h"
+#include "convert/image_memory.h"
+#include "convert/modConvert.h"
 
 #include "fakes.h"
 
@@ -88,8 +88,10 @@ TEST(SaveBitmap, PaletteDepthsWriteTheirTable) {
         QImage img(QString::fromStdString(path));
         ASSERT_FALSE(img.isNull()) << depth;
         EXPECT_EQ(Rgb(img, 1, 0), 0u) << depth;
-        if (depth <= 8) EXPECT_EQ(Rgb(img, 2, 0), 0xFFFFFFu) << depth;
-        else EXPECT_EQ(Rgb(img, 0, 1), depth == 16 ? 0xF8u : 0xFFu) << depth; // 5 bits in 16
+        if (depth <= 8)
+            EXPECT_EQ(Rgb(img, 2, 0), 0xFFFFFFu) << depth;
+        else
+            EXPECT_EQ(Rgb(img, 0, 1), depth == 16 ? 0xF8u : 0xFFu) << depth; // 5 bits in 16
     }
 }
 
@@ -148,7 +150,8 @@ TEST(Decoding, GifJpegMetafileAndUnreadableFiles) {
     std::filesystem::rename(dir.file("f.jpg"), dir.file("jpeg.gif"));
     auto jpg = LoadPicture(dir.file("jpeg.gif")); // named like a GIF, decoded by content
     ASSERT_TRUE(jpg && jpg->width == 40);
-    for (int shift : {16, 8, 0}) EXPECT_NEAR(int(jpg->at(20, 10) >> shift & 0xFF), (200 << 16 | 40 << 8 | 90) >> shift & 0xFF, 6);
+    for (int shift : {16, 8, 0})
+        EXPECT_NEAR(int(jpg->at(20, 10) >> shift & 0xFF), (200 << 16 | 40 << 8 | 90) >> shift & 0xFF, 6);
 
     // Placeable metafile, 100 x 50 at 96 units per inch: white, with
     // [20, 60) x [10, 40) filled in 0xCC2211 without outline.
@@ -156,9 +159,9 @@ TEST(Decoding, GifJpegMetafileAndUnreadableFiles) {
     auto wmf = ReadAll(rectangle);
     auto pic = LoadPicture(rectangle);
     ASSERT_TRUE(pic && pic->width == 100 && pic->height == 50);
-    const std::array<int, 3> points[] = {{40, 25, 0xCC2211}, {21, 11, 0xCC2211}, {80, 25, 0xFFFFFF}, {40, 45, 0xFFFFFF}};
-    for (auto [x, y, want] : points)
-        EXPECT_EQ(pic->at(x, y), static_cast<std::uint32_t>(want)) << x << "," << y;
+    const std::array<int, 3> points[] = {
+        {40, 25, 0xCC2211}, {21, 11, 0xCC2211}, {80, 25, 0xFFFFFF}, {40, 45, 0xFFFFFF}};
+    for (auto [x, y, want] : points) EXPECT_EQ(pic->at(x, y), static_cast<std::uint32_t>(want)) << x << "," << y;
     auto big = LoadPictureStretched(rectangle, 200, 100); // drawn again at the new size
     ASSERT_TRUE(big && big->width == 200 && big->at(80, 50) == 0xCC2211u);
 

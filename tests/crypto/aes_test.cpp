@@ -107,8 +107,11 @@ TEST_P(AesPaths, ArrayDecryptFailures) {
 // Without the size the last block is zero-filled (and compared with OpenSSL);
 // with the size appended the length comes back exactly.
 TEST_P(AesPaths, ArraysMatchOpensslAndRoundTrip) {
-    const struct { int bits; const char *name; std::size_t size; } cases[] = {
-        {128, "AES-128-ECB", 100}, {192, "AES-192-ECB", 100}, {256, "AES-256-ECB", 3 * 1024 * 1024}};
+    const struct {
+        int bits;
+        const char *name;
+        std::size_t size;
+    } cases[] = {{128, "AES-128-ECB", 100}, {192, "AES-192-ECB", 100}, {256, "AES-256-ECB", 3 * 1024 * 1024}};
     for (const auto &k : cases) {
         const Data key = RandomBytes(static_cast<std::size_t>(k.bits / 8), static_cast<std::uint32_t>(k.bits));
         aes.SetCipherKey(key, k.bits);

@@ -34,11 +34,9 @@ inline std::string OpensslMd5Hex(const std::uint8_t *p, std::size_t n) {
 }
 
 // nullopt when the cipher is not available (RC4 needs the legacy provider).
-inline std::optional<std::vector<std::uint8_t>> OpensslEncrypt(const char *name,
-                                                               const std::vector<std::uint8_t> &key,
+inline std::optional<std::vector<std::uint8_t>> OpensslEncrypt(const char *name, const std::vector<std::uint8_t> &key,
                                                                const std::vector<std::uint8_t> &in) {
-    static OSSL_PROVIDER *providers[] = {OSSL_PROVIDER_load(nullptr, "legacy"),
-                                         OSSL_PROVIDER_load(nullptr, "default")};
+    static OSSL_PROVIDER *providers[] = {OSSL_PROVIDER_load(nullptr, "legacy"), OSSL_PROVIDER_load(nullptr, "default")};
     (void)providers;
     EVP_CIPHER *cipher = EVP_CIPHER_fetch(nullptr, name, nullptr);
     if (!cipher) return std::nullopt;

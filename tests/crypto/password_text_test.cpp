@@ -6,9 +6,13 @@ using namespace kalmira::crypto;
 using Status = PasswordText::Status;
 
 TEST(PasswordText, ReadsUtf8AndWindows1252Alike) {
-    const std::string expected = "Gr\xFC\xDF" "e\x80\x96";  // "Grüße€–" in Windows-1252
-    for (std::string file : {std::string("Gr\xC3\xBC\xC3\x9F" "e\xE2\x82\xAC\xE2\x80\x93\r\nzweite"),
-                             std::string("\xEF\xBB\xBF" "Gr\xC3\xBC\xC3\x9F" "e\xE2\x82\xAC\xE2\x80\x93\n"),
+    const std::string expected = "Gr\xFC\xDF"
+                                 "e\x80\x96"; // "Grüße€–" in Windows-1252
+    for (std::string file : {std::string("Gr\xC3\xBC\xC3\x9F"
+                                         "e\xE2\x82\xAC\xE2\x80\x93\r\nzweite"),
+                             std::string("\xEF\xBB\xBF"
+                                         "Gr\xC3\xBC\xC3\x9F"
+                                         "e\xE2\x82\xAC\xE2\x80\x93\n"),
                              expected + "\r\n", expected}) {
         PasswordText p = PasswordFromFile(file);
         EXPECT_EQ(p.status, Status::Ok) << file;
@@ -21,7 +25,8 @@ TEST(PasswordText, ReadsUtf8AndWindows1252Alike) {
 }
 
 TEST(PasswordText, RefusesOnlyWhatWindows1252CannotHold) {
-    PasswordText arrow = PasswordFromFile("ab\xE2\x86\x92" "c\n");   // U+2192
+    PasswordText arrow = PasswordFromFile("ab\xE2\x86\x92"
+                                          "c\n"); // U+2192
     EXPECT_EQ(arrow.status, Status::Unrepresentable);
     EXPECT_EQ(arrow.refused, U'\x2192');
     EXPECT_EQ(arrow.refusedUtf8, "\xE2\x86\x92");
@@ -32,7 +37,8 @@ TEST(PasswordText, RefusesOnlyWhatWindows1252CannotHold) {
     EXPECT_EQ(emoji.status, Status::Unrepresentable);
     EXPECT_EQ(emoji.refused, U'\x1F600');
 
-    PasswordText broken = PasswordFromFile("\xEF\xBB\xBF" "a\xFF");
+    PasswordText broken = PasswordFromFile("\xEF\xBB\xBF"
+                                           "a\xFF");
     EXPECT_EQ(broken.status, Status::InvalidUtf8);
     EXPECT_EQ(broken.refusedAt, 2u);
 }

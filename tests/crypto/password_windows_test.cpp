@@ -41,7 +41,10 @@ void ShowActive(QWidget &w) {
 // a failing test cannot hang.
 void WhenModal(std::function<void(QWidget *)> act, int triesLeft = 300) {
     QTimer::singleShot(10, [act = std::move(act), triesLeft]() mutable {
-        if (QWidget *w = QApplication::activeModalWidget()) { act(w); return; }
+        if (QWidget *w = QApplication::activeModalWidget()) {
+            act(w);
+            return;
+        }
         if (triesLeft > 0) WhenModal(std::move(act), triesLeft - 1);
     });
     QTimer::singleShot(10000, [] {
@@ -78,7 +81,8 @@ private slots:
         Type(d.Text1, "Ab3 !xyZ0123456R");
         QTest::mouseClick(d.Command1, Qt::LeftButton);
         QCOMPARE(text3->text(), QString("Ab3 !xyZ0123456R"));
-        QVERIFY(!d.isVisible() && d.Text5->buffer().isEmpty() && d.Text1->buffer().isEmpty() && t.messages.shown.empty());
+        QVERIFY(!d.isVisible() && d.Text5->buffer().isEmpty() && d.Text1->buffer().isEmpty() &&
+                t.messages.shown.empty());
     }
 
     void maskedFieldKeepsBufferAndDisplayInStepAndBlocksPasting() {
@@ -154,7 +158,11 @@ private slots:
         QVERIFY(!d.Command1->isEnabled() && d.isVisible() && t.messages.shown.size() == 3);
 
         // Cancelling and the close box leave no password.
-        auto start = [&] { d.show(); text3->setText("stale"); Type(d.Text5, "abc"); };
+        auto start = [&] {
+            d.show();
+            text3->setText("stale");
+            Type(d.Text5, "abc");
+        };
         auto nothingLeft = [&] {
             return !d.isVisible() && !d.password() && text3->text().isEmpty() && d.Text5->buffer().isEmpty();
         };

@@ -19,9 +19,15 @@ std::string Text(const Data &v) { return std::string(v.begin(), v.end()); }
 
 TEST(Rc4, Rfc6229KeyStreamAtSeveralOffsets) {
     const std::string k5 = "0102030405", k32 = "0102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f20";
-    const struct { const std::string &key; std::size_t offset; const char *stream; } vectors[] = {
-        {k5, 0, "B2396305F03DC027CCC3524A0A1118A8"},  {k5, 4096, "FF25B58995996707E51FBDF08B34D875"},
-        {k32, 0, "EAA6BD25880BF93D3F5D1E4CA2611D91"}, {k32, 768, "E7A7B9E9EC540D5FF43BDB12792D1B35"},
+    const struct {
+        const std::string &key;
+        std::size_t offset;
+        const char *stream;
+    } vectors[] = {
+        {k5, 0, "B2396305F03DC027CCC3524A0A1118A8"},
+        {k5, 4096, "FF25B58995996707E51FBDF08B34D875"},
+        {k32, 0, "EAA6BD25880BF93D3F5D1E4CA2611D91"},
+        {k32, 768, "E7A7B9E9EC540D5FF43BDB12792D1B35"},
     };
     for (const auto &v : vectors) {
         const Data stream = Cipher(Text(Bytes(v.key)), Data(4112, 0));
@@ -74,6 +80,7 @@ TEST(Rc4, ProgressFollowsTheThresholdRule) {
         rc4.EncryptByte(data, "Key");
         const int step = n == 0 ? 100 : n == 10 ? 10 : 1; // every step that is reached, from 0 to 100
         ASSERT_EQ(seen.size(), static_cast<std::size_t>(100 / step + (n ? 1 : 0))) << n;
-        for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], (n ? 0 : 100) + static_cast<int>(i) * step) << n;
+        for (std::size_t i = 0; i < seen.size(); ++i)
+            EXPECT_EQ(seen[i], (n ? 0 : 100) + static_cast<int>(i) * step) << n;
     }
 }

@@ -12,7 +12,7 @@ namespace kalmira::test {
 // Engine runs on carriers the hide engine made, in a folder of their own.
 struct EngineTest : ::testing::Test {
     TempDir dir;
-    TempDir tmp;   // the runs' temporary folder; must be empty after every run
+    TempDir tmp; // the runs' temporary folder; must be empty after every run
     void SetUp() override { ::setenv("TMPDIR", tmp.path().c_str(), 1); }
     void TearDown() override {
         EXPECT_EQ(FilesIn(tmp.path()), 0u) << "temporary files were left";

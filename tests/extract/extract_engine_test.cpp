@@ -23,7 +23,7 @@ TEST_F(Fixture, FileRoundTripKeepsTheCarrierHeaderAndExtractionOnlyReads) {
     ASSERT_EQ(extractTo(carrier, dir.file("out.pdf")).outcome, ExtractOutcome::Extracted) << messages.last();
     EXPECT_EQ(ReadAll(dir.file("out.pdf")), plain);
     EXPECT_EQ(view.offeredName, "Bericht.pdf");
-    EXPECT_EQ(ReadAll(carrier), written);   // extraction only reads
+    EXPECT_EQ(ReadAll(carrier), written); // extraction only reads
     EXPECT_EQ(passwords.asked, 2);
 }
 
@@ -33,9 +33,9 @@ TEST_F(Fixture, ReportSizesFollowTheRoundedLength) {
     const auto n = *HeaderOf(ReadAll(carrier)).dataLength;
     const auto report = extractTo(carrier, dir.file("x.txt"));
     ASSERT_EQ(report.outcome, ExtractOutcome::Extracted);
-    EXPECT_EQ(extract::ResultLines(report).sizes, "Extrahierte Datei (komprimiert): " +
-                                                      FormatThousands(((n - 1) / 16 + 1) * 16) +
-                                                      " Bytes, dekomprimiert: 50.000 Bytes (x.txt)");
+    EXPECT_EQ(extract::ResultLines(report).sizes,
+              "Extrahierte Datei (komprimiert): " + FormatThousands(((n - 1) / 16 + 1) * 16) +
+                  " Bytes, dekomprimiert: 50.000 Bytes (x.txt)");
 }
 
 TEST_F(Fixture, PasswordGetsThreeAttempts) {
@@ -56,7 +56,7 @@ TEST_F(Fixture, CarriersWithoutPayload) {
     EXPECT_TRUE(view.pauses.empty());
 
     const std::string carrier = hideFile(RandomBytes(100), "a.bin");
-    PatchHeader(carrier, 0, "YESN");   // tags are case-sensitive
+    PatchHeader(carrier, 0, "YESN"); // tags are case-sensitive
     EXPECT_EQ(extractTo(carrier, dir.file("o")).outcome, ExtractOutcome::NoPayload);
 
     WriteAll(dir.file("tiny.bmp"), std::string("BM"));
@@ -82,7 +82,8 @@ TEST_F(Fixture, DamagedPayloadsWriteNothingAndKeepTheDestination) {
     };
     const auto plain = payload::Mode::Plain;
     damaged(Damage::LengthBeyondCarrier, plain, [](std::string &c) { PatchHeader(c, 20, "9999999"); });
-    damaged(Damage::Decompression, plain, [](std::string &c) { PatchHeader(c, 20, "0000000"); }); // one byte, no deflate stream
+    damaged(Damage::Decompression, plain,
+            [](std::string &c) { PatchHeader(c, 20, "0000000"); }); // one byte, no deflate stream
     damaged(Damage::LengthField, plain, [](std::string &c) { PatchHeader(c, 20, "00x1234"); });
     damaged(Damage::LengthBeyondCarrier, plain, [](std::string &c) {
         auto bytes = ReadAll(c);
@@ -130,7 +131,7 @@ TEST_F(Fixture, MessagesRoundTripAndCrossBetweenThePrograms) {
     FakeMessageExtractView v;
     auto r = extractMessage(v, carrier);
     ASSERT_EQ(r.outcome, ExtractOutcome::Extracted) << messages.last();
-    EXPECT_EQ(r.messageAnsi, ansi);   // nothing appended on either side
+    EXPECT_EQ(r.messageAnsi, ansi); // nothing appended on either side
     EXPECT_EQ(v.shown, ansi);
     EXPECT_EQ(r.storedName, "Botschaft.txt");
     EXPECT_TRUE(r.saveEnabled);

@@ -37,7 +37,8 @@ QString QS(const std::string &s) { return QString::fromStdString(s); }
 
 // One program run: the real extract window with fake services, carriers made
 // by the hide engine directly.
-template <class W> struct Run {
+template <class W>
+struct Run {
     Run() : t(std::is_same_v<W, FrmExMessage> ? Program::A : Program::B) {
         Flags() = SharedFlags{};
         ::setenv("TMPDIR", tmp.path().c_str(), 1);
@@ -149,7 +150,8 @@ private slots:
 
     void carrierChoiceByDropAndDialog() {
         RunB r;
-        std::filesystem::rename(r.hidden(RandomBytes(300), "a.bin", payload::Mode::Plain, false), r.dir.file("BILD.BMP"));
+        std::filesystem::rename(r.hidden(RandomBytes(300), "a.bin", payload::Mode::Plain, false),
+                                r.dir.file("BILD.BMP"));
         const QString upper = QS(r.dir.file("BILD.BMP")), text = QS(r.dir.file("notiz.txt"));
         WriteAll(r.dir.file("notiz.txt"), std::string("text"));
         r.drop({upper, text}); // only the first counts
@@ -282,9 +284,10 @@ private slots:
             w->Command2->click();
             QCOMPARE(question, QString::fromUtf8(extract::kStealthPasswordQuestion));
             QVERIFY(!question.contains("wurde zusätzlich verschlüsselt"));
-            QCOMPARE(t->messages.last(), std::string(program == Program::B
-                                                         ? "Die ausgewählte Container-Datei enthält keine versteckte Datei!"
-                                                         : "Diese Datei enthält keine versteckte Botschaft!"));
+            QCOMPARE(t->messages.last(),
+                     std::string(program == Program::B
+                                     ? "Die ausgewählte Container-Datei enthält keine versteckte Datei!"
+                                     : "Diese Datei enthält keine versteckte Botschaft!"));
             QVERIFY(w->passwordQuestion().isEmpty());
         }
         // The dialog grows to show the longer question whole.
@@ -337,8 +340,9 @@ private slots:
         r.open(carrier);
         r.w->Command2->click();
         const auto rolledBack = [&] {
-            return std::count_if(r.t.messages.shown.begin(), r.t.messages.shown.end(),
-                                 [&](const auto &m) { return m.text.find("wurde rückgängig gemacht") != std::string::npos; });
+            return std::count_if(r.t.messages.shown.begin(), r.t.messages.shown.end(), [&](const auto &m) {
+                return m.text.find("wurde rückgängig gemacht") != std::string::npos;
+            });
         };
         QCOMPARE(rolledBack(), 1);
         QCOMPARE(ReadAll(carrier), before);
@@ -402,7 +406,8 @@ private slots:
         RunA a;
         RunB b;
         for (QWidget *w : {static_cast<QWidget *>(a.w), static_cast<QWidget *>(b.w)})
-            QVERIFY2(w->width() <= 1366 && w->height() <= 688, qPrintable(QString("%1x%2").arg(w->width()).arg(w->height())));
+            QVERIFY2(w->width() <= 1366 && w->height() <= 688,
+                     qPrintable(QString("%1x%2").arg(w->width()).arg(w->height())));
     }
 };
 

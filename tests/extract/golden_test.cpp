@@ -20,7 +20,7 @@ std::vector<std::uint8_t> GoldenPlain() {
     std::string text;
     for (int i = 0; i < 40; ++i) text += "Zeile " + std::to_string(i) + ": Kalmira Golden-Träger\r\n";
     std::vector<std::uint8_t> v(text.begin(), text.end());
-    auto noise = RandomBytes(300, 2024);   // an incompressible tail
+    auto noise = RandomBytes(300, 2024); // an incompressible tail
     v.insert(v.end(), noise.begin(), noise.end());
     return v;
 }
@@ -44,8 +44,9 @@ TEST(Golden, CarriersStillExtract) {
         hider.setLeadByteForTesting(0x79);
         for (const Case &c : kCases) {
             WriteAll(kGoldenDir + c.file, MakeBmp(64, 64, 11));
-            ASSERT_EQ(HideFile(hider, passwords, dir, kGoldenDir + c.file, GoldenPlain(), "Golden.txt", c.mode, kPassword),
-                      hide::HideOutcome::Written);
+            ASSERT_EQ(
+                HideFile(hider, passwords, dir, kGoldenDir + c.file, GoldenPlain(), "Golden.txt", c.mode, kPassword),
+                hide::HideOutcome::Written);
         }
     }
     for (const Case &c : kCases) {

@@ -21,7 +21,8 @@ namespace {
 struct Hostile : EngineTest {};
 
 // Writes beyond `bytes` fail as on a full medium while `f` runs.
-template <class F> void WithFileSizeLimit(rlim_t bytes, F f) {
+template <class F>
+void WithFileSizeLimit(rlim_t bytes, F f) {
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
@@ -37,7 +38,8 @@ template <class F> void WithFileSizeLimit(rlim_t bytes, F f) {
 TEST_F(Hostile, ZeroByteCarrierHoldsNoPayload) {
     WriteAll(dir.file("empty.bmp"), std::string());
     view.destination = dir.file("out");
-    EXPECT_EQ(Told(messages, ExtractAsWindow(extractor, view, passwords, dir.file("empty.bmp"))).outcome, ExtractOutcome::NoPayload);
+    EXPECT_EQ(Told(messages, ExtractAsWindow(extractor, view, passwords, dir.file("empty.bmp"))).outcome,
+              ExtractOutcome::NoPayload);
     EXPECT_EQ(messages.last(), "Die ausgewählte Container-Datei enthält keine versteckte Datei!");
     EXPECT_EQ(Told(messages, ExtractAsWindow(extractor, messageView, passwords, dir.file("empty.bmp"), 65535)).outcome,
               ExtractOutcome::NoPayload);
@@ -67,7 +69,8 @@ TEST_F(Hostile, FullDiskWhileDecompressingKeepsTheDestination) {
     WriteAll(dir.file("keep.txt"), std::string("vorher"));
     view.destination = dir.file("keep.txt");
     extract::FileExtractResult report;
-    WithFileSizeLimit(64 * 1024, [&] { report = Told(messages, ExtractAsWindow(extractor, view, passwords, carrier)); });
+    WithFileSizeLimit(64 * 1024,
+                      [&] { report = Told(messages, ExtractAsWindow(extractor, view, passwords, carrier)); });
     EXPECT_EQ(report.outcome, ExtractOutcome::WriteFailed);
     EXPECT_NE(messages.last().find("Ist der Datenträger voll?"), std::string::npos) << messages.last();
     EXPECT_EQ(ReadAll(dir.file("keep.txt")), std::vector<std::uint8_t>({'v', 'o', 'r', 'h', 'e', 'r'}));

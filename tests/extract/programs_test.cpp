@@ -126,8 +126,9 @@ private slots:
                 if (stealth) {
                     // The data as the window showed them, without the stored name.
                     const std::string said = p.t.messages.last();
-                    QVERIFY2(said.find(program == kalmira::Program::B ? "Die Daten (20.000 Byte) sind im Tarnformat verschlüsselt"
-                                                                      : "sind im Tarnformat verschlüsselt") != std::string::npos,
+                    QVERIFY2(said.find(program == kalmira::Program::B
+                                           ? "Die Daten (20.000 Byte) sind im Tarnformat verschlüsselt"
+                                           : "sind im Tarnformat verschlüsselt") != std::string::npos,
                              said.c_str());
                     // Nothing classic to see: the extract window falls back to the format.
                     QVERIFY(!test::HeaderOf(test::ReadAll(p.carrier)).mode.has_value());
@@ -164,16 +165,17 @@ private slots:
                 const bool png = std::string(name).ends_with(".png");
                 const std::string wav = p.dir.file("roh.wav");
                 test::WriteAll(wav, test::MakeWav(1600000));
-                const std::string make = png ? "convert -size 800x600 -seed 6 plasma:fractal -depth 8 '" + p.carrier + "'"
-                                             : "flac -s -o '" + p.carrier + "' '" + wav + "'";
+                const std::string make =
+                    png ? "convert -size 800x600 -seed 6 plasma:fractal -depth 8 '" + p.carrier + "'"
+                        : "flac -s -o '" + p.carrier + "' '" + wav + "'";
                 QCOMPARE(std::system((make + " 2>/dev/null").c_str()), 0);
                 p.v->askPassword = [] { return std::optional<QString>("Sesam"); };
                 p.v->checkTarn->click();
                 p.chooseCarrier();
                 QVERIFY2(p.v->Befehl1->isEnabled(), p.t.messages.last().c_str());
                 p.v->Befehl1->click();
-                const std::string check = png ? "pngcheck -q '" + p.carrier + "' >/dev/null"
-                                              : "flac -t -s '" + p.carrier + "'";
+                const std::string check =
+                    png ? "pngcheck -q '" + p.carrier + "' >/dev/null" : "flac -t -s '" + p.carrier + "'";
                 QCOMPARE(std::system(check.c_str()), 0);
                 extract::FrmEx *e = p.switchToExtract();
                 QVERIFY(e);

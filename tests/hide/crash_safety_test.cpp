@@ -22,8 +22,8 @@
 
 using namespace kalmira;
 using namespace kalmira::test;
-using extract::ExtractOutcome;
 using carrier::CarrierAccess;
+using extract::ExtractOutcome;
 using hide::HideOutcome;
 
 namespace {
@@ -94,8 +94,14 @@ TEST(CrashSafety, KilledAtEveryPointLeavesOldOrNew) {
         });
         bool ended = false;
         for (int step = 0;; ++step) {
-            if (!c.nextStep()) { ended = true; break; }
-            if (step == k) { c.kill(); break; }
+            if (!c.nextStep()) {
+                ended = true;
+                break;
+            }
+            if (step == k) {
+                c.kill();
+                break;
+            }
             c.go();
         }
         if (ended) {
@@ -145,7 +151,7 @@ TEST(CrashSafety, PermissionsComeBackWithTheBytes) {
         if (after < 3) c.go();
     }
     c.kill();
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(s.backup.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0077, 0u); // group and others: as the carrier
     EXPECT_EQ(s.extract().recovered.kind, carrier::Recovered::Kind::RolledBack);
@@ -235,9 +241,11 @@ TEST(CrashSafety, CarrierOnAReadOnlyMountIsNotWritableNotDamaged) {
         FakeHideProgress v;
         const auto r = HideAsWindow(engine, v, passwords, in, std::vector<std::uint8_t>(100, 1));
         const std::string text = hide::HideNotice(r)->text;
-        return r.access == CarrierAccess::NotWritable && text.find("kann nicht geschrieben werden") != std::string::npos &&
+        return r.access == CarrierAccess::NotWritable &&
+                       text.find("kann nicht geschrieben werden") != std::string::npos &&
                        text.find("beschädigt") == std::string::npos
-                   ? 0 : 1;
+                   ? 0
+                   : 1;
     });
     const int code = c.wait();
     if (code == 77) GTEST_SKIP() << "cannot mount here";

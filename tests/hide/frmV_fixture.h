@@ -24,7 +24,8 @@ namespace kalmira::test {
 inline QString QS(const std::string &s) { return QString::fromStdString(s); }
 
 // A window with fake services, instant pauses and scripted passwords.
-template <class W> struct Hide {
+template <class W>
+struct Hide {
     Hide() : t(std::is_same_v<W, hide::FrmVMessage> ? Program::A : Program::B), w(t.services) {
         w.pauseFor = [this](double s) { pauses.push_back(s); };
         w.askPassword = [this]() -> std::optional<QString> {
@@ -35,7 +36,8 @@ template <class W> struct Hide {
             return p;
         };
     }
-    template <class Bytes> QString make(const std::string &name, const Bytes &bytes) {
+    template <class Bytes>
+    QString make(const std::string &name, const Bytes &bytes) {
         test::WriteAll(dir.file(name), bytes);
         return QS(dir.file(name));
     }
@@ -50,7 +52,10 @@ template <class W> struct Hide {
 };
 using HideB = Hide<hide::FrmVFile>;
 using HideA = Hide<hide::FrmVMessage>;
-template <class H> std::string Said(const H &h) { return h.t.messages.shown.back().title + ": " + h.t.messages.last(); }
+template <class H>
+std::string Said(const H &h) {
+    return h.t.messages.shown.back().title + ": " + h.t.messages.last();
+}
 
 inline void Drop(QWidget *target, const QString &path) {
     QMimeData mime;
@@ -64,8 +69,7 @@ inline void Drop(QWidget *target, const QString &path) {
 }
 
 inline void MoveTo(QWidget *window, QPoint pos) {
-    QMouseEvent move(QEvent::MouseMove, pos, window->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, pos, window->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(window, &move);
 }
 

@@ -42,7 +42,8 @@ private slots:
         HideA h;
         const QString png = QS(h.dir.file("bild.png"));
         QCOMPARE(std::system(("convert -size 256x180 -seed 3 plasma:fractal -depth 8 '" + h.dir.file("bild.png") +
-                              "' 2>/dev/null").c_str()),
+                              "' 2>/dev/null")
+                                 .c_str()),
                  0);
         h.open(png);
         h.w.Befehl2->click();
@@ -117,11 +118,12 @@ private slots:
             cap.largestPayload = 6'502'964;
             cap.recommendedPayload = 1'300'592;
             for (const QString &line : {QS(stealth::CapacityLine(104'857'644, cap)),
-                                       QString("Dateigrösse der ausgewählten Containerdatei: 104.857.644 Byte")}) {
+                                        QString("Dateigrösse der ausgewählten Containerdatei: 104.857.644 Byte")}) {
                 w->Label3->setText(line);
                 QApplication::processEvents();
                 const int advance = w->Label3->fontMetrics().horizontalAdvance(line);
-                QVERIFY2(advance <= w->Label3->width(), qPrintable(QString("%1 > %2").arg(advance).arg(w->Label3->width())));
+                QVERIFY2(advance <= w->Label3->width(),
+                         qPrintable(QString("%1 > %2").arg(advance).arg(w->Label3->width())));
             }
             QVERIFY(w->layout()->totalMinimumSize().height() <= w->height());
             // The picture frame ends above the row of tool buttons.

@@ -8,7 +8,6 @@
 using namespace kalmira;
 using namespace kalmira::test;
 
-
 class FrmVTest : public QObject {
     Q_OBJECT
 private slots:
@@ -77,7 +76,8 @@ private slots:
         QCOMPARE(w.Text1->text(), big);
         QCOMPARE(w.lblKopie->text(), QS(h.dir.file("BILD-Kopie.BMP")));
         QVERIFY(w.Label3->text().endsWith(": 60.054 Byte"));
-        QVERIFY(w.Befehl1->isEnabled() && w.Command6->isEnabled() && w.Command9->isEnabled() && !w.Command5->isEnabled());
+        QVERIFY(w.Befehl1->isEnabled() && w.Command6->isEnabled() && w.Command9->isEnabled() &&
+                !w.Command5->isEnabled());
         QVERIFY(!w.Anzeige1->isHidden() && w.Image1->isHidden() && Flags().carrierUsable);
 
         // A new file is checked against the carrier still shown.
@@ -124,7 +124,8 @@ private slots:
         const QString wav = h.make("ton.wav", test::MakeWav(80000));
         h.open(wav);
         w.Befehl2->click();
-        QVERIFY(w.Befehl1->isEnabled() && w.Command5->isEnabled() && w.Command9->isEnabled() && !w.Command6->isEnabled());
+        QVERIFY(w.Befehl1->isEnabled() && w.Command5->isEnabled() && w.Command9->isEnabled() &&
+                !w.Command6->isEnabled());
     }
 
     // Round trips of every mode run through both windows in programs_test;
@@ -140,7 +141,8 @@ private slots:
         w.optCrypt[1]->click();
         h.passwords = {PaddedQ("Geheim!")};
         w.Befehl1->click();
-        QVERIFY(w.Text3->text().isEmpty() && w.Befehl1->isEnabled() && w.Befehl2->isEnabled() && w.Command3->isEnabled());
+        QVERIFY(w.Text3->text().isEmpty() && w.Befehl1->isEnabled() && w.Befehl2->isEnabled() &&
+                w.Command3->isEnabled());
         QCOMPARE(h.pauses, (std::vector<double>{1, 4}));
         QCOMPARE(w.data(), compressed); // RC4 is undone for the next run
 
@@ -162,7 +164,8 @@ private slots:
         HideA h;
         auto &w = h.w;
         QCOMPARE(w.windowTitle(), QString("KalmiraA - Verstecken"));
-        QVERIFY(w.Befehl2->isEnabled() && !w.Befehl1->isEnabled() && !w.Command10->isEnabled() && w.lblSize->text().isEmpty());
+        QVERIFY(w.Befehl2->isEnabled() && !w.Befehl1->isEnabled() && !w.Command10->isEnabled() &&
+                w.lblSize->text().isEmpty());
         QCOMPARE(w.Text2->toPlainText(), QS(hide::FrmVMessage::HintText()).remove('\r'));
 
         Enter(w.Text2->viewport());
@@ -180,8 +183,8 @@ private slots:
         const QString carrier = h.make("Lied.WAV", test::MakeWav(200000));
         h.open(carrier);
         w.Befehl2->click();
-        QVERIFY(w.Befehl1->isEnabled() && w.Command5->isEnabled() && w.Command10->isEnabled() && !w.Command6->isEnabled() &&
-                !w.Command9->isEnabled());
+        QVERIFY(w.Befehl1->isEnabled() && w.Command5->isEnabled() && w.Command10->isEnabled() &&
+                !w.Command6->isEnabled() && !w.Command9->isEnabled());
 
         // Round trips are in programs_test; here the run leaves no temporary files.
         if (!w.Check1->isChecked()) w.Check1->click();
@@ -220,8 +223,9 @@ private slots:
         QCOMPARE(w.lblSize->text(), QString("Botschaft: 200 Byte"));
 
         Drop(w.Text4->viewport(), h.make("gross.txt", text + "y"));
-        QCOMPARE(h.t.messages.last(), std::string("Die Datei ist 201 Byte gross. Die zu versteckende Datei darf "
-                                                  "für KalmiraA nicht grösser 200 Byte sein. Bitte KalmiraB verwenden."));
+        QCOMPARE(h.t.messages.last(),
+                 std::string("Die Datei ist 201 Byte gross. Die zu versteckende Datei darf "
+                             "für KalmiraA nicht grösser 200 Byte sein. Bitte KalmiraB verwenden."));
         QVERIFY(w.Text2->toPlainText().isEmpty() && w.Text5->text().isEmpty() && w.nameField().empty());
         // A file is hidden byte for byte: line feeds alone count once, and the
         // limit counts the bytes hidden (UTF-8 read as such, hidden as Windows-1252).
@@ -254,7 +258,8 @@ private slots:
         HideA a;
         HideB b;
         for (QWidget *w : {static_cast<QWidget *>(&a.w), static_cast<QWidget *>(&b.w)}) {
-            QVERIFY2(w->width() <= 1366 && w->height() <= 688, qPrintable(QString("%1x%2").arg(w->width()).arg(w->height())));
+            QVERIFY2(w->width() <= 1366 && w->height() <= 688,
+                     qPrintable(QString("%1x%2").arg(w->width()).arg(w->height())));
             QVERIFY(w->layout()->totalMinimumSize().height() <= w->height());
         }
     }
@@ -278,7 +283,6 @@ private slots:
         w.checkBmpShow->click();
         QVERIFY(w.Anzeige1->isHidden() && !w.Image1->isHidden());
     }
-
 };
 
 QTEST_MAIN(FrmVTest)

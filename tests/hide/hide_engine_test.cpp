@@ -1,7 +1,7 @@
 #include "hide/hide_engine.h"
 
-#include "carriers.h"
 #include "carrier/payload_fit.h"
+#include "carriers.h"
 #include "hide/hide_texts.h"
 #include "platform/platform.h"
 #include "run_fakes.h"
@@ -53,8 +53,8 @@ struct HideFixture : ::testing::Test {
 };
 
 // Every byte changed by at most one, none outside the payload span.
-void expectOnlyPayloadSpanTouched(const std::vector<std::uint8_t> &before,
-                                  const std::vector<std::uint8_t> &after, std::int64_t n) {
+void expectOnlyPayloadSpanTouched(const std::vector<std::uint8_t> &before, const std::vector<std::uint8_t> &after,
+                                  std::int64_t n) {
     ASSERT_EQ(before.size(), after.size());
     const auto end = static_cast<std::size_t>(payload::CarrierBytesFor(n));
     for (std::size_t i = 0; i < before.size(); ++i) {
@@ -77,7 +77,7 @@ TEST_F(HideFixture, ChecksComeInOrderAndLeaveTheCarrierAlone) {
     EXPECT_EQ(hideFile(view, empty), HideOutcome::NoCarrierChosen);
     EXPECT_EQ(messages.last(), "Bitte eine BMP-Bild oder eine WAV-Datei als Containerdatei auswählen. (Befehl OPEN)");
     EXPECT_EQ(messages.shown.back().icon, Icon::Information);
-    EXPECT_EQ(view.pauses, (std::vector<double>{1, 4}));   // this check keeps the pauses
+    EXPECT_EQ(view.pauses, (std::vector<double>{1, 4})); // this check keeps the pauses
     EXPECT_FALSE(view.sawCaption("100 %"));
 
     view.pauses.clear();
@@ -98,11 +98,11 @@ TEST_F(HideFixture, ChecksComeInOrderAndLeaveTheCarrierAlone) {
 }
 
 TEST_F(HideFixture, CapacityBoundaryIsExact) {
-    const std::int64_t need = payload::MinCarrierForRun(1000);   // 8626 + 0
+    const std::int64_t need = payload::MinCarrierForRun(1000); // 8626 + 0
     std::vector<std::uint8_t> c = RandomBytes(static_cast<std::size_t>(need - 1), 5);
     c[0] = 'B';
     c[1] = 'M';
-    c[14] = 40;   // a 40-byte info header
+    c[14] = 40; // a 40-byte info header
     c[15] = c[16] = c[17] = 0;
     prepare(1000, c);
     EXPECT_EQ(hideFile(view, in), HideOutcome::CarrierTooSmall);
@@ -152,7 +152,7 @@ TEST_F(HideFixture, CipherModesStoreTheirTagAndLength) {
         ASSERT_EQ(hideFile(view, in), HideOutcome::Written);
         const auto h = HeaderOf(carrier());
         EXPECT_EQ(h.tag, mode == payload::Mode::Rc4 ? "yesp" : "yesa");
-        EXPECT_EQ(h.dataLength, mode == payload::Mode::Rc4 ? 5000 : 5008);   // AES pads to blocks
+        EXPECT_EQ(h.dataLength, mode == payload::Mode::Rc4 ? 5000 : 5008); // AES pads to blocks
     }
     EXPECT_TRUE(view.sawCaption(">>>>>>>>>>>>>  Datei wird RC4 verschlüsselt..."));
 }
@@ -190,7 +190,8 @@ TEST_F(HideFixture, ExistingBackupIsKeptOnNoAndReplacedOnYes) {
     EXPECT_EQ(q.title, "Kalmira - Anfrage");
     EXPECT_EQ(q.buttons, Buttons::YesNoDefaultNo);
     EXPECT_EQ(q.text.rfind("Es existiert bereits eine Sicherheitskopie (carrier-Kopie.bmp) der "
-                           "ContainerDatei.\r\nSoll eine neue Kopie erzeugt werden?\r\n\r\n\"Ja\"   -> ", 0),
+                           "ContainerDatei.\r\nSoll eine neue Kopie erzeugt werden?\r\n\r\n\"Ja\"   -> ",
+                           0),
               0u);
 
     const auto written = carrier();
@@ -219,7 +220,7 @@ TEST_F(HideFixture, DamagingStructuresAreRefusedBeforeAnyWrite) {
 
     // Canonical WAV whose samples end before the payload would.
     auto shortData = MakeWav(8000);
-    shortData.resize(shortData.size() + 20000, 0);   // trailing junk after the data chunk
+    shortData.resize(shortData.size() + 20000, 0); // trailing junk after the data chunk
     prepare(1000, shortData);
     EXPECT_EQ(payload::CheckStructure(in.carrierPath, 1000), payload::CarrierStructure::WavDataTooShort);
     EXPECT_EQ(hideFile(view, in), HideOutcome::CarrierStructure);

@@ -29,7 +29,10 @@ struct Env {
         WriteAll(dir.file(name), bytes);
         return QString::fromStdString(dir.file(name));
     }
-    template <class W> W *window(const char *name) { return qobject_cast<W *>(t.registry.existing(name)); }
+    template <class W>
+    W *window(const char *name) {
+        return qobject_cast<W *>(t.registry.existing(name));
+    }
 };
 
 QImage Picture(int w, int h) {
@@ -149,7 +152,8 @@ private slots:
         Env e;
         QString path;
         QPushButton button("Play wav");
-        AttachPlayButton(e.t.services, &button, [&] { return path; }, "Play wav");
+        AttachPlayButton(
+            e.t.services, &button, [&] { return path; }, "Play wav");
         button.click();
         QCOMPARE(Said(e.t), "KalmiraB-Nachricht: Es ist keine WAV-Datei geladen.");
         path = e.file("bild.bmp", MakeBmp(2, 2));
@@ -173,7 +177,8 @@ private slots:
         path = e.file("tief.wav", MakeWav(600, 2, 44100, 24));
         button.click();
         QVERIFY(button.text() == "Play wav" && e.t.sound.played.size() == 2);
-        QVERIFY(e.t.messages.contains("Dieses WAV-Format kann nicht abgespielt werden (Unkomprimiert (PCM), 24 Bit, Stereo)."));
+        QVERIFY(e.t.messages.contains(
+            "Dieses WAV-Format kann nicht abgespielt werden (Unkomprimiert (PCM), 24 Bit, Stereo)."));
 
         // A start that fails is said, and the next file plays all the same.
         path = e.file("kurz.wav", MakeWav(176400 / 20));
@@ -195,7 +200,9 @@ private slots:
         Env e(Program::A);
         const QString path = e.file("a.wav", MakeWav(176400 * 30));
         QPushButton one("Play"), two("Play");
-        for (QPushButton *b : {&one, &two}) AttachPlayButton(e.t.services, b, [&] { return path; }, "Play");
+        for (QPushButton *b : {&one, &two})
+            AttachPlayButton(
+                e.t.services, b, [&] { return path; }, "Play");
         one.click();
         two.click();
         QVERIFY(one.text() == "Play" && two.text() == "Stop");

@@ -45,11 +45,13 @@ struct Scene {
             return;
         }
         auto fresh = test::RandomBytes(newBytes.size(), 2);
-        for (auto [offset, length] : {std::pair<std::int64_t, std::int64_t>{4096, kMiB + 300000},
-                                      {3 * kMiB, 512 * 1024}}) {
+        for (auto [offset, length] :
+             {std::pair<std::int64_t, std::int64_t>{4096, kMiB + 300000}, {3 * kMiB, 512 * 1024}}) {
             std::copy_n(fresh.begin() + offset, length, newBytes.begin() + offset);
-            regions.push_back({offset, length, [this](std::int64_t at, const std::uint8_t *, std::uint8_t *out,
-                                                      std::size_t n) { std::copy_n(newBytes.begin() + at, n, out); }});
+            regions.push_back(
+                {offset, length, [this](std::int64_t at, const std::uint8_t *, std::uint8_t *out, std::size_t n) {
+                     std::copy_n(newBytes.begin() + at, n, out);
+                 }});
         }
     }
     std::vector<std::string> files() const {
@@ -64,7 +66,9 @@ struct Scene {
         FileLock lock;
         if (LockAndRecover(path, FileLock::Kind::Exclusive, lock).result != RecoverResult::Nothing) return 10;
         CarrierJournal j(path);
-        auto step = [c] { if (c) c->step(); };
+        auto step = [c] {
+            if (c) c->step();
+        };
         if (j.begin(regions, [&](std::int64_t, std::int64_t) { step(); }) != JournalError::None) return 11;
         step();
         BinaryFile f;
@@ -94,7 +98,10 @@ struct Scene {
     // Runs the write in a child killed at step `killAt` (0: not at all).
     void killAt(int k, const std::string &path) {
         SteppedChild c([&](SteppedChild &self) { return journaledWrite(&self, path); });
-        for (int i = 1; i < k; ++i) { ASSERT_TRUE(c.nextStep()); c.go(); }
+        for (int i = 1; i < k; ++i) {
+            ASSERT_TRUE(c.nextStep());
+            c.go();
+        }
         ASSERT_TRUE(c.nextStep());
         c.kill();
     }
@@ -117,7 +124,10 @@ TEST(Journal, KilledAtEveryStepLeavesOldOrNew) {
         {
             Scene s(batches);
             SteppedChild c([&](SteppedChild &self) { return s.journaledWrite(&self, s.carrier); });
-            while (c.nextStep()) { ++steps; c.go(); }
+            while (c.nextStep()) {
+                ++steps;
+                c.go();
+            }
             ASSERT_EQ(c.wait(), 0);
             EXPECT_EQ(test::ReadAll(s.carrier), s.newBytes);
         }
@@ -138,7 +148,10 @@ TEST(Journal, KilledAtEveryStepLeavesOldOrNew) {
 TEST(Journal, ReaderNeverRollsBackARunningWriter) {
     Scene s;
     SteppedChild c([&](SteppedChild &self) { return s.journaledWrite(&self, s.carrier); });
-    for (int k = 0; k < 6; ++k) { ASSERT_TRUE(c.nextStep()); c.go(); }
+    for (int k = 0; k < 6; ++k) {
+        ASSERT_TRUE(c.nextStep());
+        c.go();
+    }
     ASSERT_TRUE(c.nextStep()); // half the carrier written, journal in place
     FileLock reader;
     EXPECT_EQ(LockAndRecover(s.carrier, FileLock::Kind::Shared, reader, std::chrono::milliseconds(100)).result,
@@ -222,8 +235,10 @@ TEST(Journal, DamagedJournalIsSetAsideNeverApplied) {
         const auto halfWritten = test::ReadAll(s.carrier);
         const std::string journal = JournalPathFor(s.carrier);
         auto bytes = test::ReadAll(journal);
-        if (damage == 0) bytes[bytes.size() / 2] ^= 1;
-        else bytes.resize(bytes.size() - 100);
+        if (damage == 0)
+            bytes[bytes.size() / 2] ^= 1;
+        else
+            bytes.resize(bytes.size() - 100);
         test::WriteAll(journal, bytes);
         const Recovery r = recoverNow(s.carrier);
         EXPECT_EQ(r.result, RecoverResult::SetAside);
@@ -254,10 +269,11 @@ TEST(Journal, HoldsOnlyWhatARollBackNeeds) {
         ::chmod(s.carrier.c_str(), 0644);
         BinaryFile f;
         ASSERT_TRUE(f.open(s.carrier, BinaryFile::Mode::ReadWrite));
-        for (std::size_t k = 0; k < 100; ++k) f.writeAt(s.sparse[k].offset, s.sparse[k].after.data(), s.sparse[k].length);
+        for (std::size_t k = 0; k < 100; ++k)
+            f.writeAt(s.sparse[k].offset, s.sparse[k].after.data(), s.sparse[k].length);
     } // dropped without commit: rolled back, bytes and permissions
     EXPECT_TRUE(test::ReadAll(s.carrier) == s.oldBytes);
-    struct stat st{};
+    struct stat st {};
     ::stat(s.carrier.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0444u);
     EXPECT_EQ(s.files(), std::vector<std::string>{"bild.bmp"});

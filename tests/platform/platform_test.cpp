@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -23,8 +23,10 @@ TEST(CodePage, RoundTripsEveryByteAndMarksTheRest) {
     std::string all;
     for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
     EXPECT_EQ(AnsiFromUtf8(Utf8FromAnsi(all)), all);
-    EXPECT_EQ(Utf8FromAnsi("\x80"), "\xE2\x82\xAC");     // euro sign
-    EXPECT_EQ(AnsiFromUtf8("a\xE2\x86\x92" "b\xF0\x9F\x98\x80x\xC3"), "a?b?x?");
+    EXPECT_EQ(Utf8FromAnsi("\x80"), "\xE2\x82\xAC"); // euro sign
+    EXPECT_EQ(AnsiFromUtf8("a\xE2\x86\x92"
+                           "b\xF0\x9F\x98\x80x\xC3"),
+              "a?b?x?");
 }
 
 namespace {
@@ -42,7 +44,7 @@ std::string Text(const std::string &path) {
 }
 
 mode_t ModeOf(const std::string &path) {
-    struct stat st{};
+    struct stat st {};
     ::stat(path.c_str(), &st);
     return st.st_mode & 0777;
 }
@@ -112,7 +114,9 @@ TEST(TempFiles, StagingRulesHoldForEveryDestination) {
     EXPECT_EQ(KindOf(dir.file("verweis"), false), PathKind::Link);
     EXPECT_EQ(Text(dir.file("echt/ziel")), "neu");
 
-    StagedFile odd(dir.file("a\nb\x1B[2J\x7F" "c\xC2\x9D" "d\xC3\xA4"));
+    StagedFile odd(dir.file("a\nb\x1B[2J\x7F"
+                            "c\xC2\x9D"
+                            "d\xC3\xA4"));
     EXPECT_EQ(odd.destination(), dir.file("a_b_[2J_c_d\xC3\xA4"));
 }
 

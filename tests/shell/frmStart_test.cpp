@@ -85,7 +85,9 @@ private slots:
         frame->resize(200, 200);
         auto *view = new QLabel(frame);
         view->setObjectName("Anzeige1");
-        struct Case { int w, h, expectW, expectH; };
+        struct Case {
+            int w, h, expectW, expectH;
+        };
         for (Case c : {Case{400, 300, 157, 117}, Case{300, 400, 117, 157}, Case{10, 10, 10, 10}}) {
             const std::string path = dir.file("t.bmp");
             test::WriteAll(path, test::MakeBmp(c.w, c.h));

@@ -1,7 +1,6 @@
 #include "shell/helpers.h"
 #include "shell/program_options.h"
 
-
 #include <gtest/gtest.h>
 
 using namespace kalmira;
@@ -16,7 +15,7 @@ TEST(PathHelpers, SplitWindowsAndPosixPaths) {
     EXPECT_EQ(FileNameOf(""), "");
     EXPECT_EQ(BaseNameOf("C:\\Daten\\README"), "");
     EXPECT_EQ(ExtensionOf("C:\\Daten\\README"), ".C:\\Daten\\README");
-    EXPECT_EQ(BaseNameOf("C:\\a.b\\README"), "");   // dot before the last separator
+    EXPECT_EQ(BaseNameOf("C:\\a.b\\README"), ""); // dot before the last separator
     EXPECT_EQ(FolderOf("/home/u/x.wav"), "/home/u/");
     EXPECT_EQ(BaseNameOf("/home/u/x.tar.gz"), "x.tar");
 }

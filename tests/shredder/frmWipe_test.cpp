@@ -48,7 +48,8 @@ struct Env {
         return open(name, size);
     }
     bool idle(FrmWipe *w, const QColor &bar) {
-        return w->Picture1->background() == bar && w->Label1->text() == "0 %" && w->Label3->isHidden() && w->isEnabled();
+        return w->Picture1->background() == bar && w->Label1->text() == "0 %" && w->Label3->isHidden() &&
+               w->isEnabled();
     }
     std::string said(std::size_t i) const { return t.messages.shown.at(i).text; }
     test::TestServices t;
@@ -124,7 +125,8 @@ private slots:
         w = e.reopen(w, "link.txt", -1);
         const std::size_t before = e.t.messages.shown.size();
         w->Command2->click();
-        QVERIFY(e.t.messages.shown.size() == before + 1 && e.t.messages.contains("ist eine Verknüpfung (symbolischer Link)"));
+        QVERIFY(e.t.messages.shown.size() == before + 1 &&
+                e.t.messages.contains("ist eine Verknüpfung (symbolischer Link)"));
         QVERIFY(test::ReadAll(target).size() == 6 && std::filesystem::is_symlink(e.path));
     }
 

@@ -42,8 +42,12 @@ struct Recorder : WipeObserver {
 // its pattern; nothing (no ".del") is left behind.
 TEST(Wipe, PassesSizesAndPatterns) {
     // Progress steps: the running block number over all passes, step 1 (3+4+...+9 = 42).
-    const struct { std::size_t size; Method method; int firstBlocks; std::size_t steps; } cases[] = {
-        {0, Method::Normal, 1, 1}, {8192, Method::Normal, 3, 3}, {10000, Method::Intensiv, 3, 42}};
+    const struct {
+        std::size_t size;
+        Method method;
+        int firstBlocks;
+        std::size_t steps;
+    } cases[] = {{0, Method::Normal, 1, 1}, {8192, Method::Normal, 3, 3}, {10000, Method::Intensiv, 3, 42}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.size);
         test::TempDir dir;
@@ -139,7 +143,8 @@ TEST(Wipe, FileInReadOnlyFolderIsReportedNotDeleted) {
         return ::chmod(folder.c_str(), 0555) == 0 && wipe(path, Method::Normal, r) == WipeResult::NotDeleted &&
                        platform::FileSize(path) == 0 &&
                        std::distance(fs::directory_iterator(folder), fs::directory_iterator()) == 1
-                   ? 0 : 3;
+                   ? 0
+                   : 3;
     };
     if (::geteuid() != 0) {
         EXPECT_EQ(run(), 0);

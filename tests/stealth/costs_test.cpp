@@ -61,9 +61,11 @@ std::vector<float> Costs(const Pic &p, int stripeRows, bool perChannel, std::int
         const int rows = std::min(stripeRows, p.h - y);
         const std::vector<std::int32_t> samples = StripeOf(p, y, rows);
         std::span<const std::uint8_t> lock;
-        if (!locked.empty()) lock = std::span(locked).subspan(static_cast<std::size_t>(y) * p.w, static_cast<std::size_t>(rows) * p.w);
+        if (!locked.empty())
+            lock = std::span(locked).subspan(static_cast<std::size_t>(y) * p.w, static_cast<std::size_t>(rows) * p.w);
         PictureStripe s{samples, lock, p.w, rows, p.c, maxValue};
-        std::span<float> out(all.data() + static_cast<std::size_t>(y) * p.w * per, static_cast<std::size_t>(rows) * p.w * per);
+        std::span<float> out(all.data() + static_cast<std::size_t>(y) * p.w * per,
+                             static_cast<std::size_t>(rows) * p.w * per);
         perChannel ? ChannelCosts(s, out) : PictureCosts(s, out);
     }
     return all;
@@ -80,15 +82,16 @@ TEST(PictureCosts, DoNotDependOnStripesAndFollowTheWetRules) {
     locked[5 * p.w + 3] = 1;
     const std::vector<float> whole = Costs(p, p.h, false, 255, locked);
     for (int rows : {1, 7, 16}) {
-        EXPECT_EQ(0, std::memcmp(whole.data(), Costs(p, rows, false, 255, locked).data(), whole.size() * sizeof(float))) << rows;
+        EXPECT_EQ(0, std::memcmp(whole.data(), Costs(p, rows, false, 255, locked).data(), whole.size() * sizeof(float)))
+            << rows;
         const std::vector<float> a = Costs(p, p.h, true), b = Costs(p, rows, true);
         EXPECT_EQ(0, std::memcmp(a.data(), b.data(), a.size() * sizeof(float))) << rows;
     }
     auto cost = [&](int y, int x) { return whole[static_cast<std::size_t>(y) * p.w + x]; };
-    EXPECT_EQ(kWet, cost(5, 3));                  // locked
-    EXPECT_EQ(kWet, cost(4, p.w - 7));            // inside the flat grey block
-    EXPECT_EQ(kWet, cost(p.h - 4, p.w - 9));      // saturated plateau
-    EXPECT_TRUE(std::isfinite(cost(p.h - 5, p.w - 7)));  // the 254 inside it may move
+    EXPECT_EQ(kWet, cost(5, 3));                        // locked
+    EXPECT_EQ(kWet, cost(4, p.w - 7));                  // inside the flat grey block
+    EXPECT_EQ(kWet, cost(p.h - 4, p.w - 9));            // saturated plateau
+    EXPECT_TRUE(std::isfinite(cost(p.h - 5, p.w - 7))); // the 254 inside it may move
     EXPECT_TRUE(std::isfinite(cost(5, 4)));
     // A lone saturated channel in a busy area only forbids one direction; with 0
     // and 255 in one pixel no direction is left.
@@ -115,8 +118,10 @@ TEST(PictureCosts, TextureIsCheaperThanSmoothAreasAtAnyDepth) {
         // The same picture in 16-bit samples costs the same.
         const std::vector<float> deep = Costs(Scene(64, 48, channels, 257), 13, false, 65535);
         for (std::size_t i = 0; i < c.size(); ++i)
-            if (std::isfinite(c[i])) ASSERT_NEAR(c[i], deep[i], 1e-4f * c[i]) << i;
-            else ASSERT_EQ(kWet, deep[i]) << i;
+            if (std::isfinite(c[i]))
+                ASSERT_NEAR(c[i], deep[i], 1e-4f * c[i]) << i;
+            else
+                ASSERT_EQ(kWet, deep[i]) << i;
     }
 }
 
@@ -143,8 +148,10 @@ std::vector<float> SoundCostsIn(const std::vector<std::int32_t> &v, int channels
         const int n = std::min(stripe, frames - f);
         std::vector<std::int32_t> in;
         for (int g = f - kSoundHalo; g < f + n + kSoundHalo; ++g)
-            for (int c = 0; c < channels; ++c) in.push_back(v[static_cast<std::size_t>(MirrorIndex(g, frames)) * channels + c]);
-        SoundCosts({in, n, channels, bits, shift}, std::span(all).subspan(static_cast<std::size_t>(f) * channels, static_cast<std::size_t>(n) * channels));
+            for (int c = 0; c < channels; ++c)
+                in.push_back(v[static_cast<std::size_t>(MirrorIndex(g, frames)) * channels + c]);
+        SoundCosts({in, n, channels, bits, shift}, std::span(all).subspan(static_cast<std::size_t>(f) * channels,
+                                                                          static_cast<std::size_t>(n) * channels));
     }
     return all;
 }
@@ -154,9 +161,9 @@ TEST(SoundCosts, SilenceIsWetLoudnessIsCheapAndStripesDoNotMatter) {
     const std::vector<float> whole = SoundCostsIn(v, 2, 16, 0, 2400);
     EXPECT_EQ(0, std::memcmp(whole.data(), SoundCostsIn(v, 2, 16, 0, 333).data(), whole.size() * sizeof(float)));
     auto cost = [&](int frame) { return whole[static_cast<std::size_t>(frame) * 2 + 1]; };
-    EXPECT_EQ(kWet, cost(200));   // digital silence
-    EXPECT_EQ(kWet, cost(600));   // never louder than 3 steps
-    EXPECT_EQ(kWet, cost(2005));  // clipped
+    EXPECT_EQ(kWet, cost(200));  // digital silence
+    EXPECT_EQ(kWet, cost(600));  // never louder than 3 steps
+    EXPECT_EQ(kWet, cost(2005)); // clipped
     ASSERT_TRUE(std::isfinite(cost(1100)));
     EXPECT_LT(20 * cost(1700), cost(1100));
 
@@ -180,16 +187,16 @@ TEST(SoundCosts, EffectiveResolutionIsTheCommonTrailingZeroBits) {
     EXPECT_EQ(1, mixed.shift(16));
     StepProbe high;
     high.add(std::vector<std::int32_t>{-32768});
-    EXPECT_EQ(15, high.shift(16));  // never the whole sample
+    EXPECT_EQ(15, high.shift(16)); // never the whole sample
 }
 
 // A textured picture whose 8x8 blocks went through DCT quantisation with
 // JPEG's luminance table at about quality 75 (or not, when !quantise), cropped
 // so that blocks begin at column ox and row oy (mod 8).
 Pic Blocky(int w, int h, bool quantise, int ox, int oy) {
-    static const int table[8][8] = {{16, 11, 10, 16, 24, 40, 51, 61},      {12, 12, 14, 19, 26, 58, 60, 55},
-                                    {14, 13, 16, 24, 40, 57, 69, 56},      {14, 17, 22, 29, 51, 87, 80, 62},
-                                    {18, 22, 37, 56, 68, 109, 103, 77},    {24, 35, 55, 64, 81, 104, 113, 92},
+    static const int table[8][8] = {{16, 11, 10, 16, 24, 40, 51, 61},     {12, 12, 14, 19, 26, 58, 60, 55},
+                                    {14, 13, 16, 24, 40, 57, 69, 56},     {14, 17, 22, 29, 51, 87, 80, 62},
+                                    {18, 22, 37, 56, 68, 109, 103, 77},   {24, 35, 55, 64, 81, 104, 113, 92},
                                     {49, 64, 78, 87, 103, 121, 120, 101}, {72, 92, 95, 98, 112, 100, 103, 99}};
     const int cropX = (8 - ox) % 8, cropY = (8 - oy) % 8;
     w += 8;
@@ -201,7 +208,9 @@ Pic Blocky(int w, int h, bool quantise, int ox, int oy) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) f[y * w + x] = 120 + 40 * std::sin(x * 0.11) * std::cos(y * 0.07) + noise(rng);
     const double pi = std::acos(-1.0);
-    auto basis = [&](int k, int n) { return (k ? std::sqrt(2.0 / 8) : std::sqrt(1.0 / 8)) * std::cos((2 * n + 1) * k * pi / 16); };
+    auto basis = [&](int k, int n) {
+        return (k ? std::sqrt(2.0 / 8) : std::sqrt(1.0 / 8)) * std::cos((2 * n + 1) * k * pi / 16);
+    };
     for (int by = 0; quantise && by + 8 <= h; by += 8)
         for (int bx = 0; bx + 8 <= w; bx += 8) {
             double c[8][8] = {}, out[8][8] = {};
@@ -221,13 +230,15 @@ Pic Blocky(int w, int h, bool quantise, int ox, int oy) {
         }
     Pic crop{w - 8, h - 8, 1, {}};
     for (int y = cropY; y < cropY + crop.h; ++y)
-        for (int x = cropX; x < cropX + crop.w; ++x) crop.v.push_back(std::clamp(static_cast<int>(std::lround(f[y * w + x])), 0, 255));
+        for (int x = cropX; x < cropX + crop.w; ++x)
+            crop.v.push_back(std::clamp(static_cast<int>(std::lround(f[y * w + x])), 0, 255));
     return crop;
 }
 
 JpegGridVerdict Measure(const Pic &p) {
     JpegGridMeter meter(p.w, p.c);
-    for (int y = 0; y < p.h; ++y) meter.addRow({p.v.data() + static_cast<std::size_t>(y) * p.w * p.c, static_cast<std::size_t>(p.w) * p.c});
+    for (int y = 0; y < p.h; ++y)
+        meter.addRow({p.v.data() + static_cast<std::size_t>(y) * p.w * p.c, static_cast<std::size_t>(p.w) * p.c});
     return meter.verdict();
 }
 
@@ -239,7 +250,7 @@ TEST(JpegGridMeter, FindsTheBlockGridAtAnyPhaseAndNothingWithout) {
     const JpegGridVerdict plain = Measure(Blocky(160, 120, false, 0, 0));
     EXPECT_FALSE(plain.jpeg);
     EXPECT_LT(std::max(plain.ratioX, plain.ratioY), JpegGridMeter::kThreshold);
-    EXPECT_FALSE(Measure(Blocky(24, 120, true, 0, 0)).jpeg);  // too narrow to say
+    EXPECT_FALSE(Measure(Blocky(24, 120, true, 0, 0)).jpeg); // too narrow to say
 }
 
 } // namespace

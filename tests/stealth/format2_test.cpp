@@ -71,7 +71,8 @@ TEST(Format2BodyPlan, BitsAndPositionsAddUpExactly) {
     const Geometry g = Make(PictureShape(700, 997, 3, 8, false), 200000);
     ASSERT_GT(g.windows(), 2u);
     std::mt19937_64 gen(1);
-    for (std::uint64_t bits : {std::uint64_t{0}, std::uint64_t{456}, g.bodyTotal() / 3, g.bodyTotal() / 2 + 5, gen() % (g.bodyTotal() / 2)}) {
+    for (std::uint64_t bits : {std::uint64_t{0}, std::uint64_t{456}, g.bodyTotal() / 3, g.bodyTotal() / 2 + 5,
+                               gen() % (g.bodyTotal() / 2)}) {
         const format2::BodyPlan plan(g, bits);
         EXPECT_TRUE(plan.consistent());
         std::uint64_t total = 0;
@@ -109,7 +110,8 @@ TEST(Format2BodyPlan, LargestPayloadFitsEveryWindowAndNoMore) {
     };
     EXPECT_TRUE(fits(m));
     EXPECT_FALSE(fits(m + 64));
-    for (std::uint64_t bits : {std::uint64_t{0}, std::uint64_t{8 * 17}, std::uint64_t{8 * 18}, std::uint64_t{8 * 70000}, m}) {
+    for (std::uint64_t bits :
+         {std::uint64_t{0}, std::uint64_t{8 * 17}, std::uint64_t{8 * 18}, std::uint64_t{8 * 70000}, m}) {
         const std::uint64_t plain = format2::PlainFor(bits);
         EXPECT_LE(format::BodyBytes(plain) * 8, std::max<std::uint64_t>(bits, 8 * 17));
         EXPECT_GT(format::BodyBytes(plain + 1) * 8, bits);

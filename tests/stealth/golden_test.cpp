@@ -17,7 +17,8 @@ namespace {
 
 const std::string kData = std::string(KALMIRA_TEST_DATA) + "/stealth/";
 const std::string kPassword = "Tarnkappe\xE4"; // Windows-1252
-const std::string kMessage = "Tarnformat: Pr\xC3\xBC" "fnachricht f\xC3\xBCr den goldenen Tr\xC3\xA4ger.";
+const std::string kMessage = "Tarnformat: Pr\xC3\xBC"
+                             "fnachricht f\xC3\xBCr den goldenen Tr\xC3\xA4ger.";
 
 // The covers the golden carriers were made from.
 TestCarrier Cover(const std::string &name) {

@@ -69,10 +69,13 @@ TEST_F(Guarded, AHideThatDiesWhileWritingIsUndoneBeforeTheNextRun) {
     if (child == 0) {
         // Die after the first window is written, while the second is read.
         Safety safety;
-        hide(safety, [](double f) {
-            if (f > 0.6) _exit(0);
-            return true;
-        }, Windowed());
+        hide(
+            safety,
+            [](double f) {
+                if (f > 0.6) _exit(0);
+                return true;
+            },
+            Windowed());
         _exit(1);
     }
     int status = 0;
@@ -101,7 +104,10 @@ TEST_F(Guarded, KilledOrFailingAnywhereLeavesOldOrNew) {
     int points = 0;
     {
         Safety safety;
-        ASSERT_EQ(hide(safety, [&](double) { return ++points > 0; }, tuning).outcome, HideResult::Outcome::Written);
+        ASSERT_EQ(hide(
+                      safety, [&](double) { return ++points > 0; }, tuning)
+                      .outcome,
+                  HideResult::Outcome::Written);
         WriteAll(carrier, original);
     }
     ASSERT_GT(points, 15);
@@ -115,13 +121,16 @@ TEST_F(Guarded, KilledOrFailingAnywhereLeavesOldOrNew) {
                 signal(SIGXFSZ, SIG_IGN);
                 Safety safety;
                 int seen = 0;
-                hide(safety, [&](double) {
-                    if (++seen != k) return true;
-                    if (!failWrites) _exit(0);
-                    const rlimit low{100, RLIM_INFINITY}; // every carrier write fails from here on
-                    setrlimit(RLIMIT_FSIZE, &low);
-                    return true;
-                }, tuning);
+                hide(
+                    safety,
+                    [&](double) {
+                        if (++seen != k) return true;
+                        if (!failWrites) _exit(0);
+                        const rlimit low{100, RLIM_INFINITY}; // every carrier write fails from here on
+                        setrlimit(RLIMIT_FSIZE, &low);
+                        return true;
+                    },
+                    tuning);
                 _exit(0);
             }
             int status = 0;

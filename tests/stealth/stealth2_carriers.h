@@ -34,7 +34,8 @@ inline ElementCarrier Picture(std::uint64_t w, std::uint64_t h, int channels, in
     for (std::uint64_t y = 0; y < h; ++y)
         for (std::uint64_t x = 0; x < w; ++x)
             for (int ch = 0; ch < channels; ++ch) {
-                const double v = top * (0.5 + 0.3 * std::sin(x * 0.05 + ch) + 0.15 * std::cos(y * 0.07 - ch)) + noise(gen);
+                const double v =
+                    top * (0.5 + 0.3 * std::sin(x * 0.05 + ch) + 0.15 * std::cos(y * 0.07 - ch)) + noise(gen);
                 c.values[(y * w + x) * channels + ch] = static_cast<std::int32_t>(std::clamp(v, 0.0, top));
             }
     if (channels == 3)
@@ -94,9 +95,11 @@ private:
         bool ok = s.halo == halo && s.values.size() == rows * rv && out.size() == s.rows * s.shape.width &&
                   (s.locked.empty() || s.locked.size() == out.size());
         for (std::uint64_t b = 0; ok && live && b < rows; ++b) {
-            const std::uint64_t src = Mirror(static_cast<std::int64_t>(s.firstRow + b) - static_cast<std::int64_t>(halo),
-                                             static_cast<std::int64_t>(s.shape.rows));
-            ok = std::equal(s.values.begin() + b * rv, s.values.begin() + (b + 1) * rv, live->values().begin() + src * rv);
+            const std::uint64_t src =
+                Mirror(static_cast<std::int64_t>(s.firstRow + b) - static_cast<std::int64_t>(halo),
+                       static_cast<std::int64_t>(s.shape.rows));
+            ok = std::equal(s.values.begin() + b * rv, s.values.begin() + (b + 1) * rv,
+                            live->values().begin() + src * rv);
         }
         faults += !ok;
         const int c = s.shape.channels;

@@ -32,8 +32,8 @@ std::vector<std::uint8_t> Data(std::size_t n, std::uint32_t seed = 1) {
     return v;
 }
 
-Hide2Result HideInto(MemoryElements &m, const CostModel &costs, const std::vector<std::uint8_t> &data,
-                     const Tuning2 &t, const Progress &progress = {}) {
+Hide2Result HideInto(MemoryElements &m, const CostModel &costs, const std::vector<std::uint8_t> &data, const Tuning2 &t,
+                     const Progress &progress = {}) {
     return Hide2(m, m, kPassword, Kind::File, "x.bin", {"", data}, costs, progress, t);
 }
 
@@ -277,7 +277,8 @@ TEST(Stealth2, SameDataTwiceGiveDifferentCarriers) {
     ASSERT_EQ(HideInto(a, costs.model(), data, Fast()).outcome, HideResult::Outcome::Written);
     ASSERT_EQ(HideInto(b, costs.model(), data, Fast()).outcome, HideResult::Outcome::Written);
     std::size_t same = 0;
-    for (std::size_t i = 0; i < a.values().size(); ++i) same += a.values()[i] != cover.values[i] && a.values()[i] == b.values()[i];
+    for (std::size_t i = 0; i < a.values().size(); ++i)
+        same += a.values()[i] != cover.values[i] && a.values()[i] == b.values()[i];
     EXPECT_LT(same, a.values().size() / 100); // chance agreement only
 }
 

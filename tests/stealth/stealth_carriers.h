@@ -36,8 +36,8 @@ inline void Tag(std::vector<std::uint8_t> &v, std::size_t at, const char *t) { s
 
 // A photo-like image: smooth shading plus a little noise.
 inline std::uint8_t Shade(int x, int y, int c, std::mt19937 &gen) {
-    const double v = 128 + 60 * std::sin(x * 0.05 + c) + 40 * std::cos(y * 0.07 - c) +
-                     std::normal_distribution<double>(0, 3)(gen);
+    const double v =
+        128 + 60 * std::sin(x * 0.05 + c) + 40 * std::cos(y * 0.07 - c) + std::normal_distribution<double>(0, 3)(gen);
     return static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0));
 }
 
@@ -118,7 +118,8 @@ inline TestCarrier StealthWav(std::size_t frames, int channels, int bits, bool e
     for (std::size_t i = 0; i < frames * channels; ++i) {
         const double s = 0.3 * std::sin(i * 0.01) + std::normal_distribution<double>(0, 0.01)(gen);
         const auto v = static_cast<std::int32_t>(s * ((1 << (bits - 1)) - 1));
-        Put(c.bytes, at + i * bytes, bits == 8 ? static_cast<std::uint32_t>(v + 128) : static_cast<std::uint32_t>(v), bytes);
+        Put(c.bytes, at + i * bytes, bits == 8 ? static_cast<std::uint32_t>(v + 128) : static_cast<std::uint32_t>(v),
+            bytes);
         c.usable[at + i * bytes] = true;
     }
     return c;

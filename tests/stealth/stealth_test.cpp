@@ -136,9 +136,7 @@ protected:
         return ExtractTo(carrier, sink, password);
     }
     // Nothing but the carrier itself is left in the folder.
-    bool nothingWritten() const {
-        return std::distance(std::filesystem::directory_iterator(dir.path()), {}) == 1;
-    }
+    bool nothingWritten() const { return std::distance(std::filesystem::directory_iterator(dir.path()), {}) == 1; }
     TempDir dir;
     std::string carrier = dir.file("c.bmp");
     std::vector<std::uint8_t> cover = StealthBmp(256, 192, 24).bytes, data, stego;
@@ -199,8 +197,10 @@ TEST(StealthRefusal, UnsuitableTinyAndCancelledRunsLeaveTheCarrierAlone) {
     wav32[34] = 32;
     const auto wav = StealthWav(1000, 1, 16).bytes;
     const std::vector<std::pair<std::vector<std::uint8_t>, Unsuitable>> cases = {
-        {palette, Unsuitable::PaletteBmp},     {bmp16, Unsuitable::UnsupportedBmp},
-        {adpcm, Unsuitable::CompressedWav},    {wav32, Unsuitable::UnsupportedWav},
+        {palette, Unsuitable::PaletteBmp},
+        {bmp16, Unsuitable::UnsupportedBmp},
+        {adpcm, Unsuitable::CompressedWav},
+        {wav32, Unsuitable::UnsupportedWav},
         {RandomBytes(5000), Unsuitable::NotBmpOrWav},
         {std::vector<std::uint8_t>(wav.begin(), wav.begin() + 1000), Unsuitable::Malformed},
         {StealthBmp(100000, 1, 24).bytes, Unsuitable::UnsupportedBmp}, // rows too long to stream
@@ -226,9 +226,10 @@ TEST(StealthRefusal, UnsuitableTinyAndCancelledRunsLeaveTheCarrierAlone) {
 
     const auto photo = StealthBmp(256, 192, 24).bytes;
     WriteAll(dir.file("c.bmp"), photo);
-    EXPECT_EQ(HideBytes(dir.file("c.bmp"), std::vector<std::uint8_t>(40, 'x'), Kind::Message,
-                        [](double) { return false; }).outcome,
-              HideResult::Outcome::Cancelled);
+    EXPECT_EQ(
+        HideBytes(dir.file("c.bmp"), std::vector<std::uint8_t>(40, 'x'), Kind::Message, [](double) { return false; })
+            .outcome,
+        HideResult::Outcome::Cancelled);
     EXPECT_EQ(ReadAll(dir.file("c.bmp")), photo);
     EXPECT_FALSE(std::filesystem::exists(platform::JournalPathFor(dir.file("c.bmp"))));
 }

@@ -1,10 +1,10 @@
 // Helpers shared by the hide and extract engine tests.
 #pragma once
 
+#include "carrier/payload.h"
 #include "compress/ZorbComprFile.h"
 #include "crypto/keys.h"
 #include "fakes.h"
-#include "carrier/payload.h"
 
 #include <string>
 #include <vector>

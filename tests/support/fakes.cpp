@@ -8,8 +8,7 @@
 
 namespace kalmira::test {
 
-Answer FakeMessages::show(Icon icon, const std::string &title, const std::string &text,
-                          Buttons buttons) {
+Answer FakeMessages::show(Icon icon, const std::string &title, const std::string &text, Buttons buttons) {
     shown.push_back({icon, title, text, buttons});
     if (answers.empty()) return Answer::Ok;
     Answer a = answers.front();
@@ -33,10 +32,9 @@ TempDir::~TempDir() {
     std::error_code ec;
     // Tests make files read-only; give permissions back so removal works.
     for (auto &e : std::filesystem::recursive_directory_iterator(path_, ec))
-        std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ec);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(path_, ec);
 }
 
@@ -82,14 +80,22 @@ static std::vector<std::uint8_t> withNoise(std::vector<std::uint8_t> v, std::siz
 std::vector<std::uint8_t> MakeBmp(int width, int height, std::uint32_t seed) {
     const auto image = static_cast<std::uint32_t>((width * 3 + 3) / 4 * 4 * height);
     std::vector<std::uint8_t> v{'B', 'M'};
-    for (auto [x, size] : std::initializer_list<Field>{{54 + image, 4}, {0u, 4}, {54u, 4}, {40u, 4}, {std::uint32_t(width), 4},
-                           {std::uint32_t(height), 4}, {1u, 2}, {24u, 2}, {0u, 4}, {image, 4}, {0u, 16}})
+    for (auto [x, size] : std::initializer_list<Field>{{54 + image, 4},
+                                                       {0u, 4},
+                                                       {54u, 4},
+                                                       {40u, 4},
+                                                       {std::uint32_t(width), 4},
+                                                       {std::uint32_t(height), 4},
+                                                       {1u, 2},
+                                                       {24u, 2},
+                                                       {0u, 4},
+                                                       {image, 4},
+                                                       {0u, 16}})
         put(v, x, size);
     return withNoise(v, image, seed);
 }
 
-std::vector<std::uint8_t> MakeWav(std::size_t dataBytes, int channels, int rate, int bits,
-                                  std::uint32_t seed) {
+std::vector<std::uint8_t> MakeWav(std::size_t dataBytes, int channels, int rate, int bits, std::uint32_t seed) {
     const auto n = static_cast<std::uint32_t>(dataBytes), align = static_cast<std::uint32_t>(channels * bits / 8);
     std::vector<std::uint8_t> v;
     auto tag = [&](const char *t) { v.insert(v.end(), t, t + 4); };
@@ -97,8 +103,13 @@ std::vector<std::uint8_t> MakeWav(std::size_t dataBytes, int channels, int rate,
     put(v, 36 + n, 4);
     tag("WAVE");
     tag("fmt ");
-    for (auto [x, size] : std::initializer_list<Field>{{16u, 4}, {1u, 2}, {std::uint32_t(channels), 2}, {std::uint32_t(rate), 4},
-                           {std::uint32_t(rate) * align, 4}, {align, 2}, {std::uint32_t(bits), 2}})
+    for (auto [x, size] : std::initializer_list<Field>{{16u, 4},
+                                                       {1u, 2},
+                                                       {std::uint32_t(channels), 2},
+                                                       {std::uint32_t(rate), 4},
+                                                       {std::uint32_t(rate) * align, 4},
+                                                       {align, 2},
+                                                       {std::uint32_t(bits), 2}})
         put(v, x, size);
     tag("data");
     put(v, n, 4);

@@ -20,8 +20,7 @@ struct ShownMessage {
 // Records every message; answers from a queue, then with OK.
 class FakeMessages : public Messages {
 public:
-    Answer show(Icon icon, const std::string &title, const std::string &text,
-                Buttons buttons) override;
+    Answer show(Icon icon, const std::string &title, const std::string &text, Buttons buttons) override;
 
     std::vector<ShownMessage> shown;
     std::deque<Answer> answers;
@@ -58,7 +57,7 @@ std::vector<std::uint8_t> RandomBytes(std::size_t n, std::uint32_t seed = 1);
 
 // Minimal carriers: a 24-bit BMP of the given pixel size, a 16-bit PCM WAV.
 std::vector<std::uint8_t> MakeBmp(int width, int height, std::uint32_t seed = 7);
-std::vector<std::uint8_t> MakeWav(std::size_t dataBytes, int channels = 2, int rate = 44100,
-                                  int bits = 16, std::uint32_t seed = 9);
+std::vector<std::uint8_t> MakeWav(std::size_t dataBytes, int channels = 2, int rate = 44100, int bits = 16,
+                                  std::uint32_t seed = 9);
 
 } // namespace kalmira::test

@@ -24,7 +24,10 @@ class FakeClipboard : public Clipboard {
 public:
     QString text() const override { return text_; }
     void setText(const QString &t) override { text_ = t; }
-    void clear() override { text_.clear(); ++clears; }
+    void clear() override {
+        text_.clear();
+        ++clears;
+    }
     int clears = 0;
 
 private:
@@ -33,7 +36,10 @@ private:
 
 class FakeDesktop : public Desktop {
 public:
-    int open(const QString &path) override { opened << path; return result; }
+    int open(const QString &path) override {
+        opened << path;
+        return result;
+    }
     bool chooseApplication(const QString &) override { return hasOpener; }
     bool hasOpener = true; // false: no program to open files with
     int result = 0;

@@ -20,7 +20,8 @@ namespace kalmira::test {
 
 // A run's steps as the windows' captions (`caption` turns a step into one),
 // the end captions and their pauses as the *AsWindow helpers add them.
-template <class Base> struct RecordingProgress : Base {
+template <class Base>
+struct RecordingProgress : Base {
     void processEvents() override { ++events; }
     virtual void pause(double s) { pauses.push_back(s); }
     void record(const std::string &c) {
@@ -45,7 +46,8 @@ struct FakeHideProgress : RecordingProgress<hide::HideProgress> {
     int focused = 0;
 };
 
-template <class Base> struct ExtractRecording : RecordingProgress<Base> {
+template <class Base>
+struct ExtractRecording : RecordingProgress<Base> {
     void step(extract::Step s, int percent) override {
         this->record(extract::ExtractCaption(this->program, this->mode, s, percent));
     }
@@ -75,7 +77,8 @@ inline hide::RunQuestions &KeepBackups() {
 // Padded passwords in order; an exhausted queue cancels (hide) or answers "".
 struct FakePasswords {
     virtual ~FakePasswords() = default;
-    template <class T> static T next(std::deque<T> &queue, T none) {
+    template <class T>
+    static T next(std::deque<T> &queue, T none) {
         if (queue.empty()) return none;
         T p = queue.front();
         queue.pop_front();
@@ -86,7 +89,7 @@ struct FakePasswords {
     virtual void wrongPassword(int attemptsLeft) { rejected.push_back(attemptsLeft); }
     std::deque<std::optional<std::string>> hide;
     std::deque<std::string> extract;
-    std::vector<int> rejected;   // attempts left after each wrong password
+    std::vector<int> rejected; // attempts left after each wrong password
     int asked = 0;
 };
 
@@ -94,7 +97,8 @@ struct FakePasswords {
 inline std::optional<Notice> NoticeOf(const hide::HideResult &r) { return hide::HideNotice(r); }
 inline std::optional<Notice> NoticeOf(const extract::FileExtractResult &r) { return extract::ExtractNotice(r); }
 inline std::optional<Notice> NoticeOf(const extract::MessageExtractResult &r) { return extract::ExtractNotice(r); }
-template <class Result> Result Told(Messages &messages, Result r) {
+template <class Result>
+Result Told(Messages &messages, Result r) {
     if (const auto n = NoticeOf(r)) messages.show(n->icon, n->title, n->text, Buttons::Ok);
     return r;
 }
@@ -111,7 +115,8 @@ struct TellingPasswords : FakePasswords {
     Program program;
 };
 
-template <class View> void ShowEnd(View &view, const std::vector<TimedCaption> &end) {
+template <class View>
+void ShowEnd(View &view, const std::vector<TimedCaption> &end) {
     for (const TimedCaption &c : end) {
         if (c.pauseBefore > 0) view.pause(c.pauseBefore);
         view.captions.push_back(c.caption);
@@ -128,8 +133,10 @@ hide::HideResult HideAsWindow(hide::HideEngine &engine, FakeHideProgress &view, 
     view.mode = in.encrypt ? in.cipher : payload::Mode::Plain;
     view.backupPath = in.backupPath;
     hide::PreparedHide p = [&] {
-        if constexpr (file) return engine.prepareFile(view, in, data);
-        else return engine.prepareMessage(view, in);
+        if constexpr (file)
+            return engine.prepareFile(view, in, data);
+        else
+            return engine.prepareMessage(view, in);
     }();
     hide::HideResult r = p.result();
     if (r.outcome == hide::HideOutcome::NoMessage) ++view.focused;
@@ -161,8 +168,10 @@ auto ExtractAsWindow(extract::ExtractEngine &engine, View &view, FakePasswords &
     std::optional<std::string> pw;
     for (int attempt = 0; opened.needsPassword() && !pw && attempt < extract::kPasswordAttempts; ++attempt) {
         std::string p = passwords.extractPassword();
-        if (opened.passwordMatches(p)) pw = p;
-        else passwords.wrongPassword(extract::kPasswordAttempts - 1 - attempt);
+        if (opened.passwordMatches(p))
+            pw = p;
+        else
+            passwords.wrongPassword(extract::kPasswordAttempts - 1 - attempt);
     }
     Result r;
     if (opened.needsPassword() && !pw) {
@@ -198,9 +207,8 @@ inline hide::HideOutcome HideFile(hide::HideEngine &hider, FakePasswords &passwo
     return HideAsWindow(hider, view, passwords, in, data).outcome;
 }
 
-inline hide::HideOutcome HideMessage(hide::HideEngine &hider, FakePasswords &passwords,
-                                     const std::string &carrier, const std::string &ansi,
-                                     payload::Mode mode = payload::Mode::Plain) {
+inline hide::HideOutcome HideMessage(hide::HideEngine &hider, FakePasswords &passwords, const std::string &carrier,
+                                     const std::string &ansi, payload::Mode mode = payload::Mode::Plain) {
     hide::MessageHideInput in;
     in.carrierPath = carrier;
     in.messageAnsi = ansi;

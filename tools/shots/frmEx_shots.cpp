@@ -22,8 +22,8 @@ void Save(QWidget &w, const QString &file) {
 }
 
 // Hides through the hide window, then opens the carrier in the extract window.
-template <class Hide, class Extract> void HideAndExtract(Hide &v, Extract &e, test::TestServices &t,
-                                                         const std::string &carrier) {
+template <class Hide, class Extract>
+void HideAndExtract(Hide &v, Extract &e, test::TestServices &t, const std::string &carrier) {
     v.pauseFor = [](double) {};
     v.askPassword = [] { return std::optional<QString>(crypto::PaddedPassword("Sesam")); };
     t.dialogs.openAnswers.push_back(QS(carrier));
@@ -66,7 +66,8 @@ int main(int argc, char **argv) {
         QString text;
         for (int i = 1; i <= 12; ++i)
             text += QString("Zeile %1: Treffpunkt morgen um 10 Uhr am Brunnen, bitte pünktlich sein und die "
-                            "Unterlagen mitbringen.\n").arg(i);
+                            "Unterlagen mitbringen.\n")
+                        .arg(i);
         v.Text2->setPlainText(text);
         v.optCrypt[1]->click();
         extract::FrmExMessage e(t.services);

@@ -15,7 +15,7 @@ namespace analysis {
 
 namespace {
 
-std::uint64_t Mix(std::uint64_t x) {  // SplitMix64 finaliser
+std::uint64_t Mix(std::uint64_t x) { // SplitMix64 finaliser
     x += 0x9E3779B97F4A7C15ull;
     x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
     x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
@@ -39,7 +39,8 @@ std::vector<Job> Jobs(const Args &a, std::size_t n, int d, const std::vector<std
         }
         const std::vector<std::string> payloads =
             s == Scheme::Cover ? std::vector<std::string>{"0"} : SplitComma(a.get("payloads", "0.05,0.1,0.2"));
-        for (const std::string &p : payloads) jobs.push_back({s, std::stod(p), s == Scheme::Cover ? name : name + "-" + p, {}});
+        for (const std::string &p : payloads)
+            jobs.push_back({s, std::stod(p), s == Scheme::Cover ? name : name + "-" + p, {}});
     }
     for (Job &j : jobs) {
         j.set.groups.assign(n, 0);

@@ -10,7 +10,7 @@ namespace analysis {
 
 double MinPe(std::vector<double> cover, std::vector<double> stego) {
     if (cover.empty() || stego.empty()) return 0.5;
-    std::vector<std::pair<double, int>> all;  // (score, 1 = stego)
+    std::vector<std::pair<double, int>> all; // (score, 1 = stego)
     for (double s : cover) all.emplace_back(s, 0);
     for (double s : stego) all.emplace_back(s, 1);
     std::sort(all.begin(), all.end());
@@ -32,7 +32,7 @@ struct Learner {
     std::vector<int> feats;
     std::vector<double> w;
     double threshold = 0;
-    std::vector<char> inBag;  // per training position
+    std::vector<char> inBag; // per training position
     double project(const float *x) const {
         double s = 0;
         for (std::size_t i = 0; i < feats.size(); ++i) s += w[i] * x[feats[i]];
@@ -50,7 +50,8 @@ std::vector<double> Solve(const std::vector<double> &original, std::vector<doubl
         for (int j = 0; j < d && ok; ++j) {
             double *rj = &S[static_cast<std::size_t>(j) * d];
             double diag = rj[j] + lambda;
-            for (int k = 0; k < j; ++k) diag -= S[static_cast<std::size_t>(k) * d + j] * S[static_cast<std::size_t>(k) * d + j];
+            for (int k = 0; k < j; ++k)
+                diag -= S[static_cast<std::size_t>(k) * d + j] * S[static_cast<std::size_t>(k) * d + j];
             if (!(diag > 0)) {
                 ok = false;
                 break;
@@ -60,18 +61,19 @@ std::vector<double> Solve(const std::vector<double> &original, std::vector<doubl
             // Row j of U (U^T U = S): U[j][i] for i > j.
             for (int i = j + 1; i < d; ++i) {
                 double s = rj[i];
-                for (int k = 0; k < j; ++k) s -= S[static_cast<std::size_t>(k) * d + j] * S[static_cast<std::size_t>(k) * d + i];
+                for (int k = 0; k < j; ++k)
+                    s -= S[static_cast<std::size_t>(k) * d + j] * S[static_cast<std::size_t>(k) * d + i];
                 rj[i] = s / l;
             }
         }
         if (ok) break;
     }
-    for (int i = 0; i < d; ++i) {  // U^T y = b
+    for (int i = 0; i < d; ++i) { // U^T y = b
         double s = b[i];
         for (int k = 0; k < i; ++k) s -= S[static_cast<std::size_t>(k) * d + i] * b[k];
         b[i] = s / S[static_cast<std::size_t>(i) * d + i];
     }
-    for (int i = d - 1; i >= 0; --i) {  // U w = y
+    for (int i = d - 1; i >= 0; --i) { // U w = y
         double s = b[i];
         for (int k = i + 1; k < d; ++k) s -= S[static_cast<std::size_t>(i) * d + k] * b[k];
         b[i] = s / S[static_cast<std::size_t>(i) * d + i];
@@ -102,7 +104,8 @@ std::vector<std::vector<double>> FisherDirections(const std::vector<double> &A, 
     if (d <= m) {
         std::vector<double> At(static_cast<std::size_t>(d) * m);
         for (int i = 0; i < m; ++i)
-            for (int j = 0; j < d; ++j) At[static_cast<std::size_t>(j) * m + i] = A[static_cast<std::size_t>(i) * d + j];
+            for (int j = 0; j < d; ++j)
+                At[static_cast<std::size_t>(j) * m + i] = A[static_cast<std::size_t>(i) * d + j];
         const std::vector<double> S = Gram(At, d, m);
         double trace = 0;
         for (int i = 0; i < d; ++i) trace += S[static_cast<std::size_t>(i) * d + i];
@@ -197,7 +200,8 @@ std::vector<Learner> Train(const Matrix &cover, const Matrix &stego, const std::
 }
 
 // Out-of-bag error of the majority vote over the training set.
-double OutOfBag(const std::vector<Learner> &ls, const Matrix &cover, const Matrix &stego, const std::vector<int> &train) {
+double OutOfBag(const std::vector<Learner> &ls, const Matrix &cover, const Matrix &stego,
+                const std::vector<int> &train) {
     double errors = 0, counted = 0;
     for (std::size_t t = 0; t < train.size(); ++t) {
         int votesC = 0, votesS = 0, n = 0;

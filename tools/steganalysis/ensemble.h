@@ -25,7 +25,7 @@ struct EnsembleOptions {
 };
 
 struct SplitResult {
-    double pe = 0.5;  // on the test set, min over thresholds of the vote count
+    double pe = 0.5; // on the test set, min over thresholds of the vote count
     int dsub = 0;
     double ridge = 0;
     double oob = 0.5;

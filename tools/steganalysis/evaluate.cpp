@@ -33,7 +33,8 @@ std::vector<Split> Splits(const std::vector<int> &groups, int count, std::uint64
         std::shuffle(order.begin(), order.end(), rng);
         std::set<int> trainGroups(order.begin(), order.begin() + order.size() / 2);
         Split sp;
-        for (int i = 0; i < static_cast<int>(groups.size()); ++i) (trainGroups.count(groups[i]) ? sp.train : sp.test).push_back(i);
+        for (int i = 0; i < static_cast<int>(groups.size()); ++i)
+            (trainGroups.count(groups[i]) ? sp.train : sp.test).push_back(i);
         out.push_back(std::move(sp));
     }
     return out;
@@ -102,7 +103,8 @@ int EvaluateCommand(const Args &a) {
     std::printf("\n");
     for (std::size_t f = 1; f < a.positional.size(); ++f) {
         FeatureSet stego;
-        if (!LoadFeatures(a.positional[f], stego) || stego.groups != cover.groups || stego.features.d != cover.features.d) {
+        if (!LoadFeatures(a.positional[f], stego) || stego.groups != cover.groups ||
+            stego.features.d != cover.features.d) {
             std::fprintf(stderr, "%s does not match the cover file\n", a.positional[f].c_str());
             return 1;
         }
@@ -118,7 +120,9 @@ int EvaluateCommand(const Args &a) {
             }
             double m, sd;
             MeanSd(pe, m, sd);
-            const auto most = std::max_element(chosen.begin(), chosen.end(), [](auto x, auto y) { return x.second < y.second; })->first;
+            const auto most = std::max_element(chosen.begin(), chosen.end(), [](auto x, auto y) {
+                                  return x.second < y.second;
+                              })->first;
             std::printf(" %.3f+-%.3f d%d/r%g", m, sd, most.first, most.second);
         } else {
             std::printf(" %-18s", "-");

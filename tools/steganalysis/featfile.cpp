@@ -9,10 +9,16 @@ namespace analysis {
 
 namespace {
 
-template <typename T> void Write(std::ofstream &o, const T &v) { o.write(reinterpret_cast<const char *>(&v), sizeof v); }
-template <typename T> void Read(std::ifstream &i, T &v) { i.read(reinterpret_cast<char *>(&v), sizeof v); }
+template <typename T>
+void Write(std::ofstream &o, const T &v) {
+    o.write(reinterpret_cast<const char *>(&v), sizeof v);
+}
+template <typename T>
+void Read(std::ifstream &i, T &v) {
+    i.read(reinterpret_cast<char *>(&v), sizeof v);
+}
 
-constexpr std::uint32_t kMagic = 0x4B534131;  // "KSA1"
+constexpr std::uint32_t kMagic = 0x4B534131; // "KSA1"
 
 } // namespace
 
@@ -30,7 +36,8 @@ bool SaveFeatures(const std::string &path, const FeatureSet &f) {
         Write(o, static_cast<std::int32_t>(f.groups[i]));
         o.write(reinterpret_cast<const char *>(f.features.row(static_cast<int>(i))),
                 static_cast<std::streamsize>(sizeof(float) * f.features.d));
-        o.write(reinterpret_cast<const char *>(f.stats[i].data()), static_cast<std::streamsize>(sizeof(double) * f.statNames.size()));
+        o.write(reinterpret_cast<const char *>(f.stats[i].data()),
+                static_cast<std::streamsize>(sizeof(double) * f.statNames.size()));
     }
     return static_cast<bool>(o);
 }
@@ -58,7 +65,8 @@ bool LoadFeatures(const std::string &path, FeatureSet &f) {
         std::int32_t g = 0;
         Read(in, g);
         f.groups[i] = g;
-        in.read(reinterpret_cast<char *>(f.features.v.data() + static_cast<std::size_t>(i) * d), static_cast<std::streamsize>(sizeof(float) * d));
+        in.read(reinterpret_cast<char *>(f.features.v.data() + static_cast<std::size_t>(i) * d),
+                static_cast<std::streamsize>(sizeof(float) * d));
         in.read(reinterpret_cast<char *>(f.stats[i].data()), static_cast<std::streamsize>(sizeof(double) * ns));
     }
     return static_cast<bool>(in);

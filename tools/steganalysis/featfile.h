@@ -11,9 +11,9 @@ namespace analysis {
 
 struct FeatureSet {
     std::vector<int> groups;
-    Matrix features;  // n x d (d = 0 for sound)
+    Matrix features; // n x d (d = 0 for sound)
     std::vector<std::string> statNames;
-    std::vector<std::vector<double>> stats;  // n x statNames.size()
+    std::vector<std::vector<double>> stats; // n x statNames.size()
 };
 
 bool SaveFeatures(const std::string &path, const FeatureSet &f);

@@ -20,16 +20,15 @@ std::vector<std::string> SplitComma(const std::string &s) {
 
 namespace {
 
-const char *kUsage =
-    "kalmira-analysis pictures LIST OUTDIR [--schemes cover,v1,uniform,costs-channels,costs-pixels]\n"
-    "                 [--payloads 0.05,0.1,0.2] [--seed N] [--salt-pixels N] [--tag T]\n"
-    "                 [--floor F] [--smooth R] [--no-wet-flat] [--threads N]\n"
-    "kalmira-analysis sounds LIST OUTDIR [--schemes cover,v1,costs-channels] [--payloads ...]\n"
-    "                 [--salt-samples N] [--tag T]\n"
-    "kalmira-analysis evaluate COVER.feat STEGO.feat... [--splits 10] [--seed N] [--learners 51]\n"
-    "                 [--no-ensemble]\n"
-    "kalmira-analysis jpeg LIST\n"
-    "kalmira-analysis embed IN OUT --scheme S --payload BPC [--seed N] [--salt-pixels N]\n";
+const char *kUsage = "kalmira-analysis pictures LIST OUTDIR [--schemes cover,v1,uniform,costs-channels,costs-pixels]\n"
+                     "                 [--payloads 0.05,0.1,0.2] [--seed N] [--salt-pixels N] [--tag T]\n"
+                     "                 [--floor F] [--smooth R] [--no-wet-flat] [--threads N]\n"
+                     "kalmira-analysis sounds LIST OUTDIR [--schemes cover,v1,costs-channels] [--payloads ...]\n"
+                     "                 [--salt-samples N] [--tag T]\n"
+                     "kalmira-analysis evaluate COVER.feat STEGO.feat... [--splits 10] [--seed N] [--learners 51]\n"
+                     "                 [--no-ensemble]\n"
+                     "kalmira-analysis jpeg LIST\n"
+                     "kalmira-analysis embed IN OUT --scheme S --payload BPC [--seed N] [--salt-pixels N]\n";
 
 } // namespace
 

@@ -39,7 +39,8 @@ std::string ReadBmp(const std::string &path, Picture &out) {
     const int w = static_cast<std::int32_t>(Le(b, 18, 4));
     const int h = static_cast<std::int32_t>(Le(b, 22, 4));
     const int bpp = static_cast<int>(Le(b, 28, 2)), compression = static_cast<int>(Le(b, 30, 4));
-    if ((bpp != 24 && bpp != 32) || (compression != 0 && compression != 3) || w <= 0 || h == 0) return "not 24/32-bit RGB";
+    if ((bpp != 24 && bpp != 32) || (compression != 0 && compression != 3) || w <= 0 || h == 0)
+        return "not 24/32-bit RGB";
     out.width = w;
     out.height = h < 0 ? -h : h;
     out.bottomUp = h > 0;
@@ -97,7 +98,8 @@ std::string ReadWav(const std::string &path, Sound &out) {
             out.channels = static_cast<int>(Le(b, body + 2, 2));
             out.rate = static_cast<int>(Le(b, body + 4, 4));
             out.bits = static_cast<int>(Le(b, body + 14, 2));
-            if ((out.bits != 8 && out.bits != 16 && out.bits != 24) || out.channels < 1) return "unsupported sample size";
+            if ((out.bits != 8 && out.bits != 16 && out.bits != 24) || out.channels < 1)
+                return "unsupported sample size";
             haveFmt = true;
         } else if (std::memcmp(b.data() + at, "data", 4) == 0 && haveFmt) {
             const int bytes = out.bits / 8;

@@ -9,7 +9,7 @@ namespace analysis {
 
 struct Args {
     std::vector<std::string> positional;
-    std::map<std::string, std::string> named;  // "--x v" -> named["x"] = "v"; flags -> "1"
+    std::map<std::string, std::string> named; // "--x v" -> named["x"] = "v"; flags -> "1"
     std::string get(const std::string &k, const std::string &fallback) const {
         const auto it = named.find(k);
         return it == named.end() ? fallback : it->second;

@@ -39,7 +39,7 @@ std::vector<std::int8_t> GibbsChanges(const std::vector<float> &costs, const std
                                       double bits, Rng &rng, double *lambdaOut) {
     double lo = 0, hi = 1;
     if (Entropy(costs, dirs, 0) <= bits) {
-        hi = 0;  // everything changes as freely as it can: no room
+        hi = 0; // everything changes as freely as it can: no room
     } else {
         while (Entropy(costs, dirs, hi) > bits) {
             lo = hi;
@@ -63,17 +63,21 @@ std::vector<std::int8_t> GibbsChanges(const std::vector<float> &costs, const std
         const int n = std::popcount(dirs[i]);
         Element(hi, costs[i], n, p, h);
         if (u(rng) >= p) continue;
-        if (n == 2) change[i] = (rng() & 1) ? 1 : -1;
-        else change[i] = (dirs[i] & kUp) ? 1 : -1;
+        if (n == 2)
+            change[i] = (rng() & 1) ? 1 : -1;
+        else
+            change[i] = (dirs[i] & kUp) ? 1 : -1;
     }
     return change;
 }
 
 bool ParseScheme(const std::string &name, Scheme &out) {
-    static const std::pair<const char *, Scheme> names[] = {
-        {"cover", Scheme::Cover},          {"v1", Scheme::V1}, {"uniform", Scheme::Uniform},
-        {"costs-channels", Scheme::CostsChannels}, {"costs-pixels", Scheme::CostsPixels},
-        {"uniform-pixels", Scheme::UniformPixels}};
+    static const std::pair<const char *, Scheme> names[] = {{"cover", Scheme::Cover},
+                                                            {"v1", Scheme::V1},
+                                                            {"uniform", Scheme::Uniform},
+                                                            {"costs-channels", Scheme::CostsChannels},
+                                                            {"costs-pixels", Scheme::CostsPixels},
+                                                            {"uniform-pixels", Scheme::UniformPixels}};
     for (const auto &[n, s] : names)
         if (name == n) {
             out = s;
@@ -208,20 +212,15 @@ Picture SimulatePicture(const Picture &cover, Scheme scheme, const SimOptions &o
     const std::size_t n = pic.v.size();
     const double bits = o.bpc * static_cast<double>(n);
     switch (scheme) {
-    case Scheme::Cover:
-        break;
+    case Scheme::Cover: break;
     case Scheme::V1:
         for (std::uint64_t i : V1Positions(n, bits, rng)) {
             std::int32_t &v = pic.v[FileIndex(pic, i / pic.channels, static_cast<int>(i % pic.channels))];
             v = Match(v, rng);
         }
         break;
-    case Scheme::Uniform:
-        EmbedChannels(pic, std::vector<float>(n, 1.0f), bits, rng);
-        break;
-    case Scheme::CostsChannels:
-        EmbedChannels(pic, PictureCostMap(cover, true, o.tuning), bits, rng);
-        break;
+    case Scheme::Uniform: EmbedChannels(pic, std::vector<float>(n, 1.0f), bits, rng); break;
+    case Scheme::CostsChannels: EmbedChannels(pic, PictureCostMap(cover, true, o.tuning), bits, rng); break;
     case Scheme::CostsPixels:
         EmbedPixels(pic, PictureCostMap(cover, false, o.tuning), bits, o.saltPixels, o.saltBits, rng);
         break;
@@ -251,7 +250,8 @@ Sound SimulateSound(const Sound &cover, Scheme scheme, double bitsPerSample, std
         std::vector<std::int32_t> padded;
         const int frames = static_cast<int>(cover.frames());
         for (int f = -stealth::kSoundHalo; f < frames + stealth::kSoundHalo; ++f) {
-            const std::int32_t *at = cover.v.data() + static_cast<std::size_t>(stealth::MirrorIndex(f, frames)) * cover.channels;
+            const std::int32_t *at =
+                cover.v.data() + static_cast<std::size_t>(stealth::MirrorIndex(f, frames)) * cover.channels;
             padded.insert(padded.end(), at, at + cover.channels);
         }
         std::vector<float> costs(n);

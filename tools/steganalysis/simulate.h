@@ -16,7 +16,10 @@ namespace analysis {
 using Rng = std::mt19937_64;
 
 // Directions an element may move: bit 0 up, bit 1 down.
-enum : std::uint8_t { kUp = 1, kDown = 2 };
+enum : std::uint8_t {
+    kUp = 1,
+    kDown = 2
+};
 
 // Optimal +-1 embedding of `bits` into elements with the given costs: change
 // probabilities from the Gibbs distribution n e^(-lambda rho) / (1 + n e^(-lambda rho))
@@ -28,13 +31,20 @@ std::vector<std::int8_t> GibbsChanges(const std::vector<float> &costs, const std
 
 // Schemes compared. Channel schemes change colour values on their own,
 // pixel schemes move all channels of a pixel together.
-enum class Scheme { Cover, V1, Uniform, CostsChannels, CostsPixels, UniformPixels };
+enum class Scheme {
+    Cover,
+    V1,
+    Uniform,
+    CostsChannels,
+    CostsPixels,
+    UniformPixels
+};
 bool ParseScheme(const std::string &name, Scheme &out);
 
 struct SimOptions {
-    double bpc = 0.1;                        // bits per usable sample byte (colour value)
+    double bpc = 0.1; // bits per usable sample byte (colour value)
     kalmira::stealth::PictureCostTuning tuning;
-    int saltPixels = 0;                      // public salt region: the first N pixels in file order
+    int saltPixels = 0; // public salt region: the first N pixels in file order
     int saltBits = 128;
 };
 

@@ -11,7 +11,7 @@
 namespace analysis {
 
 inline constexpr int kSpamPerPlane = 686;
-inline constexpr int kSpamPlanes = 5;  // R, G, B, G-R, G-B
+inline constexpr int kSpamPlanes = 5; // R, G, B, G-R, G-B
 inline constexpr int kSpamFeatures = kSpamPerPlane * kSpamPlanes;
 
 // 686 features of one plane (w * h values, row-major) appended to `out`.

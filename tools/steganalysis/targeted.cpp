@@ -45,8 +45,10 @@ double PlateauStatistic(const Picture &pic) {
                     for (int dx = -1; dx <= 1 && surrounded; ++dx)
                         if (dy || dx) surrounded = pic.row(y + dy)[(x + dx) * pic.channels + c] == end;
                 if (!surrounded) continue;
-                if (v == end) field += 1;
-                else if (std::abs(v - end) == 1) inside += 1;
+                if (v == end)
+                    field += 1;
+                else if (std::abs(v - end) == 1)
+                    inside += 1;
             }
     return inside + field > 0 ? inside / (inside + field) : 0;
 }
@@ -102,7 +104,8 @@ double SoundSaltStatistic(const Sound &snd, std::size_t regionSamples) {
 std::vector<std::string> SoundStatisticNames() { return {"asymmetry", "silence", "low-byte", "salt-region"}; }
 
 std::vector<double> SoundStatistics(const Sound &snd, std::size_t saltSamples) {
-    return {AsymmetryStatistic(snd), SilenceStatistic(snd), LowByteStatistic(snd), SoundSaltStatistic(snd, saltSamples)};
+    return {AsymmetryStatistic(snd), SilenceStatistic(snd), LowByteStatistic(snd),
+            SoundSaltStatistic(snd, saltSamples)};
 }
 
 } // namespace analysis
