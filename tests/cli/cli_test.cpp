@@ -332,7 +332,7 @@ TEST_F(Cli, KilledHideProcessLeavesOldOrNew) {
         WriteAll(carrier, oldCarrier);
         const pid_t child = ::fork();
         if (child == 0) {
-            ::chdir(dir.path().c_str());
+            if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
             ::execl(KALMIRA_CLI, "kalmira", "hide", "c.wav", "neu.bin", "--cipher", "none", "--backup", nullptr);
             ::_exit(127);
         }
