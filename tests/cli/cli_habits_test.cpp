@@ -82,7 +82,7 @@ TEST_F(Cli, PasswordFromStandardInput) {
     EXPECT_FALSE(fs::exists(dir.file("-")));
 
     // The stealth format reads it the same way.
-    put("t.bmp", MakeBmp(160, 120));
+    put("t.bmp", MakeBmp(400, 300));
     put("pw.txt", {'S', 'e', 's', 'a', 'm', '\n'});
     input = dir.file("pw.txt");
     ASSERT_EQ(run("hide t.bmp s.bin --stealth --password-file -").rc, 0);
@@ -162,7 +162,7 @@ TEST_F(Cli, HideNamesTheStoredNameWhenItDiffers) {
         EXPECT_TRUE(fs::exists(dir.file(out + "/" + (c.stored.empty() ? c.file : c.stored)))) << c.file;
     }
     // The stealth format keeps names as they are.
-    put("t.bmp", MakeBmp(160, 120));
+    put("t.bmp", MakeBmp(400, 300));
     const Result r = run("hide t.bmp '日本語.txt' --stealth", "KALMIRA_PASSWORD=Sesam");
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.err.find("gespeichert:"), std::string::npos) << r.err;
