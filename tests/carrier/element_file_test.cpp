@@ -136,7 +136,7 @@ TEST_P(ElementFileCase, AChangeOutOfRangeWritesNothingOfItsWindow) {
     const Case &c = GetParam();
     ElementFile f = OpenElementFile(path, ElementAccess::Write);
     ASSERT_EQ(f.outcome, ElementFile::Outcome::Ready);
-    const ElementShape &shape = f.elements->shape();
+    const ElementShape shape = f.elements->shape(); // a copy: f is opened again below
     // Raise an element to the top of the range, then ask for one more.
     std::vector<std::uint8_t> top = cover;
     const std::uint64_t e = shape.elements() / 3;
