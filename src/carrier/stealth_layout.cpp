@@ -94,8 +94,9 @@ Layout WavLayout(const platform::BinaryFile &file, std::int64_t size) {
         const std::uint32_t format =
             fmt.formatTag == -2 && fmt.subFormat ? fmt.subFormat : static_cast<std::uint16_t>(fmt.formatTag);
         const auto bits = static_cast<std::uint16_t>(fmt.bitsPerSample);
+        // The order decides the reason: no format, then kind, then size.
         if (!haveFmt)
-            l = Refuse(Unsuitable::Malformed);
+            l = Refuse(Unsuitable::Malformed); // NOLINT(bugprone-branch-clone)
         else if (format != 1)
             l = Refuse(Unsuitable::CompressedWav);
         else if (bits != 8 && bits != 16 && bits != 24)

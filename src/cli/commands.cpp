@@ -149,8 +149,7 @@ std::optional<std::string> MessageText(const std::string &path, int &rc) {
 // A stored name never makes a hidden dot-file.
 std::string Destination(const Options &o, const std::string &storedName) {
     const auto first = storedName.find_first_not_of('.');
-    const std::string name =
-        first == std::string::npos ? kNameIfNone : platform::SafeFileName(storedName.substr(first));
+    std::string name = first == std::string::npos ? kNameIfNone : platform::SafeFileName(storedName.substr(first));
     if (o.output.empty()) return name;
     if (platform::IsDirectory(o.output)) return o.output + (o.output.back() == '/' ? "" : "/") + name;
     return o.output;

@@ -42,6 +42,8 @@ struct Option {
     std::string (*set)(Options &o, const std::string &value);
 };
 
+// A table: one entry per option, however many there are.
+// NOLINTNEXTLINE(readability-function-size)
 const std::vector<Option> &AllOptions() {
     static const std::vector<Option> options = {
         {"--cipher", nullptr, true,
@@ -122,6 +124,8 @@ struct Command {
     int (*run)(const Options &);
 };
 
+// A table: each command with its help text.
+// NOLINTNEXTLINE(readability-function-size)
 const std::map<std::string, Command> &Commands() {
     static const std::map<std::string, Command> commands = {
         {"hide",

@@ -79,8 +79,6 @@ bool PasswordMatches(const payload::ParsedHeader &header, std::string_view padde
 
 ExtractEngine::ExtractEngine() = default;
 
-ExtractEngine::~ExtractEngine() = default;
-
 // ---- opening ----------------------------------------------------------------
 
 // False with the outcome set when the run must not go on.
@@ -110,8 +108,9 @@ OpenedPayload ExtractEngine::open(ExtractProgress &, Program program, const std:
     State &s = *state;
     ExtractResult &r = s.result;
     const bool b = program == Program::B;
+    // The programs check the library at different moments: KalmiraB first.
     if (!s.busy) {
-    } else if (b && !ZorbLibraryPresent()) {
+    } else if (b && !ZorbLibraryPresent()) { // NOLINT(bugprone-branch-clone)
         r.outcome = ExtractOutcome::LibraryMissing;
     } else if (carrierPath.empty()) {
         r.outcome = ExtractOutcome::NoCarrierChosen;

@@ -130,7 +130,7 @@ private:
 class ExtractEngine {
 public:
     ExtractEngine();
-    ~ExtractEngine();
+    ~ExtractEngine() = default;
 
     OpenedPayload open(ExtractProgress &progress, Program program, const std::string &carrierPath);
     // With the padded password of an encrypted payload (checked). A payload

@@ -88,8 +88,6 @@ bool ReachedCarrier(HideOutcome o) {
 
 HideEngine::HideEngine(RunQuestions &questions) : questions_(questions) {}
 
-HideEngine::~HideEngine() = default;
-
 std::uint8_t HideEngine::leadByte() {
     if (fixedLead_ >= 1 && fixedLead_ <= 255) return static_cast<std::uint8_t>(fixedLead_);
     auto seed = static_cast<std::uint32_t>(std::chrono::system_clock::now().time_since_epoch().count());

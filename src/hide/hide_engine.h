@@ -139,7 +139,7 @@ private:
 class HideEngine {
 public:
     explicit HideEngine(RunQuestions &questions);
-    ~HideEngine();
+    ~HideEngine() = default;
 
     // KalmiraB. `data` are the compressed bytes; they stay as they are.
     PreparedHide prepareFile(HideProgress &progress, const FileHideInput &input, std::span<const std::uint8_t> data);

@@ -118,7 +118,7 @@ std::string SetAside(const std::string &path, const struct stat &carrier, Recove
                              (why == Recovery::Why::Damaged ? "Sicherung-unlesbar-" : "Sicherung-nicht-angewandt-") +
                              JournalName(carrier.st_dev, carrier.st_ino).substr(2);
     for (int n = 1; n < 100; ++n) {
-        const std::string target = n == 1 ? base : base + "." + std::to_string(n);
+        std::string target = n == 1 ? base : base + "." + std::to_string(n);
         if (RenameNoReplace(path, target)) {
             staging::FlushFolder(staging::FolderOf(path));
             IndexRemove(IndexKey(carrier.st_dev, carrier.st_ino), path);
@@ -194,7 +194,7 @@ Recovery Recover(const std::string &carrierPath, const FileLock &exclusiveLock) 
     struct stat st {};
     if (::stat(carrierPath.c_str(), &st) != 0) return out; // a missing carrier is the caller's to report
     for (const std::string &journal : Candidates(carrierPath, st)) {
-        const Recovery one = RecoverOne(carrierPath, journal, st);
+        Recovery one = RecoverOne(carrierPath, journal, st);
         // A failure outranks a set-aside, which outranks a roll-back.
         if (one.result == RecoverResult::Failed || one.result == RecoverResult::Busy) return one;
         if (one.result == RecoverResult::SetAside || out.result == RecoverResult::Nothing) out = one;

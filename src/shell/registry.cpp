@@ -4,9 +4,7 @@
 
 namespace kalmira {
 
-void WindowRegistry::registerFactory(const QString &name, Factory factory) {
-    factories_.insert(name, std::move(factory));
-}
+void WindowRegistry::registerFactory(const QString &name, const Factory &factory) { factories_.insert(name, factory); }
 
 bool WindowRegistry::knows(const QString &name) const { return factories_.contains(name); }
 

@@ -13,7 +13,7 @@ class WindowRegistry {
 public:
     using Factory = std::function<QWidget *()>;
 
-    void registerFactory(const QString &name, Factory factory);
+    void registerFactory(const QString &name, const Factory &factory);
     bool knows(const QString &name) const;
 
     // Creates the window on first use; nullptr when no window of that name exists.

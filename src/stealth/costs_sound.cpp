@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -51,7 +52,7 @@ std::vector<std::int64_t> InverseLevel(Channel &ch, int inFrames) {
     const double width = 2 * kLevelRadius + 1;
     for (int f = kLevelRadius + 1; f < inFrames - kLevelRadius - 1; ++f) {
         const double level = (ch.prefix[f + kLevelRadius + 1] - ch.prefix[f - kLevelRadius]) / width;
-        inv[f] = static_cast<std::int64_t>(kFixedOne / (level + kLevelFloor) + 0.5);
+        inv[f] = std::llround(kFixedOne / (level + kLevelFloor));
     }
     return inv;
 }

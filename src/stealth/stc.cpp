@@ -79,8 +79,8 @@ std::optional<Code> Code::Make(std::size_t n, std::size_t m, int h, std::optiona
 
 bool PathAvailable(Path path) {
     switch (path) {
-    case Path::Portable: return true;
 #if defined(__x86_64__)
+    case Path::Portable:
     case Path::Sse2: return true;
     case Path::Avx2: {
         static const bool has = [] {
@@ -97,6 +97,7 @@ bool PathAvailable(Path path) {
         return has;
     }
 #else
+    case Path::Portable: return true;
     case Path::Sse2:
     case Path::Avx2:
     case Path::Avx512: return false;
