@@ -42,8 +42,9 @@ int ChooseK(std::uint64_t usable, std::uint64_t plain) {
     return best;
 }
 
-std::uint64_t LargestPlain(std::uint64_t usable) {
-    const std::uint64_t bytes = BodySlots(usable) / 8;
+std::uint64_t LargestPlain(std::uint64_t usable) { return PlainForBodyBytes(BodySlots(usable) / 8); }
+
+std::uint64_t PlainForBodyBytes(std::uint64_t bytes) {
     if (bytes <= kAbytes) return 0;
     // Every chunk of 64 KiB costs 17 bytes; subtract and correct downwards.
     std::uint64_t plain = bytes - kAbytes * Chunks(bytes);
@@ -52,13 +53,15 @@ std::uint64_t LargestPlain(std::uint64_t usable) {
     return plain;
 }
 
-bool DeriveKeys(std::string_view password, const std::uint8_t *salt, const Tuning &tuning, Keys &out) {
+bool DeriveKeys(std::string_view password, const std::uint8_t *salt, const Tuning &tuning, Keys &out,
+                const char *context) {
+    if (!context) context = kKdfContext;
     platform::SecureBytes master(32);
     if (crypto_pwhash(master.data(), master.size(), password.data(), password.size(), salt, tuning.kdfOps,
                       tuning.kdfMemBytes, crypto_pwhash_ALG_ARGON2ID13) != 0)
         return false;
-    crypto_kdf_derive_from_key(out.stream.data(), out.stream.size(), 1, kKdfContext, master.data());
-    crypto_kdf_derive_from_key(out.order.data(), out.order.size(), 2, kKdfContext, master.data());
+    crypto_kdf_derive_from_key(out.stream.data(), out.stream.size(), 1, context, master.data());
+    crypto_kdf_derive_from_key(out.order.data(), out.order.size(), 2, context, master.data());
     return true;
 }
 

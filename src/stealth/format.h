@@ -63,6 +63,8 @@ inline std::uint64_t Blocks(std::uint64_t bodyBytes, int k) { return (8 * bodyBy
 int ChooseK(std::uint64_t usable, std::uint64_t plain);
 // The largest plaintext (name plus data) that fits.
 std::uint64_t LargestPlain(std::uint64_t usable);
+// The largest plaintext whose encrypted body takes at most `bytes`.
+std::uint64_t PlainForBodyBytes(std::uint64_t bytes);
 
 // Argon2id of the password, then the stream key (32 bytes) and the key of
 // the slot order (64 bytes). False when memory runs out.
@@ -70,7 +72,9 @@ struct Keys {
     platform::SecureBytes stream = platform::SecureBytes(crypto_secretstream_xchacha20poly1305_KEYBYTES);
     platform::SecureBytes order = platform::SecureBytes(64);
 };
-bool DeriveKeys(std::string_view password, const std::uint8_t *salt, const Tuning &tuning, Keys &out);
+// `context`: the 8-character subkey context, version 1's when null.
+bool DeriveKeys(std::string_view password, const std::uint8_t *salt, const Tuning &tuning, Keys &out,
+                const char *context = nullptr);
 
 // The k-bit field (k <= 16) of block `index` in a packed array with 8 bytes of
 // slack; block b's field holds stream bits b*k .. b*k+k-1, lowest first.

@@ -97,23 +97,10 @@ std::uint64_t LargestBodyBits(const Geometry &g, const std::vector<std::uint64_t
     return best / 8 * 8;
 }
 
-std::uint64_t PlainFor(std::uint64_t bodyBits) {
-    const std::uint64_t bytes = bodyBits / 8;
-    if (bytes <= format::kAbytes) return 0;
-    std::uint64_t plain = bytes - format::kAbytes * format::Chunks(bytes);
-    while (format::BodyBytes(plain + 1) <= bytes) ++plain;
-    while (plain > 0 && format::BodyBytes(plain) > bytes) --plain;
-    return plain;
-}
+std::uint64_t PlainFor(std::uint64_t bodyBits) { return format::PlainForBodyBytes(bodyBits / 8); }
 
 bool DeriveKeys(std::string_view password, const std::uint8_t *salt, const Tuning &tuning, Keys &out) {
-    platform::SecureBytes master(32);
-    if (crypto_pwhash(master.data(), master.size(), password.data(), password.size(), salt, tuning.kdfOps,
-                      tuning.kdfMemBytes, crypto_pwhash_ALG_ARGON2ID13) != 0)
-        return false;
-    crypto_kdf_derive_from_key(out.stream.data(), out.stream.size(), 1, kKdfContext, master.data());
-    crypto_kdf_derive_from_key(out.order.data(), out.order.size(), 2, kKdfContext, master.data());
-    return true;
+    return format::DeriveKeys(password, salt, tuning, out, kKdfContext);
 }
 
 OrderKey PublicOrderKey() {

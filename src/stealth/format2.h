@@ -100,9 +100,7 @@ std::uint64_t PlainFor(std::uint64_t bodyBits);
 
 // Keys: Argon2id as version 1, subkeys with the context "Tarnfmt2". The
 // code's submatrices are the coder's fixed ones: the order is keyed already.
-struct Keys {
-    platform::SecureBytes stream = platform::SecureBytes(32), order = platform::SecureBytes(64);
-};
+using Keys = format::Keys;
 bool DeriveKeys(std::string_view password, const std::uint8_t *salt, const Tuning &tuning, Keys &out);
 
 using OrderKey = std::array<std::uint8_t, 48>; // a Permutation key
