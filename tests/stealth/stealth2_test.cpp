@@ -179,7 +179,7 @@ TEST(Stealth2, StandardCostsCarryTheLargestPayload) {
 
 // The public salt elements change at the body's rate, small payload or large:
 // a set of its own rate would tell a carrier with data from one without.
-TEST(Stealth2, SaltElementsChangeAsOftenAsTheRest) {
+TEST(Stealth2, SaltChangesAtTheBodysRateAndNeighboursMoveTogether) {
     const ElementCarrier cover = Picture(512, 512, 3, 8, false);
     const CostModel costs = StandardCosts(cover.shape);
     for (const double bitsPerValue : {0.02, 0.12}) {
@@ -194,6 +194,17 @@ TEST(Stealth2, SaltElementsChangeAsOftenAsTheRest) {
                      restRate = rest / double(cover.shape.elements() - g.saltCount());
         EXPECT_GT(saltRate, restRate / 2) << bitsPerValue;
         EXPECT_LT(saltRate, restRate * 2) << bitsPerValue;
+
+        // Changed neighbours move the same way, so the difference between them
+        // stays (at random directions half the pairs would differ).
+        int same = 0, opposite = 0;
+        for (std::uint64_t e = 0; e + 1 < cover.shape.elements(); ++e) {
+            if ((e + 1) % 512 == 0) continue;
+            const std::int32_t a = m.values()[e * 3] - cover.values[e * 3],
+                               b = m.values()[(e + 1) * 3] - cover.values[(e + 1) * 3];
+            if (a != 0 && b != 0) ++(a == b ? same : opposite);
+        }
+        EXPECT_GT(same, 8 * opposite) << bitsPerValue;
     }
 }
 
