@@ -11,7 +11,7 @@ namespace {
 // Running text starts with one blank, list items with "  - ", their
 // continuation lines with four blanks.
 
-// KalmiraB: 186 entries.
+// KalmiraB up to the Tarnformat section: 147 entries.
 const char *const kHelpB[] = {
     "",
     "               *** WAS IST STEGANOGRAPHIE? ***",
@@ -160,49 +160,9 @@ const char *const kHelpB[] = {
     " DateiShredder mit der zu versteckenden Datei. Er überschreibt die Datei ein- oder",
     " siebenmal und löscht sie dann.",
     "__________________________________________________________________________________________",
-    "",
-    "            *** DAS TARNFORMAT ***",
-    "",
-    " Mit \"Im Tarnformat verstecken (schwer zu entdecken)\" im Fenster \"Verstecken\" wird die",
-    " Datei im Tarnformat statt im klassischen Format versteckt:",
-    "  - Die Daten sind immer verschlüsselt (XChaCha20-Poly1305). Der Schlüssel entsteht mit",
-    "    Argon2id aus dem Passwort, so dass jeder Rateversuch Zeit und Speicher kostet.",
-    "  - Die Bits werden über das ganze Bild bzw. den ganzen Klang verstreut; ohne Passwort",
-    "    ist nicht zu erkennen, dass etwas versteckt ist.",
-    "  - Eine feste Größengrenze gibt es nicht, aber der Platz hängt vom Inhalt ab: Geändert",
-    "    werden nur unruhige Stellen (Bildrauschen, Kanten, lebhafter Klang), ruhige Flächen",
-    "    und Stille nie. Höchstens ein halbes Bit passt in einen Farb- oder Abtastwert dieser",
-    "    Stellen; oft ist das weniger als im klassischen Format.",
-    "  - Neben der Größe des Containers steht, wie viel empfohlen ist: Bis dahin bleibt das",
-    "    Versteck auch für geübte Prüfprogramme unauffällig. Vor mehr fragt das Programm.",
-    "  - Geeignet sind BMP-Bilder mit 24 oder 32 Bit und WAV-Dateien mit ganzzahligem PCM.",
-    "    Die Datei wird nicht komprimiert. Ein Bild, das einmal ein JPEG war, verrät jede",
-    "    Änderung; einen besseren Container gibt das JPEG, im BildConverter verkleinert.",
-    "  - Verschlüsselungsverfahren und Kopie der Containerdatei sind dabei abgeschaltet.",
-    " Beim Extrahieren wird zuerst das klassische Format gesucht. Fehlt es, fragt das",
-    " Programm einmal nach dem Passwort; \"keine Daten\" und \"falsches Passwort\" ergeben",
-    " im Tarnformat absichtlich dieselbe Meldung. Ältere Programme lesen das Tarnformat",
-    " nicht: Für den Austausch mit ihnen bleibt das klassische Format.",
-    "__________________________________________________________________________________________",
-    // Empty entries, so that the last section can be scrolled to the top.
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
 };
 
-// KalmiraA: 170 entries.
+// KalmiraA up to the Tarnformat section: 130 entries.
 const char *const kHelpA[] = {
     "",
     "               *** WAS IST STEGANOGRAPHIE? ***",
@@ -334,59 +294,56 @@ const char *const kHelpA[] = {
     " DateiShredder mit dieser Textdatei. Er überschreibt die Datei ein- oder siebenmal und",
     " löscht sie dann.",
     "__________________________________________________________________________________________",
-    "",
-    "            *** DAS TARNFORMAT ***",
-    "",
-    " Mit \"Im Tarnformat verstecken (schwer zu entdecken)\" im Fenster \"Verstecken\" wird die",
-    " Botschaft im Tarnformat statt im klassischen Format versteckt:",
-    "  - Die Daten sind immer verschlüsselt (XChaCha20-Poly1305). Der Schlüssel entsteht mit",
-    "    Argon2id aus dem Passwort, so dass jeder Rateversuch Zeit und Speicher kostet.",
-    "  - Die Bits werden über das ganze Bild bzw. den ganzen Klang verstreut; ohne Passwort",
-    "    ist nicht zu erkennen, dass etwas versteckt ist.",
-    "  - Eine feste Größengrenze gibt es nicht, aber der Platz hängt vom Inhalt ab: Geändert",
-    "    werden nur unruhige Stellen (Bildrauschen, Kanten, lebhafter Klang), ruhige Flächen",
-    "    und Stille nie. Höchstens ein halbes Bit passt in einen Farb- oder Abtastwert dieser",
-    "    Stellen; oft ist das weniger als im klassischen Format.",
-    "  - Neben der Größe des Containers steht, wie viel empfohlen ist: Bis dahin bleibt das",
-    "    Versteck auch für geübte Prüfprogramme unauffällig. Vor mehr fragt das Programm.",
-    "  - Geeignet sind BMP-Bilder mit 24 oder 32 Bit und WAV-Dateien mit ganzzahligem PCM.",
-    "    Die Botschaft wird nicht komprimiert. Ein Bild, das einmal ein JPEG war, verrät jede",
-    "    Änderung; einen besseren Container gibt das JPEG, im BildConverter verkleinert.",
-    "  - Verschlüsselungsverfahren und Kopie der Containerdatei sind dabei abgeschaltet.",
-    " Beim Extrahieren wird zuerst das klassische Format gesucht. Fehlt es, fragt das",
-    " Programm einmal nach dem Passwort; \"keine Daten\" und \"falsches Passwort\" ergeben",
-    " im Tarnformat absichtlich dieselbe Meldung. Ältere Programme lesen das Tarnformat",
-    " nicht: Für den Austausch mit ihnen bleibt das klassische Format.",
-    "__________________________________________________________________________________________",
-    // Empty entries, so that the last section can be scrolled to the top.
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
-    "",
 };
 
+// The Tarnformat section, the same in both programs but for what each hides
+// ("Datei", "Botschaft"), then the empty entries that let it scroll to the top.
+std::vector<std::string> StealthSection(const std::string &what) {
+    std::vector<std::string> lines = {
+        "",
+        "            *** DAS TARNFORMAT ***",
+        "",
+        " Mit \"Im Tarnformat verstecken (schwer zu entdecken)\" im Fenster \"Verstecken\" wird die",
+        " " + what + " im Tarnformat statt im klassischen Format versteckt:",
+        "  - Die Daten sind immer verschlüsselt (XChaCha20-Poly1305). Der Schlüssel entsteht mit",
+        "    Argon2id aus dem Passwort, so dass jeder Rateversuch Zeit und Speicher kostet.",
+        "  - Die Bits werden über das ganze Bild bzw. den ganzen Klang verstreut; ohne Passwort",
+        "    ist nicht zu erkennen, dass etwas versteckt ist.",
+        "  - Eine feste Größengrenze gibt es nicht, aber der Platz hängt vom Inhalt ab: Geändert",
+        "    werden nur unruhige Stellen (Bildrauschen, Kanten, lebhafter Klang), ruhige Flächen",
+        "    und Stille nie. Höchstens ein halbes Bit passt in einen Farb- oder Abtastwert dieser",
+        "    Stellen; oft ist das weniger als im klassischen Format.",
+        "  - Neben der Größe des Containers steht, wie viel empfohlen ist: Bis dahin bleibt das",
+        "    Versteck auch für geübte Prüfprogramme unauffällig. Vor mehr fragt das Programm.",
+        "  - Geeignet sind BMP-Bilder mit 24 oder 32 Bit, PNG-Bilder ohne Farbpalette, WAV-Dateien",
+        "    mit ganzzahligem PCM und FLAC-Aufnahmen mit 16 oder 24 Bit. PNG und FLAC werden",
+        "    verlustfrei neu geschrieben. Die " + what + " wird nicht komprimiert.",
+        "  - Ein Bild, das einmal ein JPEG war, verrät jede Änderung; einen besseren Container",
+        "    gibt das JPEG, im BildConverter verkleinert.",
+        "  - Verschlüsselungsverfahren und Kopie der Containerdatei sind dabei abgeschaltet.",
+        " Beim Extrahieren wird zuerst das klassische Format gesucht. Fehlt es, fragt das",
+        " Programm einmal nach dem Passwort; \"keine Daten\" und \"falsches Passwort\" ergeben",
+        " im Tarnformat absichtlich dieselbe Meldung. Ältere Programme lesen das Tarnformat",
+        " nicht: Für den Austausch mit ihnen bleibt das klassische Format.",
+        "__________________________________________________________________________________________",
+    };
+    lines.resize(lines.size() + 15);
+    return lines;
+}
+
 template <std::size_t N>
-std::vector<std::string> Lines(const char *const (&table)[N]) {
-    return std::vector<std::string>(std::begin(table), std::end(table));
+std::vector<std::string> Lines(const char *const (&table)[N], const std::string &what) {
+    std::vector<std::string> lines(std::begin(table), std::end(table));
+    const std::vector<std::string> stealth = StealthSection(what);
+    lines.insert(lines.end(), stealth.begin(), stealth.end());
+    return lines;
 }
 
 } // namespace
 
 const std::vector<std::string> &HelpText(Program program) {
-    static const std::vector<std::string> b = Lines(kHelpB);
-    static const std::vector<std::string> a = Lines(kHelpA);
+    static const std::vector<std::string> b = Lines(kHelpB, "Datei");
+    static const std::vector<std::string> a = Lines(kHelpA, "Botschaft");
     return program == Program::A ? a : b;
 }
 

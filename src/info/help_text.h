@@ -22,7 +22,7 @@ inline constexpr int kStealthHelpEntryA = 130;
 inline constexpr int HideHelpEntry(Program p) { return p == Program::A ? kHideHelpEntryA : kHideHelpEntryB; }
 inline constexpr int ExtractHelpEntry(Program p) { return p == Program::A ? kExtractHelpEntryA : kExtractHelpEntryB; }
 
-// One entry per list line: 186 in KalmiraB, 170 in KalmiraA.
+// One entry per list line: 188 in KalmiraB, 171 in KalmiraA.
 const std::vector<std::string> &HelpText(Program program);
 
 // A topic link: the index of its label, its caption and the entry it scrolls

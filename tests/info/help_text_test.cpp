@@ -69,6 +69,8 @@ TEST(HelpTexts, EachProgramNamesItsOwnButtonsAndLimits) {
         EXPECT_TRUE(Mentions(Program::B, own) && !Mentions(Program::A, own)) << own;
     for (const char *own : {"( >> )", "64 KB", "\"KalmiraA - Verstecken\""})
         EXPECT_TRUE(Mentions(Program::A, own) && !Mentions(Program::B, own)) << own;
+    for (const char *both : {"PNG-Bilder", "FLAC-Aufnahmen"}) // the carriers only the Tarnformat takes
+        EXPECT_TRUE(Mentions(Program::A, both) && Mentions(Program::B, both)) << both;
 }
 
 } // namespace
