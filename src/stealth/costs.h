@@ -117,13 +117,17 @@ struct JpegGridVerdict {
     bool jpeg = false;
     int phaseX = 0, phaseY = 0;    // boundary lies before column / row phase (mod 8)
     double ratioX = 1, ratioY = 1; // strongest phase / mean of the other seven
+    double shareX = 0, shareY = 0; // of the blocks with any energy, those led by that phase
 };
 
 class JpegGridMeter {
 public:
-    // Ratio both directions must reach; chosen on photos kept apart from the
-    // ones it was checked on (docs/steganalysis.md).
+    // Ratio and share both directions must reach; chosen on photos kept
+    // apart from the ones they were checked on (docs/steganalysis.md). The
+    // share keeps out pictures whose few sharp edges happen to line up with
+    // one phase (window screenshots): a JPEG's grid shows in most blocks.
     static constexpr double kThreshold = 1.15;
+    static constexpr double kShareThreshold = 0.5;
 
     JpegGridMeter(int width, int channels, std::int32_t maxValue = 255);
     void addRow(std::span<const std::int32_t> row); // width * channels values
@@ -136,6 +140,7 @@ private:
     double sumX_[8] = {}, sumY_[8] = {};
     long long countX_[8] = {}, countY_[8] = {};
     std::vector<std::int32_t> ring_; // luma of the last four rows
+    std::vector<double> columnX_, rowY_; // per boundary position, for the share
 };
 
 } // namespace kalmira::stealth

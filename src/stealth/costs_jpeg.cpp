@@ -29,11 +29,24 @@ void Strongest(const double (&sum)[8], const long long (&count)[8], int &phase, 
     ratio = others > 0 ? mean[phase] / others : 1;
 }
 
+// Of the runs of eight positions starting after `phase` that hold any energy,
+// the share whose boundary position holds the most.
+double Share(const std::vector<double> &at, int phase) {
+    long long led = 0, runs = 0;
+    for (std::size_t b = static_cast<std::size_t>(phase); b + 8 <= at.size(); b += 8) {
+        const double best = *std::max_element(at.begin() + static_cast<std::ptrdiff_t>(b), at.begin() + static_cast<std::ptrdiff_t>(b + 8));
+        if (best <= 0) continue;
+        ++runs;
+        led += at[b] == best;
+    }
+    return runs ? double(led) / double(runs) : 0;
+}
+
 } // namespace
 
 JpegGridMeter::JpegGridMeter(int width, int channels, std::int32_t maxValue)
     : width_(width), channels_(channels), clip_(std::max(1, 4 * 12 * (maxValue + 1) / 256)),
-      ring_(static_cast<std::size_t>(4) * std::max(width, 0)) {}
+      ring_(static_cast<std::size_t>(4) * std::max(width, 0)), columnX_(static_cast<std::size_t>(std::max(width, 0))) {}
 
 void JpegGridMeter::addRow(std::span<const std::int32_t> row) {
     const int w = width_, C = channels_;
@@ -43,7 +56,9 @@ void JpegGridMeter::addRow(std::span<const std::int32_t> row) {
         luma[x] = C >= 3 ? p[0] + 2 * p[1] + p[2] : 4 * p[0];
     }
     for (int x = 2; x + 1 < w; ++x) {
-        sumX_[x % 8] += std::min(clip_, Third(luma[x - 2], luma[x - 1], luma[x], luma[x + 1]));
+        const std::int32_t t = std::min(clip_, Third(luma[x - 2], luma[x - 1], luma[x], luma[x + 1]));
+        sumX_[x % 8] += t;
+        columnX_[static_cast<std::size_t>(x)] += t;
         ++countX_[x % 8];
     }
     ++rowsSeen_;
@@ -54,17 +69,23 @@ void JpegGridMeter::addRow(std::span<const std::int32_t> row) {
     const std::int32_t *r1 = ring_.data() + static_cast<std::size_t>((k - 2) % 4) * w;
     const std::int32_t *r2 = ring_.data() + static_cast<std::size_t>((k - 1) % 4) * w;
     const int phase = static_cast<int>((k - 1) % 8);
-    for (int x = 0; x < w; ++x) sumY_[phase] += std::min(clip_, Third(r0[x], r1[x], r2[x], luma[x]));
+    double rowSum = 0;
+    for (int x = 0; x < w; ++x) rowSum += std::min(clip_, Third(r0[x], r1[x], r2[x], luma[x]));
+    sumY_[phase] += rowSum;
     countY_[phase] += w;
+    if (rowY_.size() < static_cast<std::size_t>(k - 1)) rowY_.resize(static_cast<std::size_t>(k - 1)); // boundary k-1
+    rowY_.push_back(rowSum);
 }
 
 JpegGridVerdict JpegGridMeter::verdict() const {
     JpegGridVerdict v;
     Strongest(sumX_, countX_, v.phaseX, v.ratioX);
     Strongest(sumY_, countY_, v.phaseY, v.ratioY);
+    v.shareX = Share(columnX_, v.phaseX);
+    v.shareY = Share(rowY_, v.phaseY);
     // Too small a picture says nothing either way.
     const bool enough = width_ >= 32 && rowsSeen_ >= 32;
-    v.jpeg = enough && std::min(v.ratioX, v.ratioY) >= kThreshold;
+    v.jpeg = enough && std::min(v.ratioX, v.ratioY) >= kThreshold && std::min(v.shareX, v.shareY) >= kShareThreshold;
     return v;
 }
 

@@ -251,6 +251,17 @@ TEST(JpegGridMeter, FindsTheBlockGridAtAnyPhaseAndNothingWithout) {
     EXPECT_FALSE(plain.jpeg);
     EXPECT_LT(std::max(plain.ratioX, plain.ratioY), JpegGridMeter::kThreshold);
     EXPECT_FALSE(Measure(Blocky(24, 120, true, 0, 0)).jpeg); // too narrow to say
+
+    // A window screenshot: flat panels whose few sharp edges fall on one
+    // phase of the grid. Strong at that phase, but only where an edge is.
+    Pic shot{160, 120, 1, std::vector<int>(160 * 120, 230)};
+    for (int y = 0; y < shot.h; ++y)
+        for (int x = 0; x < shot.w; ++x)
+            if ((x >= 16 && x < 96 && y >= 24 && y < 40) || (x >= 48 && x < 136 && y >= 64 && y < 104))
+                shot.v[static_cast<std::size_t>(y * shot.w + x)] = 40 + (x * 7 + y * 13) % 5;
+    const JpegGridVerdict ui = Measure(shot);
+    EXPECT_GE(std::min(ui.ratioX, ui.ratioY), JpegGridMeter::kThreshold);
+    EXPECT_FALSE(ui.jpeg);
 }
 
 } // namespace

@@ -140,8 +140,8 @@ int JpegCommand(const Args &a) {
         for (int i = 0; i < pic.height; ++i)
             meter.addRow({pic.row(pic.fileRow(i)), static_cast<std::size_t>(pic.width) * pic.channels});
         const kalmira::stealth::JpegGridVerdict v = meter.verdict();
-        std::printf("%s\t%d %.3f\t%d %.3f\t%s\n", e.path.c_str(), v.phaseX, v.ratioX, v.phaseY, v.ratioY,
-                    v.jpeg ? "jpeg" : "-");
+        std::printf("%s\t%d %.3f %.2f\t%d %.3f %.2f\t%s\n", e.path.c_str(), v.phaseX, v.ratioX, v.shareX, v.phaseY,
+                    v.ratioY, v.shareY, v.jpeg ? "jpeg" : "-");
         yes += v.jpeg;
         ++total;
     }
