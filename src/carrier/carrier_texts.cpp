@@ -79,8 +79,7 @@ std::string CodecProblemText(CodecProblem problem, const std::string &path) {
     case CodecProblem::Unsupported:
         return name + " verwendet Merkmale, die Kalmira nicht verarbeitet (unbekannte kritische PNG-Chunks, "
                       "FLAC mit mehr als 24 Bit oder wechselnden Stromparametern).";
-    case CodecProblem::TooLarge:
-        return name + " " + TooLargeClause() + ". Es wurde nichts verändert.";
+    case CodecProblem::TooLarge: return name + " " + TooLargeClause() + ". Es wurde nichts verändert.";
     case CodecProblem::InvalidChange: return name + " konnte nicht verändert werden. Sie blieb unverändert.";
     }
     return "";

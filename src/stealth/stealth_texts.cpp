@@ -58,8 +58,7 @@ std::string UnsuitableText(Unsuitable reason) {
     case Unsuitable::UnsupportedFlac:
         return "Das Tarnformat braucht eine FLAC-Aufnahme mit 8 bis 24 Bit je Abtastwert und gleichbleibenden "
                "Stromparametern.";
-    case Unsuitable::TooLarge:
-        return "Die Datei " + carrier::TooLargeClause() + ".";
+    case Unsuitable::TooLarge: return "Die Datei " + carrier::TooLargeClause() + ".";
     case Unsuitable::HardLinked:
         return "Die Datei hat weitere Namen (harte Links). Sie wird beim Verstecken als Ganzes neu geschrieben, "
                "die anderen Namen behielten den alten Inhalt; bitte eine Kopie ohne weitere Namen verwenden.";

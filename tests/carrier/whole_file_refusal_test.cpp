@@ -216,7 +216,7 @@ TEST(WholeFileRefusal, WordsOfInfoAndStealthFormat) {
               "Die Containerdatei \"b.png\" ist zu gross: Entpackt bräuchte sie mehr als " +
                   std::to_string(kWholeFileMemoryLimit >> 30) + " GiB Arbeitsspeicher. Es wurde nichts verändert.");
     EXPECT_EQ(stealth::UnsuitableText(Unsuitable::Malformed), "Die Datei ist beschädigt oder unvollständig.");
-    EXPECT_EQ(stealth::UnsuitableText(Unsuitable::TooLarge),
-              "Die Datei ist zu gross: Entpackt bräuchte sie mehr als " +
-                  std::to_string(kWholeFileMemoryLimit >> 30) + " GiB Arbeitsspeicher.");
+    EXPECT_EQ(stealth::UnsuitableText(Unsuitable::TooLarge), "Die Datei ist zu gross: Entpackt bräuchte sie mehr als " +
+                                                                 std::to_string(kWholeFileMemoryLimit >> 30) +
+                                                                 " GiB Arbeitsspeicher.");
 }
