@@ -48,9 +48,16 @@ std::string RecoveredText(const Recovered &recovered, const std::string &path) {
     return "";
 }
 
+std::string DamagedClause() { return "ist beschädigt oder unvollständig"; }
+
+std::string TooLargeClause() {
+    return "ist zu gross: Entpackt bräuchte sie mehr als " + std::to_string(kWholeFileMemoryLimit >> 30) +
+           " GiB Arbeitsspeicher";
+}
+
 std::string CodecProblemText(CodecProblem problem, const std::string &path) {
     const std::string name = "Die Containerdatei \"" + path + "\"";
-    const std::string damaged = name + " ist beschädigt oder unvollständig";
+    const std::string damaged = name + " " + DamagedClause();
     switch (problem) {
     case CodecProblem::None: break;
     case CodecProblem::ReadFailed: return name + " kann nicht gelesen werden.";
@@ -72,9 +79,7 @@ std::string CodecProblemText(CodecProblem problem, const std::string &path) {
     case CodecProblem::Unsupported:
         return name + " verwendet Merkmale, die Kalmira nicht verarbeitet (unbekannte kritische PNG-Chunks, "
                       "FLAC mit mehr als 24 Bit oder wechselnden Stromparametern).";
-    case CodecProblem::TooLarge:
-        return name + " ist zu gross: Entpackt bräuchte sie mehr als " + std::to_string(kWholeFileMemoryLimit >> 30) +
-               " GiB Arbeitsspeicher. Es wurde nichts verändert.";
+    case CodecProblem::TooLarge: return name + " " + TooLargeClause() + ". Es wurde nichts verändert.";
     case CodecProblem::InvalidChange: return name + " konnte nicht verändert werden. Sie blieb unverändert.";
     }
     return "";

@@ -27,7 +27,15 @@ std::optional<Notice> RefusalNotice(CarrierKind kind, const std::string &path, b
 
 // Why a PNG or FLAC file cannot be taken as a carrier, or could not be
 // written back; "" for None.
+// The stealth format's refusals (stealth_texts) say the same of "Die Datei"
+// through the clauses below, so both always say it alike.
 std::string CodecProblemText(CodecProblem problem, const std::string &path);
+
+// "ist beschädigt oder unvollständig", after the file's name.
+std::string DamagedClause();
+// "ist zu gross: Entpackt bräuchte sie mehr als 4 GiB Arbeitsspeicher", after
+// the file's name; the limit is the whole-file carriers' one.
+std::string TooLargeClause();
 
 // A PNG or FLAC carrier in a classic run: the stealth format only.
 std::string ClassicOnlyText(const std::string &path);

@@ -43,6 +43,8 @@ struct FlacFacts {
     std::uint32_t minBlockSize = 0;
     std::uint32_t maxBlockSize = 0;
     std::vector<FlacBlockFact> blocks; // metadata blocks in file order, STREAMINFO first
+    std::uint32_t vorbisComments = 0;  // "NAME=value" entries of the VORBIS_COMMENT block
+    std::uint64_t audioBytes = 0;      // the frames, without metadata and tags
 };
 
 struct FlacMetadataBlock {

@@ -39,6 +39,27 @@ CodecProblem CheckBlock(const BlockRef &b, bool first, bool seekTableSeen) {
     return CodecProblem::None;
 }
 
+std::uint32_t Le32(const std::uint8_t *p) {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+// The entries of a VORBIS_COMMENT block (little-endian lengths, unlike the
+// rest of FLAC), counting only those that lie within the block.
+std::uint32_t CountComments(std::span<const std::uint8_t> d) {
+    std::size_t at = 0;
+    auto skipString = [&] {
+        if (d.size() - at < 4 || d.size() - at - 4 < Le32(d.data() + at)) return false;
+        at += 4 + Le32(d.data() + at);
+        return true;
+    };
+    if (!skipString() || d.size() - at < 4) return 0;
+    const std::uint32_t stated = Le32(d.data() + at);
+    at += 4;
+    std::uint32_t n = 0;
+    while (n < stated && skipString()) ++n;
+    return n;
+}
+
 } // namespace
 
 CodecProblem ScanMetadata(std::span<const std::uint8_t> file, Scan &scan) {
@@ -103,7 +124,11 @@ CodecProblem ReadFlacFacts(std::span<const std::uint8_t> file, FlacFacts &facts)
     facts.seconds = static_cast<double>(s.totalSamples) / s.sampleRate;
     facts.minBlockSize = s.minBlockSize;
     facts.maxBlockSize = s.maxBlockSize;
-    for (const flac::BlockRef &b : scan.blocks) facts.blocks.push_back({b.type, b.length});
+    for (const flac::BlockRef &b : scan.blocks) {
+        facts.blocks.push_back({b.type, b.length});
+        if (b.type == FlacVorbisComment) facts.vorbisComments += flac::CountComments(file.subspan(b.offset, b.length));
+    }
+    facts.audioBytes = file.size() - scan.framesBegin - scan.trailingTag;
     return CodecProblem::None;
 }
 

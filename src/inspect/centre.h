@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QLabel;
 class QWidget;
 
@@ -11,4 +13,7 @@ void CentreOnScreen(QWidget *window);
 // makes its window wider than the screen (a name without blanks that is
 // wider than the window is cut at the window's edge).
 void MakePathLabel(QLabel *label);
+
+// A label with an object name, for the info windows' grids.
+QLabel *NamedLabel(QWidget *parent, const char *name, const QString &text);
 } // namespace kalmira::inspect

@@ -10,16 +10,6 @@ namespace kalmira::inspect {
 
 namespace {
 
-// Thousands separated by dots, as the windows show byte counts.
-std::string Grouped(std::uint64_t n) {
-    std::string digits = std::to_string(n), out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += '.';
-        out += digits[i];
-    }
-    return out;
-}
-
 const char *ColourTypeText(int type) {
     switch (type) {
     case 0: return "Graustufen";
@@ -31,7 +21,19 @@ const char *ColourTypeText(int type) {
     return "unbekannt";
 }
 
-const char *BlockName(std::uint8_t type) {
+} // namespace
+
+// Thousands separated by dots, as the windows show byte counts.
+std::string GroupedNumber(std::uint64_t n) {
+    std::string digits = std::to_string(n), out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += '.';
+        out += digits[i];
+    }
+    return out;
+}
+
+std::string FlacBlockName(std::uint8_t type) {
     switch (type) {
     case carrier::FlacStreamInfo: return "STREAMINFO";
     case carrier::FlacPadding: return "PADDING";
@@ -44,7 +46,19 @@ const char *BlockName(std::uint8_t type) {
     return "unbekannt";
 }
 
-} // namespace
+std::string SecondsText(double seconds) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3f", seconds);
+    std::string s = buf;
+    for (char &c : s)
+        if (c == '.') c = ',';
+    return s + " s";
+}
+
+std::string BlockSizeText(const carrier::FlacFacts &f) {
+    return std::to_string(f.minBlockSize) +
+           (f.maxBlockSize != f.minBlockSize ? " bis " + std::to_string(f.maxBlockSize) : "") + " Samples";
+}
 
 CodecFacts ReadCodecFacts(const std::string &path) {
     CodecFacts f;
@@ -73,10 +87,10 @@ std::vector<std::string> PngFactLines(const carrier::PngFacts &f) {
     std::string chunks;
     for (const carrier::PngChunkFact &c : f.chunks) {
         chunks += (chunks.empty() ? "" : ", ") + std::string(c.type.data(), 4);
-        if (c.count > 1) chunks += " (" + std::to_string(c.count) + " Chunks, " + Grouped(c.length) + " Byte)";
+        if (c.count > 1) chunks += " (" + std::to_string(c.count) + " Chunks, " + GroupedNumber(c.length) + " Byte)";
     }
     lines.push_back("Chunks: " + chunks);
-    if (f.trailingBytes > 0) lines.push_back("Nach dem Bildende: " + Grouped(f.trailingBytes) + " Byte");
+    if (f.trailingBytes > 0) lines.push_back("Nach dem Bildende: " + GroupedNumber(f.trailingBytes) + " Byte");
     return lines;
 }
 
@@ -86,19 +100,10 @@ std::vector<std::string> FlacFactLines(const carrier::FlacFacts &f) {
         "Abtastrate: " + std::to_string(f.sampleRate) + " Hz",
         "Bits pro Sample: " + BitsPerSampleText(static_cast<std::int16_t>(f.bitsPerSample)),
     };
-    if (f.totalSamples > 0) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%.3f", f.seconds);
-        std::string s = buf;
-        for (char &c : s)
-            if (c == '.') c = ',';
-        lines.push_back("Spieldauer: " + s + " s");
-    }
-    lines.push_back("Blockgrösse: " + std::to_string(f.minBlockSize) +
-                    (f.maxBlockSize != f.minBlockSize ? " bis " + std::to_string(f.maxBlockSize) : "") + " Samples");
+    if (f.totalSamples > 0) lines.push_back("Spieldauer: " + SecondsText(f.seconds));
+    lines.push_back("Blockgrösse: " + BlockSizeText(f));
     std::string blocks;
-    for (const carrier::FlacBlockFact &b : f.blocks)
-        blocks += (blocks.empty() ? "" : ", ") + std::string(BlockName(b.type));
+    for (const carrier::FlacBlockFact &b : f.blocks) blocks += (blocks.empty() ? "" : ", ") + FlacBlockName(b.type);
     lines.push_back("Metadaten: " + blocks);
     return lines;
 }

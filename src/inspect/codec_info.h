@@ -30,4 +30,10 @@ std::vector<std::string> PngFactLines(const carrier::PngFacts &facts);
 // "Kanäle: Stereo", "Abtastrate: 44100 Hz", ..., "Metadaten: STREAMINFO, SEEKTABLE, ...".
 std::vector<std::string> FlacFactLines(const carrier::FlacFacts &facts);
 
+// Pieces of those lines, for the FLAC info window.
+std::string FlacBlockName(std::uint8_t type);           // "VORBIS_COMMENT"; "unbekannt"
+std::string SecondsText(double seconds);                // "3,250 s"
+std::string BlockSizeText(const carrier::FlacFacts &f); // "4096 Samples", "1152 bis 4608 Samples"
+std::string GroupedNumber(std::uint64_t n);             // "1.234.567"
+
 } // namespace kalmira::inspect

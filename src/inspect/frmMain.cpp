@@ -33,13 +33,11 @@ void MakePathLabel(QLabel *label) {
     label->setMinimumWidth(200);
 }
 
-namespace {
 QLabel *NamedLabel(QWidget *parent, const char *name, const QString &text) {
     auto *l = new QLabel(text, parent);
     l->setObjectName(name);
     return l;
 }
-} // namespace
 
 // The facts of the file, caption beside value, in a framed grid.
 QFrame *FrmMain::createFacts() {

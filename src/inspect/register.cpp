@@ -5,6 +5,7 @@
 #include "inspect/Form1.h"
 #include "inspect/codec_info.h"
 #include "inspect/frmAnzeige.h"
+#include "inspect/frmFlacInfo.h"
 #include "inspect/frmMain.h"
 #include "inspect/sound.h"
 #include "shell/qt_services.h"
@@ -22,6 +23,7 @@ void RegisterWindows(Services &services) {
     r.registerFactory("frmMain", [&services] { return new FrmMain(services); });
     r.registerFactory("frmAnzeige", [&services] { return new FrmAnzeige(services); });
     r.registerFactory("Form1", [&services] { return new Form1(services); });
+    r.registerFactory("frmFlacInfo", [&services] { return new FrmFlacInfo(services); });
 }
 
 void ShowWavInfo(Services &services, const QString &wavPath) {
@@ -41,10 +43,16 @@ void ShowCodecInfo(Services &services, const QString &path) {
         services.messages->show(Icon::Exclamation, "Kalmira", text);
         return;
     }
-    const bool png = f.kind == carrier::CarrierKind::Png;
+    if (f.kind == carrier::CarrierKind::Flac) {
+        auto *w = services.registry->get<FrmFlacInfo>("frmFlacInfo");
+        if (!w) return;
+        w->showFacts(path, f);
+        services.registry->show("frmFlacInfo");
+        return;
+    }
     text = p + "\n";
-    for (const std::string &line : png ? PngFactLines(f.png) : FlacFactLines(f.flac)) text += "\n" + line;
-    services.messages->show(Icon::Information, png ? "PNG-Bild" : "FLAC-Aufnahme", text);
+    for (const std::string &line : PngFactLines(f.png)) text += "\n" + line;
+    services.messages->show(Icon::Information, "PNG-Bild", text);
 }
 
 void ShowImageInfo(Services &services, const QString &bmpPath) {

@@ -12,7 +12,7 @@ struct Services;
 
 namespace kalmira::inspect {
 
-// Makes "frmMain", "frmAnzeige" and "Form1" known to the window registry and,
+// Makes "frmMain", "frmFlacInfo", "frmAnzeige" and "Form1" known to the window registry and,
 // unless the services already carry a real or fake player, installs the Qt
 // Multimedia sound player into services.sound.
 void RegisterWindows(Services &services);
@@ -24,8 +24,8 @@ QString &WavInfoFile();
 // the window; a missing or invalid file shows the window's own message.
 void ShowWavInfo(Services &services, const QString &wavPath);
 
-// The facts of a PNG or FLAC carrier (codec_info.h) in a message, or why
-// they cannot be read.
+// The facts of a PNG (in a message) or a FLAC carrier (in "frmFlacInfo"),
+// codec_info.h, or why they cannot be read.
 void ShowCodecInfo(Services &services, const QString &path);
 
 // Reads the BMP header into "Form1" (its hidden Command1) and shows it.

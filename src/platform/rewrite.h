@@ -11,10 +11,13 @@
 // killed between the rename and the overwrite leaves the old bytes in free
 // space (the file system frees them when the process ends).
 //
-// What does not carry over: extended attributes and ACLs (the new file has
-// none); the owner when the process may not give files away (then the file
-// is the user's and its group loses access rather than another group
-// gaining it). A file with further hard links is refused: a rename would cut
+// Extended attributes the process may read carry over, POSIX ACLs with them
+// (system.posix_acl_access), and the new file gets none the old one lacked.
+// What does not carry over: attributes the file system or the process cannot
+// set (trusted.*, security.* such as SELinux labels without the privilege),
+// which are left out; the owner when the process may not give files away
+// (then the file is the user's and its group loses access, an ACL's named
+// entries with it, rather than another group gaining it). A file with further hard links is refused: a rename would cut
 // the other names off and leave them holding the old content.
 // On flash storage and copy-on-write or journalling file systems an
 // overwrite may land elsewhere; the old blocks are then only released.

@@ -5,10 +5,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
+#include <string_view>
 
 namespace kalmira::platform {
 
@@ -21,6 +24,68 @@ void Step(int n) {
 }
 
 bool SameInode(const struct stat &a, const struct stat &b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Attributes the file system or this process cannot keep: unsupported by the
+// file system or namespace, or reserved to privileged processes (trusted.*,
+// security.*). The file goes on without them, as all files did before
+// attributes were copied.
+bool Unkeepable(int error) { return error == ENOTSUP || error == EOPNOTSUPP || error == EPERM || error == EACCES; }
+
+// The names of a file's extended attributes, or false with errno set. A list
+// that grows between the two calls is read again.
+bool Names(int fd, std::vector<std::string> &names) {
+    names.clear();
+    std::vector<char> buf;
+    for (;;) {
+        const ssize_t n = ::flistxattr(fd, nullptr, 0);
+        if (n < 0) return errno == ENOTSUP || errno == EOPNOTSUPP; // none to keep, none to drop
+        buf.resize(static_cast<std::size_t>(n));
+        const ssize_t got = n == 0 ? 0 : ::flistxattr(fd, buf.data(), buf.size());
+        if (got >= 0) {
+            buf.resize(static_cast<std::size_t>(got));
+            break;
+        }
+        if (errno != ERANGE) return false;
+    }
+    for (std::size_t at = 0; at < buf.size();) {
+        const std::string_view name(buf.data() + at);
+        if (!name.empty()) names.emplace_back(name);
+        at += name.size() + 1;
+    }
+    return true;
+}
+
+// The old file's extended attributes on the staging file (POSIX ACLs are
+// the system.posix_acl_access attribute), and none it did not have (a
+// default ACL of the folder inherits to the staging file). Attributes that
+// cannot be kept are left out; any other failure (disk full, I/O error) is
+// one to write the staging file, as before: false, nothing is replaced.
+bool CopyAttributes(int from, int to) {
+    std::vector<std::string> names, present;
+    if (!Names(from, names) || !Names(to, present)) return false;
+    for (const std::string &name : present)
+        if (std::find(names.begin(), names.end(), name) == names.end() && ::fremovexattr(to, name.c_str()) != 0 &&
+            errno != ENODATA && !Unkeepable(errno))
+            return false;
+    std::vector<char> value;
+    for (const std::string &name : names) {
+        ssize_t n;
+        for (;;) {
+            n = ::fgetxattr(from, name.c_str(), nullptr, 0);
+            if (n < 0) break;
+            value.resize(static_cast<std::size_t>(n));
+            n = n == 0 ? 0 : ::fgetxattr(from, name.c_str(), value.data(), value.size());
+            if (n >= 0 || errno != ERANGE) break;
+        }
+        if (n < 0) {
+            if (errno == ENODATA || Unkeepable(errno)) continue; // removed meanwhile, or not ours to read
+            return false;
+        }
+        if (::fsetxattr(to, name.c_str(), value.data(), static_cast<std::size_t>(n), 0) != 0 && !Unkeepable(errno))
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -92,6 +157,9 @@ FileRewrite::Problem FileRewrite::commit() {
     if (problem_ != Problem::None) return problem_;
     struct stat st {};
     if (::fstat(old_, &st) != 0) return problem_ = Problem::OpenFailed;
+    // Attributes before owner and mode: the mode then sets the ACL's mask,
+    // and a group that cannot be kept loses its access through it too.
+    if (!CopyAttributes(old_, new_)) return problem_ = Problem::WriteFailed;
     // Owner first: a change of owner clears set-id bits that fchmod then sets.
     mode_t mode = st.st_mode & 07777;
     if (::fchown(new_, st.st_uid, st.st_gid) != 0) {

@@ -1,7 +1,6 @@
 #include "stealth/stealth_texts.h"
 
-#include "carrier/whole_file.h"
-
+#include "carrier/carrier_texts.h"
 #include "shell/helpers.h"
 
 namespace kalmira::stealth {
@@ -49,7 +48,7 @@ std::string UnsuitableText(Unsuitable reason) {
         return "Die Klangdaten sind kein ganzzahliges PCM (sondern komprimiert oder Gleitkommazahlen). "
                "Das Tarnformat braucht unkomprimierte PCM-Klangdaten mit 8, 16 oder 24 Bit je Abtastwert.";
     case Unsuitable::UnsupportedWav: return "Das Tarnformat braucht Klangdaten mit 8, 16 oder 24 Bit je Abtastwert.";
-    case Unsuitable::Malformed: return "Die Datei ist beschädigt oder unvollständig.";
+    case Unsuitable::Malformed: return "Die Datei " + carrier::DamagedClause() + ".";
     case Unsuitable::PalettePng:
         return "Das PNG-Bild hat eine Farbpalette oder weniger als 8 Bit Graustufen. Das Tarnformat braucht "
                "ein Bild mit 8 oder 16 Bit je Kanal; bitte das Bild mit dem BildConverter umwandeln.";
@@ -59,9 +58,7 @@ std::string UnsuitableText(Unsuitable reason) {
     case Unsuitable::UnsupportedFlac:
         return "Das Tarnformat braucht eine FLAC-Aufnahme mit 8 bis 24 Bit je Abtastwert und gleichbleibenden "
                "Stromparametern.";
-    case Unsuitable::TooLarge:
-        return "Die Datei ist zu gross: Entpackt bräuchte sie mehr als " +
-               std::to_string(carrier::kWholeFileMemoryLimit >> 30) + " GiB Arbeitsspeicher.";
+    case Unsuitable::TooLarge: return "Die Datei " + carrier::TooLargeClause() + ".";
     case Unsuitable::HardLinked:
         return "Die Datei hat weitere Namen (harte Links). Sie wird beim Verstecken als Ganzes neu geschrieben, "
                "die anderen Namen behielten den alten Inhalt; bitte eine Kopie ohne weitere Namen verwenden.";

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -103,6 +104,18 @@ TEST(FlacFile, FactsAndTagsAroundTheStream) {
     EXPECT_EQ(f.totalSamples, 12425u);
     EXPECT_NEAR(f.seconds, 12425.0 / 44100, 1e-9);
     EXPECT_EQ(f.maxBlockSize, 4096u);
+    EXPECT_EQ(f.vorbisComments, 2u);
+    EXPECT_GT(f.audioBytes, 0u);
+
+    // A comment count beyond the block counts what is there.
+    Bytes meta = ReadAll(CarrierData("meta.flac"));
+    const std::size_t vendorAt = std::search(meta.begin(), meta.end(), "reference", "reference" + 9) - meta.begin();
+    ASSERT_LT(vendorAt, meta.size());
+    const std::size_t countAt = vendorAt + meta[vendorAt - 4];
+    ASSERT_EQ(meta[countAt], 2);
+    meta[countAt] = 9;
+    ASSERT_EQ(ReadFlacFacts(meta, f), CodecProblem::None);
+    EXPECT_EQ(f.vorbisComments, 2u);
 
     // An ID3v2 tag in front and an ID3v1 tag behind stay where they are, also
     // when STREAMINFO does not state the length.
@@ -115,6 +128,11 @@ TEST(FlacFile, FactsAndTagsAroundTheStream) {
     const std::size_t total = id3v2.size() + kStreamInfo + 13;
     file[total] &= 0xF0;
     std::memset(file.data() + total + 1, 0, 4);
+    FlacFacts plain, tagged;
+    ASSERT_EQ(ReadFlacFacts(ReadAll(CarrierData("mono16.flac")), plain), CodecProblem::None);
+    ASSERT_EQ(ReadFlacFacts(file, tagged), CodecProblem::None);
+    EXPECT_EQ(tagged.audioBytes, plain.audioBytes);
+    EXPECT_EQ(tagged.vorbisComments, plain.vorbisComments);
     FlacAudio audio;
     ASSERT_EQ(ReadFlac(file, kLimit, audio), CodecProblem::None);
     EXPECT_EQ(audio.frames, 13230u);

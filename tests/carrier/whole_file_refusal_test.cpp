@@ -1,10 +1,12 @@
 // What a whole-file carrier refuses (nothing written, nothing left beside
 // it), what carries over to the new file, and runs killed while the file is
 // replaced: the old file or the new one, and the next run sweeps the rest.
+#include "carrier/carrier_texts.h"
 #include "carrier/flac_elements.h"
 #include "carrier/png_elements.h"
 #include "platform/file_lock.h"
 #include "platform/temp_file.h"
+#include "stealth/stealth_texts.h"
 
 #include "whole_file_tools.h"
 
@@ -203,4 +205,18 @@ TEST(WholeFileRewrite, WaitingLockFollowsTheReplacement) {
     platform::FileLock other;
     EXPECT_EQ(other.acquire(path, platform::FileLock::Kind::Exclusive, std::chrono::milliseconds(0)),
               platform::FileLock::Result::Busy);
+}
+
+// `info` and the stealth format's refusals word damage and size alike.
+TEST(WholeFileRefusal, WordsOfInfoAndStealthFormat) {
+    EXPECT_EQ(CodecProblemText(CodecProblem::Truncated, "a.flac"),
+              "Die Containerdatei \"a.flac\" ist beschädigt oder unvollständig (sie endet vorzeitig). Es wurde "
+              "nichts verändert.");
+    EXPECT_EQ(CodecProblemText(CodecProblem::TooLarge, "b.png"),
+              "Die Containerdatei \"b.png\" ist zu gross: Entpackt bräuchte sie mehr als " +
+                  std::to_string(kWholeFileMemoryLimit >> 30) + " GiB Arbeitsspeicher. Es wurde nichts verändert.");
+    EXPECT_EQ(stealth::UnsuitableText(Unsuitable::Malformed), "Die Datei ist beschädigt oder unvollständig.");
+    EXPECT_EQ(stealth::UnsuitableText(Unsuitable::TooLarge), "Die Datei ist zu gross: Entpackt bräuchte sie mehr als " +
+                                                                 std::to_string(kWholeFileMemoryLimit >> 30) +
+                                                                 " GiB Arbeitsspeicher.");
 }

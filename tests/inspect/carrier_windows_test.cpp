@@ -1,5 +1,6 @@
 #include "inspect/Form1.h"
 #include "inspect/frmAnzeige.h"
+#include "inspect/frmFlacInfo.h"
 #include "inspect/frmMain.h"
 #include "inspect/register.h"
 #include "inspect/sound.h"
@@ -77,6 +78,53 @@ private slots:
         WavInfoFile() = path;
         w->Command3->click();
         QCOMPARE(e.t.desktop.opened, QStringList{path});
+    }
+
+    void flacInfoShowsFactsBlocksAndPlays() {
+        Env e;
+        const QString path = e.file("lied.flac", test::ReadAll(KALMIRA_TEST_DATA "/carrier/meta.flac"));
+        ShowCodecInfo(e.t.services, path);
+        auto *w = e.window<FrmFlacInfo>("frmFlacInfo");
+        QVERIFY(w && w->isVisible() && e.t.messages.shown.empty());
+        QCOMPARE(QStringList({w->lblFileName->text(), w->lblCompression->text(), w->lblChannels->text(),
+                              w->lblSampleRate->text(), w->lblBitsPerSample->text(), w->lblBlockAlign->text(),
+                              w->lblDuration->text(), w->lblBlockSize->text(), w->lblComments->text()}),
+                 QStringList({"lied.flac", "FLAC (verlustfrei)", "Stereo", "44100 Hz", "16", "4 Byte",
+                              "0,282 s (12.425 Samples je Kanal)", "4096 Samples", "2"}));
+        QVERIFY2(w->lblBytesPerSec->text().endsWith(" Byte/s (unkomprimiert 176.400)"),
+                 qPrintable(w->lblBytesPerSec->text()));
+        QCOMPARE(w->lstBlocks->count(), 7);
+        QCOMPARE(w->lstBlocks->item(0)->text() + "|" + w->lstBlocks->item(3)->text(),
+                 QString("STREAMINFO (34 Byte)|VORBIS_COMMENT (76 Byte)"));
+        w->Command3->click();
+        QCOMPARE(e.t.desktop.opened, QStringList{path});
+        e.t.desktop.result = 31;
+        w->Command3->click();
+        QCOMPARE(Said(e.t), "KalmiraB-Nachricht: Für FLAC-Aufnahmen ist kein Abspielprogramm eingerichtet.");
+
+        // Without a stated length or a comment block, the window says so and
+        // keeps nothing of the earlier recording.
+        auto plain = test::ReadAll(KALMIRA_TEST_DATA "/carrier/mono16.flac");
+        plain[8 + 13] &= 0xF0;
+        std::fill(plain.begin() + 8 + 14, plain.begin() + 8 + 18, 0);
+        QCOMPARE(plain[64], 4); // VORBIS_COMMENT, made an APPLICATION block
+        plain[64] = 2;
+        ShowCodecInfo(e.t.services, e.file("ohne.flac", plain));
+        QCOMPARE(w->lblChannels->text() + "|" + w->lblDuration->text() + "|" + w->lblComments->text(),
+                 QString("Mono|unbekannt|keine"));
+        QCOMPARE(w->lblBytesPerSec->text(), QString("unbekannt (unkomprimiert 88.200 Byte/s)"));
+        QCOMPARE(w->lstBlocks->count(), 4);
+
+        // A damaged recording is refused in a message; the window stays as it was.
+        plain.resize(30);
+        const QString cut = e.file("kurz.flac", plain);
+        ShowCodecInfo(e.t.services, cut);
+        QCOMPARE(Said(e.t), "Kalmira: Die Containerdatei \"" + S(cut) +
+                                "\" ist beschädigt oder unvollständig (sie endet vorzeitig). Es wurde nichts "
+                                "verändert.");
+        QCOMPARE(w->lblFileName->text(), QString("ohne.flac"));
+        w->Command2->click();
+        QVERIFY(!e.t.registry.existing("frmFlacInfo"));
     }
 
     void imageInfoLinesAndErrorBranch() {

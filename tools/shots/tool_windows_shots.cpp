@@ -1,5 +1,6 @@
 // Not a test: saves a picture of every tool window for layout review.
 //   tool_windows_shots OUTDIR   (run under Xvfb, see tools/shots_tools.sh)
+#include "carrier/flac_file.h"
 #include "convert/frmConvert.h"
 #include "crypto/frmPas.h"
 #include "crypto/frmPasV.h"
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdio>
 
 using namespace kalmira;
@@ -31,6 +33,27 @@ int main(int argc, char **argv) {
     test::TempDir dir;
     test::WriteAll(dir.file("klang.wav"), test::MakeWav(88200));
     test::WriteAll(dir.file("bild.bmp"), test::MakeBmp(120, 80));
+
+    // A recording of two seconds with two comments, for the FLAC info window.
+    carrier::FlacAudio flac;
+    flac.sampleRate = 44100;
+    flac.channels = 2;
+    flac.bitsPerSample = 16;
+    flac.frames = 88200;
+    for (std::uint64_t i = 0; i < flac.frames * 2; ++i)
+        flac.samples.push_back(static_cast<std::int32_t>(8000 * std::sin(static_cast<double>(i / 2) / 20)));
+    std::vector<std::uint8_t> comments;
+    auto put = [&comments](const std::string &s) {
+        for (int i = 0; i < 4; ++i) comments.push_back(static_cast<std::uint8_t>(s.size() >> (8 * i)));
+        comments.insert(comments.end(), s.begin(), s.end());
+    };
+    put("Kalmira");
+    for (std::uint8_t b : {2, 0, 0, 0}) comments.push_back(b);
+    put("TITLE=Abendlied");
+    put("ARTIST=Chor");
+    flac.blocks.push_back({carrier::FlacVorbisComment, comments});
+    flac.blocks.push_back({carrier::FlacPadding, std::vector<std::uint8_t>(4096)});
+    carrier::WriteFlacFile(flac, dir.file("lied.flac"));
 
     auto shot = [&](QWidget *w, const char *name) {
         w->show();
@@ -79,6 +102,8 @@ int main(int argc, char **argv) {
     inspect::RegisterWindows(t.services);
     inspect::ShowImageInfo(t.services, QString::fromStdString(dir.file("bild.bmp")));
     if (QWidget *w = t.registry.existing("Form1")) shot(w, "Form1");
+    inspect::ShowCodecInfo(t.services, QString::fromStdString(dir.file("lied.flac")));
+    if (QWidget *w = t.registry.existing("frmFlacInfo")) shot(w, "frmFlacInfo");
     t.registry.unloadAll();
     return 0;
 }
