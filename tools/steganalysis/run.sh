@@ -84,8 +84,10 @@ kalmira="${KALMIRA_BIN:-$root/build/bin/kalmira}"
 [ -x "$kalmira" ] || cmake --build "$root/build" --target kalmira >/dev/null
 pw="$work/analysis-password"
 echo "Analyse123" >"$pw"  # a fixed password: these carriers hold random bytes only
-log="$work/hide.log"      # the program's warnings (above the recommended payload, JPEG origin)
-: >"$log"
+log="$work/hide.log"      # what each hide got, and the program's warnings
+echo "== $(date -u +%F\ %T) $parts" >>"$log"
+payload="$(mktemp -d "$work/payload.XXXXXX")"
+trap 'rm -rf "$payload"' EXIT
 
 # hide CARRIER BPC VALUES: random data of BPC bits per value (name and data,
 # as capacity counts), or the carrier's largest payload where that is less.
@@ -94,9 +96,9 @@ hide() {
   largest=$("$kalmira" capacity "$carrier" --stealth 2>>"$log" | head -1)
   bytes=$(awk -v p="$2" -v n="$3" -v max="$largest" 'BEGIN { b = int(p * n / 8); print (b > max ? max : b) }')
   [ "$bytes" -ge 2 ] || { echo "$carrier: no room ($largest bytes)" >&2; return 1; }
-  head -c "$((bytes - 1))" /dev/urandom >"$work/p"  # the stored name "p" is the first byte
+  head -c "$((bytes - 1))" /dev/urandom >"$payload/p"  # the stored name "p" is the first byte
   echo "$carrier at $2 bpc: $bytes bytes (largest $largest)" >>"$log"
-  "$kalmira" hide "$carrier" "$work/p" --stealth --password-file "$pw" >/dev/null 2>>"$log"
+  "$kalmira" hide "$carrier" "$payload/p" --stealth --password-file "$pw" >/dev/null 2>>"$log"
 }
 
 # The crops the picture parts use: all, or about --crops N spread over the photos.
