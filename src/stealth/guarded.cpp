@@ -42,9 +42,11 @@ struct HideHold {
 // problem set) when the hide cannot go on.
 bool OpenForHide(const std::string &carrierPath, HideHold &hold, Safety &safety, HideResult &res) {
     if (!Lock(carrierPath, true, hold.lock, safety)) return false;
-    hold.file = carrier::OpenElementFile(carrierPath, carrier::ElementAccess::Write, &hold.journal, &hold.journalFailed);
+    hold.file =
+        carrier::OpenElementFile(carrierPath, carrier::ElementAccess::Write, &hold.journal, &hold.journalFailed);
     if (hold.file.outcome == carrier::ElementFile::Outcome::Ready) return true;
-    if (hold.file.outcome == carrier::ElementFile::Outcome::Unsuitable) res.outcome = HideResult::Outcome::CarrierUnsuitable;
+    if (hold.file.outcome == carrier::ElementFile::Outcome::Unsuitable)
+        res.outcome = HideResult::Outcome::CarrierUnsuitable;
     res.reason = hold.file.reason;
     return false;
 }
