@@ -178,9 +178,8 @@ void NoteJpegOrigin(const stealth::CapacityResult &cap, const std::string &carri
 // An unsuitable or too small carrier is refused before the password is
 // asked; a payload above the recommended one, or a picture that was once a
 // JPEG, is warned about and the run goes on.
-int RefuseStealthFit(const std::string &carrier, std::uint64_t payloadBytes) {
+int RefuseStealthFit(const stealth::CapacityResult &cap, const std::string &carrier, std::uint64_t payloadBytes) {
     using O = stealth::FitCheck::Outcome;
-    const stealth::CapacityResult cap = stealth::Capacity(carrier);
     const stealth::FitCheck fit = stealth::CheckFit(cap, payloadBytes);
     if (fit.outcome == O::IoError) return kOk; // a read error is the run's to report
     if (fit.outcome != O::Fits) {
@@ -219,7 +218,16 @@ int HideStealth(const Options &o) {
     const std::int64_t dataBytes = o.text ? static_cast<std::int64_t>(message.size()) : platform::FileSize(file);
     const std::uint64_t payloadBytes =
         stealth::PayloadBytes(name, static_cast<std::uint64_t>(std::max<std::int64_t>(0, dataBytes)));
-    if (int rc = RefuseStealthFit(carrier, payloadBytes)) return rc;
+    // Locked and surveyed once: the fit and the warning come from the survey the write uses.
+    stealth::PreparedStealthHide prepared(carrier);
+    if (prepared.safety().problem != stealth::Safety::Problem::None) {
+        SayOutcome(prepared.safety(), {}, carrier, false);
+        return kIoError;
+    }
+    if (int rc = RefuseStealthFit(prepared.capacity(), carrier, payloadBytes)) {
+        if (const auto note = stealth::SafetyNote(prepared.safety(), carrier)) Complain(*note);
+        return rc;
+    }
     std::optional<std::string> password = ObtainAnsiPassword(o.passwordFile, true, false);
     if (!password) return kUsage;
     ProgressBar bar;
@@ -228,12 +236,12 @@ int HideStealth(const Options &o) {
         source.bytes = {reinterpret_cast<const std::uint8_t *>(message.data()), message.size()};
     else
         source.path = file;
-    stealth::Safety safety;
-    const HideResult r = stealth::GuardedHide(carrier, *password, o.text ? stealth::Kind::Message : stealth::Kind::File,
-                                              name, source, safety, BarProgress(bar, "Tarnformat: verstecken"));
+    const HideResult r = prepared.run(*password, o.text ? stealth::Kind::Message : stealth::Kind::File, name, source,
+                                      BarProgress(bar, "Tarnformat: verstecken"));
     bar.finish();
     platform::WipeString(*password);
     platform::WipeString(message);
+    const stealth::Safety &safety = prepared.safety();
     SayOutcome(safety, stealth::HideWording(r, carrier), carrier, r.outcome == HideResult::Outcome::Written);
     return safety.problem != stealth::Safety::Problem::None ? kIoError : HideExit(r);
 }

@@ -45,7 +45,12 @@ CapacityResult Capacity(const std::string &carrierPath) {
         return res;
     case carrier::ElementFile::Outcome::IoError: return res;
     }
-    res = Capacity2(*file.elements, StandardCosts(file.elements->shape()));
+    return CarrierCapacity(*file.elements, StandardCosts(file.elements->shape()));
+}
+
+CapacityResult CarrierCapacity(ElementReader &reader, const CostModel &costs, const Tuning2 &tuning,
+                               CountedSurvey *keep) {
+    CapacityResult res = Capacity2(reader, costs, tuning, keep);
     // A carrier of the right kind that is merely too small holds nothing: the
     // fit rule words that as too small, not as the wrong kind of file.
     if (res.outcome == CapacityResult::Outcome::CarrierUnsuitable && res.reason == Unsuitable::None) {

@@ -3,7 +3,7 @@
 
 namespace kalmira::stealth {
 
-Capacity2Result Capacity2(ElementReader &reader, const CostModel &costs, const Tuning2 &tuning) {
+Capacity2Result Capacity2(ElementReader &reader, const CostModel &costs, const Tuning2 &tuning, CountedSurvey *keep) {
     Capacity2Result res;
     const ElementShape &shape = reader.shape();
     res.elements = shape.elements();
@@ -24,6 +24,7 @@ Capacity2Result Capacity2(ElementReader &reader, const CostModel &costs, const T
     res.largestPayload = survey.largestPlain();
     res.recommendedPayload = survey.recommendedPlain();
     if (costs.jpegOrigin && shape.medium == Medium::Picture) res.jpegOrigin = costs.jpegOrigin(reader);
+    if (keep) survey.keep(*keep);
     res.outcome = CapacityResult::Outcome::Ok;
     return res;
 }

@@ -9,6 +9,7 @@
 #include "stealth/stealth2.h"
 #include "stealth/stealth_texts.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -33,6 +34,31 @@ struct Safety {
 HideResult GuardedHide(const std::string &carrierPath, std::string_view password, Kind kind,
                        const std::string &storedName, const HideSource &source, Safety &safety,
                        const Progress &progress = {}, const Tuning2 &tuning = {});
+// A guarded hide in two steps, as the tool runs it: the constructor locks
+// the carrier (undoing an interrupted earlier write first), opens it for
+// writing and surveys it once, so that the fit, the recommended payload and
+// a JPEG origin are known before the password is asked; run() writes with
+// that survey. The lock is held until the object ends.
+class PreparedStealthHide {
+public:
+    explicit PreparedStealthHide(const std::string &carrierPath, const Tuning2 &tuning = {});
+    ~PreparedStealthHide();
+    PreparedStealthHide(const PreparedStealthHide &) = delete;
+    PreparedStealthHide &operator=(const PreparedStealthHide &) = delete;
+
+    // With a problem the carrier was not surveyed, and run() changes nothing.
+    const Safety &safety() const;
+    // What Capacity(carrierPath) says, of the carrier as it is under the lock.
+    const CapacityResult &capacity() const;
+    // Once; as GuardedHide.
+    HideResult run(std::string_view password, Kind kind, const std::string &storedName, const HideSource &source,
+                   const Progress &progress = {});
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
 ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view password, Sink &sink, Safety &safety,
                              const Progress &progress = {}, const Tuning2 &tuning = {});
 

@@ -10,11 +10,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace kalmira::stealth {
+
+struct CountedSurvey;
 
 // A stripe of rows handed to the cost function with `halo` rows of context
 // above and below; rows beyond the carrier's edges are mirrored (row -1 is
@@ -39,6 +42,9 @@ struct CostModel {
     std::function<void(const CostStripe &stripe, std::span<float> costs)> costs;
     // Optional: whether a picture was once a JPEG (reported by Capacity2).
     std::function<bool(ElementReader &reader)> jpegOrigin;
+    // Optional: these costs already counted on the carrier (Capacity2's
+    // `keep`); the next survey on the same reader starts from them.
+    std::shared_ptr<CountedSurvey> counted;
 };
 
 // Tuning beyond version 1's: the window size is the format's (only tests
@@ -64,8 +70,14 @@ struct ElementFacts {
 };
 
 struct Capacity2Result : CapacityResult, ElementFacts {};
-// usableBytes counts colour values (pictures) or samples.
-Capacity2Result Capacity2(ElementReader &reader, const CostModel &costs, const Tuning2 &tuning = {});
+// usableBytes counts colour values (pictures) or samples. With `keep` the
+// survey is kept there for a hide that follows (CostModel::counted).
+Capacity2Result Capacity2(ElementReader &reader, const CostModel &costs, const Tuning2 &tuning = {},
+                          CountedSurvey *keep = nullptr);
+
+// Capacity2 as the programs report it (Capacity(path) on an open carrier).
+CapacityResult CarrierCapacity(ElementReader &reader, const CostModel &costs, const Tuning2 &tuning = {},
+                               CountedSurvey *keep = nullptr);
 
 struct Hide2Result : HideResult, ElementFacts {
     std::uint64_t changedElements = 0;

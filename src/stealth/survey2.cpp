@@ -10,6 +10,14 @@ Survey::Survey(ElementReader &reader, const CostModel *costs, const Tuning2 &tun
 
 Survey::Status Survey::prepare(const std::function<bool(double)> &progress) {
     const ElementShape &shape = reader_.shape();
+    if (CountedSurvey *c = costs_ ? costs_->counted.get() : nullptr;
+        c && c->reader == &reader_ && c->windowElements == tuning_.windowElements && c->geometry) {
+        geometry_ = c->geometry;
+        shift_ = c->shift;
+        scanner_ = std::make_unique<WindowScanner>(reader_, *geometry_, shift_, costs_, tuning_.threads);
+        adopted_ = c;
+        return Status::Ok;
+    }
     geometry_ = format2::Geometry::Make(shape, tuning_.windowElements);
     if (!geometry_) return Status::Empty;
     if (!geometry_->fitsFormat()) return Status::FormatTooSmall;
@@ -22,6 +30,16 @@ Survey::Status Survey::prepare(const std::function<bool(double)> &progress) {
 }
 
 Survey::Status Survey::count(const std::function<bool(double)> &progress) {
+    if (adopted_) {
+        // Spent here: a later survey of the same reader reads again.
+        capacity_ = std::move(adopted_->capacity);
+        dry_ = adopted_->dry;
+        wet_ = adopted_->wet;
+        window0_ = std::move(adopted_->window0);
+        *adopted_ = CountedSurvey{};
+        adopted_ = nullptr;
+        return !progress || progress(1) ? Status::Ok : Status::Cancelled;
+    }
     const format2::Geometry &g = *geometry_;
     const std::uint64_t windows = g.windows(), fixed = g.saltCount() + g.headCount();
     capacity_.assign(static_cast<std::size_t>(windows), 0);
@@ -38,6 +56,17 @@ Survey::Status Survey::count(const std::function<bool(double)> &progress) {
         wet_ += g.windowSize(j) - window0_.dry;
     }
     return Status::Ok;
+}
+
+void Survey::keep(CountedSurvey &out) {
+    out.reader = &reader_;
+    out.windowElements = tuning_.windowElements;
+    out.geometry = geometry_;
+    out.shift = shift_;
+    out.capacity = std::move(capacity_);
+    out.dry = dry_;
+    out.wet = wet_;
+    out.window0 = std::move(window0_);
 }
 
 std::uint64_t Survey::largestPlain() const {

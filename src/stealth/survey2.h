@@ -12,6 +12,20 @@
 
 namespace kalmira::stealth {
 
+// A counted survey kept for the run that follows on the same reader (a hide
+// whose fit and recommended payload were checked first): that run takes it
+// over instead of reading the carrier and working out its costs again. Valid
+// only while the carrier stays as it was (the guarded runs hold its lock).
+struct CountedSurvey {
+    const ElementReader *reader = nullptr; // none: nothing kept
+    std::uint64_t windowElements = 0;
+    std::optional<format2::Geometry> geometry;
+    Shift shift;
+    std::vector<std::uint64_t> capacity;
+    std::uint64_t dry = 0, wet = 0;
+    WindowState window0;
+};
+
 class Survey {
 public:
     enum class Status {
@@ -25,10 +39,13 @@ public:
     // Without costs (reader) count() is not available.
     Survey(ElementReader &reader, const CostModel *costs, const Tuning2 &tuning);
 
-    // Geometry and shift (sound: one pass over the samples).
+    // Geometry and shift (sound: one pass over the samples); taken from the
+    // cost model's counted survey when it was made on this reader.
     Status prepare(const std::function<bool(double)> &progress = {});
     // Costs of every window, last to first, so that window 0's stay in window0().
     Status count(const std::function<bool(double)> &progress = {});
+    // Hands a counted survey over (this one is spent).
+    void keep(CountedSurvey &out);
 
     const format2::Geometry &geometry() const { return *geometry_; }
     const Shift &shift() const { return shift_; }
@@ -53,6 +70,7 @@ private:
     WindowState window0_;
     std::vector<std::uint64_t> capacity_;
     std::uint64_t dry_ = 0, wet_ = 0;
+    CountedSurvey *adopted_ = nullptr; // count() takes its capacities and window 0
 };
 
 // Fills the facts a survey found (elements, dry, wet, shift).

@@ -63,6 +63,51 @@ TEST_F(Guarded, RoundTripLeavesNoJournalAndABusyCarrierIsLeftAlone) {
     EXPECT_NE(SafetyWording(busy, "c.bmp")->text.find("anderen Kalmira-Vorgang"), std::string::npos);
 }
 
+// The tool's two steps: the fit is known before the password, the carrier
+// stays locked in between, and the write is the guarded one.
+TEST_F(Guarded, APreparedHideHoldsTheCarrierFromItsSurveyToItsWrite) {
+    const CapacityResult expected = Capacity(carrier);
+    HideSource src;
+    src.bytes = data;
+    {
+        PreparedStealthHide prepared(carrier, FastKdf());
+        ASSERT_EQ(prepared.safety().problem, Safety::Problem::None);
+        EXPECT_EQ(prepared.capacity().outcome, CapacityResult::Outcome::Ok);
+        EXPECT_EQ(prepared.capacity().largestPayload, expected.largestPayload);
+        EXPECT_EQ(prepared.capacity().recommendedPayload, expected.recommendedPayload);
+        Safety other;
+        hide(other);
+        EXPECT_EQ(other.access, carrier::CarrierAccess::Busy);
+        ASSERT_EQ(prepared.run(kPassword, Kind::File, "a.bin", src).outcome, HideResult::Outcome::Written);
+        EXPECT_GT(prepared.safety().journalBytes, 0);
+        EXPECT_EQ(prepared.run(kPassword, Kind::File, "a.bin", src).outcome, HideResult::Outcome::IoError);
+    }
+    EXPECT_FALSE(std::filesystem::exists(platform::JournalPathFor(carrier)));
+    Safety safety;
+    MemorySink sink(1 << 20);
+    ASSERT_EQ(GuardedExtract(carrier, kPassword, sink, safety, {}, FastKdf()).outcome,
+              ExtractResult::Outcome::Extracted);
+    EXPECT_EQ(sink.data(), data);
+
+    // Held by another run: nothing surveyed, nothing written.
+    const auto written = ReadAll(carrier);
+    platform::FileLock lock;
+    ASSERT_EQ(lock.acquire(carrier, platform::FileLock::Kind::Shared), platform::FileLock::Result::Locked);
+    PreparedStealthHide busy(carrier, FastKdf());
+    EXPECT_EQ(busy.safety().access, carrier::CarrierAccess::Busy);
+    EXPECT_NE(busy.capacity().outcome, CapacityResult::Outcome::Ok);
+    EXPECT_EQ(busy.run(kPassword, Kind::File, "a.bin", src).outcome, HideResult::Outcome::IoError);
+    EXPECT_EQ(ReadAll(carrier), written);
+
+    // Not a carrier of the format: refused as Capacity refuses it.
+    auto palette = original;
+    palette[28] = 8;
+    WriteAll(dir.file("p.bmp"), palette);
+    PreparedStealthHide unsuitable(dir.file("p.bmp"), FastKdf());
+    EXPECT_EQ(unsuitable.capacity().outcome, CapacityResult::Outcome::CarrierUnsuitable);
+    EXPECT_EQ(unsuitable.capacity().reason, Capacity(dir.file("p.bmp")).reason);
+}
+
 TEST_F(Guarded, AHideThatDiesWhileWritingIsUndoneBeforeTheNextRun) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);

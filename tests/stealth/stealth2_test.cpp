@@ -5,6 +5,7 @@
 #include "stealth/orders2.h"
 #include "stealth/standard_costs.h"
 #include "stealth/stealth2.h"
+#include "stealth/survey2.h"
 #include "stealth2_carriers.h"
 
 #include <gtest/gtest.h>
@@ -159,6 +160,41 @@ TEST(Stealth2, LargestPayloadFitsAndOneByteMoreIsRefusedUntouched) {
     MemorySink sink(1 << 20);
     ASSERT_EQ(ExtractFrom(m, sink, Fast()).outcome, ExtractResult::Outcome::Extracted);
     EXPECT_EQ(sink.data(), data);
+}
+
+// The tool checks the fit before it hides: the hide takes that survey over,
+// so the carrier's costs are worked out once (later windows are read again
+// only to be coded); a survey made on another reader is not taken.
+TEST(Stealth2, AHideTakesOverTheSurveyOfItsCapacity) {
+    for (std::uint64_t window : {format2::kWindowMax, std::uint64_t{65536}}) {
+        SCOPED_TRACE(window);
+        const ElementCarrier cover = Picture(321, 403, 3, 8, false);
+        const Tuning2 t = Fast(window);
+        MemoryElements plain = cover.make(), kept = cover.make(), other = cover.make();
+        CheckedCosts costs;
+        const auto data = Data(3000);
+        ASSERT_EQ(HideInto(plain, costs.model(), data, t).outcome, HideResult::Outcome::Written);
+        const int hideAlone = costs.calls.exchange(0);
+
+        CostModel model = costs.model();
+        model.counted = std::make_shared<CountedSurvey>();
+        ASSERT_EQ(CarrierCapacity(kept, model, t, model.counted.get()).outcome, CapacityResult::Outcome::Ok);
+        const int survey = costs.calls.exchange(0);
+        ASSERT_GT(survey, 0);
+        ASSERT_EQ(HideInto(kept, model, data, t).outcome, HideResult::Outcome::Written);
+        EXPECT_EQ(costs.calls.exchange(0), hideAlone - survey);
+
+        model.counted = std::make_shared<CountedSurvey>();
+        ASSERT_EQ(Capacity2(plain, model, t, model.counted.get()).outcome, CapacityResult::Outcome::Ok);
+        costs.calls = 0;
+        ASSERT_EQ(HideInto(other, model, data, t).outcome, HideResult::Outcome::Written);
+        EXPECT_EQ(costs.calls, hideAlone);
+        for (MemoryElements *m : {&kept, &other}) {
+            MemorySink sink(1 << 20);
+            ASSERT_EQ(ExtractFrom(*m, sink, t).outcome, ExtractResult::Outcome::Extracted);
+            EXPECT_EQ(sink.data(), data);
+        }
+    }
 }
 
 // The real costs and coder at the largest payload the writer's fit rule allows.

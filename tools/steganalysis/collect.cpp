@@ -1,5 +1,6 @@
 // The commands that read carriers: features and statistics of covers and
-// simulated stego carriers, the JPEG grid verdicts, single simulated embeddings.
+// simulated stego carriers, the JPEG grid verdicts, single simulated
+// embeddings, and the number of values a payload in bpc is counted on.
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -146,6 +147,27 @@ int JpegCommand(const Args &a) {
         ++total;
     }
     std::printf("# %d of %d judged JPEG-origin\n", yes, total);
+    return 0;
+}
+
+int ValuesCommand(const Args &a) {
+    const std::string &path = a.positional[0];
+    std::string err;
+    std::size_t values = 0;
+    if (path.size() > 4 && path.substr(path.size() - 4) == ".wav") {
+        Sound snd;
+        err = ReadWav(path, snd);
+        values = snd.v.size();
+    } else {
+        Picture pic;
+        err = ReadBmp(path, pic);
+        values = pic.v.size();
+    }
+    if (!err.empty()) {
+        std::fprintf(stderr, "%s: %s\n", path.c_str(), err.c_str());
+        return 1;
+    }
+    std::printf("%zu\n", values);
     return 0;
 }
 

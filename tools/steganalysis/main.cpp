@@ -28,7 +28,8 @@ const char *kUsage = "kalmira-analysis pictures LIST OUTDIR [--schemes cover,v1,
                      "kalmira-analysis evaluate COVER.feat STEGO.feat... [--splits 10] [--seed N] [--learners 51]\n"
                      "                 [--no-ensemble]\n"
                      "kalmira-analysis jpeg LIST\n"
-                     "kalmira-analysis embed IN OUT --scheme S --payload BPC [--seed N] [--salt-pixels N]\n";
+                     "kalmira-analysis embed IN OUT --scheme S --payload BPC [--seed N] [--salt-pixels N]\n"
+                     "kalmira-analysis values CARRIER   (colour values or samples: what bpc counts)\n";
 
 } // namespace
 
@@ -54,6 +55,7 @@ int main(int argc, char **argv) {
     if (cmd == "evaluate" && a.positional.size() >= 2) return EvaluateCommand(a);
     if (cmd == "jpeg" && a.positional.size() == 1) return JpegCommand(a);
     if (cmd == "embed" && a.positional.size() == 2) return EmbedCommand(a);
+    if (cmd == "values" && a.positional.size() == 1) return ValuesCommand(a);
     std::fputs(kUsage, stderr);
     return 2;
 }

@@ -28,5 +28,6 @@ int SoundsCommand(const Args &a);
 int EvaluateCommand(const Args &a);
 int JpegCommand(const Args &a);
 int EmbedCommand(const Args &a);
+int ValuesCommand(const Args &a);
 
 } // namespace analysis
