@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(Files, PngHide,
 
 // Hide, `flac -t`, compare sample by sample: changes of one step (2^t for a
 // recording whose low bits are all zero). Metadata and tags: flac_file_test.
-TEST_P(FlacHide, ChangesSamplesByOneStepKeepsMetadata) {
+TEST_P(FlacHide, ChangesSamplesByOneStep) {
     TempDir dir;
     const std::string path = CopyMade(dir, GetParam());
     FlacAudio before;
