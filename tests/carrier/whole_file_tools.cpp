@@ -1,5 +1,6 @@
 #include "whole_file_tools.h"
 
+#include "../stealth/stealth_carriers.h"
 #include "stealth/standard_costs.h"
 #include "stealth/stealth2.h"
 
@@ -12,9 +13,7 @@ namespace kalmira::test {
 namespace {
 
 stealth::Tuning2 Fast() {
-    stealth::Tuning2 t;
-    t.kdfOps = 1;
-    t.kdfMemBytes = 8192;
+    stealth::Tuning2 t = FastKdf();
     t.threads = 1;
     return t;
 }
