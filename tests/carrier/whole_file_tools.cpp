@@ -1,5 +1,6 @@
 #include "whole_file_tools.h"
 
+#include "../stealth/stealth_carriers.h"
 #include "stealth/standard_costs.h"
 #include "stealth/stealth2.h"
 
@@ -7,58 +8,23 @@
 
 #include <sys/stat.h>
 
-#include <cmath>
-#include <random>
-
 namespace kalmira::test {
 
 namespace {
 
 stealth::Tuning2 Fast() {
-    stealth::Tuning2 t;
-    t.kdfOps = 1;
-    t.kdfMemBytes = 8192;
+    stealth::Tuning2 t = FastKdf();
     t.threads = 1;
     return t;
 }
 
 void Run(const std::string &command) { ASSERT_EQ(Shell(command), 0) << command; }
 
-// A sum of tones with a little noise; `zeros` low bits left 0.
+// The shared noise WAV; `zeros` low bits of every sample left 0.
 void MakeWav(const std::string &file, int channels, int rate, int bits, int frames, int zeros) {
-    Bytes d;
-    std::mt19937 gen(11);
-    const double top = std::ldexp(0.3, bits - 1);
-    for (int f = 0; f < frames; ++f)
-        for (int c = 0; c < channels; ++c) {
-            auto v = static_cast<std::int32_t>(top * std::sin(f * (0.01 + 0.003 * c)) + top / 8 * std::sin(f * 0.21) +
-                                               static_cast<int>(gen() % 64) * 8);
-            v &= ~((1 << zeros) - 1);
-            for (int b = 0; b < bits / 8; ++b) d.push_back(static_cast<std::uint8_t>(v >> (8 * b)));
-        }
-    Bytes w;
-    w.reserve(44 + d.size());
-    auto put = [&](std::uint32_t x, int n) {
-        for (int i = 0; i < n; ++i) w.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
-    };
-    auto tag = [&](const char *t) {
-        for (int i = 0; i < 4; ++i) w.push_back(static_cast<std::uint8_t>(t[i]));
-    };
-    const auto align = static_cast<std::uint32_t>(channels * bits / 8);
-    tag("RIFF");
-    put(36 + static_cast<std::uint32_t>(d.size()), 4);
-    tag("WAVE");
-    tag("fmt ");
-    put(16, 4);
-    put(1, 2);
-    put(static_cast<std::uint32_t>(channels), 2);
-    put(static_cast<std::uint32_t>(rate), 4);
-    put(static_cast<std::uint32_t>(rate) * align, 4);
-    put(align, 2);
-    put(static_cast<std::uint32_t>(bits), 2);
-    tag("data");
-    put(static_cast<std::uint32_t>(d.size()), 4);
-    w.insert(w.end(), d.begin(), d.end());
+    const std::size_t width = static_cast<std::size_t>(bits / 8);
+    Bytes w = test::MakeWav(static_cast<std::size_t>(frames) * channels * width, channels, rate, bits);
+    for (std::size_t i = 44; i < w.size(); i += width) w[i] &= static_cast<std::uint8_t>(~((1 << zeros) - 1));
     WriteAll(file, w);
 }
 

@@ -227,11 +227,6 @@ TEST(ConvertImage, PngOutputIsEightBitRgb) {
     EXPECT_EQ(png.sample(0, 0) << 16 | png.sample(0, 1) << 8 | png.sample(0, 2), 0x0AC81E);
 }
 
-TEST(ConvertImage, DecoderModuleIsLoadedOnDemand) {
-    EXPECT_EQ(DecoderFileName(), "libKalmiraDecode.so");
-    EXPECT_TRUE(DecodersAvailable()); // built beside the tests
-}
-
 // Regression inputs of the picture decoders found by fuzzing (tests/data/convert).
 TEST(DecodeHostile, MetafileAskingForAHugeRecordBufferIsRefused) {
     // Placeable metafile whose header claims a largest record of 0x44000008

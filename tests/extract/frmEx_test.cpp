@@ -262,33 +262,25 @@ private slots:
     // Nothing in the classic format: the question says so and that only the
     // stealth format needs a password; Escape gives the classic answer.
     void nothingClassicAsksOnlyForAStealthPassword() {
-        for (Program program : {Program::B, Program::A}) {
-            std::unique_ptr<RunB> b;
-            std::unique_ptr<RunA> a;
-            FrmEx *w = nullptr;
-            test::TestServices *t = nullptr;
-            std::string folder;
-            if (program == Program::B) {
-                b = std::make_unique<RunB>();
-                w = b->w, t = &b->t, folder = b->dir.path();
-            } else {
-                a = std::make_unique<RunA>();
-                w = a->w, t = &a->t, folder = a->dir.path();
-            }
-            const std::string empty = folder + "/leer.bmp";
-            WriteAll(empty, test::MakeBmp(200, 200));
+        auto check = [](auto &r, const std::string &nothing) {
+            FrmEx *w = r.w;
+            WriteAll(r.dir.file("leer.bmp"), test::MakeBmp(200, 200));
             QString question;
             w->askPassword = [&] { question = w->passwordQuestion(); }; // Escape
-            t->dialogs.openAnswers.push_back(QS(empty));
-            w->Command1->click();
+            r.open(r.dir.file("leer.bmp"));
             w->Command2->click();
             QCOMPARE(question, QString::fromUtf8(extract::kStealthPasswordQuestion));
             QVERIFY(!question.contains("wurde zusätzlich verschlüsselt"));
-            QCOMPARE(t->messages.last(),
-                     std::string(program == Program::B
-                                     ? "Die ausgewählte Container-Datei enthält keine versteckte Datei!"
-                                     : "Diese Datei enthält keine versteckte Botschaft!"));
+            QCOMPARE(r.t.messages.last(), nothing);
             QVERIFY(w->passwordQuestion().isEmpty());
+        };
+        {
+            RunB b;
+            check(b, "Die ausgewählte Container-Datei enthält keine versteckte Datei!");
+        }
+        {
+            RunA a;
+            check(a, "Diese Datei enthält keine versteckte Botschaft!");
         }
         // The dialog grows to show the longer question whole.
         test::TestServices t;

@@ -104,11 +104,7 @@ TEST(WipeTotal, ReadOnlyHiddenMissingAndLinkedFiles) {
     EXPECT_TRUE(missing.passes.empty());
     EXPECT_EQ(test::ReadAll(folder + "/inhalt").size(), 1u);
     EXPECT_FALSE(platform::FileExists(dir.file("fehlt.txt")));
-    // A symbolic link is refused: link and target stay whole.
-    test::WriteAll(path, std::string("geheim"));
-    fs::create_symlink(path, dir.file("link.txt"));
-    EXPECT_EQ(wipe(dir.file("link.txt"), Method::Intensiv, missing), WipeResult::IsLink);
-    EXPECT_TRUE(test::ReadAll(path).size() == 6 && fs::is_symlink(dir.file("link.txt")) && missing.passes.empty());
+    // A symbolic link is refused with link and target whole: frmWipe_test.
 }
 
 TEST(RenameAndKill, NeverOverwritesAnExistingDelFile) {
@@ -123,12 +119,7 @@ TEST(RenameAndKill, NeverOverwritesAnExistingDelFile) {
     EXPECT_EQ(FreeDelPath(path, t), dir.file("31125959.del"));
     EXPECT_TRUE(rename_and_kill(path, t) && !platform::FileExists(path));
     EXPECT_EQ(test::ReadAll(taken).size(), 5u);
-
-    // All sixty seconds taken: the rename fails and the file stays.
-    test::WriteAll(path, std::string());
-    for (t.tm_sec = 0; t.tm_sec < 60; ++t.tm_sec) test::WriteAll(dir.file(DelFileName(t)), std::string("fremd"));
-    EXPECT_EQ(FreeDelPath(path, t), "");
-    EXPECT_TRUE(!rename_and_kill(path, t) && platform::FileExists(path));
+    // All sixty seconds taken: frmWipe_test, with what the user is told.
 }
 
 // Runs as an unprivileged user: root could rename in a read-only folder.

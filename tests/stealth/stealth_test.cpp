@@ -17,20 +17,18 @@ namespace {
 
 const std::string kPassword = "Gr\xFCn-Tee!"; // Windows-1252, with a u-umlaut
 
+// Which bytes of these files move, and by how much, is pinned on the same
+// carriers by element_file_test; here the whole run on a file, one picture
+// and one sound with the layouts most likely to be misread.
 struct Case {
     std::string name;
     TestCarrier (*make)();
     std::string ext;
-    int sampleBytes; // sound: bytes per sample; pictures 0
 };
 
 const Case kCases[] = {
-    {"Bmp24", [] { return StealthBmp(261, 170, 24); }, ".bmp", 0},
-    {"Bmp32BitFields", [] { return StealthBmp(250, 170, 32); }, ".bmp", 0},
-    {"Bmp24V5TopDown", [] { return StealthBmp(245, 170, 24, 124, true); }, ".bmp", 0},
-    {"Wav8Mono", [] { return StealthWav(60000, 1, 8); }, ".wav", 1},
-    {"Wav16StereoListChunk", [] { return StealthWav(30000, 2, 16, true); }, ".wav", 2},
-    {"Wav24Stereo", [] { return StealthWav(30000, 2, 24); }, ".wav", 3},
+    {"Bmp32BitFields", [] { return StealthBmp(250, 170, 32); }, ".bmp"},
+    {"Wav16StereoListChunk", [] { return StealthWav(30000, 2, 16, true); }, ".wav"},
 };
 
 void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
@@ -49,16 +47,9 @@ ExtractResult ExtractTo(const std::string &carrier, Sink &sink, const std::strin
     return GuardedExtract(carrier, password, sink, safety, {}, FastKdf());
 }
 
-// Little-endian sample starting at file byte i.
-std::int64_t Sample(const std::vector<std::uint8_t> &b, std::size_t i, int bytes) {
-    std::int64_t v = 0;
-    for (int k = bytes - 1; k >= 0; --k) v = v * 256 + b[i + k];
-    return v;
-}
-
 class StealthRoundTrip : public ::testing::TestWithParam<Case> {};
 
-TEST_P(StealthRoundTrip, FileAndMessageComeBackAndOnlySamplesMove) {
+TEST_P(StealthRoundTrip, FileAndMessageComeBackWithoutAJournal) {
     TempDir dir;
     const TestCarrier cover = GetParam().make();
     const std::string carrier = dir.file("c" + GetParam().ext);
@@ -77,31 +68,7 @@ TEST_P(StealthRoundTrip, FileAndMessageComeBackAndOnlySamplesMove) {
                                      {dir.file("secret.bin"), {}}, safety, {}, FastKdf());
     ASSERT_EQ(h.outcome, HideResult::Outcome::Written);
     EXPECT_FALSE(std::filesystem::exists(platform::JournalPathFor(carrier)));
-
-    // Pixels move by one in all three colours together; a sample by one step.
-    const auto stego = ReadAll(carrier);
-    ASSERT_EQ(stego.size(), cover.bytes.size());
-    const int unit = GetParam().sampleBytes ? GetParam().sampleBytes : 3;
-    std::size_t moved = 0;
-    for (std::size_t i = 0; i < stego.size(); ++i) {
-        if (!cover.usable[i]) {
-            ASSERT_EQ(stego[i], cover.bytes[i]) << "byte " << i << " carries no sample";
-            continue;
-        }
-        if (GetParam().sampleBytes) { // a carry may reach the sample's upper bytes
-            const std::int64_t d = Sample(stego, i, unit) - Sample(cover.bytes, i, unit);
-            ASSERT_LE(std::abs(d), 1) << "sample at " << i;
-            moved += d != 0;
-            i += unit - 1;
-        } else {
-            const int d0 = stego[i] - cover.bytes[i];
-            for (int c = 1; c < 3; ++c) ASSERT_EQ(stego[i + c] - cover.bytes[i + c], d0) << "pixel at " << i;
-            ASSERT_LE(std::abs(d0), 1);
-            moved += d0 != 0;
-            i += 2;
-        }
-    }
-    EXPECT_EQ(moved, h.changedBytes / (GetParam().sampleBytes ? 1 : 3));
+    EXPECT_EQ(ReadAll(carrier).size(), cover.bytes.size());
 
     StagedFileSink sink(dir.file("out.bin"));
     const ExtractResult e = ExtractTo(carrier, sink);
@@ -151,20 +118,17 @@ TEST_F(StealthCarrier, WrongPasswordAndEmptyCarrierGiveOneAnswer) {
     EXPECT_EQ(extract(std::string(17, 'a')).outcome, ExtractResult::Outcome::BadPassword);
 }
 
+// Which changed parities are caught is pinned in memory by stealth2_test;
+// here that data found damaged never reach the destination file.
 TEST_F(StealthCarrier, ChangedPixelsOrACutAreCaughtAndNothingIsWritten) {
-    std::vector<std::size_t> changed;
-    for (std::size_t i = 0; i < stego.size(); ++i)
-        if (stego[i] != cover[i]) changed.push_back(i);
-    ASSERT_GT(changed.size(), 300u);
-    for (std::size_t trial = 0; trial < 6; ++trial) {
-        auto bad = stego;
-        const std::size_t at = changed[changed.size() / 2 + trial * changed.size() / 13];
-        bad[at] = cover[at]; // one colour of a changed pixel back: its parity flips
-        WriteAll(carrier, bad);
-        const auto r = extract().outcome;
-        EXPECT_TRUE(r == ExtractResult::Outcome::Damaged || r == ExtractResult::Outcome::NoDataOrWrongPassword);
-        EXPECT_TRUE(nothingWritten());
-    }
+    std::size_t at = stego.size() / 2;
+    while (stego[at] == cover[at]) ++at;
+    auto bad = stego;
+    bad[at] = cover[at]; // one colour of a changed pixel back: its parity flips
+    WriteAll(carrier, bad);
+    const auto damaged = extract().outcome;
+    EXPECT_TRUE(damaged == ExtractResult::Outcome::Damaged || damaged == ExtractResult::Outcome::NoDataOrWrongPassword);
+    EXPECT_TRUE(nothingWritten());
     for (std::size_t cut : {std::size_t{1}, stego.size() / 2}) {
         WriteAll(carrier, std::vector<std::uint8_t>(stego.begin(), stego.end() - static_cast<std::ptrdiff_t>(cut)));
         const auto r = extract().outcome;

@@ -103,18 +103,6 @@ Result Told(Messages &messages, Result r) {
     return r;
 }
 
-// Passwords that tell of wrong ones the way the extract window does.
-struct TellingPasswords : FakePasswords {
-    TellingPasswords(Messages &m, Program p) : messages(m), program(p) {}
-    void wrongPassword(int attemptsLeft) override {
-        FakePasswords::wrongPassword(attemptsLeft);
-        const Notice n = extract::WrongPasswordNotice(program, attemptsLeft);
-        messages.show(n.icon, n.title, n.text, Buttons::Ok);
-    }
-    Messages &messages;
-    Program program;
-};
-
 template <class View>
 void ShowEnd(View &view, const std::vector<TimedCaption> &end) {
     for (const TimedCaption &c : end) {
