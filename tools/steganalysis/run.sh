@@ -168,7 +168,8 @@ if has png; then
     convert "$file" -define png:color-type=2 -depth 8 "PNG24:$png"
     # The round trip must give the crop's pixels back, or the covers differ.
     convert "$png" -type TrueColor "BMP3:$covers/check.bmp"
-    cmp -s <(tail -c +55 "$file") <(tail -c +55 "$covers/check.bmp") || {
+    # (pixels only: some crops carry bytes after them, which the BMP writer drops)
+    cmp -s -n "$(($(stat -c %s "$covers/check.bmp") - 54))" -i 54:54 "$file" "$covers/check.bmp" || {
       echo "$png: PNG round trip changes the pixels" >&2
       exit 1
     }
