@@ -4,6 +4,7 @@
 // journal. The goal on two cores: hide within the key derivation plus 3 s,
 // extract within the key derivation plus 1 s; the summary after the table
 // says whether each run is.
+#include "bench_bmp.h"
 #include "carriers.h"
 #include "hide/hide_engine.h"
 #include "platform/platform.h"
@@ -33,21 +34,8 @@ const std::string kPassword = "Korrekt-Pferd-7";
 // A photo-like picture written row by row: smooth shading, some texture
 // that varies over the picture, and sensor noise.
 void WritePhoto(const std::string &path) {
-    const std::uint32_t row = (kWidth * 3 + 3) / 4 * 4, image = row * kHeight;
-    std::vector<std::uint8_t> h(54, 0);
-    auto put = [&](int at, std::uint32_t v) { std::memcpy(&h[at], &v, 4); };
-    h[0] = 'B';
-    h[1] = 'M';
-    put(2, 54 + image);
-    put(10, 54);
-    put(14, 40);
-    put(18, kWidth);
-    put(22, kHeight);
-    h[26] = 1;
-    h[28] = 24;
-    put(34, image);
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char *>(h.data()), 54);
+    const std::uint32_t row = WriteBmpHeader(out, kWidth, kHeight);
     std::mt19937 gen(7);
     std::normal_distribution<double> noise(0, 2.5);
     std::vector<char> r(row);
