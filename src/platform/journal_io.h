@@ -23,7 +23,9 @@ namespace kalmira::platform::journal_io {
 
 inline constexpr std::size_t kHeadBytes = 80;
 inline constexpr std::int64_t kLengthAt = 56;
-inline constexpr std::size_t kRegionChunk = 1 << 20; // carrier bytes per region frame
+// Carrier bytes per region frame: small enough that the writer's buffers come
+// from the heap, not from fresh pages a small hide would fault in and zero.
+inline constexpr std::size_t kRegionChunk = 1 << 16;
 inline constexpr std::size_t kSparseFrame = 1 << 16; // changes per sparse frame, at most
 inline constexpr std::size_t kMaxFrame = 3 << 20;
 inline constexpr std::uint32_t kHadLinks = 1; // flag: the file had links besides the one journaled
