@@ -196,9 +196,11 @@ bool HideEngine::journaledWrite(State &s, std::int64_t length, const std::functi
     platform::CarrierJournal journal(r.carrierPath);
     // Old and new bytes both: a later run rolls back only a carrier whose every byte is one of them.
     const auto newBytes = [&](std::int64_t at, const std::uint8_t *old, std::uint8_t *out, std::size_t n) {
+        std::int64_t g = -1; // the payload byte whose bits these carrier bytes take
+        int v = -1;
         for (std::size_t i = 0; i < n; ++i) {
             const std::int64_t pos = at + static_cast<std::int64_t>(i) - payload::kLeadOffset;
-            const int v = byteAt(pos / 8);
+            if (pos / 8 != g) v = byteAt(g = pos / 8);
             out[i] = v < 0 ? old[i] : static_cast<std::uint8_t>((old[i] & 0xFE) | ((v >> (7 - pos % 8)) & 1));
         }
     };

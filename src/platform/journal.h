@@ -15,7 +15,8 @@
 // holds its old or its new value; any other journal is set aside under a
 // name that says what it is, and reported. The journal holds the old and
 // new bytes and the file's permissions, encrypted with a random key kept in
-// its first block, and is overwritten and flushed before it is removed.
+// its first block; the key, then the whole journal, is overwritten and
+// flushed before it is removed.
 #pragma once
 
 #include "platform/file_lock.h"

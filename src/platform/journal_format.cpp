@@ -202,7 +202,7 @@ Reader::Status Reader::open() {
     if (!posix::ReadAll(fd_, head, sizeof head, 0)) return Status::Unreadable;
     std::memcpy(key_, head, 32);
     std::memcpy(nonce_, head + 32, 24);
-    // A committed journal is overwritten with zeros before it goes.
+    // A committed journal's key is overwritten with zeros before it goes.
     if (sodium_is_zero(key_, sizeof key_)) return Status::Void;
     length_ = static_cast<std::int64_t>(get(head + kLengthAt, 8));
     std::uint8_t digest[16];

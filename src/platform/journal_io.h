@@ -23,7 +23,10 @@ namespace kalmira::platform::journal_io {
 
 inline constexpr std::size_t kHeadBytes = 80;
 inline constexpr std::int64_t kLengthAt = 56;
-inline constexpr std::size_t kRegionChunk = 1 << 20; // carrier bytes per region frame
+// Carrier bytes per region frame: the writer's buffers stay a few pages, which
+// a small hide would otherwise fault in and zero; a large one pays a frame
+// header (34 bytes) per 16 KiB. A divisor of the writer's progress span.
+inline constexpr std::size_t kRegionChunk = 1 << 14;
 inline constexpr std::size_t kSparseFrame = 1 << 16; // changes per sparse frame, at most
 inline constexpr std::size_t kMaxFrame = 3 << 20;
 inline constexpr std::uint32_t kHadLinks = 1; // flag: the file had links besides the one journaled

@@ -2,6 +2,7 @@
 
 #include "platform/journal_io.h"
 #include "platform/platform.h"
+#include "platform/secure_memory.h"
 #include "platform/staging.h"
 
 #include <fcntl.h>
@@ -22,6 +23,9 @@ CarrierJournal::~CarrierJournal() {
 }
 
 namespace {
+
+// Recorded bytes of a region between two progress calls (frames are smaller).
+constexpr std::int64_t kProgressSpan = 1 << 20;
 
 bool RegionsFit(const std::vector<JournalRegion> &regions, std::int64_t size) {
     return std::all_of(regions.begin(), regions.end(), [&](const JournalRegion &r) {
@@ -84,9 +88,11 @@ JournalError CarrierJournal::begin(const std::vector<JournalRegion> &regions, co
 
 JournalError CarrierJournal::writeRegions(int carrierFd, const std::vector<JournalRegion> &regions,
                                           const JournalProgress &progress) {
-    std::int64_t total = 0, done = 0;
-    for (const JournalRegion &r : regions) total += r.length;
-    std::vector<std::uint8_t> before(kRegionChunk), after(kRegionChunk);
+    std::int64_t total = 0, done = 0, longest = 0;
+    for (const JournalRegion &r : regions) total += r.length, longest = std::max(longest, r.length);
+    // Carrier bytes old and new, wiped however the loop ends.
+    const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(kRegionChunk, longest));
+    SecureBytes before(chunk), after(chunk);
     for (const JournalRegion &r : regions) {
         for (std::int64_t pos = 0; pos < r.length;) {
             const auto n = static_cast<std::size_t>(std::min<std::int64_t>(kRegionChunk, r.length - pos));
@@ -98,11 +104,9 @@ JournalError CarrierJournal::writeRegions(int carrierFd, const std::vector<Journ
             if (!ok) return JournalError::WriteFailed;
             pos += static_cast<std::int64_t>(n);
             done += static_cast<std::int64_t>(n);
-            if (progress) progress(done, total);
+            if (progress && (pos % kProgressSpan == 0 || pos == r.length)) progress(done, total);
         }
     }
-    sodium_memzero(before.data(), before.size());
-    sodium_memzero(after.data(), after.size());
     return JournalError::None;
 }
 
@@ -157,15 +161,17 @@ void CarrierJournal::close() {
     indexKey_.clear();
 }
 
-// The key goes first: once its zeros are durable the journal is void, even
-// should its name survive a crash.
+// Once the key's zeros are durable the journal is void: a name that survives
+// a crash names a void journal, which the next run removes unread. The frames
+// (old carrier bytes, sealed) are then zeroed and flushed too, so that not
+// even ciphertext of the original stays in free space. The folder need not
+// be flushed: a removal lost to a crash leaves only that void journal.
 bool CarrierJournal::commit() {
     if (!active()) return false;
     static const std::uint8_t zeros[kHeadBytes] = {};
     if (!posix::WriteAll(fd_, zeros, sizeof zeros, 0) || ::fdatasync(fd_) != 0) return false; // still whole
     staging::Overwrite(fd_);
     ::unlink(path_.c_str());
-    staging::FlushFolder(staging::FolderOf(path_));
     if (!indexKey_.empty()) IndexRemove(indexKey_, path_);
     close();
     return true;

@@ -139,7 +139,7 @@ private:
     long long rowsSeen_ = 0;
     double sumX_[8] = {}, sumY_[8] = {};
     long long countX_[8] = {}, countY_[8] = {};
-    std::vector<std::int32_t> ring_; // luma of the last four rows
+    std::vector<std::int32_t> ring_;     // luma of the last four rows
     std::vector<double> columnX_, rowY_; // per boundary position, for the share
 };
 

@@ -34,7 +34,8 @@ void Strongest(const double (&sum)[8], const long long (&count)[8], int &phase, 
 double Share(const std::vector<double> &at, int phase) {
     long long led = 0, runs = 0;
     for (std::size_t b = static_cast<std::size_t>(phase); b + 8 <= at.size(); b += 8) {
-        const double best = *std::max_element(at.begin() + static_cast<std::ptrdiff_t>(b), at.begin() + static_cast<std::ptrdiff_t>(b + 8));
+        const double best = *std::max_element(at.begin() + static_cast<std::ptrdiff_t>(b),
+                                              at.begin() + static_cast<std::ptrdiff_t>(b + 8));
         if (best <= 0) continue;
         ++runs;
         led += at[b] == best;

@@ -252,6 +252,25 @@ TEST(Journal, DamagedJournalIsSetAsideNeverApplied) {
 // No trace: neither the name nor the content names the program or holds the
 // carrier's bytes in the clear; a small sparse hide costs a small journal; the
 // permissions come back with the bytes.
+// A crash after the commit may bring the journal's name back: its key is
+// zeros on the disk already, so the new content stands.
+TEST(Journal, CommittedJournalWhoseNameSurvivesIsVoid) {
+    Scene s;
+    const std::string journal = JournalPathFor(s.carrier), kept = s.dir.file("kept");
+    {
+        CarrierJournal j(s.carrier);
+        ASSERT_EQ(j.begin(s.regions), JournalError::None);
+        fs::create_hard_link(journal, kept);
+        test::WriteAll(s.carrier, s.newBytes);
+        ASSERT_TRUE(j.commit());
+    }
+    ASSERT_FALSE(fs::exists(journal));
+    fs::rename(kept, journal);
+    EXPECT_EQ(recoverNow(s.carrier).result, RecoverResult::Nothing);
+    EXPECT_TRUE(test::ReadAll(s.carrier) == s.newBytes);
+    EXPECT_EQ(s.files(), std::vector<std::string>{"bild.bmp"});
+}
+
 TEST(Journal, HoldsOnlyWhatARollBackNeeds) {
     Scene s(true);
     ::chmod(s.carrier.c_str(), 0444);
