@@ -1,6 +1,5 @@
 #include "stealth/guarded.h"
 
-#include "carrier/carrier_texts.h"
 #include "carrier/element_file.h"
 #include "platform/journal.h"
 #include "platform/platform.h"
@@ -161,27 +160,6 @@ ExtractResult GuardedExtract(const std::string &carrierPath, std::string_view pa
     // Version 1 words a carrier it cannot read (refused, cut short) itself.
     if (file.outcome != carrier::ElementFile::Outcome::Ready) return version1();
     return Extract2(*file.elements, password, sink, version1, progress, tuning);
-}
-
-std::optional<Wording> SafetyWording(const Safety &safety, const std::string &carrier) {
-    const std::string q = "\"" + carrier + "\"";
-    switch (safety.problem) {
-    case Safety::Problem::NoAccess: return Wording{"Kalmira", carrier::CarrierAccessText(safety.access, carrier)};
-    case Safety::Problem::JournalFailed:
-        return Wording{"Kalmira", "Für " + q +
-                                      " konnte keine Sicherung angelegt werden (Datenträger voll "
-                                      "oder schreibgeschützt?). Die Datei ist unverändert."};
-    case Safety::Problem::None: break;
-    }
-    if (safety.rolledBack)
-        return Wording{"Verstecken im Tarnformat",
-                       "Das Schreiben ist fehlgeschlagen. " + q + " wurde wiederhergestellt und ist unverändert."};
-    return std::nullopt;
-}
-
-std::optional<std::string> SafetyNote(const Safety &safety, const std::string &carrier) {
-    if (!safety.recovered) return std::nullopt;
-    return carrier::RecoveredText(safety.recovered, carrier);
 }
 
 } // namespace kalmira::stealth

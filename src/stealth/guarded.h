@@ -7,7 +7,6 @@
 #include "carrier/access.h"
 #include "stealth/stealth.h"
 #include "stealth/stealth2.h"
-#include "stealth/stealth_texts.h"
 
 #include <memory>
 #include <optional>
@@ -75,10 +74,5 @@ public:
 private:
     bool isFile_ = false;
 };
-
-// The wording of a Safety problem, or of a roll-back; nullopt when there is none.
-// `recovered` alone is a side note (SafetyNote).
-std::optional<Wording> SafetyWording(const Safety &safety, const std::string &carrier);
-std::optional<std::string> SafetyNote(const Safety &safety, const std::string &carrier);
 
 } // namespace kalmira::stealth

@@ -2,6 +2,7 @@
 
 #include "carrier/carrier_texts.h"
 #include "shell/helpers.h"
+#include "stealth/guarded.h"
 
 namespace kalmira::stealth {
 
@@ -164,5 +165,26 @@ std::string AboveRecommendedText(std::uint64_t payloadBytes, std::uint64_t recom
 }
 
 std::string JpegOriginText(const std::string &carrier) { return "Hinweis: " + JpegCore(carrier); }
+
+std::optional<Wording> SafetyWording(const Safety &safety, const std::string &carrier) {
+    const std::string q = "\"" + carrier + "\"";
+    switch (safety.problem) {
+    case Safety::Problem::NoAccess: return Wording{"Kalmira", carrier::CarrierAccessText(safety.access, carrier)};
+    case Safety::Problem::JournalFailed:
+        return Wording{"Kalmira", "Für " + q +
+                                      " konnte keine Sicherung angelegt werden (Datenträger voll "
+                                      "oder schreibgeschützt?). Die Datei ist unverändert."};
+    case Safety::Problem::None: break;
+    }
+    if (safety.rolledBack)
+        return Wording{"Verstecken im Tarnformat",
+                       "Das Schreiben ist fehlgeschlagen. " + q + " wurde wiederhergestellt und ist unverändert."};
+    return std::nullopt;
+}
+
+std::optional<std::string> SafetyNote(const Safety &safety, const std::string &carrier) {
+    if (!safety.recovered) return std::nullopt;
+    return carrier::RecoveredText(safety.recovered, carrier);
+}
 
 } // namespace kalmira::stealth

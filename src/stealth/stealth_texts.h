@@ -9,6 +9,8 @@
 
 namespace kalmira::stealth {
 
+struct Safety;
+
 struct Wording {
     std::string title;
     std::string text;
@@ -46,5 +48,10 @@ std::string RecommendedText(std::uint64_t recommended);
 std::string AboveRecommendedText(std::uint64_t payloadBytes, std::uint64_t recommended);
 // A picture that was once a JPEG (CapacityResult::jpegOrigin).
 std::string JpegOriginText(const std::string &carrier);
+
+// The wording of a Safety problem, or of a roll-back; nullopt when there is none.
+// `recovered` alone is a side note (SafetyNote).
+std::optional<Wording> SafetyWording(const Safety &safety, const std::string &carrier);
+std::optional<std::string> SafetyNote(const Safety &safety, const std::string &carrier);
 
 } // namespace kalmira::stealth

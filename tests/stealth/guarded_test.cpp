@@ -4,6 +4,7 @@
 #include "platform/file_lock.h"
 #include "platform/journal.h"
 #include "stealth/guarded.h"
+#include "stealth/stealth_texts.h"
 #include "stealth_carriers.h"
 
 #include <gtest/gtest.h>
