@@ -6,6 +6,7 @@
 #include "carrier/payload.h"
 #include "carrier/stealth_layout.h"
 #include "platform/file_lock.h"
+#include "shell/ui.h"
 
 #include <optional>
 #include <string>
@@ -67,7 +68,7 @@ int WriteMessage(const Options &o, const std::string &ansi, const std::string &d
 std::optional<std::string> MessageText(const std::string &path, int &rc);
 
 // KalmiraA's largest message.
-constexpr std::int64_t kMaxMessageSize = 65535;
+constexpr std::int64_t kMaxMessageSize = kMaxMessageBytes;
 
 // The prologue every carrier command shares: the carrier must exist and be a
 // ".bmp" starting with "BM" or a ".wav" of RIFF form "WAVE", as the windows

@@ -76,7 +76,8 @@ FrmStart::FrmStart(Services &services, QWidget *parent) : QWidget(parent), s_(se
 
 void FrmStart::load() {
     CentreOnScreen(this);
-    if (s_.program == Program::A) s_.maxMessageSize = platform::WindowsPlatform() == "NT" ? 65535 : 32767;
+    if (s_.program == Program::A)
+        s_.maxMessageSize = platform::WindowsPlatform() == "NT" ? kMaxMessageBytes : kMaxMessageBytesOldWindows;
     if (!handleCommandLine(s_.commandLine)) show();
 }
 

@@ -94,7 +94,7 @@ struct Services {
     // Ends the program (all windows close). Tests record the call instead.
     std::function<void(int)> exitProgram;
     // KalmiraA's limit for a message, set by the start window.
-    int maxMessageSize = 65535;
+    int maxMessageSize = kMaxMessageBytes;
     // Command-line argument of the program run (whole, quotes still in).
     QString commandLine;
 

@@ -70,4 +70,9 @@ enum class Program {
 
 inline const char *ProgramName(Program p) { return p == Program::A ? "KalmiraA" : "KalmiraB"; }
 
+// KalmiraA's limit for a message in bytes; on the older Windows family the
+// text box held half.
+inline constexpr int kMaxMessageBytes = 65535;
+inline constexpr int kMaxMessageBytesOldWindows = 32767;
+
 } // namespace kalmira
