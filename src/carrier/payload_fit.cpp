@@ -18,7 +18,7 @@ CarrierStructure CheckWav(const platform::BinaryFile &f, std::int64_t size, std:
     CarrierStructure result = CarrierStructure::WavDataTooShort;
     const bool read = carrier::WalkChunks(f, size, [&](const carrier::Chunk &c) {
         if (c.cut) return false;
-        if (c.is("data")) {
+        if (c.is(carrier::kDataChunk)) {
             const std::int64_t end = std::min(c.body() + static_cast<std::int64_t>(c.size), size);
             if (c.body() <= kLeadOffset && end >= spanEnd) result = CarrierStructure::Ok;
             return false;

@@ -23,7 +23,8 @@ Likelihood LikelihoodAt(const platform::BinaryFile &file, std::int64_t length, s
     std::uint8_t head[8];
     Likelihood l;
     if (!ReadZeroPadded(file, length, at, head, sizeof head)) return l;
-    static const char *const kKnown[] = {"data", "fmt ", "LIST", "fact", "cue ", "JUNK", "PAD ", "bext", "id3 "};
+    static const char *const kKnown[] = {kDataChunk, kFormatChunk, "LIST", "fact", "cue ",
+                                         "JUNK",     "PAD ",       "bext", "id3 "};
     for (const char *k : kKnown)
         if (std::memcmp(head, k, 4) == 0) l.id = 2;
     if (l.id == 0 && std::all_of(head, head + 4, [](std::uint8_t c) { return c >= 0x20 && c <= 0x7E; })) l.id = 1;

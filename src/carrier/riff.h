@@ -25,6 +25,10 @@ struct Chunk {
     bool is(const char *id4) const;
 };
 
+// The two chunks a WAV carrier is made of.
+inline constexpr const char *kFormatChunk = "fmt ";
+inline constexpr const char *kDataChunk = "data";
+
 // A file of empty chunks would otherwise take one step per 8 bytes.
 constexpr std::size_t kMaxChunks = 4096;
 

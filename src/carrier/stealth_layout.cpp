@@ -85,12 +85,12 @@ Layout WavLayout(const platform::BinaryFile &file, std::int64_t size) {
     Layout l = Refuse(Unsuitable::Malformed);
     const bool read = WalkChunks(file, size, [&](const Chunk &c) {
         if (c.cut) return false;
-        if (c.is("fmt ")) {
+        if (c.is(kFormatChunk)) {
             if (c.size < 16 || c.body() + 16 > size || !ReadFormat(file, size, c, fmt)) return false;
             haveFmt = true;
             return true;
         }
-        if (!c.is("data")) return true;
+        if (!c.is(kDataChunk)) return true;
         const std::uint32_t format =
             fmt.formatTag == -2 && fmt.subFormat ? fmt.subFormat : static_cast<std::uint16_t>(fmt.formatTag);
         const auto bits = static_cast<std::uint16_t>(fmt.bitsPerSample);

@@ -24,9 +24,9 @@ WavRead ReadWavChunks(const std::string &path, WavChunks &out) {
     WavChunks w;
     w.riffSize = platform::Le32(riff + 4);
     const bool read = WalkChunks(file, length, [&](const Chunk &c) {
-        if (c.is("fmt ")) w.hasFormat = ReadFormat(file, length, c, w.format) || w.hasFormat;
+        if (c.is(kFormatChunk)) w.hasFormat = ReadFormat(file, length, c, w.format) || w.hasFormat;
         // The size field read as the signed number it is for most writers.
-        if (c.is("data"))
+        if (c.is(kDataChunk))
             w.dataBytes =
                 std::max<std::int64_t>(0, std::min<std::int64_t>(static_cast<std::int32_t>(c.size), length - c.body()));
         w.ids.push_back(IdText(c.id));
