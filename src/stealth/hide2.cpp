@@ -159,9 +159,10 @@ struct Fixed {
 
 // Two neighbouring pixels moved the same way keep the difference between
 // them, and differences are what detectors look at: a change takes the
-// direction most of its settled neighbours (left, and the row above) took,
-// and keeps its coin only where they are even. Pixels only; `contiguous`
-// when the window's stripes follow each other in the picture.
+// direction most of its changed neighbours took (first those to the left
+// and above, then all eight), and keeps its coin only where they are even.
+// Pixels only; `contiguous` when the window's stripes follow each other in
+// the picture. A window's last stripe may be short.
 void AlignDirections(std::uint64_t width, std::uint64_t stripeElements, bool contiguous, WindowState &w) {
     const auto direction = [&](std::uint64_t l) {
         const std::uint8_t f = w.flags[l];
@@ -174,7 +175,7 @@ void AlignDirections(std::uint64_t width, std::uint64_t stripeElements, bool con
             if ((f & (kRise | kFall)) == 0 || (f & (kMayRise | kMayFall)) != (kMayRise | kMayFall)) continue;
             const std::uint64_t x = l % width, inStripe = l % stripeElements;
             const bool above = contiguous ? l >= width : inStripe >= width;
-            const bool below = contiguous ? l + width < n : inStripe + width < stripeElements;
+            const bool below = l + width < n && (contiguous || inStripe + width < stripeElements);
             int vote = 0;
             if (x > 0) vote += direction(l - 1);
             if (pass > 0 && x + 1 < width) vote += direction(l + 1);
