@@ -101,6 +101,20 @@ hide() {
   "$kalmira" hide "$carrier" "$payload/p" --stealth --password-file "$pw" >/dev/null 2>>"$log"
 }
 
+# hide_copies LIST DIR BPC: copies of LIST's files in DIR, each hidden into at
+# BPC; DIR.list names the copies with their groups.
+hide_copies() {
+  local group file out
+  mkdir -p "$2"
+  : >"$2.list"
+  while IFS=$'\t' read -r group file; do
+    out="$2/$(basename "$file")"
+    cp "$file" "$out"
+    hide "$out" "$3" "$("$tool" values "$file")"
+    printf '%s\t%s\n' "$group" "$out" >>"$2.list"
+  done <"$1"
+}
+
 # The crops the picture parts use: all, or about --crops N spread over the photos.
 crop_list() {
   local list="$data/report.list" total
@@ -125,16 +139,8 @@ fi
 if has real-pictures; then
   say "carriers written by $kalmira hide --stealth (payload: name and data; bpc of all colour values)"
   for p in ${payloads//,/ }; do
-    dir="$work/real-$p"
-    mkdir -p "$dir"
-    : >"$dir.list"
-    while IFS=$'\t' read -r group file; do
-      out="$dir/$(basename "$file")"
-      cp "$file" "$out"
-      hide "$out" "$p" "$("$tool" values "$file")"
-      printf '%s\t%s\n' "$group" "$out" >>"$dir.list"
-    done <"$work/crops.list"
-    "$tool" pictures "$dir.list" "$feat" --schemes cover --tag "real-$p-"
+    hide_copies "$work/crops.list" "$work/real-$p" "$p"
+    "$tool" pictures "$work/real-$p.list" "$feat" --schemes cover --tag "real-$p-"
   done
   evaluate "$cover_feat" $(for p in ${payloads//,/ }; do echo "$feat/real-$p-cover.feat"; done)
 fi
@@ -144,16 +150,8 @@ if has real-sounds; then
   for depth in s16 s24; do
     [ -f "$feat/$depth-cover.feat" ] || "$tool" sounds "$data/$depth.list" "$feat" --schemes cover --tag "$depth-"
     for p in ${payloads//,/ }; do
-      dir="$work/real-$depth-$p"
-      mkdir -p "$dir"
-      : >"$dir.list"
-      while IFS=$'\t' read -r group file; do
-        out="$dir/$(basename "$file")"
-        cp "$file" "$out"
-        hide "$out" "$p" "$("$tool" values "$file")"
-        printf '%s\t%s\n' "$group" "$out" >>"$dir.list"
-      done <"$data/$depth.list"
-      "$tool" sounds "$dir.list" "$feat" --schemes cover --tag "real-$depth-$p-"
+      hide_copies "$data/$depth.list" "$work/real-$depth-$p" "$p"
+      "$tool" sounds "$work/real-$depth-$p.list" "$feat" --schemes cover --tag "real-$depth-$p-"
     done
     evaluate "$feat/$depth-cover.feat" $(for p in ${payloads//,/ }; do echo "$feat/real-$depth-$p-cover.feat"; done)
   done
